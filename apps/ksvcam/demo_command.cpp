@@ -1,0 +1,268 @@
+#include "apps/ksvcam/demo_command.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "apps/ksvcam/decode_plan.h"
+#include "apps/ksvcam/file_output.h"
+#include "apps/ksvcam/picture_convert.h"
+#include "apps/ksvcam/picture_writer.h"
+#include "apps/ksvcam/progress_line.h"
+#include "apps/ksvcam/psnr.h"
+#include "codec/decoder.h"
+#include "simcam/frame_encoder.h"
+#include "simcam/picture.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+using codec::FrameSize;
+
+// The camera's usual video size and the small one the driver crops to 160x120.
+constexpr std::array<FrameSize, 2> kDemoSizes = {{{320, 240}, {160, 128}}};
+constexpr size_t kFramesPerPhoto = kDemoSizes.size() * codec::kCompressionLevels;
+// What each frame leaves in the folder: the frame and its two decodes.
+constexpr const char* kFrameSuffix = ".frame";
+constexpr const char* kRgbPictureSuffix = ".bgr24.png";
+constexpr const char* kPlanarPictureSuffix = ".i420.png";
+constexpr std::array<const char*, 3> kSuffixes = {kFrameSuffix, kRgbPictureSuffix,
+                                                  kPlanarPictureSuffix};
+
+std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+std::string FrameBaseName(const std::string& stem, FrameSize size, int level) {
+  return stem + "_" + SizeText(size) + "_L" + std::to_string(level);
+}
+
+std::vector<fs::path> ListPhotos(const fs::path& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    throw CommandFailure("photo folder " + Quoted(folder) +
+                         " does not exist (give one with --photos)");
+  }
+  std::vector<fs::path> photos;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    const auto kind = PictureFileKindOf(entry.path());
+    if (kind == PictureFileKind::kPng && entry.is_regular_file()) photos.push_back(entry.path());
+  }
+  if (error) throw CommandFailure("cannot list " + Quoted(folder) + ": " + error.message());
+  if (photos.empty()) throw CommandFailure("no .png photographs in " + Quoted(folder));
+  std::sort(photos.begin(), photos.end());
+  return photos;
+}
+
+// Refuses up front, before anything is written, when an earlier run's file
+// would be overwritten without -y.
+void CheckNothingOverwritten(const fs::path& outDir, const std::vector<fs::path>& photos) {
+  std::vector<fs::path> existing;
+  for (const fs::path& photo : photos) {
+    for (const FrameSize& size : kDemoSizes) {
+      for (int level = 0; level < codec::kCompressionLevels; ++level) {
+        for (const char* suffix : kSuffixes) {
+          const fs::path file =
+              outDir / (FrameBaseName(photo.stem().string(), size, level) + suffix);
+          if (fs::exists(fs::symlink_status(file))) existing.push_back(file);
+        }
+      }
+    }
+  }
+  if (existing.empty()) return;
+  std::string more;
+  if (existing.size() > 1) more = " and " + std::to_string(existing.size() - 1) + " more";
+  throw CommandFailure(Quoted(outDir) + " already holds " + Quoted(existing.front().filename()) +
+                       more + " from an earlier run; use -y/--overwrite to replace them");
+}
+
+struct FrameResult {
+  size_t frameBytes = 0;
+  double rgbPsnr = 0;
+  double planarPsnr = 0;
+};
+
+// Photographs one picture at one level, decodes it both ways and writes the
+// frame and the two decoded pictures.
+FrameResult RunOneFrame(codec::DecoderTables& decoder, const simcam::RgbPicture& scene,
+                        const simcam::PlanarPicture& planarScene, int level, const fs::path& base,
+                        ExistingFile existing) {
+  const FrameSize size{scene.width, scene.height};
+  const std::vector<uint8_t> frame = simcam::EncodeFrame(planarScene, level);
+  WriteWholeFile(base.string() + kFrameSuffix, frame, existing);
+
+  const codec::DecoderContext noGamma;
+  std::vector<uint8_t> rgb(codec::Rgb24Bytes(size));
+  uint32_t written = 0;
+  if (!decoder.DecodeFrame(noGamma, frame, rgb, written, size, size, codec::kCompressionRgb) ||
+      written != rgb.size()) {
+    throw CommandFailure("the 24-bit decode failed");
+  }
+  const simcam::RgbPicture rgbPicture = FromBottomUp24(rgb, size, ChannelOrder::kBgr);
+  WriteWholeFile(base.string() + kRgbPictureSuffix, EncodePng(rgbPicture), existing);
+
+  std::vector<uint8_t> planar(codec::PlanarBytes(size));
+  if (!decoder.DecodeFrame(noGamma, frame, planar, written, size, size, codec::kCompressionI420) ||
+      written != planar.size()) {
+    throw CommandFailure("the planar decode failed");
+  }
+  WriteWholeFile(base.string() + kPlanarPictureSuffix, EncodePng(PlanarToRgb(planar, size)),
+                 existing);
+
+  return {frame.size(), Psnr(scene.pixels, rgbPicture.pixels), Psnr(planarScene.samples, planar)};
+}
+
+std::string Decibels(double psnr) {
+  if (std::isinf(psnr)) return "inf dB";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f dB", psnr);
+  return text;
+}
+
+struct DemoTotals {
+  size_t frames = 0;
+  size_t failures = 0;
+  size_t frameBytes = 0;
+  double rgbPsnrSum = 0;
+  double planarPsnrSum = 0;
+  double worstPsnr = INFINITY;
+
+  void Add(const FrameResult& result) {
+    ++frames;
+    frameBytes += result.frameBytes;
+    // A lossless frame would make the mean infinite; it counts as 99 dB.
+    rgbPsnrSum += std::min(result.rgbPsnr, 99.0);
+    planarPsnrSum += std::min(result.planarPsnr, 99.0);
+    worstPsnr = std::min({worstPsnr, result.rgbPsnr, result.planarPsnr});
+  }
+};
+
+std::string SummaryLine(const DemoTotals& totals, size_t photos, const fs::path& outDir,
+                        double seconds) {
+  char text[400];
+  if (totals.frames == 0) {
+    std::snprintf(text, sizeof text, "demo: all %zu frames failed\n", totals.failures);
+    return text;
+  }
+  const double frames = static_cast<double>(totals.frames);
+  const std::string failed =
+      totals.failures == 0 ? "" : "; " + std::to_string(totals.failures) + " failed";
+  std::snprintf(text, sizeof text,
+                "demo: %zu frames from %zu photo%s in %.1f s, %zu bytes compressed, %zu pictures "
+                "in %s; mean PSNR 24-bit %.2f dB, planar %.2f dB, worst %s%s\n",
+                totals.frames, photos, photos == 1 ? "" : "s", seconds, totals.frameBytes,
+                totals.frames * 2, outDir.string().c_str(), totals.rgbPsnrSum / frames,
+                totals.planarPsnrSum / frames, Decibels(totals.worstPsnr).c_str(), failed.c_str());
+  return text;
+}
+
+void PrintFrameLine(Console& console, const std::string& label, const FrameResult& result) {
+  console.out << label << ": frame " << result.frameBytes << " bytes, PSNR 24-bit "
+              << Decibels(result.rgbPsnr) << ", planar " << Decibels(result.planarPsnr) << '\n';
+}
+
+// What every frame of one demo run shares.
+struct DemoRun {
+  Console& console;
+  codec::DecoderTables& decoder;
+  ProgressLine& progress;
+  fs::path outDir;
+  ExistingFile existing;
+  DemoTotals totals;
+};
+
+// One photograph at every size and level; a failure is reported and the run
+// goes on with the next frame.
+void PhotographAtEveryLevel(DemoRun& run, const fs::path& photoPath) {
+  const std::string stem = photoPath.stem().string();
+  simcam::RgbPicture photo;
+  try {
+    photo = simcam::ReadPng(photoPath.string());
+  } catch (const std::exception& failure) {
+    run.progress.Clear();
+    PrintError(run.console, stem + ": " + failure.what());
+    run.totals.failures += kFramesPerPhoto;
+    return;
+  }
+  for (const FrameSize& size : kDemoSizes) {
+    const simcam::RgbPicture scene = simcam::FitToSize(photo, size.width, size.height);
+    const simcam::PlanarPicture planarScene = simcam::ToPlanar(scene);
+    for (int level = 0; level < codec::kCompressionLevels; ++level) {
+      const std::string base = FrameBaseName(stem, size, level);
+      run.progress.Show(run.totals.frames + run.totals.failures + 1, base);
+      try {
+        const FrameResult result =
+            RunOneFrame(run.decoder, scene, planarScene, level, run.outDir / base, run.existing);
+        run.totals.Add(result);
+        run.progress.Clear();
+        PrintFrameLine(run.console, stem + " " + SizeText(size) + " L" + std::to_string(level),
+                       result);
+      } catch (const std::exception& failure) {
+        ++run.totals.failures;
+        run.progress.Clear();
+        PrintError(run.console, base + ": " + failure.what());
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string DefaultPhotosDir() {
+  const char* testData = std::getenv("KSV_TESTDATA_DIR");
+  if (testData != nullptr && *testData != '\0') return std::string(testData) + "/photos";
+  return KSVCAM_DEFAULT_PHOTOS_DIR;
+}
+
+CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
+  CLI::App& command = *app.add_subcommand(
+      "demo",
+      "Photograph the test pictures with the simulated camera at every compression level, "
+      "decode the frames and write frames and pictures into a folder.");
+  command
+      .add_option(
+          "--photos", options.photosDir,
+          "Folder of .png photographs (default: the test photographs, " + DefaultPhotosDir() + ")")
+      ->type_name("DIR");
+  command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
+      ->type_name("DIR")
+      ->capture_default_str();
+  command.add_flag("-y,--overwrite", options.overwrite,
+                   "Replace files an earlier run left in the folder");
+  return command;
+}
+
+int RunDemo(const DemoOptions& options, Console& console) {
+  const fs::path photosDir = options.photosDir.empty() ? DefaultPhotosDir() : options.photosDir;
+  const fs::path outDir = options.outDir;
+  const std::vector<fs::path> photos = ListPhotos(photosDir);
+  if (!options.overwrite) CheckNothingOverwritten(outDir, photos);
+  std::error_code error;
+  fs::create_directories(outDir, error);
+  if (error) throw CommandFailure("cannot create " + Quoted(outDir) + ": " + error.message());
+
+  codec::DecoderTables decoder;
+  if (!decoder.SetUp()) throw CommandFailure("cannot set up the decoder: out of memory");
+  ProgressLine progress(console, photos.size() * kFramesPerPhoto);
+  DemoRun run{console,
+              decoder,
+              progress,
+              outDir,
+              options.overwrite ? ExistingFile::kReplace : ExistingFile::kKeep,
+              {}};
+
+  const auto start = std::chrono::steady_clock::now();
+  for (const fs::path& photo : photos) PhotographAtEveryLevel(run, photo);
+  progress.Clear();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  console.out << SummaryLine(run.totals, photos.size(), outDir, seconds) << std::flush;
+  return run.totals.failures == 0 ? kExitOk : kExitFailure;
+}
+
+}  // namespace ksv::ksvcam

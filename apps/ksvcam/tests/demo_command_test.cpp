@@ -1,0 +1,142 @@
+#include "apps/ksvcam/demo_command.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "apps/ksvcam/picture_writer.h"
+#include "apps/ksvcam/tests/test_support.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CommandRun;
+using testing::ReadBytes;
+using testing::RunKsvcam;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+size_t CountLines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+class DemoCommand : public ::testing::Test {
+ protected:
+  DemoCommand() {
+    fs::create_directory(photos_);
+    WriteBytes(photos_ / "ramp.png", EncodePng(testing::GradientPicture(96, 64)));
+    WriteBytes(photos_ / "notes.txt", {'x'});  // not a photograph
+  }
+
+  CommandRun Demo(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"demo", "--photos", photos_.string(), "--out", out_.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunKsvcam(args);
+  }
+
+  TempFolder folder_;
+  fs::path photos_ = folder_ / "photos";
+  fs::path out_ = folder_ / "out";
+};
+
+TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
+  const CommandRun run = Demo();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  for (const char* size : {"320x240", "160x128"}) {
+    for (int level = 0; level < 4; ++level) {
+      const std::string base = std::string("ramp_") + size + "_L" + std::to_string(level);
+      const std::vector<uint8_t> frame = ReadBytes(out_ / (base + ".frame"));
+      ASSERT_GT(frame.size(), 15u);
+      EXPECT_EQ(frame[7], level) << base;
+      for (const char* picture : {".bgr24.png", ".i420.png"}) {
+        const auto decoded = testing::DecodePng(ReadBytes(out_ / (base + picture)));
+        EXPECT_EQ(std::to_string(decoded.width) + "x" + std::to_string(decoded.height), size);
+      }
+    }
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(out_), fs::directory_iterator()), 24);
+}
+
+TEST_F(DemoCommand, PrintsALinePerFrameAndASummary) {
+  const CommandRun run = Demo();
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(CountLines(run.out), 9u) << run.out;
+  std::istringstream lines(run.out);
+  std::string line;
+  for (int i = 0; i < 8; ++i) {
+    std::getline(lines, line);
+    char size[16] = {};
+    int level = -1;
+    size_t frameBytes = 0;
+    double rgbPsnr = 0;
+    double planarPsnr = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(),
+                          "ramp %15s L%d: frame %zu bytes, PSNR 24-bit %lf dB, planar %lf dB", size,
+                          &level, &frameBytes, &rgbPsnr, &planarPsnr),
+              5)
+        << line;
+    EXPECT_EQ(std::string(size), i < 4 ? "320x240" : "160x128") << line;
+    EXPECT_EQ(level, i % 4) << line;
+    EXPECT_GT(frameBytes, 15u) << line;
+    EXPECT_GT(rgbPsnr, 25.0) << line;  // a smooth ramp survives every level
+    EXPECT_GT(planarPsnr, 25.0) << line;
+  }
+  std::getline(lines, line);
+  EXPECT_EQ(line.rfind("demo: 8 frames from 1 photo in", 0), 0u) << line;
+}
+
+TEST_F(DemoCommand, KeepsAnEarlierRunUnlessAskedToOverwrite) {
+  ASSERT_EQ(Demo().status, 0);
+  const fs::path earlier = out_ / "ramp_320x240_L0.frame";
+  WriteBytes(earlier, {'k', 'e', 'e', 'p'});
+
+  const CommandRun refused = Demo();
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(CountLines(refused.err), 1u) << refused.err;
+  EXPECT_NE(refused.err.find("-y"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.out, "");
+  EXPECT_EQ(ReadBytes(earlier), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+
+  const CommandRun replaced = Demo({"-y"});
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_GT(ReadBytes(earlier).size(), 15u);
+}
+
+TEST_F(DemoCommand, OtherFilesInTheFolderDoNotStopIt) {
+  fs::create_directory(out_);
+  WriteBytes(out_ / "mine.txt", {'m'});
+  EXPECT_EQ(Demo().status, 0);
+  EXPECT_EQ(ReadBytes(out_ / "mine.txt"), std::vector<uint8_t>{'m'});
+}
+
+TEST_F(DemoCommand, FailsWithoutPhotographs) {
+  fs::remove(photos_ / "ramp.png");
+  const CommandRun run = Demo();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no .png"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(out_));
+}
+
+TEST_F(DemoCommand, ReportsAnUnreadablePhotoAndGoesOn) {
+  WriteBytes(photos_ / "broken.png", {'n', 'o', 't'});
+  const CommandRun run = Demo();
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("broken"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(out_ / "ramp_160x128_L3.i420.png"));
+  EXPECT_NE(run.out.find("8 failed"), std::string::npos) << run.out;
+}
+
+TEST(DemoPhotos, DefaultFolderFollowsTheTestDataVariable) {
+  const char* saved = std::getenv("KSV_TESTDATA_DIR");
+  const std::string previous = saved ? saved : "";
+  ::setenv("KSV_TESTDATA_DIR", "/some/data", 1);
+  EXPECT_EQ(DefaultPhotosDir(), "/some/data/photos");
+  ::unsetenv("KSV_TESTDATA_DIR");
+  EXPECT_TRUE(fs::is_directory(DefaultPhotosDir())) << DefaultPhotosDir();
+  if (saved) ::setenv("KSV_TESTDATA_DIR", previous.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace ksv::ksvcam

@@ -1,0 +1,140 @@
+// Our decoder against libjpeg-turbo (the anchor) on the same pictures: the
+// shared reference frames and the standard JPEG files cut from the same
+// entropy data. Prints frames per second of both and their ratio.
+//
+//   build/bench/codec_bench [--benchmark_min_time=0.5]
+#include <benchmark/benchmark.h>
+#include <turbojpeg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "codec/decoder.h"
+
+using namespace ksv::codec;
+
+namespace {
+
+const char* const kPhotos[] = {"astronaut", "chelsea", "coffee", "hubble_deep_field"};
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string DataPath(const std::string& name) {
+  const char* root = std::getenv("KSV_TESTDATA_DIR");
+  return std::string(root ? root : KSV_TESTDATA_DIR) + "/frames/" + name;
+}
+
+struct Case {
+  FrameSize size;
+  int level;
+  bool planar;
+  std::string Label() const {
+    return std::to_string(size.width) + "x" + std::to_string(size.height) + " L" + std::to_string(level) +
+           (planar ? " planar" : " bgr24");
+  }
+};
+
+struct Inputs {
+  std::vector<std::vector<uint8_t>> frames;
+  std::vector<std::vector<uint8_t>> jpegs;
+};
+
+Inputs Load(const Case& c) {
+  Inputs in;
+  std::string suffix = "_" + std::to_string(c.size.width) + "x" + std::to_string(c.size.height) + "_L" +
+                       std::to_string(c.level);
+  for (const char* photo : kPhotos) {
+    in.frames.push_back(ReadFile(DataPath(photo + suffix + ".frame")));
+    in.jpegs.push_back(ReadFile(DataPath(photo + suffix + ".jpg")));
+  }
+  return in;
+}
+
+void Ours(benchmark::State& state, Case c) {
+  Inputs in = Load(c);
+  DecoderTables decoder;
+  if (!decoder.SetUp()) return state.SkipWithError("decoder set-up failed");
+  DecoderContext context;
+  std::vector<uint8_t> out(Rgb24Bytes(c.size));
+  uint32_t compression = c.planar ? kCompressionI420 : kCompressionRgb;
+  size_t i = 0;
+  for (auto _ : state) {
+    uint32_t written = 0;
+    const auto& frame = in.frames[i++ % in.frames.size()];
+    if (!decoder.DecodeFrame(context, frame, out, written, c.size, c.size, compression))
+      return state.SkipWithError("decode failed");
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void TurboJpeg(benchmark::State& state, Case c) {
+  Inputs in = Load(c);
+  tjhandle handle = tjInitDecompress();
+  std::vector<uint8_t> out(Rgb24Bytes(c.size));
+  int w = static_cast<int>(c.size.width), h = static_cast<int>(c.size.height);
+  size_t i = 0;
+  for (auto _ : state) {
+    auto& jpeg = in.jpegs[i++ % in.jpegs.size()];
+    int rc = c.planar ? tjDecompressToYUV2(handle, jpeg.data(), jpeg.size(), out.data(), w, 1, h, TJFLAG_FASTDCT)
+                      : tjDecompress2(handle, jpeg.data(), jpeg.size(), out.data(), w, 0, h, TJPF_BGR,
+                                      TJFLAG_FASTDCT | TJFLAG_FASTUPSAMPLE | TJFLAG_BOTTOMUP);
+    if (rc != 0) {
+      tjDestroy(handle);
+      return state.SkipWithError("libjpeg-turbo failed");
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  tjDestroy(handle);
+  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Keeps each run's frames per second for the ratio table.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      auto it = run.counters.find("fps");
+      if (it != run.counters.end()) fps[run.benchmark_name()] = it->second.value;
+    }
+  }
+  std::map<std::string, double> fps;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Case cases[] = {
+      {{320, 240}, 0, false}, {{320, 240}, 0, true}, {{320, 240}, 3, false}, {{320, 240}, 3, true},
+      {{160, 128}, 0, false}, {{160, 128}, 0, true}, {{160, 128}, 3, false}, {{160, 128}, 3, true},
+  };
+  for (const Case& c : cases) {
+    benchmark::RegisterBenchmark(("ours/" + c.Label()).c_str(), Ours, c);
+    benchmark::RegisterBenchmark(("libjpeg-turbo/" + c.Label()).c_str(), TurboJpeg, c);
+  }
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::printf("\n%-24s %12s %16s %8s\n", "picture", "ours fps", "libjpeg-turbo fps", "ratio");
+  for (const Case& c : cases) {
+    auto ours = reporter.fps.find("ours/" + c.Label());
+    auto anchor = reporter.fps.find("libjpeg-turbo/" + c.Label());
+    if (ours == reporter.fps.end() || anchor == reporter.fps.end()) continue;
+    std::printf("%-24s %12.0f %16.0f %8.2f\n", c.Label().c_str(), ours->second, anchor->second,
+                ours->second / anchor->second);
+  }
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,155 @@
+#include "codec/decoder.h"
+
+#include "codec/decoder_engine.h"
+#include "codec/layouts.h"
+#include "codec/picture_ops.h"
+
+namespace ksv::codec {
+
+namespace {
+
+uint32_t ReadLe32(const uint8_t* p) {
+  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+}
+
+bool IsPlanarCompression(uint32_t compression) {
+  return compression == kCompressionI420 || compression == kCompressionIYUV;
+}
+
+}  // namespace
+
+bool SetGammaLevel(DecoderContext& context, uint32_t level) {
+  if (level >= kGammaLevels) return false;
+  context.gammaLevel = level;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Driver flavour
+
+DecoderTables::DecoderTables() = default;
+DecoderTables::~DecoderTables() = default;
+
+bool DecoderTables::SetUp() {
+  engine_ = DecoderEngine::Create();
+  currentLevel_ = -1;
+  return engine_ != nullptr;
+}
+
+void DecoderTables::Release() {
+  engine_.reset();
+  currentLevel_ = -1;
+}
+
+bool DecoderTables::SelectLevel(uint8_t level) {
+  if (level >= kCompressionLevels) return false;
+  if (level != currentLevel_) {
+    engine_->SetDequant(FixedPointMultipliers(DriverLevelPair(level)));
+    currentLevel_ = level;
+  }
+  return true;
+}
+
+bool DecoderTables::DecodeFrame(const DecoderContext& context, std::span<const uint8_t> frame,
+                                std::span<uint8_t> output, uint32_t& bytesWritten, FrameSize decode,
+                                FrameSize outputSize, uint32_t compression) {
+  bytesWritten = 0;
+  if (!engine_ || frame.size() < kFrameHeaderSize) return false;
+  const bool planar = IsPlanarCompression(compression);
+  if (!planar && compression != kCompressionRgb) return false;
+  if (outputSize.width > decode.width || outputSize.height > decode.height) return false;
+  if (outputSize.width % 2 || outputSize.height % 2 || outputSize.width == 0 || outputSize.height == 0)
+    return false;
+  const OutputCode code = planar ? OutputCode::kPlanar420 : OutputCode::kBgr24;
+  const size_t needed = OutputBytes(outputSize, code);
+  if (output.size() < needed) return false;
+  if (!SelectLevel(frame[kFrameLevelOffset])) return false;
+
+  const uint32_t dataLength = ReadLe32(frame.data() + kFrameDataLengthOffset);
+  const auto data = frame.subspan(kFrameHeaderSize);
+  const uint32_t gammaLevel = context.gammaLevel < kGammaLevels ? context.gammaLevel : 0;
+  const uint8_t* gamma = gammaLevel ? kGammaTables[gammaLevel].data() : nullptr;
+  const bool whole = decode == outputSize;
+
+  if (!planar && whole && !gamma && DriverHasLayout(decode, OutputCode::kBgr24)) {
+    if (!engine_->Decode(data, dataLength, decode, OutputCode::kBgr24, output.data())) return false;
+  } else {
+    // Planar first; a 24-bit picture without a direct layout of its size also
+    // goes this way instead of being laid out at the wrong height.
+    if (!DriverHasLayout(decode, OutputCode::kPlanar420)) return false;
+    if (planar && whole) {
+      if (!engine_->Decode(data, dataLength, decode, OutputCode::kPlanar420, output.data())) return false;
+      if (gamma) {
+        uint8_t* luma = output.data();
+        for (size_t i = 0, n = size_t{decode.width} * decode.height; i < n; ++i) luma[i] = gamma[luma[i]];
+      }
+    } else {
+      uint8_t* work = engine_->workFrame();
+      if (!engine_->Decode(data, dataLength, decode, OutputCode::kPlanar420, work)) return false;
+      if (planar)
+        CropPlanar(work, decode, outputSize, gamma, output.data());
+      else
+        CropToRgb24(work, decode, outputSize, gamma, false, output.data());
+    }
+  }
+  bytesWritten = static_cast<uint32_t>(needed);
+  return true;
+}
+
+bool DecoderTables::DecodeDirect(std::span<const uint8_t> frame, std::span<uint8_t> output,
+                                 uint32_t& bytesWritten, FrameSize size, OutputCode code) {
+  bytesWritten = 0;
+  if (!engine_ || frame.size() < kFrameHeaderSize || !DriverHasLayout(size, code)) return false;
+  const size_t needed = OutputBytes(size, code);
+  if (output.size() < needed || !SelectLevel(frame[kFrameLevelOffset])) return false;
+  const uint32_t dataLength = ReadLe32(frame.data() + kFrameDataLengthOffset);
+  if (!engine_->Decode(frame.subspan(kFrameHeaderSize), dataLength, size, code, output.data())) return false;
+  bytesWritten = static_cast<uint32_t>(needed);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Camera access library flavour
+
+StoredFrameDecoder::StoredFrameDecoder() = default;
+StoredFrameDecoder::~StoredFrameDecoder() = default;
+
+bool StoredFrameDecoder::SetUp() {
+  engine_ = DecoderEngine::Create();
+  prepared_ = false;
+  if (engine_) SelectQuantPair(0);
+  return engine_ != nullptr;
+}
+
+void StoredFrameDecoder::Release() {
+  engine_.reset();
+  prepared_ = false;
+}
+
+bool StoredFrameDecoder::Prepare(FrameSize size, OutputCode code) {
+  prepared_ = engine_ && LibraryHasLayout(size, code);
+  size_ = size;
+  code_ = code;
+  return prepared_;
+}
+
+void StoredFrameDecoder::SelectQuantPair(int pair) {
+  if (engine_) engine_->SetDequant(FloatingPointMultipliers(LibraryBuiltInPair(pair)));
+}
+
+void StoredFrameDecoder::LoadQuantTable(std::span<const uint8_t, 128> table) {
+  if (engine_) engine_->SetDequant(FloatingPointMultipliers(QuantPairFromBytes(table)));
+}
+
+bool StoredFrameDecoder::Decode(std::span<const uint8_t> data, uint32_t dataLength,
+                                std::span<uint8_t> output, uint32_t& bytesWritten) {
+  bytesWritten = 0;
+  if (!prepared_) return false;
+  const size_t needed = OutputBytes(size_, code_);
+  if (output.size() < needed) return false;
+  if (!engine_->Decode(data, dataLength, size_, code_, output.data())) return false;
+  bytesWritten = static_cast<uint32_t>(needed);
+  return true;
+}
+
+}  // namespace ksv::codec

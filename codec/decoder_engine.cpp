@@ -1,0 +1,215 @@
+#include "codec/decoder_engine.h"
+
+#include <cstring>
+#include <new>
+
+#include "codec/bit_reader.h"
+#include "codec/colour_convert.h"
+#include "codec/inverse_transform.h"
+
+namespace ksv::codec {
+
+uint64_t FirstFailingBit(uint32_t dataLength) {
+  uint32_t bound = dataLength + 4u;  // wraps, as in the driver's 32-bit arithmetic
+  if (bound <= 4) return 0;          // the first four bytes already reach it
+  // After consuming b bits the reader has fetched 4 + 2 x ceil((b - 16) / 16)
+  // bytes (b > 16), so a read starting at b fails once that reaches `bound`.
+  uint64_t refills = (uint64_t{bound} - 4 + 1) / 2;
+  return 16 * refills + 1;
+}
+
+namespace {
+
+using Kind = HuffmanTable::Kind;
+
+// Decodes one block's coefficients into `block`, which the inverse transform
+// left cleared. Returns the
+// index after the last coefficient (1 for a block with DC alone, 64 for a full
+// block), or -1 when a code is invalid or the run overruns the block.
+// `lastReadStart` receives the bit position where the block's last read began.
+inline int DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanTable& ac,
+                       int16_t& predictor, int16_t* block, uint64_t& lastReadStart) {
+  // A local copy lets the compiler keep the window in registers.
+  BitReader r = reader;
+  struct WriteBack {
+    BitReader& to;
+    BitReader& from;
+    ~WriteBack() { to = from; }
+  } writeBack{reader, r};
+
+  r.RefillIfBelow(32);
+  uint32_t e = dc.Lookup(r.Peek(HuffmanTable::kLookupBits));
+  int32_t difference;
+  if (HuffmanTable::KindOf(e) == HuffmanTable::kComplete) {
+    r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+    difference = HuffmanTable::Value(e);
+  } else {
+    uint32_t size;
+    if (HuffmanTable::KindOf(e) == HuffmanTable::kNeedsExtra) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      size = HuffmanTable::Size(e);
+    } else {
+      int length = 0;
+      int symbol = dc.DecodeLong(r.Peek(16), length);
+      if (symbol < 0) return -1;
+      r.Skip(length);
+      size = static_cast<uint32_t>(symbol);
+    }
+    difference = size ? Extend(r.Take(static_cast<int>(size)), size) : 0;
+  }
+  predictor = static_cast<int16_t>(predictor + difference);
+  block[0] = predictor;
+
+  int k = 1;
+  for (;;) {
+    r.RefillIfBelow(32);
+    e = ac.Lookup(r.Peek(HuffmanTable::kLookupBits));
+    if (HuffmanTable::IsComplete(e)) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      k += static_cast<int>(HuffmanTable::Run(e));
+      block[kZigZag[static_cast<size_t>(k)]] = HuffmanTable::Value(e);
+      if (++k >= 64) {
+        uint32_t size = HuffmanTable::Size(e);
+        lastReadStart = r.Position() - (size ? size : HuffmanTable::Consumed(e));
+        break;
+      }
+      continue;
+    }
+    Kind kind = HuffmanTable::KindOf(e);
+    if (kind == HuffmanTable::kEndOfBlock) {
+      lastReadStart = r.Position();
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      break;
+    }
+    uint64_t symbolStart = r.Position();
+    uint32_t run, size;
+    if (kind == HuffmanTable::kNeedsExtra) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      run = HuffmanTable::Run(e);
+      size = HuffmanTable::Size(e);
+    } else {
+      int length = 0;
+      int symbol = ac.DecodeLong(r.Peek(16), length);
+      if (symbol < 0) return -1;
+      r.Skip(length);
+      if (symbol == 0) {  // end of block (never this long in the camera's tables)
+        lastReadStart = symbolStart;
+        break;
+      }
+      run = static_cast<uint32_t>(symbol) >> 4;
+      size = static_cast<uint32_t>(symbol) & 15;
+    }
+    uint64_t extraStart = r.Position();
+    int32_t value = size ? Extend(r.Take(static_cast<int>(size)), size) : 0;
+    k += static_cast<int>(run);
+    block[kZigZag[static_cast<size_t>(k)]] = static_cast<int16_t>(value);
+    if (++k >= 64) {
+      lastReadStart = size ? extraStart : symbolStart;
+      break;
+    }
+  }
+  return k > 64 ? -1 : k;
+}
+
+inline void FillBlock(uint8_t* out, ptrdiff_t stride, uint8_t value) {
+  for (int row = 0; row < 8; ++row) std::memset(out + row * stride, value, 8);
+}
+
+}  // namespace
+
+DecoderEngine::DecoderEngine()
+    : lumaDc_(kLuminanceDc, true, true),
+      chromaDc_(kChrominanceDc, true),
+      lumaAc_(kLuminanceAc, false),
+      chromaAc_(kChrominanceAc, false) {}
+
+std::unique_ptr<DecoderEngine> DecoderEngine::Create() {
+  std::unique_ptr<DecoderEngine> engine(new (std::nothrow) DecoderEngine());
+  if (!engine) return nullptr;
+  engine->work_.reset(new (std::nothrow) uint8_t[kWorkFrameBytes]);
+  if (!engine->work_) return nullptr;
+  return engine;
+}
+
+bool DecoderEngine::Decode(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size,
+                           OutputCode code, uint8_t* out) {
+  if (size.width == 0 || size.width % 16 || size.width > kMaxWidth || size.height == 0) return false;
+  if (code == OutputCode::kPlanar420) {
+    if (size.height % 16) return false;
+    return DecodeScan<true>(data, dataLength, size, code, out);
+  }
+  return DecodeScan<false>(data, dataLength, size, code, out);
+}
+
+template <bool kPlanar>
+bool DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size,
+                               OutputCode code, uint8_t* out) {
+  const uint64_t firstFailingBit = FirstFailingBit(dataLength);
+  const uint64_t availableBits = uint64_t{data.size()} * 8;
+  const uint32_t mbColumns = size.width / 16;
+  const uint32_t mbRows = (size.height + 15) / 16;
+  const ptrdiff_t width = size.width;
+  const bool rgbOrder = code == OutputCode::kRgb24;
+
+  std::memset(coefficients_, 0, sizeof coefficients_);
+  BitReader reader(data.data(), data.size());
+  int16_t predictors[3] = {0, 0, 0};
+  uint64_t lastReadStart = 0;
+
+  for (uint32_t mby = 0; mby < mbRows; ++mby) {
+    for (uint32_t mbx = 0; mbx < mbColumns; ++mbx) {
+      for (int b = 0; b < 6; ++b) {
+        const bool luma = b < 4;
+        const int component = luma ? 0 : b - 3;
+        int end = DecodeBlock(reader, luma ? lumaDc_ : chromaDc_, luma ? lumaAc_ : chromaAc_,
+                              predictors[component], coefficients_, lastReadStart);
+        if (end < 0) return false;
+
+        uint8_t* dest;
+        ptrdiff_t stride;
+        if constexpr (kPlanar) {
+          if (luma) {
+            stride = width;
+            dest = out + (ptrdiff_t{mby} * 16 + (b >> 1) * 8) * width + mbx * 16 + (b & 1) * 8;
+          } else {
+            stride = width / 2;
+            uint8_t* plane = out + width * size.height + (b == 5 ? width * size.height / 4 : 0);
+            dest = plane + ptrdiff_t{mby} * 8 * stride + mbx * 8;
+          }
+        } else {
+          if (luma) {
+            stride = width;
+            dest = stripY_ + (b >> 1) * 8 * width + mbx * 16 + (b & 1) * 8;
+          } else {
+            stride = width / 2;
+            dest = (b == 4 ? stripCb_ : stripCr_) + mbx * 8;
+          }
+        }
+        const Multipliers& m = luma ? dequant_.luminance : dequant_.chrominance;
+        if (end == 1) {
+          FillBlock(dest, stride, DcOnlySample(coefficients_[0], m[0]));
+          coefficients_[0] = 0;
+        } else {
+          InverseTransform(coefficients_, m.data(), dest, stride);
+        }
+      }
+
+      // Every macroblock but the last is followed by another read, which
+      // would fail at this position; past the data nothing is valid.
+      uint64_t position = reader.Position();
+      if (position > availableBits) return false;
+      bool last = mby + 1 == mbRows && mbx + 1 == mbColumns;
+      if (!last && position >= firstFailingBit) return false;
+    }
+    if constexpr (!kPlanar) {
+      uint32_t top = mby * 16;
+      uint32_t rows = size.height - top < 16 ? size.height - top : 16;
+      ColourRows strip{stripY_, width, stripCb_, stripCr_, width / 2, size.width, rows,
+                       out + (ptrdiff_t{size.height} - 1 - top) * width * 3, -width * 3};
+      ConvertToRgb24(strip, ColourForm::kDirect, rgbOrder, nullptr);
+    }
+  }
+  return lastReadStart < firstFailingBit;
+}
+
+}  // namespace ksv::codec

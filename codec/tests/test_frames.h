@@ -1,0 +1,49 @@
+// Hand-made compressed frames for the decoder's tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codec/annex_k.h"
+#include "codec/frame_format.h"
+#include "simcam/bit_writer.h"
+
+namespace ksv::codec::testing {
+
+// Writes entropy data symbol by symbol with the Annex K codes.
+class SymbolWriter {
+ public:
+  SymbolWriter();
+  void Dc(bool luma, int difference);
+  // (run, value) with value != 0, or ZRL when value == 0 and run == 15.
+  void Ac(bool luma, int run, int value);
+  void EndOfBlock(bool luma);
+  // A block with DC difference 0 and no AC coefficients.
+  void FlatBlock(bool luma);
+  void FlatMacroblock();
+  // Pads the last byte with ones and returns the entropy data.
+  std::vector<uint8_t> Finish();
+
+ private:
+  void PutCode(const HuffmanCode& code);
+  void PutMagnitude(int value, int size);
+
+  std::vector<uint8_t> bytes_;
+  simcam::BitWriter writer_;
+  std::array<HuffmanCode, 256> lumaDc_, chromaDc_, lumaAc_, chromaAc_;
+};
+
+// Puts the 15-byte header (level, DataLength = entropy size unless given) in
+// front of the entropy data.
+std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& entropy, uint8_t level,
+                                int64_t dataLength = -1);
+
+// A frame of `macroblocks` flat macroblocks (every sample 128).
+std::vector<uint8_t> FlatFrame(uint32_t macroblocks, uint8_t level = 3);
+
+// Files of the shared test data (frames, references, photos).
+std::string TestDataPath(const std::string& relative);
+std::vector<uint8_t> ReadFile(const std::string& path);
+
+}  // namespace ksv::codec::testing

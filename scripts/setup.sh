@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test, benchmark
+# and fuzz. Safe to run again: it only installs what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config   # toolchain
+  clang libclang-rt-dev                          # libFuzzer targets
+  libgtest-dev libgmock-dev                      # unit tests
+  libbenchmark-dev                               # benchmarks
+  libjpeg62-turbo-dev libturbojpeg0-dev          # test oracle and benchmark anchor
+  libpng-dev                                     # picture files
+  libcli11-dev                                   # the command line of ksvcam
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}" >&2
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
