@@ -1,5 +1,6 @@
 #include "test_frames.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -64,11 +65,11 @@ std::vector<uint8_t> SymbolWriter::Finish() {
 }
 
 std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& entropy, uint8_t level, int64_t dataLength) {
-  std::vector<uint8_t> frame(kFrameHeaderSize, 0);
+  std::vector<uint8_t> frame(kFrameHeaderSize + entropy.size(), 0);
   frame[kFrameLevelOffset] = level;
   uint32_t length = dataLength < 0 ? static_cast<uint32_t>(entropy.size()) : static_cast<uint32_t>(dataLength);
-  for (int i = 0; i < 4; ++i) frame[kFrameDataLengthOffset + static_cast<size_t>(i)] = static_cast<uint8_t>(length >> (8 * i));
-  frame.insert(frame.end(), entropy.begin(), entropy.end());
+  for (size_t i = 0; i < 4; ++i) frame[kFrameDataLengthOffset + i] = static_cast<uint8_t>(length >> (8 * i));
+  std::copy(entropy.begin(), entropy.end(), frame.begin() + kFrameHeaderSize);
   return frame;
 }
 
