@@ -47,6 +47,25 @@ std::vector<uint8_t> FrameWithFirstBlock(const std::function<void(SymbolWriter&)
   return WithHeader(w.Finish(), 3);
 }
 
+// Every pixel of the bottom-up B, G, R picture is `pixel` of the planar
+// picture's samples at that place.
+void ExpectConverted(const std::vector<uint8_t>& planar, const std::vector<uint8_t>& bgr, FrameSize size,
+                     void (*pixel)(int, int, int, uint8_t&, uint8_t&, uint8_t&)) {
+  const size_t w = size.width, h = size.height;
+  const uint8_t* cb = planar.data() + w * h;
+  const uint8_t* cr = cb + w * h / 4;
+  for (size_t y = 0; y < h; ++y) {
+    for (size_t x = 0; x < w; ++x) {
+      uint8_t r, g, b;
+      pixel(planar[y * w + x], cb[y / 2 * (w / 2) + x / 2], cr[y / 2 * (w / 2) + x / 2], r, g, b);
+      const uint8_t* p = &bgr[((h - 1 - y) * w + x) * 3];
+      ASSERT_EQ(p[0], b) << x << "," << y;
+      ASSERT_EQ(p[1], g) << x << "," << y;
+      ASSERT_EQ(p[2], r) << x << "," << y;
+    }
+  }
+}
+
 TEST_F(DriverDecoder, FlatFrameIsMidGreyInEveryLayout) {
   auto frame = FlatFrame(300);
   ASSERT_EQ(frame[kFrameHeaderSize], 0x28);  // the flat macroblock's first byte
@@ -200,18 +219,7 @@ TEST_F(DriverDecoder, DirectTwentyFourBitEqualsThePlanarPictureConverted) {
   std::vector<uint8_t> planar, bgr;
   ASSERT_TRUE(Decode(frame, kQvga, kQvga, kCompressionI420, planar));
   ASSERT_TRUE(Decode(frame, kQvga, kQvga, kCompressionRgb, bgr));
-  const uint8_t* cb = planar.data() + 320 * 240;
-  const uint8_t* cr = cb + 160 * 120;
-  for (size_t y = 0; y < 240; ++y) {
-    for (size_t x = 0; x < 320; ++x) {
-      uint8_t r, g, b;
-      DirectPixel(planar[y * 320 + x], cb[y / 2 * 160 + x / 2], cr[y / 2 * 160 + x / 2], r, g, b);
-      const uint8_t* p = &bgr[((239 - y) * 320 + x) * 3];  // bottom-up
-      ASSERT_EQ(p[0], b) << x << "," << y;
-      ASSERT_EQ(p[1], g);
-      ASSERT_EQ(p[2], r);
-    }
-  }
+  ExpectConverted(planar, bgr, kQvga, DirectPixel);
 }
 
 TEST_F(DriverDecoder, GammaAndCropGoThroughThePlanarConversion) {
@@ -225,18 +233,7 @@ TEST_F(DriverDecoder, GammaAndCropGoThroughThePlanarConversion) {
   ASSERT_TRUE(Decode(frame, kSmall, {160, 120}, kCompressionI420, plain));
   for (size_t i = 0; i < 160 * 120; ++i) ASSERT_EQ(planar[i], kGammaTables[5][plain[i]]);
   ASSERT_TRUE(std::equal(planar.begin() + 160 * 120, planar.end(), plain.begin() + 160 * 120)) << "chroma unchanged";
-  const uint8_t* cb = planar.data() + 160 * 120;
-  const uint8_t* cr = cb + 80 * 60;
-  for (size_t y = 0; y < 120; ++y) {
-    for (size_t x = 0; x < 160; ++x) {
-      uint8_t r, g, b;
-      PlanarPixel(planar[y * 160 + x], cb[y / 2 * 80 + x / 2], cr[y / 2 * 80 + x / 2], r, g, b);
-      const uint8_t* p = &bgr[((119 - y) * 160 + x) * 3];
-      ASSERT_EQ(p[0], b);
-      ASSERT_EQ(p[1], g);
-      ASSERT_EQ(p[2], r);
-    }
-  }
+  ExpectConverted(planar, bgr, {160, 120}, PlanarPixel);
 }
 
 TEST_F(DriverDecoder, TwentyFourBitWithoutADirectLayoutGoesThroughPlanar) {
