@@ -8,9 +8,10 @@ packages=(
   clang libclang-rt-dev                          # libFuzzer targets
   libgtest-dev libgmock-dev                      # unit tests
   libbenchmark-dev                               # benchmarks
-  libjpeg62-turbo-dev libturbojpeg0-dev          # test oracle and benchmark anchor
+  libjpeg62-turbo-dev libturbojpeg0-dev          # JPEG codec library, test oracle, benchmark anchor
   libpng-dev                                     # picture files
   libcli11-dev                                   # the command line of ksvcam
+  libsqlite3-dev                                 # the machine registry store
 )
 
 missing=()

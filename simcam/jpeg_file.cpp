@@ -1,5 +1,6 @@
 #include "simcam/jpeg_file.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "codec/annex_k.h"
@@ -40,10 +41,15 @@ class SegmentWriter {
   std::vector<uint8_t>& out_;
 };
 
-void WriteQuantTables(SegmentWriter& out, const codec::QuantPair& tables) {
-  out.Segment(kDefineQuantTables, 2 * 65);
+// A file may define several tables in one segment or give each its own;
+// the camera's stored-picture header gives each its own.
+enum class TableSegments { kShared, kOnePerTable };
+
+void WriteQuantTables(SegmentWriter& out, const codec::QuantPair& tables, TableSegments layout) {
+  if (layout == TableSegments::kShared) out.Segment(kDefineQuantTables, 2 * 65);
   const codec::QuantTable* pair[2] = {&tables.luminance, &tables.chrominance};
   for (uint8_t id = 0; id < 2; ++id) {
+    if (layout == TableSegments::kOnePerTable) out.Segment(kDefineQuantTables, 65);
     out.Byte(id);  // 8-bit precision, table id
     for (size_t k = 0; k < 64; ++k) out.Byte((*pair[id])[codec::kZigZag[k]]);
   }
@@ -60,7 +66,7 @@ void WriteFrameHeader(SegmentWriter& out, uint32_t width, uint32_t height) {
   out.Byte(3), out.Byte(0x11), out.Byte(1);  // Cr
 }
 
-void WriteHuffmanTables(SegmentWriter& out) {
+void WriteHuffmanTables(SegmentWriter& out, TableSegments layout) {
   struct Entry {
     uint8_t classAndId;  // class (0 DC, 1 AC) << 4 | id
     const codec::HuffmanSpec& spec;
@@ -69,10 +75,14 @@ void WriteHuffmanTables(SegmentWriter& out) {
                            {0x10, codec::kLuminanceAc},
                            {0x01, codec::kChrominanceDc},
                            {0x11, codec::kChrominanceAc}};
-  size_t payload = 0;
-  for (const Entry& e : entries) payload += 1 + 16 + e.spec.symbols.size();
-  out.Segment(kDefineHuffmanTables, payload);
+  auto payloadOf = [](const Entry& e) { return 1 + 16 + e.spec.symbols.size(); };
+  if (layout == TableSegments::kShared) {
+    size_t payload = 0;
+    for (const Entry& e : entries) payload += payloadOf(e);
+    out.Segment(kDefineHuffmanTables, payload);
+  }
   for (const Entry& e : entries) {
+    if (layout == TableSegments::kOnePerTable) out.Segment(kDefineHuffmanTables, payloadOf(e));
     out.Byte(e.classAndId);
     for (uint8_t count : e.spec.counts) out.Byte(count);
     for (uint8_t symbol : e.spec.symbols) out.Byte(symbol);
@@ -90,15 +100,16 @@ void WriteScanHeader(SegmentWriter& out) {
   out.Byte(0);                  // no successive approximation
 }
 
-}  // namespace
-
-std::vector<uint8_t> WrapAsJpeg(std::span<const uint8_t> entropy, const codec::QuantPair& tables,
-                                uint32_t width, uint32_t height) {
+void CheckSize(uint32_t width, uint32_t height) {
   if (width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF) {
     throw std::invalid_argument("a JPEG picture must be 1 to 65535 samples each way");
   }
-  std::vector<uint8_t> jpeg;
-  jpeg.reserve(entropy.size() + entropy.size() / 64 + 700);
+}
+
+// Everything before the entropy data.
+void WriteHeader(std::vector<uint8_t>& jpeg, const codec::QuantPair& tables, uint32_t width,
+                 uint32_t height, TableSegments layout) {
+  CheckSize(width, height);
   SegmentWriter out(jpeg);
   out.Marker(kStartOfImage);
   out.Segment(kApp0, 14);
@@ -109,17 +120,46 @@ std::vector<uint8_t> WrapAsJpeg(std::span<const uint8_t> entropy, const codec::Q
   out.Word(1);
   out.Byte(0);  // no thumbnail
   out.Byte(0);
-  WriteQuantTables(out, tables);
+  WriteQuantTables(out, tables, layout);
   WriteFrameHeader(out, width, height);
-  WriteHuffmanTables(out);
+  WriteHuffmanTables(out, layout);
   WriteScanHeader(out);
+}
+
+}  // namespace
+
+std::array<uint8_t, kStoredPictureHeaderSize> StoredPictureHeader(const codec::QuantPair& tables,
+                                                                  uint32_t width, uint32_t height) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(kStoredPictureHeaderSize);
+  WriteHeader(bytes, tables, width, height, TableSegments::kOnePerTable);
+  std::array<uint8_t, kStoredPictureHeaderSize> header{};
+  if (bytes.size() != header.size()) throw std::logic_error("stored picture header size changed");
+  std::copy(bytes.begin(), bytes.end(), header.begin());
+  return header;
+}
+
+void AppendStuffed(std::span<const uint8_t> entropy, std::vector<uint8_t>& out) {
   // Inside a JPEG scan a 0xFF byte would start a marker; the camera's stream
   // has no markers, so every 0xFF is data and gets a stuffed 0x00.
   for (uint8_t byte : entropy) {
-    jpeg.push_back(byte);
-    if (byte == kMarker) jpeg.push_back(0x00);
+    out.push_back(byte);
+    if (byte == kMarker) out.push_back(0x00);
   }
-  out.Marker(kEndOfImage);
+}
+
+void AppendEndOfImage(std::vector<uint8_t>& out) {
+  out.push_back(kMarker);
+  out.push_back(kEndOfImage);
+}
+
+std::vector<uint8_t> WrapAsJpeg(std::span<const uint8_t> entropy, const codec::QuantPair& tables,
+                                uint32_t width, uint32_t height) {
+  std::vector<uint8_t> jpeg;
+  jpeg.reserve(entropy.size() + entropy.size() / 64 + 700);
+  WriteHeader(jpeg, tables, width, height, TableSegments::kShared);
+  AppendStuffed(entropy, jpeg);
+  AppendEndOfImage(jpeg);
   return jpeg;
 }
 

@@ -3,6 +3,8 @@
 // same data the camera's decoder reads.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -19,5 +21,19 @@ namespace ksv::simcam {
 // 0 or above 65535.
 std::vector<uint8_t> WrapAsJpeg(std::span<const uint8_t> entropy, const codec::QuantPair& tables,
                                 uint32_t width, uint32_t height);
+
+// The header the camera gives for a stored picture: the same segments as
+// above, but each quantisation and Huffman table in a segment of its own,
+// which makes it 623 bytes. Byte 10 is the zero that ends "JFIF". The
+// picture's entropy data, stuffed, and EOI complete the file. Throws
+// std::invalid_argument as WrapAsJpeg does.
+inline constexpr size_t kStoredPictureHeaderSize = 623;
+std::array<uint8_t, kStoredPictureHeaderSize> StoredPictureHeader(const codec::QuantPair& tables,
+                                                                  uint32_t width, uint32_t height);
+
+// Appends entropy data with a 0x00 stuffed after every 0xFF.
+void AppendStuffed(std::span<const uint8_t> entropy, std::vector<uint8_t>& out);
+// Appends the EOI marker.
+void AppendEndOfImage(std::vector<uint8_t>& out);
 
 }  // namespace ksv::simcam

@@ -6,6 +6,9 @@
 
 #include "apps/ksvcam/decode_command.h"
 #include "apps/ksvcam/demo_command.h"
+#include "apps/ksvcam/memory_command.h"
+#include "apps/ksvcam/simulate_packets_command.h"
+#include "apps/ksvcam/stream_command.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -31,10 +34,24 @@ std::string ParseErrorMessage(const CLI::App& app, const CLI::ParseError& error,
   return error.what();
 }
 
+// The packet-path subcommands and their options.
+struct PacketCommands {
+  StreamOptions streamOptions;
+  SimulatePacketsOptions simulateOptions;
+  CLI::App* stream = nullptr;
+  CLI::App* simulate = nullptr;
+
+  explicit PacketCommands(CLI::App& app)
+      : stream(&AddStreamCommand(app, streamOptions)),
+        simulate(&AddSimulatePacketsCommand(app, simulateOptions)) {}
+};
+
 int RunChosen(const CLI::App& decode, const DecodeOptions& decodeOptions, const CLI::App& demo,
-              const DemoOptions& demoOptions, Console& console) {
+              const DemoOptions& demoOptions, const PacketCommands& packets, Console& console) {
   if (decode.parsed()) return RunDecode(decodeOptions, console);
   if (demo.parsed()) return RunDemo(demoOptions, console);
+  if (packets.stream->parsed()) return RunStream(packets.streamOptions, console);
+  if (packets.simulate->parsed()) return RunSimulatePackets(packets.simulateOptions, console);
   throw UsageError("no subcommand given");
 }
 
@@ -48,6 +65,9 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   DemoOptions demoOptions;
   CLI::App& decode = AddDecodeCommand(app, decodeOptions);
   CLI::App& demo = AddDemoCommand(app, demoOptions);
+  const PacketCommands packets(app);
+  MemoryOptions memoryOptions;
+  const CLI::App& memory = AddMemoryCommand(app, memoryOptions);
 
   std::vector<const char*> argv{"ksvcam"};
   if (!args.empty()) {
@@ -64,7 +84,9 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   }
 
   try {
-    const int status = RunChosen(decode, decodeOptions, demo, demoOptions, console);
+    const int status = memory.parsed()
+                           ? RunMemory(memoryOptions, console)
+                           : RunChosen(decode, decodeOptions, demo, demoOptions, packets, console);
     console.out.flush();
     return status;
   } catch (const UsageError& bad) {

@@ -57,7 +57,7 @@ fs::path CreateTemporary(const fs::path& target, int& fd) {
   throw CommandFailure("cannot write " + Quoted(target) + ": " + Reason(errno));
 }
 
-int WriteAll(int fd, std::span<const uint8_t> bytes) {
+int WriteBytes(int fd, std::span<const uint8_t> bytes) {
   while (!bytes.empty()) {
     const ssize_t done = ::write(fd, bytes.data(), bytes.size());
     if (done < 0) {
@@ -66,7 +66,7 @@ int WriteAll(int fd, std::span<const uint8_t> bytes) {
     }
     bytes = bytes.subspan(static_cast<size_t>(done));
   }
-  return ::fdatasync(fd) == 0 ? 0 : errno;
+  return 0;
 }
 
 // Moves `from` to `to` unless `to` exists. Falls back to a hard link on file
@@ -106,11 +106,12 @@ std::vector<uint8_t> ReadWholeFile(const fs::path& path, size_t maxBytes) {
   return bytes;
 }
 
-void WriteWholeFile(const fs::path& path, std::span<const uint8_t> bytes, ExistingFile existing) {
-  int fd = -1;
-  const fs::path temporary = CreateTemporary(path, fd);
+// Syncs and closes `fd` and moves `temporary` to `path`; on any failure the
+// temporary is removed and CommandFailure names the reason.
+void FinishTemporary(int fd, const fs::path& temporary, const fs::path& path,
+                     ExistingFile existing, int error) {
   Descriptor file(fd);
-  int error = WriteAll(file.get(), bytes);
+  if (error == 0 && ::fdatasync(file.get()) != 0) error = errno;
   const int closeError = file.Close();
   if (error == 0) error = closeError;
   if (error == 0) {
@@ -124,6 +125,35 @@ void WriteWholeFile(const fs::path& path, std::span<const uint8_t> bytes, Existi
   ::unlink(temporary.c_str());
   if (error == EEXIST) throw CommandFailure(Quoted(path) + " already exists; not replaced");
   throw CommandFailure("cannot write " + Quoted(path) + ": " + Reason(error));
+}
+
+void WriteWholeFile(const fs::path& path, std::span<const uint8_t> bytes, ExistingFile existing) {
+  int fd = -1;
+  const fs::path temporary = CreateTemporary(path, fd);
+  FinishTemporary(fd, temporary, path, existing, WriteBytes(fd, bytes));
+}
+
+StreamedFile::StreamedFile(const fs::path& path, ExistingFile existing)
+    : path_(path), existing_(existing) {
+  temporary_ = CreateTemporary(path, fd_);
+}
+
+StreamedFile::~StreamedFile() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  ::unlink(temporary_.c_str());
+}
+
+void StreamedFile::Write(std::span<const uint8_t> bytes) {
+  if (fd_ < 0) throw CommandFailure("cannot write " + Quoted(path_) + ": already finished");
+  const int error = WriteBytes(fd_, bytes);
+  if (error != 0) throw CommandFailure("cannot write " + Quoted(path_) + ": " + Reason(error));
+}
+
+void StreamedFile::Commit() {
+  const int fd = fd_;
+  fd_ = -1;
+  FinishTemporary(fd, temporary_, path_, existing_, 0);
 }
 
 }  // namespace ksv::ksvcam

@@ -24,4 +24,24 @@ enum class ExistingFile {
 void WriteWholeFile(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                     ExistingFile existing);
 
+// A file too long to hold in memory, written piece by piece to a temporary
+// file next to `path` and moved into place by Commit(). Destroyed without
+// Commit(), it leaves nothing behind. Throws CommandFailure.
+class StreamedFile {
+ public:
+  StreamedFile(const std::filesystem::path& path, ExistingFile existing);
+  ~StreamedFile();
+  StreamedFile(const StreamedFile&) = delete;
+  StreamedFile& operator=(const StreamedFile&) = delete;
+
+  void Write(std::span<const uint8_t> bytes);
+  void Commit();
+
+ private:
+  std::filesystem::path path_;
+  std::filesystem::path temporary_;
+  ExistingFile existing_;
+  int fd_ = -1;
+};
+
 }  // namespace ksv::ksvcam

@@ -1,0 +1,77 @@
+// The frame path allocates nothing: after the stream opens, packets and
+// frames run on the buffers allocated at device start and stream open.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "driver/routines.h"
+#include "driver/tests/driver_fixture.h"
+#include "platform/kernel/work_item.h"
+#include "platform/usbcamd/camera.h"
+#include "platform/usbcamd/ks_format.h"
+#include "simcam/packetizer.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++allocations;
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace ksv::driver {
+namespace {
+
+TEST(NoAllocation, PacketsAndFramesOfEveryKindAllocateNothing) {
+  platform::usbcamd::ClassDriver classDriver;
+  ASSERT_EQ(DriverEntry(classDriver.DriverObject(), nullptr), platform::kernel::STATUS_SUCCESS);
+  platform::usbcamd::UsbCamdCamera camera(classDriver, 640);
+  ASSERT_EQ(camera.Start(), platform::kernel::STATUS_SUCCESS);
+  ASSERT_EQ(camera.OpenStream(platform::usbcamd::MakeVideoFormat(320, 240, 24, 0, 0)),
+            platform::kernel::STATUS_SUCCESS);
+
+  // Clean frames, damaged ones, fillers, zero-length packets and a status
+  // byte change (which queues the "Button" write).
+  simcam::Packetizer packetizer(640, [](uint32_t frame, uint32_t packet, uint32_t) {
+    return frame % 3 == 1 && packet == 2 ? simcam::PacketFault::kLost : simcam::PacketFault::kNone;
+  });
+  std::vector<simcam::IsoPacket> packets;
+  for (uint32_t i = 0; i < 6; ++i) {
+    packetizer.CutFrame(testing::PatternFrame({320, 240}, i), i == 4 ? 0x20 : 0, packets);
+    packets.push_back(packetizer.Filler());
+    packets.push_back(simcam::Packetizer::ZeroLength());
+  }
+
+  const long before = allocations.load();
+  uint64_t delivered = 0;
+  for (auto& packet : packets) {
+    camera.ReceivePacket(packet.status, packet.bytes);
+    while (camera.HasFrame()) {
+      ++delivered;
+      camera.ReleaseFrame();
+    }
+  }
+  platform::kernel::RunQueuedWorkItems();
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(delivered, 5u);
+}
+
+}  // namespace
+}  // namespace ksv::driver

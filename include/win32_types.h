@@ -1,0 +1,57 @@
+/* The few Windows data types that the exported C interfaces of the camera's
+ * libraries use, with the widths Win32 gives them. Handles are pointer-sized. */
+#ifndef KSV_INCLUDE_WIN32_TYPES_H
+#define KSV_INCLUDE_WIN32_TYPES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+typedef int BOOL;
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef unsigned int UINT;
+typedef size_t SIZE_T;
+typedef void* LPVOID;
+typedef void* HGLOBAL; /* a global-memory block (platform/memory) */
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+/* The header of a device-independent bitmap, as it lies at the start of a
+ * packed bitmap in memory (40 bytes, no padding). */
+typedef struct tagBITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight; /* positive: rows bottom-up */
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+} BITMAPINFOHEADER;
+
+/* One colour-table entry of a bitmap. */
+typedef struct tagRGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+} RGBQUAD;
+
+#define BI_RGB 0u
+
+#ifdef __cplusplus
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must be 40 bytes");
+static_assert(sizeof(RGBQUAD) == 4, "RGBQUAD must be 4 bytes");
+#endif
+
+#endif /* KSV_INCLUDE_WIN32_TYPES_H */

@@ -1,0 +1,176 @@
+#include "platform/registry/registry_store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/root/system_root.h"
+
+namespace ksv::platform {
+
+namespace {
+
+// Writers wait this long for another process's transaction to end.
+constexpr int kBusyTimeoutMs = 10000;
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS registry_value ("
+    "  key TEXT NOT NULL COLLATE NOCASE,"
+    "  name TEXT NOT NULL COLLATE NOCASE,"
+    "  type INTEGER NOT NULL,"
+    "  data BLOB NOT NULL,"
+    "  PRIMARY KEY (key, name)) WITHOUT ROWID";
+
+[[noreturn]] void Fail(sqlite3* db, const std::string& what) {
+  throw RegistryError("registry: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+}
+
+// One prepared statement, finalised on every path.
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) != SQLITE_OK) Fail(db, "prepare");
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  void BindText(int index, std::string_view text) {
+    Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
+                            SQLITE_TRANSIENT));
+  }
+  void BindBlob(int index, std::string_view bytes) {
+    // A zero-length blob must still be a blob, not NULL.
+    Check(bytes.empty() ? sqlite3_bind_zeroblob(statement_, index, 0)
+                        : sqlite3_bind_blob(statement_, index, bytes.data(),
+                                            static_cast<int>(bytes.size()), SQLITE_TRANSIENT));
+  }
+  void BindInt(int index, int64_t value) { Check(sqlite3_bind_int64(statement_, index, value)); }
+
+  // True while a row is available.
+  bool Step() {
+    const int result = sqlite3_step(statement_);
+    if (result == SQLITE_ROW) return true;
+    if (result == SQLITE_DONE) return false;
+    Fail(db_, "step");
+  }
+  sqlite3_stmt* get() const { return statement_; }
+
+ private:
+  void Check(int result) {
+    if (result != SQLITE_OK) Fail(db_, "bind");
+  }
+  sqlite3* db_;
+  sqlite3_stmt* statement_ = nullptr;
+};
+
+void Exec(sqlite3* db, const char* sql) {
+  if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(db, sql);
+}
+
+}  // namespace
+
+std::unique_ptr<RegistryStore> RegistryStore::OpenMachineHive() {
+  std::filesystem::path folder;
+  try {
+    folder = SystemRoot() / "registry";
+  } catch (const std::runtime_error& error) {
+    throw RegistryError(std::string("registry: ") + error.what());
+  }
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error)
+    throw RegistryError("registry: cannot create " + folder.string() + ": " + error.message());
+  return Open(folder / "machine.sqlite3");
+}
+
+std::unique_ptr<RegistryStore> RegistryStore::Open(const std::filesystem::path& file) {
+  sqlite3* db = nullptr;
+  const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+  if (sqlite3_open_v2(file.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+    const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close(db);
+    throw RegistryError("registry: cannot open " + file.string() + ": " + message);
+  }
+  std::unique_ptr<RegistryStore> store(new RegistryStore(db));
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  // Write-ahead logging lets readers go on while one process writes. Another
+  // opener may hold the lock that switching needs; the mode is persistent,
+  // so one of them succeeds and the others keep working either way.
+  sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  Exec(db, "PRAGMA synchronous=NORMAL");
+  Exec(db, kSchema);
+  return store;
+}
+
+RegistryStore::~RegistryStore() { sqlite3_close(db_); }
+
+std::string RegistryStore::NormaliseKey(std::string_view key) {
+  std::string normal;
+  size_t at = 0;
+  while (at < key.size()) {
+    size_t end = key.find('\\', at);
+    if (end == std::string_view::npos) end = key.size();
+    if (end > at) {
+      if (!normal.empty()) normal += '\\';
+      normal.append(key.substr(at, end - at));
+    }
+    at = end + 1;
+  }
+  return normal;
+}
+
+void RegistryStore::Set(std::string_view key, std::string_view name, RegistryType type,
+                        std::string_view data) {
+  Statement insert(
+      db_,
+      "INSERT INTO registry_value (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
+      "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+  insert.BindText(1, NormaliseKey(key));
+  insert.BindText(2, name);
+  insert.BindInt(3, static_cast<int64_t>(type));
+  insert.BindBlob(4, data);
+  insert.Step();
+}
+
+std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_view name,
+                                              RegistryType type) {
+  Statement select(db_, "SELECT type, data FROM registry_value WHERE key = ?1 AND name = ?2");
+  select.BindText(1, NormaliseKey(key));
+  select.BindText(2, name);
+  if (!select.Step()) return std::nullopt;
+  if (sqlite3_column_int64(select.get(), 0) != static_cast<int64_t>(type)) return std::nullopt;
+  const void* bytes = sqlite3_column_blob(select.get(), 1);
+  const int size = sqlite3_column_bytes(select.get(), 1);
+  if (bytes == nullptr || size <= 0) return std::string();
+  return std::string(static_cast<const char*>(bytes), static_cast<size_t>(size));
+}
+
+void RegistryStore::SetDword(std::string_view key, std::string_view name, uint32_t value) {
+  // Stored as Windows stores a REG_DWORD: four bytes, little-endian.
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
+                         static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
+  Set(key, name, RegistryType::kDword, std::string_view(bytes, 4));
+}
+
+void RegistryStore::SetString(std::string_view key, std::string_view name, std::string_view text) {
+  Set(key, name, RegistryType::kString, text);
+}
+
+std::optional<uint32_t> RegistryStore::GetDword(std::string_view key, std::string_view name) {
+  const std::optional<std::string> bytes = Get(key, name, RegistryType::kDword);
+  if (!bytes || bytes->size() != 4) return std::nullopt;
+  uint32_t value = 0;
+  for (size_t i = 0; i < 4; ++i) value |= uint32_t{static_cast<uint8_t>((*bytes)[i])} << (8 * i);
+  return value;
+}
+
+std::optional<std::string> RegistryStore::GetString(std::string_view key, std::string_view name) {
+  std::optional<std::string> text = Get(key, name, RegistryType::kString);
+  // A REG_SZ ends at its first zero.
+  if (text) text->resize(std::min(text->size(), text->find('\0')));
+  return text;
+}
+
+}  // namespace ksv::platform

@@ -1,0 +1,69 @@
+// The machine registry hive: keys named by backslash-separated paths
+// ("Software\Tarvio\KSV Drivers\"), each holding named REG_DWORD and REG_SZ
+// values. It lives in one SQLite file under the system root and is shared by
+// every process of the system; SQLite's locking keeps concurrent writers
+// apart and its journal keeps the file whole across crashes.
+//
+// Key paths and value names compare without regard to ASCII case, and
+// leading, trailing and doubled backslashes in a key path do not matter, as
+// in the Windows registry.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+
+namespace ksv::platform {
+
+// Registry value types, with their Windows numbers.
+enum class RegistryType : uint32_t {
+  kString = 1,  // REG_SZ
+  kDword = 4,   // REG_DWORD
+};
+
+class RegistryError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class RegistryStore {
+ public:
+  // The machine hive, $KSV_ROOT/registry/machine.sqlite3, created with its
+  // folder when missing. Throws RegistryError.
+  static std::unique_ptr<RegistryStore> OpenMachineHive();
+  // A hive in `file`, created when missing. Throws RegistryError.
+  static std::unique_ptr<RegistryStore> Open(const std::filesystem::path& file);
+
+  ~RegistryStore();
+  RegistryStore(const RegistryStore&) = delete;
+  RegistryStore& operator=(const RegistryStore&) = delete;
+
+  // Creates or replaces a value (and so its key). Throws RegistryError when
+  // the hive cannot be written.
+  void SetDword(std::string_view key, std::string_view name, uint32_t value);
+  void SetString(std::string_view key, std::string_view name, std::string_view text);
+
+  // The value, or nothing when it is absent or of another type. Throws
+  // RegistryError when the hive cannot be read.
+  std::optional<uint32_t> GetDword(std::string_view key, std::string_view name);
+  std::optional<std::string> GetString(std::string_view key, std::string_view name);
+
+  // The canonical form of a key path: no leading, trailing or doubled
+  // backslashes.
+  static std::string NormaliseKey(std::string_view key);
+
+ private:
+  explicit RegistryStore(sqlite3* db) : db_(db) {}
+  void Set(std::string_view key, std::string_view name, RegistryType type, std::string_view data);
+  std::optional<std::string> Get(std::string_view key, std::string_view name, RegistryType type);
+
+  sqlite3* db_;
+};
+
+}  // namespace ksv::platform

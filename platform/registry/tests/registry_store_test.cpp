@@ -1,0 +1,134 @@
+#include "platform/registry/registry_store.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace ksv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kDriverKey = "Software\\Tarvio\\KSV Drivers\\";
+
+// Each test gets a fresh system root, as every test of the system does.
+class RegistryStoreTest : public ::testing::Test {
+ protected:
+  RegistryStoreTest() {
+    std::string pattern = (fs::path(::testing::TempDir()) / "ksv-registry-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    root_ = pattern;
+    ::setenv("KSV_ROOT", root_.c_str(), 1);
+  }
+  ~RegistryStoreTest() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  fs::path root_;
+};
+
+TEST_F(RegistryStoreTest, KeepsDwordsAndStringsAcrossOpenings) {
+  {
+    auto hive = RegistryStore::OpenMachineHive();
+    hive->SetDword(kDriverKey, "SnapShoot", 1);
+    hive->SetDword(kDriverKey, "Big", 0xFFFFFFFFu);
+    hive->SetString(kDriverKey, "WiaRootPath", "/srv/pictures");
+  }
+  EXPECT_TRUE(fs::exists(root_ / "registry" / "machine.sqlite3"));
+  auto hive = RegistryStore::OpenMachineHive();
+  EXPECT_EQ(hive->GetDword(kDriverKey, "SnapShoot"), 1u);
+  EXPECT_EQ(hive->GetDword(kDriverKey, "Big"), 0xFFFFFFFFu);
+  EXPECT_EQ(hive->GetString(kDriverKey, "WiaRootPath"), "/srv/pictures");
+}
+
+TEST_F(RegistryStoreTest, AbsentValuesAndOtherTypesReadAsNothing) {
+  auto hive = RegistryStore::OpenMachineHive();
+  EXPECT_EQ(hive->GetDword(kDriverKey, "BulkMode"), std::nullopt);
+  hive->SetString(kDriverKey, "BulkMode", "1");
+  EXPECT_EQ(hive->GetDword(kDriverKey, "BulkMode"), std::nullopt);  // a REG_SZ is not a DWORD
+  hive->SetDword(kDriverKey, "BulkMode", 0);                        // replacing changes the type
+  EXPECT_EQ(hive->GetDword(kDriverKey, "BulkMode"), 0u);
+  EXPECT_EQ(hive->GetString(kDriverKey, "BulkMode"), std::nullopt);
+  EXPECT_EQ(hive->GetDword("Software\\Other", "BulkMode"), std::nullopt);
+}
+
+TEST_F(RegistryStoreTest, KeysAndNamesMatchAsWindowsMatchesThem) {
+  auto hive = RegistryStore::OpenMachineHive();
+  hive->SetDword(kDriverKey, "DriverStatus", 3);
+  EXPECT_EQ(hive->GetDword("software\\TARVIO\\ksv drivers", "driverstatus"), 3u);
+  EXPECT_EQ(hive->GetDword("\\Software\\\\Tarvio\\KSV Drivers", "DriverStatus"), 3u);
+  EXPECT_EQ(hive->GetDword("Software\\Tarvio", "DriverStatus"), std::nullopt);
+  hive->SetDword("SOFTWARE\\tarvio\\KSV DRIVERS\\", "DRIVERSTATUS", 5);  // the same value
+  EXPECT_EQ(hive->GetDword(kDriverKey, "DriverStatus"), 5u);
+  EXPECT_EQ(RegistryStore::NormaliseKey("\\\\a\\\\b\\"), "a\\b");
+}
+
+TEST_F(RegistryStoreTest, StringsEndAtTheirFirstZeroAndMayBeEmpty) {
+  auto hive = RegistryStore::OpenMachineHive();
+  hive->SetString(kDriverKey, "Empty", "");
+  hive->SetString(kDriverKey, "Cut", std::string_view("abc\0def", 7));
+  EXPECT_EQ(hive->GetString(kDriverKey, "Empty"), "");
+  EXPECT_EQ(hive->GetString(kDriverKey, "Cut"), "abc");
+}
+
+TEST_F(RegistryStoreTest, ConcurrentWritersInSeveralProcessesLoseNothing) {
+  constexpr int kWriters = 4;
+  constexpr int kValuesEach = 40;
+  RegistryStore::OpenMachineHive();  // the file exists before the writers race
+  pid_t children[kWriters];
+  for (int w = 0; w < kWriters; ++w) {
+    children[w] = ::fork();
+    ASSERT_GE(children[w], 0);
+    if (children[w] == 0) {
+      int status = 0;
+      try {
+        auto hive = RegistryStore::OpenMachineHive();
+        for (int i = 0; i < kValuesEach; ++i) {
+          hive->SetDword(kDriverKey, "W" + std::to_string(w) + "_" + std::to_string(i),
+                         static_cast<uint32_t>(w * 1000 + i));
+          hive->SetDword(kDriverKey, "Shared", static_cast<uint32_t>(w));
+        }
+      } catch (...) {
+        status = 1;
+      }
+      ::_exit(status);
+    }
+  }
+  for (pid_t child : children) {
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  auto hive = RegistryStore::OpenMachineHive();
+  for (int w = 0; w < kWriters; ++w) {
+    for (int i = 0; i < kValuesEach; ++i) {
+      EXPECT_EQ(hive->GetDword(kDriverKey, "W" + std::to_string(w) + "_" + std::to_string(i)),
+                static_cast<uint32_t>(w * 1000 + i));
+    }
+  }
+  const auto shared = hive->GetDword(kDriverKey, "Shared");
+  ASSERT_TRUE(shared.has_value());
+  EXPECT_LT(*shared, static_cast<uint32_t>(kWriters));
+}
+
+TEST_F(RegistryStoreTest, AnUnusableRootIsAClearError) {
+  const fs::path blocker = root_ / "file";
+  std::FILE* file = std::fopen(blocker.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  ::setenv("KSV_ROOT", blocker.c_str(), 1);  // a file where a folder must be
+  try {
+    RegistryStore::OpenMachineHive();
+    FAIL() << "opened a hive under a plain file";
+  } catch (const RegistryError& error) {
+    EXPECT_NE(std::string(error.what()).find("registry"), std::string::npos) << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace ksv::platform

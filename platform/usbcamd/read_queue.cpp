@@ -1,0 +1,52 @@
+#include "platform/usbcamd/read_queue.h"
+
+#include <algorithm>
+
+namespace ksv::platform::usbcamd {
+
+void ReadQueue::Allocate(uint32_t count, uint32_t bufferBytes, uint32_t contextBytes) {
+  std::vector<Slot> slots(count);
+  for (Slot& slot : slots) {
+    slot.buffer.assign(bufferBytes, 0);
+    slot.context.assign(contextBytes, 0);
+  }
+  slots_ = std::move(slots);
+  head_ = 0;
+  completed_ = 0;
+}
+
+void ReadQueue::Release() {
+  slots_.clear();
+  head_ = 0;
+  completed_ = 0;
+}
+
+ReadQueue::Slot* ReadQueue::ClaimFree() {
+  if (completed_ >= slots_.size()) return nullptr;
+  Slot& slot = slots_[(head_ + completed_) % slots_.size()];
+  std::fill(slot.context.begin(), slot.context.end(), uint8_t{0});
+  slot.bytesReturned = 0;
+  slot.status = 0;
+  return &slot;
+}
+
+void ReadQueue::Complete(uint32_t bytesReturned, kernel::NTSTATUS status) {
+  Slot& slot = slots_[(head_ + completed_) % slots_.size()];
+  slot.bytesReturned = std::min<uint32_t>(bytesReturned, static_cast<uint32_t>(slot.buffer.size()));
+  slot.status = status;
+  ++completed_;
+}
+
+DeliveredFrame ReadQueue::Front() const {
+  const Slot& slot = slots_[head_];
+  return {std::span<const uint8_t>(slot.buffer).first(slot.bytesReturned), slot.status,
+          slot.context};
+}
+
+void ReadQueue::PopFront() {
+  if (completed_ == 0) return;
+  head_ = (head_ + 1) % slots_.size();
+  --completed_;
+}
+
+}  // namespace ksv::platform::usbcamd

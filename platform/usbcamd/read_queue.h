@@ -1,0 +1,53 @@
+// The stream's read buffers: a fixed ring the class driver fills with
+// finished frames and the stream's reader (a capture application) takes
+// them from, oldest first. Allocated when the stream opens; nothing per frame.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/kernel/kernel_types.h"
+
+namespace ksv::platform::usbcamd {
+
+// A completed read as the reader sees it.
+struct DeliveredFrame {
+  std::span<const uint8_t> data;          // the bytes the minidriver returned
+  kernel::NTSTATUS status = 0;            // the raw-frame routine's result
+  std::span<const uint8_t> frameContext;  // the minidriver's per-frame bytes
+};
+
+class ReadQueue {
+ public:
+  struct Slot {
+    std::vector<uint8_t> buffer;
+    std::vector<uint8_t> context;
+    uint32_t bytesReturned = 0;
+    kernel::NTSTATUS status = 0;
+  };
+
+  // Replaces every slot: `count` buffers of `bufferBytes` with contexts of
+  // `contextBytes`. Throws std::bad_alloc.
+  void Allocate(uint32_t count, uint32_t bufferBytes, uint32_t contextBytes);
+  void Release();
+
+  // Class driver side. The slot a frame is filled into: the first free one
+  // after the completed ones, its context zeroed; null when every slot holds
+  // a frame the reader has not taken yet.
+  Slot* ClaimFree();
+  // Marks the claimed slot as a completed frame.
+  void Complete(uint32_t bytesReturned, kernel::NTSTATUS status);
+
+  // Reader side.
+  bool HasFrame() const { return completed_ > 0; }
+  DeliveredFrame Front() const;  // only when HasFrame()
+  void PopFront();
+
+ private:
+  std::vector<Slot> slots_;
+  size_t head_ = 0;       // oldest completed frame
+  size_t completed_ = 0;  // frames waiting for the reader
+};
+
+}  // namespace ksv::platform::usbcamd

@@ -1,0 +1,245 @@
+// The class driver's side of the isochronous path, driven with a scripted
+// minidriver: packet byte 0 says what the packet routine answers.
+#include "platform/usbcamd/camera.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/usbcamd/capture_replay.h"
+
+namespace ksv::platform::usbcamd {
+namespace {
+
+using kernel::STATUS_SUCCESS;
+
+// 'S' starts a frame (frame-complete, whole packet kept), 'D' is kept,
+// 'X' is dropped, 'Z' is dropped with the descriptor status set to 9.
+struct Script {
+  uint32_t rawFrameLength = 64;
+  std::vector<bool> contextGiven;  // per packet: did the routine get a frame context
+  std::vector<int64_t> clockAtPacket;
+  std::vector<uint32_t> packetsPerFrame;
+  int newFrames = 0;
+  uint32_t nextFrameNumber = 1;
+};
+Script script;
+
+uint32_t ScriptedPacket(DEVICE_OBJECT*, void*, void* frameContext, USBD_ISO_PACKET_DESCRIPTOR*,
+                        void*, USBD_ISO_PACKET_DESCRIPTOR* packet, void* buffer,
+                        bool* frameComplete, bool* nextFrameIsStill) {
+  *nextFrameIsStill = false;
+  script.contextGiven.push_back(frameContext != nullptr);
+  script.clockAtPacket.push_back(kernel::KeQueryPerformanceCounter(nullptr));
+  const char kind = static_cast<const char*>(buffer)[0];
+  if (kind == 'S') {
+    *frameComplete = true;
+    if (frameContext) std::memcpy(frameContext, &script.nextFrameNumber, 4);
+    ++script.nextFrameNumber;
+  }
+  if (kind == 'Z') packet->Status = 9;
+  return kind == 'S' || kind == 'D' ? packet->Length : 0;
+}
+
+// Echoes the raw frame, so the test sees exactly what was copied.
+NTSTATUS EchoRawFrame(DEVICE_OBJECT*, void*, void*, void* output, uint32_t outputLength,
+                      void* raw, uint32_t rawLength, uint32_t packets, uint32_t* returned) {
+  script.packetsPerFrame.push_back(packets);
+  const uint32_t count = std::min(outputLength, rawLength);
+  std::memcpy(output, raw, count);
+  *returned = count;
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS Succeed(DEVICE_OBJECT*, void*) { return STATUS_SUCCESS; }
+NTSTATUS Configure(DEVICE_OBJECT*, void*, USBD_INTERFACE_INFORMATION*,
+                   USB_CONFIGURATION_DESCRIPTOR*, int32_t* dataPipe, int32_t* syncPipe) {
+  *dataPipe = 0;
+  *syncPipe = -1;
+  return STATUS_SUCCESS;
+}
+NTSTATUS Allocate(DEVICE_OBJECT*, void*, uint32_t* rawFrameLength, void*) {
+  *rawFrameLength = script.rawFrameLength;
+  return STATUS_SUCCESS;
+}
+void NewFrame(void*, void*) { ++script.newFrames; }
+
+USBCAMD_DEVICE_DATA ScriptedTable() {
+  return {0,    Succeed,   Succeed,   ScriptedPacket, NewFrame, EchoRawFrame, Succeed,
+          Succeed, Configure, Succeed, Succeed,       Allocate, Succeed};
+}
+
+class ClassDriverPath : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    script = Script{};
+    const USBCAMD_DEVICE_DATA table = ScriptedTable();
+    ASSERT_EQ(USBCAMD_DriverEntry(classDriver_.DriverObject(), nullptr, 32, 4, &table),
+              STATUS_SUCCESS);
+  }
+
+  void Open(uint32_t readBuffers) {
+    camera_ = std::make_unique<UsbCamdCamera>(classDriver_, 4);
+    ASSERT_EQ(camera_->Start(), STATUS_SUCCESS);
+    KS_DATAFORMAT_VIDEOINFOHEADER format;
+    format.VideoInfoHeader.bmiHeader.biSizeImage = 256;
+    ASSERT_EQ(camera_->OpenStream(format, readBuffers), STATUS_SUCCESS);
+  }
+
+  // Sends 4-byte packets named by the characters of `kinds`, each carrying
+  // its position in the text so the copies can be told apart.
+  void Send(const std::string& kinds) {
+    for (char kind : kinds) {
+      std::vector<uint8_t> packet = {static_cast<uint8_t>(kind), 0, 0,
+                                     static_cast<uint8_t>(sent_++)};
+      camera_->ReceivePacket(USBD_STATUS_SUCCESS, packet);
+    }
+  }
+
+  std::vector<uint8_t> TakeFrame() {
+    EXPECT_TRUE(camera_->HasFrame());
+    if (!camera_->HasFrame()) return {};
+    const DeliveredFrame frame = camera_->FrontFrame();
+    std::vector<uint8_t> bytes(frame.data.begin(), frame.data.end());
+    camera_->ReleaseFrame();
+    return bytes;
+  }
+
+  static std::vector<uint8_t> Packets(const std::string& kinds, uint8_t firstIndex) {
+    std::vector<uint8_t> bytes;
+    for (char kind : kinds) {
+      bytes.insert(bytes.end(), {static_cast<uint8_t>(kind), 0, 0, firstIndex++});
+    }
+    return bytes;
+  }
+
+  static std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  }
+
+  ClassDriver classDriver_;
+  std::unique_ptr<UsbCamdCamera> camera_;
+  uint8_t sent_ = 0;
+};
+
+TEST(ClassDriverRegistration, RefusesAnIncompleteTableOrBadSizes) {
+  ClassDriver classDriver;
+  USBCAMD_DEVICE_DATA table = ScriptedTable();
+  table.CamFreeBandwidth = nullptr;
+  EXPECT_EQ(USBCAMD_DriverEntry(classDriver.DriverObject(), nullptr, 752, 4, &table),
+            kernel::STATUS_INVALID_PARAMETER);
+  table = ScriptedTable();
+  table.Sig = 1;
+  EXPECT_EQ(USBCAMD_DriverEntry(classDriver.DriverObject(), nullptr, 752, 4, &table),
+            kernel::STATUS_INVALID_PARAMETER);
+  table.Sig = 0;
+  EXPECT_EQ(USBCAMD_DriverEntry(classDriver.DriverObject(), nullptr, 0, 4, &table),
+            kernel::STATUS_INVALID_PARAMETER);
+  EXPECT_FALSE(classDriver.IsRegistered());
+  EXPECT_THROW(UsbCamdCamera(classDriver, 640), std::invalid_argument);
+
+  EXPECT_EQ(USBCAMD_DriverEntry(classDriver.DriverObject(), nullptr, 752, 4, &table),
+            STATUS_SUCCESS);
+  EXPECT_EQ(classDriver.DeviceContextSize(), 752u);
+  EXPECT_EQ(classDriver.FrameContextSize(), 4u);
+}
+
+TEST_F(ClassDriverPath, FrameCompleteClosesTheFrameBeforeThePacketThatStartsTheNext) {
+  Open(4);
+  Send("DDSDXDSD");  // a tail before the first start, then two frames begun
+  ASSERT_EQ(camera_->Counters().framesCompleted, 2u);
+  EXPECT_EQ(TakeFrame(), Packets("DD", 0));
+  EXPECT_EQ(TakeFrame(), Cat(Packets("SD", 2), Packets("D", 5)));
+  EXPECT_FALSE(camera_->HasFrame());
+  EXPECT_EQ(script.packetsPerFrame, (std::vector<uint32_t>{2, 3}));
+  EXPECT_EQ(script.newFrames, 3);  // the first frame and one after each close
+  EXPECT_EQ(camera_->Counters().packets, 8u);
+}
+
+TEST_F(ClassDriverPath, DeliversTheFrameContextTheRoutineWrote) {
+  Open(4);
+  Send("DSDSD");
+  ASSERT_TRUE(camera_->HasFrame());
+  uint32_t number = 0;
+  std::memcpy(&number, camera_->FrontFrame().frameContext.data(), 4);
+  EXPECT_EQ(number, 1u);  // written by the start that closed it
+  camera_->ReleaseFrame();
+  std::memcpy(&number, camera_->FrontFrame().frameContext.data(), 4);
+  EXPECT_EQ(number, 2u);
+}
+
+TEST_F(ClassDriverPath, AnEmptyFrameIsNotDeliveredAndItsBufferIsReused) {
+  Open(1);
+  Send("SDSD");  // the stream begins exactly at a frame start
+  EXPECT_EQ(camera_->Counters().emptyFrames, 1u);
+  EXPECT_EQ(camera_->Counters().framesCompleted, 1u);
+  EXPECT_EQ(TakeFrame(), Packets("SD", 0));
+}
+
+TEST_F(ClassDriverPath, WithEveryReadBufferFullFramesAreLostUntilTheReaderCatchesUp) {
+  Open(1);
+  Send("SDSDD");  // fills the only buffer; the frame after it has nowhere to go
+  EXPECT_EQ(camera_->Counters().framesWithoutReader, 1u);
+  Send("SD");
+  EXPECT_EQ(camera_->Counters().framesWithoutReader, 2u);
+  EXPECT_FALSE(script.contextGiven[5]) << "no read buffer, no frame context";
+
+  EXPECT_EQ(TakeFrame(), Packets("SD", 0));
+  Send("DSDS");  // the frame opens at the next boundary, not mid-frame
+  EXPECT_EQ(TakeFrame(), Packets("SD", 8));
+}
+
+TEST_F(ClassDriverPath, NeverCopiesPastTheRawFrameBuffer) {
+  script.rawFrameLength = 10;  // two whole 4-byte packets
+  Open(2);
+  Send("SDDDS");
+  EXPECT_EQ(camera_->Counters().packetsOverflowed, 2u);
+  EXPECT_EQ(TakeFrame(), Packets("SD", 0));
+  EXPECT_EQ(script.packetsPerFrame, (std::vector<uint32_t>{2}));
+}
+
+TEST_F(ClassDriverPath, TheRoutineMayRewriteTheDescriptorStatus) {
+  Open(1);
+  std::vector<uint8_t> zero = {'Z', 0, 0, 0};
+  EXPECT_EQ(camera_->ReceivePacket(USBD_STATUS_SUCCESS, zero), 9);
+  std::vector<uint8_t> data = {'D', 0, 0, 0};
+  EXPECT_EQ(camera_->ReceivePacket(USBD_STATUS_ISO_NOT_ACCESSED_BY_HW, data),
+            USBD_STATUS_ISO_NOT_ACCESSED_BY_HW);
+}
+
+TEST_F(ClassDriverPath, PacketsOutsideAnOpenStreamGoNowhere) {
+  camera_ = std::make_unique<UsbCamdCamera>(classDriver_, 4);
+  ASSERT_EQ(camera_->Start(), STATUS_SUCCESS);
+  std::vector<uint8_t> packet = {'S', 0, 0, 0};
+  camera_->ReceivePacket(USBD_STATUS_SUCCESS, packet);
+  EXPECT_TRUE(script.contextGiven.empty());
+  KS_DATAFORMAT_VIDEOINFOHEADER noSize;
+  EXPECT_EQ(camera_->OpenStream(noSize), kernel::STATUS_INVALID_PARAMETER);
+}
+
+TEST_F(ClassDriverPath, ReplayedPacketsSeeTheirRecordedTime) {
+  std::stringstream file;
+  PacketCaptureWriter writer(file, 4);
+  const uint8_t start[] = {'S', 0, 0, 0};
+  const uint8_t data[] = {'D', 0, 0, 0};
+  writer.Write(1'000'000, USBD_STATUS_SUCCESS, start);
+  writer.Write(1'010'000, USBD_STATUS_SUCCESS, data);
+  writer.Write(5'000'000, USBD_STATUS_SUCCESS, start);
+
+  CaptureReplay replay(file);
+  kernel::ScopedPerformanceCounter clock(replay.Clock());
+  EXPECT_EQ(kernel::KeQueryPerformanceCounter(nullptr), 1'000'000) << "set before the stream opens";
+  Open(2);
+  while (replay.DeliverNext(*camera_)) {
+  }
+  EXPECT_EQ(replay.PacketsDelivered(), 3u);
+  EXPECT_EQ(script.clockAtPacket, (std::vector<int64_t>{1'000'000, 1'010'000, 5'000'000}));
+  EXPECT_EQ(TakeFrame(), Cat({'S', 0, 0, 0}, {'D', 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace ksv::platform::usbcamd

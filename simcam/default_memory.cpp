@@ -1,0 +1,131 @@
+#include "simcam/default_memory.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <vector>
+
+#include "simcam/memory_builder.h"
+
+namespace ksv::simcam {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxPhotos = 4;
+
+std::vector<RgbPicture> ReadPhotos(const fs::path& folder) {
+  std::vector<fs::path> paths;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (entry.path().extension() == ".png") paths.push_back(entry.path());
+  }
+  std::sort(paths.begin(), paths.end());
+  std::vector<RgbPicture> photos;
+  for (const fs::path& path : paths) {
+    if (photos.size() == kMaxPhotos) break;
+    try {
+      RgbPicture photo = ReadPng(path.string());
+      if (photo.width >= 16 && photo.height >= 16) photos.push_back(std::move(photo));
+    } catch (const std::exception&) {
+      // An unreadable file is skipped; the camera takes the next one.
+    }
+  }
+  return photos;
+}
+
+// Colourful stand-ins when there are no photographs.
+std::vector<RgbPicture> DrawnPictures() {
+  std::vector<RgbPicture> pictures;
+  for (uint32_t n = 0; n < 3; ++n) {
+    RgbPicture picture{320, 240, std::vector<uint8_t>(320 * 240 * 3)};
+    for (uint32_t y = 0; y < 240; ++y) {
+      for (uint32_t x = 0; x < 320; ++x) {
+        uint8_t* p = &picture.pixels[(size_t{y} * 320 + x) * 3];
+        p[0] = static_cast<uint8_t>(x * 255 / 319);
+        p[1] = static_cast<uint8_t>(y * 255 / 239);
+        p[2] = static_cast<uint8_t>(((x / 40 + y / 40 + n) % 2) * 200 + 40);
+      }
+    }
+    pictures.push_back(std::move(picture));
+  }
+  return pictures;
+}
+
+RgbPicture Crop(const RgbPicture& picture, uint32_t left, uint32_t top, uint32_t width,
+                uint32_t height) {
+  RgbPicture cut{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
+  for (uint32_t y = 0; y < height; ++y) {
+    const uint8_t* source = &picture.pixels[(size_t{top + y} * picture.width + left) * 3];
+    std::copy(source, source + size_t{width} * 3, &cut.pixels[size_t{y} * width * 3]);
+  }
+  return cut;
+}
+
+// `count` views of a window of two thirds of the picture sliding from its
+// left to its right edge, like a camera panning across the scene.
+std::vector<RgbPicture> Pan(const RgbPicture& picture, size_t count) {
+  const uint32_t width = picture.width * 2 / 3;
+  const uint32_t height = picture.height * 2 / 3;
+  std::vector<RgbPicture> views;
+  for (size_t i = 0; i < count; ++i) {
+    const auto left =
+        static_cast<uint32_t>((picture.width - width) * i / std::max<size_t>(count - 1, 1));
+    views.push_back(Crop(picture, left, (picture.height - height) / 2, width, height));
+  }
+  return views;
+}
+
+// A little tune: a note every 300 ms with a soft attack and decay.
+MonoAudio Tune(uint32_t rate, double seconds) {
+  static constexpr double kNotes[] = {523.25, 659.25, 783.99, 1046.5, 783.99, 659.25};
+  MonoAudio audio{rate, std::vector<int16_t>(static_cast<size_t>(rate * seconds))};
+  for (size_t i = 0; i < audio.samples.size(); ++i) {
+    const double t = static_cast<double>(i) / rate;
+    const double inNote = std::fmod(t, 0.3);
+    const double frequency = kNotes[static_cast<size_t>(t / 0.3) % std::size(kNotes)];
+    const double envelope = std::min(1.0, inNote / 0.02) * std::exp(-inNote * 6.0);
+    audio.samples[i] =
+        static_cast<int16_t>(9000.0 * envelope * std::sin(2.0 * std::numbers::pi * frequency * t));
+  }
+  return audio;
+}
+
+}  // namespace
+
+fs::path DefaultPhotosDir() {
+  const char* testData = std::getenv("KSV_TESTDATA_DIR");
+  if (testData != nullptr && *testData != '\0') return fs::path(testData) / "photos";
+  return KSV_SIMCAM_DEFAULT_PHOTOS_DIR;
+}
+
+CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
+  std::vector<RgbPicture> photos = ReadPhotos(photosDir);
+  if (photos.empty()) photos = DrawnPictures();
+  auto photo = [&](size_t n) -> const RgbPicture& { return photos[n % photos.size()]; };
+
+  CameraMemory memory{SimulatedCameraVersions(), SimulatedCameraModes(), {}};
+  auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
+  const RecordingMode& high = mode(kHighQualityPictureMode);
+  const RecordingMode& low = mode(kLowQualityPictureMode);
+  std::vector<StoredItem>& items = memory.items;
+  items.push_back(MakePictureItem(photo(0), high, kHighQualitySubtype));
+  items.push_back(MakePictureItem(photo(1), high, kHighQualitySubtype));
+  items.push_back(MakePictureItem(photo(2), low, kLowQualitySubtype));
+  items.push_back(MakeBurstItem(Pan(photo(3), kBurstFrames), mode(kClipMode)));
+  items.push_back(MakeClipItem(Pan(photo(0), 15), mode(kClipMode), kClipSubtype,
+                               ClipSound::kAdpcm8000, Tune(kAdpcmRate, 1.5)));
+  items.push_back(MakePictureItem(photo(3), low, kLowQualitySubtype));
+  items.push_back(MakeClipItem(Pan(photo(1), 12), mode(kLowResClipMode), kLowResClipSubtype,
+                               ClipSound::kPcm12000, Tune(kPcmRate, 1.2)));
+  items.push_back(MakeClipItem(Pan(photo(2), 6), mode(kVideoOnlyClipMode), kLowResClipSubtype,
+                               ClipSound::kNone, {}));
+  const std::vector<uint8_t> memo = WriteWav8(Tune(8000, 0.6));
+  items.push_back(MakeRecordingItem(memo, kHighQualityPictureMode));
+  items.push_back(MakePictureItem(photo(2), high, kHighQualitySubtype));
+  return memory;
+}
+
+}  // namespace ksv::simcam

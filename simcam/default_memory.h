@@ -1,0 +1,22 @@
+// What the simulated camera holds until told otherwise.
+#pragma once
+
+#include <filesystem>
+
+#include "simcam/camera_memory.h"
+
+namespace ksv::simcam {
+
+// $KSV_TESTDATA_DIR/photos when that variable is set, else the source
+// tree's test photographs.
+std::filesystem::path DefaultPhotosDir();
+
+// Three high-quality and two low-quality pictures, a burst, a clip of each
+// size with sound (ADPCM at 8,000 Hz for 320 x 240, PCM at 12,000 Hz for
+// 160 x 128), a 160 x 112 clip without sound and a raw recording (a WAV
+// file), made from the PNG photographs in `photosDir` and synthesised sound.
+// A folder without readable photographs gives drawn pictures instead, so
+// the camera is never empty.
+CameraMemory DefaultCameraMemory(const std::filesystem::path& photosDir);
+
+}  // namespace ksv::simcam

@@ -1,0 +1,165 @@
+#include "simcam/memory_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "simcam/byte_order.h"
+
+namespace ksv::simcam {
+
+namespace {
+
+constexpr char kSignature[8] = {'K', 'S', 'V', 'C', 'A', 'M', 'E', 'M'};
+constexpr size_t kVersionField = 64;
+constexpr size_t kFirmwareOffset = 24;
+constexpr size_t kSensorOffset = 88;
+constexpr size_t kChipOffset = 152;
+
+[[noreturn]] void Corrupt(const std::string& message) {
+  throw MemoryImageError(MemoryImageError::Reason::kCorrupt, "memory image: " + message);
+}
+
+std::string ReadText(std::span<const uint8_t> image, size_t offset, const char* what) {
+  const uint8_t* field = &image[offset];
+  const uint8_t* end = std::find(field, field + kVersionField, 0);
+  if (end == field + kVersionField) Corrupt(std::string(what) + " version text has no end");
+  return std::string(field, end);
+}
+
+void PutText(std::vector<uint8_t>& image, size_t offset, const std::string& text) {
+  std::copy(text.begin(), text.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+RecordingMode ReadMode(const uint8_t* record) {
+  RecordingMode mode;
+  mode.tableIndex = record[0];
+  mode.width = Get16(record + 2);
+  mode.height = Get16(record + 4);
+  std::copy(record + 8, record + 72, mode.tables.luminance.begin());
+  std::copy(record + 72, record + 136, mode.tables.chrominance.begin());
+  return mode;
+}
+
+void PutMode(uint8_t* record, const RecordingMode& mode) {
+  record[0] = mode.tableIndex;
+  Put16(record + 2, mode.width);
+  Put16(record + 4, mode.height);
+  std::copy(mode.tables.luminance.begin(), mode.tables.luminance.end(), record + 8);
+  std::copy(mode.tables.chrominance.begin(), mode.tables.chrominance.end(), record + 72);
+}
+
+// The items of the region, each taken whole; the region must end exactly
+// after the last one.
+std::vector<StoredItem> ReadItems(std::span<const uint8_t> region, size_t count,
+                                  size_t regionOffset) {
+  std::vector<StoredItem> items;
+  items.reserve(count);
+  size_t at = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const std::string where =
+        "item " + std::to_string(i) + " at offset " + std::to_string(regionOffset + at);
+    if (region.size() - at < kItemHeaderSize) Corrupt(where + ": truncated header");
+    const StoredItemHeader header = DecodeItemHeader(region.subspan(at).first<kItemHeaderSize>());
+    if (!KnownTag(header.tag)) Corrupt(where + ": unknown tag '" + TagText(header.tag) + "'");
+    at += kItemHeaderSize;
+    if (header.dataSize > region.size() - at) {
+      Corrupt(where + ": data size " + std::to_string(header.dataSize) + " runs past the end");
+    }
+    const auto data = region.subspan(at, header.dataSize);
+    items.push_back({header, std::vector<uint8_t>(data.begin(), data.end())});
+    at += header.dataSize;
+  }
+  if (at != region.size()) {
+    Corrupt(std::to_string(region.size() - at) + " bytes follow the last item");
+  }
+  return items;
+}
+
+}  // namespace
+
+CameraMemory ReadMemoryImage(std::span<const uint8_t> image) {
+  if (image.size() < kImageHeaderSize) {
+    Corrupt("truncated: " + std::to_string(image.size()) + " bytes, shorter than the header");
+  }
+  if (!std::equal(kSignature, kSignature + sizeof kSignature, image.begin())) {
+    Corrupt("not a camera memory image (no KSVCAMEM signature)");
+  }
+  if (Get32(&image[8]) != kImageFormatVersion) {
+    Corrupt("format version " + std::to_string(Get32(&image[8])) + " (this reader knows 1)");
+  }
+  const uint32_t modeCount = Get32(&image[12]);
+  const uint32_t itemCount = Get32(&image[16]);
+  const uint32_t regionSize = Get32(&image[20]);
+  if (modeCount == 0 || modeCount > 256) Corrupt(std::to_string(modeCount) + " modes (1 to 256)");
+  if (itemCount > kMaxItems) Corrupt(std::to_string(itemCount) + " items (at most 65535)");
+  if (regionSize > kMaxStreamBytes) Corrupt("item region larger than the camera's 64 MiB");
+  const size_t regionOffset = kImageHeaderSize + size_t{modeCount} * kModeRecordSize;
+  const size_t expected = regionOffset + regionSize;
+  if (image.size() < expected) {
+    Corrupt("truncated: " + std::to_string(expected - image.size()) + " bytes missing");
+  }
+  if (image.size() > expected) {
+    Corrupt(std::to_string(image.size() - expected) + " bytes after the last item");
+  }
+
+  CameraMemory memory;
+  memory.versions = {ReadText(image, kFirmwareOffset, "firmware"),
+                     ReadText(image, kSensorOffset, "sensor"),
+                     ReadText(image, kChipOffset, "chip")};
+  for (size_t m = 0; m < modeCount; ++m) {
+    memory.modes.push_back(ReadMode(&image[kImageHeaderSize + m * kModeRecordSize]));
+  }
+  memory.items = ReadItems(image.subspan(regionOffset), itemCount, regionOffset);
+  try {
+    CheckMemory(memory);
+  } catch (const MemoryError& error) {
+    Corrupt(error.what());
+  }
+  return memory;
+}
+
+CameraMemory LoadMemoryImage(const std::filesystem::path& path) {
+  auto unreadable = [&](const std::string& why) {
+    return MemoryImageError(MemoryImageError::Reason::kUnreadable,
+                            "memory image '" + path.string() + "': " + why);
+  };
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  if (error) throw unreadable(error.message());
+  if (size > kMaxImageBytes) throw unreadable("too large to be a camera memory image");
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw unreadable("cannot be opened");
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (static_cast<size_t>(file.gcount()) != bytes.size()) throw unreadable("read failed");
+  try {
+    return ReadMemoryImage(bytes);
+  } catch (const MemoryImageError& bad) {
+    throw MemoryImageError(bad.reason(), path.string() + ": " + bad.what());
+  }
+}
+
+std::vector<uint8_t> WriteMemoryImage(const CameraMemory& memory) {
+  CheckMemory(memory);
+  if (memory.modes.empty()) throw MemoryError("a memory needs at least one mode");
+  const size_t regionOffset = kImageHeaderSize + memory.modes.size() * kModeRecordSize;
+  std::vector<uint8_t> image(regionOffset, 0);
+  std::memcpy(image.data(), kSignature, sizeof kSignature);
+  Put32(&image[8], kImageFormatVersion);
+  Put32(&image[12], static_cast<uint32_t>(memory.modes.size()));
+  Put32(&image[16], static_cast<uint32_t>(memory.items.size()));
+  Put32(&image[20], static_cast<uint32_t>(StreamSize(memory)));
+  PutText(image, kFirmwareOffset, memory.versions.firmware);
+  PutText(image, kSensorOffset, memory.versions.sensor);
+  PutText(image, kChipOffset, memory.versions.chip);
+  for (size_t m = 0; m < memory.modes.size(); ++m) {
+    PutMode(&image[kImageHeaderSize + m * kModeRecordSize], memory.modes[m]);
+  }
+  const std::vector<uint8_t> stream = StreamBytes(memory);
+  image.insert(image.end(), stream.begin(), stream.end());
+  return image;
+}
+
+}  // namespace ksv::simcam

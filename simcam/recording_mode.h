@@ -1,0 +1,34 @@
+// The camera's recording modes. Every stored item names one by its
+// quantisation-table index: the mode gives the tables the item was
+// compressed with and the size of its pictures or frames, and so the JPEG
+// header the camera hands out for that index.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codec/quant_tables.h"
+
+namespace ksv::simcam {
+
+struct RecordingMode {
+  uint8_t tableIndex = 0;
+  uint16_t width = 0;
+  uint16_t height = 0;
+  codec::QuantPair tables{};
+};
+
+// The simulated camera's modes, by table index.
+inline constexpr uint8_t kHighQualityPictureMode = 0;  // 640 x 480 pictures
+inline constexpr uint8_t kLowQualityPictureMode = 1;   // 160 x 128 pictures
+inline constexpr uint8_t kClipMode = 2;                // 320 x 240 clips and bursts
+inline constexpr uint8_t kLowResClipMode = 3;          // 160 x 128 clips
+inline constexpr uint8_t kVideoOnlyClipMode = 4;       // 160 x 112 clips without sound
+
+std::vector<RecordingMode> SimulatedCameraModes();
+
+// The 128 bytes the camera hands out for a table index: 64 luminance then
+// 64 chrominance entries, natural order.
+std::vector<uint8_t> TableBytes(const RecordingMode& mode);
+
+}  // namespace ksv::simcam

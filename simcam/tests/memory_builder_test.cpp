@@ -1,0 +1,125 @@
+#include "simcam/memory_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "simcam/jpeg_file.h"
+#include "simcam/tests/adpcm_reference.h"
+#include "simcam/tests/libjpeg_oracle.h"
+#include "simcam/tests/test_files.h"
+
+namespace ksv::simcam {
+namespace {
+
+double PictureQuality(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  double sum = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+    sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
+  return 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
+}
+
+RgbPicture Photo(std::string_view stem) {
+  return ReadPng(testfiles::DataPath("photos/" + std::string(stem) + ".png"));
+}
+
+// The picture a frame's entropy data shows, decoded by libjpeg.
+RgbPicture Show(std::span<const uint8_t> entropy, const RecordingMode& mode) {
+  return oracle::DecodeRgb(WrapAsJpeg(entropy, mode.tables, mode.width, mode.height),
+                           oracle::DctMethod::kAccurate);
+}
+
+const RecordingMode kFrames{2, 160, 128, codec::ScaledAnnexKPair(80)};
+
+TEST(MemoryBuilder, PictureIsThePhotographFittedAndCompressedWithTheModesTables) {
+  const RecordingMode mode{0, 640, 480, codec::ScaledAnnexKPair(30)};
+  const RgbPicture photo = Photo("chelsea");
+  const StoredItem item = MakePictureItem(photo, mode, kHighQualitySubtype);
+  EXPECT_EQ(item.tag(), ItemTag::kPicture);
+  EXPECT_EQ(item.header.subtype, kHighQualitySubtype);
+  EXPECT_EQ(item.header.width, 640);
+  EXPECT_EQ(item.header.height, 480);
+  const RgbPicture shown = Show(item.Content(), mode);
+  ASSERT_EQ(shown.width, 640u);
+  EXPECT_GT(PictureQuality(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
+  EXPECT_NO_THROW(CheckItem(item, &mode));
+}
+
+TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
+  const std::vector<RgbPicture> scenes(15, FitToSize(Photo("coffee"), 160, 128));
+  MonoAudio tone{16000, std::vector<int16_t>(16000 * 2)};  // longer than the clip
+  for (size_t i = 0; i < tone.samples.size(); ++i) {
+    tone.samples[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 0.1));
+  }
+  const StoredItem item = MakeClipItem(scenes, kFrames, kClipSubtype, ClipSound::kAdpcm8000, tone);
+  EXPECT_EQ(item.tag(), ItemTag::kClip);
+  EXPECT_EQ(item.header.audioRate, 8000u);
+  EXPECT_EQ(item.header.chunkCount, 15);
+  std::vector<uint8_t> sound;
+  for (const ClipChunk& chunk : ReadChunks(item)) {
+    EXPECT_GE(chunk.audio.size(), 412u);  // 1.5 s is 23.4 blocks: 24 shared by 15
+    EXPECT_LE(chunk.audio.size(), 413u);
+    sound.insert(sound.end(), chunk.audio.begin(), chunk.audio.end());
+    EXPECT_GT(PictureQuality(Show(chunk.video, kFrames).pixels, scenes[0].pixels), 25.0);
+  }
+  ASSERT_EQ(sound.size(), 24u * 258u);
+  // The decoded sound is the tone at 8,000 Hz for the clip's 1.5 s.
+  const std::vector<int16_t> decoded = testing::DecodeAdpcm(sound);
+  const MonoAudio expected = Resample(tone, 8000);
+  double power = 0, noise = 0;
+  for (size_t i = 0; i < 12000; ++i) {
+    power += static_cast<double>(expected.samples[i]) * expected.samples[i];
+    noise += std::pow(static_cast<double>(expected.samples[i]) - decoded[i], 2);
+  }
+  EXPECT_GT(10 * std::log10(power / noise), 15.0);
+  EXPECT_NO_THROW(CheckItem(item, &kFrames));
+}
+
+TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
+  const std::vector<RgbPicture> scenes(3, FitToSize(Photo("coffee"), 160, 128));
+  const MonoAudio shortTone{12000, std::vector<int16_t>(1500, 12800)};  // 125 ms
+  const StoredItem item =
+      MakeClipItem(scenes, kFrames, kLowResClipSubtype, ClipSound::kPcm12000, shortTone);
+  EXPECT_EQ(item.header.audioRate, 12000u);
+  const std::vector<ClipChunk> chunks = ReadChunks(item);
+  ASSERT_EQ(chunks.size(), 3u);
+  for (const ClipChunk& chunk : chunks) EXPECT_EQ(chunk.audio.size(), 1200u);
+  EXPECT_EQ(chunks[0].audio[0], 178);  // 12800 as unsigned 8-bit
+  EXPECT_EQ(chunks[1].audio[299], 178);
+  EXPECT_EQ(chunks[1].audio[300], 128);  // then silence
+  EXPECT_EQ(chunks[2].audio[1199], 128);
+}
+
+TEST(MemoryBuilder, ClipWithoutSoundIsAVideoOnlyItem) {
+  const std::vector<RgbPicture> scenes(2, FitToSize(Photo("coffee"), 160, 128));
+  const StoredItem item = MakeClipItem(scenes, kFrames, kLowResClipSubtype, ClipSound::kNone, {});
+  EXPECT_EQ(item.tag(), ItemTag::kVideoClip);
+  EXPECT_EQ(item.header.audioRate, 0u);
+  for (const ClipChunk& chunk : ReadChunks(item)) EXPECT_TRUE(chunk.audio.empty());
+  EXPECT_THROW(MakeClipItem({}, kFrames, kClipSubtype, ClipSound::kNone, {}), ItemError);
+}
+
+TEST(MemoryBuilder, BurstTakesExactlyFivePictures) {
+  const std::vector<RgbPicture> five(5, FitToSize(Photo("coffee"), 160, 128));
+  const StoredItem burst = MakeBurstItem(five, kFrames);
+  EXPECT_EQ(burst.tag(), ItemTag::kBurst);
+  EXPECT_EQ(ReadChunks(burst).size(), 5u);
+  EXPECT_THROW(MakeBurstItem(std::span(five).first(4), kFrames), ItemError);
+}
+
+TEST(MemoryBuilder, RecordingIsStoredSoThatRotatingItBackGivesTheFile) {
+  // The download rotates each byte right by two bits: 0x01 becomes 0x40,
+  // 0x80 becomes 0x20.
+  EXPECT_EQ(StoredRawByte(0x40), 0x01);
+  EXPECT_EQ(StoredRawByte(0x20), 0x80);
+  const std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0x00, 0xFF, 0x5A};
+  const StoredItem item = MakeRecordingItem(file, 4);
+  EXPECT_EQ(item.tag(), ItemTag::kRecording);
+  EXPECT_EQ(item.header.tableIndex, 4);
+  std::vector<uint8_t> downloaded;
+  for (uint8_t b : item.Content()) downloaded.push_back(static_cast<uint8_t>(b >> 2 | b << 6));
+  EXPECT_EQ(downloaded, file);
+}
+
+}  // namespace
+}  // namespace ksv::simcam

@@ -1,0 +1,132 @@
+#include "simcam/wav_audio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include "simcam/byte_order.h"
+
+namespace ksv::simcam {
+
+namespace {
+
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+struct WavFormat {
+  uint16_t channels = 0;
+  uint32_t rate = 0;
+  uint16_t bits = 0;
+};
+
+bool IdIs(const uint8_t* at, const char* id) { return std::memcmp(at, id, 4) == 0; }
+
+WavFormat ReadFormat(std::span<const uint8_t> chunk) {
+  if (chunk.size() < 16) throw WavError("WAV format chunk is too short");
+  uint16_t tag = Get16(&chunk[0]);
+  if (tag == kFormatExtensible && chunk.size() >= 26) tag = Get16(&chunk[24]);  // subformat
+  if (tag != kFormatPcm) {
+    throw WavError("WAV sound is not PCM (format " + std::to_string(tag) + ")");
+  }
+  WavFormat format{Get16(&chunk[2]), Get32(&chunk[4]), Get16(&chunk[14])};
+  if (format.channels < 1 || format.channels > 8) {
+    throw WavError("WAV file has " + std::to_string(format.channels) + " channels (1 to 8)");
+  }
+  if (format.rate < 1000 || format.rate > 192000) {
+    throw WavError("WAV rate " + std::to_string(format.rate) + " Hz is out of range");
+  }
+  if (format.bits != 8 && format.bits != 16) {
+    throw WavError("WAV samples of " + std::to_string(format.bits) + " bits (8 or 16)");
+  }
+  return format;
+}
+
+MonoAudio MixDown(const WavFormat& format, std::span<const uint8_t> data) {
+  const size_t bytesPerSample = format.bits / 8;
+  const size_t frameBytes = bytesPerSample * format.channels;
+  MonoAudio audio{format.rate, {}};
+  audio.samples.reserve(data.size() / frameBytes);
+  for (size_t at = 0; at + frameBytes <= data.size(); at += frameBytes) {
+    int sum = 0;
+    for (size_t c = 0; c < format.channels; ++c) {
+      const uint8_t* sample = &data[at + c * bytesPerSample];
+      sum += bytesPerSample == 1 ? (sample[0] - 128) * 256 : static_cast<int16_t>(Get16(sample));
+    }
+    audio.samples.push_back(static_cast<int16_t>(sum / format.channels));
+  }
+  return audio;
+}
+
+}  // namespace
+
+MonoAudio ReadWav(std::span<const uint8_t> file) {
+  if (file.size() < 12 || !IdIs(&file[0], "RIFF") || !IdIs(&file[8], "WAVE")) {
+    throw WavError("not a WAV file (no RIFF/WAVE header)");
+  }
+  bool haveFormat = false;
+  WavFormat format;
+  size_t at = 12;
+  while (file.size() - at >= 8) {
+    const uint8_t* id = &file[at];
+    const size_t size = Get32(&file[at + 4]);
+    at += 8;
+    if (size > file.size() - at) throw WavError("WAV chunk runs past the end of the file");
+    const auto chunk = file.subspan(at, size);
+    if (IdIs(id, "fmt ")) {
+      format = ReadFormat(chunk);
+      haveFormat = true;
+    } else if (IdIs(id, "data")) {
+      if (!haveFormat) throw WavError("WAV data comes before its format");
+      return MixDown(format, chunk);
+    }
+    at += size + (size & 1);  // chunks are padded to even sizes
+    if (at > file.size()) break;
+  }
+  throw WavError("WAV file has no sound data");
+}
+
+std::vector<uint8_t> WriteWav8(const MonoAudio& audio) {
+  const auto dataSize = static_cast<uint32_t>(audio.samples.size());
+  std::vector<uint8_t> file(44, 0);
+  std::memcpy(&file[0], "RIFF", 4);
+  Put32(&file[4], 36 + dataSize + (dataSize & 1));
+  std::memcpy(&file[8], "WAVEfmt ", 8);
+  Put32(&file[16], 16);
+  Put16(&file[20], kFormatPcm);
+  Put16(&file[22], 1);  // mono
+  Put32(&file[24], audio.rate);
+  Put32(&file[28], audio.rate);  // bytes a second
+  Put16(&file[32], 1);           // block align
+  Put16(&file[34], 8);
+  std::memcpy(&file[36], "data", 4);
+  Put32(&file[40], dataSize);
+  for (int16_t sample : audio.samples) file.push_back(ToUnsigned8(sample));
+  if (dataSize & 1) file.push_back(0);
+  return file;
+}
+
+MonoAudio Resample(const MonoAudio& audio, uint32_t rate) {
+  MonoAudio out{rate, {}};
+  if (audio.samples.empty() || audio.rate == 0 || rate == 0) return out;
+  const size_t count =
+      static_cast<size_t>(static_cast<double>(audio.samples.size()) * rate / audio.rate);
+  out.samples.resize(count);
+  const double step = static_cast<double>(audio.rate) / rate;
+  const size_t last = audio.samples.size() - 1;
+  for (size_t i = 0; i < count; ++i) {
+    const double position = static_cast<double>(i) * step;
+    const size_t left = std::min(static_cast<size_t>(position), last);
+    const size_t right = std::min(left + 1, last);
+    const double fraction = position - static_cast<double>(left);
+    const double value = audio.samples[left] * (1.0 - fraction) + audio.samples[right] * fraction;
+    out.samples[i] = static_cast<int16_t>(std::lround(value));
+  }
+  return out;
+}
+
+uint8_t ToUnsigned8(int16_t sample) {
+  return static_cast<uint8_t>(std::clamp((sample + 128) >> 8, -128, 127) + 128);
+}
+
+}  // namespace ksv::simcam
