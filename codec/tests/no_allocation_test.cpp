@@ -1,32 +1,9 @@
 // Decoding allocates nothing: every buffer comes from SetUp().
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "testing/allocation_counter.h"
 #include "codec/decoder.h"
 #include "test_frames.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  ++allocations;
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace ksv::codec {
 namespace {
@@ -44,7 +21,7 @@ TEST(NoAllocation, DecodingEveryPathAllocatesNothing) {
   SetGammaLevel(context, 3);
   uint32_t written = 0;
 
-  long before = allocations.load();
+  long before = ksv::testing::AllocationCount();
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(decoder.DecodeFrame(context, frame, out, written, {160, 128}, {160, 120}, kCompressionRgb));
     EXPECT_TRUE(decoder.DecodeFrame(context, frame, out, written, {160, 128}, {160, 120}, kCompressionI420));
@@ -53,7 +30,7 @@ TEST(NoAllocation, DecodingEveryPathAllocatesNothing) {
     std::span<const uint8_t> data(frame.data() + kFrameHeaderSize, frame.size() - kFrameHeaderSize);
     EXPECT_TRUE(stored.Decode(data, out, written));
   }
-  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(ksv::testing::AllocationCount() - before, 0);
 }
 
 }  // namespace

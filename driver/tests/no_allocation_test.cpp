@@ -2,9 +2,6 @@
 // frames run on the buffers allocated at device start and stream open.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "driver/routines.h"
@@ -13,28 +10,7 @@
 #include "platform/usbcamd/camera.h"
 #include "platform/usbcamd/ks_format.h"
 #include "simcam/packetizer.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  ++allocations;
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "testing/allocation_counter.h"
 
 namespace ksv::driver {
 namespace {
@@ -59,7 +35,7 @@ TEST(NoAllocation, PacketsAndFramesOfEveryKindAllocateNothing) {
     packets.push_back(simcam::Packetizer::ZeroLength());
   }
 
-  const long before = allocations.load();
+  const long before = ksv::testing::AllocationCount();
   uint64_t delivered = 0;
   for (auto& packet : packets) {
     camera.ReceivePacket(packet.status, packet.bytes);
@@ -69,7 +45,7 @@ TEST(NoAllocation, PacketsAndFramesOfEveryKindAllocateNothing) {
     }
   }
   platform::kernel::RunQueuedWorkItems();
-  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_EQ(ksv::testing::AllocationCount() - before, 0);
   EXPECT_EQ(delivered, 5u);
 }
 
