@@ -1,0 +1,116 @@
+#include "outside/bulk/tests/bulk_test_support.h"
+
+#include <stdlib.h>
+
+#include <cmath>
+#include <fstream>
+
+#include "simcam/memory_builder.h"
+#include "simcam/picture.h"
+
+namespace ksv::outside::bulk::testing {
+
+namespace fs = std::filesystem;
+
+BulkTest::BulkTest() {
+  std::string pattern = (fs::path(::testing::TempDir()) / "oksv1dnl-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  root_ = pattern;
+  ::setenv("KSV_ROOT", root_.c_str(), 1);
+  ::unsetenv("KSV_CAMERA_MEMORY");
+  BULK_UseCameraMemory(nullptr);
+}
+
+BulkTest::~BulkTest() {
+  for (BULK_HANDLE handle : handles_) BULK_Reset(handle);
+  BULK_UseCameraMemory(nullptr);
+  std::error_code ignored;
+  fs::remove_all(root_, ignored);
+}
+
+BULK_HANDLE BulkTest::Connect() {
+  const BULK_HANDLE handle = BULK_Init();
+  if (handle != 0) handles_.push_back(handle);
+  return handle;
+}
+
+fs::path BulkTest::UseImage(const std::vector<uint8_t>& image, const std::string& name) {
+  const fs::path path = root_ / name;
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()),
+             static_cast<std::streamsize>(image.size()));
+  BULK_UseCameraMemory(path.c_str());
+  return path;
+}
+
+int CaptureDelivery(intptr_t context, DWORD streamSize, const BYTE* bytes, DWORD length) {
+  auto& capture = *reinterpret_cast<StreamCapture*>(context);
+  if (capture.deliveries.empty()) capture.streamSize = streamSize;
+  EXPECT_EQ(streamSize, capture.streamSize) << "the stream size changed";
+  EXPECT_EQ(length % 64, 0u) << "delivery " << capture.deliveries.size();
+  EXPECT_GT(length, 0u);
+  capture.bytes.insert(capture.bytes.end(), bytes, bytes + length);
+  capture.deliveries.push_back(length);
+  return capture.deliveries.size() >= capture.stopAfter ? 1 : 0;
+}
+
+std::vector<StreamItem> SplitStream(const std::vector<uint8_t>& stream) {
+  std::vector<StreamItem> items;
+  size_t at = 0;
+  while (at + 64 <= stream.size()) {
+    StreamItem item;
+    item.header = simcam::DecodeItemHeader(std::span(stream).subspan(at).first<64>());
+    at += 64;
+    if (item.header.dataSize > stream.size() - at) {
+      ADD_FAILURE() << "item " << items.size() << " runs past the stream";
+      break;
+    }
+    item.data.assign(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                     stream.begin() + static_cast<std::ptrdiff_t>(at + item.header.dataSize));
+    at += item.header.dataSize;
+    items.push_back(std::move(item));
+  }
+  EXPECT_EQ(at, stream.size());
+  return items;
+}
+
+std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height) {
+  const simcam::RgbPicture photo =
+      simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  return simcam::FitToSize(photo, width, height).pixels;
+}
+
+simcam::CameraMemory PhotoMemory() {
+  using namespace simcam;
+  CameraMemory memory{{"fw", "sensor", "chip"}, SimulatedCameraModes(), {}};
+  auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
+  auto photo = [](const std::string& stem) {
+    return ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  };
+  memory.items.push_back(
+      MakePictureItem(photo("chelsea"), mode(kHighQualityPictureMode), kHighQualitySubtype));
+  memory.items.push_back(
+      MakePictureItem(photo("coffee"), mode(kLowQualityPictureMode), kLowQualitySubtype));
+  const std::vector<RgbPicture> frames(12, photo("astronaut"));
+  MonoAudio hum{8000, std::vector<int16_t>(9600)};
+  for (size_t i = 0; i < hum.samples.size(); ++i) {
+    hum.samples[i] = static_cast<int16_t>(6000 * std::sin(static_cast<double>(i) * 0.2));
+  }
+  memory.items.push_back(
+      MakeClipItem(frames, mode(kClipMode), kClipSubtype, ClipSound::kAdpcm8000, hum));
+  memory.items.push_back(MakeBurstItem(std::span(frames).first(5), mode(kClipMode)));
+  memory.items.push_back(MakeRecordingItem(std::vector<uint8_t>{0x40, 0x20, 0x99}, 0));
+  return memory;
+}
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  if (a.size() != b.size() || a.empty()) return 0.0;
+  double sum = 0.0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const double d = static_cast<double>(a[i]) - b[i];
+    sum += d * d;
+  }
+  return sum == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
+}
+
+}  // namespace ksv::outside::bulk::testing
