@@ -2,6 +2,8 @@
 // test, memory images on disk, and the whole stream as one buffer.
 #pragma once
 
+#include "testing/picture_metrics.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -57,6 +59,6 @@ simcam::CameraMemory PhotoMemory();
 // The test photograph `stem` fitted to width x height, R, G, B top-down.
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height);
 
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+using ::ksv::testing::Psnr;  // testing/picture_metrics.h
 
 }  // namespace ksv::outside::bulk::testing

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,17 +83,6 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& pixels, int width, i
   std::vector<uint8_t> jpeg(buffer, buffer + size);
   std::free(buffer);
   return jpeg;
-}
-
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  if (a.size() != b.size() || a.empty()) return 0.0;
-  double sum = 0.0;
-  for (size_t i = 0; i < a.size(); ++i) {
-    const double d = static_cast<double>(a[i]) - b[i];
-    sum += d * d;
-  }
-  if (sum == 0.0) return 99.0;
-  return 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
 }
 
 std::vector<uint8_t> TopDownSamples(const void* bitmap) {

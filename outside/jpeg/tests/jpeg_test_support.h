@@ -2,6 +2,8 @@
 // pictures and a libjpeg encoder that makes the JPEG files to read.
 #pragma once
 
+#include "testing/picture_metrics.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -36,7 +38,7 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& pixels, int width, i
                                 int components, int quality);
 
 // Peak signal-to-noise ratio of two equally long sample runs, in dB.
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+using ::ksv::testing::Psnr;  // testing/picture_metrics.h
 
 // A packed bitmap (locked through `bitmap`) as top-down samples: R, G, B for
 // 24-bit bitmaps, the palette index for 8-bit ones.
