@@ -20,6 +20,7 @@
 #include "driver/routines.h"
 #include "platform/usbcamd/camera.h"
 #include "platform/usbcamd/ks_format.h"
+#include "simcam/camera_registers.h"
 #include "simcam/packetizer.h"
 
 using namespace ksv;
@@ -64,11 +65,18 @@ std::vector<std::vector<simcam::IsoPacket>> Packets(const std::vector<std::vecto
 // A started camera streaming 320 x 240 24-bit frames without pacing.
 struct StreamingCamera {
   platform::usbcamd::ClassDriver classDriver;
+  simcam::CameraRegisters registers{FixedPipe()};  // the camera under the class driver
   std::unique_ptr<platform::usbcamd::UsbCamdCamera> camera;
+
+  static simcam::CameraBehaviour FixedPipe() {
+    simcam::CameraBehaviour behaviour;
+    behaviour.fixedPacketSize = kPacketSize;
+    return behaviour;
+  }
 
   StreamingCamera() {
     if (driver::DriverEntry(classDriver.DriverObject(), nullptr) != 0) throw std::runtime_error("entry");
-    camera = std::make_unique<platform::usbcamd::UsbCamdCamera>(classDriver, kPacketSize);
+    camera = std::make_unique<platform::usbcamd::UsbCamdCamera>(classDriver, kPacketSize, &registers);
     if (camera->Start() != 0 ||
         camera->OpenStream(platform::usbcamd::MakeVideoFormat(320, 240, 24, codec::kCompressionRgb, 0)) != 0) {
       throw std::runtime_error("the stream did not open");

@@ -8,6 +8,8 @@
 #include <type_traits>
 
 #include "codec/decoder.h"
+#include "driver/camera_settings.h"
+#include "platform/kernel/event.h"
 #include "platform/kernel/work_item.h"
 #include "platform/usbcamd/ks_format.h"
 #include "platform/usbcamd/usb_types.h"
@@ -24,9 +26,21 @@ inline constexpr uint32_t kSnapshotBufferSize = 0x38800;
 inline constexpr uint32_t kQuantTableCopySize = 512;
 
 struct CameraDeviceExtension {
-  // Configuration.
+  // Configuration and state.
   uint32_t ConfiguredMarker;
-  platform::usbcamd::USBD_INTERFACE_INFORMATION* InterfaceCopy;
+  platform::usbcamd::USBD_INTERFACE_INFORMATION* InterfaceCopy;  // pool, tag "Wdm "
+  uint32_t StateNumber;  // the "DriverStatus" value; read by the button thread
+  int32_t LastError;     // status of the last failed vendor request
+  int16_t PreviousSizeClass;     // -1 at start
+  uint16_t CompressionLevel;     // for the camera's engine, always 3
+  uint32_t PreviousCompression;  // 0xFFFFFFFF at start
+  uint16_t BandwidthBitsPerPixel;
+  uint8_t Suspended;     // powered down
+  uint8_t StreamOpen;
+  uint32_t PowerState;   // DEVICE_POWER_STATE
+  uint32_t OpenWidth;
+  uint32_t OpenHeight;
+  void* ClassDeviceExtension;  // remembered at the stream information request
 
   // The open stream's format, taken at bandwidth allocation.
   platform::usbcamd::KS_DATAFORMAT_VIDEOINFOHEADER SavedFormat;
@@ -67,6 +81,8 @@ struct CameraDeviceExtension {
 
   // Picture controls reported in pass-through frames.
   uint16_t ContrastSetting;  // 0..31
+  CameraSettings Settings;
+  FirmwareParameters Firmware;
 
   // Buffers.
   uint8_t* QuantTableCopy;
@@ -75,6 +91,14 @@ struct CameraDeviceExtension {
   uint8_t* AssemblyBuffer;
   codec::DecoderContext DecoderContext;
   platform::kernel::IO_WORKITEM* ButtonWorkItem;
+
+  // Device names and the button thread.
+  uint8_t OwnsSymbolicLink;
+  char* InterfaceName;  // pool memory from the interface registration
+  platform::kernel::HANDLE ButtonThread;
+  platform::kernel::KEVENT ButtonThreadExit;  // the thread signals it as it ends
+  platform::kernel::KEVENT ButtonThreadStop;  // asks the thread to end now
+  platform::kernel::KEVENT SnapshotWrittenEvent;
 };
 
 static_assert(std::is_aggregate_v<CameraDeviceExtension> &&

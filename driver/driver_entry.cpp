@@ -1,4 +1,5 @@
 #include "driver/camera_device_extension.h"
+#include "driver/driver_status.h"
 #include "driver/frame_tag.h"
 #include "driver/routines.h"
 
@@ -24,8 +25,10 @@ const platform::usbcamd::USBCAMD_DEVICE_DATA& DeviceData() {
 }
 
 NTSTATUS DriverEntry(DRIVER_OBJECT* driverObject, void* registryPath) {
+  SetDriverState(nullptr, kDriverLoaded);
   return platform::usbcamd::USBCAMD_DriverEntry(driverObject, registryPath, kDeviceContextSize,
-                                                kFrameContextSize, &DeviceData());
+                                                kFrameContextSize, &DeviceData(),
+                                                AdapterReceivePacket);
 }
 
 }  // namespace ksv::driver

@@ -1,100 +1,122 @@
-// Device start and stop, bandwidth and capture: the part of the camera's
-// life the frame path depends on. The camera's vendor requests, the
-// registry values and the stream's format negotiation are not handled here.
+// Device configuration, start and stop, capture start and stop, power down
+// and up: the camera's life around its streams.
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "codec/quant_tables.h"
-#include "driver/current_time.h"
-#include "driver/frame_assembly.h"
+#include "driver/button_thread.h"
+#include "driver/camera_requests.h"
+#include "driver/driver_pool.h"
+#include "driver/driver_status.h"
+#include "driver/driver_values.h"
+#include "driver/lifecycle_steps.h"
 #include "driver/module_state.h"
 #include "driver/routines.h"
+#include "platform/kernel/device_names.h"
+#include "platform/kernel/processor.h"
+#include "platform/kernel/timing.h"
+#include "platform/usbcamd/stream_class.h"
 
 namespace ksv::driver {
 namespace {
 
-using platform::kernel::STATUS_DEVICE_DATA_ERROR;
-using platform::kernel::STATUS_INSUFFICIENT_RESOURCES;
-using platform::kernel::STATUS_INVALID_PARAMETER;
-using platform::kernel::STATUS_NOT_SUPPORTED;
-using platform::kernel::STATUS_SUCCESS;
-using platform::usbcamd::KS_DATAFORMAT_VIDEOINFOHEADER;
+namespace kernel = platform::kernel;
+using kernel::NT_SUCCESS;
+using kernel::STATUS_DEVICE_DATA_ERROR;
+using kernel::STATUS_INSUFFICIENT_RESOURCES;
+using kernel::STATUS_SUCCESS;
 using platform::usbcamd::USBD_INTERFACE_INFORMATION;
 
 constexpr uint32_t kConfiguredMarker = 0x4B535631;  // "1VSK"
 constexpr uint32_t kDataPipeMaximumTransferSize = 32768;
-// The alternate settings of the camera's video interface.
-constexpr uint16_t kSmallestPacketSize = 128;
-constexpr uint16_t kLargestPacketSize = 1023;
-
-uint8_t* AllocateZeroed(uint32_t bytes) { return new (std::nothrow) uint8_t[bytes](); }
+constexpr uint16_t kCameraCompressionLevel = 3;
+constexpr int64_t kTenMilliseconds = 100'000;
+constexpr const char* kDeviceName = "\\Device\\RMC900";
+constexpr const char* kLinkName = "\\DosDevices\\RMC900";
+// Imaging devices: still-image software finds the camera by this class.
+constexpr kernel::GUID kImagingDeviceClass = {
+    0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
 
 void FreeBuffers(CameraDeviceExtension& extension) {
-  for (uint8_t** buffer : {&extension.QuantTableCopy, &extension.SnapshotBuffer,
-                           &extension.LastGoodFrame, &extension.AssemblyBuffer}) {
-    delete[] *buffer;
-    *buffer = nullptr;
-  }
+  FreeDriverMemory(extension.QuantTableCopy);
+  FreeDriverMemory(extension.SnapshotBuffer);
+  FreeDriverMemory(extension.LastGoodFrame);
+  FreeDriverMemory(extension.AssemblyBuffer);
 }
 
-void FreeInterfaceCopy(CameraDeviceExtension& extension) {
-  delete extension.InterfaceCopy;
-  extension.InterfaceCopy = nullptr;
-}
-
-// The assembly buffer is zeroed too: a pass-through frame copies whole
-// packets' worth of it, and no byte of it may be left from anything else.
 bool AllocateBuffers(CameraDeviceExtension& extension) {
-  extension.QuantTableCopy = AllocateZeroed(kQuantTableCopySize);
-  extension.SnapshotBuffer = AllocateZeroed(kSnapshotBufferSize);
-  extension.LastGoodFrame = AllocateZeroed(kLastGoodFrameSize);
-  extension.AssemblyBuffer = AllocateZeroed(kAssemblyBufferSize);
+  extension.QuantTableCopy = static_cast<uint8_t*>(AllocateDriverMemory(kQuantTableCopySize));
+  extension.SnapshotBuffer = static_cast<uint8_t*>(AllocateDriverMemory(kSnapshotBufferSize));
+  extension.LastGoodFrame = static_cast<uint8_t*>(AllocateDriverMemory(kLastGoodFrameSize));
+  extension.AssemblyBuffer = static_cast<uint8_t*>(AllocateDriverMemory(kAssemblyBufferSize));
   return extension.QuantTableCopy && extension.SnapshotBuffer && extension.LastGoodFrame &&
          extension.AssemblyBuffer;
 }
 
-struct StreamSize {
-  uint16_t sizeClass;
-  codec::FrameSize decode;
-};
-
-// The two output sizes the stream offers and the sizes they are decoded at.
-bool StreamSizeFor(codec::FrameSize output, StreamSize& size) {
-  if (output == codec::FrameSize{320, 240}) {
-    size = {1, {320, 240}};
-    return true;
+void CreateDeviceNames(CameraDeviceExtension& extension, DEVICE_OBJECT* physicalDevice) {
+  if (!NT_SUCCESS(kernel::IoCreateSymbolicLink(kLinkName, kDeviceName))) return;
+  extension.OwnsSymbolicLink = 1;
+  if (NT_SUCCESS(kernel::IoRegisterDeviceInterface(physicalDevice, kImagingDeviceClass,
+                                                   &extension.InterfaceName))) {
+    kernel::IoSetDeviceInterfaceState(extension.InterfaceName, true);
   }
-  if (output == codec::FrameSize{160, 120}) {
-    size = {0, {160, 128}};  // centre-cropped to 160 x 120
-    return true;
-  }
-  return false;
 }
 
-// Enough whole packets for the largest compressed frame of the decode size.
-uint32_t RawFrameLengthFor(uint32_t packetSize, codec::FrameSize decode) {
-  const uint32_t pictureBytes = 12 * decode.width * decode.height / 8;
-  return packetSize * ((packetSize + pictureBytes + 13) / (packetSize - 1));
-}
-
-void ResetStreamingState(CameraDeviceExtension& extension) {
-  extension.SkipFrame = 0;
+void ClearSnapshotRequests(CameraDeviceExtension& extension) {
   SharedStore(extension.ButtonSnapshotRequest, uint32_t{0});
   SharedStore(extension.RegistrySnapshotRequest, uint32_t{0});
   SharedStore(extension.WaitingSnapshotRequest, uint32_t{0});
-  extension.NextFrameDue = CurrentTime100ns();
-  extension.FrameCounter = 0;
-  extension.FramesSeen = 0;
-  extension.FramesDropped = 0;
-  extension.PacketErrors = 0;
-  extension.ExpectedSequence = 0;
-  extension.DecodeFailures = 0;
-  extension.OversizedFrames = 0;
-  extension.TruncatedPassThroughFrames = 0;
+}
+
+// Leaves streaming as the camera powers on: busy waits, and whatever the
+// camera answers, the start goes on.
+void ResetCameraStreaming(CameraDeviceExtension& extension) {
+  if (!NT_SUCCESS(SendCameraRequest(extension, camera_request::kLeaveStreaming, 0, 0))) return;
+  WaitUntilCameraReady(extension, ReadyWait::kBusyWait);
+}
+
+void TakeStatusByte(CameraDeviceExtension& extension) {
+  uint8_t answer = 0;
+  if (NT_SUCCESS(ReadCameraStatus(extension, answer))) {
+    SharedStore(extension.LastStatusByte, static_cast<uint8_t>((answer & 0x3F) * 4));
+  }
+  const uint8_t status = SharedLoad(extension.LastStatusByte);
+  WriteDriverValue("Button", status);
+  SharedStore(extension.ModeIndicator, (status & 0x10) != 0 ? 0u : 1u);
+}
+
+void ReleaseDevice(CameraDeviceExtension& extension) {
+  StopButtonThread(extension);
+  const bool wasStarted = extension.AssemblyBuffer != nullptr;
+  // Freeing the item also drops a queued write, which would otherwise run
+  // against a device that is gone.
+  kernel::IoFreeWorkItem(extension.ButtonWorkItem);
+  extension.ButtonWorkItem = nullptr;
+  SharedStore(extension.ButtonWriteQueued, uint32_t{0});
+  FreeBuffers(extension);
+  FreeDriverMemory(extension.InterfaceCopy);
+  if (wasStarted) CountCameraStopped();
 }
 
 }  // namespace
+
+void RemoveDeviceNames(CameraDeviceExtension& extension) {
+  if (extension.InterfaceName != nullptr) {
+    kernel::IoSetDeviceInterfaceState(extension.InterfaceName, false);
+    kernel::ExFreePool(extension.InterfaceName);
+    extension.InterfaceName = nullptr;
+  }
+  if (extension.OwnsSymbolicLink != 0) {
+    kernel::IoDeleteSymbolicLink(kLinkName);
+    extension.OwnsSymbolicLink = 0;
+  }
+}
+
+void* AllocateDriverMemory(uint32_t bytes) {
+  void* memory = kernel::ExAllocatePoolWithTag(kernel::NonPagedPool, bytes, kDriverPoolTag);
+  if (memory != nullptr) std::memset(memory, 0, bytes);
+  return memory;
+}
 
 NTSTATUS CamConfigure(DEVICE_OBJECT*, void* deviceContext, USBD_INTERFACE_INFORMATION* interface,
                       platform::usbcamd::USB_CONFIGURATION_DESCRIPTOR*, int32_t* dataPipeIndex,
@@ -102,97 +124,69 @@ NTSTATUS CamConfigure(DEVICE_OBJECT*, void* deviceContext, USBD_INTERFACE_INFORM
   CameraDeviceExtension& extension = ExtensionOf(deviceContext);
   if (interface == nullptr) {  // the device is going away
     CamUnInitialize(nullptr, deviceContext);
+    SetDriverState(&extension, kCameraRemoved);
     return STATUS_SUCCESS;
   }
   ActiveCamera.store(&extension, std::memory_order_release);
   extension.ConfiguredMarker = kConfiguredMarker;
+  extension.LastError = 0;
+  SetDriverState(&extension, kCameraConfigured);
+  FreeDriverMemory(extension.InterfaceCopy);
+  if (!kernel::ProcessorHasMmx()) return STATUS_INSUFFICIENT_RESOURCES;
+  extension.InterfaceCopy =
+      static_cast<USBD_INTERFACE_INFORMATION*>(AllocateDriverMemory(sizeof *interface));
+  if (extension.InterfaceCopy == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
   *dataPipeIndex = 0;
   *syncPipeIndex = -1;
   interface->AlternateSetting = 0;
   interface->Pipes[0].MaximumTransferSize = kDataPipeMaximumTransferSize;
-  FreeInterfaceCopy(extension);
-  extension.InterfaceCopy = new (std::nothrow) USBD_INTERFACE_INFORMATION(*interface);
-  return extension.InterfaceCopy != nullptr ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES;
+  *extension.InterfaceCopy = *interface;
+  return STATUS_SUCCESS;
 }
 
 NTSTATUS CamInitialize(DEVICE_OBJECT* busDeviceObject, void* deviceContext) {
   CameraDeviceExtension& extension = ExtensionOf(deviceContext);
   if (extension.AssemblyBuffer != nullptr) return STATUS_SUCCESS;  // already started
-  extension.ButtonWorkItem = platform::kernel::IoAllocateWorkItem(busDeviceObject);
+  CreateDeviceNames(extension, busDeviceObject);
+  SetDriverState(&extension, kCameraInitialised);
+  extension.ButtonWorkItem = kernel::IoAllocateWorkItem(busDeviceObject);
   if (!AllocateBuffers(extension) || extension.ButtonWorkItem == nullptr) {
-    FreeBuffers(extension);
-    FreeInterfaceCopy(extension);
-    platform::kernel::IoFreeWorkItem(extension.ButtonWorkItem);
-    extension.ButtonWorkItem = nullptr;
+    ReleaseDevice(extension);
+    RemoveDeviceNames(extension);
     return STATUS_INSUFFICIENT_RESOURCES;
   }
   const auto tables = codec::DriverEncoderTables();
   std::copy(tables.begin(), tables.end(), extension.QuantTableCopy);
-  SharedStore(extension.ButtonSnapshotRequest, uint32_t{0});
-  SharedStore(extension.RegistrySnapshotRequest, uint32_t{0});
-  SharedStore(extension.WaitingSnapshotRequest, uint32_t{0});
-  SharedStore(extension.ModeIndicator,
-              (SharedLoad(extension.LastStatusByte) & 0x10) != 0 ? 0u : 1u);
+  ClearSnapshotRequests(extension);
   CountCameraStarted();
+
+  ResetCameraStreaming(extension);
+  LoadSettings(extension);
+  extension.PreviousSizeClass = -1;
+  extension.PreviousCompression = 0xFFFFFFFF;
+  extension.CompressionLevel = kCameraCompressionLevel;
+  WriteDriverValue("BulkMode", 0);
+  WriteDriverValue("IsoMode", 0);
+  extension.StreamOpen = 0;
+  TakeStatusByte(extension);
+
+  kernel::KeInitializeEvent(&extension.SnapshotWrittenEvent, kernel::NotificationEvent, false);
+  if (!NT_SUCCESS(StartButtonThread(extension))) {
+    ReleaseDevice(extension);
+    RemoveDeviceNames(extension);
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
+  extension.PowerState = platform::usbcamd::PowerDeviceD0;
   return STATUS_SUCCESS;
 }
 
 NTSTATUS CamUnInitialize(DEVICE_OBJECT*, void* deviceContext) {
   CameraDeviceExtension& extension = ExtensionOf(deviceContext);
-  const bool wasStarted = extension.AssemblyBuffer != nullptr;
-  // Freeing the item also drops a queued write, which would otherwise run
-  // against a device that is gone.
-  platform::kernel::IoFreeWorkItem(extension.ButtonWorkItem);
-  extension.ButtonWorkItem = nullptr;
-  SharedStore(extension.ButtonWriteQueued, uint32_t{0});
-  FreeBuffers(extension);
-  FreeInterfaceCopy(extension);
-  if (wasStarted) CountCameraStopped();
+  ReleaseDevice(extension);
+  RemoveDeviceNames(extension);
   CameraDeviceExtension* self = &extension;
   ActiveCamera.compare_exchange_strong(self, nullptr);
   return STATUS_SUCCESS;
-}
-
-NTSTATUS CamAllocateBandwidth(DEVICE_OBJECT*, void* deviceContext, uint32_t* rawFrameLength,
-                              void* format) {
-  if (!IsActiveCamera(deviceContext)) return STATUS_DEVICE_DATA_ERROR;
-  CameraDeviceExtension& extension = ExtensionOf(deviceContext);
-  *rawFrameLength = 0;
-  if (format == nullptr || extension.InterfaceCopy == nullptr) return STATUS_INVALID_PARAMETER;
-  std::memcpy(&extension.SavedFormat, format, sizeof extension.SavedFormat);
-  const auto& video = extension.SavedFormat.VideoInfoHeader;
-  StreamSize size{};
-  if (video.bmiHeader.biWidth <= 0 || video.bmiHeader.biHeight <= 0 ||
-      !StreamSizeFor({static_cast<uint32_t>(video.bmiHeader.biWidth),
-                      static_cast<uint32_t>(video.bmiHeader.biHeight)},
-                     size)) {
-    return STATUS_INVALID_PARAMETER;
-  }
-  const uint16_t packetSize = extension.InterfaceCopy->Pipes[0].MaximumPacketSize;
-  if (packetSize < kSmallestPacketSize || packetSize > kLargestPacketSize) {
-    return STATUS_NOT_SUPPORTED;
-  }
-  // A non-positive interval has no pacing meaning; such a stream runs unpaced.
-  extension.FrameInterval =
-      video.AvgTimePerFrame > 0 ? static_cast<uint64_t>(video.AvgTimePerFrame) : 0;
-  extension.OutputWidth = static_cast<uint32_t>(video.bmiHeader.biWidth);
-  extension.OutputHeight = static_cast<uint32_t>(video.bmiHeader.biHeight);
-  extension.BitCount = video.bmiHeader.biBitCount;
-  extension.CompressionCode = video.bmiHeader.biCompression;
-  extension.SizeClass = size.sizeClass;
-  extension.DecodeWidth = size.decode.width;
-  extension.DecodeHeight = size.decode.height;
-  extension.MaximumPacketSize = packetSize;
-  ResetStreamingState(extension);
-  *rawFrameLength = RawFrameLengthFor(packetSize, size.decode);
-  extension.BandwidthAllocated = 1;
-  return STATUS_SUCCESS;
-}
-
-NTSTATUS CamFreeBandwidth(DEVICE_OBJECT*, void* deviceContext) {
-  CameraDeviceExtension& extension = ExtensionOf(deviceContext);
-  extension.BandwidthAllocated = 0;
-  return IsActiveCamera(deviceContext) ? STATUS_SUCCESS : STATUS_DEVICE_DATA_ERROR;
 }
 
 NTSTATUS CamStartCapture(DEVICE_OBJECT* busDeviceObject, void* deviceContext) {
@@ -202,12 +196,17 @@ NTSTATUS CamStartCapture(DEVICE_OBJECT* busDeviceObject, void* deviceContext) {
     uint32_t rawFrameLength = 0;
     const NTSTATUS status = CamAllocateBandwidth(busDeviceObject, deviceContext,
                                                  &rawFrameLength, &extension.SavedFormat);
-    if (!platform::kernel::NT_SUCCESS(status)) {
+    if (!NT_SUCCESS(status)) {
       CameraDeviceExtension* self = &extension;
       ActiveCamera.compare_exchange_strong(self, nullptr);
       return status;
     }
   }
+  NTSTATUS status = WriteCameraRegister(extension, kEngineRegister, kEngineStart);
+  if (!NT_SUCCESS(status)) return status;
+  kernel::KeDelayExecutionThread(-kTenMilliseconds);
+  status = WaitForEngine(extension);
+  if (!NT_SUCCESS(status)) return status;  // a failed read; a slow engine is let be
   ++extension.CaptureStartCount;
   extension.SkipFrame = 0;
   return STATUS_SUCCESS;
@@ -216,11 +215,25 @@ NTSTATUS CamStartCapture(DEVICE_OBJECT* busDeviceObject, void* deviceContext) {
 NTSTATUS CamStopCapture(DEVICE_OBJECT*, void*) { return STATUS_SUCCESS; }
 
 NTSTATUS CamSaveState(DEVICE_OBJECT*, void* deviceContext) {
-  return IsActiveCamera(deviceContext) ? STATUS_SUCCESS : STATUS_DEVICE_DATA_ERROR;
+  if (!IsActiveCamera(deviceContext)) return STATUS_DEVICE_DATA_ERROR;
+  CameraDeviceExtension& extension = ExtensionOf(deviceContext);
+  LeaveStreaming(extension);
+  extension.Suspended = 1;
+  return STATUS_SUCCESS;
 }
 
 NTSTATUS CamRestoreState(DEVICE_OBJECT*, void* deviceContext) {
-  return IsActiveCamera(deviceContext) ? STATUS_SUCCESS : STATUS_DEVICE_DATA_ERROR;
+  if (!IsActiveCamera(deviceContext)) return STATUS_DEVICE_DATA_ERROR;
+  CameraDeviceExtension& extension = ExtensionOf(deviceContext);
+  extension.Suspended = 0;
+  const uint32_t state = SharedLoad(extension.StateNumber);
+  if (state >= 4 && state <= 6) {  // a stream is open
+    if (NT_SUCCESS(EnterStreaming(extension))) {
+      ProgramCompressionEngine(extension);
+      RestorePictureSettings(extension);
+    }
+  }
+  return STATUS_SUCCESS;
 }
 
 }  // namespace ksv::driver

@@ -6,6 +6,8 @@
 // Input: byte 0 picks size, format and pacing; byte 1 the packet size; then
 // packets, each a control byte (kind and time step) and up to a packet's
 // worth of bytes.
+#include <stdlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +21,7 @@
 #include "platform/kernel/work_item.h"
 #include "platform/usbcamd/camera.h"
 #include "platform/usbcamd/ks_format.h"
+#include "simcam/camera_registers.h"
 
 using namespace ksv;
 
@@ -39,7 +42,12 @@ constexpr Choice kChoices[] = {
 
 struct Fixture {
   platform::usbcamd::ClassDriver classDriver;
-  Fixture() { driver::DriverEntry(classDriver.DriverObject(), nullptr); }
+  Fixture() {
+    // The driver publishes its state in the machine registry: a root of its own.
+    char root[] = "/tmp/ksv-fuzz-XXXXXX";
+    if (::mkdtemp(root) != nullptr) ::setenv("KSV_ROOT", root, 1);
+    driver::DriverEntry(classDriver.DriverObject(), nullptr);
+  }
 };
 
 }  // namespace
@@ -53,7 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   platform::kernel::SimulatedPerformanceCounter clock(10'000'000, 1'000'000);
   platform::kernel::ScopedPerformanceCounter useClock(clock);
-  platform::usbcamd::UsbCamdCamera camera(fixture.classDriver, packetSize);
+  simcam::CameraBehaviour behaviour;  // a camera whose pipe has the chosen packet size
+  behaviour.fixedPacketSize = packetSize;
+  simcam::CameraRegisters registers(behaviour);
+  platform::usbcamd::UsbCamdCamera camera(fixture.classDriver, packetSize, &registers);
   if (camera.Start() != 0) std::abort();
   if (camera.OpenStream(platform::usbcamd::MakeVideoFormat(choice.width, choice.height, choice.bits,
                                                            choice.compression, interval),

@@ -15,6 +15,9 @@ typedef unsigned int UINT;
 typedef size_t SIZE_T;
 typedef void* LPVOID;
 typedef void* HGLOBAL; /* a global-memory block (platform/memory) */
+typedef struct HINSTANCE__* HINSTANCE; /* a loaded module (platform/module) */
+typedef HINSTANCE HMODULE;
+typedef struct HWND__* HWND; /* a window (platform/window) */
 
 #ifndef TRUE
 #define TRUE 1

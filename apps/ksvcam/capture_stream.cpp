@@ -14,6 +14,7 @@
 #include "platform/usbcamd/camera.h"
 #include "platform/usbcamd/capture_replay.h"
 #include "platform/usbcamd/ks_format.h"
+#include "simcam/camera_registers.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -65,13 +66,18 @@ CaptureStreamTotals StreamCapture(std::istream& capture, const CaptureStreamForm
 
     platform::usbcamd::ClassDriver classDriver;
     Require(driver::DriverEntry(classDriver.DriverObject(), nullptr), "registering the driver");
-    platform::usbcamd::UsbCamdCamera camera(classDriver, replay.MaximumPacketSize());
+    // The camera that was recorded: its pipe has the recording's packet size.
+    simcam::CameraBehaviour recorded;
+    recorded.fixedPacketSize = replay.MaximumPacketSize();
+    simcam::CameraRegisters registers(recorded);
+    platform::usbcamd::UsbCamdCamera camera(classDriver, replay.MaximumPacketSize(), &registers);
     Require(camera.Start(), "starting the camera");
     Require(camera.OpenStream(platform::usbcamd::MakeVideoFormat(
                 static_cast<int32_t>(format.size.width), static_cast<int32_t>(format.size.height),
                 format.bitCount, format.compression, format.interval)),
             "opening the stream (packet size " + std::to_string(replay.MaximumPacketSize()) +
                 "; the camera's are 128 to 1023)");
+    statusChanges.changes = 0;  // count what the stream reports, not the device start
 
     CaptureStreamTotals totals;
     totals.packetSize = replay.MaximumPacketSize();

@@ -4,10 +4,14 @@
 #include <new>
 #include <vector>
 
+#include "apps/ksvcam/capture_command.h"
 #include "apps/ksvcam/decode_command.h"
 #include "apps/ksvcam/demo_command.h"
+#include "apps/ksvcam/download_command.h"
 #include "apps/ksvcam/memory_command.h"
+#include "apps/ksvcam/registry_command.h"
 #include "apps/ksvcam/simulate_packets_command.h"
+#include "apps/ksvcam/snapshot_convert_command.h"
 #include "apps/ksvcam/stream_command.h"
 
 namespace ksv::ksvcam {
@@ -68,6 +72,16 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   const PacketCommands packets(app);
   MemoryOptions memoryOptions;
   const CLI::App& memory = AddMemoryCommand(app, memoryOptions);
+  CaptureOptions captureOptions;
+  const CLI::App& capture = AddCaptureCommand(app, captureOptions);
+  RegistryOptions registryOptions;
+  const CLI::App& registry = AddRegistryCommand(app, registryOptions);
+  DownloadOptions downloadOptions;
+  const CLI::App& download = AddDownloadCommand(app, downloadOptions);
+  InfoOptions infoOptions;
+  const CLI::App& info = AddInfoCommand(app, infoOptions);
+  SnapshotConvertOptions snapshotConvertOptions;
+  const CLI::App& snapshotConvert = AddSnapshotConvertCommand(app, snapshotConvertOptions);
 
   std::vector<const char*> argv{"ksvcam"};
   if (!args.empty()) {
@@ -84,7 +98,13 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   }
 
   try {
-    const int status = memory.parsed()
+    const int status = capture.parsed()    ? RunCaptureCommand(captureOptions, console)
+                       : registry.parsed() ? RunRegistry(registry, registryOptions, console)
+                       : download.parsed() ? RunDownload(downloadOptions, console)
+                       : info.parsed()   ? RunInfo(infoOptions, console)
+                       : snapshotConvert.parsed()
+                           ? RunSnapshotConvert(snapshotConvertOptions, console)
+                       : memory.parsed()
                            ? RunMemory(memoryOptions, console)
                            : RunChosen(decode, decodeOptions, demo, demoOptions, packets, console);
     console.out.flush();

@@ -10,7 +10,10 @@
 #include <filesystem>
 #include <vector>
 
+#include "apps/ksvcam/camera_download.h"
+#include "apps/ksvcam/camera_library.h"
 #include "apps/ksvcam/decode_plan.h"
+#include "apps/ksvcam/demo_capture.h"
 #include "apps/ksvcam/file_output.h"
 #include "apps/ksvcam/picture_convert.h"
 #include "apps/ksvcam/picture_writer.h"
@@ -242,6 +245,7 @@ int RunDemo(const DemoOptions& options, Console& console) {
   const fs::path outDir = options.outDir;
   const std::vector<fs::path> photos = ListPhotos(photosDir);
   if (!options.overwrite) CheckNothingOverwritten(outDir, photos);
+  if (!options.overwrite) CheckDemoCaptureFree(outDir);
   std::error_code error;
   fs::create_directories(outDir, error);
   if (error) throw CommandFailure("cannot create " + Quoted(outDir) + ": " + error.message());
@@ -262,7 +266,19 @@ int RunDemo(const DemoOptions& options, Console& console) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   console.out << SummaryLine(run.totals, photos.size(), outDir, seconds) << std::flush;
-  return run.totals.failures == 0 ? kExitOk : kExitFailure;
+
+  // The camera's memory, downloaded the way an application does it.
+  ChooseCamera("");
+  DownloadRequest download;
+  download.outDir = outDir / "camera";
+  download.overwrite = options.overwrite;
+  download.progressBar = console.errIsTerminal;
+  download.listFiles = false;
+  const DownloadSummary downloaded = DownloadCamera(download, console);
+  console.out << SummaryText(downloaded, download.outDir) << std::flush;
+  // Live video through the driver, as a capture application gets it.
+  const bool captured = RunDemoCapture(outDir, console);
+  return run.totals.failures == 0 && downloaded.ok() && captured ? kExitOk : kExitFailure;
 }
 
 }  // namespace ksv::ksvcam

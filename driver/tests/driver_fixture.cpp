@@ -1,10 +1,14 @@
 #include "driver/tests/driver_fixture.h"
 
+#include <stdlib.h>
+
 #include <cstdlib>
+#include <filesystem>
 
 #include "driver/routines.h"
 #include "platform/kernel/work_item.h"
 #include "platform/usbcamd/ks_format.h"
+#include "platform/usbcamd/usb_device.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/packetizer.h"
 #include "simcam/test_pattern.h"
@@ -13,8 +17,44 @@ namespace ksv::driver::testing {
 
 using platform::kernel::STATUS_SUCCESS;
 
+namespace {
+
+std::filesystem::path& RootsFolder() {
+  static std::filesystem::path folder;
+  return folder;
+}
+
+// Removes the roots the tests made when the binary ends.
+class SystemRoots : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    std::error_code ignored;
+    if (!RootsFolder().empty()) std::filesystem::remove_all(RootsFolder(), ignored);
+  }
+};
+[[maybe_unused]] ::testing::Environment* const kSystemRoots =
+    ::testing::AddGlobalTestEnvironment(new SystemRoots);
+
+}  // namespace
+
+void UseFreshSystemRoot() {
+  if (RootsFolder().empty()) {
+    std::string pattern =
+        (std::filesystem::path(::testing::TempDir()) / "ksv-driver-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    RootsFolder() = pattern;
+  }
+  static int count = 0;
+  const auto root = RootsFolder() / std::to_string(++count);
+  std::filesystem::create_directories(root);
+  ::setenv("KSV_ROOT", root.c_str(), 1);
+}
+
 DriverFixture::DriverFixture()
     : extension_(static_cast<CameraDeviceExtension*>(std::calloc(1, kDeviceContextSize))) {
+  UseFreshSystemRoot();
+  camera_.Behaviour().fixedPacketSize = packetSize;
+  platform::usbcamd::AttachUsbDevice(context(), &camera_);
   platform::usbcamd::USBD_INTERFACE_INFORMATION interface;
   interface.Pipes[0].MaximumPacketSize = packetSize;
   int32_t dataPipe = -1;
@@ -27,13 +67,14 @@ DriverFixture::DriverFixture()
 DriverFixture::~DriverFixture() {
   platform::kernel::RunQueuedWorkItems();
   CamUnInitialize(nullptr, context());
+  platform::usbcamd::AttachUsbDevice(context(), nullptr);
   std::free(extension_);
 }
 
 uint32_t DriverFixture::OpenStream(codec::FrameSize output, uint32_t compression,
                                    int64_t interval, uint16_t size) {
   packetSize = size;
-  extension_->InterfaceCopy->Pipes[0].MaximumPacketSize = size;
+  camera_.Behaviour().fixedPacketSize = size;
   const uint16_t bits = compression == codec::kCompressionRgb ? 24 : 12;
   auto format = platform::usbcamd::MakeVideoFormat(static_cast<int32_t>(output.width),
                                                    static_cast<int32_t>(output.height), bits,

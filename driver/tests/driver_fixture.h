@@ -1,6 +1,9 @@
 // A started camera driven by calling the driver's routines directly: the
-// device extension in a zero-filled context, a simulated clock in 100-ns
-// ticks, and helpers that build the camera's packets.
+// device extension in a zero-filled context with the simulated camera's
+// registers plugged in under it, a simulated clock in 100-ns ticks, and
+// helpers that build the camera's packets. Every test binary that links
+// this runs with KSV_ROOT set to a fresh folder, so the driver's registry
+// values land there.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include "codec/frame_format.h"
 #include "driver/camera_device_extension.h"
 #include "platform/kernel/performance_counter.h"
+#include "simcam/camera_registers.h"
 
 namespace ksv::driver::testing {
 
@@ -40,6 +44,7 @@ class DriverFixture : public ::testing::Test {
   void At(int64_t ticks) { clock_.Set(ticks); }
 
   CameraDeviceExtension& extension() { return *extension_; }
+  simcam::CameraRegisters& camera() { return camera_; }
   void* context() { return extension_; }
   uint32_t frameContext = 0;
   uint16_t packetSize = 128;
@@ -47,6 +52,7 @@ class DriverFixture : public ::testing::Test {
  private:
   platform::kernel::SimulatedPerformanceCounter clock_{10'000'000, 1'000 * kTicksPerMs};
   platform::kernel::ScopedPerformanceCounter useClock_{clock_};
+  simcam::CameraRegisters camera_;
   CameraDeviceExtension* extension_ = nullptr;
   bool lastComplete_ = false;
 };
@@ -58,5 +64,8 @@ std::vector<uint8_t> RawFrame(const std::vector<uint8_t>& frame, uint16_t packet
 
 // A compressed frame of the test pattern at `size`, level 3.
 std::vector<uint8_t> PatternFrame(codec::FrameSize size, uint32_t index = 0);
+
+// A fresh system root for the test that is running.
+void UseFreshSystemRoot();
 
 }  // namespace ksv::driver::testing

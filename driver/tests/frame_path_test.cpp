@@ -45,6 +45,7 @@ struct StreamSetup {
 class FramePath : public ::testing::Test {
  protected:
   FramePath() {
+    testing::UseFreshSystemRoot();
     EXPECT_EQ(DriverEntry(classDriver_.DriverObject(), nullptr), STATUS_SUCCESS);
   }
 
@@ -61,7 +62,9 @@ class FramePath : public ::testing::Test {
     std::istringstream in(capture);
     platform::usbcamd::CaptureReplay replay(in);
     platform::kernel::ScopedPerformanceCounter clock(replay.Clock());
-    camera_ = std::make_unique<UsbCamdCamera>(classDriver_, replay.MaximumPacketSize());
+    registers_.Behaviour().fixedPacketSize = replay.MaximumPacketSize();
+    camera_ = std::make_unique<UsbCamdCamera>(classDriver_, replay.MaximumPacketSize(),
+                                              &registers_);
     EXPECT_EQ(camera_->Start(), STATUS_SUCCESS);
     Open(setup);
     StreamResult result;
@@ -112,6 +115,7 @@ class FramePath : public ::testing::Test {
   }
 
   platform::usbcamd::ClassDriver classDriver_;
+  simcam::CameraRegisters registers_;  // outlives the camera it is plugged into
   std::unique_ptr<UsbCamdCamera> camera_;
   simcam::CaptureSummary summary_;
 };

@@ -64,10 +64,10 @@ TEST_F(Bandwidth, RefusesWhatTheFramePathCannotServe) {
   EXPECT_EQ(rawFrameLength, 0u);
 
   format = platform::usbcamd::MakeVideoFormat(320, 240, 12, codec::kCompressionI420, -5);
-  extension().InterfaceCopy->Pipes[0].MaximumPacketSize = 64;
+  camera().Behaviour().fixedPacketSize = 64;
   EXPECT_EQ(CamAllocateBandwidth(nullptr, context(), &rawFrameLength, &format),
             platform::kernel::STATUS_NOT_SUPPORTED);
-  extension().InterfaceCopy->Pipes[0].MaximumPacketSize = 128;
+  camera().Behaviour().fixedPacketSize = 128;
   EXPECT_EQ(CamAllocateBandwidth(nullptr, context(), &rawFrameLength, &format), STATUS_SUCCESS);
   EXPECT_EQ(extension().FrameInterval, 0u) << "a negative interval streams unpaced";
 }
@@ -90,6 +90,7 @@ TEST_F(Bandwidth, ResetsTheStreamingCountersAndPacing) {
 }
 
 TEST(DeviceLife, RegistersTheTableAndReleasesEverythingAtStop) {
+  testing::UseFreshSystemRoot();
   platform::usbcamd::ClassDriver classDriver;
   ASSERT_EQ(DriverEntry(classDriver.DriverObject(), nullptr), STATUS_SUCCESS);
   EXPECT_EQ(classDriver.DeviceContextSize(), 752u);

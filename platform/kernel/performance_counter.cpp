@@ -15,6 +15,7 @@ class MonotonicClock final : public PerformanceCounterSource {
     return int64_t{now.tv_sec} * 1'000'000'000 + now.tv_nsec;
   }
   int64_t Frequency() const override { return 1'000'000'000; }
+  bool IsReal() const override { return true; }
 };
 
 const MonotonicClock kMonotonicClock;
@@ -26,6 +27,10 @@ int64_t KeQueryPerformanceCounter(int64_t* frequency) {
   const PerformanceCounterSource* source = installed.load(std::memory_order_acquire);
   if (frequency != nullptr) *frequency = source->Frequency();
   return source->Counter();
+}
+
+const PerformanceCounterSource& CurrentPerformanceCounter() {
+  return *installed.load(std::memory_order_acquire);
 }
 
 ScopedPerformanceCounter::ScopedPerformanceCounter(const PerformanceCounterSource& source)

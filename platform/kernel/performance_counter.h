@@ -18,25 +18,41 @@ class PerformanceCounterSource {
   virtual ~PerformanceCounterSource() = default;
   virtual int64_t Counter() const = 0;
   virtual int64_t Frequency() const = 0;
+  // A driver waits `ticks` of this counter (a sleep or a busy wait). A real
+  // clock lets the time pass by itself; a simulated one decides here.
+  virtual void LetTimePass(int64_t ticks) const { (void)ticks; }
+  // True for a clock that runs by itself (waits really sleep or spin).
+  virtual bool IsReal() const { return false; }
 };
 
 // A counter that only moves when told to. Reads and writes are atomic, so a
-// test thread may move it while another reads it.
+// test thread may move it while another reads it. A driver's waits on it
+// take no real time: with `waitsAdvance` they move the counter on by the
+// time waited, otherwise (a recorded replay, whose clock follows the
+// recording) they leave it where it is.
 class SimulatedPerformanceCounter final : public PerformanceCounterSource {
  public:
-  explicit SimulatedPerformanceCounter(int64_t frequency, int64_t start = 0)
-      : frequency_(frequency), counter_(start) {}
+  explicit SimulatedPerformanceCounter(int64_t frequency, int64_t start = 0,
+                                       bool waitsAdvance = true)
+      : frequency_(frequency), waitsAdvance_(waitsAdvance), counter_(start) {}
 
   int64_t Counter() const override { return counter_.load(std::memory_order_acquire); }
   int64_t Frequency() const override { return frequency_; }
+  void LetTimePass(int64_t ticks) const override {
+    if (waitsAdvance_ && ticks > 0) counter_.fetch_add(ticks, std::memory_order_acq_rel);
+  }
 
   void Set(int64_t counter) { counter_.store(counter, std::memory_order_release); }
   void Advance(int64_t ticks) { counter_.fetch_add(ticks, std::memory_order_acq_rel); }
 
  private:
   const int64_t frequency_;
-  std::atomic<int64_t> counter_;
+  const bool waitsAdvance_;
+  mutable std::atomic<int64_t> counter_;
 };
+
+// The counter now installed.
+const PerformanceCounterSource& CurrentPerformanceCounter();
 
 // Makes `source` the counter for the lifetime of this object and restores the
 // previous one afterwards. Installs nest; the innermost wins.

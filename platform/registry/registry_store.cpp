@@ -20,7 +20,9 @@ constexpr const char* kSchema =
     "  name TEXT NOT NULL COLLATE NOCASE,"
     "  type INTEGER NOT NULL,"
     "  data BLOB NOT NULL,"
-    "  PRIMARY KEY (key, name)) WITHOUT ROWID";
+    "  PRIMARY KEY (key, name)) WITHOUT ROWID;"
+    "CREATE TABLE IF NOT EXISTS registry_key ("
+    "  key TEXT NOT NULL COLLATE NOCASE PRIMARY KEY) WITHOUT ROWID";
 
 [[noreturn]] void Fail(sqlite3* db, const std::string& what) {
   throw RegistryError("registry: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
@@ -145,6 +147,57 @@ std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_
   const int size = sqlite3_column_bytes(select.get(), 1);
   if (bytes == nullptr || size <= 0) return std::string();
   return std::string(static_cast<const char*>(bytes), static_cast<size_t>(size));
+}
+
+std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
+  Statement select(db_,
+                   "SELECT name, type, data FROM registry_value WHERE key = ?1 ORDER BY name");
+  select.BindText(1, NormaliseKey(key));
+  std::vector<Value> values;
+  while (select.Step()) {
+    const auto* name = sqlite3_column_text(select.get(), 0);
+    const void* bytes = sqlite3_column_blob(select.get(), 2);
+    const int size = sqlite3_column_bytes(select.get(), 2);
+    values.push_back({name ? reinterpret_cast<const char*>(name) : "",
+                      static_cast<RegistryType>(sqlite3_column_int64(select.get(), 1)),
+                      bytes && size > 0 ? std::string(static_cast<const char*>(bytes),
+                                                      static_cast<size_t>(size))
+                                        : std::string()});
+  }
+  return values;
+}
+
+bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
+  Statement remove(db_, "DELETE FROM registry_value WHERE key = ?1 AND name = ?2");
+  remove.BindText(1, NormaliseKey(key));
+  remove.BindText(2, name);
+  remove.Step();
+  return sqlite3_changes(db_) > 0;
+}
+
+void RegistryStore::CreateKey(std::string_view key) {
+  Statement insert(db_, "INSERT OR IGNORE INTO registry_key (key) VALUES (?1)");
+  insert.BindText(1, NormaliseKey(key));
+  insert.Step();
+}
+
+bool RegistryStore::KeyExists(std::string_view key) {
+  const std::string normal = NormaliseKey(key);
+  if (normal.empty()) return true;  // the hive's root
+  // A key below holds "key\..." (the pattern's wildcards escaped).
+  std::string below;
+  for (char c : normal) {
+    if (c == '%' || c == '_' || c == '^') below += '^';
+    below += c;
+  }
+  below += "\\%";
+  Statement select(db_,
+                   "SELECT 1 FROM registry_key WHERE key = ?1 OR key LIKE ?2 ESCAPE '^' "
+                   "UNION ALL SELECT 1 FROM registry_value WHERE key = ?1 OR key LIKE ?2 "
+                   "ESCAPE '^' LIMIT 1");
+  select.BindText(1, normal);
+  select.BindText(2, below);
+  return select.Step();
 }
 
 void RegistryStore::SetDword(std::string_view key, std::string_view name, uint32_t value) {

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct sqlite3;
 
@@ -53,6 +54,24 @@ class RegistryStore {
   // RegistryError when the hive cannot be read.
   std::optional<uint32_t> GetDword(std::string_view key, std::string_view name);
   std::optional<std::string> GetString(std::string_view key, std::string_view name);
+
+  // One value of a key as stored: its name (as first written), type and
+  // bytes (a REG_DWORD's four little-endian bytes, a REG_SZ's text).
+  struct Value {
+    std::string name;
+    RegistryType type;
+    std::string data;
+  };
+  // Every value of `key` in name order, read in one query. Throws
+  // RegistryError when the hive cannot be read.
+  std::vector<Value> ListValues(std::string_view key);
+
+  // Removes a value; false when there was none. Throws RegistryError.
+  bool DeleteValue(std::string_view key, std::string_view name);
+
+  // A key exists once created or once it or a key below it holds a value.
+  void CreateKey(std::string_view key);
+  bool KeyExists(std::string_view key);
 
   // The canonical form of a key path: no leading, trailing or doubled
   // backslashes.

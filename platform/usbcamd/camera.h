@@ -1,14 +1,17 @@
 // One camera as the USB camera class driver serves it: its device context,
-// its life (start, stream, stop) and the isochronous path. Each received
-// packet goes to the minidriver's packet routine; the bytes it accepts are
-// copied into the current raw frame; a frame-complete answer closes that raw
-// frame, hands it to the raw-frame routine with a read buffer of the open
-// format, and opens the next. Finished frames wait in the read queue for the
-// stream's reader.
+// its life as stream class requests (start, stream information, open, run,
+// stop, close, power, removal, uninitialise) and the isochronous path. Each
+// request goes to the minidriver's adapter request routine when it has one,
+// and the class driver does its part in USBCAMD_AdapterReceivePacket; stream
+// requests go to the stream's control hook first.
 //
-// Raw frames are processed on the caller's thread as soon as they close, so
-// a replay runs the same way every time. Nothing is allocated per packet or
-// per frame.
+// Each received packet goes to the minidriver's packet routine; the bytes it
+// accepts are copied into the current raw frame; a frame-complete answer
+// closes that raw frame, hands it to the raw-frame routine with a read
+// buffer of the open format, and opens the next. Finished frames wait in the
+// read queue for the stream's reader. Raw frames are processed on the
+// caller's thread as soon as they close, so a replay runs the same way every
+// time. Nothing is allocated per packet or per frame.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +22,8 @@
 #include "platform/usbcamd/class_driver.h"
 #include "platform/usbcamd/ks_format.h"
 #include "platform/usbcamd/read_queue.h"
+#include "platform/usbcamd/stream_class.h"
+#include "platform/usbcamd/usb_device.h"
 
 namespace ksv::platform::usbcamd {
 
@@ -31,29 +36,53 @@ struct IsochronousCounters {
   uint64_t packetsOverflowed = 0;    // accepted bytes that did not fit the raw frame
 };
 
+class UsbCamdCamera;
+
+// The class driver's device extension, what requests carry as
+// HwDeviceExtension.
+struct UsbCamdDeviceExtension {
+  UsbCamdCamera* camera = nullptr;
+  void* deviceContext = nullptr;
+};
+
 class UsbCamdCamera {
  public:
-  // A camera whose data pipe has `maximumPacketSize`. The minidriver must be
-  // registered with `classDriver` (std::invalid_argument otherwise).
-  UsbCamdCamera(ClassDriver& classDriver, uint16_t maximumPacketSize);
+  // A camera whose data pipe starts with `maximumPacketSize` and, when
+  // `device` is given, with that USB device plugged in (vendor requests and
+  // alternate settings reach it). The minidriver must be registered with
+  // `classDriver` (std::invalid_argument otherwise).
+  UsbCamdCamera(ClassDriver& classDriver, uint16_t maximumPacketSize,
+                UsbDevice* device = nullptr);
   ~UsbCamdCamera();  // closes the stream and stops the device if needed
   UsbCamdCamera(const UsbCamdCamera&) = delete;
   UsbCamdCamera& operator=(const UsbCamdCamera&) = delete;
 
   // Configures (data pipe 0, no sync pipe) and initialises the device.
   NTSTATUS Start();
-  // Allocates bandwidth for `format`, the raw frame buffer and `readBuffers`
-  // read buffers of the format's sample size, starts capture and opens the
-  // first raw frame.
+  // Asks for the stream header and stream descriptions.
+  NTSTATUS GetStreamInfo(HW_STREAM_DESCRIPTOR& descriptor);
+  // Opens the stream in `format`, allocates bandwidth, the raw frame buffer
+  // and `readBuffers` read buffers of the format's sample size, and sets the
+  // stream running.
   NTSTATUS OpenStream(const KS_DATAFORMAT_VIDEOINFOHEADER& format, uint32_t readBuffers = 4);
-  // Stops capture and frees bandwidth; frames the reader has not taken are
-  // discarded.
+  // Stops the stream (capture stop, bandwidth release) and closes it;
+  // frames the reader has not taken are discarded. Returns the first failure.
   NTSTATUS CloseStream();
+  // Uninitialises the device.
   NTSTATUS Stop();
+  NTSTATUS ChangePowerState(DEVICE_POWER_STATE state);
+  // The camera is pulled out: the stream gets no more packets and the USB
+  // device is gone; the stream and device stay to be closed and stopped.
+  NTSTATUS SurpriseRemoval();
+
+  // Sends any device request (its HwDeviceExtension is filled in), or a
+  // stream request to the open stream. Returns the request's status.
+  NTSTATUS SendDeviceRequest(HW_STREAM_REQUEST_BLOCK& srb);
+  NTSTATUS SendStreamRequest(HW_STREAM_REQUEST_BLOCK& srb);
 
   // One isochronous packet as received: descriptor status and the bytes
   // (their count is the descriptor length). Returns the descriptor status as
-  // the minidriver left it. Ignored while no stream is open.
+  // the minidriver left it. Ignored while no stream runs.
   USBD_STATUS ReceivePacket(USBD_STATUS status, std::span<uint8_t> bytes);
 
   // The reader's side of the stream.
@@ -62,26 +91,50 @@ class UsbCamdCamera {
   void ReleaseFrame() { reads_.PopFront(); }
 
   void* DeviceContext() { return deviceContext_.get(); }
+  bool IsRunning() const { return running_; }
+  bool IsRemoved() const { return removed_; }
+  const USBD_INTERFACE_INFORMATION& Interface() const { return interface_; }
   const IsochronousCounters& Counters() const { return counters_; }
 
  private:
+  friend void* USBCAMD_AdapterReceivePacket(HW_STREAM_REQUEST_BLOCK*, const USBCAMD_DEVICE_DATA*,
+                                            DEVICE_OBJECT**, bool);
   struct FreeDeleter {
     void operator()(void* memory) const;
   };
+
+  void ProcessDeviceRequest(HW_STREAM_REQUEST_BLOCK& srb);
+  void ProcessStreamRequest(HW_STREAM_REQUEST_BLOCK& srb);
+  NTSTATUS Initialize();
+  NTSTATUS OpenStreamBuffers(const KS_DATAFORMAT_VIDEOINFOHEADER& format);
+  NTSTATUS Prepare();
+  NTSTATUS Run();
+  NTSTATUS Halt();
+  void ReleaseStream();
+  NTSTATUS SetStreamState(KSSTATE state);
 
   void OpenFrame();
   void CloseFrame();
   void CopyIntoRawFrame(std::span<const uint8_t> bytes);
 
   const USBCAMD_DEVICE_DATA& routines_;
+  PHW_RECEIVE_DEVICE_SRB adapter_;
   uint32_t frameContextSize_;
   DEVICE_OBJECT busDevice_;
   std::unique_ptr<void, FreeDeleter> deviceContext_;
+  UsbCamdDeviceExtension extension_;
+  UsbDevice* device_;
   USBD_INTERFACE_INFORMATION interface_;
   USB_CONFIGURATION_DESCRIPTOR configuration_;
   KS_DATAFORMAT_VIDEOINFOHEADER format_;
+  HW_STREAM_OBJECT stream_;
+  uint32_t readBuffers_ = 4;
   bool started_ = false;
-  bool streaming_ = false;
+  bool streamOpen_ = false;
+  bool prepared_ = false;  // bandwidth and buffers held
+  bool running_ = false;   // capture started: packets are taken
+  bool removed_ = false;
+  bool runBeforePowerDown_ = false;
 
   std::vector<uint8_t> raw_;  // the raw frame buffer
   uint32_t rawBytes_ = 0;

@@ -30,7 +30,8 @@ class CaptureReplay {
 
  private:
   PacketCaptureReader reader_;
-  kernel::SimulatedPerformanceCounter clock_{kCaptureTicksPerSecond};
+  // Time follows the recording only; the driver's waits do not move it.
+  kernel::SimulatedPerformanceCounter clock_{kCaptureTicksPerSecond, 0, false};
   CaptureRecord next_;
   bool hasNext_ = false;
   uint64_t delivered_ = 0;

@@ -17,7 +17,8 @@ bool HasEveryRoutine(const USBCAMD_DEVICE_DATA& data) {
 
 NTSTATUS USBCAMD_DriverEntry(DRIVER_OBJECT* driverObject, void* /*registryPath*/,
                              uint32_t deviceContextSize, uint32_t frameContextSize,
-                             const USBCAMD_DEVICE_DATA* deviceData) {
+                             const USBCAMD_DEVICE_DATA* deviceData,
+                             PHW_RECEIVE_DEVICE_SRB adapterReceivePacket) {
   if (driverObject == nullptr || driverObject->DriverExtension == nullptr ||
       deviceData == nullptr) {
     return kernel::STATUS_INVALID_PARAMETER;
@@ -30,8 +31,19 @@ NTSTATUS USBCAMD_DriverEntry(DRIVER_OBJECT* driverObject, void* /*registryPath*/
   classDriver->deviceData_ = *deviceData;
   classDriver->deviceContextSize_ = deviceContextSize;
   classDriver->frameContextSize_ = frameContextSize;
+  classDriver->adapterReceivePacket_ = adapterReceivePacket;
   classDriver->registered_ = true;
   return kernel::STATUS_SUCCESS;
+}
+
+void StreamClassDeviceNotification(STREAM_MINIDRIVER_DEVICE_NOTIFICATION_TYPE, void*,
+                                   HW_STREAM_REQUEST_BLOCK* srb) {
+  if (srb != nullptr) srb->Completed = true;
+}
+
+void StreamClassStreamNotification(STREAM_MINIDRIVER_STREAM_NOTIFICATION_TYPE, HW_STREAM_OBJECT*,
+                                   HW_STREAM_REQUEST_BLOCK* srb) {
+  if (srb != nullptr) srb->Completed = true;
 }
 
 }  // namespace ksv::platform::usbcamd

@@ -21,15 +21,17 @@ class ClassDriver {
   const USBCAMD_DEVICE_DATA& DeviceData() const { return deviceData_; }
   uint32_t DeviceContextSize() const { return deviceContextSize_; }
   uint32_t FrameContextSize() const { return frameContextSize_; }
+  PHW_RECEIVE_DEVICE_SRB AdapterReceivePacket() const { return adapterReceivePacket_; }
 
  private:
   friend NTSTATUS USBCAMD_DriverEntry(DRIVER_OBJECT*, void*, uint32_t, uint32_t,
-                                      const USBCAMD_DEVICE_DATA*);
+                                      const USBCAMD_DEVICE_DATA*, PHW_RECEIVE_DEVICE_SRB);
 
   DRIVER_OBJECT driverObject_;
   USBCAMD_DEVICE_DATA deviceData_;
   uint32_t deviceContextSize_ = 0;
   uint32_t frameContextSize_ = 0;
+  PHW_RECEIVE_DEVICE_SRB adapterReceivePacket_ = nullptr;
   bool registered_ = false;
 };
 

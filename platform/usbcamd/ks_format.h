@@ -3,15 +3,19 @@
 // It stays in memory; nothing writes it to a file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "platform/kernel/guid.h"
+#include "platform/usbcamd/ks_guids.h"
 
 namespace ksv::platform::usbcamd {
 
-struct GUID {
-  uint32_t Data1 = 0;
-  uint16_t Data2 = 0;
-  uint16_t Data3 = 0;
-  uint8_t Data4[8] = {};
+using kernel::GUID;
+
+struct SIZE {
+  int32_t cx = 0;
+  int32_t cy = 0;
 };
 
 struct RECT {
@@ -30,6 +34,12 @@ struct KSDATAFORMAT {
   GUID SubFormat;
   GUID Specifier;
 };
+
+// A data range has the data format's header.
+using KSDATARANGE = KSDATAFORMAT;
+
+inline constexpr uint32_t KSDATAFORMAT_TEMPORAL_COMPRESSION = 0x2;
+inline constexpr uint32_t KS_VIDEOSTREAM_CAPTURE = 0x2;  // stream description flag
 
 struct KS_BITMAPINFOHEADER {
   uint32_t biSize = 40;
@@ -59,8 +69,49 @@ struct KS_DATAFORMAT_VIDEOINFOHEADER {
   KS_VIDEOINFOHEADER VideoInfoHeader;
 };
 
-// A video format as a capture application fills it in: `bitCount` bits per
-// pixel, the sample size of whole 32-bit-aligned rows.
+// What a video stream can do with a range: sizes, cropping, scaling, rates.
+struct KS_VIDEO_STREAM_CONFIG_CAPS {
+  GUID guid;
+  uint32_t VideoStandard = 0;
+  SIZE InputSize;
+  SIZE MinCroppingSize;
+  SIZE MaxCroppingSize;
+  int32_t CropGranularityX = 0;
+  int32_t CropGranularityY = 0;
+  int32_t CropAlignX = 0;
+  int32_t CropAlignY = 0;
+  SIZE MinOutputSize;
+  SIZE MaxOutputSize;
+  int32_t OutputGranularityX = 0;
+  int32_t OutputGranularityY = 0;
+  int32_t StretchTapsX = 0;
+  int32_t StretchTapsY = 0;
+  int32_t ShrinkTapsX = 0;
+  int32_t ShrinkTapsY = 0;
+  int64_t MinFrameInterval = 0;  // 100-ns units
+  int64_t MaxFrameInterval = 0;
+  int32_t MinBitsPerSecond = 0;
+  int32_t MaxBitsPerSecond = 0;
+};
+
+// One video format range a stream offers.
+struct KS_DATARANGE_VIDEO {
+  KSDATARANGE DataRange;
+  int32_t bFixedSizeSamples = 0;
+  int32_t bTemporalCompression = 0;
+  uint32_t StreamDescriptionFlags = 0;
+  uint32_t MemoryAllocationFlags = 0;
+  KS_VIDEO_STREAM_CONFIG_CAPS ConfigCaps;
+  KS_VIDEOINFOHEADER VideoInfoHeader;
+};
+
+// The video-info header up to its bitmap header.
+inline constexpr uint32_t kVideoInfoPreHeaderSize = 48;
+
+// A video format as a capture application fills it in from the camera's
+// I420 range (video, I420, video-info specifier), asking for output of
+// `compression` at `bitCount` bits per pixel; the sample size is that of
+// whole 32-bit-aligned rows.
 inline KS_DATAFORMAT_VIDEOINFOHEADER MakeVideoFormat(int32_t width, int32_t height,
                                                      uint16_t bitCount, uint32_t compression,
                                                      int64_t avgTimePerFrame) {
@@ -69,6 +120,9 @@ inline KS_DATAFORMAT_VIDEOINFOHEADER MakeVideoFormat(int32_t width, int32_t heig
   const uint32_t sampleSize = rowBytes * static_cast<uint32_t>(height < 0 ? -height : height);
   format.DataFormat.FormatSize = sizeof format;
   format.DataFormat.SampleSize = sampleSize;
+  format.DataFormat.MajorFormat = KSDATAFORMAT_TYPE_VIDEO;
+  format.DataFormat.SubFormat = MEDIASUBTYPE_I420;
+  format.DataFormat.Specifier = KSDATAFORMAT_SPECIFIER_VIDEOINFO;
   format.VideoInfoHeader.AvgTimePerFrame = avgTimePerFrame;
   format.VideoInfoHeader.bmiHeader.biWidth = width;
   format.VideoInfoHeader.bmiHeader.biHeight = height;
@@ -81,5 +135,8 @@ inline KS_DATAFORMAT_VIDEOINFOHEADER MakeVideoFormat(int32_t width, int32_t heig
 static_assert(sizeof(KSDATAFORMAT) == 64);
 static_assert(sizeof(KS_VIDEOINFOHEADER) == 88);
 static_assert(sizeof(KS_DATAFORMAT_VIDEOINFOHEADER) == 152);
+static_assert(sizeof(KS_VIDEO_STREAM_CONFIG_CAPS) == 128);
+static_assert(sizeof(KS_DATARANGE_VIDEO) == 296);
+static_assert(offsetof(KS_VIDEOINFOHEADER, bmiHeader) == kVideoInfoPreHeaderSize);
 
 }  // namespace ksv::platform::usbcamd

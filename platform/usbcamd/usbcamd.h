@@ -7,6 +7,8 @@
 #include <cstdint>
 
 #include "platform/kernel/kernel_types.h"
+#include "platform/usbcamd/stream_class.h"
+#include "platform/usbcamd/usb_device.h"
 #include "platform/usbcamd/usb_types.h"
 
 namespace ksv::platform::usbcamd {
@@ -68,11 +70,27 @@ struct USBCAMD_DEVICE_DATA {
 // the minidriver's entry point received; its DriverExtension must point to
 // the ClassDriver that serves it. The class driver gives every camera a
 // zero-filled device context of `deviceContextSize` bytes and every raw
-// frame a frame context of `frameContextSize` bytes. Fails with
+// frame a frame context of `frameContextSize` bytes. Every stream class
+// request goes to `adapterReceivePacket` first when one is given (it hands
+// what it does not finish itself to USBCAMD_AdapterReceivePacket); without
+// one the class driver processes them alone. Fails with
 // STATUS_INVALID_PARAMETER for a missing routine, a signature other than 0,
 // a device context of 0 or over 64 KiB, or a frame context over 64 bytes.
 NTSTATUS USBCAMD_DriverEntry(DRIVER_OBJECT* driverObject, void* registryPath,
                              uint32_t deviceContextSize, uint32_t frameContextSize,
-                             const USBCAMD_DEVICE_DATA* deviceData);
+                             const USBCAMD_DEVICE_DATA* deviceData,
+                             PHW_RECEIVE_DEVICE_SRB adapterReceivePacket = nullptr);
+
+// The class driver's processing of a device request: device start and stop,
+// stream open and close, power and removal (calling the minidriver's
+// routines). Completes the request when `needsCompletion`. Returns the
+// minidriver's device context and stores the bus device in *deviceObject
+// when that is not null.
+void* USBCAMD_AdapterReceivePacket(HW_STREAM_REQUEST_BLOCK* srb,
+                                   const USBCAMD_DEVICE_DATA* deviceData,
+                                   DEVICE_OBJECT** deviceObject, bool needsCompletion);
+
+// The minidriver's device context in a request's HwDeviceExtension.
+void* USBCAMD_GET_DEVICE_CONTEXT(void* hwDeviceExtension);
 
 }  // namespace ksv::platform::usbcamd

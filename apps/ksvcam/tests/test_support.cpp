@@ -27,6 +27,10 @@ TempFolder::~TempFolder() {
 }
 
 CommandRun RunKsvcam(std::vector<std::string> args) {
+  // Commands that load the driver write the machine registry; unless a test
+  // chose a system root, they share one of the test binary's own.
+  static const TempFolder systemRoot;
+  ::setenv("KSV_ROOT", systemRoot.path().c_str(), 0);
   args.insert(args.begin(), "ksvcam");
   std::ostringstream out;
   std::ostringstream err;

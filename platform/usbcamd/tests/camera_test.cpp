@@ -85,6 +85,7 @@ class ClassDriverPath : public ::testing::Test {
     camera_ = std::make_unique<UsbCamdCamera>(classDriver_, 4);
     ASSERT_EQ(camera_->Start(), STATUS_SUCCESS);
     KS_DATAFORMAT_VIDEOINFOHEADER format;
+    format.DataFormat.FormatSize = sizeof format;
     format.VideoInfoHeader.bmiHeader.biSizeImage = 256;
     ASSERT_EQ(camera_->OpenStream(format, readBuffers), STATUS_SUCCESS);
   }
@@ -239,6 +240,38 @@ TEST_F(ClassDriverPath, ReplayedPacketsSeeTheirRecordedTime) {
   EXPECT_EQ(replay.PacketsDelivered(), 3u);
   EXPECT_EQ(script.clockAtPacket, (std::vector<int64_t>{1'000'000, 1'010'000, 5'000'000}));
   EXPECT_EQ(TakeFrame(), Cat({'S', 0, 0, 0}, {'D', 0, 0, 0}));
+}
+
+// Power down stops the isochronous path and power up restarts the capture;
+// after removal nothing more arrives, and the stream still closes.
+TEST_F(ClassDriverPath, PowerAndRemovalStopAndRestartThePath) {
+  Open(4);
+  Send("SDD");
+  ASSERT_EQ(camera_->ChangePowerState(PowerDeviceD3), STATUS_SUCCESS);
+  EXPECT_FALSE(camera_->IsRunning());
+  Send("DD");
+  ASSERT_EQ(camera_->ChangePowerState(PowerDeviceD0), STATUS_SUCCESS);
+  EXPECT_TRUE(camera_->IsRunning());
+  Send("SDS");
+  EXPECT_EQ(TakeFrame(), Packets("SD", 5));
+  ASSERT_EQ(camera_->SurpriseRemoval(), STATUS_SUCCESS);
+  EXPECT_TRUE(camera_->IsRemoved());
+  const uint64_t before = camera_->Counters().packets;
+  Send("DDS");
+  EXPECT_EQ(camera_->Counters().packets, before);
+  EXPECT_EQ(camera_->CloseStream(), STATUS_SUCCESS);
+  EXPECT_EQ(camera_->Stop(), STATUS_SUCCESS);
+}
+
+TEST_F(ClassDriverPath, RequestsTheClassDriverDoesNotKnowAreNotImplemented) {
+  Open(2);
+  HW_STREAM_REQUEST_BLOCK unknown;
+  unknown.Command = SRB_UNKNOWN_DEVICE_COMMAND;
+  EXPECT_EQ(camera_->SendDeviceRequest(unknown), kernel::STATUS_NOT_IMPLEMENTED);
+  EXPECT_TRUE(unknown.Completed);
+  HW_STREAM_REQUEST_BLOCK again;
+  again.Command = SRB_OPEN_STREAM;
+  EXPECT_EQ(camera_->SendDeviceRequest(again), kernel::STATUS_UNSUCCESSFUL) << "one stream";
 }
 
 }  // namespace

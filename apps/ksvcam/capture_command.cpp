@@ -1,0 +1,178 @@
+#include "apps/ksvcam/capture_command.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "apps/ksvcam/capture_measure.h"
+#include "apps/ksvcam/capture_pictures.h"
+#include "apps/ksvcam/capture_session.h"
+#include "apps/ksvcam/decode_plan.h"
+#include "apps/ksvcam/picture_writer.h"
+#include "apps/ksvcam/progress_line.h"
+#include "apps/ksvcam/stream_output.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kMaxFrames = 100'000;
+
+CaptureSettings PlanCapture(const CaptureOptions& options) {
+  CaptureSettings settings;
+  settings.size = ParseFrameSize(options.size);
+  if (!(settings.size == codec::FrameSize{320, 240}) &&
+      !(settings.size == codec::FrameSize{160, 120})) {
+    throw UsageError("--size " + options.size + " is not a size the camera streams (320x240 or "
+                     "160x120)");
+  }
+  if (options.format == "i420") {
+    settings.compression = codec::kCompressionI420;
+    settings.bitCount = 12;
+  } else if (options.format == "bgr24") {
+    settings.compression = codec::kCompressionRgb;
+    settings.bitCount = 24;
+  } else {
+    throw UsageError("--format '" + options.format + "' is not a capture format (choose i420 or "
+                     "bgr24)");
+  }
+  if (!(options.fps == 0 || (options.fps >= 1 && options.fps <= 1000))) {
+    throw UsageError("--fps must be 1 to 1000, or 0 to take every frame the camera sends");
+  }
+  settings.interval = options.fps == 0 ? 0 : std::llround(10'000'000.0 / options.fps);
+  if (options.frames == 0 || options.frames > kMaxFrames) {
+    throw UsageError("--frames must be 1 to " + std::to_string(kMaxFrames));
+  }
+  settings.frames = options.frames;
+  if (!options.outDir.empty() && !options.outputPath.empty()) {
+    throw UsageError("give -o FILE.y4m or --out DIR, not both");
+  }
+  if (!options.outputPath.empty()) {
+    if (fs::path(options.outputPath).extension() != ".y4m") {
+      throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for "
+                       "pictures");
+    }
+    if (settings.compression != codec::kCompressionI420) {
+      throw UsageError("a .y4m stream holds planar frames; use --format i420");
+    }
+  }
+  return settings;
+}
+
+std::vector<simcam::RgbPicture> ReadPhotos(const std::string& folder) {
+  std::error_code error;
+  if (!fs::is_directory(folder, error)) {
+    throw CommandFailure("photo folder '" + folder + "' does not exist");
+  }
+  std::vector<fs::path> paths;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (PictureFileKindOf(entry.path()) == PictureFileKind::kPng) paths.push_back(entry.path());
+  }
+  if (paths.empty()) throw CommandFailure("no .png photographs in '" + folder + "'");
+  std::sort(paths.begin(), paths.end());
+  std::vector<simcam::RgbPicture> photos;
+  for (const fs::path& path : paths) {
+    try {
+      photos.push_back(simcam::ReadPng(path.string()));
+    } catch (const std::exception& bad) {
+      throw CommandFailure("'" + path.string() + "': " + bad.what());
+    }
+  }
+  return photos;
+}
+
+std::string States(const std::vector<uint32_t>& states) {
+  std::string text;
+  for (uint32_t state : states) text += (text.empty() ? "" : " ") + std::to_string(state);
+  return text;
+}
+
+std::string SummaryLine(const CaptureOptions& options, const CaptureReport& report,
+                        const FrameSink* sink) {
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "capture: %llu frames %s %s (%llu damaged, %u not decodable, %u dropped by "
+                "pacing) over alternate setting %u (%u-byte packets), %.1f frames/s; "
+                "DriverStatus %s",
+                static_cast<unsigned long long>(report.delivered), options.size.c_str(),
+                options.format.c_str(), static_cast<unsigned long long>(report.damaged),
+                report.notDecoded, report.framesDropped, report.alternateSetting,
+                report.packetSize,
+                report.streamingSeconds > 0
+                    ? static_cast<double>(report.delivered) / report.streamingSeconds
+                    : 0.0,
+                States(report.driverStates).c_str());
+  std::string line = text;
+  if (sink != nullptr) line += "; wrote " + sink->Description();
+  return line + "\n";
+}
+
+}  // namespace
+
+CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
+  CLI::App& command = *app.add_subcommand(
+      "capture",
+      "Capture video from the simulated camera through the camera driver and the USB camera "
+      "class driver, and write it as a YUV4MPEG2 stream or as pictures.");
+  command.add_option("-s,--size", options.size, "Frame size: 320x240 or 160x120")
+      ->type_name("WxH")
+      ->capture_default_str();
+  command.add_option("-f,--format", options.format, "i420 (planar) or bgr24 (24-bit)")
+      ->type_name("FORMAT")
+      ->capture_default_str();
+  command
+      .add_option("--fps", options.fps,
+                  "Frames per second the stream asks for; 0 takes every frame the camera sends")
+      ->type_name("N")
+      ->capture_default_str();
+  command.add_option("-n,--frames", options.frames, "Frames to capture")
+      ->type_name("N")
+      ->capture_default_str();
+  command.add_option("-o,--output", options.outputPath,
+                     "One YUV4MPEG2 stream (i420), replaced if it exists")
+      ->type_name("FILE.y4m");
+  command.add_option("--out", options.outDir,
+                     "Folder for a picture a frame: frame_000001.png (i420) or .bmp (bgr24)")
+      ->type_name("DIR");
+  command.add_flag("-y,--overwrite", options.overwrite,
+                   "Replace pictures an earlier run left in the folder");
+  command.add_option("--photos", options.photosDir,
+                     "Folder of .png photographs the camera shows in turn (default: a moving "
+                     "test pattern)")
+      ->type_name("DIR");
+  command.add_flag("--measure", options.measure,
+                   "Also time decoding the same frames alone and print the ratio");
+  return command;
+}
+
+int RunCaptureCommand(const CaptureOptions& options, Console& console) {
+  CaptureSettings settings = PlanCapture(options);
+  if (!options.photosDir.empty()) settings.photos = ReadPhotos(options.photosDir);
+
+  std::unique_ptr<FrameSink> sink;
+  if (!options.outDir.empty()) {
+    sink = MakePictureFolderSink(options.outDir, settings.compression == codec::kCompressionI420,
+                                 settings.size, options.overwrite);
+  } else if (!options.outputPath.empty()) {
+    // An unpaced stream runs at the camera's own 30 frames per second.
+    sink = MakeY4mSink(options.outputPath, settings.size,
+                       static_cast<uint64_t>(settings.interval));
+  }
+  ProgressLine progress(console, settings.frames);
+  const CaptureReport report =
+      RunCapture(settings, [&](std::span<const uint8_t> frame, bool, uint64_t number) {
+        if (sink) sink->Write(frame);
+        progress.Show(number, "frames");
+      });
+  progress.Clear();
+  if (sink) sink->Finish();
+  console.out << SummaryLine(options, report, sink.get());
+  if (options.measure) console.out << MeasureAgainstDecoding(settings, report) << '\n';
+  console.out << std::flush;
+  return kExitOk;
+}
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,57 @@
+// A whole capture from the simulated camera, the way the system runs one:
+// the driver is loaded into the USB camera class driver stand-in with the
+// simulated camera plugged in, and goes through its life (entry, configure,
+// initialise, stream information, open, bandwidth, capture start, frames,
+// stop, close, uninitialise). The camera's bus runs on a simulated clock,
+// one packet a millisecond, so a capture takes only the time its work takes
+// and comes out the same on every run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "codec/frame_format.h"
+#include "simcam/camera_registers.h"
+#include "simcam/picture.h"
+
+namespace ksv::ksvcam {
+
+struct CaptureSettings {
+  codec::FrameSize size{320, 240};
+  uint32_t compression = codec::kCompressionI420;
+  uint16_t bitCount = 12;
+  int64_t interval = 333'333;   // the stream's frame interval, 100-ns units; 0: no pacing
+  uint32_t frames = 30;         // delivered frames to take
+  double cameraFramesPerSecond = 30;
+  std::vector<simcam::RgbPicture> photos;  // the scene; none: the moving test pattern
+  simcam::CameraBehaviour camera;          // how the camera answers (faults for tests)
+};
+
+struct CaptureReport {
+  uint64_t delivered = 0;
+  uint64_t damaged = 0;
+  uint32_t framesSeen = 0;
+  uint32_t framesDropped = 0;
+  uint32_t notDecoded = 0;
+  uint64_t packets = 0;
+  uint16_t packetSize = 0;
+  uint8_t alternateSetting = 0;
+  std::vector<uint32_t> driverStates;  // "DriverStatus" as the driver published it
+  double streamingSeconds = 0;         // real time from capture start to the last frame
+};
+
+// Called with each delivered frame (as the driver returned it) and its
+// number from 1.
+using CapturedFrameHandler =
+    std::function<void(std::span<const uint8_t> frame, bool damaged, uint64_t number)>;
+
+// Throws CommandFailure naming the step that failed and its status.
+CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHandler& onFrame);
+
+// "0xC000000D (STATUS_INVALID_PARAMETER)" and the like.
+std::string StatusText(int32_t status);
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,73 @@
+#include "apps/ksvcam/driver_files.h"
+
+#include <string>
+
+#include "apps/ksvcam/console.h"
+#include "apps/ksvcam/file_output.h"
+#include "platform/version/version.h"
+
+namespace ksv::ksvcam {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DriverFile {
+  const char* name;
+  const char* description;
+};
+
+constexpr DriverFile kDriverFiles[] = {
+    {"OKSV1VID.SYS", "KSV camera video driver"},
+    {"OKSV1BLK.SYS", "KSV camera bulk transfer driver"},
+};
+
+// "0.1.0" as the four numbers of a fixed file version.
+void ParseVersion(const std::string& text, uint16_t (&numbers)[4]) {
+  size_t at = 0;
+  for (uint16_t& number : numbers) {
+    number = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+      number = static_cast<uint16_t>(number * 10 + (text[at++] - '0'));
+    }
+    if (at < text.size() && text[at] == '.') ++at;
+  }
+}
+
+std::vector<uint8_t> DriverFileBytes(const DriverFile& driver) {
+  platform::VersionInfo info;
+  ParseVersion(KSVCAM_VERSION, info.fileVersion);
+  info.texts = {{"CompanyName", "Tarvio"},
+                {"FileDescription", driver.description},
+                {"FileVersion", KSVCAM_VERSION},
+                {"OriginalFilename", driver.name},
+                {"ProductName", "KSV camera"}};
+  std::string preamble = std::string(driver.description) + " (runs inside ksvcam; this file "
+                         "carries its version)\n";
+  preamble.resize((preamble.size() + 3) / 4 * 4, '\n');  // the resource is 32-bit aligned
+  std::vector<uint8_t> bytes(preamble.begin(), preamble.end());
+  const std::vector<uint8_t> resource = platform::BuildVersionResource(info);
+  bytes.insert(bytes.end(), resource.begin(), resource.end());
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<fs::path> InstallDriverFiles(const fs::path& root) {
+  const fs::path folder = root / "system32" / "drivers";
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) {
+    throw CommandFailure("cannot create '" + folder.string() + "': " + error.message());
+  }
+  std::vector<fs::path> written;
+  for (const DriverFile& driver : kDriverFiles) {
+    const fs::path path = folder / driver.name;
+    if (fs::exists(path, error)) continue;
+    WriteWholeFile(path, DriverFileBytes(driver), ExistingFile::kKeep);
+    written.push_back(path);
+  }
+  return written;
+}
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,17 @@
+// The drivers' files under the system folder. The system's drivers run in
+// this process, so their files only carry what other parts read from them:
+// the version resource. They are made on first use.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+namespace ksv::ksvcam {
+
+// Writes $ROOT/system32/drivers/OKSV1VID.SYS and OKSV1BLK.SYS, each a short
+// text followed by a version resource whose "FileVersion" is this build's
+// version, unless they are there already. Returns the files written.
+// Throws CommandFailure when the folder cannot be written.
+std::vector<std::filesystem::path> InstallDriverFiles(const std::filesystem::path& root);
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,121 @@
+#include "apps/ksvcam/snapshot_convert_command.h"
+
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <system_error>
+
+#include "apps/ksvcam/file_output.h"
+#include "apps/ksvcam/packed_picture.h"
+#include "apps/ksvcam/picture_writer.h"
+#include "include/oksv1sna.h"
+#include "platform/memory/global_memory.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where the snapshot's pixel rows start in the raw file.
+constexpr uint64_t kSnapshotPixelsOffset = 1024;
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Frees the library's bitmap however the command ends.
+class OwnedBlock {
+ public:
+  explicit OwnedBlock(HGLOBAL block) : block_(block) {}
+  ~OwnedBlock() { GlobalFree(block_); }
+  OwnedBlock(const OwnedBlock&) = delete;
+  OwnedBlock& operator=(const OwnedBlock&) = delete;
+  HGLOBAL get() const { return block_; }
+
+ private:
+  HGLOBAL block_;
+};
+
+std::string WhyNotOpened(const std::string& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) return "no such file";
+  if (fs::is_directory(status)) return "it is a folder";
+  if (!fs::is_regular_file(status)) return "not a plain file";
+  return "cannot be read";
+}
+
+std::string FailureMessage(int32_t status, const std::string& path) {
+  switch (status) {
+    case KXSNAPSHOT_CANNOT_OPEN:
+      return "cannot convert " + Quoted(path) + ": " + WhyNotOpened(path);
+    case KXSNAPSHOT_NO_SIZE:
+      return Quoted(path) + " is not a raw snapshot file: shorter than the 128-byte header";
+    case KXSNAPSHOT_NO_BITMAP:
+      return "cannot convert " + Quoted(path) +
+             ": its header names a picture size of 0, one above " +
+             std::to_string(KXSNAPSHOT_MAX_IMAGE_BYTES >> 20) +
+             " MiB of pixels, or one there is no memory for";
+    default:
+      return "the snapshot library refused " + Quoted(path) + " (status " +
+             std::to_string(status) + ")";
+  }
+}
+
+// The library converts a cut-off file with the missing rows black; say so
+// rather than hand over a damaged picture silently.
+void WarnIfCutOff(const std::string& path, const simcam::RgbPicture& picture, Console& console) {
+  std::error_code error;
+  const uint64_t fileBytes = fs::file_size(path, error);
+  if (error) return;
+  const uint64_t rowBytes = (uint64_t{picture.width} * 3 + 3) & ~uint64_t{3};
+  const uint64_t rowsHeld =
+      fileBytes > kSnapshotPixelsOffset ? (fileBytes - kSnapshotPixelsOffset) / rowBytes : 0;
+  if (rowsHeld >= picture.height) return;
+  console.err << "ksvcam: warning: " << Quoted(path) << " holds " << rowsHeld << " of the "
+              << picture.height << " rows of its " << picture.width << " x " << picture.height
+              << " picture; the top " << picture.height - rowsHeld << " rows are black\n";
+}
+
+}  // namespace
+
+CLI::App& AddSnapshotConvertCommand(CLI::App& app, SnapshotConvertOptions& options) {
+  CLI::App& command = *app.add_subcommand(
+      "snapshot-convert",
+      "Convert the driver's raw snapshot file (snapraw.dat) into a picture file (BMP or PNG).");
+  command
+      .add_option("SNAPSHOT", options.snapshotPath,
+                  "Raw snapshot file: a 1024-byte header naming the picture's size, then 24-bit "
+                  "rows bottom-up")
+      ->type_name("FILE")
+      ->required();
+  command
+      .add_option("-o,--output", options.outputPath,
+                  "Picture file to write, replaced if it exists: .bmp or .png")
+      ->type_name("FILE")
+      ->required();
+  return command;
+}
+
+int RunSnapshotConvert(const SnapshotConvertOptions& options, Console& console) {
+  const std::optional<PictureFileKind> kind = PictureFileKindOf(options.outputPath);
+  if (kind != PictureFileKind::kBmp && kind != PictureFileKind::kPng) {
+    throw UsageError("-o " + Quoted(options.outputPath) +
+                     ": a snapshot converts to a .bmp or .png file");
+  }
+
+  HGLOBAL converted = nullptr;
+  const int32_t status = KXSNAPSHOT_RawToFile(0.0, options.snapshotPath.c_str(),
+                                              KXSNAPSHOT_MODE_CONVERT, &converted);
+  if (status != KXSNAPSHOT_OK) throw CommandFailure(FailureMessage(status, options.snapshotPath));
+  const OwnedBlock bitmap(converted);
+  const void* bits = GlobalLock(bitmap.get());
+  if (bits == nullptr) throw CommandFailure("the snapshot library gave an unusable bitmap");
+  const simcam::RgbPicture picture = PackedBitmapToPicture(bits, GlobalSize(bitmap.get()));
+  GlobalUnlock(bitmap.get());
+
+  WarnIfCutOff(options.snapshotPath, picture, console);
+  WriteWholeFile(options.outputPath,
+                 *kind == PictureFileKind::kBmp ? EncodeBmp(picture) : EncodePng(picture),
+                 ExistingFile::kReplace);
+  return kExitOk;
+}
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,111 @@
+// `ksvcam capture` and `ksvcam registry`: the whole driver life on the
+// simulated camera, seen from the command line.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+
+#include "apps/ksvcam/tests/test_support.h"
+#include "codec/frame_format.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CommandRun;
+using testing::RunKsvcam;
+using testing::TempFolder;
+
+class CaptureCommand : public ::testing::Test {
+ protected:
+  CaptureCommand() { ::setenv("KSV_ROOT", (folder_ / "root").c_str(), 1); }
+  ~CaptureCommand() override { ::unsetenv("KSV_ROOT"); }
+  TempFolder folder_;
+};
+
+// The y4m stream: its header line, then "FRAME\n" and a planar picture per frame.
+void ExpectY4m(const fs::path& path, codec::FrameSize size, size_t frames) {
+  const std::vector<uint8_t> file = testing::ReadBytes(path);
+  const std::string header = "YUV4MPEG2 W" + std::to_string(size.width) + " H" +
+                             std::to_string(size.height) + " F30:1 Ip A1:1 C420jpeg\n";
+  ASSERT_GE(file.size(), header.size());
+  EXPECT_EQ(std::string(file.begin(), file.begin() + static_cast<long>(header.size())), header);
+  EXPECT_EQ(file.size(), header.size() + frames * (6 + codec::PlanarBytes(size)));
+  EXPECT_EQ(std::string(file.begin() + static_cast<long>(header.size()),
+                        file.begin() + static_cast<long>(header.size()) + 6),
+            "FRAME\n");
+}
+
+TEST_F(CaptureCommand, WritesAPlayableStreamAtBothSizesAndTheDriverStatesInOrder) {
+  const CommandRun large = RunKsvcam({"capture", "-o", (folder_ / "large.y4m").string(),
+                                      "--frames", "12"});
+  ASSERT_EQ(large.status, 0) << large.err;
+  ExpectY4m(folder_ / "large.y4m", {320, 240}, 12);
+  EXPECT_NE(large.out.find("12 frames 320x240 i420 (0 damaged"), std::string::npos) << large.out;
+  EXPECT_NE(large.out.find("DriverStatus 1 2 3 5 7 8"), std::string::npos) << large.out;
+
+  const CommandRun small = RunKsvcam({"capture", "--size", "160x120", "--fps", "0", "-o",
+                                      (folder_ / "small.y4m").string(), "--frames", "5"});
+  ASSERT_EQ(small.status, 0) << small.err;
+  ExpectY4m(folder_ / "small.y4m", {160, 120}, 5);
+
+  const CommandRun status = RunKsvcam({"registry", "get", "DriverStatus"});
+  ASSERT_EQ(status.status, 0) << status.err;
+  EXPECT_EQ(status.out, "8\n");
+}
+
+TEST_F(CaptureCommand, PacingAtHalfTheCameraRateDropsEveryOtherFrame) {
+  const CommandRun run = RunKsvcam({"capture", "--fps", "15", "--frames", "6"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("(0 damaged, 0 not decodable, 6 dropped by pacing)"), std::string::npos)
+      << run.out;
+}
+
+TEST_F(CaptureCommand, WritesPicturesIntoAFolderAndKeepsEarlierOnes) {
+  const fs::path out = folder_ / "pictures";
+  CommandRun run = RunKsvcam({"capture", "--format", "bgr24", "--out", out.string(), "-n", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(out / "frame_000002.bmp"));
+  run = RunKsvcam({"capture", "--format", "bgr24", "--out", out.string(), "-n", "2"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("-y/--overwrite"), std::string::npos) << run.err;
+  run = RunKsvcam({"capture", "--out", out.string(), "-n", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::exists(out / "frame_000001.png"));
+}
+
+TEST_F(CaptureCommand, RefusesWhatCannotWorkWithOneClearLine) {
+  EXPECT_EQ(RunKsvcam({"capture", "--size", "640x480"}).status, 2);
+  EXPECT_EQ(RunKsvcam({"capture", "--format", "bgr24", "-o", "x.y4m"}).status, 2);
+  EXPECT_EQ(RunKsvcam({"capture", "-o", "x.avi"}).status, 2);
+  EXPECT_EQ(RunKsvcam({"capture", "--fps", "0.5"}).status, 2);
+
+  const CommandRun clash = RunKsvcam({"capture", "-o", "x.y4m", "--out", "dir"});
+  EXPECT_EQ(clash.status, 2);
+  EXPECT_NE(clash.err.find("not both"), std::string::npos) << clash.err;
+}
+
+TEST_F(CaptureCommand, TheRegistryToolListsSetsGetsAndDeletes) {
+  ASSERT_EQ(RunKsvcam({"registry", "set", "Brightness", "0x90"}).status, 0);
+  ASSERT_EQ(RunKsvcam({"registry", "set", "WiaRootPath", "/srv/pictures", "-t", "sz"}).status,
+            0);
+  const CommandRun list = RunKsvcam({"registry", "list"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  EXPECT_NE(list.out.find("HKEY_LOCAL_MACHINE\\Software\\Tarvio\\KSV Drivers\n"),
+            std::string::npos)
+      << list.out;
+  EXPECT_NE(list.out.find("Brightness    REG_DWORD    0x90 (144)"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("WiaRootPath    REG_SZ    /srv/pictures"), std::string::npos);
+  EXPECT_EQ(RunKsvcam({"registry", "get", "brightness"}).out, "144\n");
+  EXPECT_EQ(RunKsvcam({"registry", "set", "X", "-1"}).status, 0);
+  EXPECT_EQ(RunKsvcam({"registry", "get", "X"}).out, "4294967295\n");
+  EXPECT_EQ(RunKsvcam({"registry", "delete", "Brightness"}).status, 0);
+  const CommandRun gone = RunKsvcam({"registry", "get", "Brightness"});
+  EXPECT_EQ(gone.status, 1);
+  EXPECT_NE(gone.err.find("no value 'Brightness'"), std::string::npos) << gone.err;
+  EXPECT_EQ(RunKsvcam({"registry", "set", "Y", "12x"}).status, 2);
+  EXPECT_EQ(RunKsvcam({"registry", "set", "Y", "1", "-t", "binary"}).status, 2);
+}
+
+}  // namespace
+}  // namespace ksv::ksvcam

@@ -1,0 +1,141 @@
+// `ksvcam download` and `ksvcam info` on a camera memory image.
+#include "apps/ksvcam/download_command.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+
+#include "apps/ksvcam/tests/test_support.h"
+#include "simcam/memory_builder.h"
+#include "simcam/memory_image.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::CommandRun;
+using testing::ReadBytes;
+using testing::RunKsvcam;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+class DownloadCommand : public ::testing::Test {
+ protected:
+  DownloadCommand() {
+    ::setenv("KSV_ROOT", (folder_ / "root").c_str(), 1);
+    ::unsetenv("KSV_CAMERA_MEMORY");
+    using namespace simcam;
+    CameraMemory memory{{"fw 9", "sensor 8", "chip 7"}, SimulatedCameraModes(), {}};
+    auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
+    const RgbPicture photo = ReadPng((testing::TestDataDir() / "photos" / "coffee.png").string());
+    memory.items.push_back(MakePictureItem(photo, mode(kHighQualityPictureMode), kHighQualitySubtype));
+    memory.items.push_back(MakePictureItem(photo, mode(kLowQualityPictureMode), kLowQualitySubtype));
+    const std::vector<RgbPicture> frames(5, photo);
+    memory.items.push_back(MakeBurstItem(frames, mode(kClipMode)));
+    memory.items.push_back(MakeClipItem(std::span(frames).first(2), mode(kClipMode), kClipSubtype,
+                                        ClipSound::kAdpcm8000, MonoAudio{8000, {}}));
+    memory.items.push_back(MakeRecordingItem(std::vector<uint8_t>{'R', 'I', 'F', 'F'}, 0));
+    WriteBytes(image_, WriteMemoryImage(memory));
+  }
+
+  CommandRun Download(std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"download", "--memory", image_.string(), "--out", out_.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunKsvcam(args);
+  }
+
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(out_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempFolder folder_;
+  const fs::path image_ = folder_ / "camera.mem";
+  const fs::path out_ = folder_ / "out";
+};
+
+TEST_F(DownloadCommand, StreamsEveryPictureAndBurstWithALinePerFile) {
+  const CommandRun run = Download();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Burst0.JPG", "Burst1.JPG", "Burst2.JPG",
+                                               "Burst3.JPG", "Burst4.JPG", "HQ0.JPG", "WQ0.JPG"}));
+  EXPECT_NE(run.out.find("HQ0.JPG: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Clip0.AVI: skipped"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("download: 7 files"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("1 clip not converted"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err, "");  // no bar into a pipe
+  const std::vector<uint8_t> picture = ReadBytes(out_ / "HQ0.JPG");
+  ASSERT_GT(picture.size(), 623u);
+  EXPECT_EQ(picture[0], 0xFF);
+  EXPECT_EQ(picture[1], 0xD8);
+  EXPECT_EQ(picture[picture.size() - 2], 0xFF);
+  EXPECT_EQ(picture.back(), 0xD9);
+}
+
+TEST_F(DownloadCommand, PerItemWithBitmapsAndRecordings) {
+  const CommandRun run = Download({"--per-item", "--bmp"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Burst0.BMP", "Burst1.BMP", "Burst2.BMP",
+                                               "Burst3.BMP", "Burst4.BMP", "HQ0.BMP", "Raw0.WAV",
+                                               "WQ0.BMP"}));
+  const auto bitmap = testing::DecodeBmp(ReadBytes(out_ / "WQ0.BMP"));
+  EXPECT_EQ(bitmap.width, 320u);  // resampled in the per-item download
+  EXPECT_EQ(bitmap.height, 240u);
+  EXPECT_EQ(ReadBytes(out_ / "Raw0.WAV"), (std::vector<uint8_t>{'R', 'I', 'F', 'F'}));
+}
+
+TEST_F(DownloadCommand, KeepsAnEarlierDownloadUnlessAskedToOverwrite) {
+  ASSERT_EQ(Download().status, 0);
+  WriteBytes(out_ / "HQ0.JPG", {'k', 'e', 'e', 'p'});
+  const CommandRun refused = Download();
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("-y"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadBytes(out_ / "HQ0.JPG"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+  const CommandRun replaced = Download({"-y"});
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_GT(ReadBytes(out_ / "HQ0.JPG").size(), 623u);
+}
+
+TEST_F(DownloadCommand, AFileThatCannotBeWrittenFailsTheRunButNotTheOthers) {
+  fs::create_directories(out_ / "HQ0.JPG");  // in the way of the picture
+  const CommandRun run = Download({"-y"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("HQ0.JPG: the file could not be written"), std::string::npos) << run.err;
+  EXPECT_TRUE(fs::exists(out_ / "WQ0.JPG"));
+  EXPECT_NE(run.out.find("1 failed"), std::string::npos) << run.out;
+}
+
+TEST_F(DownloadCommand, ClearErrorsWithoutACamera) {
+  const CommandRun missing =
+      RunKsvcam({"download", "--memory", (folder_ / "none.mem").string(), "--out", out_.string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("none.mem"), std::string::npos) << missing.err;
+  WriteBytes(folder_ / "bad.mem", {'K', 'S', 'V'});
+  const CommandRun bad =
+      RunKsvcam({"download", "--memory", (folder_ / "bad.mem").string(), "--out", out_.string()});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("cannot open the camera"), std::string::npos) << bad.err;
+  EXPECT_EQ(RunKsvcam({"download"}).status, 2);  // --out is required
+}
+
+TEST_F(DownloadCommand, InfoShowsCountsAndVersionsAndInstallsTheDriverFiles) {
+  const CommandRun run = RunKsvcam({"info", "--memory", image_.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("firmware: fw 9\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("high-quality pictures: 1\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("clips: 1\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("burst pictures: 5\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("video driver (OKSV1VID.SYS): " KSVCAM_TEST_VERSION "\n"), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("bulk driver (OKSV1BLK.SYS): " KSVCAM_TEST_VERSION "\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(folder_ / "root" / "system32" / "drivers" / "OKSV1VID.SYS"));
+  EXPECT_NE(run.err.find("installed"), std::string::npos);
+  // Installed once: the second run finds them.
+  EXPECT_EQ(RunKsvcam({"info", "--memory", image_.string()}).err, "");
+}
+
+}  // namespace
+}  // namespace ksv::ksvcam

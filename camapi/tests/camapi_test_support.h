@@ -1,0 +1,101 @@
+// What the camera access library's tests share: a fresh system root, a
+// camera memory image, a module and window for the context, and callbacks
+// that name the files by kind and record every call.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "include/oksv1api.h"
+#include "simcam/camera_memory.h"
+#include "simcam/picture.h"
+
+namespace ksv::camapi::testing {
+
+// One callback call.
+struct ItemEvent {
+  bool begin = false;  // else the end of an item
+  int kind = 0;        // begin: the kind; end: the kind of the matching begin
+  DWORD status = 0;    // end only
+  std::string path;
+};
+
+// The application's side: names each file "HQ0.JPG", "WQ0.JPG",
+// "Burst0.JPG", "Clip0.AVI", "Raw0.WAV" (each kind counted from 0) in
+// `folder`, and records every call.
+struct Recorder {
+  std::filesystem::path folder;
+  std::vector<ItemEvent> events;
+  std::vector<KXCAMAPI_ProgressRecord> progress;
+  // Optional hooks: return true to set the cancel flag.
+  std::function<bool(size_t beginIndex, int kind)> cancelAtBegin;
+  std::function<bool(const KXCAMAPI_ProgressRecord&)> stopProgress;
+  // Overrides the path of the n-th begin.
+  std::function<std::string(size_t beginIndex, const std::string& named)> pathFor;
+  unsigned counters[8] = {};
+
+  std::vector<ItemEvent> Ends() const;
+  std::vector<std::string> FileNames() const;  // sorted names in `folder`
+};
+
+void RecordBegin(intptr_t user, int kind, char* path, int32_t* cancel);
+void RecordEnd(intptr_t user, DWORD status, char* path, int32_t* cancel);
+int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record);
+
+// Each test runs with KSV_ROOT set to a new folder, a module registered as
+// ROOT/lib/OKSV1API.so and a stand-in window.
+class CamapiTest : public ::testing::Test {
+ protected:
+  CamapiTest();
+  ~CamapiTest() override;
+
+  // Writes `memory` as an image file and makes it the camera.
+  void UseMemory(const simcam::CameraMemory& memory);
+  // The simulated camera's default memory and PhotoMemory(), each kept as
+  // an image file between test processes so it is made once per build.
+  void UseDefaultMemory();
+  void UsePhotoMemory();
+  // The image file UsePhotoMemory() chooses.
+  static std::filesystem::path PhotoMemoryImage();
+  // Opens a context with the recorder's callbacks; closed at the end.
+  KXCAMAPI_HANDLE Open(bool ksv = false);
+
+  std::filesystem::path root_;
+  std::filesystem::path outFolder_;
+  HINSTANCE module_ = nullptr;
+  HWND window_ = nullptr;
+  Recorder recorder_;
+
+ private:
+  std::vector<KXCAMAPI_HANDLE> contexts_;
+};
+
+// Photographs of the shared test data.
+simcam::RgbPicture Photo(const std::string& stem);
+
+// Two high-quality pictures, one low-quality picture, a burst of five
+// different photographs, a clip and a raw recording of `rawFile`.
+simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile = {0x40, 0x20, 0x7E, 0xFF});
+
+// The camera's versions and recording modes, and no items.
+simcam::CameraMemory EmptyMemory();
+
+// The file, or empty.
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+
+// A JPEG file decoded by libjpeg-turbo (through JPEG_2Dib) to top-down
+// R, G, B; `width` and `height` are set, 0 when it does not decode.
+std::vector<uint8_t> DecodeJpegFile(const std::filesystem::path& path, uint32_t& width,
+                                    uint32_t& height);
+
+// A 24-bit packed bitmap as top-down R, G, B.
+std::vector<uint8_t> BitmapToRgb(HGLOBAL bitmap);
+
+double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+}  // namespace ksv::camapi::testing

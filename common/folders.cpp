@@ -1,0 +1,70 @@
+#include "common/folders.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace ksv::common {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kMaxChainPath = 512;
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+bool ProbeFolder(const std::string& folder) {
+  if (folder.empty()) return false;
+  const std::string probe = WithSlash(folder) + kProbeFileName;
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+bool CreateFolderChain(const std::string& path) {
+  if (path.empty() || path.size() > kMaxChainPath) return false;
+  const std::string full = WithSlash(path);
+  // Each prefix that ends in "/", from the first component on; the root
+  // itself ("/") is never made.
+  for (size_t cut = full.find('/', 1); cut != std::string::npos; cut = full.find('/', cut + 1)) {
+    const std::string prefix = full.substr(0, cut + 1);
+    if (prefix.find_first_not_of('/') == std::string::npos) continue;
+    if (ProbeFolder(prefix)) continue;
+    if (::mkdir(prefix.c_str(), 0755) != 0 && !ProbeFolder(prefix)) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> ListPlainFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::error_code statusError;
+    if (it->is_regular_file(statusError)) names.push_back(it->path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+size_t DeletePlainFiles(const std::string& folder) {
+  size_t failures = 0;
+  for (const std::string& name : ListPlainFiles(folder)) {
+    std::error_code error;
+    if (!fs::remove(fs::path(folder) / name, error)) ++failures;
+  }
+  return failures;
+}
+
+}  // namespace ksv::common

@@ -1,0 +1,174 @@
+// The kernel services the driver relies on: waits, pool, events, system
+// threads, device names, the processor check and files.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/kernel/device_names.h"
+#include "platform/kernel/event.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/performance_counter.h"
+#include "platform/kernel/pool.h"
+#include "platform/kernel/processor.h"
+#include "platform/kernel/system_thread.h"
+#include "platform/kernel/timing.h"
+
+namespace ksv::platform::kernel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Waits, OnASimulatedClockPassAtOnceAndMoveItUnlessItFollowsARecording) {
+  SimulatedPerformanceCounter clock(10'000'000, 0);
+  {
+    ScopedPerformanceCounter use(clock);
+    const auto start = std::chrono::steady_clock::now();
+    KeDelayExecutionThread(-5'000'000);  // half a second
+    BusyWaitOnPerformanceCounter(100'000);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(clock.Counter(), 5'100'000);
+  SimulatedPerformanceCounter recording(10'000'000, 42, false);
+  ScopedPerformanceCounter use(recording);
+  BusyWaitOnPerformanceCounter(100'000);  // must not hang on a clock that never moves
+  KeDelayExecutionThread(-100'000);
+  EXPECT_EQ(recording.Counter(), 42);
+}
+
+TEST(Waits, OnTheRealClockTakeTheirTime) {
+  const auto start = std::chrono::steady_clock::now();
+  BusyWaitOnPerformanceCounter(20'000);  // 2 ms
+  KeDelayExecutionThread(-20'000);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4));
+}
+
+TEST(Pool, CountsLiveAllocationsPerTagAndFailsOnRequest) {
+  const uint32_t tag = MakePoolTag("Tst1");
+  EXPECT_EQ(tag, 0x31747354u);
+  void* a = ExAllocatePoolWithTag(NonPagedPool, 100, tag);
+  void* b = ExAllocatePoolWithTag(NonPagedPool, 28, tag);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(PoolUsageOfTag(tag).allocations, 2u);
+  EXPECT_EQ(PoolUsageOfTag(tag).bytes, 128u);
+  ExFreePoolWithTag(a, tag);
+  ExFreePool(b);
+  ExFreePool(nullptr);
+  EXPECT_EQ(PoolUsageOfTag(tag).allocations, 0u);
+  {
+    ScopedPoolFailure failSecond(1);
+    void* first = ExAllocatePoolWithTag(NonPagedPool, 8, tag);
+    EXPECT_NE(first, nullptr);
+    EXPECT_EQ(ExAllocatePoolWithTag(NonPagedPool, 8, tag), nullptr);
+    void* third = ExAllocatePoolWithTag(NonPagedPool, 8, tag);
+    EXPECT_NE(third, nullptr);
+    ExFreePool(first);
+    ExFreePool(third);
+  }
+}
+
+TEST(Pool, FreeingWhatItDidNotHandOutStopsTheProcess) {
+  int local = 0;
+  EXPECT_DEATH(ExFreePool(&local), "driver fault");
+}
+
+TEST(Events, WaitsEndBySignalOrTimeOut) {
+  KEVENT event{};  // zero-filled memory is a usable notification event
+  EXPECT_EQ(KeWaitForSingleObject(&event, 20'000), STATUS_TIMEOUT);
+  std::thread setter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    KeSetEvent(&event);
+  });
+  EXPECT_EQ(KeWaitForSingleObject(&event, std::nullopt), STATUS_SUCCESS);
+  setter.join();
+  EXPECT_EQ(KeReadStateEvent(&event), 1) << "a notification event stays signalled";
+  EXPECT_EQ(KeWaitForSingleObject(&event, 0), STATUS_SUCCESS);
+
+  KEVENT once{};
+  KeInitializeEvent(&once, SynchronizationEvent, true);
+  EXPECT_EQ(KeWaitForSingleObject(&once, 0), STATUS_SUCCESS);
+  EXPECT_EQ(KeWaitForSingleObject(&once, 0), STATUS_TIMEOUT) << "it reset as it released";
+}
+
+TEST(SystemThreads, RunTheirRoutineAndAreWaitedForWhenClosed) {
+  struct Work {
+    KEVENT done{};
+    std::atomic<int32_t> priority{0};
+  } work;
+  HANDLE thread = nullptr;
+  ASSERT_EQ(PsCreateSystemThread(
+                &thread,
+                [](void* context) {
+                  auto& w = *static_cast<Work*>(context);
+                  KeSetPriorityThread(KeGetCurrentThread(), 16);
+                  w.priority = KeQueryPriorityThread(KeGetCurrentThread());
+                  KeSetEvent(&w.done);
+                },
+                &work),
+            STATUS_SUCCESS);
+  EXPECT_EQ(LiveSystemThreadCount(), 1u);
+  EXPECT_EQ(KeWaitForSingleObject(&work.done, 50'000'000), STATUS_SUCCESS);
+  EXPECT_EQ(ZwClose(thread), STATUS_SUCCESS);
+  EXPECT_EQ(work.priority.load(), 16);
+  EXPECT_EQ(LiveSystemThreadCount(), 0u);
+  EXPECT_EQ(KeGetCurrentThread(), nullptr) << "not a system thread";
+}
+
+TEST(DeviceNames, LinksAreUniqueAndInterfacesListedWithTheirState) {
+  ASSERT_EQ(IoCreateSymbolicLink("\\DosDevices\\Test", "\\Device\\Test"), STATUS_SUCCESS);
+  EXPECT_EQ(IoCreateSymbolicLink("\\dosdevices\\TEST", "\\Device\\Other"),
+            STATUS_OBJECT_NAME_COLLISION);
+  DEVICE_OBJECT device;
+  const GUID imaging = {0x6BDD1FC6, 0x810F, 0x11D0, {0xBE, 0xC7, 0x08, 0x00, 0x2B, 0xE2, 0x09, 0x2F}};
+  char* name = nullptr;
+  ASSERT_EQ(IoRegisterDeviceInterface(&device, imaging, &name), STATUS_SUCCESS);
+  ASSERT_NE(name, nullptr);
+  EXPECT_EQ(IoSetDeviceInterfaceState(name, true), STATUS_SUCCESS);
+  bool found = false;
+  for (const DeviceInterface& i : DeviceInterfaces()) {
+    if (i.name == name) found = i.enabled && i.interfaceClass == imaging;
+  }
+  EXPECT_TRUE(found);
+  EXPECT_EQ(IoSetDeviceInterfaceState("\\??\\nothing", true), STATUS_OBJECT_NAME_NOT_FOUND);
+  ExFreePool(name);
+  EXPECT_EQ(IoDeleteSymbolicLink("\\DosDevices\\Test"), STATUS_SUCCESS);
+  EXPECT_EQ(IoDeleteSymbolicLink("\\DosDevices\\Test"), STATUS_OBJECT_NAME_NOT_FOUND);
+}
+
+TEST(Processor, ReportsMmxAsTheProcessorDoes) {
+#if defined(__x86_64__)
+  EXPECT_TRUE(ProcessorHasMmx()) << "every x86-64 processor has MMX";
+#endif
+  ScopedProcessorWithoutMmx without;
+  EXPECT_FALSE(ProcessorHasMmx());
+}
+
+TEST(Files, WriteUnderTheSystemRootWithNamesMatchedWithoutCase) {
+  std::string pattern = (fs::path(::testing::TempDir()) / "ksv-files-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const fs::path root = pattern;
+  ::setenv("KSV_ROOT", root.c_str(), 1);
+  fs::create_directories(root / "twain_32" / "Orvan");
+  const char* path = "\\SystemRoot\\TWAIN_32\\orvan\\SnapRaw.dat";
+  HANDLE file = nullptr;
+  IO_STATUS_BLOCK io;
+  ASSERT_EQ(ZwCreateFile(&file, path, FILE_OVERWRITE_IF, &io), STATUS_SUCCESS);
+  HANDLE second = nullptr;
+  EXPECT_NE(ZwCreateFile(&second, path, FILE_OVERWRITE_IF, &io), STATUS_SUCCESS) << "no sharing";
+  const char bytes[] = "raw";
+  EXPECT_EQ(ZwWriteFile(file, &io, bytes, 3), STATUS_SUCCESS);
+  EXPECT_EQ(io.Information, 3u);
+  EXPECT_EQ(ZwClose(file), STATUS_SUCCESS);
+  EXPECT_EQ(fs::file_size(root / "twain_32" / "Orvan" / "SnapRaw.dat"), 3u);
+  EXPECT_EQ(ZwCreateFile(&file, "\\SystemRoot\\missing\\x.dat", FILE_OVERWRITE_IF, &io),
+            STATUS_NO_SUCH_FILE) << "the folder must exist";
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace ksv::platform::kernel

@@ -1,0 +1,107 @@
+#include "simcam/camera_video.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "simcam/frame_encoder.h"
+#include "simcam/test_pattern.h"
+
+namespace ksv::simcam {
+namespace {
+
+class PatternScene final : public Scene {
+ public:
+  // The pattern's bar comes back to its place after 16 frames.
+  uint32_t Period() const override { return 16; }
+  PlanarPicture Picture(codec::FrameSize size, uint32_t index) const override {
+    return ToPlanar(TestPattern(size.width, size.height, index));
+  }
+};
+
+class Photos final : public Scene {
+ public:
+  explicit Photos(std::vector<RgbPicture> photos) : photos_(std::move(photos)) {
+    if (photos_.empty()) throw std::invalid_argument("a photo scene needs a photograph");
+  }
+  uint32_t Period() const override { return static_cast<uint32_t>(photos_.size()); }
+  PlanarPicture Picture(codec::FrameSize size, uint32_t index) const override {
+    return ToPlanar(FitToSize(photos_[index], size.width, size.height));
+  }
+
+ private:
+  std::vector<RgbPicture> photos_;
+};
+
+// The camera's frame header: level at byte 7, entropy byte count at 11..14.
+std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& entropy, int level) {
+  std::vector<uint8_t> frame(codec::kFrameHeaderSize + entropy.size(), 0);
+  frame[codec::kFrameLevelOffset] = static_cast<uint8_t>(level);
+  const auto count = static_cast<uint32_t>(entropy.size());
+  for (size_t i = 0; i < 4; ++i) {
+    frame[codec::kFrameDataLengthOffset + i] = static_cast<uint8_t>(count >> (8 * i));
+  }
+  std::copy(entropy.begin(), entropy.end(), frame.begin() + codec::kFrameHeaderSize);
+  return frame;
+}
+
+}  // namespace
+
+std::unique_ptr<Scene> TestPatternScene() { return std::make_unique<PatternScene>(); }
+
+std::unique_ptr<Scene> PhotoScene(std::vector<RgbPicture> photos) {
+  return std::make_unique<Photos>(std::move(photos));
+}
+
+CameraVideo::CameraVideo(const CameraRegisters& registers, const Scene& scene,
+                         double framesPerSecond)
+    : registers_(registers), scene_(scene), framesPerSecond_(framesPerSecond) {
+  if (!(framesPerSecond >= 0.1 && framesPerSecond <= 1000)) {
+    throw std::invalid_argument("the camera's frame rate must lie between 0.1 and 1000");
+  }
+}
+
+const std::vector<uint8_t>& CameraVideo::EncodedFrame(uint32_t index) {
+  const uint64_t generation = registers_.EncodingGeneration();
+  if (generation != generation_) {
+    generation_ = generation;
+    encoded_.assign(scene_.Period(), {});
+  }
+  std::vector<uint8_t>& frame = encoded_[index];
+  if (frame.empty()) {
+    const PlanarPicture picture = scene_.Picture(registers_.EncodeSize(), index);
+    frame = WithHeader(EncodeEntropyData(picture, registers_.Tables()), registers_.Level());
+  }
+  return frame;
+}
+
+void CameraVideo::StartFrame() {
+  const uint16_t packetSize = registers_.PacketSize();
+  Packetizer packetizer(packetSize);
+  packets_.clear();
+  packetizer.CutFrame(EncodedFrame(framesStarted_ % scene_.Period()), registers_.StatusByte(),
+                      packets_);
+  filler_ = packetizer.Filler();
+  nextPacket_ = 0;
+  fillerSent_ = false;
+  ++framesStarted_;
+  nextFrameDue_ =
+      static_cast<uint64_t>(std::ceil(framesStarted_ * 1000.0 / framesPerSecond_ - 1e-9));
+}
+
+IsoPacket& CameraVideo::NextPacket() {
+  ++busFrame_;
+  if (!registers_.IsStreaming()) {
+    packets_.clear();
+    nextPacket_ = 0;
+    return zeroLength_;
+  }
+  if (nextPacket_ >= packets_.size() && busFrame_ > nextFrameDue_) StartFrame();
+  if (nextPacket_ < packets_.size()) return packets_[nextPacket_++];
+  if (!fillerSent_) {
+    fillerSent_ = true;
+    return filler_;
+  }
+  return zeroLength_;
+}
+
+}  // namespace ksv::simcam
