@@ -194,8 +194,4 @@ void StreamControlHook(usb::HW_STREAM_REQUEST_BLOCK* srb, void* deviceContext, b
 
 void StreamDataHook(usb::HW_STREAM_REQUEST_BLOCK*, void*, bool*) {}
 
-NTSTATUS HandleDeviceProperty(CameraDeviceExtension&, usb::HW_STREAM_REQUEST_BLOCK&) {
-  return STATUS_NOT_SUPPORTED;  // the property sets come with the picture controls
-}
-
 }  // namespace ksv::driver

@@ -60,6 +60,7 @@ void ResetStreamingState(CameraDeviceExtension& extension) {
   SharedStore(extension.ButtonSnapshotRequest, uint32_t{0});
   SharedStore(extension.RegistrySnapshotRequest, uint32_t{0});
   SharedStore(extension.WaitingSnapshotRequest, uint32_t{0});
+  SharedStore(extension.SnapshotWritten, uint32_t{0});
   extension.NextFrameDue = CurrentTime100ns();
   extension.FrameCounter = 0;
   extension.FramesSeen = 0;

@@ -72,6 +72,7 @@ struct CameraDeviceExtension {
   uint32_t ButtonSnapshotRequest;
   uint32_t RegistrySnapshotRequest;
   uint32_t WaitingSnapshotRequest;
+  uint32_t SnapshotWritten;  // a button or registry snapshot was written
   uint32_t ButtonWriteQueued;  // the "Button" work item is queued and has not run
 
   // What the frame path did with frames it could not decode or pass whole.

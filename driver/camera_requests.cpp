@@ -45,6 +45,11 @@ NTSTATUS ReadCameraRegister(CameraDeviceExtension& extension, uint16_t address, 
   return Vendor(extension, camera_request::kRegister, 0, address, data, length, true);
 }
 
+NTSTATUS ReadCameraVendor(CameraDeviceExtension& extension, uint8_t request, uint16_t value,
+                          uint16_t index, uint8_t* data, uint32_t length) {
+  return Vendor(extension, request, value, index, data, length, true);
+}
+
 NTSTATUS ReadCameraStatus(CameraDeviceExtension& extension, uint8_t& answer) {
   return Vendor(extension, camera_request::kStatus, 0, 1, &answer, 1, true);
 }

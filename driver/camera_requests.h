@@ -30,6 +30,9 @@ NTSTATUS WriteCameraRegister(CameraDeviceExtension& extension, uint16_t address,
 // Reads `length` (1 or 2) bytes from `address` on.
 NTSTATUS ReadCameraRegister(CameraDeviceExtension& extension, uint16_t address, uint8_t* data,
                             uint32_t length);
+// Any "in" request reading up to `length` bytes into `data`.
+NTSTATUS ReadCameraVendor(CameraDeviceExtension& extension, uint8_t request, uint16_t value,
+                          uint16_t index, uint8_t* data, uint32_t length);
 // The camera's status answer (shifted left by 2 it is the status byte).
 NTSTATUS ReadCameraStatus(CameraDeviceExtension& extension, uint8_t& answer);
 

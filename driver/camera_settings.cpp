@@ -1,5 +1,7 @@
 #include "driver/camera_settings.h"
 
+#include <iterator>
+
 #include "driver/camera_device_extension.h"
 #include "driver/camera_requests.h"
 #include "driver/driver_values.h"
@@ -24,12 +26,38 @@ constexpr const char* kFirmwareNames[8] = {"Fw_AeawbSwitch", "Fw_CurShutter", "F
 constexpr Range kFirmwareRanges[8] = {{0, 4},   {496, 1021}, {300, 850}, {0, 15},
                                       {0, 255}, {0, 255},    {0, 1},     {128, 256}};
 
-uint8_t ModeCode(int32_t autoExposure, int32_t autoWhiteBalance) {
+}  // namespace
+
+uint8_t ExposureWhiteBalanceMode(int32_t autoExposure, int32_t autoWhiteBalance) {
   if (autoExposure == 1) return autoWhiteBalance == 1 ? 4 : 3;
   return autoWhiteBalance == 1 ? 1 : 0;
 }
 
-}  // namespace
+void WriteSettings(const CameraSettings& s, uint32_t mask) {
+  const struct {
+    const char* name;
+    int32_t value;
+  } values[] = {{"Brightness", s.Brightness},
+                {"Contrast", s.Contrast},
+                {"Hue", s.Hue},
+                {"Saturation", s.Saturation},
+                {"Sharpness", s.Sharpness},
+                {"Gamma", s.Gamma},
+                {"White Balance", s.WhiteBalance},
+                {"Auto Exposure Enable", s.AutoExposure},
+                {"Auto White Balance Enable", s.AutoWhiteBalance}};
+  for (size_t bit = 0; bit < std::size(values); ++bit) {
+    if ((mask & (1u << bit)) != 0) {
+      WriteDriverValue(values[bit].name, static_cast<uint32_t>(values[bit].value));
+    }
+  }
+}
+
+void ApplyGamma(CameraDeviceExtension& extension) {
+  const int32_t gamma = extension.Settings.Gamma;
+  codec::SetGammaLevel(extension.DecoderContext,
+                       static_cast<uint32_t>(gamma >= 0 && gamma <= 9 ? gamma : 0));
+}
 
 WhiteBalanceGains ManualWhiteBalanceGains(int32_t whiteBalance) {
   if (whiteBalance < 10) {
@@ -99,15 +127,14 @@ void RestorePictureSettings(CameraDeviceExtension& extension) {
   WriteCameraRegister(extension, 0x8157, static_cast<uint8_t>(s.Sharpness));
   SendCameraRequest(extension, camera_request::kDefectCorrection, s.DeadPixelEnable == 1 ? 1 : 0,
                     1);
-  SendCameraRequest(extension, camera_request::kMode, ModeCode(s.AutoExposure, s.AutoWhiteBalance),
-                    0);
+  SendCameraRequest(extension, camera_request::kMode,
+                    ExposureWhiteBalanceMode(s.AutoExposure, s.AutoWhiteBalance), 0);
   if (s.AutoWhiteBalance != 1) {
     const WhiteBalanceGains gains = ManualWhiteBalanceGains(s.WhiteBalance);
     WriteCameraRegister(extension, 0x8151, gains.a);
     WriteCameraRegister(extension, 0x8153, gains.b);
   }
-  codec::SetGammaLevel(extension.DecoderContext,
-                       static_cast<uint32_t>(s.Gamma >= 0 && s.Gamma <= 9 ? s.Gamma : 0));
+  ApplyGamma(extension);
 }
 
 }  // namespace ksv::driver

@@ -39,6 +39,27 @@ void LoadSettings(CameraDeviceExtension& extension);
 // gamma. Failed requests are recorded as the last error and do not stop it.
 void RestorePictureSettings(CameraDeviceExtension& extension);
 
+// Writes the named settings to the registry from `settings`: one bit a
+// value, in this order.
+namespace setting_bit {
+inline constexpr uint32_t kBrightness = 1u << 0;
+inline constexpr uint32_t kContrast = 1u << 1;
+inline constexpr uint32_t kHue = 1u << 2;
+inline constexpr uint32_t kSaturation = 1u << 3;
+inline constexpr uint32_t kSharpness = 1u << 4;
+inline constexpr uint32_t kGamma = 1u << 5;
+inline constexpr uint32_t kWhiteBalance = 1u << 6;
+inline constexpr uint32_t kAutoExposure = 1u << 7;
+inline constexpr uint32_t kAutoWhiteBalance = 1u << 8;
+}  // namespace setting_bit
+void WriteSettings(const CameraSettings& settings, uint32_t mask);
+
+// The exposure/white-balance mode code the camera takes (request 0x0C).
+uint8_t ExposureWhiteBalanceMode(int32_t autoExposure, int32_t autoWhiteBalance);
+
+// Hands the gamma setting to the decoder (it takes it at its next frame).
+void ApplyGamma(CameraDeviceExtension& extension);
+
 // The white-balance gains (A, B) for a manual white balance 0..20.
 struct WhiteBalanceGains {
   uint8_t a;

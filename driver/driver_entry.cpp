@@ -1,7 +1,9 @@
+#include "driver/button_poll.h"
 #include "driver/camera_device_extension.h"
 #include "driver/driver_status.h"
 #include "driver/frame_tag.h"
 #include "driver/routines.h"
+#include "driver/snapshot_take.h"
 
 namespace ksv::driver {
 
@@ -26,6 +28,8 @@ const platform::usbcamd::USBCAMD_DEVICE_DATA& DeviceData() {
 
 NTSTATUS DriverEntry(DRIVER_OBJECT* driverObject, void* registryPath) {
   SetDriverState(nullptr, kDriverLoaded);
+  InstallSnapshotTaking();
+  InstallButtonPolling();
   return platform::usbcamd::USBCAMD_DriverEntry(driverObject, registryPath, kDeviceContextSize,
                                                 kFrameContextSize, &DeviceData(),
                                                 AdapterReceivePacket);

@@ -66,6 +66,7 @@ void ClearSnapshotRequests(CameraDeviceExtension& extension) {
   SharedStore(extension.ButtonSnapshotRequest, uint32_t{0});
   SharedStore(extension.RegistrySnapshotRequest, uint32_t{0});
   SharedStore(extension.WaitingSnapshotRequest, uint32_t{0});
+  SharedStore(extension.SnapshotWritten, uint32_t{0});
 }
 
 // Leaves streaming as the camera powers on: busy waits, and whatever the

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/frame_format.h"
+#include "driver/property_tables.h"
 #include "platform/usbcamd/ks_guids.h"
 
 namespace ksv::driver {
@@ -73,18 +74,6 @@ const KS_DATARANGE_VIDEO kLargeRange = MakeRange(320, 240);
 const KS_DATARANGE_VIDEO kSmallRange = MakeRange(160, 120);
 const std::array<const KS_DATARANGE_VIDEO*, 2> kRanges = {&kLargeRange, &kSmallRange};
 
-// The device property sets, in the order reported: the camera's own set,
-// then video processing amplifier, camera control and video control. Their
-// items come with the property handler.
-constexpr platform::kernel::GUID kCameraPropertySet = {
-    0x887895A9, 0x63DE, 0x4A45, {0x8B, 0x83, 0xDF, 0xC7, 0x55, 0x9A, 0xA6, 0x4A}};
-const usb::KSPROPERTY_SET kDevicePropertySets[kDevicePropertySetCount] = {
-    {&kCameraPropertySet, 0, nullptr},
-    {&usb::PROPSETID_VIDCAP_VIDEOPROCAMP, 0, nullptr},
-    {&usb::PROPSETID_VIDCAP_CAMERACONTROL, 0, nullptr},
-    {&usb::PROPSETID_VIDCAP_VIDEOCONTROL, 0, nullptr},
-};
-
 bool SameCaps(const usb::KS_VIDEO_STREAM_CONFIG_CAPS& a, const usb::KS_VIDEO_STREAM_CONFIG_CAPS& b) {
   const auto same = [](usb::SIZE x, usb::SIZE y) { return x.cx == y.cx && x.cy == y.cy; };
   return a.guid == b.guid && a.VideoStandard == b.VideoStandard && same(a.InputSize, b.InputSize) &&
@@ -149,7 +138,7 @@ NTSTATUS FillStreamInformation(HW_STREAM_REQUEST_BLOCK& srb) {
   header.NumberOfStreams = 1;
   header.SizeOfHwStreamInformation = sizeof(usb::HW_STREAM_INFORMATION);
   header.NumDevPropArrayEntries = kDevicePropertySetCount;
-  header.DevicePropertiesArray = kDevicePropertySets;
+  header.DevicePropertiesArray = DevicePropertySets();
 
   usb::HW_STREAM_INFORMATION& stream = descriptor->StreamInfo;
   stream = usb::HW_STREAM_INFORMATION{};

@@ -15,8 +15,6 @@ using platform::usbcamd::HW_STREAM_REQUEST_BLOCK;
 using platform::usbcamd::KS_DATARANGE_VIDEO;
 using platform::usbcamd::KSDATAFORMAT;
 
-inline constexpr uint32_t kDevicePropertySetCount = 4;
-
 // The ranges, in the order the stream reports them.
 const std::array<const KS_DATARANGE_VIDEO*, 2>& StreamRanges();
 

@@ -23,6 +23,7 @@ bool InTable(uint16_t address, uint16_t table) { return address >= table && addr
 CameraRegisters::CameraRegisters(CameraBehaviour behaviour) : behaviour_(std::move(behaviour)) {
   registers_[reg::kBandwidthCheck] = behaviour_.bandwidthCheck;
   registers_[reg::kLevel] = 3;
+  ResetPictureRegisters(registers_);
 }
 
 int32_t CameraRegisters::VendorRequest(bool in, uint8_t request, uint16_t value, uint16_t index,
@@ -58,6 +59,7 @@ int32_t CameraRegisters::Answer(bool in, uint8_t request, uint16_t value, uint16
     case kMode:
       if (in) return kStall;
       mode_ = static_cast<uint8_t>(value);
+      ++generation_;  // white-balance gains act only in the manual modes
       return 0;
     case kDefectCorrection:
       return in ? kStall : 0;
@@ -81,7 +83,8 @@ void CameraRegisters::WriteRegister(uint16_t address, uint8_t value) {
     registers_[reg::kEngine] = 0;
   }
   if (address == reg::kEngine || address == reg::kSizeC || address == reg::kLevel ||
-      InTable(address, reg::kLuminanceTable) || InTable(address, reg::kChrominanceTable)) {
+      InTable(address, reg::kLuminanceTable) || InTable(address, reg::kChrominanceTable) ||
+      IsPictureRegister(address)) {
     ++generation_;
   }
 }
@@ -148,6 +151,11 @@ codec::QuantPair CameraRegisters::Tables() const {
   return tables;
 }
 
+PictureControls CameraRegisters::Controls() const {
+  std::lock_guard guard(lock_);
+  return PictureControlsOf(registers_, mode_);
+}
+
 uint64_t CameraRegisters::EncodingGeneration() const {
   std::lock_guard guard(lock_);
   return generation_;
@@ -161,6 +169,16 @@ uint8_t CameraRegisters::StatusByte() const {
 void CameraRegisters::SetStatusByte(uint8_t status) {
   std::lock_guard guard(lock_);
   behaviour_.statusByte = status;
+}
+
+void CameraRegisters::PressButton() {
+  std::lock_guard guard(lock_);
+  behaviour_.statusByte |= kStatusButton;
+}
+
+void CameraRegisters::ReleaseButton() {
+  std::lock_guard guard(lock_);
+  behaviour_.statusByte &= static_cast<uint8_t>(~kStatusButton);
 }
 
 uint8_t CameraRegisters::Register(uint16_t address) const {

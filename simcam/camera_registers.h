@@ -26,6 +26,7 @@
 #include "codec/frame_format.h"
 #include "codec/quant_tables.h"
 #include "platform/usbcamd/usb_device.h"
+#include "simcam/picture_controls.h"
 
 namespace ksv::simcam {
 
@@ -47,6 +48,7 @@ inline constexpr uint16_t kEngineEnable = 0x850A;
 
 inline constexpr uint8_t kEngineStart = 4;
 inline constexpr uint8_t kEngineReady = 0x44;
+inline constexpr uint8_t kStatusButton = 0x20;
 
 struct CameraBehaviour {
   uint8_t statusByte = 0;         // the status byte the camera reports (bits 2..7)
@@ -89,9 +91,15 @@ class CameraRegisters final : public platform::usbcamd::UsbDevice {
   uint64_t EncodingGeneration() const;
   uint8_t StatusByte() const;
   void SetStatusByte(uint8_t status);
+  // The snapshot button (status bit 5), reported in the status answer and in
+  // the header of every frame started while it is held.
+  void PressButton();
+  void ReleaseButton();
 
   uint8_t Register(uint16_t address) const;
   uint8_t Mode() const;
+  // What the picture registers and the mode do to the picture.
+  PictureControls Controls() const;
   std::vector<VendorCall> Calls() const;
   CameraBehaviour& Behaviour() { return behaviour_; }  // change between requests only
 

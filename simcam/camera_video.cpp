@@ -68,7 +68,8 @@ const std::vector<uint8_t>& CameraVideo::EncodedFrame(uint32_t index) {
   }
   std::vector<uint8_t>& frame = encoded_[index];
   if (frame.empty()) {
-    const PlanarPicture picture = scene_.Picture(registers_.EncodeSize(), index);
+    PlanarPicture picture = scene_.Picture(registers_.EncodeSize(), index);
+    ApplyPictureControls(registers_.Controls(), picture);
     frame = WithHeader(EncodeEntropyData(picture, registers_.Tables()), registers_.Level());
   }
   return frame;

@@ -47,6 +47,18 @@ CaptureSettings PlanCapture(const CaptureOptions& options) {
     throw UsageError("--frames must be 1 to " + std::to_string(kMaxFrames));
   }
   settings.frames = options.frames;
+  for (const std::string& assignment : options.controls) {
+    settings.controls.push_back(ParseControlAssignment(assignment));
+  }
+  if (options.snapshotAt != 0) {
+    // The press reaches the driver with the next frame the camera starts.
+    if (options.snapshotAt + 2 > options.frames) {
+      throw UsageError("--snapshot-at must leave at least 2 frames after it (at most " +
+                       std::to_string(options.frames > 2 ? options.frames - 2 : 0) + " for " +
+                       std::to_string(options.frames) + " frames)");
+    }
+    settings.snapshot = {options.snapshotAt, ParseSnapshotTrigger(options.snapshotVia)};
+  }
   if (!options.outDir.empty() && !options.outputPath.empty()) {
     throw UsageError("give -o FILE.y4m or --out DIR, not both");
   }
@@ -110,6 +122,21 @@ std::string SummaryLine(const CaptureOptions& options, const CaptureReport& repo
   return line + "\n";
 }
 
+// Throws CommandFailure when the driver wrote no snapshot.
+std::string SnapshotLine(const SnapshotPlan& plan, const CaptureReport& report) {
+  const fs::path file = PrepareSnapshotFolder() / "snapraw.dat";
+  const char* via = plan.via == SnapshotTrigger::kButton ? "button" : "\"SnapShoot\"";
+  if (!report.snapshotFrame) {
+    throw CommandFailure(std::string("the driver wrote no snapshot after the ") + via +
+                         " request at frame " + std::to_string(plan.afterFrame));
+  }
+  std::error_code error;
+  const uintmax_t bytes = fs::file_size(file, error);
+  return "snapshot: " + std::string(via) + " after frame " + std::to_string(plan.afterFrame) +
+         ", taken from frame " + std::to_string(*report.snapshotFrame) + ", wrote " +
+         file.string() + " (" + (error ? "missing" : std::to_string(bytes) + " bytes") + ")\n";
+}
+
 }  // namespace
 
 CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
@@ -143,6 +170,22 @@ CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
                      "Folder of .png photographs the camera shows in turn (default: a moving "
                      "test pattern)")
       ->type_name("DIR");
+  command.add_option("--set", options.controls,
+                     "Set a camera control before streaming, e.g. --set brightness=160 (see "
+                     "'ksvcam controls list'; kept for later runs)")
+      ->type_name("NAME=VALUE");
+  CLI::Option* snapshotAt =
+      command
+          .add_option("--snapshot-at", options.snapshotAt,
+                      "Take a snapshot after frame N: the driver writes snapraw.dat under "
+                      "$KSV_ROOT/TWAIN_32/Orvan/KSV1 (convert it with 'ksvcam snapshot-convert')")
+          ->type_name("N");
+  command.add_option("--snapshot-via", options.snapshotVia,
+                     "How the snapshot is asked for: button (the camera's button) or registry "
+                     "(\"SnapShoot\" = 1, as an application does)")
+      ->type_name("HOW")
+      ->capture_default_str()
+      ->needs(snapshotAt);
   command.add_flag("--measure", options.measure,
                    "Also time decoding the same frames alone and print the ratio");
   return command;
@@ -170,6 +213,7 @@ int RunCaptureCommand(const CaptureOptions& options, Console& console) {
   progress.Clear();
   if (sink) sink->Finish();
   console.out << SummaryLine(options, report, sink.get());
+  if (settings.snapshot.afterFrame != 0) console.out << SnapshotLine(settings.snapshot, report);
   if (options.measure) console.out << MeasureAgainstDecoding(settings, report) << '\n';
   console.out << std::flush;
   return kExitOk;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "apps/ksvcam/console.h"
 
@@ -26,6 +27,9 @@ struct CaptureOptions {
   bool overwrite = false;
   std::string photosDir;  // the scene; none: the moving test pattern
   bool measure = false;
+  std::vector<std::string> controls;  // NAME=VALUE, applied before streaming
+  uint32_t snapshotAt = 0;            // a snapshot after this frame; 0: none
+  std::string snapshotVia = "button"; // or "registry"
 };
 
 CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options);

@@ -91,15 +91,20 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
   simcam::CameraVideo video(registers, *scene, settings.cameraFramesPerSecond);
   usb::UsbCamdCamera camera(classDriver, 0, &registers);
 
+  if (settings.snapshot.afterFrame != 0) PrepareSnapshotFolder();
   Require(camera.Start(), "starting the camera (configure, initialise)");
   usb::HW_STREAM_DESCRIPTOR streams;
   Require(camera.GetStreamInfo(streams), "asking for the stream information");
+  ControlClient controls(camera, streams.StreamHeader);
+  for (const auto& [control, value] : settings.controls) controls.Set(*control, value);
   const auto format = usb::MakeVideoFormat(
       static_cast<int32_t>(settings.size.width), static_cast<int32_t>(settings.size.height),
       settings.bitCount, settings.compression, settings.interval);
   Require(camera.OpenStream(format), "opening the stream (allocating bandwidth, starting capture)");
   report.packetSize = registers.PacketSize();
   report.alternateSetting = registers.AlternateSetting();
+  CaptureSnapshot snapshot(settings.snapshot, registers,
+                           driver::ExtensionOf(camera.DeviceContext()));
 
   const auto start = std::chrono::steady_clock::now();
   uint64_t silent = 0;
@@ -117,6 +122,7 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
       silent = 0;
       onFrame(frame.data, damaged, report.delivered);
       camera.ReleaseFrame();
+      snapshot.AfterFrame(report.delivered);
     }
     if (silent > kSilentBusFrames) {
       throw CommandFailure("the camera sent no frame for " + std::to_string(kSilentBusFrames) +
@@ -130,6 +136,7 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
   report.framesSeen = extension.FramesSeen;
   report.framesDropped = extension.FramesDropped;
   report.notDecoded = extension.DecodeFailures;
+  report.snapshotFrame = snapshot.TakenFrom();
 
   Require(camera.CloseStream(), "closing the stream");
   Require(camera.Stop(), "stopping the camera");

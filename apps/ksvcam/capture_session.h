@@ -9,10 +9,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "apps/ksvcam/camera_controls.h"
+#include "apps/ksvcam/capture_snapshot.h"
 #include "codec/frame_format.h"
 #include "simcam/camera_registers.h"
 #include "simcam/picture.h"
@@ -28,6 +31,9 @@ struct CaptureSettings {
   double cameraFramesPerSecond = 30;
   std::vector<simcam::RgbPicture> photos;  // the scene; none: the moving test pattern
   simcam::CameraBehaviour camera;          // how the camera answers (faults for tests)
+  SnapshotPlan snapshot;                   // a snapshot during the capture, or none
+  // Controls set (as manual) through the driver before the stream opens.
+  std::vector<std::pair<const ControlDescription*, int32_t>> controls;
 };
 
 struct CaptureReport {
@@ -41,6 +47,7 @@ struct CaptureReport {
   uint8_t alternateSetting = 0;
   std::vector<uint32_t> driverStates;  // "DriverStatus" as the driver published it
   double streamingSeconds = 0;         // real time from capture start to the last frame
+  std::optional<uint64_t> snapshotFrame;  // the frame the driver wrote its snapshot from
 };
 
 // Called with each delivered frame (as the driver returned it) and its

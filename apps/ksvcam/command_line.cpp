@@ -9,6 +9,7 @@
 #include "apps/ksvcam/demo_command.h"
 #include "apps/ksvcam/download_command.h"
 #include "apps/ksvcam/memory_command.h"
+#include "apps/ksvcam/controls_command.h"
 #include "apps/ksvcam/registry_command.h"
 #include "apps/ksvcam/simulate_packets_command.h"
 #include "apps/ksvcam/snapshot_convert_command.h"
@@ -76,6 +77,8 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   const CLI::App& capture = AddCaptureCommand(app, captureOptions);
   RegistryOptions registryOptions;
   const CLI::App& registry = AddRegistryCommand(app, registryOptions);
+  ControlsOptions controlsOptions;
+  const CLI::App& controls = AddControlsCommand(app, controlsOptions);
   DownloadOptions downloadOptions;
   const CLI::App& download = AddDownloadCommand(app, downloadOptions);
   InfoOptions infoOptions;
@@ -100,6 +103,7 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   try {
     const int status = capture.parsed()    ? RunCaptureCommand(captureOptions, console)
                        : registry.parsed() ? RunRegistry(registry, registryOptions, console)
+                       : controls.parsed() ? RunControls(controls, controlsOptions, console)
                        : download.parsed() ? RunDownload(downloadOptions, console)
                        : info.parsed()   ? RunInfo(infoOptions, console)
                        : snapshotConvert.parsed()

@@ -1,6 +1,7 @@
 // The capture step of `ksvcam demo`: two seconds of live video from the
 // simulated camera through the driver, into "capture.y4m" in the demo's
-// folder.
+// folder, with a press of the camera's button half-way whose raw snapshot
+// the snapshot library converts into "snapshot.png".
 #pragma once
 
 #include <filesystem>
@@ -9,7 +10,7 @@
 
 namespace ksv::ksvcam {
 
-// Throws CommandFailure when the file is there from an earlier run.
+// Throws CommandFailure when a file is there from an earlier run.
 void CheckDemoCaptureFree(const std::filesystem::path& outDir);
 
 // Captures and prints the capture's summary line; false (with the error

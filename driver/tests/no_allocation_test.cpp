@@ -26,13 +26,15 @@ TEST(NoAllocation, PacketsAndFramesOfEveryKindAllocateNothing) {
             platform::kernel::STATUS_SUCCESS);
 
   // Clean frames, damaged ones, fillers, zero-length packets and a status
-  // byte change (which queues the "Button" write).
+  // byte change (which queues the "Button" write). The change is the mode
+  // bit: a button press would ask for a snapshot, whose file is the one
+  // thing allowed to allocate.
   simcam::Packetizer packetizer(640, [](uint32_t frame, uint32_t packet, uint32_t) {
     return frame % 3 == 1 && packet == 2 ? simcam::PacketFault::kLost : simcam::PacketFault::kNone;
   });
   std::vector<simcam::IsoPacket> packets;
   for (uint32_t i = 0; i < 6; ++i) {
-    packetizer.CutFrame(testing::PatternFrame({320, 240}, i), i == 4 ? 0x20 : 0, packets);
+    packetizer.CutFrame(testing::PatternFrame({320, 240}, i), i == 4 ? 0x10 : 0, packets);
     packets.push_back(packetizer.Filler());
     packets.push_back(simcam::Packetizer::ZeroLength());
   }

@@ -142,6 +142,10 @@ struct HW_STREAM_REQUEST_BLOCK {
     STREAM_DATA_INTERSECT_INFO* IntersectInfo = nullptr;     // SRB_GET_DATA_INTERSECTION
     const kernel::GUID* PropertySet = nullptr;               // device property requests
     uint32_t PropertyId = 0;
+    // The property's request structure (its KSPROPERTY header and what the
+    // set adds, such as a stream index) and the value buffer.
+    const void* PropertyInput = nullptr;
+    uint32_t PropertyInputSize = 0;
     void* PropertyValue = nullptr;
     uint32_t PropertyValueSize = 0;
   } CommandData;

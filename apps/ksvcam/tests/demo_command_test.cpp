@@ -64,6 +64,10 @@ TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
             24);
   EXPECT_TRUE(fs::exists(out_ / "camera" / "HQ0.JPG"));
   EXPECT_TRUE(fs::exists(out_ / "camera" / "Burst4.JPG"));
+  // The capture's button snapshot, converted by the snapshot library.
+  const auto snapshot = testing::DecodePng(ReadBytes(out_ / "snapshot.png"));
+  EXPECT_EQ(snapshot.width, 320u);
+  EXPECT_EQ(snapshot.height, 240u);
 }
 
 TEST_F(DemoCommand, PrintsALinePerFrameAndASummary) {

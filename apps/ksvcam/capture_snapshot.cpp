@@ -1,0 +1,71 @@
+#include "apps/ksvcam/capture_snapshot.h"
+
+#include <chrono>
+#include <system_error>
+#include <thread>
+
+#include "apps/ksvcam/console.h"
+#include "common/driver_settings.h"
+#include "platform/registry/machine_hive.h"
+#include "platform/root/system_root.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The button thread looks at "SnapShoot" every 100 ms.
+constexpr auto kRequestTakeUpLimit = std::chrono::seconds(2);
+
+}  // namespace
+
+SnapshotTrigger ParseSnapshotTrigger(const std::string& text) {
+  if (text == "button") return SnapshotTrigger::kButton;
+  if (text == "registry") return SnapshotTrigger::kRegistry;
+  throw UsageError("--snapshot-via '" + text + "' is not a trigger (choose button or registry)");
+}
+
+fs::path PrepareSnapshotFolder() {
+  const fs::path folder = platform::SystemRoot() / "TWAIN_32" / "Orvan" / "KSV1";
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) {
+    throw CommandFailure("cannot create the snapshot folder '" + folder.string() +
+                         "': " + error.message());
+  }
+  return folder;
+}
+
+CaptureSnapshot::CaptureSnapshot(const SnapshotPlan& plan, simcam::CameraRegisters& camera,
+                                 const driver::CameraDeviceExtension& extension)
+    : plan_(plan), camera_(camera), extension_(extension) {}
+
+void CaptureSnapshot::AfterFrame(uint64_t number) {
+  if (plan_.afterFrame == 0 || takenFrom_) return;
+  if (requested_) {
+    if (driver::SharedLoad(extension_.SnapshotWritten) == 1) {
+      takenFrom_ = number;
+      if (plan_.via == SnapshotTrigger::kButton) camera_.ReleaseButton();
+    }
+    return;
+  }
+  if (number != plan_.afterFrame) return;
+  requested_ = true;
+  if (plan_.via == SnapshotTrigger::kButton) {
+    camera_.PressButton();
+    return;
+  }
+  platform::SharedMachineHive()->SetDword(std::string(common::kDriverKey), "SnapShoot", 1);
+  // The camera's bus runs on simulated time; hold it until the driver's
+  // button thread (real time) has seen the request, so the next frame
+  // serves it as it would on a camera streaming in real time.
+  const auto start = std::chrono::steady_clock::now();
+  while (driver::SharedLoad(extension_.RegistrySnapshotRequest) == 0) {
+    if (std::chrono::steady_clock::now() - start > kRequestTakeUpLimit) {
+      throw CommandFailure("the driver did not take up the \"SnapShoot\" request within 2 s");
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+}  // namespace ksv::ksvcam
