@@ -9,6 +9,7 @@
 
 #include "include/win32_types.h"
 #include "simcam/picture.h"
+#include "testing/temp_files.h"
 
 namespace ksv::snapshot::testing {
 
@@ -51,21 +52,8 @@ class OwnedBitmap {
   HGLOBAL block_ = nullptr;
 };
 
-// A new empty folder, removed with everything in it at the end of the test.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
+using ::ksv::testing::TempFolder;
+using ::ksv::testing::WriteFile;
 
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace ksv::snapshot::testing

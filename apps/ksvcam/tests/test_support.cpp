@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <stdlib.h>
 
 #include <fstream>
 #include <iterator>
@@ -14,17 +13,6 @@
 namespace ksv::ksvcam::testing {
 
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder() {
-  std::string pattern = (fs::path(::testing::TempDir()) / "ksvcam-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
 
 CommandRun RunKsvcam(std::vector<std::string> args) {
   // Commands that load the driver write the machine registry; unless a test
@@ -40,19 +28,6 @@ CommandRun RunKsvcam(std::vector<std::string> args) {
   run.out = out.str();
   run.err = err.str();
   return run;
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
 simcam::RgbPicture DecodePng(const std::vector<uint8_t>& file) {

@@ -8,23 +8,11 @@
 #include <vector>
 
 #include "simcam/picture.h"
+#include "testing/temp_files.h"
 
 namespace ksv::ksvcam::testing {
 
-// A new empty folder, removed with everything in it at the end of the test.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
+using ::ksv::testing::TempFolder;
 
 struct CommandRun {
   int status = -1;
@@ -35,8 +23,12 @@ struct CommandRun {
 // Runs `ksvcam ARGS...` in-process with stderr not a terminal.
 CommandRun RunKsvcam(std::vector<std::string> args);
 
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
-void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+  return ::ksv::testing::ReadFile(path);
+}
+inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  ::ksv::testing::WriteFile(path, bytes);
+}
 
 // Decodes a PNG with libpng into top-down R, G, B.
 simcam::RgbPicture DecodePng(const std::vector<uint8_t>& file);

@@ -1,7 +1,6 @@
 #include "outside/jpeg/tests/jpeg_test_support.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,30 +19,6 @@
 namespace ksv::outside::jpeg::testing {
 
 namespace fs = std::filesystem;
-
-TempFolder::TempFolder() {
-  std::string pattern = (fs::path(::testing::TempDir()) / "oksv1jpg-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path.string());
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
 
 std::vector<uint8_t> TestPixels(int width, int height, int components) {
   std::vector<uint8_t> pixels;

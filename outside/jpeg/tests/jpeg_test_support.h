@@ -3,6 +3,7 @@
 #pragma once
 
 #include "testing/picture_metrics.h"
+#include "testing/temp_files.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -13,21 +14,9 @@
 
 namespace ksv::outside::jpeg::testing {
 
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+using ::ksv::testing::ReadFile;
+using ::ksv::testing::TempFolder;
+using ::ksv::testing::WriteFile;
 
 // Top-down pixels, `components` (1 or 3, R, G, B) a pixel, a smooth pattern
 // that differs along x and y.
