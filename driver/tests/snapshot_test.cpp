@@ -6,20 +6,26 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <chrono>
+#include <future>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "driver/button_poll.h"
 #include "driver/button_thread.h"
 #include "driver/driver_values.h"
+#include "driver/property_layout.h"
+#include "driver/property_tables.h"
 #include "driver/snapshot_file.h"
 #include "driver/snapshot_take.h"
 #include "driver/tests/camera_harness.h"
 #include "platform/kernel/event.h"
 #include "platform/kernel/pool.h"
 #include "platform/root/system_root.h"
+#include "platform/usbcamd/property_request.h"
 
 namespace ksv::driver {
 namespace {
@@ -59,7 +65,6 @@ class Snapshot : public testing::CameraHarness {
 
   void StartStreaming(codec::FrameSize size, uint32_t compression = codec::kCompressionRgb) {
     ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
-    platform::usbcamd::HW_STREAM_DESCRIPTOR streams;
     ASSERT_EQ(camera().GetStreamInfo(streams), STATUS_SUCCESS);
     ASSERT_EQ(Open(size, compression), STATUS_SUCCESS);
   }
@@ -85,6 +90,7 @@ class Snapshot : public testing::CameraHarness {
     return count;
   }
 
+  platform::usbcamd::HW_STREAM_DESCRIPTOR streams;
   std::vector<std::pair<std::string, uint32_t>> writes;
   std::vector<uint8_t> previous;  // the frame before the snapshot's
 
@@ -155,7 +161,6 @@ TEST_F(Snapshot, TheSmallStreamsSnapshotIsItsPictureDoubled) {
 
 TEST_F(Snapshot, ARegistryRequestIsTakenWhileStreamingAndAnsweredInTheRegistry) {
   ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
-  platform::usbcamd::HW_STREAM_DESCRIPTOR streams;
   ASSERT_EQ(camera().GetStreamInfo(streams), STATUS_SUCCESS);
   // Asked for while no stream is open: ignored, and reset by the stream start.
   SetValue("SnapShoot", 1);
@@ -203,6 +208,33 @@ TEST_F(Snapshot, AWaitingRequestIsServedFirstAndTheButtonOnTheNextFrame) {
   EXPECT_EQ(Count("SnapShot", 1), 1u);
   EXPECT_EQ(SharedLoad(extension().ButtonSnapshotRequest), 0u);
   EXPECT_EQ(SharedLoad(extension().SnapshotWritten), 1u);
+}
+
+// An application asks for a snapshot through the camera property set (id 14)
+// and waits; the frame path, not a time-out, must end its wait.
+TEST_F(Snapshot, AWaitingPropertyRequestIsWokenByTheNextFrame) {
+  StartStreaming({320, 240}, codec::kCompressionI420);
+  Stream(2);
+  auto request = std::async(std::launch::async, [this] {
+    std::vector<uint8_t> record(property_layout::camera_property_data::kSize, 0);
+    const auto start = std::chrono::steady_clock::now();
+    const platform::usbcamd::PropertyAnswer answer = platform::usbcamd::SendDeviceProperty(
+        camera(), streams.StreamHeader, false, kCameraPropertySet, 14, record, record);
+    return std::pair{answer.status, std::chrono::steady_clock::now() - start};
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (SharedLoad(extension().WaitingSnapshotRequest) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  ASSERT_EQ(SharedLoad(extension().WaitingSnapshotRequest), 1u) << "the request is waiting";
+  ASSERT_EQ(Stream(1).size(), 1u);
+  const auto [status, waited] = request.get();
+  EXPECT_EQ(status, STATUS_SUCCESS);
+  EXPECT_LT(waited, std::chrono::milliseconds(2500)) << "woken by the frame, not timed out";
+  EXPECT_EQ(SharedLoad(extension().WaitingSnapshotRequest), 0u);
+  EXPECT_EQ(fs::file_size(SnapshotFolder() / "snapraw.dat"), kFileSize);
+  EXPECT_EQ(Count("SnapShot", 1), 0u) << "a property request is answered by the event alone";
 }
 
 TEST_F(Snapshot, AFrameThatDoesNotDecodeKeepsTheRequestsAndWritesNothing) {
