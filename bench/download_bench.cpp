@@ -25,11 +25,12 @@
 #include "include/oksv1dnl.h"
 #include "platform/module/module.h"
 #include "platform/window/window.h"
-#include "simcam/camera_memory.h"
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/camera_memory.h"
+#include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/memory_builder.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 #include "simcam/picture.h"
+#include "simcam/simulated_modes.h"
 
 namespace fs = std::filesystem;
 using namespace ksv;
@@ -75,8 +76,8 @@ void Ignore(intptr_t, DWORD status, char* path, int32_t*) {
 
 int NoStop(intptr_t, const KXCAMAPI_ProgressRecord*) { return 0; }
 
-KXCAMAPI_HANDLE OpenCamera(const simcam::CameraMemory& memory, const fs::path& root, Names& names) {
-  const std::vector<uint8_t> image = simcam::WriteMemoryImage(memory);
+KXCAMAPI_HANDLE OpenCamera(const outside::bulk::CameraMemory& memory, const fs::path& root, Names& names) {
+  const std::vector<uint8_t> image = outside::bulk::WriteMemoryImage(memory);
   WriteFile(root / "camera.mem", image.data(), image.size());
   BULK_UseCameraMemory((root / "camera.mem").c_str());
   return KXCAMAPI_Init(NameFile, Ignore, reinterpret_cast<intptr_t>(&names),
@@ -90,15 +91,15 @@ void Report(const char* what, double ours, const char* unit, const char* anchorN
 }
 
 void StreamPath(const fs::path& root, int runs) {
-  simcam::CameraMemory memory{simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
+  outside::bulk::CameraMemory memory{simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
   for (int copy = 0; copy < 4; ++copy) {
     for (const char* stem : kPhotos) {
       const simcam::RgbPicture photo = Photo(stem);
       memory.items.push_back(simcam::MakePictureItem(
-          photo, *memory.FindMode(simcam::kHighQualityPictureMode), simcam::kHighQualitySubtype));
+          photo, *memory.FindMode(simcam::kHighQualityPictureMode), outside::bulk::kHighQualitySubtype));
     }
   }
-  const std::vector<uint8_t> stream = simcam::StreamBytes(memory);
+  const std::vector<uint8_t> stream = outside::bulk::StreamBytes(memory);
   const double megabytes = static_cast<double>(stream.size()) / 1e6;
   Names names{root / "stream"};
   fs::create_directories(names.folder);
@@ -133,8 +134,8 @@ void StreamPath(const fs::path& root, int runs) {
 }
 
 void BurstPath(const fs::path& root, int runs) {
-  simcam::CameraMemory memory{simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
-  const simcam::RecordingMode& mode = *memory.FindMode(simcam::kClipMode);
+  outside::bulk::CameraMemory memory{simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
+  const outside::bulk::RecordingMode& mode = *memory.FindMode(simcam::kClipMode);
   std::vector<simcam::RgbPicture> scenes;
   for (int i = 0; i < 5; ++i) scenes.push_back(Photo(kPhotos[i % 4]));
   constexpr int kBursts = 4;
@@ -143,8 +144,8 @@ void BurstPath(const fs::path& root, int runs) {
 
   // The anchor's input: each stored frame as a standard JPEG file.
   std::vector<std::vector<uint8_t>> jpegs;
-  for (const simcam::ClipChunk& chunk : simcam::ReadChunks(memory.items[0])) {
-    jpegs.push_back(simcam::WrapAsJpeg(chunk.video, mode.tables, mode.width, mode.height));
+  for (const outside::bulk::ClipChunk& chunk : outside::bulk::ReadChunks(memory.items[0])) {
+    jpegs.push_back(outside::bulk::WrapAsJpeg(chunk.video, mode.tables, mode.width, mode.height));
   }
 
   Names names{root / "burst"};

@@ -5,19 +5,19 @@
 #include <cstdint>
 #include <span>
 
-#include "simcam/memory_image.h"
-#include "simcam/per_item_view.h"
+#include "outside/bulk/memory/memory_image.h"
+#include "outside/bulk/memory/per_item_view.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ksv::simcam::CameraMemory memory;
+  ksv::outside::bulk::CameraMemory memory;
   try {
-    memory = ksv::simcam::ReadMemoryImage(std::span<const uint8_t>(data, size));
-  } catch (const ksv::simcam::MemoryImageError&) {
+    memory = ksv::outside::bulk::ReadMemoryImage(std::span<const uint8_t>(data, size));
+  } catch (const ksv::outside::bulk::MemoryImageError&) {
     return 0;
   }
-  for (const ksv::simcam::StoredItem& item : memory.items) {
-    if (ksv::simcam::PerItemBytes(item).size() != ksv::simcam::PerItemSize(item)) __builtin_trap();
+  for (const ksv::outside::bulk::StoredItem& item : memory.items) {
+    if (ksv::outside::bulk::PerItemBytes(item).size() != ksv::outside::bulk::PerItemSize(item)) __builtin_trap();
   }
-  if (ksv::simcam::StreamBytes(memory).size() != ksv::simcam::StreamSize(memory)) __builtin_trap();
+  if (ksv::outside::bulk::StreamBytes(memory).size() != ksv::outside::bulk::StreamSize(memory)) __builtin_trap();
   return 0;
 }

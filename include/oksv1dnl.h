@@ -36,6 +36,7 @@ typedef intptr_t BULK_HANDLE;
 #define BULK_ERR_BAD_MEMORY_IMAGE 7 /* truncated, impossible sizes, unknown tags */
 #define BULK_ERR_REGISTRY 8         /* the registry could not be written */
 #define BULK_ERR_OUT_OF_MEMORY 9
+#define BULK_ERR_NO_CAMERA 10        /* no camera is plugged in (and no memory image is chosen) */
 
 /* Item types of BULK_GetImgCount_2. */
 #define BULK_TYPE_HQ_PICTURES 1

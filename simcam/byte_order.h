@@ -30,3 +30,15 @@ inline void Put32(uint8_t* at, uint32_t value) {
 constexpr size_t RoundUp(size_t value, size_t unit) { return (value + unit - 1) & ~(unit - 1); }
 
 }  // namespace ksv::simcam
+
+// The camera's memory formats moved to the bulk library use the same helpers
+// until the one byte-order header replaces them.
+namespace ksv::outside::bulk {
+using simcam::Get16;
+using simcam::Get24;
+using simcam::Get32;
+using simcam::Put16;
+using simcam::Put24;
+using simcam::Put32;
+using simcam::RoundUp;
+}  // namespace ksv::outside::bulk

@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "simcam/memory_builder.h"
+#include "simcam/simulated_modes.h"
 
 namespace ksv::simcam {
+
+namespace bulk = outside::bulk;
 
 namespace {
 
@@ -101,30 +104,30 @@ fs::path DefaultPhotosDir() {
   return KSV_SIMCAM_DEFAULT_PHOTOS_DIR;
 }
 
-CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
+bulk::CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
   std::vector<RgbPicture> photos = ReadPhotos(photosDir);
   if (photos.empty()) photos = DrawnPictures();
   auto photo = [&](size_t n) -> const RgbPicture& { return photos[n % photos.size()]; };
 
-  CameraMemory memory{SimulatedCameraVersions(), SimulatedCameraModes(), {}};
-  auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
-  const RecordingMode& high = mode(kHighQualityPictureMode);
-  const RecordingMode& low = mode(kLowQualityPictureMode);
-  std::vector<StoredItem>& items = memory.items;
-  items.push_back(MakePictureItem(photo(0), high, kHighQualitySubtype));
-  items.push_back(MakePictureItem(photo(1), high, kHighQualitySubtype));
-  items.push_back(MakePictureItem(photo(2), low, kLowQualitySubtype));
-  items.push_back(MakeBurstItem(Pan(photo(3), kBurstFrames), mode(kClipMode)));
-  items.push_back(MakeClipItem(Pan(photo(0), 15), mode(kClipMode), kClipSubtype,
-                               ClipSound::kAdpcm8000, Tune(kAdpcmRate, 1.5)));
-  items.push_back(MakePictureItem(photo(3), low, kLowQualitySubtype));
-  items.push_back(MakeClipItem(Pan(photo(1), 12), mode(kLowResClipMode), kLowResClipSubtype,
-                               ClipSound::kPcm12000, Tune(kPcmRate, 1.2)));
-  items.push_back(MakeClipItem(Pan(photo(2), 6), mode(kVideoOnlyClipMode), kLowResClipSubtype,
+  bulk::CameraMemory memory{SimulatedCameraVersions(), SimulatedCameraModes(), {}};
+  auto mode = [&](uint8_t index) -> const bulk::RecordingMode& { return *memory.FindMode(index); };
+  const bulk::RecordingMode& high = mode(kHighQualityPictureMode);
+  const bulk::RecordingMode& low = mode(kLowQualityPictureMode);
+  std::vector<bulk::StoredItem>& items = memory.items;
+  items.push_back(MakePictureItem(photo(0), high, bulk::kHighQualitySubtype));
+  items.push_back(MakePictureItem(photo(1), high, bulk::kHighQualitySubtype));
+  items.push_back(MakePictureItem(photo(2), low, bulk::kLowQualitySubtype));
+  items.push_back(MakeBurstItem(Pan(photo(3), bulk::kBurstFrames), mode(kClipMode)));
+  items.push_back(MakeClipItem(Pan(photo(0), 15), mode(kClipMode), bulk::kClipSubtype,
+                               ClipSound::kAdpcm8000, Tune(bulk::kAdpcmRate, 1.5)));
+  items.push_back(MakePictureItem(photo(3), low, bulk::kLowQualitySubtype));
+  items.push_back(MakeClipItem(Pan(photo(1), 12), mode(kLowResClipMode), bulk::kLowResClipSubtype,
+                               ClipSound::kPcm12000, Tune(bulk::kPcmRate, 1.2)));
+  items.push_back(MakeClipItem(Pan(photo(2), 6), mode(kVideoOnlyClipMode), bulk::kLowResClipSubtype,
                                ClipSound::kNone, {}));
   const std::vector<uint8_t> memo = WriteWav8(Tune(8000, 0.6));
   items.push_back(MakeRecordingItem(memo, kHighQualityPictureMode));
-  items.push_back(MakePictureItem(photo(2), high, kHighQualitySubtype));
+  items.push_back(MakePictureItem(photo(2), high, bulk::kHighQualitySubtype));
   return memory;
 }
 

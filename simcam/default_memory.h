@@ -3,9 +3,11 @@
 
 #include <filesystem>
 
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
 
 namespace ksv::simcam {
+
+namespace bulk = outside::bulk;
 
 // $KSV_TESTDATA_DIR/photos when that variable is set, else the source
 // tree's test photographs.
@@ -17,6 +19,6 @@ std::filesystem::path DefaultPhotosDir();
 // file), made from the PNG photographs in `photosDir` and synthesised sound.
 // A folder without readable photographs gives drawn pictures instead, so
 // the camera is never empty.
-CameraMemory DefaultCameraMemory(const std::filesystem::path& photosDir);
+bulk::CameraMemory DefaultCameraMemory(const std::filesystem::path& photosDir);
 
 }  // namespace ksv::simcam

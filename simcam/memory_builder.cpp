@@ -8,14 +8,16 @@
 
 namespace ksv::simcam {
 
+namespace bulk = outside::bulk;
+
 namespace {
 
-std::vector<uint8_t> CompressScene(const RgbPicture& scene, const RecordingMode& mode) {
+std::vector<uint8_t> CompressScene(const RgbPicture& scene, const bulk::RecordingMode& mode) {
   return EncodeEntropyData(ToPlanar(FitToSize(scene, mode.width, mode.height)), mode.tables);
 }
 
-StoredItemHeader HeaderFor(ItemTag tag, const RecordingMode& mode) {
-  StoredItemHeader header;
+bulk::StoredItemHeader HeaderFor(bulk::ItemTag tag, const bulk::RecordingMode& mode) {
+  bulk::StoredItemHeader header;
   header.tag = static_cast<uint32_t>(tag);
   header.tableIndex = mode.tableIndex;
   header.width = mode.width;
@@ -28,8 +30,8 @@ std::vector<std::vector<uint8_t>> ChunkSound(ClipSound sound, const MonoAudio& a
                                              size_t frames) {
   std::vector<std::vector<uint8_t>> chunks(frames);
   if (sound == ClipSound::kNone) return chunks;
-  const uint32_t rate = sound == ClipSound::kAdpcm8000 ? kAdpcmRate : kPcmRate;
-  const size_t perChunk = rate * kClipFrameMs / 1000;
+  const uint32_t rate = sound == ClipSound::kAdpcm8000 ? bulk::kAdpcmRate : bulk::kPcmRate;
+  const size_t perChunk = rate * bulk::kClipFrameMs / 1000;
   std::vector<int16_t> samples =
       audio.samples.empty() ? std::vector<int16_t>{} : Resample(audio, rate).samples;
   samples.resize(perChunk * frames, 0);  // cut, or complete with silence
@@ -55,51 +57,51 @@ std::vector<std::vector<uint8_t>> ChunkSound(ClipSound sound, const MonoAudio& a
 
 }  // namespace
 
-StoredItem MakePictureItem(const RgbPicture& scene, const RecordingMode& mode,
-                           ItemSubtype quality) {
-  StoredItemHeader header = HeaderFor(ItemTag::kPicture, mode);
+bulk::StoredItem MakePictureItem(const RgbPicture& scene, const bulk::RecordingMode& mode,
+                           bulk::ItemSubtype quality) {
+  bulk::StoredItemHeader header = HeaderFor(bulk::ItemTag::kPicture, mode);
   header.subtype = quality;
-  return MakeItem(header, CompressScene(scene, mode));
+  return bulk::MakeItem(header, CompressScene(scene, mode));
 }
 
-StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const RecordingMode& mode) {
-  if (scenes.size() != kBurstFrames) {
-    throw ItemError("a burst takes 5 pictures, not " + std::to_string(scenes.size()));
+bulk::StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode) {
+  if (scenes.size() != bulk::kBurstFrames) {
+    throw bulk::ItemError("a burst takes 5 pictures, not " + std::to_string(scenes.size()));
   }
-  StoredItemHeader header = HeaderFor(ItemTag::kBurst, mode);
+  bulk::StoredItemHeader header = HeaderFor(bulk::ItemTag::kBurst, mode);
   header.chunkCount = static_cast<uint16_t>(scenes.size());
   std::vector<uint8_t> content;
-  for (const RgbPicture& scene : scenes) AppendChunk(content, CompressScene(scene, mode), {});
-  return MakeItem(header, std::move(content));
+  for (const RgbPicture& scene : scenes) bulk::AppendChunk(content, CompressScene(scene, mode), {});
+  return bulk::MakeItem(header, std::move(content));
 }
 
-StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const RecordingMode& mode,
-                        ItemSubtype subtype, ClipSound sound, const MonoAudio& audio) {
-  if (scenes.empty()) throw ItemError("a clip needs at least one frame");
-  if (scenes.size() > 0xFFFF) throw ItemError("a clip holds at most 65535 frames");
-  StoredItemHeader header =
-      HeaderFor(sound == ClipSound::kNone ? ItemTag::kVideoClip : ItemTag::kClip, mode);
+bulk::StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode,
+                        bulk::ItemSubtype subtype, ClipSound sound, const MonoAudio& audio) {
+  if (scenes.empty()) throw bulk::ItemError("a clip needs at least one frame");
+  if (scenes.size() > 0xFFFF) throw bulk::ItemError("a clip holds at most 65535 frames");
+  bulk::StoredItemHeader header =
+      HeaderFor(sound == ClipSound::kNone ? bulk::ItemTag::kVideoClip : bulk::ItemTag::kClip, mode);
   header.subtype = subtype;
   header.chunkCount = static_cast<uint16_t>(scenes.size());
-  header.audioRate = sound == ClipSound::kAdpcm8000  ? kAdpcmRate
-                     : sound == ClipSound::kPcm12000 ? kPcmRate
+  header.audioRate = sound == ClipSound::kAdpcm8000  ? bulk::kAdpcmRate
+                     : sound == ClipSound::kPcm12000 ? bulk::kPcmRate
                                                      : 0;
   const std::vector<std::vector<uint8_t>> sounds = ChunkSound(sound, audio, scenes.size());
   std::vector<uint8_t> content;
   for (size_t i = 0; i < scenes.size(); ++i) {
-    AppendChunk(content, CompressScene(scenes[i], mode), sounds[i]);
+    bulk::AppendChunk(content, CompressScene(scenes[i], mode), sounds[i]);
   }
-  return MakeItem(header, std::move(content));
+  return bulk::MakeItem(header, std::move(content));
 }
 
-StoredItem MakeRecordingItem(std::span<const uint8_t> file, uint8_t tableIndex) {
-  StoredItemHeader header;
-  header.tag = static_cast<uint32_t>(ItemTag::kRecording);
+bulk::StoredItem MakeRecordingItem(std::span<const uint8_t> file, uint8_t tableIndex) {
+  bulk::StoredItemHeader header;
+  header.tag = static_cast<uint32_t>(bulk::ItemTag::kRecording);
   header.tableIndex = tableIndex;
   std::vector<uint8_t> content;
   content.reserve(file.size());
   for (uint8_t byte : file) content.push_back(StoredRawByte(byte));
-  return MakeItem(header, std::move(content));
+  return bulk::MakeItem(header, std::move(content));
 }
 
 }  // namespace ksv::simcam

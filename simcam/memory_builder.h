@@ -8,11 +8,13 @@
 #include <span>
 
 #include "simcam/picture.h"
-#include "simcam/recording_mode.h"
-#include "simcam/stored_item.h"
+#include "outside/bulk/memory/recording_mode.h"
+#include "outside/bulk/memory/stored_item.h"
 #include "simcam/wav_audio.h"
 
 namespace ksv::simcam {
+
+namespace bulk = outside::bulk;
 
 enum class ClipSound {
   kNone,       // a "VDO " clip
@@ -21,21 +23,21 @@ enum class ClipSound {
 };
 
 // A picture (subtype 1 high quality, 2 low quality) of `scene`.
-StoredItem MakePictureItem(const RgbPicture& scene, const RecordingMode& mode, ItemSubtype quality);
+bulk::StoredItem MakePictureItem(const RgbPicture& scene, const bulk::RecordingMode& mode, bulk::ItemSubtype quality);
 
-// A burst of the five `scenes`. Throws ItemError for any other count.
-StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const RecordingMode& mode);
+// A burst of the five `scenes`. Throws bulk::ItemError for any other count.
+bulk::StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode);
 
 // A clip of subtype 3 or 4, one frame a scene, 100 ms each. Its sound is
 // `audio` at the camera's rate, cut or completed with silence to the clip's
-// length; with kNone `audio` is not used. Throws ItemError when a frame or
+// length; with kNone `audio` is not used. Throws bulk::ItemError when a frame or
 // its sound does not fit a chunk, or there are no scenes.
-StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const RecordingMode& mode,
-                        ItemSubtype subtype, ClipSound sound, const MonoAudio& audio);
+bulk::StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode,
+                        bulk::ItemSubtype subtype, ClipSound sound, const MonoAudio& audio);
 
 // A raw recording whose download (each byte rotated right by two bits)
 // gives back `file`.
-StoredItem MakeRecordingItem(std::span<const uint8_t> file, uint8_t tableIndex);
+bulk::StoredItem MakeRecordingItem(std::span<const uint8_t> file, uint8_t tableIndex);
 
 // A byte as the camera stores it in a raw recording: rotated left by two.
 constexpr uint8_t StoredRawByte(uint8_t byte) {

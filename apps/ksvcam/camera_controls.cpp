@@ -4,12 +4,12 @@
 #include <cctype>
 #include <charconv>
 
-#include "apps/ksvcam/capture_session.h"
 #include "apps/ksvcam/console.h"
 #include "driver/property_layout.h"
 #include "platform/usbcamd/ks_guids.h"
 #include "platform/usbcamd/ks_property.h"
 #include "platform/usbcamd/property_request.h"
+#include "rig/camera_rig.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -112,7 +112,7 @@ ControlState ControlClient::Get(const ControlDescription& control) {
       usb::SendDeviceProperty(camera_, header_, false, *control.set, control.id, bytes, bytes);
   if (!platform::kernel::NT_SUCCESS(answer.status)) {
     throw CommandFailure("reading " + std::string(control.name) + " failed with " +
-                         StatusText(answer.status));
+                         rig::StatusText(answer.status));
   }
   state.value = static_cast<int32_t>(layout::Load32(bytes, layout::control_value::kValue));
   state.automatic =
@@ -144,7 +144,7 @@ ControlState ControlClient::Set(const ControlDescription& control, int32_t value
       usb::SendDeviceProperty(camera_, header_, true, *control.set, control.id, bytes, bytes);
   if (!platform::kernel::NT_SUCCESS(answer.status)) {
     throw CommandFailure("setting " + std::string(control.name) + " failed with " +
-                         StatusText(answer.status));
+                         rig::StatusText(answer.status));
   }
   return Get(control);
 }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "apps/ksvcam/console.h"
+#include "apps/ksvcam/machine_camera.h"
 #include "include/oksv1dnl.h"
 #include "platform/module/module.h"
 #include "platform/root/system_root.h"
@@ -21,6 +22,8 @@ std::string BulkFailure() {
       return "the camera memory image is damaged";
     case BULK_ERR_OUT_OF_MEMORY:
       return "out of memory";
+    case BULK_ERR_NO_CAMERA:
+      return "no camera is plugged in (run 'ksvcam setup')";
     default:
       return "the camera is not connected";
   }
@@ -59,6 +62,7 @@ std::string ChooseCamera(const std::string& memoryFile) {
   BULK_UseCameraMemory(nullptr);
   const char* image = std::getenv("KSV_CAMERA_MEMORY");
   if (image != nullptr && *image != '\0') return std::string("'") + image + "'";
+  EnsureMachineCamera();
   return "the simulated camera";
 }
 

@@ -1,10 +1,6 @@
-// A whole capture from the simulated camera, the way the system runs one:
-// the driver is loaded into the USB camera class driver stand-in with the
-// simulated camera plugged in, and goes through its life (entry, configure,
-// initialise, stream information, open, bandwidth, capture start, frames,
-// stop, close, uninitialise). The camera's bus runs on a simulated clock,
-// one packet a millisecond, so a capture takes only the time its work takes
-// and comes out the same on every run.
+// A whole capture from the simulated camera on the camera rig (rig/), the
+// way the system runs one: the driver's whole life, frames as they come,
+// on a simulated bus clock, so it comes out the same on every run.
 #pragma once
 
 #include <cstdint>
@@ -57,8 +53,5 @@ using CapturedFrameHandler =
 
 // Throws CommandFailure naming the step that failed and its status.
 CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHandler& onFrame);
-
-// "0xC000000D (STATUS_INVALID_PARAMETER)" and the like.
-std::string StatusText(int32_t status);
 
 }  // namespace ksv::ksvcam

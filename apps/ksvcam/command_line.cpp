@@ -11,6 +11,7 @@
 #include "apps/ksvcam/memory_command.h"
 #include "apps/ksvcam/controls_command.h"
 #include "apps/ksvcam/registry_command.h"
+#include "apps/ksvcam/setup_command.h"
 #include "apps/ksvcam/simulate_packets_command.h"
 #include "apps/ksvcam/snapshot_convert_command.h"
 #include "apps/ksvcam/stream_command.h"
@@ -83,6 +84,8 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   const CLI::App& download = AddDownloadCommand(app, downloadOptions);
   InfoOptions infoOptions;
   const CLI::App& info = AddInfoCommand(app, infoOptions);
+  SetupOptions setupOptions;
+  const CLI::App& setup = AddSetupCommand(app, setupOptions);
   SnapshotConvertOptions snapshotConvertOptions;
   const CLI::App& snapshotConvert = AddSnapshotConvertCommand(app, snapshotConvertOptions);
 
@@ -106,6 +109,7 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
                        : controls.parsed() ? RunControls(controls, controlsOptions, console)
                        : download.parsed() ? RunDownload(downloadOptions, console)
                        : info.parsed()   ? RunInfo(infoOptions, console)
+                       : setup.parsed()  ? RunSetup(setupOptions, console)
                        : snapshotConvert.parsed()
                            ? RunSnapshotConvert(snapshotConvertOptions, console)
                        : memory.parsed()

@@ -2,54 +2,34 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
-#include <optional>
 
 #include "apps/ksvcam/camera_controls.h"
-#include "apps/ksvcam/capture_session.h"
-#include "driver/routines.h"
-#include "platform/kernel/performance_counter.h"
-#include "platform/kernel/work_item.h"
-#include "platform/usbcamd/camera.h"
-#include "simcam/camera_registers.h"
+#include "apps/ksvcam/console.h"
+#include "rig/camera_rig.h"
+#include "simcam/simulated_camera.h"
 
 namespace ksv::ksvcam {
 namespace {
 
-namespace kernel = platform::kernel;
-namespace usb = platform::usbcamd;
-
-void Require(kernel::NTSTATUS status, const std::string& step) {
-  if (!kernel::NT_SUCCESS(status))
-    throw CommandFailure(step + " failed with " + StatusText(status));
-}
-
 // The driver loaded with the simulated camera plugged in and started; the
-// camera's waits run on a simulated clock, so they take no real time.
+// camera's waits run on the rig's simulated clock, so they take no real time.
 class LoadedCamera {
  public:
   LoadedCamera() {
-    Require(driver::DriverEntry(classDriver_.DriverObject(), nullptr), "loading the driver");
-    camera_.emplace(classDriver_, 0, &registers_);
-    Require(camera_->Start(), "starting the camera");
-    Require(camera_->GetStreamInfo(streams_), "asking for the stream information");
+    const rig::NTSTATUS status = rig_.Start();
+    if (!platform::kernel::NT_SUCCESS(status)) {
+      throw CommandFailure(rig::RigError("starting the camera", status).what());
+    }
   }
-  ~LoadedCamera() {
-    camera_->Stop();
-    camera_.reset();
-    kernel::RunQueuedWorkItems();
-  }
+  ~LoadedCamera() { rig_.Stop(); }
   LoadedCamera(const LoadedCamera&) = delete;
   LoadedCamera& operator=(const LoadedCamera&) = delete;
 
-  ControlClient Client() { return ControlClient(*camera_, streams_.StreamHeader); }
+  ControlClient Client() { return ControlClient(rig_.Camera(), rig_.Streams().StreamHeader); }
 
  private:
-  kernel::SimulatedPerformanceCounter clock_{10'000'000, 0, true};
-  kernel::ScopedPerformanceCounter useClock_{clock_};
-  usb::ClassDriver classDriver_;
-  simcam::CameraRegisters registers_;
-  std::optional<usb::UsbCamdCamera> camera_;
-  usb::HW_STREAM_DESCRIPTOR streams_;
+  simcam::SimulatedCamera camera_;
+  rig::CameraRig rig_{{.device = &camera_}};
 };
 
 std::string Mode(const ControlState& state) {

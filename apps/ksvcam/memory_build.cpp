@@ -9,6 +9,7 @@
 #include "apps/ksvcam/file_output.h"
 #include "simcam/memory_builder.h"
 #include "simcam/picture.h"
+#include "simcam/simulated_modes.h"
 #include "simcam/wav_audio.h"
 
 namespace ksv::ksvcam {
@@ -17,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // Inputs larger than this cannot fit the camera's memory anyway.
-constexpr size_t kMaxInputBytes = simcam::kMaxStreamBytes;
+constexpr size_t kMaxInputBytes = outside::bulk::kMaxStreamBytes;
 
 std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
@@ -53,28 +54,28 @@ std::vector<simcam::RgbPicture> ReadPictures(const std::vector<fs::path>& files)
   return pictures;
 }
 
-const simcam::RecordingMode& ModeOf(const simcam::CameraMemory& memory, uint8_t index) {
+const outside::bulk::RecordingMode& ModeOf(const outside::bulk::CameraMemory& memory, uint8_t index) {
   return *memory.FindMode(index);
 }
 
 struct ClipKind {
   uint8_t mode;
-  simcam::ItemSubtype subtype;
+  outside::bulk::ItemSubtype subtype;
   simcam::ClipSound sound;
 };
 
 ClipKind ClipKindOf(const MemoryBuildOptions& options) {
   if (options.clipSize == "320x240") {
-    return {simcam::kClipMode, simcam::kClipSubtype, simcam::ClipSound::kAdpcm8000};
+    return {simcam::kClipMode, outside::bulk::kClipSubtype, simcam::ClipSound::kAdpcm8000};
   }
   if (options.clipSize == "160x128") {
-    return {simcam::kLowResClipMode, simcam::kLowResClipSubtype, simcam::ClipSound::kPcm12000};
+    return {simcam::kLowResClipMode, outside::bulk::kLowResClipSubtype, simcam::ClipSound::kPcm12000};
   }
   if (options.clipSize == "160x112") {
     if (!options.audioFile.empty()) {
       throw UsageError("a 160x112 clip has no sound; leave out --audio");
     }
-    return {simcam::kVideoOnlyClipMode, simcam::kLowResClipSubtype, simcam::ClipSound::kNone};
+    return {simcam::kVideoOnlyClipMode, outside::bulk::kLowResClipSubtype, simcam::ClipSound::kNone};
   }
   throw UsageError("--clip-size must be 320x240, 160x128 or 160x112, not '" + options.clipSize +
                    "'");
@@ -100,15 +101,15 @@ void CheckOptions(const MemoryBuildOptions& options) {
   if (!options.clipDir.empty()) ClipKindOf(options);
 }
 
-void AddClip(simcam::CameraMemory& memory, const MemoryBuildOptions& options) {
+void AddClip(outside::bulk::CameraMemory& memory, const MemoryBuildOptions& options) {
   const ClipKind kind = ClipKindOf(options);
   const std::vector<simcam::RgbPicture> frames = ReadPictures(PngFiles(options.clipDir, "--clip"));
   memory.items.push_back(simcam::MakeClipItem(frames, ModeOf(memory, kind.mode), kind.subtype,
                                               kind.sound, ReadSound(options.audioFile)));
 }
 
-void AddPictures(simcam::CameraMemory& memory, const std::string& folder, const char* option,
-                 uint8_t mode, simcam::ItemSubtype quality) {
+void AddPictures(outside::bulk::CameraMemory& memory, const std::string& folder, const char* option,
+                 uint8_t mode, outside::bulk::ItemSubtype quality) {
   if (folder.empty()) return;
   for (const fs::path& file : PngFiles(folder, option)) {
     memory.items.push_back(
@@ -118,22 +119,22 @@ void AddPictures(simcam::CameraMemory& memory, const std::string& folder, const 
 
 }  // namespace
 
-simcam::CameraMemory BuildMemory(const MemoryBuildOptions& options) {
+outside::bulk::CameraMemory BuildMemory(const MemoryBuildOptions& options) {
   CheckOptions(options);
-  simcam::CameraMemory memory{
+  outside::bulk::CameraMemory memory{
       simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
   try {
     AddPictures(memory, options.photosDir, "--photos", simcam::kHighQualityPictureMode,
-                simcam::kHighQualitySubtype);
+                outside::bulk::kHighQualitySubtype);
     AddPictures(memory, options.lowPhotosDir, "--low-photos", simcam::kLowQualityPictureMode,
-                simcam::kLowQualitySubtype);
+                outside::bulk::kLowQualitySubtype);
     if (!options.burstDir.empty()) {
       std::vector<fs::path> files = PngFiles(options.burstDir, "--burst");
-      if (files.size() < simcam::kBurstFrames) {
+      if (files.size() < outside::bulk::kBurstFrames) {
         throw CommandFailure("a burst takes 5 pictures; " + Quoted(options.burstDir) + " has " +
                              std::to_string(files.size()));
       }
-      files.resize(simcam::kBurstFrames);
+      files.resize(outside::bulk::kBurstFrames);
       memory.items.push_back(
           simcam::MakeBurstItem(ReadPictures(files), ModeOf(memory, simcam::kClipMode)));
     }
@@ -142,10 +143,10 @@ simcam::CameraMemory BuildMemory(const MemoryBuildOptions& options) {
       memory.items.push_back(simcam::MakeRecordingItem(
           ReadWholeFile(options.rawFile, kMaxInputBytes), simcam::kHighQualityPictureMode));
     }
-    simcam::CheckMemory(memory);
-  } catch (const simcam::ItemError& failure) {
+    outside::bulk::CheckMemory(memory);
+  } catch (const outside::bulk::ItemError& failure) {
     throw CommandFailure(std::string("cannot store it: ") + failure.what());
-  } catch (const simcam::MemoryError& failure) {
+  } catch (const outside::bulk::MemoryError& failure) {
     throw CommandFailure(std::string("the camera cannot hold it: ") + failure.what());
   }
   return memory;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
 
 namespace ksv::ksvcam {
 
@@ -22,6 +22,6 @@ struct MemoryBuildOptions {
 // The memory the options describe, in the order above, with the simulated
 // camera's modes and versions. Throws UsageError for options that do not go
 // together and CommandFailure for files that cannot be used.
-simcam::CameraMemory BuildMemory(const MemoryBuildOptions& options);
+outside::bulk::CameraMemory BuildMemory(const MemoryBuildOptions& options);
 
 }  // namespace ksv::ksvcam

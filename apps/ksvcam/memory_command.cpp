@@ -6,7 +6,7 @@
 #include "apps/ksvcam/file_output.h"
 #include "apps/ksvcam/memory_info.h"
 #include "simcam/default_memory.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -53,8 +53,8 @@ void AddInfoCommand(CLI::App& memory, MemoryOptions& options) {
 }
 
 int RunBuild(const MemoryBuildOptions& options, Console& console) {
-  const simcam::CameraMemory memory = BuildMemory(options);
-  const std::vector<uint8_t> image = simcam::WriteMemoryImage(memory);
+  const outside::bulk::CameraMemory memory = BuildMemory(options);
+  const std::vector<uint8_t> image = outside::bulk::WriteMemoryImage(memory);
   WriteWholeFile(options.output, image, ExistingFile::kReplace);
   console.out << "memory: " << memory.items.size() << " item"
               << (memory.items.size() == 1 ? "" : "s") << ", " << image.size()
@@ -74,8 +74,8 @@ int RunInfo(const std::string& file, Console& console) {
     return kExitOk;
   }
   try {
-    console.out << DescribeMemory(simcam::LoadMemoryImage(path), "'" + path + "'");
-  } catch (const simcam::MemoryImageError& failure) {
+    console.out << DescribeMemory(outside::bulk::LoadMemoryImage(path), "'" + path + "'");
+  } catch (const outside::bulk::MemoryImageError& failure) {
     throw CommandFailure(failure.what());
   }
   return kExitOk;

@@ -16,7 +16,8 @@
 #include "platform/window/window.h"
 #include "simcam/default_memory.h"
 #include "simcam/memory_builder.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
+#include "simcam/simulated_modes.h"
 #include "testing/picture_metrics.h"
 
 namespace ksv::camapi::testing {
@@ -109,9 +110,9 @@ CamapiTest::~CamapiTest() {
   fs::remove_all(root_, ignored);
 }
 
-void CamapiTest::UseMemory(const simcam::CameraMemory& memory) {
+void CamapiTest::UseMemory(const outside::bulk::CameraMemory& memory) {
   const fs::path image = root_ / "camera.mem";
-  WriteFile(image, simcam::WriteMemoryImage(memory));
+  WriteFile(image, outside::bulk::WriteMemoryImage(memory));
   BULK_UseCameraMemory(image.c_str());
 }
 
@@ -121,13 +122,13 @@ namespace {
 // it is not there yet; the rename makes it appear whole to other processes.
 // The name carries the test binary's build time, so a rebuilt encoder never
 // meets an image of the one before.
-fs::path CachedImage(const std::string& name, const std::function<simcam::CameraMemory()>& make) {
+fs::path CachedImage(const std::string& name, const std::function<outside::bulk::CameraMemory()>& make) {
   std::error_code error;
   const auto built = fs::last_write_time("/proc/self/exe", error).time_since_epoch().count();
   const fs::path cached = fs::path(::testing::TempDir()) / (std::to_string(built < 0 ? -built : built) + "-" + name);
   if (!fs::exists(cached)) {
     const fs::path partial = cached.string() + "." + std::to_string(::getpid());
-    WriteFile(partial, simcam::WriteMemoryImage(make()));
+    WriteFile(partial, outside::bulk::WriteMemoryImage(make()));
     fs::rename(partial, cached);
   }
   return cached;
@@ -160,8 +161,9 @@ simcam::RgbPicture Photo(const std::string& stem) {
   return simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
 }
 
-simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
+outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
   using namespace simcam;
+  using namespace outside::bulk;
   CameraMemory memory = EmptyMemory();
   auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
   memory.items.push_back(
@@ -179,7 +181,7 @@ simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
   return memory;
 }
 
-simcam::CameraMemory EmptyMemory() {
+outside::bulk::CameraMemory EmptyMemory() {
   return {{"fw 1.0", "sensor 2.0", "chip 3.0"}, simcam::SimulatedCameraModes(), {}};
 }
 

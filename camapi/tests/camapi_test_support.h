@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "include/oksv1api.h"
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
 #include "simcam/picture.h"
 
 namespace ksv::camapi::testing {
@@ -55,7 +55,7 @@ class CamapiTest : public ::testing::Test {
   ~CamapiTest() override;
 
   // Writes `memory` as an image file and makes it the camera.
-  void UseMemory(const simcam::CameraMemory& memory);
+  void UseMemory(const outside::bulk::CameraMemory& memory);
   // The simulated camera's default memory and PhotoMemory(), each kept as
   // an image file between test processes so it is made once per build.
   void UseDefaultMemory();
@@ -80,10 +80,10 @@ simcam::RgbPicture Photo(const std::string& stem);
 
 // Two high-quality pictures, one low-quality picture, a burst of five
 // different photographs, a clip and a raw recording of `rawFile`.
-simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile = {0x40, 0x20, 0x7E, 0xFF});
+outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile = {0x40, 0x20, 0x7E, 0xFF});
 
 // The camera's versions and recording modes, and no items.
-simcam::CameraMemory EmptyMemory();
+outside::bulk::CameraMemory EmptyMemory();
 
 // The file, or empty.
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);

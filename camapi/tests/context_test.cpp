@@ -79,7 +79,7 @@ TEST_F(Context, TwoContextsKeepTheirOwnDecoder) {
 }
 
 TEST_F(Context, CountsPerTypeAndBurstsCountFivePictures) {
-  simcam::CameraMemory memory = PhotoMemory();
+  outside::bulk::CameraMemory memory = PhotoMemory();
   memory.items.push_back(memory.items[2]);  // a second burst
   UseMemory(memory);
   KXCAMAPI_HANDLE context = Open();

@@ -88,7 +88,7 @@ TEST_F(ItemDownload, WritesEveryPictureBurstAndRecording) {
 }
 
 TEST_F(ItemDownload, RawBytesAreRotatedRightByTwoBits) {
-  simcam::CameraMemory memory = EmptyMemory();
+  outside::bulk::CameraMemory memory = EmptyMemory();
   memory.items = {simcam::MakeRecordingItem(std::vector<uint8_t>{0x40, 0x20}, 0)};
   // Stored as 0x01 and 0x80.
   ASSERT_EQ(memory.items[0].data[0], 0x01);

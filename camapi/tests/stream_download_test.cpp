@@ -1,8 +1,9 @@
 // KXCAMAPI_GetAllImgs: the whole memory as one stream.
 #include "camapi/tests/camapi_test_support.h"
 #include "simcam/memory_builder.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 #include "simcam/picture.h"
+#include "simcam/simulated_modes.h"
 
 namespace ksv::camapi::testing {
 namespace {
@@ -87,11 +88,11 @@ TEST_F(StreamDownload, WritesPicturesAndBurstsAndReportsProgress) {
   EXPECT_EQ(last.overallPercent, 100u);
   EXPECT_EQ(last.itemPercent, 100u);
   EXPECT_EQ(last.itemReceived, last.itemSize);
-  EXPECT_EQ(bytes, simcam::StreamSize(simcam::LoadMemoryImage(PhotoMemoryImage())));
+  EXPECT_EQ(bytes, outside::bulk::StreamSize(outside::bulk::LoadMemoryImage(PhotoMemoryImage())));
 }
 
 TEST_F(StreamDownload, NothingStoredMeansNoStream) {
-  simcam::CameraMemory memory = EmptyMemory();
+  outside::bulk::CameraMemory memory = EmptyMemory();
   memory.items = {simcam::MakeRecordingItem(std::vector<uint8_t>{1, 2, 3}, 0)};
   UseMemory(memory);
   KXCAMAPI_HANDLE context = Open();
@@ -155,13 +156,13 @@ TEST_F(StreamDownload, AFailedPictureIsReportedAndTheStreamGoesOn) {
 }
 
 TEST_F(StreamDownload, ASmallLowQualityPictureKeepsItsFirstForm) {
-  simcam::CameraMemory memory = EmptyMemory();
-  simcam::RecordingMode tiny = *memory.FindMode(simcam::kLowQualityPictureMode);
+  outside::bulk::CameraMemory memory = EmptyMemory();
+  outside::bulk::RecordingMode tiny = *memory.FindMode(simcam::kLowQualityPictureMode);
   tiny.tableIndex = 9;
   tiny.width = 96;
   tiny.height = 64;
   memory.modes.push_back(tiny);
-  memory.items = {simcam::MakePictureItem(Photo("coffee"), tiny, simcam::kLowQualitySubtype)};
+  memory.items = {simcam::MakePictureItem(Photo("coffee"), tiny, outside::bulk::kLowQualitySubtype)};
   UseMemory(memory);
   KXCAMAPI_HANDLE context = Open();
   ASSERT_EQ(Run(context), 0);

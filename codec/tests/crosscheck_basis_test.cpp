@@ -16,7 +16,7 @@
 #include "codec/tests/crosscheck_fixture.h"
 #include "simcam/bit_writer.h"
 #include "simcam/block_coder.h"
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
 
 namespace ksv::codec {
@@ -140,7 +140,7 @@ TEST_F(CrossCheck, EachCoefficientPositionAtEveryLevel) {
     const uint8_t* ours = DecodeFrame(frame, size, kCompressionI420);
     ASSERT_NE(ours, nullptr);
     const std::vector<uint8_t> theirs =
-        simcam::oracle::DecodePlanar(simcam::WrapAsJpeg(data, tables, size.width, size.height),
+        simcam::oracle::DecodePlanar(outside::bulk::WrapAsJpeg(data, tables, size.width, size.height),
                                      simcam::oracle::DctMethod::kFast)
             .samples;
     Worst luma, chroma;
@@ -165,7 +165,7 @@ TEST_F(CrossCheck, EachCoefficientPositionWithStoredTables) {
         DecodeStored(data, static_cast<uint32_t>(data.size()), qtab, size, OutputCode::kPlanar420);
     ASSERT_NE(ours, nullptr);
     const std::vector<uint8_t> theirs =
-        simcam::oracle::DecodePlanar(simcam::WrapAsJpeg(data, tables, size.width, size.height),
+        simcam::oracle::DecodePlanar(outside::bulk::WrapAsJpeg(data, tables, size.width, size.height),
                                      simcam::oracle::DctMethod::kFast)
             .samples;
     Worst luma, chroma;

@@ -20,7 +20,7 @@
 #include "codec/tests/crosscheck_fixture.h"
 #include "codec/tests/crosscheck_support.h"
 #include "simcam/frame_encoder.h"
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
 
@@ -51,7 +51,7 @@ TEST_F(CrossCheck, EncodedPhotosAtEveryLevel) {
             testfiles::PlanarPhoto(photo, size.width, size.height);
         const std::vector<uint8_t> frame = simcam::EncodeFrame(picture, level);
         const std::vector<uint8_t> jpeg =
-            simcam::WrapAsJpeg(std::span(frame).subspan(kFrameHeaderSize), DriverLevelPair(level),
+            outside::bulk::WrapAsJpeg(std::span(frame).subspan(kFrameHeaderSize), DriverLevelPair(level),
                                size.width, size.height);
 
         if (const uint8_t* ours = DecodeFrame(frame, size, kCompressionI420)) {

@@ -1,6 +1,6 @@
-// The driver loaded into the class driver stand-in with the simulated
-// camera plugged in, on a simulated clock whose waits take no real time:
-// the camera's whole life driven through stream class requests.
+// The driver on the camera rig with the simulated camera plugged in: the
+// camera's whole life driven through stream class requests, on a simulated
+// clock whose waits take no real time.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,10 +12,9 @@
 
 #include "codec/frame_format.h"
 #include "driver/camera_device_extension.h"
-#include "platform/kernel/performance_counter.h"
 #include "platform/usbcamd/camera.h"
-#include "simcam/camera_registers.h"
-#include "simcam/camera_video.h"
+#include "rig/camera_rig.h"
+#include "simcam/simulated_camera.h"
 
 namespace ksv::driver::testing {
 
@@ -38,20 +37,15 @@ class CameraHarness : public ::testing::Test {
   static void SetValue(const std::string& name, uint32_t value);
   static void DeleteValue(const std::string& name);
 
-  platform::usbcamd::UsbCamdCamera& camera() { return *camera_; }
-  simcam::CameraRegisters& registers() { return *registers_; }
-  CameraDeviceExtension& extension();
-
-  std::vector<uint32_t> states;  // "DriverStatus" as published, in order
+  platform::usbcamd::UsbCamdCamera& camera() { return rig_->Camera(); }
+  simcam::CameraRegisters& registers() { return device_->Registers(); }
+  CameraDeviceExtension& extension() { return rig_->Extension(); }
+  // "DriverStatus" as published, in order.
+  std::vector<uint32_t> states() const { return rig_->DriverStates(); }
 
  private:
-  platform::kernel::SimulatedPerformanceCounter clock_{10'000'000, 0, true};
-  platform::kernel::ScopedPerformanceCounter useClock_{clock_};
-  platform::usbcamd::ClassDriver classDriver_;
-  std::unique_ptr<simcam::Scene> scene_ = simcam::TestPatternScene();
-  std::unique_ptr<simcam::CameraRegisters> registers_;
-  std::unique_ptr<simcam::CameraVideo> video_;
-  std::unique_ptr<platform::usbcamd::UsbCamdCamera> camera_;
+  std::unique_ptr<simcam::SimulatedCamera> device_;
+  std::unique_ptr<rig::CameraRig> rig_;
 };
 
 }  // namespace ksv::driver::testing

@@ -67,7 +67,7 @@ TEST_F(DriverLife, AWholeRunPublishesEveryStateAndGivesEverythingBack) {
   EXPECT_EQ(registers().AlternateSetting(), 0) << "bandwidth given back";
   ASSERT_EQ(camera().Stop(), STATUS_SUCCESS);
 
-  EXPECT_EQ(states, (std::vector<uint32_t>{1, 2, 3, 5, 7, 8}));
+  EXPECT_EQ(states(), (std::vector<uint32_t>{1, 2, 3, 5, 7, 8}));
   EXPECT_EQ(Value("DriverStatus"), 8u);
   EXPECT_TRUE(kernel::SymbolicLinks().empty());
   EXPECT_FALSE(kernel::DeviceInterfaces()[0].enabled);

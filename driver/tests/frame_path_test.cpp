@@ -3,6 +3,7 @@
 // decoder makes of the same frames directly.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "driver/tests/driver_fixture.h"
 #include "platform/usbcamd/camera.h"
 #include "platform/usbcamd/capture_replay.h"
+#include "rig/camera_rig.h"
+#include "simcam/simulated_camera.h"
 #include "simcam/simulated_capture.h"
 
 namespace ksv::driver {
@@ -44,10 +47,7 @@ struct StreamSetup {
 
 class FramePath : public ::testing::Test {
  protected:
-  FramePath() {
-    testing::UseFreshSystemRoot();
-    EXPECT_EQ(DriverEntry(classDriver_.DriverObject(), nullptr), STATUS_SUCCESS);
-  }
+  FramePath() { testing::UseFreshSystemRoot(); }
 
   std::string Capture(const std::vector<std::vector<uint8_t>>& frames,
                       simcam::CaptureOptions options) {
@@ -59,16 +59,20 @@ class FramePath : public ::testing::Test {
   // Starts a camera for the capture's packet size, opens the stream and
   // replays the whole capture, taking each frame as it is delivered.
   StreamResult Replay(const std::string& capture, const StreamSetup& setup) {
-    std::istringstream in(capture);
-    platform::usbcamd::CaptureReplay replay(in);
-    platform::kernel::ScopedPerformanceCounter clock(replay.Clock());
-    registers_.Behaviour().fixedPacketSize = replay.MaximumPacketSize();
-    camera_ = std::make_unique<UsbCamdCamera>(classDriver_, replay.MaximumPacketSize(),
-                                              &registers_);
-    EXPECT_EQ(camera_->Start(), STATUS_SUCCESS);
+    rig_.reset();
+    in_.clear();
+    in_.str(capture);
+    replay_.emplace(in_);
+    simcam::CameraBehaviour recorded;
+    recorded.fixedPacketSize = replay_->MaximumPacketSize();
+    device_ = std::make_unique<simcam::SimulatedCamera>(recorded);
+    rig_ = std::make_unique<rig::CameraRig>(rig::RigOptions{
+        device_.get(), replay_->MaximumPacketSize(), &replay_->Clock()});
+    camera_ = &rig_->Camera();
+    EXPECT_EQ(rig_->Start(), STATUS_SUCCESS);
     Open(setup);
     StreamResult result;
-    while (replay.DeliverNext(*camera_)) Drain(result);
+    while (replay_->DeliverNext(*camera_)) Drain(result);
     Finish(result);
     return result;
   }
@@ -114,9 +118,12 @@ class FramePath : public ::testing::Test {
     return picture;
   }
 
-  platform::usbcamd::ClassDriver classDriver_;
-  simcam::CameraRegisters registers_;  // outlives the camera it is plugged into
-  std::unique_ptr<UsbCamdCamera> camera_;
+  // The recording outlives the rig, whose clock it is.
+  std::istringstream in_;
+  std::optional<platform::usbcamd::CaptureReplay> replay_;
+  std::unique_ptr<simcam::SimulatedCamera> device_;
+  std::unique_ptr<rig::CameraRig> rig_;
+  UsbCamdCamera* camera_ = nullptr;
   simcam::CaptureSummary summary_;
 };
 
@@ -227,7 +234,7 @@ TEST_F(FramePath, AStreamJoinedMidFrameStartsWithZerosNotAnOldPicture) {
 
   camera_->CloseStream();
   StreamSetup unpaced = setup;
-  unpaced.interval = 0;  // the clock is the real one now
+  unpaced.interval = 0;  // the clock stays at the recording's end now
   Open(unpaced);
   simcam::Packetizer packetizer(640);
   std::vector<simcam::IsoPacket> packets;

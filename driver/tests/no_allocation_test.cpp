@@ -4,12 +4,11 @@
 
 #include <vector>
 
-#include "driver/routines.h"
 #include "driver/tests/driver_fixture.h"
 #include "platform/kernel/work_item.h"
-#include "platform/usbcamd/camera.h"
-#include "platform/usbcamd/ks_format.h"
+#include "rig/camera_rig.h"
 #include "simcam/packetizer.h"
+#include "simcam/simulated_camera.h"
 #include "testing/allocation_counter.h"
 
 namespace ksv::driver {
@@ -17,13 +16,13 @@ namespace {
 
 TEST(NoAllocation, PacketsAndFramesOfEveryKindAllocateNothing) {
   testing::UseFreshSystemRoot();
-  platform::usbcamd::ClassDriver classDriver;
-  ASSERT_EQ(DriverEntry(classDriver.DriverObject(), nullptr), platform::kernel::STATUS_SUCCESS);
-  simcam::CameraRegisters registers;
-  platform::usbcamd::UsbCamdCamera camera(classDriver, 640, &registers);
-  ASSERT_EQ(camera.Start(), platform::kernel::STATUS_SUCCESS);
-  ASSERT_EQ(camera.OpenStream(platform::usbcamd::MakeVideoFormat(320, 240, 24, 0, 0)),
-            platform::kernel::STATUS_SUCCESS);
+  simcam::SimulatedCamera device;
+  rig::CameraRig rig({.device = &device, .maximumPacketSize = 640});
+  ASSERT_EQ(rig.Start(), platform::kernel::STATUS_SUCCESS);
+  ASSERT_EQ(rig.Open({{320, 240}, codec::kCompressionRgb, 24, 0}), platform::kernel::STATUS_SUCCESS);
+  // Packets go to the class driver directly, so the system worker runs only
+  // when the test says.
+  platform::usbcamd::UsbCamdCamera& camera = rig.Camera();
 
   // Clean frames, damaged ones, fillers, zero-length packets and a status
   // byte change (which queues the "Button" write). The change is the mode

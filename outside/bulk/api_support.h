@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <mutex>
 #include <new>
 #include <stdexcept>
 
@@ -18,7 +17,7 @@ inline int Failed(int& error, int code) {
   return 0;
 }
 
-// `operation(camera, error)` returns the function's result and sets `error`
+// `operation(memory, error)`, with the camera's memory held, returns the function's result and sets `error`
 // on failure; the exported function then returns 0. An unknown handle
 // gives 0 and BULK_ERR_NO_CONNECTION as the thread's error.
 template <typename Operation>
@@ -31,8 +30,8 @@ int OnConnection(intptr_t handle, Operation operation) {
   int error = BULK_ERR_NONE;
   int result = 0;
   try {
-    std::lock_guard lock(connection->camera->mutex);
-    result = operation(*connection->camera, error);
+    const MemoryAccess memory = connection->camera->Access();
+    result = operation(*memory, error);
   } catch (const std::bad_alloc&) {
     error = BULK_ERR_OUT_OF_MEMORY;
   } catch (const std::exception&) {  // an item the memory checks let through

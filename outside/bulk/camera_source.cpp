@@ -1,9 +1,11 @@
 #include "outside/bulk/camera_source.h"
 
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
-#include "simcam/default_memory.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
+#include "platform/hardware/device_list.h"
 
 namespace ksv::outside::bulk {
 
@@ -13,20 +15,13 @@ namespace fs = std::filesystem;
 
 struct Source {
   std::mutex mutex;
-  std::optional<fs::path> chosen;  // by UseCameraMemory
-  std::shared_ptr<Camera> camera;  // in use
+  std::optional<fs::path> chosen;            // by UseCameraMemory
+  std::shared_ptr<StoredItemSource> camera;  // in use
 };
 
 Source& TheSource() {
   static Source* source = new Source;  // outlives every connection
   return *source;
-}
-
-// Made once per process: taking the photographs again would give the same.
-const simcam::CameraMemory& DefaultMemory() {
-  static const simcam::CameraMemory memory =
-      simcam::DefaultCameraMemory(simcam::DefaultPhotosDir());
-  return memory;
 }
 
 std::optional<fs::path> ImageFromEnvironment() {
@@ -35,17 +30,27 @@ std::optional<fs::path> ImageFromEnvironment() {
   return fs::path(path);
 }
 
+// The camera's own memory stays with the device, which lives as long as the
+// process: the connection only refers to it.
+std::shared_ptr<StoredItemSource> CameraOnTheMachine() {
+  std::vector<platform::hardware::LoadProblem> problems;
+  void* found = platform::hardware::FindFunction(kStoredItemSourceInterface, &problems);
+  if (found == nullptr) {
+    throw NoCameraError(platform::hardware::DescribeMissing("camera with stored items", problems));
+  }
+  return std::shared_ptr<StoredItemSource>(static_cast<StoredItemSource*>(found),
+                                           [](StoredItemSource*) {});
+}
+
 }  // namespace
 
-std::shared_ptr<Camera> ConnectCamera() {
+std::shared_ptr<StoredItemSource> ConnectCamera() {
   Source& source = TheSource();
   std::lock_guard lock(source.mutex);
   if (source.camera) return source.camera;
   const std::optional<fs::path> image = source.chosen ? source.chosen : ImageFromEnvironment();
-  auto camera = std::make_shared<Camera>();
-  camera->memory = image ? simcam::LoadMemoryImage(*image) : DefaultMemory();
-  source.camera = camera;
-  return camera;
+  source.camera = image ? std::make_shared<HeldMemory>(LoadMemoryImage(*image)) : CameraOnTheMachine();
+  return source.camera;
 }
 
 void UseCameraMemory(std::optional<fs::path> image) {

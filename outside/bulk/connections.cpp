@@ -39,7 +39,7 @@ thread_local int threadError = 0;
 
 }  // namespace
 
-intptr_t OpenConnection(std::shared_ptr<Camera> camera) {
+intptr_t OpenConnection(std::shared_ptr<StoredItemSource> camera) {
   auto connection = std::make_shared<Connection>();
   connection->camera = std::move(camera);
   intptr_t handle = 0;

@@ -11,12 +11,12 @@
 namespace ksv::outside::bulk {
 
 struct Connection {
-  std::shared_ptr<Camera> camera;
+  std::shared_ptr<StoredItemSource> camera;
   std::atomic<int> lastError{0};
 };
 
 // A new connection's handle (never 0, never reused in the process).
-intptr_t OpenConnection(std::shared_ptr<Camera> camera);
+intptr_t OpenConnection(std::shared_ptr<StoredItemSource> camera);
 // The connection, or null for 0, an unknown or a closed handle. A caller
 // holding it keeps it usable even when it is closed meanwhile.
 std::shared_ptr<Connection> FindConnection(intptr_t handle);

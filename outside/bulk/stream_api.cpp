@@ -4,7 +4,8 @@
 
 #include "include/oksv1dnl.h"
 #include "outside/bulk/connections.h"
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
+#include "outside/bulk/memory/memory_source.h"
 
 namespace {
 
@@ -30,8 +31,7 @@ extern "C" int BULK_GetAllImgs(BULK_HANDLE handle, intptr_t context,
   // call back into the library, even erase items, without changing it.
   std::vector<uint8_t> stream;
   try {
-    std::lock_guard lock(connection->camera->mutex);
-    stream = ksv::simcam::StreamBytes(connection->camera->memory);
+    stream = StreamBytes(*connection->camera->Access());
   } catch (const std::bad_alloc&) {
     connection->lastError = BULK_ERR_OUT_OF_MEMORY;
     return BULK_STREAM_OUT_OF_MEMORY;

@@ -346,6 +346,12 @@ NTSTATUS UsbCamdCamera::SurpriseRemoval() {
   return SendDeviceRequest(srb);
 }
 
+void UsbCamdCamera::RunBusFrame() {
+  if (device_ == nullptr || removed_) return;
+  const IsochronousPacket packet = device_->NextIsochronousPacket();
+  ReceivePacket(packet.status, packet.bytes);
+}
+
 USBD_STATUS UsbCamdCamera::ReceivePacket(USBD_STATUS status, std::span<uint8_t> bytes) {
   if (!running_) return status;
   ++counters_.packets;

@@ -84,6 +84,9 @@ class UsbCamdCamera {
   // (their count is the descriptor length). Returns the descriptor status as
   // the minidriver left it. Ignored while no stream runs.
   USBD_STATUS ReceivePacket(USBD_STATUS status, std::span<uint8_t> bytes);
+  // One 1-ms bus frame: the plugged-in device sends its next packet on the
+  // data pipe and the camera receives it. Nothing without a device.
+  void RunBusFrame();
 
   // The reader's side of the stream.
   bool HasFrame() const { return reads_.HasFrame(); }

@@ -2,16 +2,24 @@
 
 #include <algorithm>
 #include <mutex>
+#include <stdexcept>
 #include <unordered_map>
+
+#include "platform/hardware/device_list.h"
 
 namespace ksv::platform::usbcamd {
 namespace {
 
 using kernel::NTSTATUS;
 
+struct Attachment {
+  UsbDevice* device = nullptr;
+  SelectedSetting selected;
+};
+
 std::mutex devicesLock;
-std::unordered_map<const void*, UsbDevice*>& Devices() {
-  static std::unordered_map<const void*, UsbDevice*> devices;
+std::unordered_map<const void*, Attachment>& Devices() {
+  static std::unordered_map<const void*, Attachment> devices;
   return devices;
 }
 
@@ -25,14 +33,27 @@ void AttachUsbDevice(const void* deviceContext, UsbDevice* device) {
   if (device == nullptr) {
     Devices().erase(deviceContext);
   } else {
-    Devices()[deviceContext] = device;
+    Devices()[deviceContext] = {device, {}};
   }
+}
+
+UsbDevice& FindUsbCamera() {
+  std::vector<hardware::LoadProblem> problems;
+  void* found = hardware::FindFunction(kUsbDeviceInterface, &problems);
+  if (found == nullptr) throw std::runtime_error(hardware::DescribeMissing("USB camera", problems));
+  return *static_cast<UsbDevice*>(found);
 }
 
 UsbDevice* AttachedUsbDevice(const void* deviceContext) {
   std::lock_guard guard(devicesLock);
   const auto found = Devices().find(deviceContext);
-  return found == Devices().end() ? nullptr : found->second;
+  return found == Devices().end() ? nullptr : found->second.device;
+}
+
+SelectedSetting SelectedAlternateSetting(const void* deviceContext) {
+  std::lock_guard guard(devicesLock);
+  const auto found = Devices().find(deviceContext);
+  return found == Devices().end() ? SelectedSetting{} : found->second.selected;
 }
 
 NTSTATUS USBCAMD_ControlVendorCommand(void* deviceContext, uint8_t request, uint16_t value,
@@ -74,6 +95,11 @@ NTSTATUS USBCAMD_SelectAlternateInterface(void* deviceContext,
     return kernel::STATUS_UNSUCCESSFUL;
   }
   requestInterface->Pipes[0].MaximumPacketSize = packetSize;
+  std::lock_guard guard(devicesLock);
+  const auto found = Devices().find(deviceContext);
+  if (found != Devices().end()) {
+    found->second.selected = {requestInterface->AlternateSetting, packetSize};
+  }
   return kernel::STATUS_SUCCESS;
 }
 

@@ -1,7 +1,11 @@
 // The USB device plugged in under a camera: what the class driver reaches on
 // the bus for the camera driver. It answers vendor requests on the default
-// pipe and switches the video interface between its alternate settings,
-// each with its data pipe's maximum packet size.
+// pipe, switches the video interface between its alternate settings, each
+// with its data pipe's maximum packet size, and sends one packet a bus frame
+// on that data pipe.
+//
+// A hardware module offers its camera under kUsbDeviceInterface
+// (platform/hardware); FindUsbCamera finds the first one on the machine.
 //
 // The class driver finds the device by the camera driver's device context,
 // so USBCAMD_ControlVendorCommand and USBCAMD_SelectAlternateInterface take
@@ -16,6 +20,17 @@
 
 namespace ksv::platform::usbcamd {
 
+// The interface name under which a hardware device offers its UsbDevice.
+inline constexpr const char* kUsbDeviceInterface = "usbcamd.UsbDevice";
+
+// One isochronous packet as it arrives: its descriptor status (negative for
+// a failed transfer) and its bytes, which the receiver may change. Valid
+// until the device sends the next one.
+struct IsochronousPacket {
+  int32_t status = 0;
+  std::span<uint8_t> bytes;
+};
+
 class UsbDevice {
  public:
   virtual ~UsbDevice() = default;
@@ -27,12 +42,28 @@ class UsbDevice {
   // Selects an alternate setting of the video interface; false when the
   // device refuses it. `maximumPacketSize` receives its data pipe's size.
   virtual bool SelectAlternateSetting(uint8_t setting, uint16_t& maximumPacketSize) = 0;
+  // What the device sends on its data pipe in the next 1-ms bus frame. A
+  // device without video sends zero-length packets.
+  virtual IsochronousPacket NextIsochronousPacket() { return {}; }
 };
+
+// The first camera on the machine: a device plugged in directly, else one of
+// the hardware modules in the device list. Throws std::runtime_error naming
+// what was tried when there is none.
+UsbDevice& FindUsbCamera();
 
 // Plugs `device` in under the camera whose driver context is `deviceContext`
 // (null unplugs).
 void AttachUsbDevice(const void* deviceContext, UsbDevice* device);
 UsbDevice* AttachedUsbDevice(const void* deviceContext);
+
+// The alternate setting last selected for that camera and its data pipe's
+// packet size (both 0 before any selection).
+struct SelectedSetting {
+  uint8_t alternateSetting = 0;
+  uint16_t maximumPacketSize = 0;
+};
+SelectedSetting SelectedAlternateSetting(const void* deviceContext);
 
 using PCOMMAND_COMPLETE_FUNCTION = void (*)(void* deviceContext, void* commandContext,
                                             kernel::NTSTATUS status);

@@ -6,13 +6,16 @@
 #include <filesystem>
 
 #include "simcam/memory_builder.h"
+#include "simcam/simulated_modes.h"
 #include "simcam/wav_audio.h"
 
 namespace ksv::simcam {
+
+namespace bulk = outside::bulk;
 namespace {
 
 struct Expected {
-  ItemTag tag;
+  bulk::ItemTag tag;
   uint8_t subtype;
   uint16_t width;
   uint16_t height;
@@ -20,24 +23,24 @@ struct Expected {
 };
 
 TEST(DefaultMemory, HoldsEveryKindOfItemFromTheTestPhotographs) {
-  const CameraMemory memory = DefaultCameraMemory(DefaultPhotosDir());
-  EXPECT_NO_THROW(CheckMemory(memory));
+  const bulk::CameraMemory memory = DefaultCameraMemory(DefaultPhotosDir());
+  EXPECT_NO_THROW(bulk::CheckMemory(memory));
   EXPECT_EQ(memory.versions, SimulatedCameraVersions());
   const Expected expected[] = {
-      {ItemTag::kPicture, kHighQualitySubtype, 640, 480, 0},
-      {ItemTag::kPicture, kHighQualitySubtype, 640, 480, 0},
-      {ItemTag::kPicture, kLowQualitySubtype, 160, 128, 0},
-      {ItemTag::kBurst, kNoSubtype, 320, 240, 0},
-      {ItemTag::kClip, kClipSubtype, 320, 240, 8000},
-      {ItemTag::kPicture, kLowQualitySubtype, 160, 128, 0},
-      {ItemTag::kClip, kLowResClipSubtype, 160, 128, 12000},
-      {ItemTag::kVideoClip, kLowResClipSubtype, 160, 112, 0},
-      {ItemTag::kRecording, kNoSubtype, 0, 0, 0},
-      {ItemTag::kPicture, kHighQualitySubtype, 640, 480, 0},
+      {bulk::ItemTag::kPicture, bulk::kHighQualitySubtype, 640, 480, 0},
+      {bulk::ItemTag::kPicture, bulk::kHighQualitySubtype, 640, 480, 0},
+      {bulk::ItemTag::kPicture, bulk::kLowQualitySubtype, 160, 128, 0},
+      {bulk::ItemTag::kBurst, bulk::kNoSubtype, 320, 240, 0},
+      {bulk::ItemTag::kClip, bulk::kClipSubtype, 320, 240, 8000},
+      {bulk::ItemTag::kPicture, bulk::kLowQualitySubtype, 160, 128, 0},
+      {bulk::ItemTag::kClip, bulk::kLowResClipSubtype, 160, 128, 12000},
+      {bulk::ItemTag::kVideoClip, bulk::kLowResClipSubtype, 160, 112, 0},
+      {bulk::ItemTag::kRecording, bulk::kNoSubtype, 0, 0, 0},
+      {bulk::ItemTag::kPicture, bulk::kHighQualitySubtype, 640, 480, 0},
   };
   ASSERT_EQ(memory.items.size(), std::size(expected));
   for (size_t i = 0; i < memory.items.size(); ++i) {
-    const StoredItemHeader& h = memory.items[i].header;
+    const bulk::StoredItemHeader& h = memory.items[i].header;
     EXPECT_EQ(memory.items[i].tag(), expected[i].tag) << i;
     EXPECT_EQ(h.subtype, expected[i].subtype) << i;
     EXPECT_EQ(h.width, expected[i].width) << i;
@@ -45,16 +48,16 @@ TEST(DefaultMemory, HoldsEveryKindOfItemFromTheTestPhotographs) {
     EXPECT_EQ(h.audioRate, expected[i].rate) << i;
   }
   EXPECT_GE(memory.items[4].header.chunkCount, 10);  // long enough to skip sync frames
-  EXPECT_EQ(CountOfType(memory, kCountHighQualityPictures), 3u);
-  EXPECT_EQ(CountOfType(memory, kCountLowQualityPictures), 2u);
-  EXPECT_EQ(CountOfType(memory, kCountClips), 1u);
-  EXPECT_EQ(CountOfType(memory, kCountLowResClips), 2u);
-  EXPECT_EQ(CountOfType(memory, kCountBursts), 1u);
-  EXPECT_EQ(CountOfType(memory, 17), std::nullopt);
+  EXPECT_EQ(bulk::CountOfType(memory, bulk::kCountHighQualityPictures), 3u);
+  EXPECT_EQ(bulk::CountOfType(memory, bulk::kCountLowQualityPictures), 2u);
+  EXPECT_EQ(bulk::CountOfType(memory, bulk::kCountClips), 1u);
+  EXPECT_EQ(bulk::CountOfType(memory, bulk::kCountLowResClips), 2u);
+  EXPECT_EQ(bulk::CountOfType(memory, bulk::kCountBursts), 1u);
+  EXPECT_EQ(bulk::CountOfType(memory, 17), std::nullopt);
 }
 
 TEST(DefaultMemory, RecordingDownloadsAsAWavFile) {
-  const CameraMemory memory = DefaultCameraMemory(DefaultPhotosDir());
+  const bulk::CameraMemory memory = DefaultCameraMemory(DefaultPhotosDir());
   std::vector<uint8_t> file;
   for (uint8_t b : memory.items[8].Content()) file.push_back(static_cast<uint8_t>(b >> 2 | b << 6));
   const MonoAudio memo = ReadWav(file);
@@ -65,9 +68,9 @@ TEST(DefaultMemory, RecordingDownloadsAsAWavFile) {
 TEST(DefaultMemory, DrawsItsPicturesWhenThereAreNoPhotographs) {
   std::string folder = (std::filesystem::path(::testing::TempDir()) / "nophotos-XXXXXX").string();
   ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-  const CameraMemory memory = DefaultCameraMemory(folder);
+  const bulk::CameraMemory memory = DefaultCameraMemory(folder);
   EXPECT_EQ(memory.items.size(), 10u);
-  EXPECT_NO_THROW(CheckMemory(memory));
+  EXPECT_NO_THROW(bulk::CheckMemory(memory));
   std::filesystem::remove_all(folder);
 }
 

@@ -12,11 +12,13 @@
 
 #include "codec/quant_tables.h"
 #include "simcam/frame_encoder.h"
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
 
 namespace ksv::simcam {
+
+namespace bulk = outside::bulk;
 namespace {
 
 double Psnr(const uint8_t* a, const uint8_t* b, size_t count) {
@@ -37,7 +39,7 @@ TEST(LibjpegAgreement, DecodedFramesStayCloseToThePicture) {
       const PlanarPicture picture = testfiles::PlanarPhoto(photo, 320, 240);
       const std::vector<uint8_t> data = EncodeEntropyData(picture, codec::DriverLevelPair(level));
       const PlanarPicture decoded = oracle::DecodePlanar(
-          WrapAsJpeg(data, codec::DriverLevelPair(level), 320, 240), oracle::DctMethod::kAccurate);
+          bulk::WrapAsJpeg(data, codec::DriverLevelPair(level), 320, 240), oracle::DctMethod::kAccurate);
       ASSERT_EQ(decoded.samples.size(), picture.samples.size());
       const size_t lumaCount = 320 * 240;
       const double luma = Psnr(decoded.samples.data(), picture.samples.data(), lumaCount);
@@ -107,7 +109,7 @@ TEST(LibjpegAgreement, PhotoCoefficientsMatchLibjpegUpToRounding) {
       const PlanarPicture picture = testfiles::PlanarPhoto(photo, 320, 240);
       const codec::QuantPair tables = codec::DriverLevelPair(level);
       const oracle::Coefficients ours = oracle::ReadCoefficients(
-          WrapAsJpeg(EncodeEntropyData(picture, tables), tables, 320, 240));
+          bulk::WrapAsJpeg(EncodeEntropyData(picture, tables), tables, 320, 240));
       const oracle::Coefficients theirs = oracle::ReadCoefficients(
           oracle::EncodePlanar(picture, tables, oracle::DctMethod::kAccurate));
       for (size_t c = 0; c < 3; ++c) {

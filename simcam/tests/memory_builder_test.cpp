@@ -4,12 +4,14 @@
 
 #include <cmath>
 
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/adpcm_reference.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
 
 namespace ksv::simcam {
+
+namespace bulk = outside::bulk;
 namespace {
 
 double PictureQuality(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
@@ -24,25 +26,25 @@ RgbPicture Photo(std::string_view stem) {
 }
 
 // The picture a frame's entropy data shows, decoded by libjpeg.
-RgbPicture Show(std::span<const uint8_t> entropy, const RecordingMode& mode) {
-  return oracle::DecodeRgb(WrapAsJpeg(entropy, mode.tables, mode.width, mode.height),
+RgbPicture Show(std::span<const uint8_t> entropy, const bulk::RecordingMode& mode) {
+  return oracle::DecodeRgb(bulk::WrapAsJpeg(entropy, mode.tables, mode.width, mode.height),
                            oracle::DctMethod::kAccurate);
 }
 
-const RecordingMode kFrames{2, 160, 128, codec::ScaledAnnexKPair(80)};
+const bulk::RecordingMode kFrames{2, 160, 128, codec::ScaledAnnexKPair(80)};
 
 TEST(MemoryBuilder, PictureIsThePhotographFittedAndCompressedWithTheModesTables) {
-  const RecordingMode mode{0, 640, 480, codec::ScaledAnnexKPair(30)};
+  const bulk::RecordingMode mode{0, 640, 480, codec::ScaledAnnexKPair(30)};
   const RgbPicture photo = Photo("chelsea");
-  const StoredItem item = MakePictureItem(photo, mode, kHighQualitySubtype);
-  EXPECT_EQ(item.tag(), ItemTag::kPicture);
-  EXPECT_EQ(item.header.subtype, kHighQualitySubtype);
+  const bulk::StoredItem item = MakePictureItem(photo, mode, bulk::kHighQualitySubtype);
+  EXPECT_EQ(item.tag(), bulk::ItemTag::kPicture);
+  EXPECT_EQ(item.header.subtype, bulk::kHighQualitySubtype);
   EXPECT_EQ(item.header.width, 640);
   EXPECT_EQ(item.header.height, 480);
   const RgbPicture shown = Show(item.Content(), mode);
   ASSERT_EQ(shown.width, 640u);
   EXPECT_GT(PictureQuality(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
-  EXPECT_NO_THROW(CheckItem(item, &mode));
+  EXPECT_NO_THROW(bulk::CheckItem(item, &mode));
 }
 
 TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
@@ -51,12 +53,12 @@ TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
   for (size_t i = 0; i < tone.samples.size(); ++i) {
     tone.samples[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 0.1));
   }
-  const StoredItem item = MakeClipItem(scenes, kFrames, kClipSubtype, ClipSound::kAdpcm8000, tone);
-  EXPECT_EQ(item.tag(), ItemTag::kClip);
+  const bulk::StoredItem item = MakeClipItem(scenes, kFrames, bulk::kClipSubtype, ClipSound::kAdpcm8000, tone);
+  EXPECT_EQ(item.tag(), bulk::ItemTag::kClip);
   EXPECT_EQ(item.header.audioRate, 8000u);
   EXPECT_EQ(item.header.chunkCount, 15);
   std::vector<uint8_t> sound;
-  for (const ClipChunk& chunk : ReadChunks(item)) {
+  for (const bulk::ClipChunk& chunk : bulk::ReadChunks(item)) {
     EXPECT_GE(chunk.audio.size(), 412u);  // 1.5 s is 23.4 blocks: 24 shared by 15
     EXPECT_LE(chunk.audio.size(), 413u);
     sound.insert(sound.end(), chunk.audio.begin(), chunk.audio.end());
@@ -72,18 +74,18 @@ TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
     noise += std::pow(static_cast<double>(expected.samples[i]) - decoded[i], 2);
   }
   EXPECT_GT(10 * std::log10(power / noise), 15.0);
-  EXPECT_NO_THROW(CheckItem(item, &kFrames));
+  EXPECT_NO_THROW(bulk::CheckItem(item, &kFrames));
 }
 
 TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
   const std::vector<RgbPicture> scenes(3, FitToSize(Photo("coffee"), 160, 128));
   const MonoAudio shortTone{12000, std::vector<int16_t>(1500, 12800)};  // 125 ms
-  const StoredItem item =
-      MakeClipItem(scenes, kFrames, kLowResClipSubtype, ClipSound::kPcm12000, shortTone);
+  const bulk::StoredItem item =
+      MakeClipItem(scenes, kFrames, bulk::kLowResClipSubtype, ClipSound::kPcm12000, shortTone);
   EXPECT_EQ(item.header.audioRate, 12000u);
-  const std::vector<ClipChunk> chunks = ReadChunks(item);
+  const std::vector<bulk::ClipChunk> chunks = bulk::ReadChunks(item);
   ASSERT_EQ(chunks.size(), 3u);
-  for (const ClipChunk& chunk : chunks) EXPECT_EQ(chunk.audio.size(), 1200u);
+  for (const bulk::ClipChunk& chunk : chunks) EXPECT_EQ(chunk.audio.size(), 1200u);
   EXPECT_EQ(chunks[0].audio[0], 178);  // 12800 as unsigned 8-bit
   EXPECT_EQ(chunks[1].audio[299], 178);
   EXPECT_EQ(chunks[1].audio[300], 128);  // then silence
@@ -92,19 +94,19 @@ TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
 
 TEST(MemoryBuilder, ClipWithoutSoundIsAVideoOnlyItem) {
   const std::vector<RgbPicture> scenes(2, FitToSize(Photo("coffee"), 160, 128));
-  const StoredItem item = MakeClipItem(scenes, kFrames, kLowResClipSubtype, ClipSound::kNone, {});
-  EXPECT_EQ(item.tag(), ItemTag::kVideoClip);
+  const bulk::StoredItem item = MakeClipItem(scenes, kFrames, bulk::kLowResClipSubtype, ClipSound::kNone, {});
+  EXPECT_EQ(item.tag(), bulk::ItemTag::kVideoClip);
   EXPECT_EQ(item.header.audioRate, 0u);
-  for (const ClipChunk& chunk : ReadChunks(item)) EXPECT_TRUE(chunk.audio.empty());
-  EXPECT_THROW(MakeClipItem({}, kFrames, kClipSubtype, ClipSound::kNone, {}), ItemError);
+  for (const bulk::ClipChunk& chunk : bulk::ReadChunks(item)) EXPECT_TRUE(chunk.audio.empty());
+  EXPECT_THROW(MakeClipItem({}, kFrames, bulk::kClipSubtype, ClipSound::kNone, {}), bulk::ItemError);
 }
 
 TEST(MemoryBuilder, BurstTakesExactlyFivePictures) {
   const std::vector<RgbPicture> five(5, FitToSize(Photo("coffee"), 160, 128));
-  const StoredItem burst = MakeBurstItem(five, kFrames);
-  EXPECT_EQ(burst.tag(), ItemTag::kBurst);
-  EXPECT_EQ(ReadChunks(burst).size(), 5u);
-  EXPECT_THROW(MakeBurstItem(std::span(five).first(4), kFrames), ItemError);
+  const bulk::StoredItem burst = MakeBurstItem(five, kFrames);
+  EXPECT_EQ(burst.tag(), bulk::ItemTag::kBurst);
+  EXPECT_EQ(bulk::ReadChunks(burst).size(), 5u);
+  EXPECT_THROW(MakeBurstItem(std::span(five).first(4), kFrames), bulk::ItemError);
 }
 
 TEST(MemoryBuilder, RecordingIsStoredSoThatRotatingItBackGivesTheFile) {
@@ -113,8 +115,8 @@ TEST(MemoryBuilder, RecordingIsStoredSoThatRotatingItBackGivesTheFile) {
   EXPECT_EQ(StoredRawByte(0x40), 0x01);
   EXPECT_EQ(StoredRawByte(0x20), 0x80);
   const std::vector<uint8_t> file = {'R', 'I', 'F', 'F', 0x00, 0xFF, 0x5A};
-  const StoredItem item = MakeRecordingItem(file, 4);
-  EXPECT_EQ(item.tag(), ItemTag::kRecording);
+  const bulk::StoredItem item = MakeRecordingItem(file, 4);
+  EXPECT_EQ(item.tag(), bulk::ItemTag::kRecording);
   EXPECT_EQ(item.header.tableIndex, 4);
   std::vector<uint8_t> downloaded;
   for (uint8_t b : item.Content()) downloaded.push_back(static_cast<uint8_t>(b >> 2 | b << 6));

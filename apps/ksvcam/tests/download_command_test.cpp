@@ -8,7 +8,8 @@
 
 #include "apps/ksvcam/tests/test_support.h"
 #include "simcam/memory_builder.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
+#include "simcam/simulated_modes.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -26,6 +27,7 @@ class DownloadCommand : public ::testing::Test {
     ::setenv("KSV_ROOT", (folder_ / "root").c_str(), 1);
     ::unsetenv("KSV_CAMERA_MEMORY");
     using namespace simcam;
+    using namespace outside::bulk;
     CameraMemory memory{{"fw 9", "sensor 8", "chip 7"}, SimulatedCameraModes(), {}};
     auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
     const RgbPicture photo = ReadPng((testing::TestDataDir() / "photos" / "coffee.png").string());

@@ -5,7 +5,7 @@
 
 #include "apps/ksvcam/picture_writer.h"
 #include "apps/ksvcam/tests/test_support.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 #include "simcam/wav_audio.h"
 
 namespace ksv::ksvcam {
@@ -48,14 +48,14 @@ TEST_F(MemoryCommand, BuildsAnImageOfPhotosAndAClipWithSound) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out.rfind("memory: 5 items, ", 0), 0u) << run.out;
-  const simcam::CameraMemory memory = simcam::LoadMemoryImage(image_);
+  const outside::bulk::CameraMemory memory = outside::bulk::LoadMemoryImage(image_);
   ASSERT_EQ(memory.items.size(), 5u);
   for (size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(memory.items[i].tag(), simcam::ItemTag::kPicture);
+    EXPECT_EQ(memory.items[i].tag(), outside::bulk::ItemTag::kPicture);
     EXPECT_EQ(memory.items[i].header.width, 640);
   }
-  const simcam::StoredItem& clip = memory.items[4];
-  EXPECT_EQ(clip.tag(), simcam::ItemTag::kClip);
+  const outside::bulk::StoredItem& clip = memory.items[4];
+  EXPECT_EQ(clip.tag(), outside::bulk::ItemTag::kClip);
   EXPECT_EQ(clip.header.chunkCount, 3);
   EXPECT_EQ(clip.header.audioRate, 8000u);
   EXPECT_EQ(clip.header.width, 320);
@@ -73,13 +73,13 @@ TEST_F(MemoryCommand, BuildsEveryOtherKindOfItem) {
       Build({"--low-photos", frames_.string(), "--burst", (folder_ / "five").string(), "--clip",
              frames_.string(), "--clip-size", "160x112", "--raw", raw.string()});
   ASSERT_EQ(run.status, 0) << run.err;
-  const simcam::CameraMemory memory = simcam::LoadMemoryImage(image_);
+  const outside::bulk::CameraMemory memory = outside::bulk::LoadMemoryImage(image_);
   ASSERT_EQ(memory.items.size(), 6u);
-  EXPECT_EQ(memory.items[0].header.subtype, simcam::kLowQualitySubtype);
-  EXPECT_EQ(memory.items[3].tag(), simcam::ItemTag::kBurst);
-  EXPECT_EQ(memory.items[4].tag(), simcam::ItemTag::kVideoClip);
+  EXPECT_EQ(memory.items[0].header.subtype, outside::bulk::kLowQualitySubtype);
+  EXPECT_EQ(memory.items[3].tag(), outside::bulk::ItemTag::kBurst);
+  EXPECT_EQ(memory.items[4].tag(), outside::bulk::ItemTag::kVideoClip);
   EXPECT_EQ(memory.items[4].header.height, 112);
-  EXPECT_EQ(memory.items[5].tag(), simcam::ItemTag::kRecording);
+  EXPECT_EQ(memory.items[5].tag(), outside::bulk::ItemTag::kRecording);
 }
 
 TEST_F(MemoryCommand, InfoListsTheItemsAndTheCountsPerType) {

@@ -6,9 +6,11 @@
 
 #include "outside/bulk/tests/bulk_test_support.h"
 #include "platform/registry/registry_store.h"
-#include "simcam/camera_memory.h"
-#include "simcam/jpeg_file.h"
-#include "simcam/recording_mode.h"
+#include "outside/bulk/memory/camera_memory.h"
+#include "platform/hardware/device_list.h"
+#include "outside/bulk/memory/jpeg_file.h"
+#include "outside/bulk/memory/recording_mode.h"
+#include "simcam/simulated_modes.h"
 
 namespace ksv::outside::bulk {
 namespace {
@@ -102,9 +104,17 @@ TEST_F(BulkConnection, ErasesTheNewestItemOrAllForEveryConnection) {
   EXPECT_EQ(BULK_ClearLastOne(one), 0);
   EXPECT_EQ(BULK_GetErrCode(one), BULK_ERR_NO_SUCH_ITEM);
 
-  BULK_UseCameraMemory(nullptr);  // a new camera: the memory is whole again
+  BULK_UseCameraMemory(nullptr);  // the camera itself was erased, as a real one is
+  EXPECT_EQ(BULK_GetImgCount(Connect()), 0);
+
+  simcam::SimulatedCameraDevice another;  // another camera plugged in instead
+  platform::hardware::UnplugDevice(&camera_);
+  platform::hardware::PlugDevice(&another);
+  BULK_UseCameraMemory(nullptr);
   EXPECT_EQ(BULK_GetImgCount(Connect()), 10);
   EXPECT_EQ(BULK_GetImgCount(one), 0);  // the old connection keeps its camera
+  BULK_UseCameraMemory(nullptr);
+  platform::hardware::UnplugDevice(&another);
 }
 
 TEST_F(BulkConnection, ItemIndexesAndBuffersAreChecked) {
@@ -135,7 +145,7 @@ TEST_F(BulkConnection, GivesTablesAndJpegHeadersOfItsModes) {
   std::vector<uint8_t> header(623), header420(623);
   ASSERT_EQ(BULK_GetJPEGHeader(camera, simcam::kLowQualityPictureMode, header.data()), 1);
   ASSERT_EQ(BULK_GetJPEGHeader_420(camera, simcam::kLowQualityPictureMode, header420.data()), 1);
-  const auto expected = simcam::StoredPictureHeader(codec::ScaledAnnexKPair(125), 160, 128);
+  const auto expected = outside::bulk::StoredPictureHeader(codec::ScaledAnnexKPair(125), 160, 128);
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), header.begin()));
   EXPECT_EQ(header420, header);
 

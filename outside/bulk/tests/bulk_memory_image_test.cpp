@@ -6,7 +6,7 @@
 
 #include "outside/bulk/tests/bulk_test_support.h"
 #include "simcam/byte_order.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 
 namespace ksv::outside::bulk {
 namespace {
@@ -18,7 +18,7 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
 
 class BulkMemoryImage : public testing::BulkTest {
  protected:
-  const std::vector<uint8_t> image_ = simcam::WriteMemoryImage(testing::PhotoMemory());
+  const std::vector<uint8_t> image_ = outside::bulk::WriteMemoryImage(testing::PhotoMemory());
 
   // Connects to a broken image and reports the error of the failed Init.
   int InitError(const std::vector<uint8_t>& image) {
@@ -71,10 +71,10 @@ TEST_F(BulkMemoryImage, BadImagesGiveNoConnectionAndSayWhy) {
 
   EXPECT_EQ(InitError({image_.begin(), image_.end() - 100}), BULK_ERR_BAD_MEMORY_IMAGE);
   std::vector<uint8_t> unknownTag = image_;
-  std::memcpy(&unknownTag[simcam::kImageHeaderSize + 5 * simcam::kModeRecordSize], "XYZ ", 4);
+  std::memcpy(&unknownTag[outside::bulk::kImageHeaderSize + 5 * outside::bulk::kModeRecordSize], "XYZ ", 4);
   EXPECT_EQ(InitError(unknownTag), BULK_ERR_BAD_MEMORY_IMAGE);
   std::vector<uint8_t> hugeItem = image_;
-  simcam::Put32(&hugeItem[simcam::kImageHeaderSize + 5 * simcam::kModeRecordSize + 4], 0xFFFFFFC0);
+  simcam::Put32(&hugeItem[outside::bulk::kImageHeaderSize + 5 * outside::bulk::kModeRecordSize + 4], 0xFFFFFFC0);
   EXPECT_EQ(InitError(hugeItem), BULK_ERR_BAD_MEMORY_IMAGE);
 
   // A good image afterwards connects: nothing of the failures stuck.

@@ -20,7 +20,7 @@ TEST_F(BulkStream, DeliversEveryItemInMultiplesOf64Bytes) {
   for (size_t length : capture.deliveries) EXPECT_LE(length, 16384u);
   const std::vector<testing::StreamItem> items = testing::SplitStream(capture.bytes);
   std::string tags;
-  for (const auto& item : items) tags += simcam::TagText(item.header.tag) + "|";
+  for (const auto& item : items) tags += outside::bulk::TagText(item.header.tag) + "|";
   EXPECT_EQ(tags, "IMG |IMG |IMG |BST |AVI |IMG |AVI |VDO |WAV |IMG |");
   EXPECT_EQ(BULK_GetErrCode(camera), BULK_ERR_NONE);
 }

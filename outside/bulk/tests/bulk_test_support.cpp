@@ -5,8 +5,10 @@
 #include <cmath>
 #include <fstream>
 
+#include "platform/hardware/device_list.h"
 #include "simcam/memory_builder.h"
 #include "simcam/picture.h"
+#include "simcam/simulated_modes.h"
 
 namespace ksv::outside::bulk::testing {
 
@@ -19,11 +21,13 @@ BulkTest::BulkTest() {
   ::setenv("KSV_ROOT", root_.c_str(), 1);
   ::unsetenv("KSV_CAMERA_MEMORY");
   BULK_UseCameraMemory(nullptr);
+  platform::hardware::PlugDevice(&camera_);
 }
 
 BulkTest::~BulkTest() {
   for (BULK_HANDLE handle : handles_) BULK_Reset(handle);
-  BULK_UseCameraMemory(nullptr);
+  BULK_UseCameraMemory(nullptr);  // drops the connection's hold on the camera
+  platform::hardware::UnplugDevice(&camera_);
   std::error_code ignored;
   fs::remove_all(root_, ignored);
 }
@@ -59,7 +63,7 @@ std::vector<StreamItem> SplitStream(const std::vector<uint8_t>& stream) {
   size_t at = 0;
   while (at + 64 <= stream.size()) {
     StreamItem item;
-    item.header = simcam::DecodeItemHeader(std::span(stream).subspan(at).first<64>());
+    item.header = outside::bulk::DecodeItemHeader(std::span(stream).subspan(at).first<64>());
     at += 64;
     if (item.header.dataSize > stream.size() - at) {
       ADD_FAILURE() << "item " << items.size() << " runs past the stream";
@@ -80,8 +84,9 @@ std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32
   return simcam::FitToSize(photo, width, height).pixels;
 }
 
-simcam::CameraMemory PhotoMemory() {
+outside::bulk::CameraMemory PhotoMemory() {
   using namespace simcam;
+  using namespace outside::bulk;
   CameraMemory memory{{"fw", "sensor", "chip"}, SimulatedCameraModes(), {}};
   auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
   auto photo = [](const std::string& stem) {

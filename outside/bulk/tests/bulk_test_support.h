@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "include/oksv1dnl.h"
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
+#include "simcam/simulated_camera.h"
 
 namespace ksv::outside::bulk::testing {
 
-// Each test runs with KSV_ROOT set to a new folder and the simulated camera
-// chosen afresh, and closes what it opened.
+// Each test runs with KSV_ROOT set to a new folder and a new simulated camera
+// plugged in, and closes what it opened.
 class BulkTest : public ::testing::Test {
  protected:
   BulkTest();
@@ -30,6 +31,7 @@ class BulkTest : public ::testing::Test {
                                  const std::string& name = "camera.mem");
 
   std::filesystem::path root_;
+  simcam::SimulatedCameraDevice camera_;
 
  private:
   std::vector<BULK_HANDLE> handles_;
@@ -47,14 +49,14 @@ int CaptureDelivery(intptr_t context, DWORD streamSize, const BYTE* bytes, DWORD
 
 // A stream cut at its 64-byte item headers.
 struct StreamItem {
-  simcam::StoredItemHeader header;
+  outside::bulk::StoredItemHeader header;
   std::vector<uint8_t> data;
 };
 std::vector<StreamItem> SplitStream(const std::vector<uint8_t>& stream);
 
 // A small memory: two pictures of test photographs (high and low quality),
 // a 320 x 240 clip with ADPCM sound, a burst and a recording.
-simcam::CameraMemory PhotoMemory();
+outside::bulk::CameraMemory PhotoMemory();
 
 // The test photograph `stem` fitted to width x height, R, G, B top-down.
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height);

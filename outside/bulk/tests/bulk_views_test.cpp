@@ -12,7 +12,7 @@
 #include "outside/bulk/tests/bulk_test_support.h"
 #include "platform/memory/global_memory.h"
 #include "simcam/byte_order.h"
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 
 namespace ksv::outside::bulk {
 namespace {
@@ -62,16 +62,16 @@ std::vector<testing::StreamItem> StreamAll(BULK_HANDLE camera) {
   return testing::SplitStream(capture.bytes);
 }
 
-uint8_t KindOfStreamItem(const simcam::StoredItemHeader& header) {
-  switch (static_cast<simcam::ItemTag>(header.tag)) {
-    case simcam::ItemTag::kPicture:
+uint8_t KindOfStreamItem(const outside::bulk::StoredItemHeader& header) {
+  switch (static_cast<outside::bulk::ItemTag>(header.tag)) {
+    case outside::bulk::ItemTag::kPicture:
       return header.subtype == 1 ? 3 : 4;
-    case simcam::ItemTag::kClip:
-    case simcam::ItemTag::kVideoClip:
+    case outside::bulk::ItemTag::kClip:
+    case outside::bulk::ItemTag::kVideoClip:
       return 1;
-    case simcam::ItemTag::kBurst:
+    case outside::bulk::ItemTag::kBurst:
       return 2;
-    case simcam::ItemTag::kRecording:
+    case outside::bulk::ItemTag::kRecording:
       return 5;
   }
   return 0;
@@ -121,9 +121,9 @@ void ExpectViewsAgree(BULK_HANDLE camera) {
   const std::vector<testing::StreamItem> streamed = StreamAll(camera);
   ASSERT_EQ(static_cast<int>(streamed.size()), BULK_GetImgCount(camera));
   for (size_t i = 0; i < streamed.size(); ++i) {
-    SCOPED_TRACE("item " + std::to_string(i) + " " + simcam::TagText(streamed[i].header.tag));
+    SCOPED_TRACE("item " + std::to_string(i) + " " + outside::bulk::TagText(streamed[i].header.tag));
     const PerItem perItem = FetchItem(camera, static_cast<int>(i));
-    const simcam::StoredItemHeader& header = streamed[i].header;
+    const outside::bulk::StoredItemHeader& header = streamed[i].header;
     EXPECT_EQ(perItem.kind, KindOfStreamItem(header));
     EXPECT_EQ(perItem.table, header.tableIndex);
     EXPECT_EQ(perItem.block, 64u);
@@ -199,12 +199,12 @@ class BulkViews : public testing::BulkTest {
 TEST_F(BulkViews, AgreeItemByItemOnTheSimulatedCamera) { ExpectViewsAgree(Connect()); }
 
 TEST_F(BulkViews, AgreeItemByItemOnAMemoryImage) {
-  UseImage(simcam::WriteMemoryImage(testing::PhotoMemory()));
+  UseImage(outside::bulk::WriteMemoryImage(testing::PhotoMemory()));
   ExpectViewsAgree(Connect());
 }
 
 TEST_F(BulkViews, RebuiltPicturesInBothFormsAreThePhotographs) {
-  UseImage(simcam::WriteMemoryImage(testing::PhotoMemory()));
+  UseImage(outside::bulk::WriteMemoryImage(testing::PhotoMemory()));
   const BULK_HANDLE camera = Connect();
   const std::vector<testing::StreamItem> streamed = StreamAll(camera);
   struct Case {
@@ -235,7 +235,7 @@ TEST_F(BulkViews, RebuiltPicturesInBothFormsAreThePhotographs) {
 }
 
 TEST_F(BulkViews, ClipFramesDecodeWithTheStoredFrameDecoder) {
-  UseImage(simcam::WriteMemoryImage(testing::PhotoMemory()));
+  UseImage(outside::bulk::WriteMemoryImage(testing::PhotoMemory()));
   const BULK_HANDLE camera = Connect();
   const PerItem clip = FetchItem(camera, 2);
   ASSERT_EQ(clip.kind, 1);

@@ -1,9 +1,9 @@
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
 
 #include <algorithm>
 #include <array>
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 namespace {
 
@@ -37,11 +37,6 @@ void CheckModes(const std::vector<RecordingMode>& modes) {
 }
 
 }  // namespace
-
-CameraVersions SimulatedCameraVersions() {
-  return {"KSV1 firmware 2.05 (simulated)", "KSV1 VGA CMOS sensor rev B (simulated)",
-          "KSV1 camera controller rev 3 (simulated)"};
-}
 
 const RecordingMode* CameraMemory::FindMode(uint8_t tableIndex) const {
   for (const RecordingMode& mode : modes) {
@@ -117,4 +112,4 @@ std::vector<uint8_t> StreamBytes(const CameraMemory& memory) {
   return stream;
 }
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -24,9 +24,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "simcam/camera_memory.h"
+#include "outside/bulk/memory/camera_memory.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 inline constexpr size_t kImageHeaderSize = 256;
 inline constexpr size_t kModeRecordSize = 136;
@@ -58,4 +58,4 @@ CameraMemory LoadMemoryImage(const std::filesystem::path& path);
 // camera could hold, so that no image is written that cannot be read back.
 std::vector<uint8_t> WriteMemoryImage(const CameraMemory& memory);
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

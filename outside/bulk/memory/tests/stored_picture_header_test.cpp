@@ -2,11 +2,14 @@
 
 #include "codec/annex_k.h"
 #include "simcam/frame_encoder.h"
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
+
+// The simulated camera and its test support make what these tests read.
+using namespace simcam;
 namespace {
 
 // Marker and length of each segment from SOI up to and including SOS.
@@ -57,4 +60,4 @@ TEST(StoredPictureHeader, WithTheStuffedDataItIsTheSamePictureAsTheWrappedFile) 
 }
 
 }  // namespace
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

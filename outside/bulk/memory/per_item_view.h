@@ -21,9 +21,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "simcam/stored_item.h"
+#include "outside/bulk/memory/stored_item.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 inline constexpr size_t kPerItemBlockSize = 64;
 
@@ -46,4 +46,4 @@ size_t PerItemSize(const StoredItem& item);
 // fields (data size 24 bits, frame lengths and table distance 16 bits).
 void CheckPerItemLimits(const StoredItem& item);
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -1,10 +1,10 @@
-#include "simcam/stored_item.h"
+#include "outside/bulk/memory/stored_item.h"
 
 #include <gtest/gtest.h>
 
-#include "simcam/recording_mode.h"
+#include "outside/bulk/memory/recording_mode.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 namespace {
 
 RecordingMode ClipMode() { return {7, 32, 16, codec::ScaledAnnexKPair(50)}; }
@@ -136,4 +136,4 @@ TEST(StoredItem, BurstsHoldFiveFramesAndPicturesASubtype) {
 }
 
 }  // namespace
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "codec/frame_format.h"
-#include "simcam/recording_mode.h"
+#include "outside/bulk/memory/recording_mode.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 enum class ItemTag : uint32_t {
   kPicture = codec::MakeFourCC('I', 'M', 'G', ' '),
@@ -119,4 +119,4 @@ StoredItem MakeItem(StoredItemHeader header, std::vector<uint8_t> content);
 // `mode` is the mode its table index names, null when there is none.
 void CheckItem(const StoredItem& item, const RecordingMode* mode);
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -11,7 +11,7 @@
 
 #include "codec/quant_tables.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 // SOI, APP0 (JFIF 1.01), DQT (luminance table 0, chrominance table 1, 8-bit,
 // zig-zag order), SOF0 (Y 2x2 with table 0, Cb and Cr 1x1 with table 1), DHT
@@ -36,4 +36,4 @@ void AppendStuffed(std::span<const uint8_t> entropy, std::vector<uint8_t>& out);
 // Appends the EOI marker.
 void AppendEndOfImage(std::vector<uint8_t>& out);
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -1,10 +1,13 @@
-#include "simcam/per_item_view.h"
+#include "outside/bulk/memory/per_item_view.h"
 
 #include <gtest/gtest.h>
 
 #include "simcam/byte_order.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
+
+// The simulated camera and its test support make what these tests read.
+using namespace simcam;
 namespace {
 
 StoredItem Picture(std::vector<uint8_t> entropy, ItemSubtype subtype) {
@@ -113,4 +116,4 @@ TEST(PerItemView, ItemsItsFieldsCannotDescribeAreRefused) {
 }
 
 }  // namespace
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "simcam/recording_mode.h"
-#include "simcam/stored_item.h"
+#include "outside/bulk/memory/recording_mode.h"
+#include "outside/bulk/memory/stored_item.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 struct CameraVersions {
   std::string firmware;
@@ -22,9 +22,6 @@ struct CameraVersions {
   std::string chip;
   friend bool operator==(const CameraVersions&, const CameraVersions&) = default;
 };
-
-// The texts the simulated camera reports.
-CameraVersions SimulatedCameraVersions();
 
 // Limits of the camera's memory.
 inline constexpr size_t kMaxStreamBytes = size_t{64} << 20;  // items with their headers
@@ -65,4 +62,4 @@ std::optional<uint32_t> CountOfType(const CameraMemory& memory, int type);
 size_t StreamSize(const CameraMemory& memory);
 std::vector<uint8_t> StreamBytes(const CameraMemory& memory);
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -1,4 +1,4 @@
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -9,7 +9,10 @@
 #include "simcam/byte_order.h"
 #include "simcam/memory_builder.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
+
+// The simulated camera and its test support make what these tests read.
+using namespace simcam;
 namespace {
 
 RgbPicture Flat(uint8_t level) { return {32, 32, std::vector<uint8_t>(32 * 32 * 3, level)}; }
@@ -160,4 +163,4 @@ TEST(MemoryImage, FilesThatCannotBeReadAreUnreadableNotCorrupt) {
 }
 
 }  // namespace
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

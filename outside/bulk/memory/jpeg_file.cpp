@@ -1,11 +1,11 @@
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 
 #include <algorithm>
 #include <stdexcept>
 
 #include "codec/annex_k.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 namespace {
 
@@ -163,4 +163,4 @@ std::vector<uint8_t> WrapAsJpeg(std::span<const uint8_t> entropy, const codec::Q
   return jpeg;
 }
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -1,8 +1,8 @@
-#include "simcam/recording_mode.h"
+#include "simcam/simulated_modes.h"
 
 namespace ksv::simcam {
 
-std::vector<RecordingMode> SimulatedCameraModes() {
+std::vector<bulk::RecordingMode> SimulatedCameraModes() {
   // Percentages of the Annex K tables: high-quality pictures as a quality-85
   // JPEG, low-quality ones as quality 40, clip frames as quality 60.
   return {
@@ -14,10 +14,9 @@ std::vector<RecordingMode> SimulatedCameraModes() {
   };
 }
 
-std::vector<uint8_t> TableBytes(const RecordingMode& mode) {
-  std::vector<uint8_t> bytes(mode.tables.luminance.begin(), mode.tables.luminance.end());
-  bytes.insert(bytes.end(), mode.tables.chrominance.begin(), mode.tables.chrominance.end());
-  return bytes;
+bulk::CameraVersions SimulatedCameraVersions() {
+  return {"KSV1 firmware 2.05 (simulated)", "KSV1 VGA CMOS sensor rev B (simulated)",
+          "KSV1 camera controller rev 3 (simulated)"};
 }
 
 }  // namespace ksv::simcam

@@ -9,7 +9,7 @@
 
 #include "codec/quant_tables.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 struct RecordingMode {
   uint8_t tableIndex = 0;
@@ -18,17 +18,9 @@ struct RecordingMode {
   codec::QuantPair tables{};
 };
 
-// The simulated camera's modes, by table index.
-inline constexpr uint8_t kHighQualityPictureMode = 0;  // 640 x 480 pictures
-inline constexpr uint8_t kLowQualityPictureMode = 1;   // 160 x 128 pictures
-inline constexpr uint8_t kClipMode = 2;                // 320 x 240 clips and bursts
-inline constexpr uint8_t kLowResClipMode = 3;          // 160 x 128 clips
-inline constexpr uint8_t kVideoOnlyClipMode = 4;       // 160 x 112 clips without sound
-
-std::vector<RecordingMode> SimulatedCameraModes();
 
 // The 128 bytes the camera hands out for a table index: 64 luminance then
 // 64 chrominance entries, natural order.
 std::vector<uint8_t> TableBytes(const RecordingMode& mode);
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

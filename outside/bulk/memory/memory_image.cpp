@@ -1,4 +1,4 @@
-#include "simcam/memory_image.h"
+#include "outside/bulk/memory/memory_image.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 
 #include "simcam/byte_order.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 namespace {
 
@@ -162,4 +162,4 @@ std::vector<uint8_t> WriteMemoryImage(const CameraMemory& memory) {
   return image;
 }
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

@@ -1,11 +1,11 @@
-#include "simcam/stored_item.h"
+#include "outside/bulk/memory/stored_item.h"
 
 #include <cstdio>
 
 #include "simcam/byte_order.h"
-#include "simcam/per_item_view.h"
+#include "outside/bulk/memory/per_item_view.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 namespace {
 
@@ -192,4 +192,4 @@ void CheckItem(const StoredItem& item, const RecordingMode* mode) {
   CheckPerItemLimits(item);
 }
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

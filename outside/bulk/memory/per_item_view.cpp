@@ -1,11 +1,11 @@
-#include "simcam/per_item_view.h"
+#include "outside/bulk/memory/per_item_view.h"
 
 #include <algorithm>
 
 #include "simcam/byte_order.h"
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::vector<uint8_t> PerItemBytes(const StoredItem& item) {
   return bytes;
 }
 
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

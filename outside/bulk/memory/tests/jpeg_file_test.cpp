@@ -1,4 +1,4 @@
-#include "simcam/jpeg_file.h"
+#include "outside/bulk/memory/jpeg_file.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,10 @@
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
 
-namespace ksv::simcam {
+namespace ksv::outside::bulk {
+
+// The simulated camera and its test support make what these tests read.
+using namespace simcam;
 namespace {
 
 struct Segment {
@@ -191,4 +194,4 @@ TEST(LibjpegOracle, ReproducesTheReferenceOutputs) {
 }
 
 }  // namespace
-}  // namespace ksv::simcam
+}  // namespace ksv::outside::bulk

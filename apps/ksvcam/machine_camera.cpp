@@ -1,0 +1,44 @@
+#include "apps/ksvcam/machine_camera.h"
+
+#include "apps/ksvcam/console.h"
+#include "outside/bulk/memory/memory_source.h"
+#include "platform/hardware/device_list.h"
+#include "simcam/simulated_camera.h"
+
+namespace ksv::ksvcam {
+
+namespace fs = std::filesystem;
+namespace hardware = platform::hardware;
+
+fs::path SimulatedCameraModule() {
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  if (error) return {};
+  return program.parent_path().parent_path() / "lib" / "ksv" / "ksvsimcam.so";
+}
+
+void ListSimulatedCamera() {
+  const fs::path module = SimulatedCameraModule();
+  std::error_code error;
+  if (module.empty() || !fs::is_regular_file(module, error)) {
+    throw CommandFailure("the simulated camera's hardware module '" + module.string() +
+                         "' is missing");
+  }
+  hardware::ListModule(kSimulatedCameraName, module);
+}
+
+bool UnlistSimulatedCamera() { return hardware::UnlistModule(kSimulatedCameraName); }
+
+void EnsureMachineCamera() {
+  if (hardware::FindFunction(outside::bulk::kStoredItemSourceInterface) != nullptr) return;
+  std::error_code error;
+  if (hardware::ListedModules().empty() && fs::is_regular_file(SimulatedCameraModule(), error)) {
+    ListSimulatedCamera();
+    if (hardware::FindFunction(outside::bulk::kStoredItemSourceInterface) != nullptr) return;
+  }
+  // Plugged in for the life of the process, as a module's device would be.
+  static auto* camera = new simcam::SimulatedCameraDevice;
+  hardware::PlugDevice(camera);
+}
+
+}  // namespace ksv::ksvcam

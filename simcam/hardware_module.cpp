@@ -1,0 +1,9 @@
+// The simulated camera's hardware module: the shared object the machine's
+// device list names, which makes the camera when the platform enumerates
+// its devices.
+#include "simcam/simulated_camera.h"
+
+extern "C" __attribute__((visibility("default"))) ksv::platform::hardware::HardwareDevice*
+KsvCreateHardwareDevice() {
+  return new ksv::simcam::SimulatedCameraDevice;
+}
