@@ -19,9 +19,9 @@
 #include "codec/decoder.h"
 #include "driver/routines.h"
 #include "platform/usbcamd/camera.h"
-#include "platform/usbcamd/ks_format.h"
-#include "simcam/camera_registers.h"
+#include "rig/camera_rig.h"
 #include "simcam/packetizer.h"
+#include "simcam/simulated_camera.h"
 
 using namespace ksv;
 
@@ -62,11 +62,12 @@ std::vector<std::vector<simcam::IsoPacket>> Packets(const std::vector<std::vecto
   return perFrame;
 }
 
-// A started camera streaming 320 x 240 24-bit frames without pacing.
+// A started camera streaming 320 x 240 24-bit frames without pacing, on
+// the camera rig; the packets are handed to the class driver directly.
 struct StreamingCamera {
-  platform::usbcamd::ClassDriver classDriver;
-  simcam::CameraRegisters registers{FixedPipe()};  // the camera under the class driver
-  std::unique_ptr<platform::usbcamd::UsbCamdCamera> camera;
+  simcam::SimulatedCamera device{FixedPipe()};  // the camera under the class driver
+  rig::CameraRig rig{{.device = &device, .maximumPacketSize = kPacketSize}};
+  platform::usbcamd::UsbCamdCamera* camera = &rig.Camera();
 
   static simcam::CameraBehaviour FixedPipe() {
     simcam::CameraBehaviour behaviour;
@@ -75,10 +76,7 @@ struct StreamingCamera {
   }
 
   StreamingCamera() {
-    if (driver::DriverEntry(classDriver.DriverObject(), nullptr) != 0) throw std::runtime_error("entry");
-    camera = std::make_unique<platform::usbcamd::UsbCamdCamera>(classDriver, kPacketSize, &registers);
-    if (camera->Start() != 0 ||
-        camera->OpenStream(platform::usbcamd::MakeVideoFormat(320, 240, 24, codec::kCompressionRgb, 0)) != 0) {
+    if (rig.Start() != 0 || rig.Open({kSize, codec::kCompressionRgb, 24, 0}) != 0) {
       throw std::runtime_error("the stream did not open");
     }
   }

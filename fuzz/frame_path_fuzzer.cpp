@@ -16,12 +16,9 @@
 
 #include "codec/frame_format.h"
 #include "driver/frame_assembly.h"
-#include "driver/routines.h"
 #include "platform/kernel/performance_counter.h"
-#include "platform/kernel/work_item.h"
-#include "platform/usbcamd/camera.h"
-#include "platform/usbcamd/ks_format.h"
-#include "simcam/camera_registers.h"
+#include "rig/camera_rig.h"
+#include "simcam/simulated_camera.h"
 
 using namespace ksv;
 
@@ -41,12 +38,10 @@ constexpr Choice kChoices[] = {
 };
 
 struct Fixture {
-  platform::usbcamd::ClassDriver classDriver;
   Fixture() {
     // The driver publishes its state in the machine registry: a root of its own.
     char root[] = "/tmp/ksv-fuzz-XXXXXX";
     if (::mkdtemp(root) != nullptr) ::setenv("KSV_ROOT", root, 1);
-    driver::DriverEntry(classDriver.DriverObject(), nullptr);
   }
 };
 
@@ -54,23 +49,20 @@ struct Fixture {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Fixture fixture;
+  (void)fixture;
   if (size < 2) return 0;
   const Choice& choice = kChoices[data[0] % 6];
   const int64_t interval = (data[0] & 0x80) ? 333'333 : 0;
   const auto packetSize = static_cast<uint16_t>(128 + data[1] * 3);  // 128 .. 893
 
   platform::kernel::SimulatedPerformanceCounter clock(10'000'000, 1'000'000);
-  platform::kernel::ScopedPerformanceCounter useClock(clock);
   simcam::CameraBehaviour behaviour;  // a camera whose pipe has the chosen packet size
   behaviour.fixedPacketSize = packetSize;
-  simcam::CameraRegisters registers(behaviour);
-  platform::usbcamd::UsbCamdCamera camera(fixture.classDriver, packetSize, &registers);
-  if (camera.Start() != 0) std::abort();
-  if (camera.OpenStream(platform::usbcamd::MakeVideoFormat(choice.width, choice.height, choice.bits,
-                                                           choice.compression, interval),
-                        2) != 0) {
-    std::abort();
-  }
+  simcam::SimulatedCamera device(behaviour);
+  rig::CameraRig rig({.device = &device, .maximumPacketSize = packetSize, .clock = &clock});
+  if (rig.Start() != 0) std::abort();
+  const codec::FrameSize size{static_cast<uint32_t>(choice.width), static_cast<uint32_t>(choice.height)};
+  if (rig.Open({size, choice.compression, choice.bits, interval}, 2) != 0) std::abort();
   const size_t frameBytes = static_cast<size_t>(choice.width) * choice.height * choice.bits / 8;
 
   size_t at = 2;
@@ -90,11 +82,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> packet(data + at, data + at + length);
     at += full;
     clock.Advance((control >> 2) * 10'000);
-    camera.ReceivePacket(status, packet);
-    platform::kernel::RunQueuedWorkItems();
-    while (camera.HasFrame()) {
-      if (camera.FrontFrame().data.size() > frameBytes) std::abort();
-      camera.ReleaseFrame();
+    rig.Deliver(status, packet);
+    while (const auto frame = rig.TakeFrame()) {
+      if (frame->data.size() > frameBytes) std::abort();
     }
   }
   return 0;

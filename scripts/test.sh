@@ -7,6 +7,9 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 
+echo "== dependency check"
+scripts/check_dependencies.sh
+
 echo "== build and test (release)"
 scripts/build.sh release
 ctest --test-dir build --output-on-failure

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The fences between the layers, checked on the sources:
+#   - the system's libraries (codec, driver, camapi, common, snapshot,
+#     outside) and the platform's stand-ins never include or link the
+#     simulated camera, the camera rig or the command-line tool;
+#   - platform/ includes nothing above it (only platform/, include/ and
+#     support/), and codec/ only itself and support/.
+# Tests (*/tests/) may reach anything. Prints each breach; exits 1 if any.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+production=(codec driver camapi common snapshot outside platform support)
+breaches=0
+
+# Includes of `folders` (tests excluded) that match the pattern `forbidden`.
+check_includes() {
+  local rule=$1 forbidden=$2
+  shift 2
+  local found
+  found=$(grep -rnE --include='*.cpp' --include='*.h' "^[[:space:]]*#[[:space:]]*include[[:space:]]+\"($forbidden)" \
+            "$@" 2>/dev/null | grep -v '/tests/' || true)
+  if [ -n "$found" ]; then
+    echo "dependency check: $rule:" >&2
+    echo "$found" | sed 's/^/  /' >&2
+    breaches=$((breaches + 1))
+  fi
+}
+
+# Targets of the simulator, the rig and the tool named in the build files of
+# `folders` (tests excluded).
+check_links() {
+  local rule=$1
+  shift
+  local found
+  found=$(grep -rnE --include='CMakeLists.txt' '\b(ksv_simcam[a-z_]*|ksv_rig|ksvcam_lib)\b' "$@" 2>/dev/null |
+            grep -v '/tests/' || true)
+  if [ -n "$found" ]; then
+    echo "dependency check: $rule:" >&2
+    echo "$found" | sed 's/^/  /' >&2
+    breaches=$((breaches + 1))
+  fi
+}
+
+existing=()
+for folder in "${production[@]}"; do [ -d "$folder" ] && existing+=("$folder"); done
+
+check_includes "the system's libraries include the simulator, the rig or the tool" \
+  'simcam/|rig/|apps/' "${existing[@]}"
+check_links "the system's libraries link the simulator, the rig or the tool" "${existing[@]}"
+check_includes "platform/ includes a layer above it" \
+  'codec/|driver/|camapi/|common/|snapshot/|outside/|simcam/|rig/|apps/' platform
+check_includes "codec/ includes a layer above it" \
+  'platform/|driver/|camapi/|common/|snapshot/|outside/|simcam/|rig/|apps/' codec
+
+if ((breaches)); then
+  echo "dependency check: $breaches rule(s) broken" >&2
+  exit 1
+fi
+echo "dependency check: passed"
