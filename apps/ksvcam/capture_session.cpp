@@ -35,26 +35,18 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
 
   CaptureReport report;
   const auto start = std::chrono::steady_clock::now();
-  while (report.delivered < settings.frames) {
+  for (uint64_t delivered = 0; delivered < settings.frames; ++delivered) {
     const auto frame = rig.NextFrame();
     if (!frame) {
       throw CommandFailure("the camera sent no frame for " + std::to_string(rig::kSilentBusFrames) +
                            " ms");
     }
-    report.delivered = frame->number;
     onFrame(frame->data, frame->damaged, frame->number);
     snapshot.AfterFrame(frame->number);
   }
   report.streamingSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const rig::RigStatistics statistics = rig.Statistics();
-  report.damaged = statistics.damaged;
-  report.packets = statistics.packets;
-  report.packetSize = statistics.packetSize;
-  report.alternateSetting = statistics.alternateSetting;
-  report.framesSeen = statistics.framesSeen;
-  report.framesDropped = statistics.framesDropped;
-  report.notDecoded = statistics.notDecoded;
+  static_cast<rig::RigStatistics&>(report) = rig.Statistics();
   report.snapshotFrame = snapshot.TakenFrom();
 
   Require(rig.Close(), "closing the stream");

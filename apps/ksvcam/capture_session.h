@@ -13,6 +13,7 @@
 #include "apps/ksvcam/camera_controls.h"
 #include "apps/ksvcam/capture_snapshot.h"
 #include "codec/frame_format.h"
+#include "rig/camera_rig.h"
 #include "simcam/camera_registers.h"
 #include "simcam/picture.h"
 
@@ -32,17 +33,11 @@ struct CaptureSettings {
   std::vector<std::pair<const ControlDescription*, int32_t>> controls;
 };
 
-struct CaptureReport {
-  uint64_t delivered = 0;
-  uint64_t damaged = 0;
-  uint32_t framesSeen = 0;
-  uint32_t framesDropped = 0;
-  uint32_t notDecoded = 0;
-  uint64_t packets = 0;
-  uint16_t packetSize = 0;
-  uint8_t alternateSetting = 0;
-  std::vector<uint32_t> driverStates;  // "DriverStatus" as the driver published it
-  double streamingSeconds = 0;         // real time from capture start to the last frame
+// What the stream delivered (rig::RigStatistics) and what the driver did
+// around it.
+struct CaptureReport : rig::RigStatistics {
+  std::vector<uint32_t> driverStates;     // "DriverStatus" as the driver published it
+  double streamingSeconds = 0;            // real time from capture start to the last frame
   std::optional<uint64_t> snapshotFrame;  // the frame the driver wrote its snapshot from
 };
 

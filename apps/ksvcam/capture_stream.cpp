@@ -17,7 +17,7 @@ void Require(rig::NTSTATUS status, const std::string& step) {
 
 }  // namespace
 
-CaptureStreamTotals StreamCapture(std::istream& capture, const CaptureStreamFormat& format,
+CaptureStreamTotals StreamCapture(std::istream& capture, const rig::VideoFormat& format,
                                   const DeliveredFrameHandler& onFrame) {
   try {
     platform::usbcamd::CaptureReplay replay(capture);
@@ -31,7 +31,7 @@ CaptureStreamTotals StreamCapture(std::istream& capture, const CaptureStreamForm
                         .maximumPacketSize = replay.MaximumPacketSize(),
                         .clock = &replay.Clock()});
     Require(rig.Start(), "starting the camera");
-    Require(rig.Open({format.size, format.compression, format.bitCount, format.interval}),
+    Require(rig.Open(format),
             "opening the stream (packet size " + std::to_string(replay.MaximumPacketSize()) +
                 "; the camera's are 128 to 1023)");
     // Count what the stream reports, not the device start.
@@ -41,17 +41,9 @@ CaptureStreamTotals StreamCapture(std::istream& capture, const CaptureStreamForm
       rig.RunSystemWorker();
       while (const auto frame = rig.TakeFrame()) onFrame(frame->data, frame->damaged);
     }
-    const rig::RigStatistics statistics = rig.Statistics();
     CaptureStreamTotals totals;
+    static_cast<rig::RigStatistics&>(totals) = rig.Statistics();
     totals.packetSize = replay.MaximumPacketSize();
-    totals.packets = replay.PacketsDelivered();
-    totals.delivered = statistics.delivered;
-    totals.damaged = statistics.damaged;
-    totals.framesSeen = statistics.framesSeen;
-    totals.framesDropped = statistics.framesDropped;
-    totals.notDecoded = statistics.notDecoded;
-    totals.oversized = statistics.oversized;
-    totals.truncated = statistics.truncated;
     totals.statusChanges = rig.ValueWrites(driver::kButtonValueName) - buttonWritesBefore;
     return totals;
   } catch (const platform::usbcamd::CaptureFormatError& bad) {

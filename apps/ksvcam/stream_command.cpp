@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct StreamPlan {
-  CaptureStreamFormat format;
+  rig::VideoFormat format;
   StreamFormat kind = StreamFormat::kI420;
 };
 
