@@ -5,13 +5,15 @@
 
 #include "simcam/adpcm_encoder.h"
 #include "simcam/frame_encoder.h"
+#include "support/picture/colour.h"
+#include "simcam/framing.h"
 
 namespace ksv::simcam {
 
 namespace {
 
-std::vector<uint8_t> CompressScene(const RgbPicture& scene, const RecordingMode& mode) {
-  return EncodeEntropyData(ToPlanar(FitToSize(scene, mode.width, mode.height)), mode.tables);
+std::vector<uint8_t> CompressScene(const picture::RgbPicture& scene, const RecordingMode& mode) {
+  return EncodeEntropyData(picture::RgbToPlanar(FitToSize(scene, mode.width, mode.height)), mode.tables);
 }
 
 StoredItemHeader HeaderFor(ItemTag tag, const RecordingMode& mode) {
@@ -55,25 +57,25 @@ std::vector<std::vector<uint8_t>> ChunkSound(ClipSound sound, const MonoAudio& a
 
 }  // namespace
 
-StoredItem MakePictureItem(const RgbPicture& scene, const RecordingMode& mode,
+StoredItem MakePictureItem(const picture::RgbPicture& scene, const RecordingMode& mode,
                            ItemSubtype quality) {
   StoredItemHeader header = HeaderFor(ItemTag::kPicture, mode);
   header.subtype = quality;
   return MakeItem(header, CompressScene(scene, mode));
 }
 
-StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const RecordingMode& mode) {
+StoredItem MakeBurstItem(std::span<const picture::RgbPicture> scenes, const RecordingMode& mode) {
   if (scenes.size() != kBurstFrames) {
     throw ItemError("a burst takes 5 pictures, not " + std::to_string(scenes.size()));
   }
   StoredItemHeader header = HeaderFor(ItemTag::kBurst, mode);
   header.chunkCount = static_cast<uint16_t>(scenes.size());
   std::vector<uint8_t> content;
-  for (const RgbPicture& scene : scenes) AppendChunk(content, CompressScene(scene, mode), {});
+  for (const picture::RgbPicture& scene : scenes) AppendChunk(content, CompressScene(scene, mode), {});
   return MakeItem(header, std::move(content));
 }
 
-StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const RecordingMode& mode,
+StoredItem MakeClipItem(std::span<const picture::RgbPicture> scenes, const RecordingMode& mode,
                         ItemSubtype subtype, ClipSound sound, const MonoAudio& audio) {
   if (scenes.empty()) throw ItemError("a clip needs at least one frame");
   if (scenes.size() > 0xFFFF) throw ItemError("a clip holds at most 65535 frames");

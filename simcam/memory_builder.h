@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 #include "simcam/recording_mode.h"
 #include "simcam/stored_item.h"
 #include "simcam/wav_audio.h"
@@ -21,16 +21,16 @@ enum class ClipSound {
 };
 
 // A picture (subtype 1 high quality, 2 low quality) of `scene`.
-StoredItem MakePictureItem(const RgbPicture& scene, const RecordingMode& mode, ItemSubtype quality);
+StoredItem MakePictureItem(const picture::RgbPicture& scene, const RecordingMode& mode, ItemSubtype quality);
 
 // A burst of the five `scenes`. Throws ItemError for any other count.
-StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const RecordingMode& mode);
+StoredItem MakeBurstItem(std::span<const picture::RgbPicture> scenes, const RecordingMode& mode);
 
 // A clip of subtype 3 or 4, one frame a scene, 100 ms each. Its sound is
 // `audio` at the camera's rate, cut or completed with silence to the clip's
 // length; with kNone `audio` is not used. Throws ItemError when a frame or
 // its sound does not fit a chunk, or there are no scenes.
-StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const RecordingMode& mode,
+StoredItem MakeClipItem(std::span<const picture::RgbPicture> scenes, const RecordingMode& mode,
                         ItemSubtype subtype, ClipSound sound, const MonoAudio& audio);
 
 // A raw recording whose download (each byte rotated right by two bits)

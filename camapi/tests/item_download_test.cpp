@@ -8,7 +8,8 @@
 #include "platform/memory/global_memory.h"
 #include "include/oksv1dnl.h"
 #include "simcam/memory_builder.h"
-#include "simcam/picture.h"
+#include "simcam/framing.h"
+#include "support/picture/picture.h"
 
 namespace ksv::camapi::testing {
 namespace {

@@ -2,7 +2,8 @@
 #include "camapi/tests/camapi_test_support.h"
 #include "simcam/memory_builder.h"
 #include "simcam/memory_image.h"
-#include "simcam/picture.h"
+#include "simcam/framing.h"
+#include "support/picture/picture.h"
 
 namespace ksv::camapi::testing {
 namespace {

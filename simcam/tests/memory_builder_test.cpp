@@ -8,6 +8,8 @@
 #include "simcam/tests/adpcm_reference.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
+#include "support/picture/picture_file.h"
+#include "simcam/framing.h"
 
 namespace ksv::simcam {
 namespace {
@@ -19,12 +21,12 @@ double PictureQuality(const std::vector<uint8_t>& a, const std::vector<uint8_t>&
   return 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
 }
 
-RgbPicture Photo(std::string_view stem) {
-  return ReadPng(testfiles::DataPath("photos/" + std::string(stem) + ".png"));
+picture::RgbPicture Photo(std::string_view stem) {
+  return picture::ReadPicture(testfiles::DataPath("photos/" + std::string(stem) + ".png"));
 }
 
 // The picture a frame's entropy data shows, decoded by libjpeg.
-RgbPicture Show(std::span<const uint8_t> entropy, const RecordingMode& mode) {
+picture::RgbPicture Show(std::span<const uint8_t> entropy, const RecordingMode& mode) {
   return oracle::DecodeRgb(WrapAsJpeg(entropy, mode.tables, mode.width, mode.height),
                            oracle::DctMethod::kAccurate);
 }
@@ -33,20 +35,20 @@ const RecordingMode kFrames{2, 160, 128, codec::ScaledAnnexKPair(80)};
 
 TEST(MemoryBuilder, PictureIsThePhotographFittedAndCompressedWithTheModesTables) {
   const RecordingMode mode{0, 640, 480, codec::ScaledAnnexKPair(30)};
-  const RgbPicture photo = Photo("chelsea");
+  const picture::RgbPicture photo = Photo("chelsea");
   const StoredItem item = MakePictureItem(photo, mode, kHighQualitySubtype);
   EXPECT_EQ(item.tag(), ItemTag::kPicture);
   EXPECT_EQ(item.header.subtype, kHighQualitySubtype);
   EXPECT_EQ(item.header.width, 640);
   EXPECT_EQ(item.header.height, 480);
-  const RgbPicture shown = Show(item.Content(), mode);
+  const picture::RgbPicture shown = Show(item.Content(), mode);
   ASSERT_EQ(shown.width, 640u);
   EXPECT_GT(PictureQuality(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
   EXPECT_NO_THROW(CheckItem(item, &mode));
 }
 
 TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
-  const std::vector<RgbPicture> scenes(15, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> scenes(15, FitToSize(Photo("coffee"), 160, 128));
   MonoAudio tone{16000, std::vector<int16_t>(16000 * 2)};  // longer than the clip
   for (size_t i = 0; i < tone.samples.size(); ++i) {
     tone.samples[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 0.1));
@@ -76,7 +78,7 @@ TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
 }
 
 TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
-  const std::vector<RgbPicture> scenes(3, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> scenes(3, FitToSize(Photo("coffee"), 160, 128));
   const MonoAudio shortTone{12000, std::vector<int16_t>(1500, 12800)};  // 125 ms
   const StoredItem item =
       MakeClipItem(scenes, kFrames, kLowResClipSubtype, ClipSound::kPcm12000, shortTone);
@@ -91,7 +93,7 @@ TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
 }
 
 TEST(MemoryBuilder, ClipWithoutSoundIsAVideoOnlyItem) {
-  const std::vector<RgbPicture> scenes(2, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> scenes(2, FitToSize(Photo("coffee"), 160, 128));
   const StoredItem item = MakeClipItem(scenes, kFrames, kLowResClipSubtype, ClipSound::kNone, {});
   EXPECT_EQ(item.tag(), ItemTag::kVideoClip);
   EXPECT_EQ(item.header.audioRate, 0u);
@@ -100,7 +102,7 @@ TEST(MemoryBuilder, ClipWithoutSoundIsAVideoOnlyItem) {
 }
 
 TEST(MemoryBuilder, BurstTakesExactlyFivePictures) {
-  const std::vector<RgbPicture> five(5, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> five(5, FitToSize(Photo("coffee"), 160, 128));
   const StoredItem burst = MakeBurstItem(five, kFrames);
   EXPECT_EQ(burst.tag(), ItemTag::kBurst);
   EXPECT_EQ(ReadChunks(burst).size(), 5u);

@@ -1,4 +1,7 @@
 #include "simcam/tests/test_files.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture_file.h"
+#include "simcam/framing.h"
 
 #include <fstream>
 #include <iterator>
@@ -16,9 +19,9 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height) {
-  const RgbPicture photo = ReadPng(DataPath("photos/" + std::string(stem) + ".png"));
-  return ToPlanar(FitToSize(photo, width, height));
+picture::PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height) {
+  const picture::RgbPicture photo = picture::ReadPicture(DataPath("photos/" + std::string(stem) + ".png"));
+  return picture::RgbToPlanar(FitToSize(photo, width, height));
 }
 
 }  // namespace ksv::simcam::testfiles

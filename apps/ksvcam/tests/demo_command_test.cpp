@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "apps/ksvcam/picture_writer.h"
+#include "support/picture/png_file.h"
+#include "support/picture/tests/test_pictures.h"
 #include "apps/ksvcam/tests/test_support.h"
 
 namespace ksv::ksvcam {
@@ -25,7 +26,7 @@ class DemoCommand : public ::testing::Test {
  protected:
   DemoCommand() {
     fs::create_directory(photos_);
-    WriteBytes(photos_ / "ramp.png", EncodePng(testing::GradientPicture(96, 64)));
+    WriteBytes(photos_ / "ramp.png", picture::EncodePng(picture::testing::SmoothPicture(96, 64)));
     WriteBytes(photos_ / "notes.txt", {'x'});  // not a photograph
   }
 
@@ -51,7 +52,7 @@ TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
       ASSERT_GT(frame.size(), 15u);
       EXPECT_EQ(frame[7], level) << base;
       for (const char* picture : {".bgr24.png", ".i420.png"}) {
-        const auto decoded = testing::DecodePng(ReadBytes(out_ / (base + picture)));
+        const auto decoded = testing::DecodePngFile(ReadBytes(out_ / (base + picture)));
         EXPECT_EQ(std::to_string(decoded.width) + "x" + std::to_string(decoded.height), size);
       }
     }
@@ -65,7 +66,7 @@ TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
   EXPECT_TRUE(fs::exists(out_ / "camera" / "HQ0.JPG"));
   EXPECT_TRUE(fs::exists(out_ / "camera" / "Burst4.JPG"));
   // The capture's button snapshot, converted by the snapshot library.
-  const auto snapshot = testing::DecodePng(ReadBytes(out_ / "snapshot.png"));
+  const auto snapshot = testing::DecodePngFile(ReadBytes(out_ / "snapshot.png"));
   EXPECT_EQ(snapshot.width, 320u);
   EXPECT_EQ(snapshot.height, 240u);
 }

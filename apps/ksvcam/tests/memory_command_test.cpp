@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "apps/ksvcam/picture_writer.h"
+#include "support/picture/png_file.h"
+#include "support/picture/tests/test_pictures.h"
 #include "apps/ksvcam/tests/test_support.h"
 #include "simcam/memory_image.h"
 #include "simcam/wav_audio.h"
@@ -24,7 +25,7 @@ class MemoryCommand : public ::testing::Test {
     fs::create_directory(frames_);
     for (int i = 0; i < 3; ++i) {
       WriteBytes(frames_ / ("frame" + std::to_string(i) + ".png"),
-                 EncodePng(testing::GradientPicture(64 + 16 * i, 48)));
+                 picture::EncodePng(picture::testing::SmoothPicture(64 + 16 * i, 48)));
     }
     WriteBytes(sound_, simcam::WriteWav8({8000, std::vector<int16_t>(4000, 2000)}));
   }
@@ -67,7 +68,7 @@ TEST_F(MemoryCommand, BuildsEveryOtherKindOfItem) {
   fs::create_directory(folder_ / "five");
   for (int i = 0; i < 6; ++i) {
     WriteBytes(folder_ / "five" / (std::to_string(i) + ".png"),
-               EncodePng(testing::GradientPicture(32, 32)));
+               picture::EncodePng(picture::testing::SmoothPicture(32, 32)));
   }
   const CommandRun run =
       Build({"--low-photos", frames_.string(), "--burst", (folder_ / "five").string(), "--clip",

@@ -2,7 +2,7 @@
 // test, memory images on disk, and the whole stream as one buffer.
 #pragma once
 
-#include "testing/picture_metrics.h"
+#include "support/picture/psnr.h"
 
 #include <gtest/gtest.h>
 
@@ -59,6 +59,6 @@ simcam::CameraMemory PhotoMemory();
 // The test photograph `stem` fitted to width x height, R, G, B top-down.
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height);
 
-using ::ksv::testing::Psnr;  // testing/picture_metrics.h
+using ::ksv::picture::Psnr;
 
 }  // namespace ksv::outside::bulk::testing

@@ -108,5 +108,26 @@ TEST(Bitmaps, BmpFileOfAPackedBitmapOfAnyDepth) {
   EXPECT_THROW(BmpFileOfDib(Dib(1, 2, 24, 0, {}, {1, 2, 3, 0})), PictureError);
 }
 
+TEST(Bitmaps, EncodeBmpWritesEveryHeaderFieldAndBottomUpPaddedRows) {
+  // 3 pixels a row: 9 bytes of pixels padded to 12.
+  const RgbPicture picture{
+      3, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}};  // top row first
+  const std::vector<uint8_t> expected = {
+      'B',  'M',  78, 0,  0,    0,                          // file size 54 + 2 x 12
+      0,    0,    0,  0,                                    // reserved
+      54,   0,    0,  0,                                    // pixel offset
+      40,   0,    0,  0,                                    // info header size
+      3,    0,    0,  0,  2,    0,    0,  0,                // width, height (positive: bottom-up)
+      1,    0,    24, 0,                                    // planes, bits per pixel
+      0,    0,    0,  0,                                    // uncompressed
+      24,   0,    0,  0,                                    // image bytes
+      0x13, 0x0B, 0,  0,  0x13, 0x0B, 0,  0,                // 2835 pixels per metre both ways
+      0,    0,    0,  0,  0,    0,    0,  0,                // palette counts
+      12,   11,   10, 15, 14,   13,   18, 17, 16, 0, 0, 0,  // bottom row first, B, G, R
+      3,    2,    1,  6,  5,    4,    9,  8,  7,  0, 0, 0};
+  EXPECT_EQ(EncodeBmp(picture), expected);
+  EXPECT_THROW(EncodeBmp(RgbPicture{4, 4, std::vector<uint8_t>(4 * 4 * 3 - 1)}), PictureError);
+}
+
 }  // namespace
 }  // namespace ksv::picture

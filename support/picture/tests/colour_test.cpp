@@ -44,14 +44,61 @@ TEST(PlanarToRgb, RefusesOddSizesAndShortInput) {
   EXPECT_THROW(PlanarToRgb(PlanarPicture{4, 4, std::vector<uint8_t>(10)}), PictureError);
 }
 
-TEST(RgbToPlanar, ConvertsByJfifAndAveragesChromaOverEachGroup) {
-  RgbPicture picture = BlankRgb(2, 2);
-  // Two red and two blue pixels: luma per pixel, one chroma pair of their mean.
-  const uint8_t pixels[] = {255, 0, 0, 0, 0, 255, 255, 0, 0, 0, 0, 255};
-  picture.pixels.assign(std::begin(pixels), std::end(pixels));
+RgbPicture Uniform(uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8_t b) {
+  RgbPicture picture{width, height, {}};
+  for (uint32_t i = 0; i < width * height; ++i)
+    picture.pixels.insert(picture.pixels.end(), {r, g, b});
+  return picture;
+}
+
+struct Ycc {
+  int y, cb, cr;
+};
+
+Ycc PlanarOfColour(uint8_t r, uint8_t g, uint8_t b) {
+  const PlanarPicture planar = RgbToPlanar(Uniform(2, 2, r, g, b));
+  return {planar.samples[0], planar.samples[4], planar.samples[5]};
+}
+
+TEST(RgbToPlanar, ConvertsPrimariesWithFullRangeBt601) {
+  struct Case {
+    uint8_t r, g, b;
+    int y, cb, cr;
+  };
+  // Y = .299 R + .587 G + .114 B; Cb, Cr centred on 128, clamped to 255.
+  const Case cases[] = {{0, 0, 0, 0, 128, 128},    {255, 255, 255, 255, 128, 128},
+                        {255, 0, 0, 76, 85, 255},  {0, 255, 0, 150, 44, 21},
+                        {0, 0, 255, 29, 255, 107}, {100, 150, 200, 141, 161, 99}};
+  for (const Case& c : cases) {
+    const Ycc ycc = PlanarOfColour(c.r, c.g, c.b);
+    EXPECT_EQ(ycc.y, c.y) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+    EXPECT_EQ(ycc.cb, c.cb) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+    EXPECT_EQ(ycc.cr, c.cr) << int{c.r} << "," << int{c.g} << "," << int{c.b};
+  }
+}
+
+TEST(RgbToPlanar, AveragesChromaOverEachTwoByTwoSquare) {
+  // 4 x 2: left square red over black, right square all blue.
+  RgbPicture picture{4, 2, {255, 0, 0, 0,   0, 0, 0, 0, 255, 0, 0, 255,  //
+                            0,   0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255}};
   const PlanarPicture planar = RgbToPlanar(picture);
-  EXPECT_EQ(planar.samples, (std::vector<uint8_t>{76, 29, 76, 29, 170, 181}));
-  EXPECT_THROW(RgbToPlanar(BlankRgb(3, 2)), PictureError);
+  ASSERT_EQ(planar.samples.size(), 12u);
+  EXPECT_EQ(planar.samples[0], 76);  // luminance stays per pixel
+  EXPECT_EQ(planar.samples[1], 0);
+  EXPECT_EQ(planar.samples[5], 76);
+  // Half red: Cb 128 - 43.03 / 2, Cr 128 + 127.5 / 2.
+  EXPECT_EQ(planar.samples[8], 106);
+  EXPECT_EQ(planar.samples[9], 255);
+  EXPECT_EQ(planar.samples[10], 192);
+  EXPECT_EQ(planar.samples[11], 107);
+}
+
+TEST(RgbToPlanar, RefusesOddSizesAndShortPixelData) {
+  EXPECT_THROW(RgbToPlanar(Uniform(3, 2, 0, 0, 0)), PictureError);
+  EXPECT_THROW(RgbToPlanar(Uniform(2, 5, 0, 0, 0)), PictureError);
+  RgbPicture shortPicture = Uniform(4, 4, 0, 0, 0);
+  shortPicture.pixels.pop_back();
+  EXPECT_THROW(RgbToPlanar(shortPicture), PictureError);
 }
 
 TEST(RgbToPlanar, AndBackStaysCloseToASmoothPicture) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <png.h>
+
 #include <algorithm>
+#include <cstdio>
 
 #include "support/picture/bmp_file.h"
 #include "support/picture/jpeg_file.h"
@@ -152,6 +155,52 @@ TEST(PictureFiles, TextIsNotAPicture) {
   TempFolder folder;
   EXPECT_THROW(ReadPicture(folder / "missing.png"), FileError);
 }
+
+TEST(ReadPicture, ReadsTheTestPhotographAsRgb) {
+  const RgbPicture photo = ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/chelsea.png");
+  EXPECT_EQ(photo.width, 400u);
+  EXPECT_EQ(photo.height, 266u);
+  ASSERT_EQ(photo.pixels.size(), size_t{400} * 266 * 3);
+  // Not a uniform buffer: a real picture has varied samples.
+  EXPECT_NE(std::count(photo.pixels.begin(), photo.pixels.end(), photo.pixels[0]),
+            static_cast<std::ptrdiff_t>(photo.pixels.size()));
+}
+
+TEST(ReadPicture, ExpandsGreyscaleToEqualChannels) {
+  const std::string path = ::testing::TempDir() + "simcam_grey_" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                           ".png";
+  const uint8_t grey[6] = {0, 40, 80, 120, 200, 255};
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = 3;
+  image.height = 2;
+  image.format = PNG_FORMAT_GRAY;
+  ASSERT_NE(png_image_write_to_file(&image, path.c_str(), 0, grey, 0, nullptr), 0) << image.message;
+
+  const RgbPicture picture = ReadPicture(path);
+  std::remove(path.c_str());
+  ASSERT_EQ(picture.width, 3u);
+  ASSERT_EQ(picture.height, 2u);
+  for (size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(picture.pixels[3 * i], grey[i]);
+    EXPECT_EQ(picture.pixels[3 * i + 1], grey[i]);
+    EXPECT_EQ(picture.pixels[3 * i + 2], grey[i]);
+  }
+}
+
+TEST(ReadPicture, NamesTheFileWhenItCannotBeRead) {
+  const std::string missing = ::testing::TempDir() + "no_such_picture.png";
+  try {
+    ReadPicture(missing);
+    FAIL() << "a missing file was read";
+  } catch (const std::runtime_error& error) {
+    EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
+  }
+  // A file that is not a PNG.
+  EXPECT_THROW(ReadPicture(std::string(KSV_TESTDATA_DIR) + "/frames/README.md"), std::runtime_error);
+}
+
 
 }  // namespace
 }  // namespace ksv::picture

@@ -20,9 +20,9 @@ RgbPicture SmoothPicture(uint32_t width, uint32_t height) {
   for (uint32_t y = 0; y < height; ++y) {
     for (uint32_t x = 0; x < width; ++x) {
       uint8_t* pixel = picture.pixels.data() + (size_t{y} * width + x) * 3;
-      pixel[0] = static_cast<uint8_t>(40 + 160 * x / width);
-      pixel[1] = static_cast<uint8_t>(200 - 150 * y / height);
-      pixel[2] = static_cast<uint8_t>(60 + 80 * (x + y) / (width + height));
+      pixel[0] = static_cast<uint8_t>(40 + 180 * x / width);
+      pixel[1] = static_cast<uint8_t>(100 + 60 * (x + y) / (width + height));
+      pixel[2] = static_cast<uint8_t>(220 - 180 * y / height);
     }
   }
   return picture;

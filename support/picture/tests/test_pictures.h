@@ -1,4 +1,4 @@
-// Pictures the picture library's tests are made of.
+// Pictures for tests of anything that takes or makes pictures.
 #pragma once
 
 #include <cstdint>
