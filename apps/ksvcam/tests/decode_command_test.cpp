@@ -7,6 +7,7 @@
 #include "support/picture/colour.h"
 #include "support/picture/psnr.h"
 #include "apps/ksvcam/tests/test_support.h"
+#include "support/picture/tests/test_pictures.h"
 #include "codec/quant_tables.h"
 #include "simcam/frame_encoder.h"
 #include "support/picture/colour.h"

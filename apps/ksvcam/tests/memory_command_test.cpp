@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "support/picture/png_file.h"
-#include "support/picture/tests/test_pictures.h"
+#include <algorithm>
+
 #include "apps/ksvcam/tests/test_support.h"
 #include "simcam/memory_image.h"
 #include "simcam/wav_audio.h"
+#include "support/picture/jpeg_file.h"
+#include "support/picture/png_file.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -47,7 +50,8 @@ TEST_F(MemoryCommand, BuildsAnImageOfPhotosAndAClipWithSound) {
   const CommandRun run =
       Build({"--photos", photos_, "--clip", frames_.string(), "--audio", sound_.string()});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  // The test data's notes are named as passed over.
+  EXPECT_EQ(run.err, "ksvcam: skipped '" + photos_ + "/README.md': not a picture\n");
   EXPECT_EQ(run.out.rfind("memory: 5 items, ", 0), 0u) << run.out;
   const simcam::CameraMemory memory = simcam::LoadMemoryImage(image_);
   ASSERT_EQ(memory.items.size(), 5u);
@@ -60,6 +64,29 @@ TEST_F(MemoryCommand, BuildsAnImageOfPhotosAndAClipWithSound) {
   EXPECT_EQ(clip.header.chunkCount, 3);
   EXPECT_EQ(clip.header.audioRate, 8000u);
   EXPECT_EQ(clip.header.width, 320);
+}
+
+TEST_F(MemoryCommand, StoresEveryPngAndJpegOfAMixedFolderAndNamesTheRest) {
+  const fs::path mixed = folder_ / "mixed";
+  fs::create_directory(mixed);
+  WriteBytes(mixed / "a.png", picture::EncodePng(picture::testing::SmoothPicture(64, 48)));
+  WriteBytes(mixed / "b.JPG", picture::EncodeJpeg(picture::testing::SmoothPicture(800, 600)));
+  WriteBytes(mixed / "c.jpeg", picture::EncodeJpeg(picture::testing::PatternPicture(40, 30)));
+  const std::vector<uint8_t> png = picture::EncodePng(picture::testing::PatternPicture(50, 50));
+  WriteBytes(mixed / "d.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
+  WriteBytes(mixed / "notes.txt", {'h', 'i'});
+
+  const CommandRun run = Build({"--photos", mixed.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("memory: 3 items, ", 0), 0u) << run.out;
+  EXPECT_EQ(simcam::LoadMemoryImage(image_).items.size(), 3u);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+  EXPECT_NE(run.err.find("skipped '" + (mixed / "notes.txt").string() + "': not a picture\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("skipped '" + (mixed / "d.png").string() + "': unreadable: damaged PNG"),
+            std::string::npos)
+      << run.err;
 }
 
 TEST_F(MemoryCommand, BuildsEveryOtherKindOfItem) {

@@ -100,13 +100,13 @@ TEST_F(SnapshotConvertCommand, UnusableSnapshotsFailWithAReasonAndWriteNothing) 
   EXPECT_FALSE(fs::exists(folder_ / "bad.png"));
 }
 
-TEST_F(SnapshotConvertCommand, OutputOtherThanBmpOrPngIsAUsageError) {
+TEST_F(SnapshotConvertCommand, OutputOtherThanAPictureFileIsAUsageError) {
   const std::vector<uint8_t> file =
       snapshot::testing::MakeRawSnapshot(snapshot::testing::PatternPicture(8, 8));
-  for (const std::string output : {"snap.i420", "snap.jpg", "snap"}) {
+  for (const std::string output : {"snap.i420", "snap.gif", "snap"}) {
     const CommandRun run = Convert(file, output);
     EXPECT_EQ(run.status, 2) << output;
-    EXPECT_NE(run.err.find(".bmp or .png"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(".bmp, .png or .jpg"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(folder_ / output)) << output;
   }
 }
