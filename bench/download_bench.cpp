@@ -41,7 +41,8 @@ const char* const kPhotos[] = {"astronaut", "chelsea", "coffee", "hubble_deep_fi
 
 picture::RgbPicture Photo(const std::string& stem) {
   const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return picture::ReadPicture(std::string(root ? root : KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  return picture::ReadPicture(std::string(root ? root : KSV_TESTDATA_DIR) + "/photos/" + stem +
+                              ".png");
 }
 
 // The median of `runs` timings of `work`, in seconds.

@@ -58,7 +58,8 @@ HGLOBAL ReadBitmapFile(const char* path) {
     return nullptr;
   }
   if (file.size() <= kBitmapFileHeaderBytes || file[0] != 'B' || file[1] != 'M') return nullptr;
-  const std::span<const uint8_t> rest = std::span<const uint8_t>(file).subspan(kBitmapFileHeaderBytes);
+  const std::span<const uint8_t> rest =
+      std::span<const uint8_t>(file).subspan(kBitmapFileHeaderBytes);
   picture::BitmapLayout layout;
   if (!Describe(rest, layout)) return nullptr;
   HGLOBAL block = GlobalAlloc(GHND, rest.size());

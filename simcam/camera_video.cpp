@@ -4,9 +4,9 @@
 #include <stdexcept>
 
 #include "simcam/frame_encoder.h"
+#include "simcam/framing.h"
 #include "simcam/test_pattern.h"
 #include "support/picture/colour.h"
-#include "simcam/framing.h"
 
 namespace ksv::simcam {
 namespace {

@@ -55,8 +55,8 @@ std::vector<picture::RgbPicture> DrawnPictures() {
   return pictures;
 }
 
-picture::RgbPicture Crop(const picture::RgbPicture& picture, uint32_t left, uint32_t top, uint32_t width,
-                uint32_t height) {
+picture::RgbPicture Crop(const picture::RgbPicture& picture, uint32_t left, uint32_t top,
+                         uint32_t width, uint32_t height) {
   picture::RgbPicture cut{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* source = &picture.pixels[(size_t{top + y} * picture.width + left) * 3];

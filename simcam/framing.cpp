@@ -48,8 +48,7 @@ TapTable BuildTaps(double offset, double extent, uint32_t count, uint32_t source
 
 }  // namespace
 
-picture::RgbPicture FitToSize(const picture::RgbPicture& picture, uint32_t width,
-                              uint32_t height) {
+picture::RgbPicture FitToSize(const picture::RgbPicture& picture, uint32_t width, uint32_t height) {
   if (width == 0 || height == 0 || picture.width == 0 || picture.height == 0) {
     throw std::invalid_argument("cannot fit a picture to or from an empty size");
   }

@@ -5,15 +5,16 @@
 
 #include "simcam/adpcm_encoder.h"
 #include "simcam/frame_encoder.h"
-#include "support/picture/colour.h"
 #include "simcam/framing.h"
+#include "support/picture/colour.h"
 
 namespace ksv::simcam {
 
 namespace {
 
 std::vector<uint8_t> CompressScene(const picture::RgbPicture& scene, const RecordingMode& mode) {
-  return EncodeEntropyData(picture::RgbToPlanar(FitToSize(scene, mode.width, mode.height)), mode.tables);
+  return EncodeEntropyData(picture::RgbToPlanar(FitToSize(scene, mode.width, mode.height)),
+                           mode.tables);
 }
 
 StoredItemHeader HeaderFor(ItemTag tag, const RecordingMode& mode) {
@@ -71,7 +72,8 @@ StoredItem MakeBurstItem(std::span<const picture::RgbPicture> scenes, const Reco
   StoredItemHeader header = HeaderFor(ItemTag::kBurst, mode);
   header.chunkCount = static_cast<uint16_t>(scenes.size());
   std::vector<uint8_t> content;
-  for (const picture::RgbPicture& scene : scenes) AppendChunk(content, CompressScene(scene, mode), {});
+  for (const picture::RgbPicture& scene : scenes)
+    AppendChunk(content, CompressScene(scene, mode), {});
   return MakeItem(header, std::move(content));
 }
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <span>
 
-#include "support/picture/picture.h"
 #include "simcam/recording_mode.h"
 #include "simcam/stored_item.h"
 #include "simcam/wav_audio.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam {
 
@@ -21,7 +21,8 @@ enum class ClipSound {
 };
 
 // A picture (subtype 1 high quality, 2 low quality) of `scene`.
-StoredItem MakePictureItem(const picture::RgbPicture& scene, const RecordingMode& mode, ItemSubtype quality);
+StoredItem MakePictureItem(const picture::RgbPicture& scene, const RecordingMode& mode,
+                           ItemSubtype quality);
 
 // A burst of the five `scenes`. Throws ItemError for any other count.
 StoredItem MakeBurstItem(std::span<const picture::RgbPicture> scenes, const RecordingMode& mode);

@@ -144,9 +144,10 @@ CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
       ->type_name("DIR");
   command.add_flag("-y,--overwrite", options.overwrite,
                    "Replace pictures an earlier run left in the folder");
-  command.add_option("--photos", options.photosDir,
-                     "Folder of PNG or JPEG photographs the camera shows in turn (default: a moving "
-                     "test pattern)")
+  command
+      .add_option("--photos", options.photosDir,
+                  "Folder of PNG or JPEG photographs the camera shows in turn (default: a moving "
+                  "test pattern)")
       ->type_name("DIR");
   command.add_option("--set", options.controls,
                      "Set a camera control before streaming, e.g. --set brightness=160 (see "

@@ -8,9 +8,9 @@
 #include "apps/ksvcam/console.h"
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
+#include "simcam/framing.h"
 #include "simcam/test_pattern.h"
 #include "support/picture/colour.h"
-#include "simcam/framing.h"
 
 namespace ksv::ksvcam {
 
@@ -21,10 +21,9 @@ std::string MeasureAgainstDecoding(const CaptureSettings& settings, const Captur
   std::vector<std::vector<uint8_t>> frames;
   for (uint32_t i = 0; i < 16; ++i) {
     const picture::RgbPicture scene =
-        settings.photos.empty()
-            ? simcam::TestPattern(decode.width, decode.height, i)
-            : simcam::FitToSize(settings.photos[i % settings.photos.size()], decode.width,
-                                decode.height);
+        settings.photos.empty() ? simcam::TestPattern(decode.width, decode.height, i)
+                                : simcam::FitToSize(settings.photos[i % settings.photos.size()],
+                                                    decode.width, decode.height);
     frames.push_back(simcam::EncodeFrame(picture::RgbToPlanar(scene), 3));
   }
   codec::DecoderTables decoder;

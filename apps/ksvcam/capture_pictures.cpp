@@ -31,12 +31,11 @@ class PictureFolderSink final : public FrameSink {
                            " picture");
     }
     const fs::path path = folder_ / NameOf(count_, planar_);
-    picture::WritePicture(
-        path,
-        planar_ ? picture::PlanarToRgb(frame, size_.width, size_.height)
-                : picture::FromBottomUp24(frame, size_.width, size_.height,
-                                          picture::ChannelOrder::kBgr),
-        existing_);
+    picture::WritePicture(path,
+                          planar_ ? picture::PlanarToRgb(frame, size_.width, size_.height)
+                                  : picture::FromBottomUp24(frame, size_.width, size_.height,
+                                                            picture::ChannelOrder::kBgr),
+                          existing_);
   }
 
   void Finish() override {}

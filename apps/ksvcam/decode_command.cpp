@@ -88,7 +88,8 @@ void PrintSpeed(Console& console, uint32_t frames, std::chrono::steady_clock::du
 
 CLI::App& AddDecodeCommand(CLI::App& app, DecodeOptions& options) {
   CLI::App& command = *app.add_subcommand(
-      "decode", "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
+      "decode",
+      "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
   command
       .add_option("FRAME", options.framePath,
                   "Frame file: the 15-byte header and the entropy data (with --stored: the "

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "support/picture/picture_file.h"
 #include "codec/frame_format.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 

@@ -19,10 +19,10 @@
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/framing.h"
-#include "support/picture/picture.h"
 #include "support/picture/colour.h"
-#include "support/picture/psnr.h"
+#include "support/picture/picture.h"
 #include "support/picture/picture_file.h"
+#include "support/picture/psnr.h"
 #include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
@@ -207,9 +207,9 @@ CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
       "Photograph the test pictures with the simulated camera at every compression level, "
       "decode the frames and write frames and pictures into a folder.");
   command
-      .add_option(
-          "--photos", options.photosDir,
-          "Folder of PNG or JPEG photographs (default: the test photographs, " + DefaultPhotosDir() + ")")
+      .add_option("--photos", options.photosDir,
+                  "Folder of PNG or JPEG photographs (default: the test photographs, " +
+                      DefaultPhotosDir() + ")")
       ->type_name("DIR");
   command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
       ->type_name("DIR")
@@ -245,8 +245,8 @@ int RunDemo(const DemoOptions& options, Console& console) {
               {}};
 
   const auto start = std::chrono::steady_clock::now();
-  const size_t photographed = picture::ReadPhotos(
-      photos, [&](const fs::path& path, picture::RgbPicture&& photo) {
+  const size_t photographed =
+      picture::ReadPhotos(photos, [&](const fs::path& path, picture::RgbPicture&& photo) {
         PhotographAtEveryLevel(run, path, photo);
       });
   progress.Clear();

@@ -6,8 +6,8 @@
 #include "apps/ksvcam/console.h"
 #include "apps/ksvcam/photo_input.h"
 #include "simcam/memory_builder.h"
-#include "support/picture/whole_file.h"
 #include "simcam/wav_audio.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -108,8 +108,9 @@ simcam::CameraMemory BuildMemory(const MemoryBuildOptions& options, Console& con
     if (!options.burstDir.empty()) AddBurst(memory, options.burstDir, console);
     if (!options.clipDir.empty()) AddClip(memory, options, console);
     if (!options.rawFile.empty()) {
-      memory.items.push_back(simcam::MakeRecordingItem(
-          picture::ReadWholeFile(options.rawFile, kMaxInputBytes), simcam::kHighQualityPictureMode));
+      memory.items.push_back(
+          simcam::MakeRecordingItem(picture::ReadWholeFile(options.rawFile, kMaxInputBytes),
+                                    simcam::kHighQualityPictureMode));
     }
     simcam::CheckMemory(memory);
   } catch (const simcam::ItemError& failure) {

@@ -3,10 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 
-#include "support/picture/whole_file.h"
 #include "apps/ksvcam/memory_info.h"
 #include "simcam/default_memory.h"
 #include "simcam/memory_image.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -25,10 +25,10 @@ void AddBuildCommand(CLI::App& memory, MemoryOptions& options) {
       .add_option("--low-photos", build.lowPhotosDir,
                   "Folder of PNG or JPEG pictures: low-quality pictures")
       ->type_name("DIR");
-  command
-      .add_option("--burst", build.burstDir, "Folder whose first five pictures are a burst")
+  command.add_option("--burst", build.burstDir, "Folder whose first five pictures are a burst")
       ->type_name("DIR");
-  command.add_option("--clip", build.clipDir, "Folder of PNG or JPEG frames (name order, 10 a second)")
+  command
+      .add_option("--clip", build.clipDir, "Folder of PNG or JPEG frames (name order, 10 a second)")
       ->type_name("DIR");
   command
       .add_option("--clip-size", build.clipSize,

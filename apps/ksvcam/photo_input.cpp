@@ -50,13 +50,13 @@ size_t ReadPhotoFiles(const std::vector<std::string>& paths, Console& console,
   return used;
 }
 
-std::vector<picture::RgbPicture> ReadAllPhotos(const std::string& folder,
-                                               const std::string& option, Console& console) {
+std::vector<picture::RgbPicture> ReadAllPhotos(const std::string& folder, const std::string& option,
+                                               Console& console) {
   std::vector<picture::RgbPicture> photos;
-  ReadPhotoFolder(folder, option, console, [&](const std::filesystem::path&,
-                                                picture::RgbPicture&& photo) {
-    photos.push_back(std::move(photo));
-  });
+  ReadPhotoFolder(folder, option, console,
+                  [&](const std::filesystem::path&, picture::RgbPicture&& photo) {
+                    photos.push_back(std::move(photo));
+                  });
   return photos;
 }
 

@@ -33,7 +33,7 @@ size_t ReadPhotoFiles(const std::vector<std::string>& files, Console& console,
                       const picture::PhotoUse& use);
 
 // Every picture of `folder`, in name order.
-std::vector<picture::RgbPicture> ReadAllPhotos(const std::string& folder,
-                                               const std::string& option, Console& console);
+std::vector<picture::RgbPicture> ReadAllPhotos(const std::string& folder, const std::string& option,
+                                               Console& console);
 
 }  // namespace ksv::ksvcam

@@ -9,11 +9,11 @@
 #include "apps/ksvcam/progress_line.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/framing.h"
-#include "support/picture/picture.h"
-#include "support/picture/colour.h"
-#include "support/picture/whole_file.h"
 #include "simcam/simulated_capture.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -90,9 +90,9 @@ std::vector<std::vector<uint8_t>> EncodeFrames(const SimulatePacketsOptions& opt
   for (uint32_t i = 0; i < options.frames; ++i) {
     progress.Show(i + 1, "encoding");
     const picture::PlanarPicture scene =
-        scenes.empty() ? picture::RgbToPlanar(simcam::TestPattern(plan.encoded.width,
-                                                              plan.encoded.height, i))
-                       : scenes[i % scenes.size()];
+        scenes.empty()
+            ? picture::RgbToPlanar(simcam::TestPattern(plan.encoded.width, plan.encoded.height, i))
+            : scenes[i % scenes.size()];
     frames.push_back(simcam::EncodeFrame(scene, options.level));
   }
   return frames;
@@ -121,8 +121,10 @@ CLI::App& AddSimulatePacketsCommand(CLI::App& app, SimulatePacketsOptions& optio
       "simulate-packets",
       "Record the simulated camera's isochronous packets while it streams pictures (or a "
       "moving test pattern) into a packet capture for 'ksvcam stream'.");
-  command.add_option("PICTURE", options.pictures, "PNG or JPEG pictures to stream, cycled (default: "
-                     "the test pattern)")
+  command
+      .add_option("PICTURE", options.pictures,
+                  "PNG or JPEG pictures to stream, cycled (default: "
+                  "the test pattern)")
       ->type_name("PICTURE");
   command.add_option("-o,--output", options.outputPath, "Packet capture to write, replaced if it "
                      "exists")

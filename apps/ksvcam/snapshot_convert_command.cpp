@@ -87,9 +87,9 @@ void WarnIfCutOff(const std::string& path, const picture::RgbPicture& picture, C
 }  // namespace
 
 CLI::App& AddSnapshotConvertCommand(CLI::App& app, SnapshotConvertOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "snapshot-convert",
-      "Convert the driver's raw snapshot file (snapraw.dat) into a picture file (BMP, PNG or JPEG).");
+  CLI::App& command = *app.add_subcommand("snapshot-convert",
+                                          "Convert the driver's raw snapshot file (snapraw.dat) "
+                                          "into a picture file (BMP, PNG or JPEG).");
   command
       .add_option("SNAPSHOT", options.snapshotPath,
                   "Raw snapshot file: a 1024-byte header naming the picture's size, then 24-bit "

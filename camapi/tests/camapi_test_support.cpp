@@ -169,8 +169,9 @@ simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
       MakePictureItem(Photo("chelsea"), mode(kHighQualityPictureMode), kHighQualitySubtype));
   memory.items.push_back(
       MakePictureItem(Photo("coffee"), mode(kLowQualityPictureMode), kLowQualitySubtype));
-  const std::vector<picture::RgbPicture> burst = {Photo("astronaut"), Photo("chelsea"), Photo("coffee"),
-                                         Photo("hubble_deep_field"), Photo("astronaut")};
+  const std::vector<picture::RgbPicture> burst = {Photo("astronaut"), Photo("chelsea"),
+                                                  Photo("coffee"), Photo("hubble_deep_field"),
+                                                  Photo("astronaut")};
   memory.items.push_back(MakeBurstItem(burst, mode(kClipMode)));
   memory.items.push_back(MakeClipItem(std::span(burst).first(3), mode(kClipMode), kClipSubtype,
                                       ClipSound::kAdpcm8000, MonoAudio{8000, {}}));

@@ -1,8 +1,8 @@
 // KXCAMAPI_GetAllImgs: the whole memory as one stream.
 #include "camapi/tests/camapi_test_support.h"
+#include "simcam/framing.h"
 #include "simcam/memory_builder.h"
 #include "simcam/memory_image.h"
-#include "simcam/framing.h"
 #include "support/picture/picture.h"
 
 namespace ksv::camapi::testing {

@@ -7,7 +7,6 @@
 namespace ksv::simcam {
 namespace {
 
-
 picture::RgbPicture Uniform(uint32_t width, uint32_t height, uint8_t r, uint8_t g, uint8_t b) {
   picture::RgbPicture picture{width, height, {}};
   for (uint32_t i = 0; i < width * height; ++i)

@@ -36,8 +36,7 @@ TEST(LibjpegAgreement, DecodedFramesStayCloseToThePicture) {
       const size_t lumaCount = 320 * 240;
       const std::span<const uint8_t> ours(decoded.samples), theirs(picture.samples);
       const double luma = picture::Psnr(ours.first(lumaCount), theirs.first(lumaCount));
-      const double chroma =
-          picture::Psnr(ours.subspan(lumaCount), theirs.subspan(lumaCount));
+      const double chroma = picture::Psnr(ours.subspan(lumaCount), theirs.subspan(lumaCount));
       EXPECT_GE(luma, kMinLuma[level]) << photo << " level " << level;
       EXPECT_GE(chroma, kMinChroma[level]) << photo << " level " << level;
       worstLuma = std::min(worstLuma, luma);

@@ -183,7 +183,8 @@ picture::PlanarPicture DecodePlanar(std::span<const uint8_t> jpeg, DctMethod met
   const DecodeJob job = Decode(jpeg, JCS_YCbCr, method);
   const uint32_t width = job.width;
   const uint32_t height = job.height;
-  picture::PlanarPicture planar{width, height, std::vector<uint8_t>(size_t{width} * height * 3 / 2)};
+  picture::PlanarPicture planar{width, height,
+                                std::vector<uint8_t>(size_t{width} * height * 3 / 2)};
   uint8_t* y = planar.samples.data();
   uint8_t* cb = y + size_t{width} * height;
   uint8_t* cr = cb + size_t{width / 2} * (height / 2);
@@ -214,8 +215,8 @@ Coefficients ReadCoefficients(std::span<const uint8_t> jpeg) {
   return std::move(job.result);
 }
 
-std::vector<uint8_t> EncodePlanar(const picture::PlanarPicture& picture, const codec::QuantPair& tables,
-                                  DctMethod method) {
+std::vector<uint8_t> EncodePlanar(const picture::PlanarPicture& picture,
+                                  const codec::QuantPair& tables, DctMethod method) {
   if (picture.width % 16 != 0 || picture.height % 16 != 0 ||
       picture.samples.size() != size_t{picture.width} * picture.height * 3 / 2) {
     throw std::invalid_argument("libjpeg raw encode needs a whole 4:2:0 picture in macroblocks");

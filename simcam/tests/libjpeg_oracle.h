@@ -35,8 +35,8 @@ Coefficients ReadCoefficients(std::span<const uint8_t> jpeg);
 
 // Encodes a planar 4:2:0 picture as it is (raw data in, no colour conversion
 // or downsampling) with the given tables and the Annex K Huffman tables.
-std::vector<uint8_t> EncodePlanar(const picture::PlanarPicture& picture, const codec::QuantPair& tables,
-                                  DctMethod method);
+std::vector<uint8_t> EncodePlanar(const picture::PlanarPicture& picture,
+                                  const codec::QuantPair& tables, DctMethod method);
 
 // The entropy-coded data of a file's first scan with the stuffed 0x00 after
 // each 0xFF removed: the camera's form of it.

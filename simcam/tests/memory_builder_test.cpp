@@ -4,22 +4,16 @@
 
 #include <cmath>
 
+#include "simcam/framing.h"
 #include "simcam/jpeg_file.h"
 #include "simcam/tests/adpcm_reference.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
 #include "support/picture/picture_file.h"
-#include "simcam/framing.h"
+#include "support/picture/psnr.h"
 
 namespace ksv::simcam {
 namespace {
-
-double PictureQuality(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i)
-    sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
-  return 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
-}
 
 picture::RgbPicture Photo(std::string_view stem) {
   return picture::ReadPicture(testfiles::DataPath("photos/" + std::string(stem) + ".png"));
@@ -43,7 +37,7 @@ TEST(MemoryBuilder, PictureIsThePhotographFittedAndCompressedWithTheModesTables)
   EXPECT_EQ(item.header.height, 480);
   const picture::RgbPicture shown = Show(item.Content(), mode);
   ASSERT_EQ(shown.width, 640u);
-  EXPECT_GT(PictureQuality(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
+  EXPECT_GT(picture::Psnr(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
   EXPECT_NO_THROW(CheckItem(item, &mode));
 }
 
@@ -62,7 +56,7 @@ TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
     EXPECT_GE(chunk.audio.size(), 412u);  // 1.5 s is 23.4 blocks: 24 shared by 15
     EXPECT_LE(chunk.audio.size(), 413u);
     sound.insert(sound.end(), chunk.audio.begin(), chunk.audio.end());
-    EXPECT_GT(PictureQuality(Show(chunk.video, kFrames).pixels, scenes[0].pixels), 25.0);
+    EXPECT_GT(picture::Psnr(Show(chunk.video, kFrames).pixels, scenes[0].pixels), 25.0);
   }
   ASSERT_EQ(sound.size(), 24u * 258u);
   // The decoded sound is the tone at 8,000 Hz for the clip's 1.5 s.

@@ -12,7 +12,9 @@
 namespace ksv::simcam {
 namespace {
 
-picture::RgbPicture Flat(uint8_t level) { return {32, 32, std::vector<uint8_t>(32 * 32 * 3, level)}; }
+picture::RgbPicture Flat(uint8_t level) {
+  return {32, 32, std::vector<uint8_t>(32 * 32 * 3, level)};
+}
 
 // A small memory with one item of every tag.
 CameraMemory SmallMemory() {

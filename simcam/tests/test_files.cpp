@@ -1,11 +1,12 @@
 #include "simcam/tests/test_files.h"
-#include "support/picture/colour.h"
-#include "support/picture/picture_file.h"
-#include "simcam/framing.h"
 
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+
+#include "simcam/framing.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::simcam::testfiles {
 
@@ -20,7 +21,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 }
 
 picture::PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height) {
-  const picture::RgbPicture photo = picture::ReadPicture(DataPath("photos/" + std::string(stem) + ".png"));
+  const picture::RgbPicture photo =
+      picture::ReadPicture(DataPath("photos/" + std::string(stem) + ".png"));
   return picture::RgbToPlanar(FitToSize(photo, width, height));
 }
 

@@ -8,10 +8,10 @@
 
 #include "include/oksv1sna.h"
 #include "platform/memory/global_memory.h"
+#include "simcam/framing.h"
 #include "snapshot/last_snapshot_path.h"
 #include "snapshot/tests/snapshot_test_support.h"
 #include "support/picture/picture_file.h"
-#include "simcam/framing.h"
 
 namespace ksv::snapshot {
 namespace {

@@ -1,5 +1,6 @@
 #include "support/picture/bmp_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
@@ -152,15 +153,15 @@ BitmapLayout DescribeDib(std::span<const uint8_t> dib, const std::string& name) 
   if (layout.headerBytes < kBitmapInfoHeaderBytes || layout.headerBytes > dib.size()) {
     Refuse(name, "a header of " + std::to_string(layout.headerBytes) + " bytes");
   }
-  if (layout.width < 1 || layout.height == 0 || layout.height == std::numeric_limits<int32_t>::min()) {
+  if (layout.width < 1 || layout.height == 0 ||
+      layout.height == std::numeric_limits<int32_t>::min()) {
     Refuse(name, "a picture of " + std::to_string(layout.width) + "x" +
                      std::to_string(layout.height) + " pixels");
   }
   if (!KnownDepth(layout.bitCount)) Refuse(name, std::to_string(layout.bitCount) + " bits a pixel");
   const bool runLength = layout.compression == kRle8 || layout.compression == kRle4;
   const bool masked = layout.compression == kColourMasks;
-  if (layout.compression > kColourMasks ||
-      (layout.compression == kRle8 && layout.bitCount != 8) ||
+  if (layout.compression > kColourMasks || (layout.compression == kRle8 && layout.bitCount != 8) ||
       (layout.compression == kRle4 && layout.bitCount != 4) ||
       (masked && layout.bitCount != 16 && layout.bitCount != 32)) {
     Refuse(name, "compression " + std::to_string(layout.compression) + " at " +
@@ -175,12 +176,12 @@ BitmapLayout DescribeDib(std::span<const uint8_t> dib, const std::string& name) 
       layout.headerBytes != kBitmapInfoHeaderBytes) {
     Refuse(name, "colour masks missing from its header");
   }
-  layout.imageBytes = runLength ? storedImageBytes : RowBytes(layout) * UnsignedHeight(layout.height);
+  layout.imageBytes =
+      runLength ? storedImageBytes : RowBytes(layout) * UnsignedHeight(layout.height);
   const size_t available = dib.size() - layout.headerBytes;
   if (layout.tableBytes > available || layout.imageBytes > available - layout.tableBytes) {
-    Refuse(name, "the file ends before its " + std::string(layout.tableBytes > available
-                                                                 ? "colour table"
-                                                                 : "pixel rows"));
+    Refuse(name, "the file ends before its " +
+                     std::string(layout.tableBytes > available ? "colour table" : "pixel rows"));
   }
   return layout;
 }
@@ -214,15 +215,16 @@ std::vector<uint8_t> BmpFileOfDib(std::span<const uint8_t> dib) {
   const BitmapLayout layout = DescribeDib(dib, "packed bitmap");
   const size_t body = layout.headerBytes + layout.tableBytes + layout.imageBytes;
   if (kBmpFileHeaderBytes + body > std::numeric_limits<uint32_t>::max()) {
-    throw PictureError("a bitmap of " + std::to_string(body) + " bytes is too large for a BMP file");
+    throw PictureError("a bitmap of " + std::to_string(body) +
+                       " bytes is too large for a BMP file");
   }
-  std::vector<uint8_t> file(kBmpFileHeaderBytes);
+  std::vector<uint8_t> file(kBmpFileHeaderBytes + body);
+  std::copy_n(dib.begin(), body, file.begin() + kBmpFileHeaderBytes);
   file[0] = 'B';
   file[1] = 'M';
   StoreLe(file, 2, static_cast<uint32_t>(kBmpFileHeaderBytes + body), 4);
   StoreLe(file, 10,
           static_cast<uint32_t>(kBmpFileHeaderBytes + layout.headerBytes + layout.tableBytes), 4);
-  file.insert(file.end(), dib.begin(), dib.begin() + static_cast<ptrdiff_t>(body));
   if (layout.compression != kRle8 && layout.compression != kRle4) {
     StoreLe(file, kBmpFileHeaderBytes + 20, static_cast<uint32_t>(layout.imageBytes), 4);
   }

@@ -18,7 +18,8 @@ struct BufferFreer {
 };
 
 Handle Open(tjhandle handle) {
-  if (handle == nullptr) throw PictureError(std::string("cannot start libjpeg-turbo: ") + tjGetErrorStr2(nullptr));
+  if (handle == nullptr)
+    throw PictureError(std::string("cannot start libjpeg-turbo: ") + tjGetErrorStr2(nullptr));
   return Handle(handle);
 }
 
@@ -30,11 +31,10 @@ RgbPicture DecodeJpeg(std::span<const uint8_t> file, const std::string& name) {
   int width = 0, height = 0, subsampling = 0, colourSpace = 0;
   if (tjDecompressHeader3(handle.get(), file.data(), static_cast<unsigned long>(file.size()),
                           &width, &height, &subsampling, &colourSpace) != 0) {
-    throw PictureError(name, std::string("not a JPEG file (libjpeg-turbo: ") +
-                                 tjGetErrorStr2(handle.get()) + ")");
+    throw PictureError(
+        name, std::string("not a JPEG file (libjpeg-turbo: ") + tjGetErrorStr2(handle.get()) + ")");
   }
-  if (width <= 0 || height <= 0 ||
-      uint64_t(width) * uint64_t(height) > kMaxPixels) {
+  if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > kMaxPixels) {
     throw PictureError(name, "a JPEG picture of " + std::to_string(width) + "x" +
                                  std::to_string(height) + " pixels, larger than this reads");
   }
@@ -60,10 +60,9 @@ std::vector<uint8_t> EncodeJpeg(const RgbPicture& picture, int quality) {
   const Handle handle = Open(tjInitCompress());
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
-  const int status = tjCompress2(handle.get(), picture.pixels.data(),
-                                 static_cast<int>(picture.width), 0,
-                                 static_cast<int>(picture.height), TJPF_RGB, &buffer, &size,
-                                 TJSAMP_420, quality, 0);
+  const int status = tjCompress2(
+      handle.get(), picture.pixels.data(), static_cast<int>(picture.width), 0,
+      static_cast<int>(picture.height), TJPF_RGB, &buffer, &size, TJSAMP_420, quality, 0);
   const std::unique_ptr<unsigned char, BufferFreer> owned(buffer);
   if (status != 0) {
     throw PictureError(std::string("cannot encode JPEG: ") + tjGetErrorStr2(handle.get()));

@@ -10,7 +10,8 @@ std::string SizeText(uint32_t width, uint32_t height) {
 }
 
 void CheckNotEmpty(uint32_t width, uint32_t height) {
-  if (width == 0 || height == 0) throw PictureError("empty picture size " + SizeText(width, height));
+  if (width == 0 || height == 0)
+    throw PictureError("empty picture size " + SizeText(width, height));
 }
 
 void CheckEven(uint32_t width, uint32_t height) {

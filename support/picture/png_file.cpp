@@ -22,8 +22,7 @@ RgbPicture DecodePng(std::span<const uint8_t> file, const std::string& name) {
   if (png_image_begin_read_from_memory(&image, file.data(), file.size()) == 0) {
     throw PictureError(name, std::string("not a PNG file (libpng: ") + image.message + ")");
   }
-  if (image.width == 0 || image.height == 0 ||
-      uint64_t{image.width} * image.height > kMaxPixels) {
+  if (image.width == 0 || image.height == 0 || uint64_t{image.width} * image.height > kMaxPixels) {
     throw PictureError(name, "a PNG picture of " + std::to_string(image.width) + "x" +
                                  std::to_string(image.height) + " pixels, larger than this reads");
   }

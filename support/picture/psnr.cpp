@@ -21,8 +21,8 @@ void CheckSameSize(const Picture& a, const Picture& b) {
 double Psnr(std::span<const uint8_t> reference, std::span<const uint8_t> decoded) {
   if (reference.size() != decoded.size() || reference.empty()) {
     throw PictureError("PSNR needs two pictures of the same size, not " +
-                       std::to_string(reference.size()) + " and " +
-                       std::to_string(decoded.size()) + " samples");
+                       std::to_string(reference.size()) + " and " + std::to_string(decoded.size()) +
+                       " samples");
   }
   uint64_t squaredError = 0;
   for (size_t i = 0; i < reference.size(); ++i) {

@@ -73,8 +73,7 @@ fs::path FinalPath(const fs::path& path) {
 // device or a pipe, written in place.
 bool IsSpecialFile(const fs::path& path) {
   struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) &&
-         !S_ISDIR(status.st_mode);
+  return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 
 // A fresh hidden file next to `target`; its name cannot collide with
@@ -83,8 +82,8 @@ int CreateTemporary(const fs::path& target, fs::path& temporary, int& fd) {
   static std::atomic<unsigned> counter{0};
   const fs::path folder = FolderOf(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder / ("." + target.filename().string() + ".part-" +
-                          std::to_string(::getpid()) + "-" + std::to_string(counter++));
+    temporary = folder / ("." + target.filename().string() + ".part-" + std::to_string(::getpid()) +
+                          "-" + std::to_string(counter++));
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return 0;
     if (errno != EEXIST) return errno;
@@ -113,8 +112,8 @@ void SyncFolder(const fs::path& folder) {
 
 // Syncs and closes `fd` and renames `temporary` to `path`; on any failure
 // the temporary is removed. errno or 0.
-int FinishTemporary(int fd, const fs::path& temporary, const fs::path& path,
-                    ExistingFile existing, int error) {
+int FinishTemporary(int fd, const fs::path& temporary, const fs::path& path, ExistingFile existing,
+                    int error) {
   Descriptor file(fd);
   if (error == 0 && ::fsync(file.get()) != 0) error = errno;
   const int closeError = file.Close();
@@ -166,8 +165,7 @@ std::vector<uint8_t> ReadWholeFile(const fs::path& path, size_t maxBytes) {
     }
     if (got == 0) break;
     if (bytes.size() + static_cast<size_t>(got) > maxBytes) {
-      throw FileError(Quoted(path) + " is too large (over " + std::to_string(maxBytes) +
-                          " bytes)",
+      throw FileError(Quoted(path) + " is too large (over " + std::to_string(maxBytes) + " bytes)",
                       EFBIG);
     }
     bytes.insert(bytes.end(), chunk, chunk + got);

@@ -4,13 +4,12 @@
 
 #include <cstdio>
 
-#include "support/picture/colour.h"
-#include "support/picture/psnr.h"
 #include "apps/ksvcam/tests/test_support.h"
-#include "support/picture/tests/test_pictures.h"
 #include "codec/quant_tables.h"
 #include "simcam/frame_encoder.h"
 #include "support/picture/colour.h"
+#include "support/picture/psnr.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <sstream>
 
+#include "apps/ksvcam/tests/test_support.h"
 #include "support/picture/jpeg_file.h"
 #include "support/picture/png_file.h"
 #include "support/picture/tests/test_pictures.h"
-#include "apps/ksvcam/tests/test_support.h"
 
 namespace ksv::ksvcam {
 namespace {

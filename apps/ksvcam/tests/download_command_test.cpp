@@ -29,7 +29,8 @@ class DownloadCommand : public ::testing::Test {
     using namespace simcam;
     CameraMemory memory{{"fw 9", "sensor 8", "chip 7"}, SimulatedCameraModes(), {}};
     auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
-    const picture::RgbPicture photo = picture::ReadPicture((testing::TestDataDir() / "photos" / "coffee.png").string());
+    const picture::RgbPicture photo =
+        picture::ReadPicture((testing::TestDataDir() / "photos" / "coffee.png").string());
     memory.items.push_back(MakePictureItem(photo, mode(kHighQualityPictureMode), kHighQualitySubtype));
     memory.items.push_back(MakePictureItem(photo, mode(kLowQualityPictureMode), kLowQualitySubtype));
     const std::vector<picture::RgbPicture> frames(5, photo);

@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "apps/ksvcam/tests/test_support.h"
+#include "simcam/framing.h"
 #include "snapshot/tests/snapshot_test_support.h"
 #include "support/picture/picture_file.h"
-#include "simcam/framing.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -42,7 +42,7 @@ TEST_F(SnapshotConvertCommand, DriverSnapshotOfAPhotographBecomesThatPictureInBm
     EXPECT_EQ(run.err, "") << output;
     const std::vector<uint8_t> written = ReadBytes(folder_ / output);
     const picture::RgbPicture picture = output.ends_with(".bmp") ? testing::DecodeBmpFile(written)
-                                                                : testing::DecodePngFile(written);
+                                                                 : testing::DecodePngFile(written);
     EXPECT_EQ(picture.width, 320u) << output;
     EXPECT_EQ(picture.height, 240u) << output;
     EXPECT_TRUE(picture.pixels == photo.pixels)

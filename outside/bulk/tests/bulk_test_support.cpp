@@ -5,8 +5,8 @@
 #include <cmath>
 #include <fstream>
 
-#include "simcam/memory_builder.h"
 #include "simcam/framing.h"
+#include "simcam/memory_builder.h"
 #include "support/picture/picture.h"
 #include "support/picture/picture_file.h"
 

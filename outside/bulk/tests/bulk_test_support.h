@@ -2,8 +2,6 @@
 // test, memory images on disk, and the whole stream as one buffer.
 #pragma once
 
-#include "support/picture/psnr.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,6 +11,7 @@
 
 #include "include/oksv1dnl.h"
 #include "simcam/camera_memory.h"
+#include "support/picture/psnr.h"
 
 namespace ksv::outside::bulk::testing {
 

@@ -2,15 +2,14 @@
 // pictures and a libjpeg encoder that makes the JPEG files to read.
 #pragma once
 
-#include "support/picture/psnr.h"
-#include "testing/temp_files.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "include/win32_types.h"
+#include "support/picture/psnr.h"
+#include "testing/temp_files.h"
 
 namespace ksv::outside::jpeg::testing {
 

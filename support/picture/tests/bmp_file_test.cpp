@@ -35,14 +35,13 @@ const std::vector<uint8_t> kTwoColours = {10, 20, 30, 0, 200, 150, 100, 0};
 
 TEST(Bitmaps, PaletteDepthsReadThroughTheirTable) {
   // 1 bit: a row of 0 1 1 0 1 over a row of all ones (stored bottom row first).
-  const RgbPicture one = DecodeDib(Dib(5, 2, 1, 0, kTwoColours, {0xF8, 0, 0, 0, 0x68, 0, 0, 0}), "1");
-  EXPECT_EQ(one.pixels, (std::vector<uint8_t>{30, 20, 10,  100, 150, 200, 100, 150, 200,
-                                              30, 20, 10,  100, 150, 200,
-                                              100, 150, 200, 100, 150, 200, 100, 150, 200,
-                                              100, 150, 200, 100, 150, 200}));
+  const RgbPicture one =
+      DecodeDib(Dib(5, 2, 1, 0, kTwoColours, {0xF8, 0, 0, 0, 0x68, 0, 0, 0}), "1");
+  EXPECT_EQ(one.pixels, (std::vector<uint8_t>{30,  20,  10,  100, 150, 200, 100, 150, 200, 30,
+                                              20,  10,  100, 150, 200, 100, 150, 200, 100, 150,
+                                              200, 100, 150, 200, 100, 150, 200, 100, 150, 200}));
   // 4 bits with two colours used; index 7 lies past the table and is black.
-  const RgbPicture four =
-      DecodeDib(Dib(3, 1, 4, 0, kTwoColours, {0x17, 0x00, 0, 0}, 2), "4");
+  const RgbPicture four = DecodeDib(Dib(3, 1, 4, 0, kTwoColours, {0x17, 0x00, 0, 0}, 2), "4");
   EXPECT_EQ(four.pixels, (std::vector<uint8_t>{100, 150, 200, 0, 0, 0, 30, 20, 10}));
   // 8 bits, top-down (negative height).
   const RgbPicture eight =
@@ -99,8 +98,8 @@ TEST(Bitmaps, BmpFileOfAPackedBitmapOfAnyDepth) {
   ASSERT_EQ(file.size(), 14 + dib.size());
   EXPECT_EQ(file[0], 'B');
   EXPECT_EQ(file[2] | file[3] << 8, 14 + 40 + 8 + 8);  // file size
-  EXPECT_EQ(file[10], 14 + 40 + 8);                   // pixel offset: after the table
-  EXPECT_EQ(file[14 + 20], 8);                        // the image size, recomputed
+  EXPECT_EQ(file[10], 14 + 40 + 8);                    // pixel offset: after the table
+  EXPECT_EQ(file[14 + 20], 8);                         // the image size, recomputed
   EXPECT_EQ(DecodeBmp(file, "1-bit.bmp").pixels, DecodeDib(dib, "1-bit").pixels);
   // A run-length bitmap keeps its stored image size.
   const std::vector<uint8_t> rle = Dib(2, 1, 8, 1, kTwoColours, {2, 1, 0, 1}, 2);

@@ -131,10 +131,10 @@ TEST(ToBitmapRows, PadsEachRowAndStoresTheBottomRowFirst) {
   EXPECT_EQ(rows[0], bottomLeft[2]);
   EXPECT_EQ(rows[2], bottomLeft[0]);
   EXPECT_EQ(rows[9], 0);  // padding
-  EXPECT_EQ(FromBottomUp24(std::vector<uint8_t>(rows.begin(), rows.begin() + 9), 3, 1,
-                           ChannelOrder::kBgr)
-                .pixels,
-            std::vector<uint8_t>(picture.pixels.begin() + 9, picture.pixels.end()));
+  EXPECT_EQ(
+      FromBottomUp24(std::vector<uint8_t>(rows.begin(), rows.begin() + 9), 3, 1, ChannelOrder::kBgr)
+          .pixels,
+      std::vector<uint8_t>(picture.pixels.begin() + 9, picture.pixels.end()));
 }
 
 }  // namespace

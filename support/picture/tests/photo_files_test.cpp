@@ -6,8 +6,8 @@
 
 #include "support/picture/jpeg_file.h"
 #include "support/picture/png_file.h"
-#include "support/picture/whole_file.h"
 #include "support/picture/tests/test_pictures.h"
+#include "support/picture/whole_file.h"
 #include "testing/temp_files.h"
 
 namespace ksv::picture {
@@ -65,7 +65,9 @@ TEST_F(PhotoFolder, ReadsEveryPhotographAndNamesEverySkippedFile) {
 TEST_F(PhotoFolder, StopsAtTheNumberWanted) {
   PhotoFiles files = ListPhotoFolder(folder_.path());
   size_t calls = 0;
-  EXPECT_EQ(ReadPhotos(files, [&](const fs::path&, RgbPicture&&) { ++calls; }, 2), 2u);
+  EXPECT_EQ(ReadPhotos(
+                files, [&](const fs::path&, RgbPicture&&) { ++calls; }, 2),
+            2u);
   EXPECT_EQ(calls, 2u);
   EXPECT_EQ(files.skipped.size(), 1u);  // only the notes: the broken PNG was not reached
 }
@@ -74,9 +76,8 @@ TEST_F(PhotoFolder, FilesNamedOneByOneKeepTheirOrder) {
   PhotoFiles files = SortPhotoFiles(
       {folder_ / "d.Png", folder_ / "notes.txt", folder_ / "gone.png", folder_ / "a.png"});
   std::vector<std::string> read;
-  ReadPhotos(files, [&](const fs::path& path, RgbPicture&&) {
-    read.push_back(path.filename().string());
-  });
+  ReadPhotos(files,
+             [&](const fs::path& path, RgbPicture&&) { read.push_back(path.filename().string()); });
   EXPECT_EQ(read, (std::vector<std::string>{"d.Png", "a.png"}));
   ASSERT_EQ(files.skipped.size(), 2u);
   EXPECT_EQ(files.skipped[1].path.filename(), "gone.png");

@@ -3,7 +3,6 @@
 #include "support/picture/picture_file.h"
 
 #include <gtest/gtest.h>
-
 #include <png.h>
 
 #include <algorithm>
@@ -78,7 +77,8 @@ TEST(PictureFiles, WrittenByNameReadByContents) {
 
 TEST(PictureFiles, EveryCutOfAFileIsRefusedWithItsName) {
   const RgbPicture picture = testing::PatternPicture(24, 16);
-  for (const PictureFormat format : {PictureFormat::kPng, PictureFormat::kJpeg, PictureFormat::kBmp}) {
+  for (const PictureFormat format :
+       {PictureFormat::kPng, PictureFormat::kJpeg, PictureFormat::kBmp}) {
     const std::vector<uint8_t> file = EncodePicture(picture, format);
     for (size_t cut = 0; cut < file.size(); cut += (cut < 64 ? 1 : 37)) {
       const std::vector<uint8_t> shorter(file.begin(), file.begin() + static_cast<ptrdiff_t>(cut));
@@ -198,9 +198,9 @@ TEST(ReadPicture, NamesTheFileWhenItCannotBeRead) {
     EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
   }
   // A file that is not a PNG.
-  EXPECT_THROW(ReadPicture(std::string(KSV_TESTDATA_DIR) + "/frames/README.md"), std::runtime_error);
+  EXPECT_THROW(ReadPicture(std::string(KSV_TESTDATA_DIR) + "/frames/README.md"),
+               std::runtime_error);
 }
-
 
 }  // namespace
 }  // namespace ksv::picture

@@ -34,9 +34,10 @@ TEST(Y4m, HeaderThenEachFrameBehindItsMarker) {
   writer.Commit();
   EXPECT_EQ(writer.frames(), 2u);
   const std::vector<uint8_t> file = ReadFile(folder / "s.y4m");
-  const std::string expected = "YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n"
-                               "\x01\x02\x03\x04\x05\x06"
-                               "FRAME\n\x07\x08\x09\x0a\x0b\x0c";
+  const std::string expected =
+      "YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n"
+      "\x01\x02\x03\x04\x05\x06"
+      "FRAME\n\x07\x08\x09\x0a\x0b\x0c";
   EXPECT_EQ(std::string(file.begin(), file.end()), expected);
   EXPECT_THROW(Y4mWriter(folder / "odd.y4m", 3, 2, {}), PictureError);
   EXPECT_FALSE(std::filesystem::exists(folder / "odd.y4m"));
