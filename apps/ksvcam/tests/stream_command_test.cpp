@@ -14,6 +14,8 @@
 #include "simcam/frame_encoder.h"
 #include "simcam/test_pattern.h"
 #include "support/picture/colour.h"
+#include "support/picture/jpeg_file.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -83,6 +85,21 @@ class StreamCommand : public ::testing::Test {
   TempFolder folder_;
   fs::path capture_ = folder_ / "camera.iso";
 };
+
+TEST_F(StreamCommand, SimulatedPicturesMayBeJpegAndFilesThatAreNoneAreNamed) {
+  const fs::path photo = folder_ / "scene.jpeg";
+  testing::WriteBytes(photo, picture::EncodeJpeg(picture::testing::SmoothPicture(200, 150)));
+  const fs::path notes = folder_ / "notes.txt";
+  testing::WriteBytes(notes, {'h', 'i'});
+  const CommandRun run = Simulate({"--frames", "2", photo.string(), notes.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "ksvcam: skipped '" + notes.string() + "': not a picture\n");
+  EXPECT_TRUE(fs::exists(capture_));
+
+  const CommandRun none = Simulate({"--frames", "2", notes.string()});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("none of the pictures could be read"), std::string::npos) << none.err;
+}
 
 TEST_F(StreamCommand, ACleanCaptureStreamsEveryFrameOfThePatternIntoY4m) {
   const CommandRun simulated = Simulate({"--frames", "8"});
