@@ -29,8 +29,9 @@
 #include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
-#include "simcam/picture.h"
 #include "simcam/simulated_modes.h"
+#include "support/picture/picture.h"
+#include "support/picture/picture_file.h"
 
 namespace fs = std::filesystem;
 using namespace ksv;
@@ -39,9 +40,10 @@ namespace {
 
 const char* const kPhotos[] = {"astronaut", "chelsea", "coffee", "hubble_deep_field"};
 
-simcam::RgbPicture Photo(const std::string& stem) {
+picture::RgbPicture Photo(const std::string& stem) {
   const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return simcam::ReadPng(std::string(root ? root : KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  return picture::ReadPicture(std::string(root ? root : KSV_TESTDATA_DIR) + "/photos/" + stem +
+                              ".png");
 }
 
 // The median of `runs` timings of `work`, in seconds.
@@ -94,7 +96,7 @@ void StreamPath(const fs::path& root, int runs) {
   outside::bulk::CameraMemory memory{simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
   for (int copy = 0; copy < 4; ++copy) {
     for (const char* stem : kPhotos) {
-      const simcam::RgbPicture photo = Photo(stem);
+      const picture::RgbPicture photo = Photo(stem);
       memory.items.push_back(simcam::MakePictureItem(
           photo, *memory.FindMode(simcam::kHighQualityPictureMode), outside::bulk::kHighQualitySubtype));
     }
@@ -136,7 +138,7 @@ void StreamPath(const fs::path& root, int runs) {
 void BurstPath(const fs::path& root, int runs) {
   outside::bulk::CameraMemory memory{simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
   const outside::bulk::RecordingMode& mode = *memory.FindMode(simcam::kClipMode);
-  std::vector<simcam::RgbPicture> scenes;
+  std::vector<picture::RgbPicture> scenes;
   for (int i = 0; i < 5; ++i) scenes.push_back(Photo(kPhotos[i % 4]));
   constexpr int kBursts = 4;
   for (int b = 0; b < kBursts; ++b) memory.items.push_back(simcam::MakeBurstItem(scenes, mode));

@@ -1,14 +1,11 @@
 #include "camapi/item_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "platform/files/files.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::camapi {
 
@@ -16,27 +13,12 @@ namespace {
 
 constexpr size_t kJfifTerminator = 10;
 
-// Creates or replaces the file with `bytes`. A file that could not be
-// written whole is removed, unless it is not a plain file (a device).
+// Creates or replaces the file with `bytes`, atomically: a file that could
+// not be written whole never stands under the name, and an earlier file
+// there stays as it was.
 WriteOutcome WriteFileBytes(const char* path, std::span<const uint8_t> bytes) {
-  if (path == nullptr || *path == '\0') return {false, ENOENT};
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return {false, errno};
-  int error = 0;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      error = written < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<size_t>(written);
-  }
-  struct stat info {};
-  const bool plainFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error != 0 && plainFile) ::unlink(path);
+  if (path == nullptr) return {false, ENOENT};
+  const int error = picture::TryWriteWholeFile(path, bytes);
   return {error == 0, error};
 }
 

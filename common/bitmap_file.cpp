@@ -1,53 +1,30 @@
+// The bitmap files of the system's libraries, through the picture library's
+// BMP code and its atomic whole-file writer.
 #include "common/bitmap_file.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <memory>
+#include <span>
 
-#include "common/packed_bitmap.h"
 #include "platform/memory/global_memory.h"
+#include "support/picture/bmp_file.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::common {
 
 namespace {
 
-constexpr uint32_t kRle8 = 1;
-constexpr uint32_t kRle4 = 2;
-constexpr size_t kReadPiece = 32768;
 constexpr size_t kMaxBitmapFileBytes = size_t{1} << 30;
+constexpr size_t kImageSizeOffset = 20;  // biSizeImage in the information header
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-void PutLe16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(uint8_t* at, uint32_t value) {
-  PutLe16(at, value);
-  PutLe16(at + 2, value >> 16);
-}
-
-// The bytes of the image the header describes when they lie in `size`
-// bytes of block; 0 when they do not.
-size_t DescribedBytes(const BITMAPINFOHEADER& header, const void* bits, size_t size,
-                      size_t& tableBytes) {
-  if (header.biSize != sizeof(BITMAPINFOHEADER) || header.biHeight == 0) return 0;
-  tableBytes = size_t{PackedBitmapColourCount(bits)} * sizeof(RGBQUAD);
-  if (tableBytes > 256 * sizeof(RGBQUAD)) return 0;
-  size_t image = header.biSizeImage;
-  if (header.biCompression != kRle8 && header.biCompression != kRle4) {
-    const int32_t height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-    image = PackedRowBytes(header.biWidth, header.biBitCount) * static_cast<size_t>(height);
-    if (image == 0) return 0;
+// The packed bitmap's layout when it holds a 40-byte information header and
+// everything that header describes; false otherwise.
+bool Describe(std::span<const uint8_t> dib, picture::BitmapLayout& layout) {
+  try {
+    layout = picture::DescribeDib(dib, "packed bitmap");
+  } catch (const picture::PictureError&) {
+    return false;
   }
-  const size_t needed = header.biSize + tableBytes + image;
-  return needed <= size ? image : 0;
+  return layout.headerBytes == sizeof(BITMAPINFOHEADER);
 }
 
 }  // namespace
@@ -55,33 +32,18 @@ size_t DescribedBytes(const BITMAPINFOHEADER& header, const void* bits, size_t s
 bool WriteBitmapFile(const char* path, HGLOBAL bitmap) {
   if (path == nullptr) return false;
   const size_t size = GlobalSize(bitmap);
-  if (size < sizeof(BITMAPINFOHEADER)) return false;
   auto* bits = static_cast<uint8_t*>(GlobalLock(bitmap));
   if (bits == nullptr) return false;
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, bits, sizeof header);
-  size_t tableBytes = 0;
-  const size_t image = DescribedBytes(header, bits, size, tableBytes);
-  bool ok = image != 0;
+  const std::span<const uint8_t> dib(bits, size);
+  picture::BitmapLayout layout;
+  bool ok = Describe(dib, layout);
   if (ok) {
-    if (header.biCompression != kRle8 && header.biCompression != kRle4) {
-      header.biSizeImage = static_cast<DWORD>(image);
-      std::memcpy(bits, &header, sizeof header);
-    }
-    const size_t body = sizeof header + tableBytes + image;
-    uint8_t fileHeader[kBitmapFileHeaderBytes] = {'B', 'M'};
-    PutLe32(fileHeader + 2, static_cast<uint32_t>(kBitmapFileHeaderBytes + body));
-    PutLe32(fileHeader + 10, static_cast<uint32_t>(kBitmapFileHeaderBytes + sizeof header + tableBytes));
-    File file(std::fopen(path, "wb"));
-    const bool opened = file != nullptr;
-    ok = opened &&
-         std::fwrite(fileHeader, 1, sizeof fileHeader, file.get()) == sizeof fileHeader &&
-         std::fwrite(bits, 1, body, file.get()) == body;
-    if (opened) ok = std::fclose(file.release()) == 0 && ok;
-    if (opened && !ok) {  // no half-written bitmap left behind
-      std::error_code ignored;
-      if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
-    }
+    const std::vector<uint8_t> file = picture::BmpFileOfDib(dib);
+    // The image size the file carries (recomputed for uncompressed bitmaps)
+    // goes back into the block, as callers of this routine expect.
+    std::memcpy(bits + kImageSizeOffset,
+                file.data() + picture::kBmpFileHeaderBytes + kImageSizeOffset, 4);
+    ok = picture::TryWriteWholeFile(path, file) == 0;
   }
   GlobalUnlock(bitmap);
   return ok;
@@ -89,40 +51,21 @@ bool WriteBitmapFile(const char* path, HGLOBAL bitmap) {
 
 HGLOBAL ReadBitmapFile(const char* path) {
   if (path == nullptr) return nullptr;
-  File file(std::fopen(path, "rb"));
-  if (file == nullptr) return nullptr;
-  uint8_t fileHeader[kBitmapFileHeaderBytes];
-  if (std::fread(fileHeader, 1, sizeof fileHeader, file.get()) != sizeof fileHeader ||
-      fileHeader[0] != 'B' || fileHeader[1] != 'M') {
+  std::vector<uint8_t> file;
+  try {
+    file = picture::ReadWholeFile(path, kMaxBitmapFileBytes);
+  } catch (const picture::FileError&) {
     return nullptr;
   }
-  std::error_code error;
-  const auto fileBytes = std::filesystem::file_size(path, error);
-  if (error || fileBytes > kMaxBitmapFileBytes || fileBytes <= kBitmapFileHeaderBytes) {
-    return nullptr;
-  }
-  const size_t rest = static_cast<size_t>(fileBytes) - kBitmapFileHeaderBytes;
-  HGLOBAL block = GlobalAlloc(GHND, rest);
+  if (file.size() <= kBitmapFileHeaderBytes || file[0] != 'B' || file[1] != 'M') return nullptr;
+  const std::span<const uint8_t> rest =
+      std::span<const uint8_t>(file).subspan(kBitmapFileHeaderBytes);
+  picture::BitmapLayout layout;
+  if (!Describe(rest, layout)) return nullptr;
+  HGLOBAL block = GlobalAlloc(GHND, rest.size());
   if (block == nullptr) return nullptr;
-  auto* bits = static_cast<uint8_t*>(GlobalLock(block));
-  size_t done = 0;
-  while (done < rest) {
-    const size_t piece = std::min(kReadPiece, rest - done);
-    if (std::fread(bits + done, 1, piece, file.get()) != piece) break;
-    done += piece;
-  }
-  bool ok = done == rest && rest >= sizeof(BITMAPINFOHEADER);
-  if (ok) {
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, bits, sizeof header);
-    size_t tableBytes = 0;
-    ok = DescribedBytes(header, bits, rest, tableBytes) != 0;
-  }
+  std::memcpy(GlobalLock(block), rest.data(), rest.size());
   GlobalUnlock(block);
-  if (!ok) {
-    GlobalFree(block);
-    return nullptr;
-  }
   return block;
 }
 

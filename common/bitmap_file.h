@@ -15,8 +15,10 @@ inline constexpr size_t kBitmapFileHeaderBytes = 14;
 // run-length compressed bitmaps (compression 1 or 2) the stored image size
 // is used; for others it is recomputed as row bytes x height and written
 // back into the block's header. False when the block does not hold a
-// 40-byte information header and the pixels it describes, or when any byte
-// could not be written (no partial file is left then).
+// 40-byte information header and the pixels it describes, or when the file
+// could not be written whole. The file is written under a temporary name
+// and renamed into place, so a failed write leaves no partial file and any
+// earlier file at `path` as it was.
 bool WriteBitmapFile(const char* path, HGLOBAL bitmap);
 
 // Reads a bitmap file into a new zero-filled movable block holding its

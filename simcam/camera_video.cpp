@@ -4,7 +4,9 @@
 #include <stdexcept>
 
 #include "simcam/frame_encoder.h"
+#include "simcam/framing.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
 
 namespace ksv::simcam {
 namespace {
@@ -13,23 +15,23 @@ class PatternScene final : public Scene {
  public:
   // The pattern's bar comes back to its place after 16 frames.
   uint32_t Period() const override { return 16; }
-  PlanarPicture Picture(codec::FrameSize size, uint32_t index) const override {
-    return ToPlanar(TestPattern(size.width, size.height, index));
+  picture::PlanarPicture Picture(codec::FrameSize size, uint32_t index) const override {
+    return picture::RgbToPlanar(TestPattern(size.width, size.height, index));
   }
 };
 
 class Photos final : public Scene {
  public:
-  explicit Photos(std::vector<RgbPicture> photos) : photos_(std::move(photos)) {
+  explicit Photos(std::vector<picture::RgbPicture> photos) : photos_(std::move(photos)) {
     if (photos_.empty()) throw std::invalid_argument("a photo scene needs a photograph");
   }
   uint32_t Period() const override { return static_cast<uint32_t>(photos_.size()); }
-  PlanarPicture Picture(codec::FrameSize size, uint32_t index) const override {
-    return ToPlanar(FitToSize(photos_[index], size.width, size.height));
+  picture::PlanarPicture Picture(codec::FrameSize size, uint32_t index) const override {
+    return picture::RgbToPlanar(FitToSize(photos_[index], size.width, size.height));
   }
 
  private:
-  std::vector<RgbPicture> photos_;
+  std::vector<picture::RgbPicture> photos_;
 };
 
 // The camera's frame header: level at byte 7, entropy byte count at 11..14.
@@ -48,7 +50,7 @@ std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& entropy, int level) 
 
 std::unique_ptr<Scene> TestPatternScene() { return std::make_unique<PatternScene>(); }
 
-std::unique_ptr<Scene> PhotoScene(std::vector<RgbPicture> photos) {
+std::unique_ptr<Scene> PhotoScene(std::vector<picture::RgbPicture> photos) {
   return std::make_unique<Photos>(std::move(photos));
 }
 
@@ -68,7 +70,7 @@ const std::vector<uint8_t>& CameraVideo::EncodedFrame(uint32_t index) {
   }
   std::vector<uint8_t>& frame = encoded_[index];
   if (frame.empty()) {
-    PlanarPicture picture = scene_.Picture(registers_.EncodeSize(), index);
+    picture::PlanarPicture picture = scene_.Picture(registers_.EncodeSize(), index);
     ApplyPictureControls(registers_.Controls(), picture);
     frame = WithHeader(EncodeEntropyData(picture, registers_.Tables()), registers_.Level());
   }

@@ -15,7 +15,7 @@
 
 #include "simcam/camera_registers.h"
 #include "simcam/packetizer.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam {
 
@@ -24,13 +24,13 @@ class Scene {
   virtual ~Scene() = default;
   virtual uint32_t Period() const = 0;
   // Picture `index` (below Period()) framed to `size`.
-  virtual PlanarPicture Picture(codec::FrameSize size, uint32_t index) const = 0;
+  virtual picture::PlanarPicture Picture(codec::FrameSize size, uint32_t index) const = 0;
 };
 
 // The moving test pattern (test_pattern.h).
 std::unique_ptr<Scene> TestPatternScene();
 // Photographs shown in turn. Throws std::invalid_argument for none.
-std::unique_ptr<Scene> PhotoScene(std::vector<RgbPicture> photos);
+std::unique_ptr<Scene> PhotoScene(std::vector<picture::RgbPicture> photos);
 
 class CameraVideo {
  public:

@@ -8,6 +8,7 @@
 
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::simcam {
 
@@ -19,18 +20,18 @@ namespace fs = std::filesystem;
 
 constexpr size_t kMaxPhotos = 4;
 
-std::vector<RgbPicture> ReadPhotos(const fs::path& folder) {
+std::vector<picture::RgbPicture> ReadPhotos(const fs::path& folder) {
   std::vector<fs::path> paths;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     if (entry.path().extension() == ".png") paths.push_back(entry.path());
   }
   std::sort(paths.begin(), paths.end());
-  std::vector<RgbPicture> photos;
+  std::vector<picture::RgbPicture> photos;
   for (const fs::path& path : paths) {
     if (photos.size() == kMaxPhotos) break;
     try {
-      RgbPicture photo = ReadPng(path.string());
+      picture::RgbPicture photo = picture::ReadPicture(path.string());
       if (photo.width >= 16 && photo.height >= 16) photos.push_back(std::move(photo));
     } catch (const std::exception&) {
       // An unreadable file is skipped; the camera takes the next one.
@@ -40,10 +41,10 @@ std::vector<RgbPicture> ReadPhotos(const fs::path& folder) {
 }
 
 // Colourful stand-ins when there are no photographs.
-std::vector<RgbPicture> DrawnPictures() {
-  std::vector<RgbPicture> pictures;
+std::vector<picture::RgbPicture> DrawnPictures() {
+  std::vector<picture::RgbPicture> pictures;
   for (uint32_t n = 0; n < 3; ++n) {
-    RgbPicture picture{320, 240, std::vector<uint8_t>(320 * 240 * 3)};
+    picture::RgbPicture picture{320, 240, std::vector<uint8_t>(320 * 240 * 3)};
     for (uint32_t y = 0; y < 240; ++y) {
       for (uint32_t x = 0; x < 320; ++x) {
         uint8_t* p = &picture.pixels[(size_t{y} * 320 + x) * 3];
@@ -57,9 +58,9 @@ std::vector<RgbPicture> DrawnPictures() {
   return pictures;
 }
 
-RgbPicture Crop(const RgbPicture& picture, uint32_t left, uint32_t top, uint32_t width,
-                uint32_t height) {
-  RgbPicture cut{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
+picture::RgbPicture Crop(const picture::RgbPicture& picture, uint32_t left, uint32_t top,
+                         uint32_t width, uint32_t height) {
+  picture::RgbPicture cut{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
   for (uint32_t y = 0; y < height; ++y) {
     const uint8_t* source = &picture.pixels[(size_t{top + y} * picture.width + left) * 3];
     std::copy(source, source + size_t{width} * 3, &cut.pixels[size_t{y} * width * 3]);
@@ -69,10 +70,10 @@ RgbPicture Crop(const RgbPicture& picture, uint32_t left, uint32_t top, uint32_t
 
 // `count` views of a window of two thirds of the picture sliding from its
 // left to its right edge, like a camera panning across the scene.
-std::vector<RgbPicture> Pan(const RgbPicture& picture, size_t count) {
+std::vector<picture::RgbPicture> Pan(const picture::RgbPicture& picture, size_t count) {
   const uint32_t width = picture.width * 2 / 3;
   const uint32_t height = picture.height * 2 / 3;
-  std::vector<RgbPicture> views;
+  std::vector<picture::RgbPicture> views;
   for (size_t i = 0; i < count; ++i) {
     const auto left =
         static_cast<uint32_t>((picture.width - width) * i / std::max<size_t>(count - 1, 1));
@@ -105,9 +106,9 @@ fs::path DefaultPhotosDir() {
 }
 
 bulk::CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
-  std::vector<RgbPicture> photos = ReadPhotos(photosDir);
+  std::vector<picture::RgbPicture> photos = ReadPhotos(photosDir);
   if (photos.empty()) photos = DrawnPictures();
-  auto photo = [&](size_t n) -> const RgbPicture& { return photos[n % photos.size()]; };
+  auto photo = [&](size_t n) -> const picture::RgbPicture& { return photos[n % photos.size()]; };
 
   bulk::CameraMemory memory{SimulatedCameraVersions(), SimulatedCameraModes(), {}};
   auto mode = [&](uint8_t index) -> const bulk::RecordingMode& { return *memory.FindMode(index); };

@@ -13,7 +13,7 @@ namespace ksv::simcam {
 
 namespace {
 
-void CheckPicture(const PlanarPicture& picture) {
+void CheckPicture(const picture::PlanarPicture& picture) {
   if (picture.width == 0 || picture.height == 0 || picture.width % 16 != 0 ||
       picture.height % 16 != 0) {
     throw std::invalid_argument("frame size must be a non-zero multiple of 16, got " +
@@ -36,7 +36,7 @@ struct ComponentCoder {
 };
 
 // Appends the entropy data of `picture` to `out`.
-void AppendEntropyData(const PlanarPicture& picture, const codec::QuantPair& tables,
+void AppendEntropyData(const picture::PlanarPicture& picture, const codec::QuantPair& tables,
                        std::vector<uint8_t>& out) {
   CheckPicture(picture);
   const BlockQuantiser lumaQuantiser(tables.luminance);
@@ -78,14 +78,14 @@ void AppendEntropyData(const PlanarPicture& picture, const codec::QuantPair& tab
 
 }  // namespace
 
-std::vector<uint8_t> EncodeEntropyData(const PlanarPicture& picture,
+std::vector<uint8_t> EncodeEntropyData(const picture::PlanarPicture& picture,
                                        const codec::QuantPair& tables) {
   std::vector<uint8_t> data;
   AppendEntropyData(picture, tables, data);
   return data;
 }
 
-std::vector<uint8_t> EncodeFrame(const PlanarPicture& picture, int level) {
+std::vector<uint8_t> EncodeFrame(const picture::PlanarPicture& picture, int level) {
   if (level < 0 || level >= codec::kCompressionLevels) {
     throw std::invalid_argument("compression level must be 0..3, got " + std::to_string(level));
   }
@@ -99,7 +99,7 @@ std::vector<uint8_t> EncodeFrame(const PlanarPicture& picture, int level) {
   return frame;
 }
 
-std::vector<uint8_t> EncodeStoredFrame(const PlanarPicture& picture,
+std::vector<uint8_t> EncodeStoredFrame(const picture::PlanarPicture& picture,
                                        const codec::QuantPair& tables) {
   return EncodeEntropyData(picture, tables);
 }

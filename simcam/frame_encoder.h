@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec/quant_tables.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam {
 
@@ -17,18 +17,18 @@ namespace ksv::simcam {
 // multiples of 16, quantised with `tables`. Throws std::invalid_argument for
 // any other size, a sample buffer of the wrong length or a table entry of 0;
 // the same holds for the two functions below.
-std::vector<uint8_t> EncodeEntropyData(const PlanarPicture& picture,
+std::vector<uint8_t> EncodeEntropyData(const picture::PlanarPicture& picture,
                                        const codec::QuantPair& tables);
 
 // A live-video frame: the 15-byte header (bytes 0..6 zero, byte 7 the level,
 // bytes 8..10 zero, bytes 11..14 the entropy byte count, little-endian), then
 // the entropy data. `level` is 0..3 (the driver's level tables); any other
 // level throws std::invalid_argument.
-std::vector<uint8_t> EncodeFrame(const PlanarPicture& picture, int level);
+std::vector<uint8_t> EncodeFrame(const picture::PlanarPicture& picture, int level);
 
 // A frame as stored in the camera's memory: the entropy data alone, quantised
 // with the stored tables.
-std::vector<uint8_t> EncodeStoredFrame(const PlanarPicture& picture,
+std::vector<uint8_t> EncodeStoredFrame(const picture::PlanarPicture& picture,
                                        const codec::QuantPair& tables);
 
 }  // namespace ksv::simcam

@@ -5,6 +5,8 @@
 
 #include "simcam/adpcm_encoder.h"
 #include "simcam/frame_encoder.h"
+#include "simcam/framing.h"
+#include "support/picture/colour.h"
 
 namespace ksv::simcam {
 
@@ -12,8 +14,9 @@ namespace bulk = outside::bulk;
 
 namespace {
 
-std::vector<uint8_t> CompressScene(const RgbPicture& scene, const bulk::RecordingMode& mode) {
-  return EncodeEntropyData(ToPlanar(FitToSize(scene, mode.width, mode.height)), mode.tables);
+std::vector<uint8_t> CompressScene(const picture::RgbPicture& scene, const bulk::RecordingMode& mode) {
+  return EncodeEntropyData(picture::RgbToPlanar(FitToSize(scene, mode.width, mode.height)),
+                           mode.tables);
 }
 
 bulk::StoredItemHeader HeaderFor(bulk::ItemTag tag, const bulk::RecordingMode& mode) {
@@ -57,25 +60,26 @@ std::vector<std::vector<uint8_t>> ChunkSound(ClipSound sound, const MonoAudio& a
 
 }  // namespace
 
-bulk::StoredItem MakePictureItem(const RgbPicture& scene, const bulk::RecordingMode& mode,
+bulk::StoredItem MakePictureItem(const picture::RgbPicture& scene, const bulk::RecordingMode& mode,
                            bulk::ItemSubtype quality) {
   bulk::StoredItemHeader header = HeaderFor(bulk::ItemTag::kPicture, mode);
   header.subtype = quality;
   return bulk::MakeItem(header, CompressScene(scene, mode));
 }
 
-bulk::StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode) {
+bulk::StoredItem MakeBurstItem(std::span<const picture::RgbPicture> scenes, const bulk::RecordingMode& mode) {
   if (scenes.size() != bulk::kBurstFrames) {
     throw bulk::ItemError("a burst takes 5 pictures, not " + std::to_string(scenes.size()));
   }
   bulk::StoredItemHeader header = HeaderFor(bulk::ItemTag::kBurst, mode);
   header.chunkCount = static_cast<uint16_t>(scenes.size());
   std::vector<uint8_t> content;
-  for (const RgbPicture& scene : scenes) bulk::AppendChunk(content, CompressScene(scene, mode), {});
+  for (const picture::RgbPicture& scene : scenes)
+    bulk::AppendChunk(content, CompressScene(scene, mode), {});
   return bulk::MakeItem(header, std::move(content));
 }
 
-bulk::StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode,
+bulk::StoredItem MakeClipItem(std::span<const picture::RgbPicture> scenes, const bulk::RecordingMode& mode,
                         bulk::ItemSubtype subtype, ClipSound sound, const MonoAudio& audio) {
   if (scenes.empty()) throw bulk::ItemError("a clip needs at least one frame");
   if (scenes.size() > 0xFFFF) throw bulk::ItemError("a clip holds at most 65535 frames");

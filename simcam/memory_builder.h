@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <span>
 
-#include "simcam/picture.h"
 #include "outside/bulk/memory/recording_mode.h"
 #include "outside/bulk/memory/stored_item.h"
 #include "simcam/wav_audio.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam {
 
@@ -23,16 +23,17 @@ enum class ClipSound {
 };
 
 // A picture (subtype 1 high quality, 2 low quality) of `scene`.
-bulk::StoredItem MakePictureItem(const RgbPicture& scene, const bulk::RecordingMode& mode, bulk::ItemSubtype quality);
+bulk::StoredItem MakePictureItem(const picture::RgbPicture& scene, const bulk::RecordingMode& mode,
+                           bulk::ItemSubtype quality);
 
 // A burst of the five `scenes`. Throws bulk::ItemError for any other count.
-bulk::StoredItem MakeBurstItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode);
+bulk::StoredItem MakeBurstItem(std::span<const picture::RgbPicture> scenes, const bulk::RecordingMode& mode);
 
 // A clip of subtype 3 or 4, one frame a scene, 100 ms each. Its sound is
 // `audio` at the camera's rate, cut or completed with silence to the clip's
 // length; with kNone `audio` is not used. Throws bulk::ItemError when a frame or
 // its sound does not fit a chunk, or there are no scenes.
-bulk::StoredItem MakeClipItem(std::span<const RgbPicture> scenes, const bulk::RecordingMode& mode,
+bulk::StoredItem MakeClipItem(std::span<const picture::RgbPicture> scenes, const bulk::RecordingMode& mode,
                         bulk::ItemSubtype subtype, ClipSound sound, const MonoAudio& audio);
 
 // A raw recording whose download (each byte rotated right by two bits)

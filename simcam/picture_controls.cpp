@@ -63,7 +63,7 @@ PictureControls PictureControlsOf(std::span<const uint8_t, 0x10000> registers, u
   return controls;
 }
 
-void ApplyPictureControls(const PictureControls& controls, PlanarPicture& picture) {
+void ApplyPictureControls(const PictureControls& controls, picture::PlanarPicture& picture) {
   if (controls.IsNeutral()) return;
   const uint32_t width = picture.width;
   const uint32_t height = picture.height;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam {
 
@@ -41,6 +41,6 @@ void ResetPictureRegisters(std::span<uint8_t, 0x10000> registers);
 PictureControls PictureControlsOf(std::span<const uint8_t, 0x10000> registers, uint8_t mode);
 
 // Applies the controls to a 4:2:0 picture in place.
-void ApplyPictureControls(const PictureControls& controls, PlanarPicture& picture);
+void ApplyPictureControls(const PictureControls& controls, picture::PlanarPicture& picture);
 
 }  // namespace ksv::simcam

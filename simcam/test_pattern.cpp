@@ -18,9 +18,9 @@ constexpr uint32_t kMovingBarSteps = 16;
 
 }  // namespace
 
-RgbPicture TestPattern(uint32_t width, uint32_t height, uint32_t frameIndex) {
+picture::RgbPicture TestPattern(uint32_t width, uint32_t height, uint32_t frameIndex) {
   if (width == 0 || height == 0) throw std::invalid_argument("a test pattern needs a size");
-  RgbPicture picture{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
+  picture::RgbPicture picture{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
   const uint32_t barWidth = (width + kMovingBarSteps - 1) / kMovingBarSteps;
   const uint32_t movingBar = (frameIndex % kMovingBarSteps) * barWidth;
   for (uint32_t y = 0; y < height; ++y) {

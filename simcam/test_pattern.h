@@ -5,11 +5,11 @@
 
 #include <cstdint>
 
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam {
 
 // Throws std::invalid_argument for an empty size.
-RgbPicture TestPattern(uint32_t width, uint32_t height, uint32_t frameIndex);
+picture::RgbPicture TestPattern(uint32_t width, uint32_t height, uint32_t frameIndex);
 
 }  // namespace ksv::simcam

@@ -10,7 +10,7 @@
 #include "apps/ksvcam/capture_pictures.h"
 #include "apps/ksvcam/capture_session.h"
 #include "apps/ksvcam/decode_plan.h"
-#include "apps/ksvcam/picture_writer.h"
+#include "apps/ksvcam/photo_input.h"
 #include "apps/ksvcam/progress_line.h"
 #include "apps/ksvcam/stream_output.h"
 
@@ -72,28 +72,6 @@ CaptureSettings PlanCapture(const CaptureOptions& options) {
     }
   }
   return settings;
-}
-
-std::vector<simcam::RgbPicture> ReadPhotos(const std::string& folder) {
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) {
-    throw CommandFailure("photo folder '" + folder + "' does not exist");
-  }
-  std::vector<fs::path> paths;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (PictureFileKindOf(entry.path()) == PictureFileKind::kPng) paths.push_back(entry.path());
-  }
-  if (paths.empty()) throw CommandFailure("no .png photographs in '" + folder + "'");
-  std::sort(paths.begin(), paths.end());
-  std::vector<simcam::RgbPicture> photos;
-  for (const fs::path& path : paths) {
-    try {
-      photos.push_back(simcam::ReadPng(path.string()));
-    } catch (const std::exception& bad) {
-      throw CommandFailure("'" + path.string() + "': " + bad.what());
-    }
-  }
-  return photos;
 }
 
 std::string States(const std::vector<uint32_t>& states) {
@@ -166,9 +144,10 @@ CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
       ->type_name("DIR");
   command.add_flag("-y,--overwrite", options.overwrite,
                    "Replace pictures an earlier run left in the folder");
-  command.add_option("--photos", options.photosDir,
-                     "Folder of .png photographs the camera shows in turn (default: a moving "
-                     "test pattern)")
+  command
+      .add_option("--photos", options.photosDir,
+                  "Folder of PNG or JPEG photographs the camera shows in turn (default: a moving "
+                  "test pattern)")
       ->type_name("DIR");
   command.add_option("--set", options.controls,
                      "Set a camera control before streaming, e.g. --set brightness=160 (see "
@@ -193,7 +172,9 @@ CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
 
 int RunCaptureCommand(const CaptureOptions& options, Console& console) {
   CaptureSettings settings = PlanCapture(options);
-  if (!options.photosDir.empty()) settings.photos = ReadPhotos(options.photosDir);
+  if (!options.photosDir.empty()) {
+    settings.photos = ReadAllPhotos(options.photosDir, "--photos", console);
+  }
 
   std::unique_ptr<FrameSink> sink;
   if (!options.outDir.empty()) {

@@ -8,7 +8,9 @@
 #include "apps/ksvcam/console.h"
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
+#include "simcam/framing.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
 
 namespace ksv::ksvcam {
 
@@ -18,12 +20,11 @@ std::string MeasureAgainstDecoding(const CaptureSettings& settings, const Captur
   // The frames the camera sent: its scene at level 3, the driver's tables.
   std::vector<std::vector<uint8_t>> frames;
   for (uint32_t i = 0; i < 16; ++i) {
-    const simcam::RgbPicture scene =
-        settings.photos.empty()
-            ? simcam::TestPattern(decode.width, decode.height, i)
-            : simcam::FitToSize(settings.photos[i % settings.photos.size()], decode.width,
-                                decode.height);
-    frames.push_back(simcam::EncodeFrame(simcam::ToPlanar(scene), 3));
+    const picture::RgbPicture scene =
+        settings.photos.empty() ? simcam::TestPattern(decode.width, decode.height, i)
+                                : simcam::FitToSize(settings.photos[i % settings.photos.size()],
+                                                    decode.width, decode.height);
+    frames.push_back(simcam::EncodeFrame(picture::RgbToPlanar(scene), 3));
   }
   codec::DecoderTables decoder;
   if (!decoder.SetUp()) throw CommandFailure("cannot set up the decoder: out of memory");

@@ -3,9 +3,8 @@
 #include <cstdio>
 
 #include "apps/ksvcam/console.h"
-#include "apps/ksvcam/file_output.h"
-#include "apps/ksvcam/picture_convert.h"
-#include "apps/ksvcam/picture_writer.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -20,7 +19,7 @@ class PictureFolderSink final : public FrameSink {
       : folder_(std::move(folder)),
         planar_(planar),
         size_(size),
-        existing_(overwrite ? ExistingFile::kReplace : ExistingFile::kKeep) {}
+        existing_(overwrite ? picture::ExistingFile::kReplace : picture::ExistingFile::kKeep) {}
 
   void Write(std::span<const uint8_t> frame) override {
     ++count_;
@@ -32,12 +31,11 @@ class PictureFolderSink final : public FrameSink {
                            " picture");
     }
     const fs::path path = folder_ / NameOf(count_, planar_);
-    if (planar_) {
-      WriteWholeFile(path, EncodePng(PlanarToRgb(frame, size_)), existing_);
-    } else {
-      WriteWholeFile(path, EncodeBmp(FromBottomUp24(frame, size_, ChannelOrder::kBgr)),
-                     existing_);
-    }
+    picture::WritePicture(path,
+                          planar_ ? picture::PlanarToRgb(frame, size_.width, size_.height)
+                                  : picture::FromBottomUp24(frame, size_.width, size_.height,
+                                                            picture::ChannelOrder::kBgr),
+                          existing_);
   }
 
   void Finish() override {}
@@ -57,7 +55,7 @@ class PictureFolderSink final : public FrameSink {
   fs::path folder_;
   bool planar_;
   codec::FrameSize size_;
-  ExistingFile existing_;
+  picture::ExistingFile existing_;
   unsigned count_ = 0;
 };
 

@@ -15,7 +15,7 @@
 #include "codec/frame_format.h"
 #include "rig/camera_rig.h"
 #include "simcam/camera_registers.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::ksvcam {
 
@@ -26,7 +26,7 @@ struct CaptureSettings {
   int64_t interval = 333'333;   // the stream's frame interval, 100-ns units; 0: no pacing
   uint32_t frames = 30;         // delivered frames to take
   double cameraFramesPerSecond = 30;
-  std::vector<simcam::RgbPicture> photos;  // the scene; none: the moving test pattern
+  std::vector<picture::RgbPicture> photos;  // the scene; none: the moving test pattern
   simcam::CameraBehaviour camera;          // how the camera answers (faults for tests)
   SnapshotPlan snapshot;                   // a snapshot during the capture, or none
   // Controls set (as manual) through the driver before the stream opens.

@@ -6,10 +6,11 @@
 #include <chrono>
 #include <cstdio>
 
-#include "apps/ksvcam/file_output.h"
 #include "apps/ksvcam/frame_decode_session.h"
-#include "apps/ksvcam/picture_convert.h"
 #include "codec/frame_format.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture_file.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -27,7 +28,7 @@ uint32_t ReadLe32(std::span<const uint8_t> bytes, size_t offset) {
 }
 
 std::array<uint8_t, kQuantTableBytes> ReadQuantTable(const std::string& path) {
-  const std::vector<uint8_t> bytes = ReadWholeFile(path, kQuantTableBytes + 1);
+  const std::vector<uint8_t> bytes = picture::ReadWholeFile(path, kQuantTableBytes + 1);
   if (bytes.size() != kQuantTableBytes) {
     throw CommandFailure("--qtable " + Quoted(path) + " holds " + std::to_string(bytes.size()) +
                          " bytes; a quantisation table is 128 (64 luminance, 64 chrominance)");
@@ -56,28 +57,22 @@ std::string DecodeFailureMessage(const DecodePlan& plan, std::span<const uint8_t
   return message + ": corrupt or truncated data, or a frame of another size";
 }
 
-simcam::RgbPicture ToRgbPicture(const std::vector<uint8_t>& decoded, const DecodePlan& plan) {
+picture::RgbPicture ToRgbPicture(const std::vector<uint8_t>& decoded, const DecodePlan& plan) {
+  const auto [width, height] = plan.size;
   switch (plan.layout) {
     case DecodedLayout::kI420:
-      return PlanarToRgb(decoded, plan.size);
+      return picture::PlanarToRgb(decoded, width, height);
     case DecodedLayout::kBgr24:
-      return FromBottomUp24(decoded, plan.size, ChannelOrder::kBgr);
+      return picture::FromBottomUp24(decoded, width, height, picture::ChannelOrder::kBgr);
     case DecodedLayout::kRgb24:
-      return FromBottomUp24(decoded, plan.size, ChannelOrder::kRgb);
+      return picture::FromBottomUp24(decoded, width, height, picture::ChannelOrder::kRgb);
   }
   throw std::logic_error("unknown layout");
 }
 
 std::vector<uint8_t> PictureFileBytes(const std::vector<uint8_t>& decoded, const DecodePlan& plan) {
-  switch (plan.outputKind) {
-    case PictureFileKind::kRawPlanar:
-      return decoded;  // the plan made sure it is planar
-    case PictureFileKind::kBmp:
-      return EncodeBmp(ToRgbPicture(decoded, plan));
-    case PictureFileKind::kPng:
-      return EncodePng(ToRgbPicture(decoded, plan));
-  }
-  throw std::logic_error("unknown picture file kind");
+  if (plan.rawOutput) return decoded;  // the plan made sure it is planar
+  return picture::EncodePicture(ToRgbPicture(decoded, plan), plan.outputFormat);
 }
 
 void PrintSpeed(Console& console, uint32_t frames, std::chrono::steady_clock::duration elapsed) {
@@ -93,7 +88,8 @@ void PrintSpeed(Console& console, uint32_t frames, std::chrono::steady_clock::du
 
 CLI::App& AddDecodeCommand(CLI::App& app, DecodeOptions& options) {
   CLI::App& command = *app.add_subcommand(
-      "decode", "Decode one compressed frame file into a picture file (BMP, PNG or raw planar).");
+      "decode",
+      "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
   command
       .add_option("FRAME", options.framePath,
                   "Frame file: the 15-byte header and the entropy data (with --stored: the "
@@ -105,7 +101,7 @@ CLI::App& AddDecodeCommand(CLI::App& app, DecodeOptions& options) {
       ->required();
   command
       .add_option("-o,--output", options.outputPath,
-                  "Picture file to write, replaced if it exists: .bmp, .png, or .i420/.yuv "
+                  "Picture file to write, replaced if it exists: .bmp, .png, .jpg, or .i420/.yuv "
                   "(planar Y, Cb, Cr)")
       ->type_name("FILE")
       ->required();
@@ -136,7 +132,7 @@ CLI::App& AddDecodeCommand(CLI::App& app, DecodeOptions& options) {
 
 int RunDecode(const DecodeOptions& options, Console& console) {
   const DecodePlan plan = PlanDecode(options);
-  const std::vector<uint8_t> frame = ReadWholeFile(options.framePath, kMaxFrameFileBytes);
+  const std::vector<uint8_t> frame = picture::ReadWholeFile(options.framePath, kMaxFrameFileBytes);
 
   DecodeRequest request{plan.size, plan.layout, plan.gamma, std::nullopt};
   if (plan.stored) {
@@ -155,7 +151,7 @@ int RunDecode(const DecodeOptions& options, Console& console) {
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;
 
-  WriteWholeFile(options.outputPath, PictureFileBytes(decoded, plan), ExistingFile::kReplace);
+  picture::WriteWholeFile(options.outputPath, PictureFileBytes(decoded, plan));
   if (plan.reportSpeed) PrintSpeed(console, plan.repeat, elapsed);
   return kExitOk;
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <span>
 
 #include "apps/ksvcam/console.h"
@@ -54,6 +56,14 @@ std::optional<uint32_t> ParseDimension(std::string_view digits) {
 }
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// .i420 or .yuv, in any letter case: the decoded planes as they are.
+bool IsRawPlanarName(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".i420" || extension == ".yuv";
+}
 
 void CheckGamma(const DecodeOptions& options, DecodedLayout layout) {
   if (!options.gamma) return;
@@ -139,13 +149,14 @@ DecodePlan PlanDecode(const DecodeOptions& options) {
   DecodePlan plan;
   plan.size = ParseFrameSize(options.size);
 
-  const auto kind = PictureFileKindOf(options.outputPath);
-  if (!kind) {
+  plan.rawOutput = IsRawPlanarName(options.outputPath);
+  const auto format = picture::FormatOfName(options.outputPath);
+  if (!plan.rawOutput && !format) {
     throw UsageError("cannot tell the picture format of " + Quoted(options.outputPath) +
-                     ": name it .bmp, .png, .i420 or .yuv");
+                     ": name it .bmp, .png, .jpg, .i420 or .yuv");
   }
-  plan.outputKind = *kind;
-  const bool rawOutput = plan.outputKind == PictureFileKind::kRawPlanar;
+  if (format) plan.outputFormat = *format;
+  const bool rawOutput = plan.rawOutput;
   if (options.format.empty()) {
     plan.layout = rawOutput ? DecodedLayout::kI420 : DecodedLayout::kBgr24;
   } else {

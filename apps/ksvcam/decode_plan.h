@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "apps/ksvcam/picture_writer.h"
 #include "codec/frame_format.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 
@@ -33,7 +33,8 @@ enum class DecodedLayout {
 struct DecodePlan {
   codec::FrameSize size;
   DecodedLayout layout = DecodedLayout::kBgr24;
-  PictureFileKind outputKind = PictureFileKind::kBmp;
+  bool rawOutput = false;  // .i420 or .yuv: the planes as they are
+  picture::PictureFormat outputFormat = picture::PictureFormat::kBmp;  // else
   bool stored = false;
   uint32_t gamma = 0;
   uint32_t repeat = 1;

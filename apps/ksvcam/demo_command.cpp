@@ -14,14 +14,16 @@
 #include "apps/ksvcam/camera_library.h"
 #include "apps/ksvcam/decode_plan.h"
 #include "apps/ksvcam/demo_capture.h"
-#include "apps/ksvcam/file_output.h"
-#include "apps/ksvcam/picture_convert.h"
-#include "apps/ksvcam/picture_writer.h"
+#include "apps/ksvcam/photo_input.h"
 #include "apps/ksvcam/progress_line.h"
-#include "apps/ksvcam/psnr.h"
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
-#include "simcam/picture.h"
+#include "simcam/framing.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture.h"
+#include "support/picture/picture_file.h"
+#include "support/picture/psnr.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -43,23 +45,6 @@ std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 std::string FrameBaseName(const std::string& stem, FrameSize size, int level) {
   return stem + "_" + SizeText(size) + "_L" + std::to_string(level);
-}
-
-std::vector<fs::path> ListPhotos(const fs::path& folder) {
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) {
-    throw CommandFailure("photo folder " + Quoted(folder) +
-                         " does not exist (give one with --photos)");
-  }
-  std::vector<fs::path> photos;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    const auto kind = PictureFileKindOf(entry.path());
-    if (kind == PictureFileKind::kPng && entry.is_regular_file()) photos.push_back(entry.path());
-  }
-  if (error) throw CommandFailure("cannot list " + Quoted(folder) + ": " + error.message());
-  if (photos.empty()) throw CommandFailure("no .png photographs in " + Quoted(folder));
-  std::sort(photos.begin(), photos.end());
-  return photos;
 }
 
 // Refuses up front, before anything is written, when an earlier run's file
@@ -92,12 +77,12 @@ struct FrameResult {
 
 // Photographs one picture at one level, decodes it both ways and writes the
 // frame and the two decoded pictures.
-FrameResult RunOneFrame(codec::DecoderTables& decoder, const simcam::RgbPicture& scene,
-                        const simcam::PlanarPicture& planarScene, int level, const fs::path& base,
-                        ExistingFile existing) {
+FrameResult RunOneFrame(codec::DecoderTables& decoder, const picture::RgbPicture& scene,
+                        const picture::PlanarPicture& planarScene, int level, const fs::path& base,
+                        picture::ExistingFile existing) {
   const FrameSize size{scene.width, scene.height};
   const std::vector<uint8_t> frame = simcam::EncodeFrame(planarScene, level);
-  WriteWholeFile(base.string() + kFrameSuffix, frame, existing);
+  picture::WriteWholeFile(base.string() + kFrameSuffix, frame, existing);
 
   const codec::DecoderContext noGamma;
   std::vector<uint8_t> rgb(codec::Rgb24Bytes(size));
@@ -106,18 +91,20 @@ FrameResult RunOneFrame(codec::DecoderTables& decoder, const simcam::RgbPicture&
       written != rgb.size()) {
     throw CommandFailure("the 24-bit decode failed");
   }
-  const simcam::RgbPicture rgbPicture = FromBottomUp24(rgb, size, ChannelOrder::kBgr);
-  WriteWholeFile(base.string() + kRgbPictureSuffix, EncodePng(rgbPicture), existing);
+  const picture::RgbPicture rgbPicture =
+      picture::FromBottomUp24(rgb, size.width, size.height, picture::ChannelOrder::kBgr);
+  picture::WritePicture(base.string() + kRgbPictureSuffix, rgbPicture, existing);
 
   std::vector<uint8_t> planar(codec::PlanarBytes(size));
   if (!decoder.DecodeFrame(noGamma, frame, planar, written, size, size, codec::kCompressionI420) ||
       written != planar.size()) {
     throw CommandFailure("the planar decode failed");
   }
-  WriteWholeFile(base.string() + kPlanarPictureSuffix, EncodePng(PlanarToRgb(planar, size)),
-                 existing);
+  picture::WritePicture(base.string() + kPlanarPictureSuffix,
+                        picture::PlanarToRgb(planar, size.width, size.height), existing);
 
-  return {frame.size(), Psnr(scene.pixels, rgbPicture.pixels), Psnr(planarScene.samples, planar)};
+  return {frame.size(), picture::Psnr(scene.pixels, rgbPicture.pixels),
+          picture::Psnr(planarScene.samples, planar)};
 }
 
 std::string Decibels(double psnr) {
@@ -175,26 +162,18 @@ struct DemoRun {
   codec::DecoderTables& decoder;
   ProgressLine& progress;
   fs::path outDir;
-  ExistingFile existing;
+  picture::ExistingFile existing;
   DemoTotals totals;
 };
 
 // One photograph at every size and level; a failure is reported and the run
 // goes on with the next frame.
-void PhotographAtEveryLevel(DemoRun& run, const fs::path& photoPath) {
+void PhotographAtEveryLevel(DemoRun& run, const fs::path& photoPath,
+                            const picture::RgbPicture& photo) {
   const std::string stem = photoPath.stem().string();
-  simcam::RgbPicture photo;
-  try {
-    photo = simcam::ReadPng(photoPath.string());
-  } catch (const std::exception& failure) {
-    run.progress.Clear();
-    PrintError(run.console, stem + ": " + failure.what());
-    run.totals.failures += kFramesPerPhoto;
-    return;
-  }
   for (const FrameSize& size : kDemoSizes) {
-    const simcam::RgbPicture scene = simcam::FitToSize(photo, size.width, size.height);
-    const simcam::PlanarPicture planarScene = simcam::ToPlanar(scene);
+    const picture::RgbPicture scene = simcam::FitToSize(photo, size.width, size.height);
+    const picture::PlanarPicture planarScene = picture::RgbToPlanar(scene);
     for (int level = 0; level < codec::kCompressionLevels; ++level) {
       const std::string base = FrameBaseName(stem, size, level);
       run.progress.Show(run.totals.frames + run.totals.failures + 1, base);
@@ -228,9 +207,9 @@ CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
       "Photograph the test pictures with the simulated camera at every compression level, "
       "decode the frames and write frames and pictures into a folder.");
   command
-      .add_option(
-          "--photos", options.photosDir,
-          "Folder of .png photographs (default: the test photographs, " + DefaultPhotosDir() + ")")
+      .add_option("--photos", options.photosDir,
+                  "Folder of PNG or JPEG photographs (default: the test photographs, " +
+                      DefaultPhotosDir() + ")")
       ->type_name("DIR");
   command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
       ->type_name("DIR")
@@ -243,8 +222,13 @@ CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
 int RunDemo(const DemoOptions& options, Console& console) {
   const fs::path photosDir = options.photosDir.empty() ? DefaultPhotosDir() : options.photosDir;
   const fs::path outDir = options.outDir;
-  const std::vector<fs::path> photos = ListPhotos(photosDir);
-  if (!options.overwrite) CheckNothingOverwritten(outDir, photos);
+  picture::PhotoFiles photos = ListPhotos(photosDir, "--photos");
+  if (photos.pictures.empty()) {
+    ReportSkipped(photos, console);
+    throw CommandFailure("no PNG or JPEG photographs in " + Quoted(photosDir) +
+                         " (give a folder of them with --photos)");
+  }
+  if (!options.overwrite) CheckNothingOverwritten(outDir, photos.pictures);
   if (!options.overwrite) CheckDemoCaptureFree(outDir);
   std::error_code error;
   fs::create_directories(outDir, error);
@@ -252,20 +236,24 @@ int RunDemo(const DemoOptions& options, Console& console) {
 
   codec::DecoderTables decoder;
   if (!decoder.SetUp()) throw CommandFailure("cannot set up the decoder: out of memory");
-  ProgressLine progress(console, photos.size() * kFramesPerPhoto);
+  ProgressLine progress(console, photos.pictures.size() * kFramesPerPhoto);
   DemoRun run{console,
               decoder,
               progress,
               outDir,
-              options.overwrite ? ExistingFile::kReplace : ExistingFile::kKeep,
+              options.overwrite ? picture::ExistingFile::kReplace : picture::ExistingFile::kKeep,
               {}};
 
   const auto start = std::chrono::steady_clock::now();
-  for (const fs::path& photo : photos) PhotographAtEveryLevel(run, photo);
+  const size_t photographed =
+      picture::ReadPhotos(photos, [&](const fs::path& path, picture::RgbPicture&& photo) {
+        PhotographAtEveryLevel(run, path, photo);
+      });
   progress.Clear();
+  ReportSkipped(photos, console);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  console.out << SummaryLine(run.totals, photos.size(), outDir, seconds) << std::flush;
+  console.out << SummaryLine(run.totals, photographed, outDir, seconds) << std::flush;
 
   // The camera's memory, downloaded the way an application does it.
   ChooseCamera("");

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "apps/ksvcam/console.h"
-#include "apps/ksvcam/file_output.h"
 #include "platform/version/version.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 
@@ -64,7 +64,7 @@ std::vector<fs::path> InstallDriverFiles(const fs::path& root) {
   for (const DriverFile& driver : kDriverFiles) {
     const fs::path path = folder / driver.name;
     if (fs::exists(path, error)) continue;
-    WriteWholeFile(path, DriverFileBytes(driver), ExistingFile::kKeep);
+    picture::WriteWholeFile(path, DriverFileBytes(driver), picture::ExistingFile::kKeep);
     written.push_back(path);
   }
   return written;

@@ -1,16 +1,14 @@
 #include "apps/ksvcam/memory_build.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <vector>
 
 #include "apps/ksvcam/console.h"
-#include "apps/ksvcam/file_output.h"
+#include "apps/ksvcam/photo_input.h"
 #include "simcam/memory_builder.h"
-#include "simcam/picture.h"
 #include "simcam/simulated_modes.h"
 #include "simcam/wav_audio.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -21,38 +19,6 @@ namespace fs = std::filesystem;
 constexpr size_t kMaxInputBytes = outside::bulk::kMaxStreamBytes;
 
 std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-// The PNG files of a folder in name order; at least one.
-std::vector<fs::path> PngFiles(const fs::path& folder, const char* option) {
-  std::error_code error;
-  if (!fs::is_directory(folder, error)) {
-    throw CommandFailure(std::string(option) + " " + Quoted(folder) + " is not a folder");
-  }
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    std::string extension = entry.path().extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (extension == ".png" && entry.is_regular_file()) files.push_back(entry.path());
-  }
-  if (error) throw CommandFailure("cannot list " + Quoted(folder) + ": " + error.message());
-  if (files.empty()) throw CommandFailure("no .png pictures in " + Quoted(folder));
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
-simcam::RgbPicture ReadPicture(const fs::path& path) {
-  try {
-    return simcam::ReadPng(path.string());
-  } catch (const std::exception& failure) {
-    throw CommandFailure(Quoted(path) + ": " + failure.what());
-  }
-}
-
-std::vector<simcam::RgbPicture> ReadPictures(const std::vector<fs::path>& files) {
-  std::vector<simcam::RgbPicture> pictures;
-  for (const fs::path& file : files) pictures.push_back(ReadPicture(file));
-  return pictures;
-}
 
 const outside::bulk::RecordingMode& ModeOf(const outside::bulk::CameraMemory& memory, uint8_t index) {
   return *memory.FindMode(index);
@@ -84,7 +50,7 @@ ClipKind ClipKindOf(const MemoryBuildOptions& options) {
 simcam::MonoAudio ReadSound(const std::string& path) {
   if (path.empty()) return {};  // the clip is silent
   try {
-    return simcam::ReadWav(ReadWholeFile(path, kMaxInputBytes));
+    return simcam::ReadWav(picture::ReadWholeFile(path, kMaxInputBytes));
   } catch (const simcam::WavError& failure) {
     throw CommandFailure(Quoted(path) + ": " + failure.what());
   }
@@ -101,47 +67,51 @@ void CheckOptions(const MemoryBuildOptions& options) {
   if (!options.clipDir.empty()) ClipKindOf(options);
 }
 
-void AddClip(outside::bulk::CameraMemory& memory, const MemoryBuildOptions& options) {
+void AddClip(outside::bulk::CameraMemory& memory, const MemoryBuildOptions& options, Console& console) {
   const ClipKind kind = ClipKindOf(options);
-  const std::vector<simcam::RgbPicture> frames = ReadPictures(PngFiles(options.clipDir, "--clip"));
+  const std::vector<picture::RgbPicture> frames = ReadAllPhotos(options.clipDir, "--clip", console);
   memory.items.push_back(simcam::MakeClipItem(frames, ModeOf(memory, kind.mode), kind.subtype,
                                               kind.sound, ReadSound(options.audioFile)));
 }
 
 void AddPictures(outside::bulk::CameraMemory& memory, const std::string& folder, const char* option,
-                 uint8_t mode, outside::bulk::ItemSubtype quality) {
+                 uint8_t mode, outside::bulk::ItemSubtype quality, Console& console) {
   if (folder.empty()) return;
-  for (const fs::path& file : PngFiles(folder, option)) {
-    memory.items.push_back(
-        simcam::MakePictureItem(ReadPicture(file), ModeOf(memory, mode), quality));
+  ReadPhotoFolder(folder, option, console, [&](const fs::path&, picture::RgbPicture&& photo) {
+    memory.items.push_back(simcam::MakePictureItem(photo, ModeOf(memory, mode), quality));
+  });
+}
+
+void AddBurst(outside::bulk::CameraMemory& memory, const std::string& folder, Console& console) {
+  std::vector<picture::RgbPicture> frames;
+  ReadPhotoFolder(
+      folder, "--burst", console,
+      [&](const fs::path&, picture::RgbPicture&& photo) { frames.push_back(std::move(photo)); },
+      outside::bulk::kBurstFrames);
+  if (frames.size() < outside::bulk::kBurstFrames) {
+    throw CommandFailure("a burst takes 5 pictures; " + Quoted(folder) + " has " +
+                         std::to_string(frames.size()) + " that can be read");
   }
+  memory.items.push_back(simcam::MakeBurstItem(frames, ModeOf(memory, simcam::kClipMode)));
 }
 
 }  // namespace
 
-outside::bulk::CameraMemory BuildMemory(const MemoryBuildOptions& options) {
+outside::bulk::CameraMemory BuildMemory(const MemoryBuildOptions& options, Console& console) {
   CheckOptions(options);
   outside::bulk::CameraMemory memory{
       simcam::SimulatedCameraVersions(), simcam::SimulatedCameraModes(), {}};
   try {
     AddPictures(memory, options.photosDir, "--photos", simcam::kHighQualityPictureMode,
-                outside::bulk::kHighQualitySubtype);
+                outside::bulk::kHighQualitySubtype, console);
     AddPictures(memory, options.lowPhotosDir, "--low-photos", simcam::kLowQualityPictureMode,
-                outside::bulk::kLowQualitySubtype);
-    if (!options.burstDir.empty()) {
-      std::vector<fs::path> files = PngFiles(options.burstDir, "--burst");
-      if (files.size() < outside::bulk::kBurstFrames) {
-        throw CommandFailure("a burst takes 5 pictures; " + Quoted(options.burstDir) + " has " +
-                             std::to_string(files.size()));
-      }
-      files.resize(outside::bulk::kBurstFrames);
-      memory.items.push_back(
-          simcam::MakeBurstItem(ReadPictures(files), ModeOf(memory, simcam::kClipMode)));
-    }
-    if (!options.clipDir.empty()) AddClip(memory, options);
+                outside::bulk::kLowQualitySubtype, console);
+    if (!options.burstDir.empty()) AddBurst(memory, options.burstDir, console);
+    if (!options.clipDir.empty()) AddClip(memory, options, console);
     if (!options.rawFile.empty()) {
-      memory.items.push_back(simcam::MakeRecordingItem(
-          ReadWholeFile(options.rawFile, kMaxInputBytes), simcam::kHighQualityPictureMode));
+      memory.items.push_back(
+          simcam::MakeRecordingItem(picture::ReadWholeFile(options.rawFile, kMaxInputBytes),
+                                    simcam::kHighQualityPictureMode));
     }
     outside::bulk::CheckMemory(memory);
   } catch (const outside::bulk::ItemError& failure) {

@@ -3,10 +3,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 
-#include "apps/ksvcam/file_output.h"
 #include "apps/ksvcam/memory_info.h"
 #include "simcam/default_memory.h"
 #include "outside/bulk/memory/memory_image.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -17,16 +17,18 @@ void AddBuildCommand(CLI::App& memory, MemoryOptions& options) {
       "build",
       "Make a camera memory image from your pictures and sound, for the bulk library to replay "
       "(KSV_CAMERA_MEMORY=FILE).");
-  command.add_option("--photos", build.photosDir, "Folder of .png pictures: high-quality pictures")
+  command
+      .add_option("--photos", build.photosDir,
+                  "Folder of PNG or JPEG pictures: high-quality pictures")
       ->type_name("DIR");
   command
       .add_option("--low-photos", build.lowPhotosDir,
-                  "Folder of .png pictures: low-quality pictures")
+                  "Folder of PNG or JPEG pictures: low-quality pictures")
+      ->type_name("DIR");
+  command.add_option("--burst", build.burstDir, "Folder whose first five pictures are a burst")
       ->type_name("DIR");
   command
-      .add_option("--burst", build.burstDir, "Folder whose first five .png pictures are a burst")
-      ->type_name("DIR");
-  command.add_option("--clip", build.clipDir, "Folder of .png frames (name order, 10 a second)")
+      .add_option("--clip", build.clipDir, "Folder of PNG or JPEG frames (name order, 10 a second)")
       ->type_name("DIR");
   command
       .add_option("--clip-size", build.clipSize,
@@ -53,9 +55,9 @@ void AddInfoCommand(CLI::App& memory, MemoryOptions& options) {
 }
 
 int RunBuild(const MemoryBuildOptions& options, Console& console) {
-  const outside::bulk::CameraMemory memory = BuildMemory(options);
+  const outside::bulk::CameraMemory memory = BuildMemory(options, console);
   const std::vector<uint8_t> image = outside::bulk::WriteMemoryImage(memory);
-  WriteWholeFile(options.output, image, ExistingFile::kReplace);
+  picture::WriteWholeFile(options.output, image);
   console.out << "memory: " << memory.items.size() << " item"
               << (memory.items.size() == 1 ? "" : "s") << ", " << image.size()
               << " bytes written to '" << options.output << "'\n";

@@ -5,12 +5,15 @@
 #include <sstream>
 
 #include "apps/ksvcam/decode_plan.h"
-#include "apps/ksvcam/file_output.h"
+#include "apps/ksvcam/photo_input.h"
 #include "apps/ksvcam/progress_line.h"
 #include "simcam/frame_encoder.h"
-#include "simcam/picture.h"
+#include "simcam/framing.h"
 #include "simcam/simulated_capture.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture.h"
+#include "support/picture/whole_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -76,23 +79,20 @@ SimulationPlan PlanSimulation(const SimulatePacketsOptions& options) {
 // the frames, or the moving test pattern.
 std::vector<std::vector<uint8_t>> EncodeFrames(const SimulatePacketsOptions& options,
                                                const SimulationPlan& plan, Console& console) {
-  std::vector<simcam::PlanarPicture> scenes;
-  for (const std::string& path : options.pictures) {
-    try {
-      scenes.push_back(simcam::ToPlanar(
-          simcam::FitToSize(simcam::ReadPng(path), plan.encoded.width, plan.encoded.height)));
-    } catch (const std::exception& bad) {
-      throw CommandFailure("'" + path + "': " + bad.what());
-    }
-  }
+  std::vector<picture::PlanarPicture> scenes;
+  ReadPhotoFiles(options.pictures, console,
+                 [&](const std::filesystem::path&, picture::RgbPicture&& photo) {
+                   scenes.push_back(picture::RgbToPlanar(
+                       simcam::FitToSize(photo, plan.encoded.width, plan.encoded.height)));
+                 });
   ProgressLine progress(console, options.frames);
   std::vector<std::vector<uint8_t>> frames;
   for (uint32_t i = 0; i < options.frames; ++i) {
     progress.Show(i + 1, "encoding");
-    const simcam::PlanarPicture scene =
-        scenes.empty() ? simcam::ToPlanar(simcam::TestPattern(plan.encoded.width,
-                                                              plan.encoded.height, i))
-                       : scenes[i % scenes.size()];
+    const picture::PlanarPicture scene =
+        scenes.empty()
+            ? picture::RgbToPlanar(simcam::TestPattern(plan.encoded.width, plan.encoded.height, i))
+            : scenes[i % scenes.size()];
     frames.push_back(simcam::EncodeFrame(scene, options.level));
   }
   return frames;
@@ -121,9 +121,11 @@ CLI::App& AddSimulatePacketsCommand(CLI::App& app, SimulatePacketsOptions& optio
       "simulate-packets",
       "Record the simulated camera's isochronous packets while it streams pictures (or a "
       "moving test pattern) into a packet capture for 'ksvcam stream'.");
-  command.add_option("PICTURE", options.pictures, "PNG pictures to stream, cycled (default: "
-                     "the test pattern)")
-      ->type_name("FILE.png");
+  command
+      .add_option("PICTURE", options.pictures,
+                  "PNG or JPEG pictures to stream, cycled (default: "
+                  "the test pattern)")
+      ->type_name("PICTURE");
   command.add_option("-o,--output", options.outputPath, "Packet capture to write, replaced if it "
                      "exists")
       ->type_name("FILE.iso")
@@ -163,8 +165,8 @@ int RunSimulatePackets(const SimulatePacketsOptions& options, Console& console) 
   const simcam::CaptureSummary summary =
       simcam::WriteSimulatedCapture(capture, frames, plan.capture);
   const std::string bytes = std::move(capture).str();
-  WriteWholeFile(options.outputPath, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()},
-                 ExistingFile::kReplace);
+  picture::WriteWholeFile(options.outputPath,
+                          {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   console.out << SummaryLine(options, plan, summary) << std::flush;
   return kExitOk;
 }

@@ -4,11 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "apps/ksvcam/file_output.h"
-#include "apps/ksvcam/packed_picture.h"
-#include "apps/ksvcam/picture_writer.h"
 #include "include/oksv1sna.h"
 #include "platform/memory/global_memory.h"
+#include "support/picture/bmp_file.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -32,6 +31,17 @@ class OwnedBlock {
  private:
   HGLOBAL block_;
 };
+
+// The library's bitmap as a picture.
+picture::RgbPicture PictureOf(HGLOBAL bitmap) {
+  const auto* bits = static_cast<const uint8_t*>(GlobalLock(bitmap));
+  if (bits == nullptr) throw CommandFailure("the snapshot library gave an unusable bitmap");
+  struct Unlock {
+    HGLOBAL block;
+    ~Unlock() { GlobalUnlock(block); }
+  } unlock{bitmap};
+  return picture::DecodeDib({bits, GlobalSize(bitmap)}, "the snapshot library's bitmap");
+}
 
 std::string WhyNotOpened(const std::string& path) {
   std::error_code error;
@@ -61,7 +71,7 @@ std::string FailureMessage(int32_t status, const std::string& path) {
 
 // The library converts a cut-off file with the missing rows black; say so
 // rather than hand over a damaged picture silently.
-void WarnIfCutOff(const std::string& path, const simcam::RgbPicture& picture, Console& console) {
+void WarnIfCutOff(const std::string& path, const picture::RgbPicture& picture, Console& console) {
   std::error_code error;
   const uint64_t fileBytes = fs::file_size(path, error);
   if (error) return;
@@ -77,9 +87,9 @@ void WarnIfCutOff(const std::string& path, const simcam::RgbPicture& picture, Co
 }  // namespace
 
 CLI::App& AddSnapshotConvertCommand(CLI::App& app, SnapshotConvertOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "snapshot-convert",
-      "Convert the driver's raw snapshot file (snapraw.dat) into a picture file (BMP or PNG).");
+  CLI::App& command = *app.add_subcommand("snapshot-convert",
+                                          "Convert the driver's raw snapshot file (snapraw.dat) "
+                                          "into a picture file (BMP, PNG or JPEG).");
   command
       .add_option("SNAPSHOT", options.snapshotPath,
                   "Raw snapshot file: a 1024-byte header naming the picture's size, then 24-bit "
@@ -88,17 +98,16 @@ CLI::App& AddSnapshotConvertCommand(CLI::App& app, SnapshotConvertOptions& optio
       ->required();
   command
       .add_option("-o,--output", options.outputPath,
-                  "Picture file to write, replaced if it exists: .bmp or .png")
+                  "Picture file to write, replaced if it exists: .bmp, .png or .jpg")
       ->type_name("FILE")
       ->required();
   return command;
 }
 
 int RunSnapshotConvert(const SnapshotConvertOptions& options, Console& console) {
-  const std::optional<PictureFileKind> kind = PictureFileKindOf(options.outputPath);
-  if (kind != PictureFileKind::kBmp && kind != PictureFileKind::kPng) {
+  if (!picture::FormatOfName(options.outputPath)) {
     throw UsageError("-o " + Quoted(options.outputPath) +
-                     ": a snapshot converts to a .bmp or .png file");
+                     ": a snapshot converts to a .bmp, .png or .jpg file");
   }
 
   HGLOBAL converted = nullptr;
@@ -106,15 +115,9 @@ int RunSnapshotConvert(const SnapshotConvertOptions& options, Console& console) 
                                               KXSNAPSHOT_MODE_CONVERT, &converted);
   if (status != KXSNAPSHOT_OK) throw CommandFailure(FailureMessage(status, options.snapshotPath));
   const OwnedBlock bitmap(converted);
-  const void* bits = GlobalLock(bitmap.get());
-  if (bits == nullptr) throw CommandFailure("the snapshot library gave an unusable bitmap");
-  const simcam::RgbPicture picture = PackedBitmapToPicture(bits, GlobalSize(bitmap.get()));
-  GlobalUnlock(bitmap.get());
-
-  WarnIfCutOff(options.snapshotPath, picture, console);
-  WriteWholeFile(options.outputPath,
-                 *kind == PictureFileKind::kBmp ? EncodeBmp(picture) : EncodePng(picture),
-                 ExistingFile::kReplace);
+  const picture::RgbPicture snapshot = PictureOf(bitmap.get());
+  WarnIfCutOff(options.snapshotPath, snapshot, console);
+  picture::WritePicture(options.outputPath, snapshot);
   return kExitOk;
 }
 

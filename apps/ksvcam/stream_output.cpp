@@ -1,15 +1,14 @@
 #include "apps/ksvcam/stream_output.h"
 
-#include <cmath>
 #include <cstdio>
-#include <numeric>
 #include <optional>
 #include <vector>
 
 #include "apps/ksvcam/console.h"
-#include "apps/ksvcam/file_output.h"
-#include "apps/ksvcam/picture_convert.h"
-#include "apps/ksvcam/picture_writer.h"
+#include "support/picture/bmp_file.h"
+#include "support/picture/colour.h"
+#include "support/picture/whole_file.h"
+#include "support/picture/y4m_writer.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -53,21 +52,24 @@ class FolderSink final : public FrameSink {
       : folder_(std::move(folder)),
         format_(format),
         size_(size),
-        existing_(overwrite ? ExistingFile::kReplace : ExistingFile::kKeep) {}
+        existing_(overwrite ? picture::ExistingFile::kReplace : picture::ExistingFile::kKeep) {}
 
   void Write(std::span<const uint8_t> frame) override {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%06u%s", ++count_, Extension(format_));
     const fs::path path = folder_ / name;
     if (format_ != StreamFormat::kBgr24) {
-      WriteWholeFile(path, frame, existing_);
+      picture::WriteWholeFile(path, frame, existing_);
       return;
     }
     if (frame.size() != codec::Rgb24Bytes(size_)) {
       throw CommandFailure("frame " + std::to_string(count_) + " holds " +
                            std::to_string(frame.size()) + " bytes, not a 24-bit picture");
     }
-    WriteWholeFile(path, EncodeBmp(FromBottomUp24(frame, size_, ChannelOrder::kBgr)), existing_);
+    picture::WriteWholeFile(path,
+                            picture::EncodeBmp(picture::FromBottomUp24(
+                                frame, size_.width, size_.height, picture::ChannelOrder::kBgr)),
+                            existing_);
   }
 
   void Finish() override {}
@@ -81,54 +83,29 @@ class FolderSink final : public FrameSink {
   fs::path folder_;
   StreamFormat format_;
   codec::FrameSize size_;
-  ExistingFile existing_;
+  picture::ExistingFile existing_;
   unsigned count_ = 0;
 };
 
 class Y4mSink final : public FrameSink {
  public:
   Y4mSink(const fs::path& path, codec::FrameSize size, uint64_t interval)
-      : path_(path), size_(size), file_(path, ExistingFile::kReplace) {
-    const std::string header = Y4mHeader(size, interval);
-    file_.Write({reinterpret_cast<const uint8_t*>(header.data()), header.size()});
-  }
+      : path_(path),
+        writer_(path, size.width, size.height, picture::FrameRateOfInterval(interval)) {}
 
-  void Write(std::span<const uint8_t> frame) override {
-    if (frame.size() != codec::PlanarBytes(size_)) {
-      throw CommandFailure("frame " + std::to_string(count_ + 1) + " holds " +
-                           std::to_string(frame.size()) + " bytes, not a planar picture");
-    }
-    static constexpr uint8_t kFrameMarker[] = {'F', 'R', 'A', 'M', 'E', '\n'};
-    file_.Write(kFrameMarker);
-    file_.Write(frame);
-    ++count_;
-  }
+  void Write(std::span<const uint8_t> frame) override { writer_.WriteFrame(frame); }
 
-  void Finish() override { file_.Commit(); }
+  void Finish() override { writer_.Commit(); }
 
   std::string Description() const override {
-    return std::to_string(count_) + " frame" + (count_ == 1 ? "" : "s") + " in " +
-           Quoted(path_);
+    const uint64_t count = writer_.frames();
+    return std::to_string(count) + " frame" + (count == 1 ? "" : "s") + " in " + Quoted(path_);
   }
 
  private:
   fs::path path_;
-  codec::FrameSize size_;
-  StreamedFile file_;
-  unsigned count_ = 0;
+  picture::Y4mWriter writer_;
 };
-
-std::string FrameRate(uint64_t interval) {
-  constexpr uint64_t kUnitsPerSecond = 10'000'000;
-  if (interval == 0) return "30:1";
-  const double rate = static_cast<double>(kUnitsPerSecond) / static_cast<double>(interval);
-  const double whole = std::round(rate);
-  if (whole >= 1 && std::abs(rate - whole) <= whole * 0.001) {
-    return std::to_string(static_cast<uint64_t>(whole)) + ":1";
-  }
-  const uint64_t divisor = std::gcd(kUnitsPerSecond, interval);
-  return std::to_string(kUnitsPerSecond / divisor) + ":" + std::to_string(interval / divisor);
-}
 
 }  // namespace
 
@@ -150,11 +127,6 @@ std::unique_ptr<FrameSink> MakeFolderSink(const fs::path& folder, StreamFormat f
 std::unique_ptr<FrameSink> MakeY4mSink(const fs::path& path, codec::FrameSize size,
                                        uint64_t interval) {
   return std::make_unique<Y4mSink>(path, size, interval);
-}
-
-std::string Y4mHeader(codec::FrameSize size, uint64_t interval) {
-  return "YUV4MPEG2 W" + std::to_string(size.width) + " H" + std::to_string(size.height) +
-         " F" + FrameRate(interval) + " Ip A1:1 C420jpeg\n";
 }
 
 }  // namespace ksv::ksvcam

@@ -36,13 +36,9 @@ std::unique_ptr<FrameSink> MakeFolderSink(const std::filesystem::path& folder,
                                           StreamFormat format, codec::FrameSize size,
                                           bool overwrite);
 
-// A YUV4MPEG2 file of planar frames, replaced if it exists.
+// A YUV4MPEG2 file of planar frames (support/picture/y4m_writer.h) at the
+// rate of `interval` (100-ns units), replaced if it exists.
 std::unique_ptr<FrameSink> MakeY4mSink(const std::filesystem::path& path, codec::FrameSize size,
                                        uint64_t interval);
-
-// "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg\n": the frame rate comes from
-// the interval in 100-ns units, as a whole number when it is one to within
-// 0.1 % (30:1 for 333333), else as the exact fraction; 30:1 when unpaced.
-std::string Y4mHeader(codec::FrameSize size, uint64_t interval);
 
 }  // namespace ksv::ksvcam

@@ -18,7 +18,8 @@
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
 #include "simcam/simulated_modes.h"
-#include "testing/picture_metrics.h"
+#include "support/picture/bmp_file.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::camapi::testing {
 
@@ -157,8 +158,8 @@ KXCAMAPI_HANDLE CamapiTest::Open(bool ksv) {
   return context;
 }
 
-simcam::RgbPicture Photo(const std::string& stem) {
-  return simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+picture::RgbPicture Photo(const std::string& stem) {
+  return picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
 }
 
 outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
@@ -170,8 +171,9 @@ outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
       MakePictureItem(Photo("chelsea"), mode(kHighQualityPictureMode), kHighQualitySubtype));
   memory.items.push_back(
       MakePictureItem(Photo("coffee"), mode(kLowQualityPictureMode), kLowQualitySubtype));
-  const std::vector<RgbPicture> burst = {Photo("astronaut"), Photo("chelsea"), Photo("coffee"),
-                                         Photo("hubble_deep_field"), Photo("astronaut")};
+  const std::vector<picture::RgbPicture> burst = {Photo("astronaut"), Photo("chelsea"),
+                                                  Photo("coffee"), Photo("hubble_deep_field"),
+                                                  Photo("astronaut")};
   memory.items.push_back(MakeBurstItem(burst, mode(kClipMode)));
   memory.items.push_back(MakeClipItem(std::span(burst).first(3), mode(kClipMode), kClipSubtype,
                                       ClipSound::kAdpcm8000, MonoAudio{8000, {}}));
@@ -191,21 +193,10 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 }
 
 std::vector<uint8_t> BitmapToRgb(HGLOBAL bitmap) {
-  const void* bits = GlobalLock(bitmap);
-  const auto width = static_cast<size_t>(common::PackedBitmapWidth(bits));
-  const auto height = static_cast<size_t>(common::PackedBitmapHeight(bits));
-  const uint8_t* pixels = common::PackedBitmapPixels(bits);
-  const size_t rowBytes = common::PackedRowBytes(static_cast<int32_t>(width), 24);
-  std::vector<uint8_t> rgb;
-  rgb.reserve(width * height * 3);
-  for (size_t y = height; y-- > 0;) {
-    for (size_t x = 0; x < width; ++x) {
-      const uint8_t* p = pixels + y * rowBytes + x * 3;
-      rgb.insert(rgb.end(), {p[2], p[1], p[0]});
-    }
-  }
+  const auto* bits = static_cast<const uint8_t*>(GlobalLock(bitmap));
+  picture::RgbPicture decoded = picture::DecodeDib({bits, GlobalSize(bitmap)}, "bitmap");
   GlobalUnlock(bitmap);
-  return rgb;
+  return std::move(decoded.pixels);
 }
 
 std::vector<uint8_t> DecodeJpegFile(const fs::path& path, uint32_t& width, uint32_t& height) {
@@ -219,10 +210,6 @@ std::vector<uint8_t> DecodeJpegFile(const fs::path& path, uint32_t& width, uint3
   std::vector<uint8_t> rgb = BitmapToRgb(block);
   GlobalFree(block);
   return rgb;
-}
-
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  return ::ksv::testing::Psnr(a, b);
 }
 
 }  // namespace ksv::camapi::testing

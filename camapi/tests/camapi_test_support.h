@@ -13,7 +13,8 @@
 
 #include "include/oksv1api.h"
 #include "outside/bulk/memory/camera_memory.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
+#include "support/picture/psnr.h"
 
 namespace ksv::camapi::testing {
 
@@ -76,7 +77,7 @@ class CamapiTest : public ::testing::Test {
 };
 
 // Photographs of the shared test data.
-simcam::RgbPicture Photo(const std::string& stem);
+picture::RgbPicture Photo(const std::string& stem);
 
 // Two high-quality pictures, one low-quality picture, a burst of five
 // different photographs, a clip and a raw recording of `rawFile`.
@@ -96,6 +97,6 @@ std::vector<uint8_t> DecodeJpegFile(const std::filesystem::path& path, uint32_t&
 // A 24-bit packed bitmap as top-down R, G, B.
 std::vector<uint8_t> BitmapToRgb(HGLOBAL bitmap);
 
-double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+using ::ksv::picture::Psnr;
 
 }  // namespace ksv::camapi::testing

@@ -4,11 +4,12 @@
 
 #include "camapi/tests/camapi_test_support.h"
 #include "common/bitmap_resample.h"
+#include "include/oksv1dnl.h"
 #include "include/oksv1jpg.h"
 #include "platform/memory/global_memory.h"
-#include "include/oksv1dnl.h"
+#include "simcam/framing.h"
 #include "simcam/memory_builder.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::camapi::testing {
 namespace {

@@ -1,9 +1,10 @@
 // KXCAMAPI_GetAllImgs: the whole memory as one stream.
 #include "camapi/tests/camapi_test_support.h"
+#include "simcam/framing.h"
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
-#include "simcam/picture.h"
 #include "simcam/simulated_modes.h"
+#include "support/picture/picture.h"
 
 namespace ksv::camapi::testing {
 namespace {

@@ -20,7 +20,7 @@ void ComparePlanar(const uint8_t* ours, const std::vector<uint8_t>& reference, D
   stats.Add(ours, reference.data(), reference.size());
 }
 
-void CompareBgrBottomUp(const uint8_t* ours, const simcam::RgbPicture& reference,
+void CompareBgrBottomUp(const uint8_t* ours, const picture::RgbPicture& reference,
                         DiffStats& stats) {
   const size_t rowBytes = size_t{reference.width} * 3;
   std::vector<uint8_t> flipped(reference.pixels.size());

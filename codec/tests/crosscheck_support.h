@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::codec::crosscheck {
 
@@ -28,7 +28,8 @@ void ComparePlanar(const uint8_t* ours, const std::vector<uint8_t>& reference, D
 
 // Our 24-bit output (rows bottom-up, B, G, R) against libjpeg's RGB picture
 // (rows top-down, R, G, B).
-void CompareBgrBottomUp(const uint8_t* ours, const simcam::RgbPicture& reference, DiffStats& stats);
+void CompareBgrBottomUp(const uint8_t* ours, const picture::RgbPicture& reference,
+                        DiffStats& stats);
 
 // Limits one kind of output must stay within.
 struct Bound {

@@ -47,7 +47,7 @@ TEST_F(CrossCheck, EncodedPhotosAtEveryLevel) {
     for (FrameSize size : kSizes) {
       for (std::string_view photo : testfiles::kPhotos) {
         SCOPED_TRACE(std::string(photo) + " " + SizeName(size) + " level " + std::to_string(level));
-        const simcam::PlanarPicture picture =
+        const picture::PlanarPicture picture =
             testfiles::PlanarPhoto(photo, size.width, size.height);
         const std::vector<uint8_t> frame = simcam::EncodeFrame(picture, level);
         const std::vector<uint8_t> jpeg =

@@ -12,6 +12,7 @@
 #include "simcam/frame_encoder.h"
 #include "simcam/packetizer.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
 
 namespace ksv::driver::testing {
 
@@ -126,7 +127,7 @@ std::vector<uint8_t> RawFrame(const std::vector<uint8_t>& frame, uint16_t packet
 
 std::vector<uint8_t> PatternFrame(codec::FrameSize size, uint32_t index) {
   return simcam::EncodeFrame(
-      simcam::ToPlanar(simcam::TestPattern(size.width, size.height, index)), 3);
+      picture::RgbToPlanar(simcam::TestPattern(size.width, size.height, index)), 3);
 }
 
 }  // namespace ksv::driver::testing

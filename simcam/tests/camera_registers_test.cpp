@@ -9,6 +9,7 @@
 #include "simcam/camera_video.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
 
 namespace ksv::simcam {
 namespace {
@@ -107,7 +108,8 @@ TEST(CameraVideo, SendsFramesCompressedWithTheWrittenTablesAtTheProgrammedSize) 
     frame.insert(frame.end(), packet->bytes.begin() + 1, packet->bytes.end());
   }
   EXPECT_EQ(frame[7], 2) << "the level byte";
-  const std::vector<uint8_t> entropy = EncodeEntropyData(ToPlanar(TestPattern(160, 128, 0)), tables);
+  const std::vector<uint8_t> entropy =
+      EncodeEntropyData(picture::RgbToPlanar(TestPattern(160, 128, 0)), tables);
   ASSERT_GE(frame.size(), 15 + entropy.size());
   EXPECT_TRUE(std::equal(entropy.begin(), entropy.end(), frame.begin() + 15));
 }

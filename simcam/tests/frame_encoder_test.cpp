@@ -13,7 +13,7 @@
 namespace ksv::simcam {
 namespace {
 
-PlanarPicture Grey(uint32_t width, uint32_t height) {
+picture::PlanarPicture Grey(uint32_t width, uint32_t height) {
   return {width, height, std::vector<uint8_t>(codec::PlanarBytes({width, height}), 128)};
 }
 
@@ -40,7 +40,7 @@ TEST(EncodeEntropyData, FlatGreyIsFourBytesPerMacroblock) {
 TEST(EncodeEntropyData, CarriesEachPredictorThroughTheFrameAndPadsWithOnes) {
   // 32 x 16 at level 3 (DC steps 5 for Y and Cr). Y block 0 is 136: DC 64/5
   // -> 13. Cr block of macroblock 0 is 112: DC -128/5 -> -26. All else 128.
-  PlanarPicture picture = Grey(32, 16);
+  picture::PlanarPicture picture = Grey(32, 16);
   uint8_t* y = picture.samples.data();
   uint8_t* cr = y + 32 * 16 + 16 * 8;
   FillBlock(y, 32, 0, 0, 136);
@@ -58,8 +58,8 @@ TEST(EncodeEntropyData, RefusesSizesOutsideWholeMacroblocks) {
   const codec::QuantPair tables = codec::DriverLevelPair(0);
   EXPECT_THROW(EncodeEntropyData(Grey(24, 16), tables), std::invalid_argument);
   EXPECT_THROW(EncodeEntropyData(Grey(16, 8), tables), std::invalid_argument);
-  EXPECT_THROW(EncodeEntropyData(PlanarPicture{}, tables), std::invalid_argument);
-  PlanarPicture shortPicture = Grey(16, 16);
+  EXPECT_THROW(EncodeEntropyData(picture::PlanarPicture{}, tables), std::invalid_argument);
+  picture::PlanarPicture shortPicture = Grey(16, 16);
   shortPicture.samples.pop_back();
   EXPECT_THROW(EncodeEntropyData(shortPicture, tables), std::invalid_argument);
   codec::QuantPair zero = tables;
@@ -68,7 +68,7 @@ TEST(EncodeEntropyData, RefusesSizesOutsideWholeMacroblocks) {
 }
 
 TEST(EncodeFrame, PutsLevelAndDataLengthInTheHeader) {
-  const PlanarPicture photo = testfiles::PlanarPhoto("coffee", 160, 128);
+  const picture::PlanarPicture photo = testfiles::PlanarPhoto("coffee", 160, 128);
   for (int level = 0; level < codec::kCompressionLevels; ++level) {
     const std::vector<uint8_t> frame = EncodeFrame(photo, level);
     const std::vector<uint8_t> data = EncodeEntropyData(photo, codec::DriverLevelPair(level));
@@ -95,7 +95,7 @@ TEST(EncodeFrame, PutsLevelAndDataLengthInTheHeader) {
 
 TEST(EncodeFrame, CompressesMoreAtEachLargerQuantiserStep) {
   // Level steps are 10, 20, 30 (level 3) and 40 (level 2) % of Annex K.
-  const PlanarPicture photo = testfiles::PlanarPhoto("chelsea", 320, 240);
+  const picture::PlanarPicture photo = testfiles::PlanarPhoto("chelsea", 320, 240);
   const size_t level0 = EncodeFrame(photo, 0).size();
   const size_t level1 = EncodeFrame(photo, 1).size();
   const size_t level3 = EncodeFrame(photo, 3).size();
@@ -111,7 +111,7 @@ TEST(EncodeFrame, RefusesUnknownLevels) {
 }
 
 TEST(EncodeStoredFrame, IsTheEntropyDataOfTheGivenTables) {
-  const PlanarPicture photo = testfiles::PlanarPhoto("astronaut", 160, 128);
+  const picture::PlanarPicture photo = testfiles::PlanarPhoto("astronaut", 160, 128);
   const codec::QuantPair tables = codec::LibraryBuiltInPair(0);
   const std::vector<uint8_t> stored = EncodeStoredFrame(photo, tables);
   EXPECT_EQ(stored, EncodeEntropyData(photo, tables));

@@ -15,18 +15,12 @@
 #include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
+#include "support/picture/psnr.h"
 
 namespace ksv::simcam {
 
 namespace bulk = outside::bulk;
 namespace {
-
-double Psnr(const uint8_t* a, const uint8_t* b, size_t count) {
-  double squared = 0.0;
-  for (size_t i = 0; i < count; ++i) squared += (a[i] - b[i]) * (a[i] - b[i]);
-  if (squared == 0.0) return 99.0;
-  return 10.0 * std::log10(255.0 * 255.0 * static_cast<double>(count) / squared);
-}
 
 TEST(LibjpegAgreement, DecodedFramesStayCloseToThePicture) {
   // Lowest PSNR (dB) over the photos per level, luminance then chrominance:
@@ -36,15 +30,15 @@ TEST(LibjpegAgreement, DecodedFramesStayCloseToThePicture) {
   for (int level = 0; level < codec::kCompressionLevels; ++level) {
     double worstLuma = 99.0, worstChroma = 99.0;
     for (std::string_view photo : testfiles::kPhotos) {
-      const PlanarPicture picture = testfiles::PlanarPhoto(photo, 320, 240);
+      const picture::PlanarPicture picture = testfiles::PlanarPhoto(photo, 320, 240);
       const std::vector<uint8_t> data = EncodeEntropyData(picture, codec::DriverLevelPair(level));
-      const PlanarPicture decoded = oracle::DecodePlanar(
+      const picture::PlanarPicture decoded = oracle::DecodePlanar(
           bulk::WrapAsJpeg(data, codec::DriverLevelPair(level), 320, 240), oracle::DctMethod::kAccurate);
       ASSERT_EQ(decoded.samples.size(), picture.samples.size());
       const size_t lumaCount = 320 * 240;
-      const double luma = Psnr(decoded.samples.data(), picture.samples.data(), lumaCount);
-      const double chroma = Psnr(decoded.samples.data() + lumaCount,
-                                 picture.samples.data() + lumaCount, lumaCount / 2);
+      const std::span<const uint8_t> ours(decoded.samples), theirs(picture.samples);
+      const double luma = picture::Psnr(ours.first(lumaCount), theirs.first(lumaCount));
+      const double chroma = picture::Psnr(ours.subspan(lumaCount), theirs.subspan(lumaCount));
       EXPECT_GE(luma, kMinLuma[level]) << photo << " level " << level;
       EXPECT_GE(chroma, kMinChroma[level]) << photo << " level " << level;
       worstLuma = std::min(worstLuma, luma);
@@ -60,7 +54,7 @@ TEST(LibjpegAgreement, DecodedFramesStayCloseToThePicture) {
 // blocks, components and macroblocks, the DC codes up to size 11, padding.
 TEST(LibjpegAgreement, UniformBlocksEncodeBitForBitAsLibjpeg) {
   const uint32_t width = 64, height = 48;
-  PlanarPicture picture{width, height, std::vector<uint8_t>(width * height * 3 / 2)};
+  picture::PlanarPicture picture{width, height, std::vector<uint8_t>(width * height * 3 / 2)};
   std::mt19937 random(2024);
   const auto fillPlane = [&](uint8_t* plane, uint32_t planeWidth, uint32_t planeHeight) {
     for (uint32_t by = 0; by < planeHeight; by += 8) {
@@ -106,7 +100,7 @@ TEST(LibjpegAgreement, PhotoCoefficientsMatchLibjpegUpToRounding) {
     size_t acCount = 0, mismatches = 0;
     for (std::string_view photo : testfiles::kPhotos) {
       SCOPED_TRACE(std::string(photo) + " level " + std::to_string(level));
-      const PlanarPicture picture = testfiles::PlanarPhoto(photo, 320, 240);
+      const picture::PlanarPicture picture = testfiles::PlanarPhoto(photo, 320, 240);
       const codec::QuantPair tables = codec::DriverLevelPair(level);
       const oracle::Coefficients ours = oracle::ReadCoefficients(
           bulk::WrapAsJpeg(EncodeEntropyData(picture, tables), tables, 320, 240));

@@ -117,7 +117,7 @@ bool RunReadCoefficients(CoefficientJob& job, ErrorTrap& trap) {
 }
 
 struct EncodeJob {
-  const PlanarPicture& picture;
+  const picture::PlanarPicture& picture;
   const codec::QuantPair& tables;
   J_DCT_METHOD method;
   unsigned char* buffer = nullptr;  // libjpeg's, freed by the caller
@@ -179,11 +179,12 @@ bool RunEncode(EncodeJob& job, ErrorTrap& trap) {
 
 }  // namespace
 
-PlanarPicture DecodePlanar(std::span<const uint8_t> jpeg, DctMethod method) {
+picture::PlanarPicture DecodePlanar(std::span<const uint8_t> jpeg, DctMethod method) {
   const DecodeJob job = Decode(jpeg, JCS_YCbCr, method);
   const uint32_t width = job.width;
   const uint32_t height = job.height;
-  PlanarPicture planar{width, height, std::vector<uint8_t>(size_t{width} * height * 3 / 2)};
+  picture::PlanarPicture planar{width, height,
+                                std::vector<uint8_t>(size_t{width} * height * 3 / 2)};
   uint8_t* y = planar.samples.data();
   uint8_t* cb = y + size_t{width} * height;
   uint8_t* cr = cb + size_t{width / 2} * (height / 2);
@@ -200,7 +201,7 @@ PlanarPicture DecodePlanar(std::span<const uint8_t> jpeg, DctMethod method) {
   return planar;
 }
 
-RgbPicture DecodeRgb(std::span<const uint8_t> jpeg, DctMethod method) {
+picture::RgbPicture DecodeRgb(std::span<const uint8_t> jpeg, DctMethod method) {
   DecodeJob job = Decode(jpeg, JCS_RGB, method);
   return {job.width, job.height, std::move(job.pixels)};
 }
@@ -214,8 +215,8 @@ Coefficients ReadCoefficients(std::span<const uint8_t> jpeg) {
   return std::move(job.result);
 }
 
-std::vector<uint8_t> EncodePlanar(const PlanarPicture& picture, const codec::QuantPair& tables,
-                                  DctMethod method) {
+std::vector<uint8_t> EncodePlanar(const picture::PlanarPicture& picture,
+                                  const codec::QuantPair& tables, DctMethod method) {
   if (picture.width % 16 != 0 || picture.height % 16 != 0 ||
       picture.samples.size() != size_t{picture.width} * picture.height * 3 / 2) {
     throw std::invalid_argument("libjpeg raw encode needs a whole 4:2:0 picture in macroblocks");

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "codec/quant_tables.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam::oracle {
 
@@ -21,10 +21,10 @@ enum class DctMethod {
 
 // Decodes to YCbCr with nearest (non-fancy) chroma upsampling and keeps the
 // chroma at even coordinates, i.e. the decoded 8 x 8 chroma blocks.
-PlanarPicture DecodePlanar(std::span<const uint8_t> jpeg, DctMethod method);
+picture::PlanarPicture DecodePlanar(std::span<const uint8_t> jpeg, DctMethod method);
 
 // Decodes to RGB with nearest chroma upsampling.
-RgbPicture DecodeRgb(std::span<const uint8_t> jpeg, DctMethod method);
+picture::RgbPicture DecodeRgb(std::span<const uint8_t> jpeg, DctMethod method);
 
 // Quantised coefficients of a 3-component file, per component, blocks in
 // raster order, 64 entries each in natural order.
@@ -35,8 +35,8 @@ Coefficients ReadCoefficients(std::span<const uint8_t> jpeg);
 
 // Encodes a planar 4:2:0 picture as it is (raw data in, no colour conversion
 // or downsampling) with the given tables and the Annex K Huffman tables.
-std::vector<uint8_t> EncodePlanar(const PlanarPicture& picture, const codec::QuantPair& tables,
-                                  DctMethod method);
+std::vector<uint8_t> EncodePlanar(const picture::PlanarPicture& picture,
+                                  const codec::QuantPair& tables, DctMethod method);
 
 // The entropy-coded data of a file's first scan with the stuffed 0x00 after
 // each 0xFF removed: the camera's form of it.

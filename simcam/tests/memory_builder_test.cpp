@@ -4,29 +4,25 @@
 
 #include <cmath>
 
+#include "simcam/framing.h"
 #include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/adpcm_reference.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
+#include "support/picture/picture_file.h"
+#include "support/picture/psnr.h"
 
 namespace ksv::simcam {
 
 namespace bulk = outside::bulk;
 namespace {
 
-double PictureQuality(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
-  double sum = 0;
-  for (size_t i = 0; i < a.size(); ++i)
-    sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
-  return 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.size()) / sum);
-}
-
-RgbPicture Photo(std::string_view stem) {
-  return ReadPng(testfiles::DataPath("photos/" + std::string(stem) + ".png"));
+picture::RgbPicture Photo(std::string_view stem) {
+  return picture::ReadPicture(testfiles::DataPath("photos/" + std::string(stem) + ".png"));
 }
 
 // The picture a frame's entropy data shows, decoded by libjpeg.
-RgbPicture Show(std::span<const uint8_t> entropy, const bulk::RecordingMode& mode) {
+picture::RgbPicture Show(std::span<const uint8_t> entropy, const bulk::RecordingMode& mode) {
   return oracle::DecodeRgb(bulk::WrapAsJpeg(entropy, mode.tables, mode.width, mode.height),
                            oracle::DctMethod::kAccurate);
 }
@@ -35,20 +31,20 @@ const bulk::RecordingMode kFrames{2, 160, 128, codec::ScaledAnnexKPair(80)};
 
 TEST(MemoryBuilder, PictureIsThePhotographFittedAndCompressedWithTheModesTables) {
   const bulk::RecordingMode mode{0, 640, 480, codec::ScaledAnnexKPair(30)};
-  const RgbPicture photo = Photo("chelsea");
+  const picture::RgbPicture photo = Photo("chelsea");
   const bulk::StoredItem item = MakePictureItem(photo, mode, bulk::kHighQualitySubtype);
   EXPECT_EQ(item.tag(), bulk::ItemTag::kPicture);
   EXPECT_EQ(item.header.subtype, bulk::kHighQualitySubtype);
   EXPECT_EQ(item.header.width, 640);
   EXPECT_EQ(item.header.height, 480);
-  const RgbPicture shown = Show(item.Content(), mode);
+  const picture::RgbPicture shown = Show(item.Content(), mode);
   ASSERT_EQ(shown.width, 640u);
-  EXPECT_GT(PictureQuality(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
+  EXPECT_GT(picture::Psnr(shown.pixels, FitToSize(photo, 640, 480).pixels), 30.0);
   EXPECT_NO_THROW(bulk::CheckItem(item, &mode));
 }
 
 TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
-  const std::vector<RgbPicture> scenes(15, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> scenes(15, FitToSize(Photo("coffee"), 160, 128));
   MonoAudio tone{16000, std::vector<int16_t>(16000 * 2)};  // longer than the clip
   for (size_t i = 0; i < tone.samples.size(); ++i) {
     tone.samples[i] = static_cast<int16_t>(8000 * std::sin(static_cast<double>(i) * 0.1));
@@ -62,7 +58,7 @@ TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
     EXPECT_GE(chunk.audio.size(), 412u);  // 1.5 s is 23.4 blocks: 24 shared by 15
     EXPECT_LE(chunk.audio.size(), 413u);
     sound.insert(sound.end(), chunk.audio.begin(), chunk.audio.end());
-    EXPECT_GT(PictureQuality(Show(chunk.video, kFrames).pixels, scenes[0].pixels), 25.0);
+    EXPECT_GT(picture::Psnr(Show(chunk.video, kFrames).pixels, scenes[0].pixels), 25.0);
   }
   ASSERT_EQ(sound.size(), 24u * 258u);
   // The decoded sound is the tone at 8,000 Hz for the clip's 1.5 s.
@@ -78,7 +74,7 @@ TEST(MemoryBuilder, AdpcmClipSharesWholeBlocksOutOverItsChunks) {
 }
 
 TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
-  const std::vector<RgbPicture> scenes(3, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> scenes(3, FitToSize(Photo("coffee"), 160, 128));
   const MonoAudio shortTone{12000, std::vector<int16_t>(1500, 12800)};  // 125 ms
   const bulk::StoredItem item =
       MakeClipItem(scenes, kFrames, bulk::kLowResClipSubtype, ClipSound::kPcm12000, shortTone);
@@ -93,7 +89,7 @@ TEST(MemoryBuilder, PcmClipCarries1200BytesAFrameAndPadsShortSound) {
 }
 
 TEST(MemoryBuilder, ClipWithoutSoundIsAVideoOnlyItem) {
-  const std::vector<RgbPicture> scenes(2, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> scenes(2, FitToSize(Photo("coffee"), 160, 128));
   const bulk::StoredItem item = MakeClipItem(scenes, kFrames, bulk::kLowResClipSubtype, ClipSound::kNone, {});
   EXPECT_EQ(item.tag(), bulk::ItemTag::kVideoClip);
   EXPECT_EQ(item.header.audioRate, 0u);
@@ -102,7 +98,7 @@ TEST(MemoryBuilder, ClipWithoutSoundIsAVideoOnlyItem) {
 }
 
 TEST(MemoryBuilder, BurstTakesExactlyFivePictures) {
-  const std::vector<RgbPicture> five(5, FitToSize(Photo("coffee"), 160, 128));
+  const std::vector<picture::RgbPicture> five(5, FitToSize(Photo("coffee"), 160, 128));
   const bulk::StoredItem burst = MakeBurstItem(five, kFrames);
   EXPECT_EQ(burst.tag(), bulk::ItemTag::kBurst);
   EXPECT_EQ(bulk::ReadChunks(burst).size(), 5u);

@@ -12,8 +12,8 @@ namespace ksv::simcam {
 namespace {
 
 // A colourful picture: a gradient in each of Y, U and V.
-PlanarPicture Colourful() {
-  PlanarPicture picture{32, 16, std::vector<uint8_t>(32 * 16 * 3 / 2)};
+picture::PlanarPicture Colourful() {
+  picture::PlanarPicture picture{32, 16, std::vector<uint8_t>(32 * 16 * 3 / 2)};
   for (uint32_t y = 0; y < 16; ++y) {
     for (uint32_t x = 0; x < 32; ++x)
       picture.samples[y * 32 + x] = static_cast<uint8_t>(40 + x * 5);
@@ -28,7 +28,7 @@ PlanarPicture Colourful() {
 struct Means {
   double y, u, v;
 };
-Means MeansOf(const PlanarPicture& p) {
+Means MeansOf(const picture::PlanarPicture& p) {
   const size_t luma = size_t{p.width} * p.height;
   const size_t chroma = luma / 4;
   double y = 0, u = 0, v = 0;
@@ -54,7 +54,7 @@ PictureControls ControlsAfter(std::initializer_list<std::pair<uint16_t, uint8_t>
 TEST(PictureControls, PowerOnRegistersLeaveThePictureAlone) {
   const PictureControls controls = ControlsAfter({});
   EXPECT_TRUE(controls.IsNeutral());
-  PlanarPicture picture = Colourful();
+  picture::PlanarPicture picture = Colourful();
   const std::vector<uint8_t> before = picture.samples;
   ApplyPictureControls(controls, picture);
   EXPECT_EQ(picture.samples, before);
@@ -65,7 +65,7 @@ TEST(PictureControls, PowerOnRegistersLeaveThePictureAlone) {
 TEST(PictureControls, EachControlMovesThePictureItsWay) {
   const Means base = MeansOf(Colourful());
   auto after = [](const PictureControls& controls) {
-    PlanarPicture picture = Colourful();
+    picture::PlanarPicture picture = Colourful();
     ApplyPictureControls(controls, picture);
     return picture;
   };
@@ -75,12 +75,12 @@ TEST(PictureControls, EachControlMovesThePictureItsWay) {
   EXPECT_NEAR(MeansOf(after(ControlsAfter({{0x8167, 0xD8}}))).y, base.y - 40, 1);
 
   // Contrast 31 (register 63) spreads luminance about mid-grey.
-  const PlanarPicture contrasty = after(ControlsAfter({{0x8168, 63}}));
+  const picture::PlanarPicture contrasty = after(ControlsAfter({{0x8168, 63}}));
   EXPECT_LT(contrasty.samples[0], 10) << "dark gets darker";
   EXPECT_GT(contrasty.samples[31], 245) << "light gets lighter";
 
   // Saturation 0: grey.
-  const PlanarPicture grey = after(ControlsAfter({{0x8169, 0}}));
+  const picture::PlanarPicture grey = after(ControlsAfter({{0x8169, 0}}));
   const size_t luma = 32 * 16;
   for (size_t i = luma; i < grey.samples.size(); ++i) ASSERT_EQ(grey.samples[i], 128) << i;
 

@@ -4,6 +4,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "simcam/framing.h"
+#include "support/picture/colour.h"
+#include "support/picture/picture_file.h"
+
 namespace ksv::simcam::testfiles {
 
 std::string DataPath(std::string_view relative) {
@@ -16,9 +20,10 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height) {
-  const RgbPicture photo = ReadPng(DataPath("photos/" + std::string(stem) + ".png"));
-  return ToPlanar(FitToSize(photo, width, height));
+picture::PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height) {
+  const picture::RgbPicture photo =
+      picture::ReadPicture(DataPath("photos/" + std::string(stem) + ".png"));
+  return picture::RgbToPlanar(FitToSize(photo, width, height));
 }
 
 }  // namespace ksv::simcam::testfiles

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 
 namespace ksv::simcam::testfiles {
 
@@ -21,6 +21,6 @@ inline constexpr std::string_view kPhotos[] = {"astronaut", "chelsea", "coffee",
                                                "hubble_deep_field"};
 
 // A test photograph framed to width x height and converted to planar 4:2:0.
-PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height);
+picture::PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height);
 
 }  // namespace ksv::simcam::testfiles

@@ -8,8 +8,10 @@
 
 #include "include/oksv1sna.h"
 #include "platform/memory/global_memory.h"
+#include "simcam/framing.h"
 #include "snapshot/last_snapshot_path.h"
 #include "snapshot/tests/snapshot_test_support.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::snapshot {
 namespace {
@@ -38,8 +40,8 @@ class RawToFile : public ::testing::Test {
 };
 
 TEST_F(RawToFile, DriverSnapshotOfAPhotographBecomesThatPicture) {
-  const simcam::RgbPicture photo = simcam::FitToSize(
-      simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/astronaut.png"), 320, 240);
+  const picture::RgbPicture photo = simcam::FitToSize(
+      picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/astronaut.png"), 320, 240);
   const std::vector<uint8_t> file = MakeRawSnapshot(photo);
   ASSERT_EQ(file.size(), testing::kDriverSnapshotBytes);
 
@@ -59,20 +61,20 @@ TEST_F(RawToFile, DriverSnapshotOfAPhotographBecomesThatPicture) {
   EXPECT_EQ(header.biYPelsPerMeter, 0);
   EXPECT_EQ(header.biClrUsed, 0u);
   // Exactly the photograph: same row order, same channel order.
-  const simcam::RgbPicture converted = BitmapPicture(bitmap.bits());
+  const picture::RgbPicture converted = BitmapPicture(bitmap.block());
   EXPECT_TRUE(converted.pixels == photo.pixels) << "picture flipped, mirrored or channel-swapped";
 }
 
 TEST_F(RawToFile, RowsNotAMultipleOfFourBytesAreReadPadded) {
   // 321 pixels: 963 bytes a row, padded to 964 in the file and the bitmap.
-  const simcam::RgbPicture picture = PatternPicture(321, 5);
+  const picture::RgbPicture picture = PatternPicture(321, 5);
   const std::vector<uint8_t> file = MakeRawSnapshot(picture);
   ASSERT_EQ(file.size(), 1024u + 964 * 5);
   OwnedBitmap bitmap;
   ASSERT_EQ(Convert(file, bitmap), KXSNAPSHOT_OK);
   EXPECT_EQ(GlobalSize(bitmap.block()), 40u + 964 * 5);
   EXPECT_EQ(HeaderOf(bitmap.bits()).biSizeImage, 964u * 5);
-  EXPECT_TRUE(BitmapPicture(bitmap.bits()).pixels == picture.pixels);
+  EXPECT_TRUE(BitmapPicture(bitmap.block()).pixels == picture.pixels);
 }
 
 TEST_F(RawToFile, BlockIsTheHeaderAndTheRowsOfTheFilesSize) {
@@ -85,13 +87,13 @@ TEST_F(RawToFile, BlockIsTheHeaderAndTheRowsOfTheFilesSize) {
 }
 
 TEST_F(RawToFile, BytesAfterThePictureAreNotRead) {
-  const simcam::RgbPicture picture = PatternPicture(16, 8);
+  const picture::RgbPicture picture = PatternPicture(16, 8);
   std::vector<uint8_t> file = MakeRawSnapshot(picture);
   file.resize(file.size() + 5000, 0xEE);
   OwnedBitmap bitmap;
   ASSERT_EQ(Convert(file, bitmap), KXSNAPSHOT_OK);
   EXPECT_EQ(GlobalSize(bitmap.block()), 40u + 48 * 8);
-  EXPECT_TRUE(BitmapPicture(bitmap.bits()).pixels == picture.pixels);
+  EXPECT_TRUE(BitmapPicture(bitmap.block()).pixels == picture.pixels);
 }
 
 TEST_F(RawToFile, RawDataTypeChangesNothing) {

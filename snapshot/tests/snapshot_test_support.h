@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "include/win32_types.h"
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
+#include "support/picture/tests/test_pictures.h"
 #include "testing/temp_files.h"
 
 namespace ksv::snapshot::testing {
@@ -20,18 +21,16 @@ inline constexpr size_t kDriverSnapshotBytes = 231424;
 // the driver writes (image type 1 at byte 64, width and height at 65 and 67,
 // its identifiers after them), then the rows B, G, R, bottom row first, each
 // padded with zeros to 4 bytes.
-std::vector<uint8_t> MakeRawSnapshot(const simcam::RgbPicture& picture);
+std::vector<uint8_t> MakeRawSnapshot(const picture::RgbPicture& picture);
 
 // Makes the header of `file` name width x height, whatever the file holds.
 void SetHeaderSize(std::vector<uint8_t>& file, uint16_t width, uint16_t height);
 
-// A picture whose every pixel differs from its neighbours and whose
-// channels differ, so a flipped, mirrored or channel-swapped copy is caught.
-simcam::RgbPicture PatternPicture(uint32_t width, uint32_t height);
+using ::ksv::picture::testing::PatternPicture;
 
-// The pixels of a locked 24-bit packed bitmap as top-down R, G, B, read by
-// the bitmap rules (rows bottom-up, B, G, R, each padded to 4 bytes).
-simcam::RgbPicture BitmapPicture(const void* bitmap);
+// The pixels of a packed bitmap block as top-down R, G, B, read by the
+// bitmap rules.
+picture::RgbPicture BitmapPicture(HGLOBAL bitmap);
 
 // The bitmap's pixel rows as they lie in the block.
 std::vector<uint8_t> BitmapPixelBytes(const void* bitmap);

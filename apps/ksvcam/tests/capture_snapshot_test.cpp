@@ -35,18 +35,18 @@ class CaptureSnapshot : public ::testing::Test {
   }
 
   // Converts the snapshot file and returns its picture.
-  simcam::RgbPicture Converted() {
+  picture::RgbPicture Converted() {
     const fs::path png = folder_ / "snapshot.png";
     const CommandRun run =
         RunKsvcam({"snapshot-convert", SnapshotFile().string(), "-o", png.string()});
     EXPECT_EQ(run.status, 0) << run.err;
-    return testing::DecodePng(testing::ReadBytes(png));
+    return testing::DecodePngFile(testing::ReadBytes(png));
   }
 
-  simcam::RgbPicture Frame(int number) const {
+  picture::RgbPicture Frame(int number) const {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%06d.bmp", number);
-    return testing::DecodeBmp(testing::ReadBytes(folder_ / "frames" / name));
+    return testing::DecodeBmpFile(testing::ReadBytes(folder_ / "frames" / name));
   }
 
   TempFolder folder_;
@@ -61,7 +61,7 @@ TEST_F(CaptureSnapshot, AButtonPressGivesTheFileOfTheNextFrameAndItConvertsToTha
   ASSERT_GE(frame, 5) << run.out;
   EXPECT_LE(frame, 6) << run.out;
 
-  const simcam::RgbPicture picture = Converted();
+  const picture::RgbPicture picture = Converted();
   ASSERT_EQ(picture.width, 320u);
   ASSERT_EQ(picture.height, 240u);
   EXPECT_EQ(picture.pixels, Frame(frame).pixels);
@@ -85,8 +85,8 @@ TEST_F(CaptureSnapshot, ARegistryRequestOnTheSmallStreamGivesItsPictureDoubled) 
   EXPECT_EQ(common::ReadMachineDword("SnapShoot"), 0u);
   EXPECT_EQ(common::ReadMachineDword("SnapShot"), 1u);
 
-  const simcam::RgbPicture picture = Converted();
-  const simcam::RgbPicture small = Frame(4);
+  const picture::RgbPicture picture = Converted();
+  const picture::RgbPicture small = Frame(4);
   ASSERT_EQ(picture.width, 320u);
   ASSERT_EQ(small.width, 160u);
   size_t mismatches = 0;

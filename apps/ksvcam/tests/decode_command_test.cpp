@@ -4,11 +4,12 @@
 
 #include <cstdio>
 
-#include "apps/ksvcam/picture_convert.h"
-#include "apps/ksvcam/psnr.h"
 #include "apps/ksvcam/tests/test_support.h"
 #include "codec/quant_tables.h"
 #include "simcam/frame_encoder.h"
+#include "support/picture/colour.h"
+#include "support/picture/psnr.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -25,8 +26,8 @@ constexpr double kMinPsnr = 30.0;  // a smooth picture at level 1 decodes far be
 class DecodeCommand : public ::testing::Test {
  protected:
   DecodeCommand()
-      : scene_(testing::GradientPicture(320, 240)),
-        planarScene_(simcam::ToPlanar(scene_)),
+      : scene_(picture::testing::SmoothPicture(320, 240)),
+        planarScene_(picture::RgbToPlanar(scene_)),
         frame_(folder_ / "scene.frame") {
     WriteBytes(frame_, simcam::EncodeFrame(planarScene_, 1));
   }
@@ -44,8 +45,8 @@ class DecodeCommand : public ::testing::Test {
   }
 
   TempFolder folder_;
-  simcam::RgbPicture scene_;
-  simcam::PlanarPicture planarScene_;
+  picture::RgbPicture scene_;
+  picture::PlanarPicture planarScene_;
   fs::path frame_;
 };
 
@@ -53,17 +54,17 @@ TEST_F(DecodeCommand, WritesPlanarFileForI420Output) {
   ExpectDecoded(Decode("out.i420"));
   const std::vector<uint8_t> planar = ReadBytes(folder_ / "out.i420");
   ASSERT_EQ(planar.size(), 320u * 240 * 3 / 2);
-  EXPECT_GT(Psnr(planarScene_.samples, planar), kMinPsnr);
+  EXPECT_GT(picture::Psnr(planarScene_.samples, planar), kMinPsnr);
 }
 
 TEST_F(DecodeCommand, WritesBmpTheRightWayUp) {
   ExpectDecoded(Decode("out.bmp"));
   const std::vector<uint8_t> file = ReadBytes(folder_ / "out.bmp");
   ASSERT_EQ(file.size(), 54u + 320 * 240 * 3);
-  const simcam::RgbPicture picture = testing::DecodeBmp(file);
+  const picture::RgbPicture picture = testing::DecodeBmpFile(file);
   EXPECT_EQ(picture.width, 320u);
   EXPECT_EQ(picture.height, 240u);
-  EXPECT_GT(Psnr(scene_.pixels, picture.pixels), kMinPsnr);
+  EXPECT_GT(picture::Psnr(scene_.pixels, picture.pixels), kMinPsnr);
 }
 
 TEST_F(DecodeCommand, Rgb24AndBgr24GiveTheSameFile) {
@@ -75,8 +76,8 @@ TEST_F(DecodeCommand, Rgb24AndBgr24GiveTheSameFile) {
 TEST_F(DecodeCommand, PlanarDecodeConvertsToTheSamePictureAsThe24BitOne) {
   ExpectDecoded(Decode("direct.bmp"));
   ExpectDecoded(Decode("planar.bmp", {"--format", "i420"}));
-  const auto direct = testing::DecodeBmp(ReadBytes(folder_ / "direct.bmp"));
-  const auto planar = testing::DecodeBmp(ReadBytes(folder_ / "planar.bmp"));
+  const auto direct = testing::DecodeBmpFile(ReadBytes(folder_ / "direct.bmp"));
+  const auto planar = testing::DecodeBmpFile(ReadBytes(folder_ / "planar.bmp"));
   ASSERT_EQ(direct.pixels.size(), planar.pixels.size());
   // The decoder's direct colour conversion rounds its constants slightly
   // differently; nothing else may differ.
@@ -88,8 +89,8 @@ TEST_F(DecodeCommand, PlanarDecodeConvertsToTheSamePictureAsThe24BitOne) {
 TEST_F(DecodeCommand, PngHoldsTheSamePixelsAsBmp) {
   ExpectDecoded(Decode("out.bmp"));
   ExpectDecoded(Decode("out.png"));
-  EXPECT_EQ(testing::DecodePng(ReadBytes(folder_ / "out.png")).pixels,
-            testing::DecodeBmp(ReadBytes(folder_ / "out.bmp")).pixels);
+  EXPECT_EQ(testing::DecodePngFile(ReadBytes(folder_ / "out.png")).pixels,
+            testing::DecodeBmpFile(ReadBytes(folder_ / "out.bmp")).pixels);
 }
 
 TEST_F(DecodeCommand, GammaBrightensLumaOnly) {
@@ -164,8 +165,8 @@ TEST_F(DecodeCommand, DecodesAStoredFrameWithItsTable) {
   WriteBytes(folder_ / "scene.qtab", table);
 
   ExpectDecoded(Decode("stored.bmp", {"--stored", "--qtable", (folder_ / "scene.qtab").string()}));
-  const auto picture = testing::DecodeBmp(ReadBytes(folder_ / "stored.bmp"));
-  EXPECT_GT(Psnr(scene_.pixels, picture.pixels), kMinPsnr);
+  const auto picture = testing::DecodeBmpFile(ReadBytes(folder_ / "stored.bmp"));
+  EXPECT_GT(picture::Psnr(scene_.pixels, picture.pixels), kMinPsnr);
 
   table.pop_back();
   WriteBytes(folder_ / "short.qtab", table);
@@ -192,7 +193,7 @@ class DecodeTestFrames : public ::testing::Test {
 
 TEST_F(DecodeTestFrames, FlatFrameIsMidGreyEverywhere) {
   ASSERT_EQ(Decode("flat_320x240_L2.frame", "320x240", "flat.bmp").status, 0);
-  const auto picture = testing::DecodeBmp(ReadBytes(folder_ / "flat.bmp"));
+  const auto picture = testing::DecodeBmpFile(ReadBytes(folder_ / "flat.bmp"));
   EXPECT_EQ(picture.pixels, std::vector<uint8_t>(320 * 240 * 3, 128));
   ASSERT_EQ(Decode("flat_160x128_L0.frame", "160x128", "flat.i420").status, 0);
   EXPECT_EQ(ReadBytes(folder_ / "flat.i420"), std::vector<uint8_t>(160 * 128 * 3 / 2, 128));
@@ -207,7 +208,7 @@ TEST_F(DecodeTestFrames, BmpMatchesTheReferenceBitmap) {
   EXPECT_TRUE(std::equal(ours.begin(), ours.begin() + 54, reference.begin()));
   // The reference decoder's transform differs a little; a flipped or
   // channel-swapped picture would be far below this.
-  EXPECT_GT(Psnr(testing::DecodeBmp(reference).pixels, testing::DecodeBmp(ours).pixels), 35.0);
+  EXPECT_GT(picture::Psnr(testing::DecodeBmpFile(reference), testing::DecodeBmpFile(ours)), 35.0);
 }
 
 TEST_F(DecodeTestFrames, StoredFrameMatchesTheReference) {
@@ -216,8 +217,8 @@ TEST_F(DecodeTestFrames, StoredFrameMatchesTheReference) {
              {"--stored", "--qtable", (frames_ / "chelsea_160x128_Q50.qtab").string()});
   ASSERT_EQ(run.status, 0) << run.err;
   const auto reference =
-      PlanarToRgb(ReadBytes(frames_ / "chelsea_160x128_Q50.ref.i420"), {160, 128});
-  EXPECT_GT(Psnr(reference.pixels, testing::DecodePng(ReadBytes(folder_ / "c.png")).pixels), 35.0);
+      picture::PlanarToRgb(ReadBytes(frames_ / "chelsea_160x128_Q50.ref.i420"), 160, 128);
+  EXPECT_GT(picture::Psnr(reference, testing::DecodePngFile(ReadBytes(folder_ / "c.png"))), 35.0);
 }
 
 }  // namespace

@@ -48,7 +48,8 @@ TEST(PlanDecode, RefusesUnknownFormatAndOutputExtension) {
   auto options = Options("320x240", "a.bmp");
   options.format = "yuyv";
   EXPECT_THROW(PlanDecode(options), UsageError);
-  EXPECT_THROW(PlanDecode(Options("320x240", "a.jpg")), UsageError);
+  EXPECT_THROW(PlanDecode(Options("320x240", "a.gif")), UsageError);
+  EXPECT_EQ(PlanDecode(Options("320x240", "a.JPG")).outputFormat, picture::PictureFormat::kJpeg);
 }
 
 TEST(PlanDecode, StoredFramesNeedATableAndTakeNoGamma) {

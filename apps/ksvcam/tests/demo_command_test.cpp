@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <sstream>
 
-#include "apps/ksvcam/picture_writer.h"
 #include "apps/ksvcam/tests/test_support.h"
+#include "support/picture/jpeg_file.h"
+#include "support/picture/png_file.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -25,7 +27,7 @@ class DemoCommand : public ::testing::Test {
  protected:
   DemoCommand() {
     fs::create_directory(photos_);
-    WriteBytes(photos_ / "ramp.png", EncodePng(testing::GradientPicture(96, 64)));
+    WriteBytes(photos_ / "ramp.png", picture::EncodePng(picture::testing::SmoothPicture(96, 64)));
     WriteBytes(photos_ / "notes.txt", {'x'});  // not a photograph
   }
 
@@ -43,7 +45,7 @@ class DemoCommand : public ::testing::Test {
 TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
   const CommandRun run = Demo();
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "ksvcam: skipped '" + (photos_ / "notes.txt").string() + "': not a picture\n");
   for (const char* size : {"320x240", "160x128"}) {
     for (int level = 0; level < 4; ++level) {
       const std::string base = std::string("ramp_") + size + "_L" + std::to_string(level);
@@ -51,7 +53,7 @@ TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
       ASSERT_GT(frame.size(), 15u);
       EXPECT_EQ(frame[7], level) << base;
       for (const char* picture : {".bgr24.png", ".i420.png"}) {
-        const auto decoded = testing::DecodePng(ReadBytes(out_ / (base + picture)));
+        const auto decoded = testing::DecodePngFile(ReadBytes(out_ / (base + picture)));
         EXPECT_EQ(std::to_string(decoded.width) + "x" + std::to_string(decoded.height), size);
       }
     }
@@ -65,7 +67,7 @@ TEST_F(DemoCommand, WritesEveryLevelAtBothSizes) {
   EXPECT_TRUE(fs::exists(out_ / "camera" / "HQ0.JPG"));
   EXPECT_TRUE(fs::exists(out_ / "camera" / "Burst4.JPG"));
   // The capture's button snapshot, converted by the snapshot library.
-  const auto snapshot = testing::DecodePng(ReadBytes(out_ / "snapshot.png"));
+  const auto snapshot = testing::DecodePngFile(ReadBytes(out_ / "snapshot.png"));
   EXPECT_EQ(snapshot.width, 320u);
   EXPECT_EQ(snapshot.height, 240u);
 }
@@ -128,17 +130,23 @@ TEST_F(DemoCommand, FailsWithoutPhotographs) {
   fs::remove(photos_ / "ramp.png");
   const CommandRun run = Demo();
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("no .png"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("no PNG or JPEG photographs"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("notes.txt': not a picture"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(out_));
 }
 
-TEST_F(DemoCommand, ReportsAnUnreadablePhotoAndGoesOn) {
+TEST_F(DemoCommand, SkipsAnUnreadablePhotoSayingWhyAndPhotographsTheRest) {
   WriteBytes(photos_ / "broken.png", {'n', 'o', 't'});
+  WriteBytes(photos_ / "SCENE.JPG", picture::EncodeJpeg(picture::testing::SmoothPicture(80, 60)));
   const CommandRun run = Demo();
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("broken"), std::string::npos) << run.err;
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("skipped '" + (photos_ / "broken.png").string() + "': unreadable: "),
+            std::string::npos)
+      << run.err;
   EXPECT_TRUE(fs::exists(out_ / "ramp_160x128_L3.i420.png"));
-  EXPECT_NE(run.out.find("8 failed"), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(out_ / "SCENE_320x240_L0.bgr24.png"));
+  EXPECT_FALSE(fs::exists(out_ / "broken_320x240_L0.frame"));
+  EXPECT_NE(run.out.find("16 frames from 2 photos"), std::string::npos) << run.out;
 }
 
 TEST(DemoPhotos, DefaultFolderFollowsTheTestDataVariable) {

@@ -10,6 +10,7 @@
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
 #include "simcam/simulated_modes.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -30,10 +31,11 @@ class DownloadCommand : public ::testing::Test {
     using namespace outside::bulk;
     CameraMemory memory{{"fw 9", "sensor 8", "chip 7"}, SimulatedCameraModes(), {}};
     auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
-    const RgbPicture photo = ReadPng((testing::TestDataDir() / "photos" / "coffee.png").string());
+    const picture::RgbPicture photo =
+        picture::ReadPicture((testing::TestDataDir() / "photos" / "coffee.png").string());
     memory.items.push_back(MakePictureItem(photo, mode(kHighQualityPictureMode), kHighQualitySubtype));
     memory.items.push_back(MakePictureItem(photo, mode(kLowQualityPictureMode), kLowQualitySubtype));
-    const std::vector<RgbPicture> frames(5, photo);
+    const std::vector<picture::RgbPicture> frames(5, photo);
     memory.items.push_back(MakeBurstItem(frames, mode(kClipMode)));
     memory.items.push_back(MakeClipItem(std::span(frames).first(2), mode(kClipMode), kClipSubtype,
                                         ClipSound::kAdpcm8000, MonoAudio{8000, {}}));
@@ -83,7 +85,7 @@ TEST_F(DownloadCommand, PerItemWithBitmapsAndRecordings) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"Burst0.BMP", "Burst1.BMP", "Burst2.BMP",
                                                "Burst3.BMP", "Burst4.BMP", "HQ0.BMP", "Raw0.WAV",
                                                "WQ0.BMP"}));
-  const auto bitmap = testing::DecodeBmp(ReadBytes(out_ / "WQ0.BMP"));
+  const auto bitmap = testing::DecodeBmpFile(ReadBytes(out_ / "WQ0.BMP"));
   EXPECT_EQ(bitmap.width, 320u);  // resampled in the per-item download
   EXPECT_EQ(bitmap.height, 240u);
   EXPECT_EQ(ReadBytes(out_ / "Raw0.WAV"), (std::vector<uint8_t>{'R', 'I', 'F', 'F'}));

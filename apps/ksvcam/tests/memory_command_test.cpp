@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "apps/ksvcam/picture_writer.h"
+#include <algorithm>
+
 #include "apps/ksvcam/tests/test_support.h"
 #include "outside/bulk/memory/memory_image.h"
 #include "simcam/wav_audio.h"
+#include "support/picture/jpeg_file.h"
+#include "support/picture/png_file.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -24,7 +28,7 @@ class MemoryCommand : public ::testing::Test {
     fs::create_directory(frames_);
     for (int i = 0; i < 3; ++i) {
       WriteBytes(frames_ / ("frame" + std::to_string(i) + ".png"),
-                 EncodePng(testing::GradientPicture(64 + 16 * i, 48)));
+                 picture::EncodePng(picture::testing::SmoothPicture(64 + 16 * i, 48)));
     }
     WriteBytes(sound_, simcam::WriteWav8({8000, std::vector<int16_t>(4000, 2000)}));
   }
@@ -46,7 +50,8 @@ TEST_F(MemoryCommand, BuildsAnImageOfPhotosAndAClipWithSound) {
   const CommandRun run =
       Build({"--photos", photos_, "--clip", frames_.string(), "--audio", sound_.string()});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.err, "");
+  // The test data's notes are named as passed over.
+  EXPECT_EQ(run.err, "ksvcam: skipped '" + photos_ + "/README.md': not a picture\n");
   EXPECT_EQ(run.out.rfind("memory: 5 items, ", 0), 0u) << run.out;
   const outside::bulk::CameraMemory memory = outside::bulk::LoadMemoryImage(image_);
   ASSERT_EQ(memory.items.size(), 5u);
@@ -61,13 +66,36 @@ TEST_F(MemoryCommand, BuildsAnImageOfPhotosAndAClipWithSound) {
   EXPECT_EQ(clip.header.width, 320);
 }
 
+TEST_F(MemoryCommand, StoresEveryPngAndJpegOfAMixedFolderAndNamesTheRest) {
+  const fs::path mixed = folder_ / "mixed";
+  fs::create_directory(mixed);
+  WriteBytes(mixed / "a.png", picture::EncodePng(picture::testing::SmoothPicture(64, 48)));
+  WriteBytes(mixed / "b.JPG", picture::EncodeJpeg(picture::testing::SmoothPicture(800, 600)));
+  WriteBytes(mixed / "c.jpeg", picture::EncodeJpeg(picture::testing::PatternPicture(40, 30)));
+  const std::vector<uint8_t> png = picture::EncodePng(picture::testing::PatternPicture(50, 50));
+  WriteBytes(mixed / "d.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 2));
+  WriteBytes(mixed / "notes.txt", {'h', 'i'});
+
+  const CommandRun run = Build({"--photos", mixed.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.rfind("memory: 3 items, ", 0), 0u) << run.out;
+  EXPECT_EQ(outside::bulk::LoadMemoryImage(image_).items.size(), 3u);
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+  EXPECT_NE(run.err.find("skipped '" + (mixed / "notes.txt").string() + "': not a picture\n"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("skipped '" + (mixed / "d.png").string() + "': unreadable: damaged PNG"),
+            std::string::npos)
+      << run.err;
+}
+
 TEST_F(MemoryCommand, BuildsEveryOtherKindOfItem) {
   const fs::path raw = folder_ / "memo.bin";
   WriteBytes(raw, {1, 2, 3});
   fs::create_directory(folder_ / "five");
   for (int i = 0; i < 6; ++i) {
     WriteBytes(folder_ / "five" / (std::to_string(i) + ".png"),
-               EncodePng(testing::GradientPicture(32, 32)));
+               picture::EncodePng(picture::testing::SmoothPicture(32, 32)));
   }
   const CommandRun run =
       Build({"--low-photos", frames_.string(), "--burst", (folder_ / "five").string(), "--clip",

@@ -6,7 +6,9 @@
 #include <algorithm>
 
 #include "apps/ksvcam/tests/test_support.h"
+#include "simcam/framing.h"
 #include "snapshot/tests/snapshot_test_support.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -29,8 +31,8 @@ class SnapshotConvertCommand : public ::testing::Test {
 };
 
 TEST_F(SnapshotConvertCommand, DriverSnapshotOfAPhotographBecomesThatPictureInBmpAndPng) {
-  const simcam::RgbPicture photo = simcam::FitToSize(
-      simcam::ReadPng((testing::TestDataDir() / "photos" / "coffee.png").string()), 320, 240);
+  const picture::RgbPicture photo = simcam::FitToSize(
+      picture::ReadPicture((testing::TestDataDir() / "photos" / "coffee.png").string()), 320, 240);
   const std::vector<uint8_t> file = snapshot::testing::MakeRawSnapshot(photo);
   ASSERT_EQ(file.size(), snapshot::testing::kDriverSnapshotBytes);
 
@@ -39,8 +41,8 @@ TEST_F(SnapshotConvertCommand, DriverSnapshotOfAPhotographBecomesThatPictureInBm
     ASSERT_EQ(run.status, 0) << output << ": " << run.err;
     EXPECT_EQ(run.err, "") << output;
     const std::vector<uint8_t> written = ReadBytes(folder_ / output);
-    const simcam::RgbPicture picture = output.ends_with(".bmp") ? testing::DecodeBmp(written)
-                                                                : testing::DecodePng(written);
+    const picture::RgbPicture picture = output.ends_with(".bmp") ? testing::DecodeBmpFile(written)
+                                                                 : testing::DecodePngFile(written);
     EXPECT_EQ(picture.width, 320u) << output;
     EXPECT_EQ(picture.height, 240u) << output;
     EXPECT_TRUE(picture.pixels == photo.pixels)
@@ -49,13 +51,13 @@ TEST_F(SnapshotConvertCommand, DriverSnapshotOfAPhotographBecomesThatPictureInBm
 }
 
 TEST_F(SnapshotConvertCommand, PaddedRowsOfAnOddWidthAreNotTakenAsPixels) {
-  const simcam::RgbPicture picture = snapshot::testing::PatternPicture(321, 7);
+  const picture::RgbPicture picture = snapshot::testing::PatternPicture(321, 7);
   ASSERT_EQ(Convert(snapshot::testing::MakeRawSnapshot(picture), "odd.png").status, 0);
-  EXPECT_TRUE(testing::DecodePng(ReadBytes(folder_ / "odd.png")).pixels == picture.pixels);
+  EXPECT_TRUE(testing::DecodePngFile(ReadBytes(folder_ / "odd.png")).pixels == picture.pixels);
 }
 
 TEST_F(SnapshotConvertCommand, CutOffFileConvertsWithAWarningAndBlackTopRows) {
-  const simcam::RgbPicture picture = snapshot::testing::PatternPicture(320, 240);
+  const picture::RgbPicture picture = snapshot::testing::PatternPicture(320, 240);
   std::vector<uint8_t> file = snapshot::testing::MakeRawSnapshot(picture);
   file.resize(1024 + 3 * 960 + 100);  // the bottom three rows and a bit
   const CommandRun run = Convert(file, "cut.png");
@@ -63,7 +65,7 @@ TEST_F(SnapshotConvertCommand, CutOffFileConvertsWithAWarningAndBlackTopRows) {
   EXPECT_NE(run.err.find("warning: '" + snapshot_.string() + "' holds 3 of the 240 rows"),
             std::string::npos)
       << run.err;
-  const simcam::RgbPicture converted = testing::DecodePng(ReadBytes(folder_ / "cut.png"));
+  const picture::RgbPicture converted = testing::DecodePngFile(ReadBytes(folder_ / "cut.png"));
   const size_t rowBytes = 320 * 3;
   // The bottom three rows are the file's; above the partly held fourth row
   // everything is black.
@@ -98,13 +100,13 @@ TEST_F(SnapshotConvertCommand, UnusableSnapshotsFailWithAReasonAndWriteNothing) 
   EXPECT_FALSE(fs::exists(folder_ / "bad.png"));
 }
 
-TEST_F(SnapshotConvertCommand, OutputOtherThanBmpOrPngIsAUsageError) {
+TEST_F(SnapshotConvertCommand, OutputOtherThanAPictureFileIsAUsageError) {
   const std::vector<uint8_t> file =
       snapshot::testing::MakeRawSnapshot(snapshot::testing::PatternPicture(8, 8));
-  for (const std::string output : {"snap.i420", "snap.jpg", "snap"}) {
+  for (const std::string output : {"snap.i420", "snap.gif", "snap"}) {
     const CommandRun run = Convert(file, output);
     EXPECT_EQ(run.status, 2) << output;
-    EXPECT_NE(run.err.find(".bmp or .png"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(".bmp, .png or .jpg"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(folder_ / output)) << output;
   }
 }

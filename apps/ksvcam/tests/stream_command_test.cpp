@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "apps/ksvcam/console.h"
-#include "apps/ksvcam/file_output.h"
 #include "apps/ksvcam/stream_output.h"
 #include "apps/ksvcam/tests/test_support.h"
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/test_pattern.h"
+#include "support/picture/colour.h"
+#include "support/picture/jpeg_file.h"
+#include "support/picture/tests/test_pictures.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -84,6 +86,21 @@ class StreamCommand : public ::testing::Test {
   fs::path capture_ = folder_ / "camera.iso";
 };
 
+TEST_F(StreamCommand, SimulatedPicturesMayBeJpegAndFilesThatAreNoneAreNamed) {
+  const fs::path photo = folder_ / "scene.jpeg";
+  testing::WriteBytes(photo, picture::EncodeJpeg(picture::testing::SmoothPicture(200, 150)));
+  const fs::path notes = folder_ / "notes.txt";
+  testing::WriteBytes(notes, {'h', 'i'});
+  const CommandRun run = Simulate({"--frames", "2", photo.string(), notes.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "ksvcam: skipped '" + notes.string() + "': not a picture\n");
+  EXPECT_TRUE(fs::exists(capture_));
+
+  const CommandRun none = Simulate({"--frames", "2", notes.string()});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("none of the pictures could be read"), std::string::npos) << none.err;
+}
+
 TEST_F(StreamCommand, ACleanCaptureStreamsEveryFrameOfThePatternIntoY4m) {
   const CommandRun simulated = Simulate({"--frames", "8"});
   ASSERT_EQ(simulated.status, 0) << simulated.err;
@@ -104,7 +121,7 @@ TEST_F(StreamCommand, ACleanCaptureStreamsEveryFrameOfThePatternIntoY4m) {
   ASSERT_TRUE(decoder.SetUp());
   for (uint32_t i = 0; i < 8; ++i) {
     const auto frame =
-        simcam::EncodeFrame(simcam::ToPlanar(simcam::TestPattern(320, 240, i)), 3);
+        simcam::EncodeFrame(picture::RgbToPlanar(simcam::TestPattern(320, 240, i)), 3);
     std::vector<uint8_t> expected(115200);
     uint32_t written = 0;
     ASSERT_TRUE(decoder.DecodeFrame({}, frame, expected, written, {320, 240}, {320, 240},
@@ -151,7 +168,7 @@ TEST_F(StreamCommand, WritesAFilePerFrameAndKeepsThemWithoutOverwrite) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("camera status changed 2 times"), std::string::npos) << run.out;
   for (const char* name : {"frame_000001.bmp", "frame_000002.bmp", "frame_000003.bmp"}) {
-    const simcam::RgbPicture picture = testing::DecodeBmp(ReadBytes(out / name));
+    const picture::RgbPicture picture = testing::DecodeBmpFile(ReadBytes(out / name));
     EXPECT_EQ(picture.width, 160u);
     EXPECT_EQ(picture.height, 120u);
   }
@@ -202,32 +219,6 @@ TEST_F(StreamCommand, ADamagedCaptureFailsAndLeavesNoVideoBehind) {
 
   testing::WriteBytes(capture_, {'n', 'o', 'p', 'e'});
   EXPECT_EQ(Stream({}).status, 1);
-}
-
-TEST(Y4mHeader, NamesTheFrameRateOfTheInterval) {
-  EXPECT_EQ(Y4mHeader({160, 120}, 333'333), "YUV4MPEG2 W160 H120 F30:1 Ip A1:1 C420jpeg\n");
-  EXPECT_EQ(Y4mHeader({320, 240}, 1'666'666), "YUV4MPEG2 W320 H240 F6:1 Ip A1:1 C420jpeg\n");
-  EXPECT_EQ(Y4mHeader({320, 240}, 0), "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg\n");
-  EXPECT_EQ(Y4mHeader({320, 240}, 3'000'000), "YUV4MPEG2 W320 H240 F10:3 Ip A1:1 C420jpeg\n");
-}
-
-TEST(StreamedFile, AppearsWholeOnCommitAndNotAtAllOtherwise) {
-  TempFolder folder;
-  const fs::path path = folder / "out.bin";
-  {
-    StreamedFile file(path, ExistingFile::kReplace);
-    file.Write(std::vector<uint8_t>{1, 2});
-    EXPECT_FALSE(fs::exists(path));
-  }
-  EXPECT_TRUE(fs::is_empty(folder.path()));
-  StreamedFile file(path, ExistingFile::kReplace);
-  file.Write(std::vector<uint8_t>{1, 2});
-  file.Write(std::vector<uint8_t>{3});
-  file.Commit();
-  EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
-  StreamedFile kept(path, ExistingFile::kKeep);
-  EXPECT_THROW(kept.Commit(), CommandFailure);
-  EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "simcam/picture.h"
+#include "support/picture/picture.h"
 #include "testing/temp_files.h"
 
 namespace ksv::ksvcam::testing {
@@ -30,16 +30,9 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint
   ::ksv::testing::WriteFile(path, bytes);
 }
 
-// Decodes a PNG with libpng into top-down R, G, B.
-simcam::RgbPicture DecodePng(const std::vector<uint8_t>& file);
-
-// The pixels of a 24-bit bottom-up BMP file as top-down R, G, B, read by
-// the BMP rules (offset and row padding from the header).
-simcam::RgbPicture DecodeBmp(const std::vector<uint8_t>& file);
-
-// A smooth picture whose colours change differently along x and y, so a
-// flipped, mirrored or channel-swapped copy is far from it.
-simcam::RgbPicture GradientPicture(uint32_t width, uint32_t height);
+// The picture in a PNG or BMP file's bytes, through the picture library.
+picture::RgbPicture DecodePngFile(const std::vector<uint8_t>& file);
+picture::RgbPicture DecodeBmpFile(const std::vector<uint8_t>& file);
 
 // The shared test frames and photographs.
 std::filesystem::path TestDataDir();

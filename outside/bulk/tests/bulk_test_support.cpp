@@ -6,9 +6,11 @@
 #include <fstream>
 
 #include "platform/hardware/device_list.h"
+#include "simcam/framing.h"
 #include "simcam/memory_builder.h"
-#include "simcam/picture.h"
 #include "simcam/simulated_modes.h"
+#include "support/picture/picture.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::outside::bulk::testing {
 
@@ -79,8 +81,8 @@ std::vector<StreamItem> SplitStream(const std::vector<uint8_t>& stream) {
 }
 
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height) {
-  const simcam::RgbPicture photo =
-      simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  const picture::RgbPicture photo =
+      picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
   return simcam::FitToSize(photo, width, height).pixels;
 }
 
@@ -90,13 +92,13 @@ outside::bulk::CameraMemory PhotoMemory() {
   CameraMemory memory{{"fw", "sensor", "chip"}, SimulatedCameraModes(), {}};
   auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
   auto photo = [](const std::string& stem) {
-    return ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+    return picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
   };
   memory.items.push_back(
       MakePictureItem(photo("chelsea"), mode(kHighQualityPictureMode), kHighQualitySubtype));
   memory.items.push_back(
       MakePictureItem(photo("coffee"), mode(kLowQualityPictureMode), kLowQualitySubtype));
-  const std::vector<RgbPicture> frames(12, photo("astronaut"));
+  const std::vector<picture::RgbPicture> frames(12, photo("astronaut"));
   MonoAudio hum{8000, std::vector<int16_t>(9600)};
   for (size_t i = 0; i < hum.samples.size(); ++i) {
     hum.samples[i] = static_cast<int16_t>(6000 * std::sin(static_cast<double>(i) * 0.2));

@@ -2,8 +2,6 @@
 // test, memory images on disk, and the whole stream as one buffer.
 #pragma once
 
-#include "testing/picture_metrics.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,6 +12,7 @@
 #include "include/oksv1dnl.h"
 #include "outside/bulk/memory/camera_memory.h"
 #include "simcam/simulated_camera.h"
+#include "support/picture/psnr.h"
 
 namespace ksv::outside::bulk::testing {
 
@@ -61,6 +60,6 @@ outside::bulk::CameraMemory PhotoMemory();
 // The test photograph `stem` fitted to width x height, R, G, B top-down.
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height);
 
-using ::ksv::testing::Psnr;  // testing/picture_metrics.h
+using ::ksv::picture::Psnr;
 
 }  // namespace ksv::outside::bulk::testing

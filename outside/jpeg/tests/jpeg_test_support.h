@@ -2,15 +2,14 @@
 // pictures and a libjpeg encoder that makes the JPEG files to read.
 #pragma once
 
-#include "testing/picture_metrics.h"
-#include "testing/temp_files.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "include/win32_types.h"
+#include "support/picture/psnr.h"
+#include "testing/temp_files.h"
 
 namespace ksv::outside::jpeg::testing {
 
@@ -27,7 +26,7 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& pixels, int width, i
                                 int components, int quality);
 
 // Peak signal-to-noise ratio of two equally long sample runs, in dB.
-using ::ksv::testing::Psnr;  // testing/picture_metrics.h
+using ::ksv::picture::Psnr;
 
 // A packed bitmap (locked through `bitmap`) as top-down samples: R, G, B for
 // 24-bit bitmaps, the palette index for 8-bit ones.

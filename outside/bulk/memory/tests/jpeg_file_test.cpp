@@ -157,8 +157,8 @@ TEST(WrapAsJpeg, ReferenceFramesDecodeLikeTheirJpegFiles) {
     EXPECT_EQ(oracle::ScanData(original), entropy);
 
     const std::vector<uint8_t> wrapped = WrapAsJpeg(entropy, tables, c.width, c.height);
-    const PlanarPicture ours = oracle::DecodePlanar(wrapped, oracle::DctMethod::kFast);
-    const PlanarPicture theirs = oracle::DecodePlanar(original, oracle::DctMethod::kFast);
+    const picture::PlanarPicture ours = oracle::DecodePlanar(wrapped, oracle::DctMethod::kFast);
+    const picture::PlanarPicture theirs = oracle::DecodePlanar(original, oracle::DctMethod::kFast);
     EXPECT_EQ(ours.width, c.width);
     EXPECT_EQ(ours.height, c.height);
     EXPECT_TRUE(ours.samples == theirs.samples);
@@ -178,7 +178,7 @@ TEST(LibjpegOracle, ReproducesTheReferenceOutputs) {
 
     // The BMP is bottom-up B, G, R after a 54-byte header.
     const std::vector<uint8_t> bmp = testfiles::ReadBytes(base + ".ref.bmp");
-    const RgbPicture rgb = oracle::DecodeRgb(jpeg, oracle::DctMethod::kFast);
+    const picture::RgbPicture rgb = oracle::DecodeRgb(jpeg, oracle::DctMethod::kFast);
     ASSERT_EQ(bmp.size(), 54 + rgb.pixels.size());
     size_t mismatches = 0;
     for (size_t row = 0; row < 240; ++row) {

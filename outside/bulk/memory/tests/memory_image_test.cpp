@@ -15,13 +15,15 @@ namespace ksv::outside::bulk {
 using namespace simcam;
 namespace {
 
-RgbPicture Flat(uint8_t level) { return {32, 32, std::vector<uint8_t>(32 * 32 * 3, level)}; }
+picture::RgbPicture Flat(uint8_t level) {
+  return {32, 32, std::vector<uint8_t>(32 * 32 * 3, level)};
+}
 
 // A small memory with one item of every tag.
 CameraMemory SmallMemory() {
   const RecordingMode mode{5, 32, 32, codec::ScaledAnnexKPair(50)};
   CameraMemory memory{{"fw 1", "sensor 2", "chip 3"}, {mode}, {}};
-  const std::vector<RgbPicture> frames(kBurstFrames, Flat(90));
+  const std::vector<picture::RgbPicture> frames(kBurstFrames, Flat(90));
   MonoAudio tone{8000, std::vector<int16_t>(400, 1000)};
   memory.items.push_back(MakePictureItem(Flat(200), mode, kHighQualitySubtype));
   memory.items.push_back(MakeClipItem(frames, mode, kClipSubtype, ClipSound::kAdpcm8000, tone));

@@ -46,14 +46,14 @@ TEST(StoredPictureHeader, GivesEachTableItsOwnSegmentIn623Bytes) {
 
 TEST(StoredPictureHeader, WithTheStuffedDataItIsTheSamePictureAsTheWrappedFile) {
   const codec::QuantPair tables = codec::ScaledAnnexKPair(60);
-  const PlanarPicture photo = testfiles::PlanarPhoto("astronaut", 160, 128);
+  const picture::PlanarPicture photo = testfiles::PlanarPhoto("astronaut", 160, 128);
   const std::vector<uint8_t> entropy = EncodeEntropyData(photo, tables);
   const auto header = StoredPictureHeader(tables, 160, 128);
   std::vector<uint8_t> file(header.begin(), header.end());
   AppendStuffed(entropy, file);
   AppendEndOfImage(file);
-  const PlanarPicture ours = oracle::DecodePlanar(file, oracle::DctMethod::kFast);
-  const PlanarPicture wrapped =
+  const picture::PlanarPicture ours = oracle::DecodePlanar(file, oracle::DctMethod::kFast);
+  const picture::PlanarPicture wrapped =
       oracle::DecodePlanar(WrapAsJpeg(entropy, tables, 160, 128), oracle::DctMethod::kFast);
   EXPECT_EQ(ours.width, 160u);
   EXPECT_TRUE(ours.samples == wrapped.samples);

@@ -1,4 +1,4 @@
-#include "simcam/picture.h"
+#include "simcam/framing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -48,49 +48,7 @@ TapTable BuildTaps(double offset, double extent, uint32_t count, uint32_t source
 
 }  // namespace
 
-PlanarPicture ToPlanar(const RgbPicture& picture) {
-  const uint32_t width = picture.width;
-  const uint32_t height = picture.height;
-  if (width % 2 != 0 || height % 2 != 0) {
-    throw std::invalid_argument("planar 4:2:0 needs an even width and height, got " +
-                                std::to_string(width) + "x" + std::to_string(height));
-  }
-  if (picture.pixels.size() != size_t{width} * height * 3) {
-    throw std::invalid_argument("RGB picture holds the wrong number of bytes");
-  }
-  PlanarPicture planar{width, height, std::vector<uint8_t>(size_t{width} * height * 3 / 2)};
-  uint8_t* yPlane = planar.samples.data();
-  uint8_t* cbPlane = yPlane + size_t{width} * height;
-  uint8_t* crPlane = cbPlane + size_t{width / 2} * (height / 2);
-  const uint8_t* rgb = picture.pixels.data();
-
-  for (size_t i = 0; i < size_t{width} * height; ++i) {
-    const double r = rgb[3 * i], g = rgb[3 * i + 1], b = rgb[3 * i + 2];
-    yPlane[i] = RoundToSample(0.299 * r + 0.587 * g + 0.114 * b);
-  }
-  // The conversion is linear, so converting the 2 x 2 mean colour equals
-  // averaging the four pixels' chroma.
-  for (uint32_t cy = 0; cy < height / 2; ++cy) {
-    for (uint32_t cx = 0; cx < width / 2; ++cx) {
-      double r = 0, g = 0, b = 0;
-      for (uint32_t dy = 0; dy < 2; ++dy) {
-        const uint8_t* p = rgb + ((size_t{2 * cy + dy} * width) + 2 * cx) * 3;
-        r += p[0] + p[3];
-        g += p[1] + p[4];
-        b += p[2] + p[5];
-      }
-      r /= 4;
-      g /= 4;
-      b /= 4;
-      const size_t at = size_t{cy} * (width / 2) + cx;
-      cbPlane[at] = RoundToSample(128.0 - 0.168736 * r - 0.331264 * g + 0.5 * b);
-      crPlane[at] = RoundToSample(128.0 + 0.5 * r - 0.418688 * g - 0.081312 * b);
-    }
-  }
-  return planar;
-}
-
-RgbPicture FitToSize(const RgbPicture& picture, uint32_t width, uint32_t height) {
+picture::RgbPicture FitToSize(const picture::RgbPicture& picture, uint32_t width, uint32_t height) {
   if (width == 0 || height == 0 || picture.width == 0 || picture.height == 0) {
     throw std::invalid_argument("cannot fit a picture to or from an empty size");
   }
@@ -122,7 +80,7 @@ RgbPicture FitToSize(const RgbPicture& picture, uint32_t width, uint32_t height)
       }
     }
   }
-  RgbPicture fitted{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
+  picture::RgbPicture fitted{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
   std::vector<double> row(size_t{width} * 3);
   for (uint32_t y = 0; y < height; ++y) {
     std::fill(row.begin(), row.end(), 0.0);
