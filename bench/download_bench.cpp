@@ -30,6 +30,7 @@
 #include "simcam/memory_builder.h"
 #include "simcam/memory_image.h"
 #include "simcam/picture.h"
+#include "support/byte_order.h"
 
 namespace fs = std::filesystem;
 using namespace ksv;
@@ -120,7 +121,7 @@ void StreamPath(const fs::path& root, int runs) {
   const double writeSeconds = MedianSeconds(runs, [&] {
     size_t at = 0;
     for (unsigned i = 0; at < stream.size(); ++i) {
-      const size_t size = 64 + (stream[at + 4] | stream[at + 5] << 8 | size_t{stream[at + 6]} << 16);
+      const size_t size = 64 + size_t{ksv::support::LoadLe24(stream, at + 4)};
       WriteFile(plain / ("item" + std::to_string(i) + ".JPG"), stream.data() + at, size);
       at += size;
     }

@@ -3,14 +3,11 @@
 #include "codec/decoder_engine.h"
 #include "codec/layouts.h"
 #include "codec/picture_ops.h"
+#include "support/byte_order.h"
 
 namespace ksv::codec {
 
 namespace {
-
-uint32_t ReadLe32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 bool IsPlanarCompression(uint32_t compression) {
   return compression == kCompressionI420 || compression == kCompressionIYUV;
@@ -65,7 +62,7 @@ bool DecoderTables::DecodeFrame(const DecoderContext& context, std::span<const u
   if (output.size() < needed) return false;
   if (!SelectLevel(frame[kFrameLevelOffset])) return false;
 
-  const uint32_t dataLength = ReadLe32(frame.data() + kFrameDataLengthOffset);
+  const uint32_t dataLength = support::LoadLe32(frame, kFrameDataLengthOffset);
   const auto data = frame.subspan(kFrameHeaderSize);
   const uint32_t gammaLevel = context.gammaLevel < kGammaLevels ? context.gammaLevel : 0;
   const uint8_t* gamma = gammaLevel ? kGammaTables[gammaLevel].data() : nullptr;
@@ -102,7 +99,7 @@ bool DecoderTables::DecodeDirect(std::span<const uint8_t> frame, std::span<uint8
   if (!engine_ || frame.size() < kFrameHeaderSize || !DriverHasLayout(size, code)) return false;
   const size_t needed = OutputBytes(size, code);
   if (output.size() < needed || !SelectLevel(frame[kFrameLevelOffset])) return false;
-  const uint32_t dataLength = ReadLe32(frame.data() + kFrameDataLengthOffset);
+  const uint32_t dataLength = support::LoadLe32(frame, kFrameDataLengthOffset);
   if (!engine_->Decode(frame.subspan(kFrameHeaderSize), dataLength, size, code, output.data())) return false;
   bytesWritten = static_cast<uint32_t>(needed);
   return true;

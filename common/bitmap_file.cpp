@@ -8,6 +8,7 @@
 
 #include "common/packed_bitmap.h"
 #include "platform/memory/global_memory.h"
+#include "support/byte_order.h"
 
 namespace ksv::common {
 
@@ -22,16 +23,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-void PutLe16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(uint8_t* at, uint32_t value) {
-  PutLe16(at, value);
-  PutLe16(at + 2, value >> 16);
-}
 
 // The bytes of the image the header describes when they lie in `size`
 // bytes of block; 0 when they do not.
@@ -70,8 +61,9 @@ bool WriteBitmapFile(const char* path, HGLOBAL bitmap) {
     }
     const size_t body = sizeof header + tableBytes + image;
     uint8_t fileHeader[kBitmapFileHeaderBytes] = {'B', 'M'};
-    PutLe32(fileHeader + 2, static_cast<uint32_t>(kBitmapFileHeaderBytes + body));
-    PutLe32(fileHeader + 10, static_cast<uint32_t>(kBitmapFileHeaderBytes + sizeof header + tableBytes));
+    support::StoreLe32(fileHeader, 2, static_cast<uint32_t>(kBitmapFileHeaderBytes + body));
+    support::StoreLe32(fileHeader, 10,
+                       static_cast<uint32_t>(kBitmapFileHeaderBytes + sizeof header + tableBytes));
     File file(std::fopen(path, "wb"));
     const bool opened = file != nullptr;
     ok = opened &&

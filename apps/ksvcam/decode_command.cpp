@@ -10,6 +10,7 @@
 #include "apps/ksvcam/frame_decode_session.h"
 #include "apps/ksvcam/picture_convert.h"
 #include "codec/frame_format.h"
+#include "support/byte_order.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -20,11 +21,6 @@ constexpr size_t kMaxFrameFileBytes = 16u << 20;
 constexpr size_t kQuantTableBytes = 128;
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-uint32_t ReadLe32(std::span<const uint8_t> bytes, size_t offset) {
-  return uint32_t{bytes[offset]} | uint32_t{bytes[offset + 1]} << 8 |
-         uint32_t{bytes[offset + 2]} << 16 | uint32_t{bytes[offset + 3]} << 24;
-}
 
 std::array<uint8_t, kQuantTableBytes> ReadQuantTable(const std::string& path) {
   const std::vector<uint8_t> bytes = ReadWholeFile(path, kQuantTableBytes + 1);
@@ -50,7 +46,7 @@ std::string DecodeFailureMessage(const DecodePlan& plan, std::span<const uint8_t
   std::string message = Quoted(path) + " does not decode at " + SizeText(plan.size);
   if (!plan.stored) {
     message += " (header: level " + std::to_string(frame[codec::kFrameLevelOffset]) + ", " +
-               std::to_string(ReadLe32(frame, codec::kFrameDataLengthOffset)) +
+               std::to_string(support::LoadLe32(frame, codec::kFrameDataLengthOffset)) +
                " data bytes; file: " + std::to_string(frame.size()) + " bytes)";
   }
   return message + ": corrupt or truncated data, or a frame of another size";

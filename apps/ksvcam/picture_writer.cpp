@@ -1,4 +1,5 @@
 #include "apps/ksvcam/picture_writer.h"
+#include "support/byte_order.h"
 
 #include <png.h>
 
@@ -12,15 +13,6 @@ namespace {
 
 constexpr uint32_t kBmpHeaderBytes = 14 + 40;  // file header + BITMAPINFOHEADER
 constexpr uint32_t kPixelsPerMetre72Dpi = 2835;
-
-void PutU16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void PutU32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
 
 void CheckPixelCount(const simcam::RgbPicture& picture) {
   if (picture.width == 0 || picture.height == 0 ||
@@ -50,20 +42,20 @@ std::vector<uint8_t> EncodeBmp(const simcam::RgbPicture& picture) {
   out.reserve(kBmpHeaderBytes + imageBytes);
   out.push_back('B');
   out.push_back('M');
-  PutU32(out, kBmpHeaderBytes + imageBytes);  // file size
-  PutU32(out, 0);                             // reserved
-  PutU32(out, kBmpHeaderBytes);               // offset of the pixels
-  PutU32(out, 40);                            // BITMAPINFOHEADER size
-  PutU32(out, picture.width);
-  PutU32(out, picture.height);  // positive: rows stored bottom-up
-  PutU16(out, 1);               // planes
-  PutU16(out, 24);              // bits per pixel
-  PutU32(out, 0);               // BI_RGB, uncompressed
-  PutU32(out, imageBytes);
-  PutU32(out, kPixelsPerMetre72Dpi);
-  PutU32(out, kPixelsPerMetre72Dpi);
-  PutU32(out, 0);  // colours used
-  PutU32(out, 0);  // important colours
+  support::AppendLe32(out, kBmpHeaderBytes + imageBytes);  // file size
+  support::AppendLe32(out, 0);                             // reserved
+  support::AppendLe32(out, kBmpHeaderBytes);               // offset of the pixels
+  support::AppendLe32(out, 40);                            // BITMAPINFOHEADER size
+  support::AppendLe32(out, picture.width);
+  support::AppendLe32(out, picture.height);  // positive: rows stored bottom-up
+  support::AppendLe16(out, 1);               // planes
+  support::AppendLe16(out, 24);              // bits per pixel
+  support::AppendLe32(out, 0);               // BI_RGB, uncompressed
+  support::AppendLe32(out, imageBytes);
+  support::AppendLe32(out, kPixelsPerMetre72Dpi);
+  support::AppendLe32(out, kPixelsPerMetre72Dpi);
+  support::AppendLe32(out, 0);  // colours used
+  support::AppendLe32(out, 0);  // important colours
 
   for (uint32_t row = picture.height; row-- > 0;) {
     const uint8_t* pixel = picture.pixels.data() + size_t{row} * picture.width * 3;

@@ -87,7 +87,7 @@ TEST_F(DriverDecoder, FailureRules) {
   EXPECT_FALSE(Decode(bad, kQvga, kQvga, kCompressionI420, out));
   EXPECT_FALSE(Decode(frame, {300, 240}, {300, 240}, kCompressionI420, out)) << "width without a layout";
   EXPECT_FALSE(Decode(frame, {320, 200}, {320, 200}, kCompressionI420, out)) << "height without a layout";
-  EXPECT_FALSE(Decode(frame, kQvga, kQvga, MakeFourCC('Y', 'U', 'Y', '2'), out)) << "unknown compression";
+  EXPECT_FALSE(Decode(frame, kQvga, kQvga, support::FourCC('Y', 'U', 'Y', '2'), out)) << "unknown compression";
   EXPECT_FALSE(Decode(frame, kSmall, {176, 120}, kCompressionI420, out)) << "output wider than the decode";
   std::vector<uint8_t> header(frame.begin(), frame.begin() + 10);
   EXPECT_FALSE(Decode(header, kQvga, kQvga, kCompressionI420, out)) << "shorter than the header";

@@ -9,6 +9,7 @@
 #include "apps/ksvcam/tests/test_support.h"
 #include "codec/quant_tables.h"
 #include "simcam/frame_encoder.h"
+#include "support/byte_order.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -139,7 +140,7 @@ TEST_F(DecodeCommand, CorruptOrTruncatedFrameFailsWithoutWritingTheOutput) {
   // Half the entropy data, with the header's length saying so.
   const uint32_t half = static_cast<uint32_t>(frame.size() - 15) / 2;
   std::vector<uint8_t> truncated(frame.begin(), frame.begin() + 15 + half);
-  for (int i = 0; i < 4; ++i) truncated[11 + i] = static_cast<uint8_t>(half >> (8 * i));
+  support::StoreLe32(truncated, 11, half);
   const std::vector<uint8_t> headerOnly(frame.begin(), frame.begin() + 10);
 
   for (const auto& [name, bytes] :

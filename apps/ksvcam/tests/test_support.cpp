@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "apps/ksvcam/command_line.h"
+#include "support/byte_order.h"
 
 namespace ksv::ksvcam::testing {
 
@@ -45,18 +46,11 @@ simcam::RgbPicture DecodePng(const std::vector<uint8_t>& file) {
   return picture;
 }
 
-namespace {
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
-  return uint32_t{b.at(at)} | uint32_t{b.at(at + 1)} << 8 | uint32_t{b.at(at + 2)} << 16 |
-         uint32_t{b.at(at + 3)} << 24;
-}
-}  // namespace
-
 simcam::RgbPicture DecodeBmp(const std::vector<uint8_t>& file) {
   if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') throw std::runtime_error("not a BMP");
-  const uint32_t offset = Le32(file, 10);
-  const uint32_t width = Le32(file, 18);
-  const uint32_t height = Le32(file, 22);
+  const uint32_t offset = support::LoadLe32(file, 10);
+  const uint32_t width = support::LoadLe32(file, 18);
+  const uint32_t height = support::LoadLe32(file, 22);
   const size_t rowBytes = (size_t{width} * 3 + 3) & ~size_t{3};
   simcam::RgbPicture picture{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
   for (uint32_t y = 0; y < height; ++y) {
