@@ -96,7 +96,7 @@ bool DecoderDecodes(DecoderTables& decoder, const std::vector<uint8_t>& entropy,
   auto frame = WithHeader(entropy, 1, dataLength);
   std::vector<uint8_t> out(PlanarBytes(size));
   uint32_t written = 0;
-  return decoder.DecodeFrame(DecoderContext{}, frame, out, written, size, size, kCompressionI420);
+  return decoder.DecodeFrame(DecoderContext{}, frame, out, written, size, size, kCompressionI420).ok();
 }
 
 void ExpectSameVerdicts(const std::vector<uint8_t>& entropyAndPadding, uint32_t from, uint32_t to, FrameSize size) {
