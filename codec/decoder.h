@@ -12,9 +12,9 @@
 // nothing per frame. A decode returns a DecodeResult: true when the picture
 // was written, else the cause (codec/decode_result.h). A frame that fails
 // gives no bytes written and leaves the output buffer's content undefined.
-// Where several causes hold, the first of these is reported: not set up,
-// header missing, output format, sizes, output room, compression level, then
-// what decoding the entropy data finds.
+// A decoder that is not set up is reported before anything else, and the
+// entropy data is looked at only when the header, sizes, format and output
+// buffer are all acceptable.
 #pragma once
 
 #include <cstdint>
@@ -68,8 +68,8 @@ class DecoderTables {
   // 24-bit B, G, R. A smaller output size is a centre crop of the decoded
   // picture. Fails when the output buffer is too small for the picture.
   DecodeResult DecodeFrame(const DecoderContext& context, std::span<const uint8_t> frame,
-                   std::span<uint8_t> output, uint32_t& bytesWritten, FrameSize decode,
-                   FrameSize outputSize, uint32_t compression);
+                           std::span<uint8_t> output, uint32_t& bytesWritten, FrameSize decode,
+                           FrameSize outputSize, uint32_t compression);
 
   // Lower-level entry for the 24-bit R, G, B order (output code 2) and for
   // tools: decode straight to `code` at `size` without crop or gamma.
