@@ -30,6 +30,7 @@
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
 #include "simcam/simulated_modes.h"
+#include "support/byte_order.h"
 #include "support/picture/picture.h"
 #include "support/picture/picture_file.h"
 
@@ -123,7 +124,7 @@ void StreamPath(const fs::path& root, int runs) {
   const double writeSeconds = MedianSeconds(runs, [&] {
     size_t at = 0;
     for (unsigned i = 0; at < stream.size(); ++i) {
-      const size_t size = 64 + (stream[at + 4] | stream[at + 5] << 8 | size_t{stream[at + 6]} << 16);
+      const size_t size = 64 + size_t{ksv::support::LoadLe24(stream, at + 4)};
       WriteFile(plain / ("item" + std::to_string(i) + ".JPG"), stream.data() + at, size);
       at += size;
     }

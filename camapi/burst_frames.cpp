@@ -5,6 +5,7 @@
 #include "common/packed_bitmap.h"
 #include "include/oksv1jpg.h"
 #include "platform/memory/global_memory.h"
+#include "support/byte_order.h"
 
 namespace ksv::camapi {
 
@@ -16,7 +17,7 @@ bool PerItemFrames(std::span<const uint8_t> item, const PerItemHeader& header,
   size_t at = block + header.tableDistance;
   if (block == 0 || tableEnd > item.size() || at > item.size()) return false;
   for (size_t f = 0; f < header.frames; ++f) {
-    const size_t length = size_t{Le16(item.data() + block + 2 * f)} * block;
+    const size_t length = size_t{support::LoadLe16(item, block + 2 * f)} * block;
     if (length > item.size() - at) return false;
     frames.push_back(item.subspan(at, length));
     at += length;
@@ -31,8 +32,8 @@ bool ChunkFrames(std::span<const uint8_t> data, uint16_t chunkCount,
   size_t at = 0;
   for (size_t c = 0; c < chunkCount; ++c) {
     if (kChunkHeader > data.size() - at) return false;
-    const size_t video = Le16(data.data() + at + 4);
-    const size_t audio = Le16(data.data() + at + 13);
+    const size_t video = support::LoadLe16(data, at + 4);
+    const size_t audio = support::LoadLe16(data, at + 13);
     if (video + audio > data.size() - at - kChunkHeader) return false;
     frames.push_back(data.subspan(at + kChunkHeader, video));
     at += kChunkHeader + video + audio;

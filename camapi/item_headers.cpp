@@ -1,5 +1,7 @@
 #include "camapi/item_headers.h"
 
+#include "support/byte_order.h"
+
 namespace ksv::camapi {
 
 bool KnownStreamTag(uint32_t tag) {
@@ -8,30 +10,30 @@ bool KnownStreamTag(uint32_t tag) {
 }
 
 StoredItemHeader ReadStoredItemHeader(std::span<const uint8_t, kItemHeaderBytes> bytes) {
-  const uint8_t* at = bytes.data();
+  using namespace support;
   StoredItemHeader header;
-  header.tag = Le32(at);
-  header.dataSize = Le32(at + 4);
-  header.tableIndex = at[10];
-  header.subtype = at[11];
-  header.width = Le16(at + 12);
-  header.height = Le16(at + 14);
-  header.chunkCount = Le16(at + 18);
-  header.audioRate = Le32(at + 24);
+  header.tag = LoadLe32(bytes, 0);
+  header.dataSize = LoadLe32(bytes, 4);
+  header.tableIndex = bytes[10];
+  header.subtype = bytes[11];
+  header.width = LoadLe16(bytes, 12);
+  header.height = LoadLe16(bytes, 14);
+  header.chunkCount = LoadLe16(bytes, 18);
+  header.audioRate = LoadLe32(bytes, 24);
   return header;
 }
 
 PerItemHeader ReadPerItemHeader(std::span<const uint8_t, kItemHeaderBytes> bytes) {
-  const uint8_t* at = bytes.data();
+  using namespace support;
   PerItemHeader header;
-  header.dataSize = Le24(at + 3);
-  header.tableIndex = at[8];
-  header.blockSize = Le16(at + 9);
-  header.frames = Le16(at + 11);
-  header.tableDistance = Le16(at + 13);
-  header.kind = at[15];
-  header.timing1 = Le16(at + 16);
-  header.timing2 = Le16(at + 18);
+  header.dataSize = LoadLe24(bytes, 3);
+  header.tableIndex = bytes[8];
+  header.blockSize = LoadLe16(bytes, 9);
+  header.frames = LoadLe16(bytes, 11);
+  header.tableDistance = LoadLe16(bytes, 13);
+  header.kind = bytes[15];
+  header.timing1 = LoadLe16(bytes, 16);
+  header.timing2 = LoadLe16(bytes, 18);
   return header;
 }
 

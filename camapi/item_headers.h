@@ -7,29 +7,20 @@
 #include <cstdint>
 #include <span>
 
+#include "support/byte_order.h"
+
 namespace ksv::camapi {
 
 inline constexpr size_t kItemHeaderBytes = 64;
 
-constexpr uint32_t Tag(char a, char b, char c, char d) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-         static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
-
-inline constexpr uint32_t kPictureTag = Tag('I', 'M', 'G', ' ');
-inline constexpr uint32_t kClipTag = Tag('A', 'V', 'I', ' ');
-inline constexpr uint32_t kVideoClipTag = Tag('V', 'D', 'O', ' ');
-inline constexpr uint32_t kBurstTag = Tag('B', 'S', 'T', ' ');
-inline constexpr uint32_t kRecordingTag = Tag('W', 'A', 'V', ' ');
+inline constexpr uint32_t kPictureTag = support::FourCC('I', 'M', 'G', ' ');
+inline constexpr uint32_t kClipTag = support::FourCC('A', 'V', 'I', ' ');
+inline constexpr uint32_t kVideoClipTag = support::FourCC('V', 'D', 'O', ' ');
+inline constexpr uint32_t kBurstTag = support::FourCC('B', 'S', 'T', ' ');
+inline constexpr uint32_t kRecordingTag = support::FourCC('W', 'A', 'V', ' ');
 
 inline constexpr uint8_t kHighQualitySubtype = 1;
 inline constexpr uint8_t kClipSubtype = 3;
-
-inline uint16_t Le16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
-inline uint32_t Le24(const uint8_t* at) { return at[0] | at[1] << 8 | static_cast<uint32_t>(at[2]) << 16; }
-inline uint32_t Le32(const uint8_t* at) { return Le24(at) | static_cast<uint32_t>(at[3]) << 24; }
 
 bool KnownStreamTag(uint32_t tag);
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "camapi/item_headers.h"
+#include "support/byte_order.h"
 
 namespace ksv::camapi {
 
@@ -16,9 +17,9 @@ void StreamReassembler::Start() {
   started_ = false;
 }
 
-FeedResult StreamReassembler::BeginItem(const uint8_t* header) {
-  if (!KnownStreamTag(Le32(header))) return FeedResult::kBadStream;
-  const uint64_t itemSize = uint64_t{Le32(header + 4)} + kStreamBlock;
+FeedResult StreamReassembler::BeginItem(std::span<const uint8_t> header) {
+  if (!KnownStreamTag(support::LoadLe32(header, 0))) return FeedResult::kBadStream;
+  const uint64_t itemSize = uint64_t{support::LoadLe32(header, 4)} + kStreamBlock;
   // consumed_ is where this item starts in the stream.
   if (itemSize % kStreamBlock != 0 || itemSize > streamSize_ || consumed_ > streamSize_ - itemSize) {
     return FeedResult::kBadStream;

@@ -45,8 +45,9 @@ class StreamReassembler {
   bool MidItem() const { return received_ != 0; }
 
  private:
-  // Checks the header at `header` and takes its item as the current one.
-  FeedResult BeginItem(const uint8_t* header);
+  // Checks the item header (the first block of an item) and takes its item as
+  // the current one.
+  FeedResult BeginItem(std::span<const uint8_t> header);
   // Keeps the part of the current item in this delivery for the next one.
   FeedResult KeepPartialItem(std::span<const uint8_t> delivery, size_t itemStart);
 
@@ -70,7 +71,7 @@ FeedResult StreamReassembler::Feed(std::span<const uint8_t> delivery, uint64_t s
   size_t itemStart = received_ == 0 ? 0 : kNoStart;
   for (size_t at = 0; at < delivery.size(); at += kStreamBlock) {
     if (received_ == 0) {
-      const FeedResult begun = BeginItem(delivery.data() + at);
+      const FeedResult begun = BeginItem(delivery.subspan(at, kStreamBlock));
       if (begun != FeedResult::kGoOn) return begun;
       itemStart = at;
     }

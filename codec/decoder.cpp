@@ -3,14 +3,11 @@
 #include "codec/decoder_engine.h"
 #include "codec/layouts.h"
 #include "codec/picture_ops.h"
+#include "support/byte_order.h"
 
 namespace ksv::codec {
 
 namespace {
-
-uint32_t ReadLe32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
 
 bool IsPlanarCompression(uint32_t compression) {
   return compression == kCompressionI420 || compression == kCompressionIYUV;
@@ -41,51 +38,61 @@ void DecoderTables::Release() {
   currentLevel_ = -1;
 }
 
-bool DecoderTables::SelectLevel(uint8_t level) {
-  if (level >= kCompressionLevels) return false;
+DecodeResult DecoderTables::SelectLevel(uint8_t level) {
+  if (level >= kCompressionLevels) return DecodeError::kLevelNotSupported;
   if (level != currentLevel_) {
     engine_->SetDequant(FixedPointMultipliers(DriverLevelPair(level)));
     currentLevel_ = level;
   }
-  return true;
+  return {};
 }
 
-bool DecoderTables::DecodeFrame(const DecoderContext& context, std::span<const uint8_t> frame,
-                                std::span<uint8_t> output, uint32_t& bytesWritten, FrameSize decode,
-                                FrameSize outputSize, uint32_t compression) {
+DecodeResult DecoderTables::DecodeFrame(const DecoderContext& context,
+                                        std::span<const uint8_t> frame, std::span<uint8_t> output,
+                                        uint32_t& bytesWritten, FrameSize decode,
+                                        FrameSize outputSize, uint32_t compression) {
   bytesWritten = 0;
-  if (!engine_ || frame.size() < kFrameHeaderSize) return false;
+  if (!engine_) return DecodeError::kNotSetUp;
+  if (frame.size() < kFrameHeaderSize) return DecodeError::kDataEndsEarly;
   const bool planar = IsPlanarCompression(compression);
-  if (!planar && compression != kCompressionRgb) return false;
-  if (outputSize.width > decode.width || outputSize.height > decode.height) return false;
-  if (outputSize.width % 2 || outputSize.height % 2 || outputSize.width == 0 || outputSize.height == 0)
-    return false;
+  if (!planar && compression != kCompressionRgb) return DecodeError::kFormatNotSupported;
+  if (outputSize.width > decode.width || outputSize.height > decode.height ||
+      outputSize.width % 2 || outputSize.height % 2 || outputSize.width == 0 ||
+      outputSize.height == 0) {
+    return DecodeError::kSizeNotSupported;
+  }
   const OutputCode code = planar ? OutputCode::kPlanar420 : OutputCode::kBgr24;
   const size_t needed = OutputBytes(outputSize, code);
-  if (output.size() < needed) return false;
-  if (!SelectLevel(frame[kFrameLevelOffset])) return false;
+  if (output.size() < needed) return DecodeError::kOutputTooSmall;
+  if (const DecodeResult level = SelectLevel(frame[kFrameLevelOffset]); !level) return level;
 
-  const uint32_t dataLength = ReadLe32(frame.data() + kFrameDataLengthOffset);
+  const uint32_t dataLength = support::LoadLe32(frame, kFrameDataLengthOffset);
   const auto data = frame.subspan(kFrameHeaderSize);
   const uint32_t gammaLevel = context.gammaLevel < kGammaLevels ? context.gammaLevel : 0;
   const uint8_t* gamma = gammaLevel ? kGammaTables[gammaLevel].data() : nullptr;
   const bool whole = decode == outputSize;
 
   if (!planar && whole && !gamma && DriverHasLayout(decode, OutputCode::kBgr24)) {
-    if (!engine_->Decode(data, dataLength, decode, OutputCode::kBgr24, output.data())) return false;
+    const DecodeResult decoded =
+        engine_->Decode(data, dataLength, decode, OutputCode::kBgr24, output.data());
+    if (!decoded) return decoded;
   } else {
     // Planar first; a 24-bit picture without a direct layout of its size also
     // goes this way instead of being laid out at the wrong height.
-    if (!DriverHasLayout(decode, OutputCode::kPlanar420)) return false;
+    if (!DriverHasLayout(decode, OutputCode::kPlanar420)) return DecodeError::kSizeNotSupported;
     if (planar && whole) {
-      if (!engine_->Decode(data, dataLength, decode, OutputCode::kPlanar420, output.data())) return false;
+      const DecodeResult decoded =
+          engine_->Decode(data, dataLength, decode, OutputCode::kPlanar420, output.data());
+      if (!decoded) return decoded;
       if (gamma) {
         uint8_t* luma = output.data();
         for (size_t i = 0, n = size_t{decode.width} * decode.height; i < n; ++i) luma[i] = gamma[luma[i]];
       }
     } else {
       uint8_t* work = engine_->workFrame();
-      if (!engine_->Decode(data, dataLength, decode, OutputCode::kPlanar420, work)) return false;
+      const DecodeResult decoded =
+          engine_->Decode(data, dataLength, decode, OutputCode::kPlanar420, work);
+      if (!decoded) return decoded;
       if (planar)
         CropPlanar(work, decode, outputSize, gamma, output.data());
       else
@@ -93,19 +100,24 @@ bool DecoderTables::DecodeFrame(const DecoderContext& context, std::span<const u
     }
   }
   bytesWritten = static_cast<uint32_t>(needed);
-  return true;
+  return {};
 }
 
-bool DecoderTables::DecodeDirect(std::span<const uint8_t> frame, std::span<uint8_t> output,
-                                 uint32_t& bytesWritten, FrameSize size, OutputCode code) {
+DecodeResult DecoderTables::DecodeDirect(std::span<const uint8_t> frame, std::span<uint8_t> output,
+                                         uint32_t& bytesWritten, FrameSize size, OutputCode code) {
   bytesWritten = 0;
-  if (!engine_ || frame.size() < kFrameHeaderSize || !DriverHasLayout(size, code)) return false;
+  if (!engine_) return DecodeError::kNotSetUp;
+  if (frame.size() < kFrameHeaderSize) return DecodeError::kDataEndsEarly;
+  if (!DriverHasLayout(size, code)) return DecodeError::kSizeNotSupported;
   const size_t needed = OutputBytes(size, code);
-  if (output.size() < needed || !SelectLevel(frame[kFrameLevelOffset])) return false;
-  const uint32_t dataLength = ReadLe32(frame.data() + kFrameDataLengthOffset);
-  if (!engine_->Decode(frame.subspan(kFrameHeaderSize), dataLength, size, code, output.data())) return false;
+  if (output.size() < needed) return DecodeError::kOutputTooSmall;
+  if (const DecodeResult level = SelectLevel(frame[kFrameLevelOffset]); !level) return level;
+  const uint32_t dataLength = support::LoadLe32(frame, kFrameDataLengthOffset);
+  const DecodeResult decoded =
+      engine_->Decode(frame.subspan(kFrameHeaderSize), dataLength, size, code, output.data());
+  if (!decoded) return decoded;
   bytesWritten = static_cast<uint32_t>(needed);
-  return true;
+  return {};
 }
 
 // ---------------------------------------------------------------------------
@@ -116,21 +128,27 @@ StoredFrameDecoder::~StoredFrameDecoder() = default;
 
 bool StoredFrameDecoder::SetUp() {
   engine_ = DecoderEngine::Create();
-  prepared_ = false;
+  readiness_ = DecodeError::kNotSetUp;
   if (engine_) SelectQuantPair(0);
   return engine_ != nullptr;
 }
 
 void StoredFrameDecoder::Release() {
   engine_.reset();
-  prepared_ = false;
+  readiness_ = DecodeError::kNotSetUp;
 }
 
 bool StoredFrameDecoder::Prepare(FrameSize size, OutputCode code) {
-  prepared_ = engine_ && LibraryHasLayout(size, code);
+  if (!engine_) {
+    readiness_ = DecodeError::kNotSetUp;
+  } else if (!LibraryHasLayout(size, code)) {
+    readiness_ = DecodeError::kSizeNotSupported;
+  } else {
+    readiness_ = {};
+  }
   size_ = size;
   code_ = code;
-  return prepared_;
+  return readiness_.ok();
 }
 
 void StoredFrameDecoder::SelectQuantPair(int pair) {
@@ -141,15 +159,16 @@ void StoredFrameDecoder::LoadQuantTable(std::span<const uint8_t, 128> table) {
   if (engine_) engine_->SetDequant(FloatingPointMultipliers(QuantPairFromBytes(table)));
 }
 
-bool StoredFrameDecoder::Decode(std::span<const uint8_t> data, uint32_t dataLength,
-                                std::span<uint8_t> output, uint32_t& bytesWritten) {
+DecodeResult StoredFrameDecoder::Decode(std::span<const uint8_t> data, uint32_t dataLength,
+                                        std::span<uint8_t> output, uint32_t& bytesWritten) {
   bytesWritten = 0;
-  if (!prepared_) return false;
+  if (!readiness_) return readiness_;
   const size_t needed = OutputBytes(size_, code_);
-  if (output.size() < needed) return false;
-  if (!engine_->Decode(data, dataLength, size_, code_, output.data())) return false;
+  if (output.size() < needed) return DecodeError::kOutputTooSmall;
+  const DecodeResult decoded = engine_->Decode(data, dataLength, size_, code_, output.data());
+  if (!decoded) return decoded;
   bytesWritten = static_cast<uint32_t>(needed);
-  return true;
+  return {};
 }
 
 }  // namespace ksv::codec

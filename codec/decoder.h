@@ -9,14 +9,19 @@
 //    tables loaded by the caller.
 //
 // Neither object is re-entrant; each allocates all it needs in SetUp() and
-// nothing per frame. A frame that fails gives false, no bytes written, and
-// leaves the output buffer's content undefined.
+// nothing per frame. A decode returns a DecodeResult: true when the picture
+// was written, else the cause (codec/decode_result.h). A frame that fails
+// gives no bytes written and leaves the output buffer's content undefined.
+// A decoder that is not set up is reported before anything else, and the
+// entropy data is looked at only when the header, sizes, format and output
+// buffer are all acceptable.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <span>
 
+#include "codec/decode_result.h"
 #include "codec/frame_format.h"
 #include "codec/gamma_tables.h"
 #include "codec/quant_tables.h"
@@ -62,17 +67,17 @@ class DecoderTables {
   // compression code: kCompressionI420/kCompressionIYUV planar, kCompressionRgb
   // 24-bit B, G, R. A smaller output size is a centre crop of the decoded
   // picture. Fails when the output buffer is too small for the picture.
-  bool DecodeFrame(const DecoderContext& context, std::span<const uint8_t> frame,
-                   std::span<uint8_t> output, uint32_t& bytesWritten, FrameSize decode,
-                   FrameSize outputSize, uint32_t compression);
+  DecodeResult DecodeFrame(const DecoderContext& context, std::span<const uint8_t> frame,
+                           std::span<uint8_t> output, uint32_t& bytesWritten, FrameSize decode,
+                           FrameSize outputSize, uint32_t compression);
 
   // Lower-level entry for the 24-bit R, G, B order (output code 2) and for
   // tools: decode straight to `code` at `size` without crop or gamma.
-  bool DecodeDirect(std::span<const uint8_t> frame, std::span<uint8_t> output,
-                    uint32_t& bytesWritten, FrameSize size, OutputCode code);
+  DecodeResult DecodeDirect(std::span<const uint8_t> frame, std::span<uint8_t> output,
+                            uint32_t& bytesWritten, FrameSize size, OutputCode code);
 
  private:
-  bool SelectLevel(uint8_t level);
+  DecodeResult SelectLevel(uint8_t level);
 
   std::unique_ptr<DecoderEngine> engine_;
   int currentLevel_ = -1;  // none
@@ -106,9 +111,10 @@ class StoredFrameDecoder {
 
   // Decodes entropy data that starts at data[0]. `dataLength` is the frame's
   // data-length bound; the decoder never reads past `data` either way.
-  bool Decode(std::span<const uint8_t> data, uint32_t dataLength, std::span<uint8_t> output,
-              uint32_t& bytesWritten);
-  bool Decode(std::span<const uint8_t> data, std::span<uint8_t> output, uint32_t& bytesWritten) {
+  DecodeResult Decode(std::span<const uint8_t> data, uint32_t dataLength,
+                      std::span<uint8_t> output, uint32_t& bytesWritten);
+  DecodeResult Decode(std::span<const uint8_t> data, std::span<uint8_t> output,
+                      uint32_t& bytesWritten) {
     return Decode(data, static_cast<uint32_t>(data.size()), output, bytesWritten);
   }
 
@@ -116,7 +122,9 @@ class StoredFrameDecoder {
   std::unique_ptr<DecoderEngine> engine_;
   FrameSize size_{};
   OutputCode code_ = OutputCode::kBgr24;
-  bool prepared_ = false;
+  // What the next Decode() meets before any frame: success once Prepare()
+  // has taken a size.
+  DecodeResult readiness_ = DecodeError::kNotSetUp;
 };
 
 }  // namespace ksv::codec

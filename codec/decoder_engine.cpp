@@ -131,19 +131,21 @@ std::unique_ptr<DecoderEngine> DecoderEngine::Create() {
   return engine;
 }
 
-bool DecoderEngine::Decode(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size,
-                           OutputCode code, uint8_t* out) {
-  if (size.width == 0 || size.width % 16 || size.width > kMaxWidth || size.height == 0) return false;
+DecodeResult DecoderEngine::Decode(std::span<const uint8_t> data, uint32_t dataLength,
+                                   FrameSize size, OutputCode code, uint8_t* out) {
+  if (size.width == 0 || size.width % 16 || size.width > kMaxWidth || size.height == 0) {
+    return DecodeError::kSizeNotSupported;
+  }
   if (code == OutputCode::kPlanar420) {
-    if (size.height % 16) return false;
+    if (size.height % 16) return DecodeError::kSizeNotSupported;
     return DecodeScan<true>(data, dataLength, size, code, out);
   }
   return DecodeScan<false>(data, dataLength, size, code, out);
 }
 
 template <bool kPlanar>
-bool DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size,
-                               OutputCode code, uint8_t* out) {
+DecodeResult DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t dataLength,
+                                       FrameSize size, OutputCode code, uint8_t* out) {
   const uint64_t firstFailingBit = FirstFailingBit(dataLength);
   const uint64_t availableBits = uint64_t{data.size()} * 8;
   const uint32_t mbColumns = size.width / 16;
@@ -163,7 +165,7 @@ bool DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t dataLengt
         const int component = luma ? 0 : b - 3;
         int end = DecodeBlock(reader, luma ? lumaDc_ : chromaDc_, luma ? lumaAc_ : chromaAc_,
                               predictors[component], coefficients_, lastReadStart);
-        if (end < 0) return false;
+        if (end < 0) return DecodeError::kCorruptEntropyData;
 
         uint8_t* dest;
         ptrdiff_t stride;
@@ -197,9 +199,9 @@ bool DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t dataLengt
       // Every macroblock but the last is followed by another read, which
       // would fail at this position; past the data nothing is valid.
       uint64_t position = reader.Position();
-      if (position > availableBits) return false;
+      if (position > availableBits) return DecodeError::kDataEndsEarly;
       bool last = mby + 1 == mbRows && mbx + 1 == mbColumns;
-      if (!last && position >= firstFailingBit) return false;
+      if (!last && position >= firstFailingBit) return DecodeError::kDataEndsEarly;
     }
     if constexpr (!kPlanar) {
       uint32_t top = mby * 16;
@@ -209,7 +211,8 @@ bool DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t dataLengt
       ConvertToRgb24(strip, ColourForm::kDirect, rgbOrder, nullptr);
     }
   }
-  return lastReadStart < firstFailingBit;
+  if (lastReadStart >= firstFailingBit) return DecodeError::kDataEndsEarly;
+  return {};
 }
 
 }  // namespace ksv::codec

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 
+#include "codec/decode_result.h"
 #include "codec/frame_format.h"
 #include "codec/huffman_decoder.h"
 #include "codec/quant_tables.h"
@@ -32,7 +33,7 @@ class DecoderEngine {
   // `out`, which holds OutputBytes(size, code). The picture is
   // width/16 x ceil(height/16) macroblocks; a 24-bit picture keeps its top
   // `height` rows. Planar pictures need a height that is a multiple of 16.
-  bool Decode(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size, OutputCode code,
+  DecodeResult Decode(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size, OutputCode code,
               uint8_t* out);
 
   uint8_t* workFrame() { return work_.get(); }
@@ -41,7 +42,7 @@ class DecoderEngine {
   DecoderEngine();
 
   template <bool kPlanar>
-  bool DecodeScan(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size, OutputCode code,
+  DecodeResult DecodeScan(std::span<const uint8_t> data, uint32_t dataLength, FrameSize size, OutputCode code,
                   uint8_t* out);
 
   HuffmanTable lumaDc_;

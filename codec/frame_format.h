@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/byte_order.h"
+
 namespace ksv::codec {
 
 // Header of a compressed frame; the entropy-coded data follows it.
@@ -12,17 +14,10 @@ inline constexpr size_t kFrameLevelOffset = 7;
 inline constexpr size_t kFrameDataLengthOffset = 11;  // 32-bit little-endian, unaligned
 inline constexpr size_t kFrameHeaderSize = 15;
 
-constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-         static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
-
 // Compression codes of the stream formats: planar 4:2:0 (two names) and
 // uncompressed 24-bit (B, G, R).
-inline constexpr uint32_t kCompressionI420 = MakeFourCC('I', '4', '2', '0');
-inline constexpr uint32_t kCompressionIYUV = MakeFourCC('I', 'Y', 'U', 'V');
+inline constexpr uint32_t kCompressionI420 = support::FourCC('I', '4', '2', '0');
+inline constexpr uint32_t kCompressionIYUV = support::FourCC('I', 'Y', 'U', 'V');
 inline constexpr uint32_t kCompressionRgb = 0;
 
 // The decoder's own output codes.

@@ -1,21 +1,10 @@
 #include "driver/frame_assembly.h"
+#include "support/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace ksv::driver {
-namespace {
-
-void PutLe16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-}  // namespace
 
 AssembledFrame AssembleFrame(std::span<const uint8_t> raw, uint32_t numberOfPackets,
                              uint32_t packetSize, std::span<uint8_t> assembly) {
@@ -41,16 +30,16 @@ AssembledFrame AssembleFrame(std::span<const uint8_t> raw, uint32_t numberOfPack
 }
 
 void StampAssembledFrame(std::span<uint8_t> assembly, uint32_t outputLength, uint32_t dataLength) {
-  PutLe32(assembly.data() + kAssembledOutputLengthOffset, outputLength);
-  PutLe32(assembly.data() + kAssembledDataLengthOffset, dataLength);
+  support::StoreLe32(assembly, kAssembledOutputLengthOffset, outputLength);
+  support::StoreLe32(assembly, kAssembledDataLengthOffset, dataLength);
 }
 
 PassThroughHeader MakePassThroughHeader(uint8_t gammaLevel, uint16_t contrast) {
   PassThroughHeader header{};
   std::memcpy(header.data(), "KXJS", 4);
-  PutLe16(&header[4], 256);
+  support::StoreLe16(header, 4, 256);
   header[9] = gammaLevel;
-  PutLe16(&header[10], contrast);
+  support::StoreLe16(header, 10, contrast);
   // Offset 12 and the defect-table size and count at 42 and 44 stay 0: the
   // driver never sends a defect table.
   return header;

@@ -12,10 +12,11 @@
 #include <span>
 
 #include "codec/frame_format.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 
-inline constexpr uint32_t kCompressionKxjs = codec::MakeFourCC('K', 'X', 'J', 'S');
+inline constexpr uint32_t kCompressionKxjs = support::FourCC('K', 'X', 'J', 'S');
 
 // Offsets of the frame-start packet.
 inline constexpr size_t kPacketLevelOffset = 8;

@@ -9,6 +9,7 @@
 #include "driver/property_layout.h"
 #include "driver/property_tables.h"
 #include "platform/kernel/event.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -24,7 +25,7 @@ constexpr int64_t kSnapshotWait = 30'000'000;  // 3 s in 100-ns units
 constexpr uint32_t kVendorReadBuffer = 4;
 
 void AnswerResult(const PropertyRequest& request, uint32_t result) {
-  property_layout::Store32(request.value, record::kResult, result);
+  support::StoreLe32(request.value, record::kResult, result);
   *request.bytesReturned = record::kSize;
 }
 
@@ -41,23 +42,23 @@ void WaitForSnapshot(CameraDeviceExtension& extension) {
 }
 
 NTSTATUS VendorRead(CameraDeviceExtension& extension, const PropertyRequest& request) {
-  const uint16_t length = property_layout::Load16(request.value, record::kLength);
+  const uint16_t length = support::LoadLe16(request.value, record::kLength);
   // The answer lands in a 4-byte buffer; a longer read would run past it.
   if (length > kVendorReadBuffer) return STATUS_INVALID_PARAMETER;
   std::array<uint8_t, kVendorReadBuffer> answer{};
   ReadCameraVendor(extension,
-                   static_cast<uint8_t>(property_layout::Load16(request.value, record::kRequest)),
-                   property_layout::Load16(request.value, record::kValue),
-                   property_layout::Load16(request.value, record::kIndex), answer.data(), length);
-  WriteDriverValue("VCR", property_layout::Load32(answer, 0));
+                   static_cast<uint8_t>(support::LoadLe16(request.value, record::kRequest)),
+                   support::LoadLe16(request.value, record::kValue),
+                   support::LoadLe16(request.value, record::kIndex), answer.data(), length);
+  WriteDriverValue("VCR", support::LoadLe32(answer, 0));
   return STATUS_SUCCESS;
 }
 
 NTSTATUS VendorWrite(CameraDeviceExtension& extension, const PropertyRequest& request) {
   SendCameraRequest(extension,
-                    static_cast<uint8_t>(property_layout::Load16(request.value, record::kRequest)),
-                    property_layout::Load16(request.value, record::kValue),
-                    property_layout::Load16(request.value, record::kIndex));
+                    static_cast<uint8_t>(support::LoadLe16(request.value, record::kRequest)),
+                    support::LoadLe16(request.value, record::kValue),
+                    support::LoadLe16(request.value, record::kIndex));
   return STATUS_SUCCESS;
 }
 

@@ -1,11 +1,10 @@
 // The byte layouts of the property requests and values the driver answers,
-// read and written field by field, little-endian, at fixed offsets. Every
-// structure starts with the 24-byte property header (set, id, flags).
+// read and written field by field, little-endian, at fixed offsets (through
+// support/byte_order.h). Every structure starts with the 24-byte property
+// header (set, id, flags).
 #pragma once
 
 #include <cstdint>
-#include <cstring>
-#include <span>
 
 namespace ksv::driver::property_layout {
 
@@ -56,24 +55,5 @@ inline constexpr uint32_t kValue = 106;
 inline constexpr uint32_t kIndex = 108;
 inline constexpr uint32_t kLength = 110;
 }  // namespace camera_property_data
-
-// Little-endian fields; the caller has checked the buffer's size.
-inline uint32_t Load32(std::span<const uint8_t> bytes, uint32_t offset) {
-  return uint32_t{bytes[offset]} | uint32_t{bytes[offset + 1]} << 8 |
-         uint32_t{bytes[offset + 2]} << 16 | uint32_t{bytes[offset + 3]} << 24;
-}
-inline uint16_t Load16(std::span<const uint8_t> bytes, uint32_t offset) {
-  return static_cast<uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
-}
-inline void Store32(std::span<uint8_t> bytes, uint32_t offset, uint32_t value) {
-  for (uint32_t i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-inline void Store64(std::span<uint8_t> bytes, uint32_t offset, uint64_t value) {
-  for (uint32_t i = 0; i < 8; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-inline void Store16(std::span<uint8_t> bytes, uint32_t offset, uint16_t value) {
-  bytes[offset] = static_cast<uint8_t>(value);
-  bytes[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 }  // namespace ksv::driver::property_layout

@@ -9,6 +9,7 @@
 #include "driver/device_property.h"
 #include "driver/property_layout.h"
 #include "platform/usbcamd/ks_property.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -50,9 +51,9 @@ std::optional<Control> PictureControl(uint32_t id) {
 
 void AnswerControl(const PropertyRequest& request, int32_t value, uint32_t flags,
                    uint32_t capabilities) {
-  property_layout::Store32(request.value, cv::kValue, static_cast<uint32_t>(value));
-  property_layout::Store32(request.value, cv::kFlags, flags);
-  property_layout::Store32(request.value, cv::kCapabilities, capabilities);
+  support::StoreLe32(request.value, cv::kValue, static_cast<uint32_t>(value));
+  support::StoreLe32(request.value, cv::kFlags, flags);
+  support::StoreLe32(request.value, cv::kCapabilities, capabilities);
   *request.bytesReturned = cv::kSize;
 }
 
@@ -115,10 +116,10 @@ NTSTATUS HandlePictureControl(CameraDeviceExtension& extension, const PropertyRe
     }
     return STATUS_SUCCESS;
   }
-  const uint32_t value = property_layout::Load32(request.value, cv::kValue);
+  const uint32_t value = support::LoadLe32(request.value, cv::kValue);
   if (value > control->maximum) return STATUS_NOT_SUPPORTED;
   if (whiteBalance) {
-    const uint32_t flags = property_layout::Load32(request.value, cv::kFlags);
+    const uint32_t flags = support::LoadLe32(request.value, cv::kFlags);
     SetWhiteBalance(extension, static_cast<int32_t>(value), (flags & kFlagsAuto) != 0);
     return STATUS_SUCCESS;
   }
@@ -137,9 +138,9 @@ NTSTATUS HandleCameraControl(CameraDeviceExtension& extension, const PropertyReq
                   kFlagsAuto | kFlagsManual);
     return STATUS_SUCCESS;
   }
-  const uint32_t value = property_layout::Load32(request.value, cv::kValue);
+  const uint32_t value = support::LoadLe32(request.value, cv::kValue);
   if (value > 1) return STATUS_NOT_SUPPORTED;
-  const uint32_t flags = property_layout::Load32(request.value, cv::kFlags);
+  const uint32_t flags = support::LoadLe32(request.value, cv::kFlags);
   s.AutoExposure = (flags & kFlagsAuto) != 0 ? 1 : 0;
   // The mode code names both automatic functions, so automatic white
   // balance keeps its state when exposure changes.

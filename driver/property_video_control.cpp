@@ -5,6 +5,7 @@
 #include "driver/device_property.h"
 #include "driver/property_layout.h"
 #include "platform/usbcamd/ks_property.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -39,7 +40,7 @@ bool HasStreamIndex(const PropertyRequest& request) {
   return request.input.size() >= vc::kStreamIndex + 4;
 }
 uint32_t StreamIndex(const PropertyRequest& request) {
-  return property_layout::Load32(request.input, vc::kStreamIndex);
+  return support::LoadLe32(request.input, vc::kStreamIndex);
 }
 
 NTSTATUS ActualFrameRate(const CameraDeviceExtension& extension, const PropertyRequest& request) {
@@ -52,8 +53,8 @@ NTSTATUS ActualFrameRate(const CameraDeviceExtension& extension, const PropertyR
     return STATUS_NOT_SUPPORTED;
   }
   const int32_t width = static_cast<int32_t>(extension.OpenWidth);
-  property_layout::Store64(request.value, fr::kCurrentActualFrameRate, 0);
-  property_layout::Store64(request.value, fr::kCurrentMaxAvailableFrameRate,
+  support::StoreLe64(request.value, fr::kCurrentActualFrameRate, 0);
+  support::StoreLe64(request.value, fr::kCurrentMaxAvailableFrameRate,
                            static_cast<uint64_t>(Scaled(kSettingIntervals.back(), width)));
   *request.bytesReturned = fr::kActualSize;
   return STATUS_SUCCESS;
@@ -66,11 +67,11 @@ NTSTATUS FrameRates(const PropertyRequest& request) {
   }
   if (request.value.size() < kRateListSize) return STATUS_BUFFER_TOO_SMALL;
   if (request.input.size() < fr::kRequestSize) return STATUS_BUFFER_TOO_SMALL;
-  const auto width = static_cast<int32_t>(property_layout::Load32(request.input, fr::kWidth));
-  property_layout::Store32(request.value, mi::kSize, kRateListSize - mi::kItems);
-  property_layout::Store32(request.value, mi::kCount, kSettingIntervals.size());
+  const auto width = support::LoadLeInt32(request.input, fr::kWidth);
+  support::StoreLe32(request.value, mi::kSize, kRateListSize - mi::kItems);
+  support::StoreLe32(request.value, mi::kCount, kSettingIntervals.size());
   for (size_t i = 0; i < kSettingIntervals.size(); ++i) {
-    property_layout::Store64(request.value, static_cast<uint32_t>(mi::kItems + 8 * i),
+    support::StoreLe64(request.value, static_cast<uint32_t>(mi::kItems + 8 * i),
                              static_cast<uint64_t>(Scaled(kSettingIntervals[i], width)));
   }
   *request.bytesReturned = kRateListSize;
@@ -79,7 +80,7 @@ NTSTATUS FrameRates(const PropertyRequest& request) {
 
 NTSTATUS AnswerCapsOrMode(const PropertyRequest& request) {
   if (request.value.size() < vc::kSize) return STATUS_BUFFER_TOO_SMALL;
-  property_layout::Store32(request.value, vc::kCapsOrMode, kTriggerCaps);
+  support::StoreLe32(request.value, vc::kCapsOrMode, kTriggerCaps);
   *request.bytesReturned = vc::kSize;
   return STATUS_SUCCESS;
 }
@@ -104,7 +105,7 @@ NTSTATUS HandleVideoControl(CameraDeviceExtension& extension, const PropertyRequ
           request.value.size() < vc::kSize) {
         return STATUS_NOT_SUPPORTED;
       }
-      const uint32_t mode = property_layout::Load32(request.value, vc::kCapsOrMode);
+      const uint32_t mode = support::LoadLe32(request.value, vc::kCapsOrMode);
       return (mode & kTriggerCaps) != 0 ? STATUS_SUCCESS : STATUS_NOT_SUPPORTED;
     }
     default:

@@ -69,10 +69,12 @@ uint32_t WritePassThroughFrame(CameraDeviceExtension& extension, uint32_t dataLe
 uint32_t DecodeOrRepeat(CameraDeviceExtension& extension, std::span<const uint8_t> frame,
                         std::span<uint8_t> output) {
   uint32_t written = 0;
-  const bool decoded = ModuleDecoder().DecodeFrame(
-      extension.DecoderContext, frame, output, written,
-      {extension.DecodeWidth, extension.DecodeHeight},
-      {extension.OutputWidth, extension.OutputHeight}, extension.CompressionCode);
+  const bool decoded = ModuleDecoder()
+                           .DecodeFrame(extension.DecoderContext, frame, output, written,
+                                        {extension.DecodeWidth, extension.DecodeHeight},
+                                        {extension.OutputWidth, extension.OutputHeight},
+                                        extension.CompressionCode)
+                           .ok();
   if (!decoded) {
     ++extension.DecodeFailures;
     return RepeatLastGoodFrame(extension, output);

@@ -6,6 +6,7 @@
 #include "driver/driver_pool.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/system_thread.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -15,21 +16,16 @@ namespace kernel = platform::kernel;
 constexpr size_t kImageTypeOffset = 64;
 constexpr uint8_t kImageTypeBgr24 = 1;  // 24-bit pixels from offset 1024
 
-void PutLittle16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
 }  // namespace
 
 void WriteRawSnapshotHeader(std::span<uint8_t, kSnapshotHeaderSize> header) {
   std::fill(header.begin(), header.end(), uint8_t{0});
-  uint8_t* fields = header.data() + kImageTypeOffset;
+  const auto fields = header.subspan<kImageTypeOffset>();
   fields[0] = kImageTypeBgr24;
-  PutLittle16(fields + 1, kSnapshotWidth);
-  PutLittle16(fields + 3, kSnapshotHeight);
-  PutLittle16(fields + 5, 0x4D2A);
-  PutLittle16(fields + 7, 0x0900);
+  support::StoreLe16(fields, 1, kSnapshotWidth);
+  support::StoreLe16(fields, 3, kSnapshotHeight);
+  support::StoreLe16(fields, 5, 0x4D2A);
+  support::StoreLe16(fields, 7, 0x0900);
   fields[9] = 8;
   fields[10] = 16;
 }

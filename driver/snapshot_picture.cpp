@@ -45,8 +45,10 @@ bool DecodeSnapshotPicture(codec::DecoderTables& decoder, const codec::DecoderCo
   pixels = pixels.first(kSnapshotPixelBytes);
   uint32_t written = 0;
   if (decodeSize.width >= kSnapshotSize.width && decodeSize.height >= kSnapshotSize.height) {
-    return decoder.DecodeFrame(context, frame, pixels, written, decodeSize, kSnapshotSize,
-                               codec::kCompressionRgb);
+    return decoder
+        .DecodeFrame(context, frame, pixels, written, decodeSize, kSnapshotSize,
+                     codec::kCompressionRgb)
+        .ok();
   }
   if (decodeSize.width < kHalfSize.width || decodeSize.height < kHalfSize.height) return false;
   if (!decoder.DecodeFrame(context, frame, pixels.last(kHalfBytes), written, decodeSize, kHalfSize,

@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 
 #include "include/oksv1sna.h"
 #include "platform/memory/global_memory.h"
+#include "support/byte_order.h"
 
 namespace {
 
@@ -43,8 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
 
-  const size_t width = data[65] | data[66] << 8;
-  const size_t height = data[67] | data[68] << 8;
+  const std::span<const uint8_t> file(data, size);
+  const size_t width = ksv::support::LoadLe16(file, 65);
+  const size_t height = ksv::support::LoadLe16(file, 67);
   const size_t imageBytes = (width * 3 + 3) / 4 * 4 * height;
   Check(imageBytes > 0 && imageBytes <= KXSNAPSHOT_MAX_IMAGE_BYTES);
   Check(GlobalSize(bitmap) == 40 + imageBytes);

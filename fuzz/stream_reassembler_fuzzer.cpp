@@ -9,11 +9,12 @@
 
 #include "camapi/item_headers.h"
 #include "camapi/stream_reassembler.h"
+#include "support/byte_order.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ksv::camapi;
   if (size < 2) return 0;
-  const size_t piece = (size_t{data[0]} | size_t{data[1]} << 8) % 64 * kStreamBlock + kStreamBlock;
+  const size_t piece = (size_t{ksv::support::LoadLe16(std::span(data, 2), 0)}) % 64 * kStreamBlock + kStreamBlock;
   const std::span<const uint8_t> stream(data + 2, (size - 2) / kStreamBlock * kStreamBlock);
   static StreamReassembler reassembler;  // kept between inputs, as a context keeps it
   reassembler.Start();
@@ -23,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (step.received > step.itemSize) std::abort();
       if (step.complete) {
         if (step.item.size() != step.itemSize || step.item.size() < kItemHeaderBytes) std::abort();
-        if (uint64_t{Le32(step.item.data() + 4)} + kItemHeaderBytes != step.itemSize) std::abort();
+        if (uint64_t{ksv::support::LoadLe32(step.item, 4)} + kItemHeaderBytes != step.itemSize) std::abort();
         volatile uint8_t last = step.item.back();  // the whole item is readable
         (void)last;
       }

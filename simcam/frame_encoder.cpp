@@ -8,6 +8,7 @@
 #include "simcam/bit_writer.h"
 #include "simcam/block_coder.h"
 #include "simcam/forward_dct.h"
+#include "support/byte_order.h"
 
 namespace ksv::simcam {
 
@@ -93,9 +94,7 @@ std::vector<uint8_t> EncodeFrame(const picture::PlanarPicture& picture, int leve
   frame[codec::kFrameLevelOffset] = static_cast<uint8_t>(level);
   AppendEntropyData(picture, codec::DriverLevelPair(level), frame);
   const auto dataLength = static_cast<uint32_t>(frame.size() - codec::kFrameHeaderSize);
-  for (size_t i = 0; i < 4; ++i) {
-    frame[codec::kFrameDataLengthOffset + i] = static_cast<uint8_t>(dataLength >> (8 * i));
-  }
+  support::StoreLe32(frame, codec::kFrameDataLengthOffset, dataLength);
   return frame;
 }
 

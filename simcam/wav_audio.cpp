@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "simcam/byte_order.h"
+#include "support/byte_order.h"
 
 namespace ksv::simcam {
 
@@ -24,12 +24,12 @@ bool IdIs(const uint8_t* at, const char* id) { return std::memcmp(at, id, 4) == 
 
 WavFormat ReadFormat(std::span<const uint8_t> chunk) {
   if (chunk.size() < 16) throw WavError("WAV format chunk is too short");
-  uint16_t tag = Get16(&chunk[0]);
-  if (tag == kFormatExtensible && chunk.size() >= 26) tag = Get16(&chunk[24]);  // subformat
+  uint16_t tag = support::LoadLe16(chunk, 0);
+  if (tag == kFormatExtensible && chunk.size() >= 26) tag = support::LoadLe16(chunk, 24);  // subformat
   if (tag != kFormatPcm) {
     throw WavError("WAV sound is not PCM (format " + std::to_string(tag) + ")");
   }
-  WavFormat format{Get16(&chunk[2]), Get32(&chunk[4]), Get16(&chunk[14])};
+  WavFormat format{support::LoadLe16(chunk, 2), support::LoadLe32(chunk, 4), support::LoadLe16(chunk, 14)};
   if (format.channels < 1 || format.channels > 8) {
     throw WavError("WAV file has " + std::to_string(format.channels) + " channels (1 to 8)");
   }
@@ -50,8 +50,8 @@ MonoAudio MixDown(const WavFormat& format, std::span<const uint8_t> data) {
   for (size_t at = 0; at + frameBytes <= data.size(); at += frameBytes) {
     int sum = 0;
     for (size_t c = 0; c < format.channels; ++c) {
-      const uint8_t* sample = &data[at + c * bytesPerSample];
-      sum += bytesPerSample == 1 ? (sample[0] - 128) * 256 : static_cast<int16_t>(Get16(sample));
+      const size_t sample = at + c * bytesPerSample;
+      sum += bytesPerSample == 1 ? (data[sample] - 128) * 256 : support::LoadLeInt16(data, sample);
     }
     audio.samples.push_back(static_cast<int16_t>(sum / format.channels));
   }
@@ -69,7 +69,7 @@ MonoAudio ReadWav(std::span<const uint8_t> file) {
   size_t at = 12;
   while (file.size() - at >= 8) {
     const uint8_t* id = &file[at];
-    const size_t size = Get32(&file[at + 4]);
+    const size_t size = support::LoadLe32(file, at + 4);
     at += 8;
     if (size > file.size() - at) throw WavError("WAV chunk runs past the end of the file");
     const auto chunk = file.subspan(at, size);
@@ -90,17 +90,17 @@ std::vector<uint8_t> WriteWav8(const MonoAudio& audio) {
   const auto dataSize = static_cast<uint32_t>(audio.samples.size());
   std::vector<uint8_t> file(44, 0);
   std::memcpy(&file[0], "RIFF", 4);
-  Put32(&file[4], 36 + dataSize + (dataSize & 1));
+  support::StoreLe32(file, 4, 36 + dataSize + (dataSize & 1));
   std::memcpy(&file[8], "WAVEfmt ", 8);
-  Put32(&file[16], 16);
-  Put16(&file[20], kFormatPcm);
-  Put16(&file[22], 1);  // mono
-  Put32(&file[24], audio.rate);
-  Put32(&file[28], audio.rate);  // bytes a second
-  Put16(&file[32], 1);           // block align
-  Put16(&file[34], 8);
+  support::StoreLe32(file, 16, 16);
+  support::StoreLe16(file, 20, kFormatPcm);
+  support::StoreLe16(file, 22, 1);  // mono
+  support::StoreLe32(file, 24, audio.rate);
+  support::StoreLe32(file, 28, audio.rate);  // bytes a second
+  support::StoreLe16(file, 32, 1);           // block align
+  support::StoreLe16(file, 34, 8);
   std::memcpy(&file[36], "data", 4);
-  Put32(&file[40], dataSize);
+  support::StoreLe32(file, 40, dataSize);
   for (int16_t sample : audio.samples) file.push_back(ToUnsigned8(sample));
   if (dataSize & 1) file.push_back(0);
   return file;

@@ -8,6 +8,7 @@
 #include "common/packed_bitmap.h"
 #include "include/oksv1sna.h"
 #include "platform/memory/global_memory.h"
+#include "support/byte_order.h"
 
 namespace ksv::snapshot {
 namespace {
@@ -26,10 +27,6 @@ ssize_t ReadAt(int fd, uint8_t* to, size_t count, size_t offset) {
     done += static_cast<size_t>(got);
   }
   return static_cast<ssize_t>(done);
-}
-
-uint16_t ReadLe16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
 // Bytes of the pixel rows of a width x height picture; 0 when no bitmap of
@@ -51,8 +48,8 @@ int32_t ReadSnapshotBitmap(int fd, uint64_t fileBytes, HGLOBAL* bitmap) noexcept
   if (headerRead < 0) return KXSNAPSHOT_CANNOT_OPEN;
   if (static_cast<size_t>(headerRead) < kHeaderBytes) return KXSNAPSHOT_NO_SIZE;  // shrank
 
-  const uint16_t width = ReadLe16(&header[kWidthOffset]);
-  const uint16_t height = ReadLe16(&header[kHeightOffset]);
+  const uint16_t width = support::LoadLe16(header, kWidthOffset);
+  const uint16_t height = support::LoadLe16(header, kHeightOffset);
   const size_t imageBytes = ImageBytes(width, height);
   if (imageBytes == 0) return KXSNAPSHOT_NO_BITMAP;
   HGLOBAL block = common::CreatePackedBitmap(width, height, kBitsPerPixel);

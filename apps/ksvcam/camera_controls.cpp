@@ -10,6 +10,7 @@
 #include "platform/usbcamd/ks_property.h"
 #include "platform/usbcamd/property_request.h"
 #include "rig/camera_rig.h"
+#include "support/byte_order.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -114,9 +115,9 @@ ControlState ControlClient::Get(const ControlDescription& control) {
     throw CommandFailure("reading " + std::string(control.name) + " failed with " +
                          rig::StatusText(answer.status));
   }
-  state.value = static_cast<int32_t>(layout::Load32(bytes, layout::control_value::kValue));
+  state.value = support::LoadLeInt32(bytes, layout::control_value::kValue);
   state.automatic =
-      (layout::Load32(bytes, layout::control_value::kFlags) & layout::kFlagsAuto) != 0;
+      (support::LoadLe32(bytes, layout::control_value::kFlags) & layout::kFlagsAuto) != 0;
   return state;
 }
 
@@ -137,8 +138,8 @@ ControlState ControlClient::Set(const ControlDescription& control, int32_t value
     throw UsageError(std::string(control.name) + " has no automatic mode");
   }
   std::vector<uint8_t> bytes(layout::control_value::kSize, 0);
-  layout::Store32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
-  layout::Store32(bytes, layout::control_value::kFlags,
+  support::StoreLe32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
+  support::StoreLe32(bytes, layout::control_value::kFlags,
                   automatic.value_or(false) ? layout::kFlagsAuto : layout::kFlagsManual);
   const usb::PropertyAnswer answer =
       usb::SendDeviceProperty(camera_, header_, true, *control.set, control.id, bytes, bytes);

@@ -8,6 +8,7 @@
 
 #include "apps/ksvcam/frame_decode_session.h"
 #include "codec/frame_format.h"
+#include "support/byte_order.h"
 #include "support/picture/colour.h"
 #include "support/picture/picture_file.h"
 #include "support/picture/whole_file.h"
@@ -21,11 +22,6 @@ constexpr size_t kMaxFrameFileBytes = 16u << 20;
 constexpr size_t kQuantTableBytes = 128;
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
-uint32_t ReadLe32(std::span<const uint8_t> bytes, size_t offset) {
-  return uint32_t{bytes[offset]} | uint32_t{bytes[offset + 1]} << 8 |
-         uint32_t{bytes[offset + 2]} << 16 | uint32_t{bytes[offset + 3]} << 24;
-}
 
 std::array<uint8_t, kQuantTableBytes> ReadQuantTable(const std::string& path) {
   const std::vector<uint8_t> bytes = picture::ReadWholeFile(path, kQuantTableBytes + 1);
@@ -47,14 +43,21 @@ void CheckHasHeader(std::span<const uint8_t> frame, const std::string& path) {
 }
 
 std::string DecodeFailureMessage(const DecodePlan& plan, std::span<const uint8_t> frame,
-                                 const std::string& path) {
+                                 const std::string& path, codec::DecodeError error) {
   std::string message = Quoted(path) + " does not decode at " + SizeText(plan.size);
   if (!plan.stored) {
     message += " (header: level " + std::to_string(frame[codec::kFrameLevelOffset]) + ", " +
-               std::to_string(ReadLe32(frame, codec::kFrameDataLengthOffset)) +
+               std::to_string(support::LoadLe32(frame, codec::kFrameDataLengthOffset)) +
                " data bytes; file: " + std::to_string(frame.size()) + " bytes)";
   }
-  return message + ": corrupt or truncated data, or a frame of another size";
+  message += ": " + std::string(codec::DecodeErrorText(error));
+  // The entropy data carries no size: a frame of another size reads as one
+  // whose data is cut short or damaged.
+  if (error == codec::DecodeError::kDataEndsEarly ||
+      error == codec::DecodeError::kCorruptEntropyData) {
+    message += ", or it is not a " + SizeText(plan.size) + " frame";
+  }
+  return message;
 }
 
 picture::RgbPicture ToRgbPicture(const std::vector<uint8_t>& decoded, const DecodePlan& plan) {
@@ -145,8 +148,8 @@ int RunDecode(const DecodeOptions& options, Console& console) {
   std::vector<uint8_t> decoded;
   const auto start = std::chrono::steady_clock::now();
   for (uint32_t round = 0; round < plan.repeat; ++round) {
-    if (!session.Decode(frame, decoded)) {
-      throw CommandFailure(DecodeFailureMessage(plan, frame, options.framePath));
+    if (const codec::DecodeResult result = session.Decode(frame, decoded); !result) {
+      throw CommandFailure(DecodeFailureMessage(plan, frame, options.framePath, result.error()));
     }
   }
   const auto elapsed = std::chrono::steady_clock::now() - start;

@@ -1,5 +1,7 @@
 #include "apps/ksvcam/frame_decode_session.h"
 
+#include <stdexcept>
+
 #include "apps/ksvcam/console.h"
 
 namespace ksv::ksvcam {
@@ -37,30 +39,24 @@ size_t FrameDecodeSession::PictureBytes() const {
   return codec::OutputBytes(request_.size, OutputCodeOf(request_.layout));
 }
 
-bool FrameDecodeSession::Decode(std::span<const uint8_t> frame, std::vector<uint8_t>& output) {
+codec::DecodeResult FrameDecodeSession::Decode(std::span<const uint8_t> frame,
+                                               std::vector<uint8_t>& output) {
   output.resize(PictureBytes());
   uint32_t written = 0;
-  bool decoded = false;
-  if (storedDecoder_) {
-    decoded = storedDecoder_->Decode(frame, output, written);
-  } else {
-    switch (request_.layout) {
-      case DecodedLayout::kI420:
-        decoded = liveDecoder_->DecodeFrame(context_, frame, output, written, request_.size,
-                                            request_.size, codec::kCompressionI420);
-        break;
-      case DecodedLayout::kBgr24:
-        decoded = liveDecoder_->DecodeFrame(context_, frame, output, written, request_.size,
-                                            request_.size, codec::kCompressionRgb);
-        break;
-      case DecodedLayout::kRgb24:
-        // Only the direct path writes R, G, B.
-        decoded = liveDecoder_->DecodeDirect(frame, output, written, request_.size,
-                                             codec::OutputCode::kRgb24);
-        break;
-    }
+  if (storedDecoder_) return storedDecoder_->Decode(frame, output, written);
+  switch (request_.layout) {
+    case DecodedLayout::kI420:
+      return liveDecoder_->DecodeFrame(context_, frame, output, written, request_.size,
+                                       request_.size, codec::kCompressionI420);
+    case DecodedLayout::kBgr24:
+      return liveDecoder_->DecodeFrame(context_, frame, output, written, request_.size,
+                                       request_.size, codec::kCompressionRgb);
+    case DecodedLayout::kRgb24:
+      // Only the direct path writes R, G, B.
+      return liveDecoder_->DecodeDirect(frame, output, written, request_.size,
+                                        codec::OutputCode::kRgb24);
   }
-  return decoded && written == output.size();
+  throw std::logic_error("unknown layout");
 }
 
 }  // namespace ksv::ksvcam

@@ -32,8 +32,8 @@ class FrameDecodeSession {
   FrameDecodeSession& operator=(const FrameDecodeSession&) = delete;
 
   // Decodes `frame` into `output`, which is resized to the picture's bytes.
-  // Returns false when the frame does not decode at the requested size.
-  bool Decode(std::span<const uint8_t> frame, std::vector<uint8_t>& output);
+  // A failure names why the frame does not decode at the requested size.
+  codec::DecodeResult Decode(std::span<const uint8_t> frame, std::vector<uint8_t>& output);
 
   size_t PictureBytes() const;
 

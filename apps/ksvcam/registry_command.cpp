@@ -7,6 +7,7 @@
 #include <strings.h>
 
 #include "platform/registry/machine_hive.h"
+#include "support/byte_order.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -20,12 +21,9 @@ std::string KeyName(const std::string& key) {
   return "HKEY_LOCAL_MACHINE" + (normal.empty() ? "" : "\\" + normal);
 }
 
+// A REG_DWORD's four bytes, little-endian.
 uint32_t DwordOf(const std::string& data) {
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4 && i < data.size(); ++i) {
-    value |= uint32_t{static_cast<uint8_t>(data[i])} << (8 * i);
-  }
-  return value;
+  return support::LoadLe32({reinterpret_cast<const uint8_t*>(data.data()), data.size()}, 0);
 }
 
 std::string Shown(const RegistryStore::Value& value) {

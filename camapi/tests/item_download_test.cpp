@@ -9,6 +9,7 @@
 #include "platform/memory/global_memory.h"
 #include "simcam/framing.h"
 #include "simcam/memory_builder.h"
+#include "support/byte_order.h"
 #include "support/picture/picture.h"
 
 namespace ksv::camapi::testing {
@@ -24,8 +25,8 @@ std::vector<uint8_t> CameraJpeg(int index) {
   std::vector<uint8_t> file(BULK_JPEG_HEADER_BYTES);
   BULK_GetJPEGHeader(handle, item[8], file.data());
   BULK_Reset(handle);
-  const size_t dataSize = item[3] | item[4] << 8 | size_t{item[5]} << 16;
-  const size_t start = 64 + (item[13] | item[14] << 8);
+  const size_t dataSize = support::LoadLe24(item, 3);
+  const size_t start = 64 + size_t{support::LoadLe16(item, 13)};
   file.insert(file.end(), item.begin() + static_cast<std::ptrdiff_t>(start),
               item.begin() + static_cast<std::ptrdiff_t>(start + dataSize));
   return file;

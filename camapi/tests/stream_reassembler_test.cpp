@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "camapi/item_headers.h"
+#include "support/byte_order.h"
 
 namespace ksv::camapi {
 namespace {
@@ -11,9 +12,8 @@ namespace {
 // byte of the data its item's `fill`.
 std::vector<uint8_t> Item(uint32_t tag, size_t dataBlocks, uint8_t fill) {
   std::vector<uint8_t> item(64 + 64 * dataBlocks, fill);
-  for (int i = 0; i < 4; ++i) item[static_cast<size_t>(i)] = static_cast<uint8_t>(tag >> (8 * i));
-  const auto size = static_cast<uint32_t>(64 * dataBlocks);
-  for (int i = 0; i < 4; ++i) item[static_cast<size_t>(4 + i)] = static_cast<uint8_t>(size >> (8 * i));
+  support::StoreLe32(item, 0, tag);
+  support::StoreLe32(item, 4, static_cast<uint32_t>(64 * dataBlocks));
   return item;
 }
 

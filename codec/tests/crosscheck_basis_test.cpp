@@ -18,6 +18,7 @@
 #include "simcam/block_coder.h"
 #include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
+#include "support/byte_order.h"
 
 namespace ksv::codec {
 namespace {
@@ -109,9 +110,7 @@ void CompareBlocks(const uint8_t* ours, const std::vector<uint8_t>& theirs, Fram
 std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& data, int level) {
   std::vector<uint8_t> frame(kFrameHeaderSize, 0);
   frame[kFrameLevelOffset] = static_cast<uint8_t>(level);
-  for (size_t i = 0; i < 4; ++i) {
-    frame[kFrameDataLengthOffset + i] = static_cast<uint8_t>(data.size() >> (8 * i));
-  }
+  support::StoreLe32(frame, kFrameDataLengthOffset, static_cast<uint32_t>(data.size()));
   frame.insert(frame.end(), data.begin(), data.end());
   return frame;
 }

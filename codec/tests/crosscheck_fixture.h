@@ -29,7 +29,7 @@ class CrossCheck : public ::testing::Test {
   // Decodes a header-flavour frame whole, planar or 24-bit.
   const uint8_t* DecodeFrame(std::span<const uint8_t> frame, FrameSize size, uint32_t compression) {
     uint32_t written = 0;
-    const bool ok = driver_.DecodeFrame(context_, frame, output_, written, size, size, compression);
+    const bool ok = driver_.DecodeFrame(context_, frame, output_, written, size, size, compression).ok();
     EXPECT_TRUE(ok);
     const size_t expected = compression == kCompressionRgb ? Rgb24Bytes(size) : PlanarBytes(size);
     EXPECT_EQ(written, ok ? expected : 0u);
@@ -46,7 +46,7 @@ class CrossCheck : public ::testing::Test {
     library_.SelectQuantPair(2);
     library_.LoadQuantTable(qtab);
     uint32_t written = 0;
-    const bool ok = library_.Decode(data, dataLength, output_, written);
+    const bool ok = library_.Decode(data, dataLength, output_, written).ok();
     EXPECT_TRUE(ok);
     EXPECT_EQ(written, ok ? OutputBytes(size, code) : 0u);
     return ok ? output_.data() : nullptr;

@@ -6,6 +6,7 @@
 
 #include "codec/annex_k.h"
 #include "codec/decoder.h"
+#include "support/byte_order.h"
 #include "test_frames.h"
 
 namespace ksv::codec {
@@ -95,7 +96,7 @@ bool DecoderDecodes(DecoderTables& decoder, const std::vector<uint8_t>& entropy,
   auto frame = WithHeader(entropy, 1, dataLength);
   std::vector<uint8_t> out(PlanarBytes(size));
   uint32_t written = 0;
-  return decoder.DecodeFrame(DecoderContext{}, frame, out, written, size, size, kCompressionI420);
+  return decoder.DecodeFrame(DecoderContext{}, frame, out, written, size, size, kCompressionI420).ok();
 }
 
 void ExpectSameVerdicts(const std::vector<uint8_t>& entropyAndPadding, uint32_t from, uint32_t to, FrameSize size) {
@@ -134,8 +135,7 @@ TEST(DataLengthBound, ExactLengthDecodesAndEveryShorterBufferFails) {
   auto frame = ReadFile(TestDataPath("frames/coffee_160x128_L2.frame"));
   DecoderTables decoder;
   ASSERT_TRUE(decoder.SetUp());
-  uint32_t dataLength = 0;
-  for (int i = 0; i < 4; ++i) dataLength |= uint32_t{frame[kFrameDataLengthOffset + static_cast<size_t>(i)]} << (8 * i);
+  const uint32_t dataLength = support::LoadLe32(frame, kFrameDataLengthOffset);
   std::vector<uint8_t> exact(frame.begin(), frame.begin() + kFrameHeaderSize + dataLength);
   std::vector<uint8_t> out(PlanarBytes({160, 128}));
   uint32_t written = 0;

@@ -11,6 +11,7 @@
 namespace ksv::codec {
 namespace {
 
+using testing::FailureOf;
 using testing::FlatFrame;
 using testing::ReadFile;
 using testing::SymbolWriter;
@@ -24,13 +25,14 @@ class DriverDecoder : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(decoder.SetUp()); }
 
-  bool Decode(const std::vector<uint8_t>& frame, FrameSize decode, FrameSize output, uint32_t compression,
-              std::vector<uint8_t>& result) {
+  DecodeResult Decode(const std::vector<uint8_t>& frame, FrameSize decode, FrameSize output,
+                      uint32_t compression, std::vector<uint8_t>& result) {
     result.assign(compression == kCompressionRgb ? Rgb24Bytes(output) : PlanarBytes(output), 0xA5);
     uint32_t written = 12345;
-    bool ok = decoder.DecodeFrame(context, frame, result, written, decode, output, compression);
-    EXPECT_EQ(written, ok ? result.size() : 0u);
-    return ok;
+    const DecodeResult decoded =
+        decoder.DecodeFrame(context, frame, result, written, decode, output, compression);
+    EXPECT_EQ(written, decoded ? result.size() : 0u);
+    return decoded;
   }
 
   DecoderTables decoder;
@@ -78,27 +80,57 @@ TEST_F(DriverDecoder, FlatFrameIsMidGreyInEveryLayout) {
   for (uint8_t v : out) ASSERT_EQ(v, 128);
 }
 
-TEST_F(DriverDecoder, FailureRules) {
+TEST_F(DriverDecoder, EachRefusalNamesItsCause) {
   auto frame = FlatFrame(300);
   auto bad = frame;
   bad[kFrameLevelOffset] = 4;
-  EXPECT_FALSE(Decode(bad, kQvga, kQvga, kCompressionI420, out));
+  EXPECT_EQ(FailureOf(Decode(bad, kQvga, kQvga, kCompressionI420, out)), DecodeError::kLevelNotSupported);
   bad[kFrameLevelOffset] = 255;
-  EXPECT_FALSE(Decode(bad, kQvga, kQvga, kCompressionI420, out));
-  EXPECT_FALSE(Decode(frame, {300, 240}, {300, 240}, kCompressionI420, out)) << "width without a layout";
-  EXPECT_FALSE(Decode(frame, {320, 200}, {320, 200}, kCompressionI420, out)) << "height without a layout";
-  EXPECT_FALSE(Decode(frame, kQvga, kQvga, MakeFourCC('Y', 'U', 'Y', '2'), out)) << "unknown compression";
-  EXPECT_FALSE(Decode(frame, kSmall, {176, 120}, kCompressionI420, out)) << "output wider than the decode";
+  EXPECT_EQ(FailureOf(Decode(bad, kQvga, kQvga, kCompressionI420, out)), DecodeError::kLevelNotSupported);
+  EXPECT_EQ(FailureOf(Decode(frame, {300, 240}, {300, 240}, kCompressionI420, out)),
+            DecodeError::kSizeNotSupported) << "width without a layout";
+  EXPECT_EQ(FailureOf(Decode(frame, {320, 200}, {320, 200}, kCompressionI420, out)),
+            DecodeError::kSizeNotSupported) << "height without a layout";
+  EXPECT_EQ(FailureOf(Decode(frame, kSmall, {176, 120}, kCompressionI420, out)),
+            DecodeError::kSizeNotSupported) << "output wider than the decode";
+  EXPECT_EQ(FailureOf(Decode(frame, kSmall, {160, 119}, kCompressionI420, out)),
+            DecodeError::kSizeNotSupported) << "odd output height";
+  EXPECT_EQ(FailureOf(Decode(frame, kQvga, kQvga, support::FourCC('Y', 'U', 'Y', '2'), out)),
+            DecodeError::kFormatNotSupported);
   std::vector<uint8_t> header(frame.begin(), frame.begin() + 10);
-  EXPECT_FALSE(Decode(header, kQvga, kQvga, kCompressionI420, out)) << "shorter than the header";
+  EXPECT_EQ(FailureOf(Decode(header, kQvga, kQvga, kCompressionI420, out)), DecodeError::kDataEndsEarly)
+      << "shorter than the header";
 
   std::vector<uint8_t> small(PlanarBytes(kQvga) - 1);
   uint32_t written = 1;
-  EXPECT_FALSE(decoder.DecodeFrame(context, frame, small, written, kQvga, kQvga, kCompressionI420));
+  EXPECT_EQ(FailureOf(decoder.DecodeFrame(context, frame, small, written, kQvga, kQvga, kCompressionI420)),
+            DecodeError::kOutputTooSmall);
   EXPECT_EQ(written, 0u);
+  EXPECT_EQ(FailureOf(decoder.DecodeDirect(frame, small, written, kQvga, OutputCode::kBgr24)),
+            DecodeError::kOutputTooSmall);
 
   DecoderTables notSetUp;
-  EXPECT_FALSE(notSetUp.DecodeFrame(context, frame, small, written, kQvga, kQvga, kCompressionI420));
+  EXPECT_EQ(FailureOf(notSetUp.DecodeFrame(context, frame, small, written, kQvga, kQvga, kCompressionI420)),
+            DecodeError::kNotSetUp);
+  EXPECT_EQ(FailureOf(notSetUp.DecodeDirect(frame, small, written, kQvga, OutputCode::kBgr24)),
+            DecodeError::kNotSetUp);
+}
+
+TEST_F(DriverDecoder, DataThatEndsBeforeTheLastMacroblockIsReportedAsSuch) {
+  // 200 macroblocks where the picture needs 300.
+  EXPECT_EQ(FailureOf(Decode(FlatFrame(200), kQvga, kQvga, kCompressionI420, out)),
+            DecodeError::kDataEndsEarly);
+  EXPECT_EQ(FailureOf(Decode(FlatFrame(200), kQvga, kQvga, kCompressionRgb, out)),
+            DecodeError::kDataEndsEarly);
+  // All the data there, but the header's data-length bound stops at half.
+  const std::vector<uint8_t> whole = FlatFrame(300);
+  const std::vector<uint8_t> entropy(whole.begin() + kFrameHeaderSize, whole.end());
+  const auto bounded = WithHeader(entropy, 3, static_cast<int64_t>(entropy.size() / 2));
+  EXPECT_EQ(FailureOf(Decode(bounded, kQvga, kQvga, kCompressionI420, out)), DecodeError::kDataEndsEarly);
+  uint32_t written = 0;
+  out.assign(Rgb24Bytes(kQvga), 0);
+  EXPECT_EQ(FailureOf(decoder.DecodeDirect(bounded, out, written, kQvga, OutputCode::kRgb24)),
+            DecodeError::kDataEndsEarly);
 }
 
 TEST_F(DriverDecoder, AFullBlockWithoutEndOfBlockDecodes) {
@@ -121,7 +153,8 @@ TEST_F(DriverDecoder, ARunPastTheBlockFails) {
     w.Ac(true, 15, 0);
     w.EndOfBlock(true);
   });
-  EXPECT_FALSE(Decode(overrun, kSmall, kSmall, kCompressionI420, out));
+  EXPECT_EQ(FailureOf(Decode(overrun, kSmall, kSmall, kCompressionI420, out)),
+            DecodeError::kCorruptEntropyData);
   // Read at k = 48 it ends the block at exactly 64.
   auto exact = FrameWithFirstBlock([](SymbolWriter& w) {
     w.Dc(true, 0);
@@ -135,7 +168,8 @@ TEST_F(DriverDecoder, ARunPastTheBlockFails) {
     for (int k = 1; k < 50; ++k) w.Ac(true, 0, 1);
     w.Ac(true, 14, 1);
   });
-  EXPECT_FALSE(Decode(past, kSmall, kSmall, kCompressionI420, out));
+  EXPECT_EQ(FailureOf(Decode(past, kSmall, kSmall, kCompressionI420, out)),
+            DecodeError::kCorruptEntropyData);
 }
 
 TEST_F(DriverDecoder, InvalidCodesFail) {
@@ -144,13 +178,15 @@ TEST_F(DriverDecoder, InvalidCodesFail) {
   w.Dc(true, 0);
   std::vector<uint8_t> entropy = w.Finish();  // 00 then padding ones: 0011 1111
   entropy.insert(entropy.end(), {0xFF, 0xFF, 0xFF});
-  EXPECT_FALSE(Decode(WithHeader(entropy, 0), kSmall, kSmall, kCompressionI420, out));
+  EXPECT_EQ(FailureOf(Decode(WithHeader(entropy, 0), kSmall, kSmall, kCompressionI420, out)),
+            DecodeError::kCorruptEntropyData);
   // Eleven ones is no chrominance DC code.
   SymbolWriter c;
   for (int b = 0; b < 4; ++b) c.FlatBlock(true);
   auto chroma = c.Finish();
   chroma.insert(chroma.end(), {0xFF, 0xFF, 0x00, 0x00});
-  EXPECT_FALSE(Decode(WithHeader(chroma, 0), kSmall, kSmall, kCompressionI420, out));
+  EXPECT_EQ(FailureOf(Decode(WithHeader(chroma, 0), kSmall, kSmall, kCompressionI420, out)),
+            DecodeError::kCorruptEntropyData);
 }
 
 TEST_F(DriverDecoder, LuminanceDcSizeElevenIgnoresTheNinthBit) {

@@ -23,7 +23,7 @@ class StoredDecoder : public ::testing::Test {
     if (!decoder.Prepare(size, code)) return false;
     out.assign(OutputBytes(size, code), 0);
     uint32_t written = 0;
-    bool ok = decoder.Decode(data, out, written);
+    const bool ok = decoder.Decode(data, out, written).ok();
     EXPECT_EQ(written, ok ? out.size() : 0u);
     return ok;
   }
@@ -43,11 +43,34 @@ TEST_F(StoredDecoder, LayoutsOfTheLibrary) {
   EXPECT_TRUE(decoder.Prepare({1024, 768}, OutputCode::kRgb24));
   EXPECT_FALSE(decoder.Prepare({1024, 768}, OutputCode::kPlanar420));
   EXPECT_FALSE(decoder.Prepare({320, 200}, OutputCode::kBgr24));
-  // After a refused size nothing decodes.
+  // After a refused size nothing decodes, and the decode says why.
   std::vector<uint8_t> out(1 << 20);
   uint32_t written = 1;
-  EXPECT_FALSE(decoder.Decode(Entropy(FlatFrame(300)), out, written));
+  EXPECT_EQ(testing::FailureOf(decoder.Decode(Entropy(FlatFrame(300)), out, written)),
+            DecodeError::kSizeNotSupported);
   EXPECT_EQ(written, 0u);
+}
+
+TEST_F(StoredDecoder, RefusalsNameTheirCause) {
+  const auto data = Entropy(FlatFrame(300));
+  std::vector<uint8_t> out(Rgb24Bytes({320, 240}));
+  uint32_t written = 0;
+  StoredFrameDecoder unprepared;
+  ASSERT_TRUE(unprepared.SetUp());
+  EXPECT_EQ(testing::FailureOf(unprepared.Decode(data, out, written)), DecodeError::kNotSetUp);
+  StoredFrameDecoder notSetUp;
+  EXPECT_FALSE(notSetUp.Prepare({320, 240}, OutputCode::kBgr24));
+  EXPECT_EQ(testing::FailureOf(notSetUp.Decode(data, out, written)), DecodeError::kNotSetUp);
+
+  ASSERT_TRUE(decoder.Prepare({320, 240}, OutputCode::kBgr24));
+  std::vector<uint8_t> small(out.size() - 1);
+  EXPECT_EQ(testing::FailureOf(decoder.Decode(data, small, written)), DecodeError::kOutputTooSmall);
+  const std::vector<uint8_t> half(data.begin(), data.begin() + static_cast<ptrdiff_t>(data.size() / 2));
+  EXPECT_EQ(testing::FailureOf(decoder.Decode(half, out, written)), DecodeError::kDataEndsEarly);
+  std::vector<uint8_t> corrupt = data;
+  std::fill(corrupt.begin(), corrupt.begin() + 8, uint8_t{0xFF});  // no DC code is all ones
+  EXPECT_EQ(testing::FailureOf(decoder.Decode(corrupt, out, written)), DecodeError::kCorruptEntropyData);
+  EXPECT_TRUE(decoder.Decode(data, out, written)) << "the decoder is still usable";
 }
 
 TEST_F(StoredDecoder, FlatDataIsMidGrey) {
@@ -85,7 +108,7 @@ TEST_F(StoredDecoder, DataLengthBoundAppliesToStoredFrames) {
   ASSERT_TRUE(decoder.Prepare({320, 240}, OutputCode::kBgr24));
   uint32_t written = 0;
   EXPECT_TRUE(decoder.Decode(data, static_cast<uint32_t>(data.size()), out, written));
-  EXPECT_FALSE(decoder.Decode(data, 2, out, written));
+  EXPECT_EQ(testing::FailureOf(decoder.Decode(data, 2, out, written)), DecodeError::kDataEndsEarly);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "support/byte_order.h"
+
 namespace ksv::codec::testing {
 
 namespace {
@@ -68,7 +70,7 @@ std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& entropy, uint8_t lev
   std::vector<uint8_t> frame(kFrameHeaderSize + entropy.size(), 0);
   frame[kFrameLevelOffset] = level;
   uint32_t length = dataLength < 0 ? static_cast<uint32_t>(entropy.size()) : static_cast<uint32_t>(dataLength);
-  for (size_t i = 0; i < 4; ++i) frame[kFrameDataLengthOffset + i] = static_cast<uint8_t>(length >> (8 * i));
+  support::StoreLe32(frame, kFrameDataLengthOffset, length);
   std::copy(entropy.begin(), entropy.end(), frame.begin() + kFrameHeaderSize);
   return frame;
 }

@@ -2,14 +2,30 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "codec/annex_k.h"
+#include "codec/decode_result.h"
 #include "codec/frame_format.h"
 #include "simcam/bit_writer.h"
 
+namespace ksv::codec {
+
+// Prints a decoding error by its text in test failures.
+inline void PrintTo(DecodeError error, std::ostream* out) { *out << DecodeErrorText(error); }
+
+}  // namespace ksv::codec
+
 namespace ksv::codec::testing {
+
+// The cause of a failed decode, or nothing for one that succeeded.
+inline std::optional<DecodeError> FailureOf(const DecodeResult& result) {
+  if (result) return std::nullopt;
+  return result.error();
+}
 
 // Writes entropy data symbol by symbol with the Annex K codes.
 class SymbolWriter {

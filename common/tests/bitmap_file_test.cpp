@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "common/tests/bitmap_test_support.h"
+#include "support/byte_order.h"
 
 namespace ksv::common {
 namespace {
@@ -16,10 +17,6 @@ namespace fs = std::filesystem;
 std::vector<uint8_t> ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
-}
-
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-  return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
 }
 
 class BitmapFile : public ::testing::Test {
@@ -38,10 +35,10 @@ TEST_F(BitmapFile, WritesTheFileHeaderAndReadsItBack) {
   ASSERT_EQ(file.size(), 14u + 40u + 24u);
   EXPECT_EQ(file[0], 'B');
   EXPECT_EQ(file[1], 'M');
-  EXPECT_EQ(Le32(file, 2), file.size());
-  EXPECT_EQ(Le32(file, 6), 0u);
-  EXPECT_EQ(Le32(file, 10), 54u);
-  EXPECT_EQ(Le32(file, 14 + 20), 24u);  // biSizeImage
+  EXPECT_EQ(support::LoadLe32(file, 2), file.size());
+  EXPECT_EQ(support::LoadLe32(file, 6), 0u);
+  EXPECT_EQ(support::LoadLe32(file, 10), 54u);
+  EXPECT_EQ(support::LoadLe32(file, 14 + 20), 24u);  // biSizeImage
   EXPECT_EQ(static_cast<BITMAPINFOHEADER*>(GlobalLock(bitmap))->biSizeImage, 24u);
   GlobalUnlock(bitmap);
 
@@ -61,7 +58,7 @@ TEST_F(BitmapFile, EightBitFilesCarryTheirColourTable) {
   ASSERT_TRUE(WriteBitmapFile(path.c_str(), bitmap));
   const std::vector<uint8_t> file = ReadAll(path);
   EXPECT_EQ(file.size(), 14u + 40u + 1024u + 4u);
-  EXPECT_EQ(Le32(file, 10), 14u + 40u + 1024u);
+  EXPECT_EQ(support::LoadLe32(file, 10), 14u + 40u + 1024u);
   GlobalFree(bitmap);
 }
 

@@ -23,6 +23,7 @@
 #include "platform/usbcamd/ks_guids.h"
 #include "platform/usbcamd/ks_property.h"
 #include "platform/usbcamd/property_request.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -66,8 +67,8 @@ class Properties : public testing::CameraHarness {
   // A 40-byte control value with the untouched pattern around its fields.
   static std::vector<uint8_t> ControlValue(int32_t value, uint32_t flags) {
     std::vector<uint8_t> bytes(layout::control_value::kSize, kUntouched);
-    layout::Store32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
-    layout::Store32(bytes, layout::control_value::kFlags, flags);
+    support::StoreLe32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
+    support::StoreLe32(bytes, layout::control_value::kFlags, flags);
     return bytes;
   }
   NTSTATUS SetControl(const GUID& set, uint32_t id, int32_t value,
@@ -90,8 +91,8 @@ class Properties : public testing::CameraHarness {
         std::all_of(bytes.begin(), bytes.begin() + 24, [](uint8_t b) { return b == kUntouched; }));
     EXPECT_TRUE(
         std::all_of(bytes.begin() + 36, bytes.end(), [](uint8_t b) { return b == kUntouched; }));
-    return {static_cast<int32_t>(layout::Load32(bytes, 24)), layout::Load32(bytes, 28),
-            layout::Load32(bytes, 32)};
+    return {support::LoadLeInt32(bytes, 24), support::LoadLe32(bytes, 28),
+            support::LoadLe32(bytes, 32)};
   }
   std::vector<simcam::VendorCall> CallsAfter(size_t mark) {
     const auto calls = registers().Calls();
@@ -344,10 +345,10 @@ TEST_F(Properties, UndeclaredAndShortRequestsNeverReachTheCamera) {
 std::vector<uint8_t> VideoRequest(uint32_t streamIndex, uint32_t size, int32_t width = 0,
                                   int32_t height = 0) {
   std::vector<uint8_t> bytes(size, 0);
-  layout::Store32(bytes, layout::video_control::kStreamIndex, streamIndex);
+  support::StoreLe32(bytes, layout::video_control::kStreamIndex, streamIndex);
   if (size >= layout::frame_rate::kRequestSize) {
-    layout::Store32(bytes, layout::frame_rate::kWidth, static_cast<uint32_t>(width));
-    layout::Store32(bytes, layout::frame_rate::kHeight, static_cast<uint32_t>(height));
+    support::StoreLe32(bytes, layout::frame_rate::kWidth, static_cast<uint32_t>(width));
+    support::StoreLe32(bytes, layout::frame_rate::kHeight, static_cast<uint32_t>(height));
   }
   return bytes;
 }
@@ -357,25 +358,25 @@ TEST_F(Properties, VideoControlAnswersOnlyTheStillPinsCapsAndMode) {
   const usb::PropertyAnswer caps = Send(false, kVideoControl, 0, still);
   EXPECT_EQ(caps.status, STATUS_SUCCESS);
   EXPECT_EQ(caps.bytesTransferred, 32u);
-  EXPECT_EQ(layout::Load32(still, 28), 12u);
+  EXPECT_EQ(support::LoadLe32(still, 28), 12u);
   std::vector<uint8_t> video = VideoRequest(0, 32);
   EXPECT_EQ(Send(false, kVideoControl, 0, video).status, STATUS_NOT_SUPPORTED);
 
   std::vector<uint8_t> mode = VideoRequest(0, 32);
   EXPECT_EQ(Send(false, kVideoControl, 3, mode).status, STATUS_SUCCESS);
-  EXPECT_EQ(layout::Load32(mode, 28), 12u);
+  EXPECT_EQ(support::LoadLe32(mode, 28), 12u);
   for (uint32_t bits : {4u, 8u, 12u, 0xFFu}) {
     std::vector<uint8_t> set = VideoRequest(1, 32);
-    layout::Store32(set, 28, bits);
+    support::StoreLe32(set, 28, bits);
     EXPECT_EQ(Send(true, kVideoControl, 3, set).status, STATUS_SUCCESS) << bits;
   }
   for (uint32_t bits : {0u, 1u, 2u, 0x10u}) {
     std::vector<uint8_t> set = VideoRequest(1, 32);
-    layout::Store32(set, 28, bits);
+    support::StoreLe32(set, 28, bits);
     EXPECT_EQ(Send(true, kVideoControl, 3, set).status, STATUS_NOT_SUPPORTED) << bits;
   }
   std::vector<uint8_t> wrongPin = VideoRequest(0, 32);
-  layout::Store32(wrongPin, 28, 4);
+  support::StoreLe32(wrongPin, 28, 4);
   EXPECT_EQ(Send(true, kVideoControl, 3, wrongPin).status, STATUS_NOT_SUPPORTED);
 }
 
@@ -391,11 +392,10 @@ TEST_F(Properties, FrameRatesAreTheRateTableScaledByWidth) {
     const usb::PropertyAnswer answer = Send(false, kVideoControl, 2, list, &input);
     ASSERT_EQ(answer.status, STATUS_SUCCESS);
     EXPECT_EQ(answer.bytesTransferred, 64u);
-    EXPECT_EQ(layout::Load32(list, 0), 56u);
-    EXPECT_EQ(layout::Load32(list, 4), 7u);
+    EXPECT_EQ(support::LoadLe32(list, 0), 56u);
+    EXPECT_EQ(support::LoadLe32(list, 4), 7u);
     for (int i = 0; i < 7; ++i) {
-      const uint64_t interval = uint64_t{layout::Load32(list, 8 + 8 * i)} |
-                                uint64_t{layout::Load32(list, 12 + 8 * i)} << 32;
+      const uint64_t interval = support::LoadLe64(list, 8 + 8 * i);
       EXPECT_EQ(interval, static_cast<uint64_t>(table[i] * c.numerator / c.denominator))
           << c.width << " entry " << i;
     }
@@ -418,10 +418,10 @@ TEST_F(Properties, ActualFrameRateNeedsTheOpenVideoStream) {
   const usb::PropertyAnswer answer = Send(false, kVideoControl, 1, rate);
   ASSERT_EQ(answer.status, STATUS_SUCCESS);
   EXPECT_EQ(answer.bytesTransferred, 56u);
-  EXPECT_EQ(layout::Load32(rate, 40), 0u);
-  EXPECT_EQ(layout::Load32(rate, 44), 0u);
-  EXPECT_EQ(layout::Load32(rate, 48), 1'200'000u);
-  EXPECT_EQ(layout::Load32(rate, 52), 0u);
+  EXPECT_EQ(support::LoadLe32(rate, 40), 0u);
+  EXPECT_EQ(support::LoadLe32(rate, 44), 0u);
+  EXPECT_EQ(support::LoadLe32(rate, 48), 1'200'000u);
+  EXPECT_EQ(support::LoadLe32(rate, 52), 0u);
   std::vector<uint8_t> still = VideoRequest(1, 56);
   EXPECT_EQ(Send(false, kVideoControl, 1, still).status, STATUS_NOT_SUPPORTED);
   std::vector<uint8_t> empty;
@@ -434,10 +434,10 @@ TEST_F(Properties, ActualFrameRateNeedsTheOpenVideoStream) {
 std::vector<uint8_t> Record(uint16_t request = 0, uint16_t value = 0, uint16_t index = 0,
                             uint16_t length = 0) {
   std::vector<uint8_t> bytes(layout::camera_property_data::kSize, kUntouched);
-  layout::Store16(bytes, 104, request);
-  layout::Store16(bytes, 106, value);
-  layout::Store16(bytes, 108, index);
-  layout::Store16(bytes, 110, length);
+  support::StoreLe16(bytes, 104, request);
+  support::StoreLe16(bytes, 106, value);
+  support::StoreLe16(bytes, 108, index);
+  support::StoreLe16(bytes, 110, length);
   return bytes;
 }
 
@@ -448,7 +448,7 @@ TEST_F(Properties, CameraRecordAnswersTheModeIndicator) {
     const usb::PropertyAnswer answer = Send(false, kCameraPropertySet, 5, record);
     ASSERT_EQ(answer.status, STATUS_SUCCESS);
     EXPECT_EQ(answer.bytesTransferred, 1136u);
-    EXPECT_EQ(layout::Load32(record, 28), indicator);
+    EXPECT_EQ(support::LoadLe32(record, 28), indicator);
   }
   for (uint32_t id : {7u, 8u, 9u, 11u, 12u}) {
     std::vector<uint8_t> record = Record();
@@ -508,7 +508,7 @@ TEST_F(Properties, SnapshotWaitEndsWhenTheSnapshotIsWritten) {
   frames.join();
   EXPECT_EQ(answer.status, STATUS_SUCCESS);
   EXPECT_EQ(answer.bytesTransferred, 1136u);
-  EXPECT_EQ(layout::Load32(record, 28), 1u);
+  EXPECT_EQ(support::LoadLe32(record, 28), 1u);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
@@ -519,7 +519,7 @@ TEST_F(Properties, SnapshotWaitGivesUpAfterThreeSecondsAndWithdrawsTheRequest) {
   const usb::PropertyAnswer answer = Send(false, kCameraPropertySet, 14, record);
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(answer.status, STATUS_SUCCESS);
-  EXPECT_EQ(layout::Load32(record, 28), 1u);
+  EXPECT_EQ(support::LoadLe32(record, 28), 1u);
   EXPECT_GE(waited, std::chrono::milliseconds(2900));
   EXPECT_LT(waited, std::chrono::seconds(5));
   EXPECT_EQ(extension().WaitingSnapshotRequest, 0u);
@@ -532,14 +532,14 @@ TEST_F(SettingsStore, SettingsSurviveUnplugAndComeBackAtStreamStart) {
   usb::HW_STREAM_DESCRIPTOR streams;
   ASSERT_EQ(camera().GetStreamInfo(streams), STATUS_SUCCESS);
   std::vector<uint8_t> brightness(40, 0);
-  layout::Store32(brightness, 24, 200);
+  support::StoreLe32(brightness, 24, 200);
   ASSERT_EQ(
       usb::SendDeviceProperty(camera(), streams.StreamHeader, true, kAmp, 0, brightness, brightness)
           .status,
       STATUS_SUCCESS);
   std::vector<uint8_t> whiteBalance(40, 0);
-  layout::Store32(whiteBalance, 24, 0);
-  layout::Store32(whiteBalance, 28, layout::kFlagsManual);
+  support::StoreLe32(whiteBalance, 24, 0);
+  support::StoreLe32(whiteBalance, 28, layout::kFlagsManual);
   ASSERT_EQ(usb::SendDeviceProperty(camera(), streams.StreamHeader, true, kAmp, 7, whiteBalance,
                                     whiteBalance)
                 .status,

@@ -10,6 +10,7 @@
 #include "driver/routines.h"
 #include "driver/snapshot_step.h"
 #include "driver/tests/driver_fixture.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -18,12 +19,6 @@ using platform::kernel::STATUS_SUCCESS;
 using testing::kThirtyFps;
 using testing::PatternFrame;
 using testing::RawFrame;
-
-uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) {
-  uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | bytes[at + static_cast<size_t>(i)];
-  return value;
-}
 
 class RawFrameRoutine : public testing::DriverFixture {
  protected:
@@ -80,8 +75,8 @@ TEST(FrameAssembly, TakesEveryByteAfterTheSequenceNumberAndRestartsAtAFrameStart
   EXPECT_EQ(cut.bytes, 30u);
 
   StampAssembledFrame(assembly, 0x01020304, 0x0A0B0C0D);
-  EXPECT_EQ(Le32(assembly, 0), 0x01020304u);
-  EXPECT_EQ(Le32(assembly, 11), 0x0A0B0C0Du);
+  EXPECT_EQ(support::LoadLe32(assembly, 0), 0x01020304u);
+  EXPECT_EQ(support::LoadLe32(assembly, 11), 0x0A0B0C0Du);
 }
 
 TEST_F(RawFrameRoutine, PassThroughIsTheHeaderAndTheAssembledFrame) {
@@ -101,8 +96,8 @@ TEST_F(RawFrameRoutine, PassThroughIsTheHeaderAndTheAssembledFrame) {
   header[10] = 0x1F;
   EXPECT_EQ(std::vector<uint8_t>(output.begin(), output.begin() + 172), header);
 
-  EXPECT_EQ(Le32(output, 172 + 0), 115200u) << "the output length";
-  EXPECT_EQ(Le32(output, 172 + 11), packets * packetSize) << "the data bound";
+  EXPECT_EQ(support::LoadLe32(output, 172 + 0), 115200u) << "the output length";
+  EXPECT_EQ(support::LoadLe32(output, 172 + 11), packets * packetSize) << "the data bound";
   EXPECT_EQ(output[172 + 7], frame[7]) << "level";
   EXPECT_EQ(output[172 + 9], 0x10) << "status byte";
   EXPECT_TRUE(std::equal(frame.begin() + 15, frame.end(), output.begin() + 172 + 15));

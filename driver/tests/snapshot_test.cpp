@@ -26,6 +26,7 @@
 #include "platform/kernel/pool.h"
 #include "platform/root/system_root.h"
 #include "platform/usbcamd/property_request.h"
+#include "support/byte_order.h"
 
 namespace ksv::driver {
 namespace {
@@ -42,10 +43,6 @@ fs::path SnapshotFolder() { return platform::SystemRoot() / "TWAIN_32" / "Orvan"
 std::vector<uint8_t> ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
-}
-
-uint16_t Little16(const std::vector<uint8_t>& bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
 // Streams the camera with the button thread's poll left to the test, and
@@ -115,10 +112,10 @@ TEST_F(Snapshot, AButtonPressWritesTheFileOfTheFrameItArrivedWith) {
     EXPECT_EQ(file[at], 0) << at;
   }
   EXPECT_EQ(file[64], 1);
-  EXPECT_EQ(Little16(file, 65), 320);
-  EXPECT_EQ(Little16(file, 67), 240);
-  EXPECT_EQ(Little16(file, 69), 0x4D2A);
-  EXPECT_EQ(Little16(file, 71), 0x0900);
+  EXPECT_EQ(support::LoadLe16(file, 65), 320);
+  EXPECT_EQ(support::LoadLe16(file, 67), 240);
+  EXPECT_EQ(support::LoadLe16(file, 69), 0x4D2A);
+  EXPECT_EQ(support::LoadLe16(file, 71), 0x0900);
   EXPECT_EQ(file[73], 8);
   EXPECT_EQ(file[74], 16);
   // A 24-bit 320 x 240 stream delivers exactly the picture the snapshot
@@ -147,7 +144,7 @@ TEST_F(Snapshot, TheSmallStreamsSnapshotIsItsPictureDoubled) {
   ASSERT_EQ(frame.size(), 160u * 120 * 3);
   const std::vector<uint8_t> file = ReadFile(SnapshotFolder() / "snapraw.dat");
   ASSERT_EQ(file.size(), kFileSize);
-  EXPECT_EQ(Little16(file, 65), 320);
+  EXPECT_EQ(support::LoadLe16(file, 65), 320);
   size_t mismatches = 0;
   for (size_t y = 0; y < 240; ++y) {
     for (size_t x = 0; x < 320; ++x) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/byte_order.h"
+
 namespace ksv::platform::kernel {
 
 enum POOL_TYPE { NonPagedPool = 0, PagedPool = 1 };
@@ -13,10 +15,7 @@ enum POOL_TYPE { NonPagedPool = 0, PagedPool = 1 };
 // A pool tag from its four characters as written ("Wdm "): the first
 // character is the lowest byte.
 constexpr uint32_t MakePoolTag(const char (&tag)[5]) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(tag[0])) |
-         static_cast<uint32_t>(static_cast<uint8_t>(tag[1])) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(tag[2])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(tag[3])) << 24;
+  return support::FourCC(tag[0], tag[1], tag[2], tag[3]);
 }
 
 // Null when memory is short (or a failure was arranged). The memory is not

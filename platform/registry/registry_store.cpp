@@ -3,9 +3,11 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <system_error>
 
 #include "platform/root/system_root.h"
+#include "support/byte_order.h"
 
 namespace ksv::platform {
 
@@ -202,9 +204,10 @@ bool RegistryStore::KeyExists(std::string_view key) {
 
 void RegistryStore::SetDword(std::string_view key, std::string_view name, uint32_t value) {
   // Stored as Windows stores a REG_DWORD: four bytes, little-endian.
-  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8),
-                         static_cast<char>(value >> 16), static_cast<char>(value >> 24)};
-  Set(key, name, RegistryType::kDword, std::string_view(bytes, 4));
+  std::array<uint8_t, 4> bytes{};
+  support::StoreLe32(bytes, 0, value);
+  Set(key, name, RegistryType::kDword,
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 void RegistryStore::SetString(std::string_view key, std::string_view name, std::string_view text) {
@@ -214,9 +217,7 @@ void RegistryStore::SetString(std::string_view key, std::string_view name, std::
 std::optional<uint32_t> RegistryStore::GetDword(std::string_view key, std::string_view name) {
   const std::optional<std::string> bytes = Get(key, name, RegistryType::kDword);
   if (!bytes || bytes->size() != 4) return std::nullopt;
-  uint32_t value = 0;
-  for (size_t i = 0; i < 4; ++i) value |= uint32_t{static_cast<uint8_t>((*bytes)[i])} << (8 * i);
-  return value;
+  return support::LoadLe32({reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()}, 0);
 }
 
 std::optional<std::string> RegistryStore::GetString(std::string_view key, std::string_view name) {

@@ -4,17 +4,14 @@
 #include <array>
 #include <string>
 
+#include "support/byte_order.h"
+
 namespace ksv::platform::usbcamd {
 namespace {
 
-void PutLe(std::ostream& out, uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-uint64_t GetLe(const uint8_t* bytes, int count) {
-  uint64_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = value << 8 | bytes[i];
-  return value;
+template <size_t kSize>
+void WriteBytes(std::ostream& out, const std::array<uint8_t, kSize>& bytes) {
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(kSize));
 }
 
 // Reads exactly `count` bytes; returns how many arrived.
@@ -30,9 +27,10 @@ std::string RecordName(uint64_t index) { return "record " + std::to_string(index
 PacketCaptureWriter::PacketCaptureWriter(std::ostream& out, uint16_t maximumPacketSize)
     : out_(out) {
   if (maximumPacketSize == 0) throw std::invalid_argument("a packet capture needs a packet size");
-  out_.write(kCaptureMagic, sizeof kCaptureMagic);
-  PutLe(out_, maximumPacketSize, 2);
-  PutLe(out_, 0, 2);
+  std::array<uint8_t, kCaptureHeaderBytes> header{};  // the reserved field stays 0
+  std::copy(std::begin(kCaptureMagic), std::end(kCaptureMagic), header.begin());
+  support::StoreLe16(header, 8, maximumPacketSize);
+  WriteBytes(out_, header);
 }
 
 void PacketCaptureWriter::Write(uint64_t time, USBD_STATUS status,
@@ -40,9 +38,11 @@ void PacketCaptureWriter::Write(uint64_t time, USBD_STATUS status,
   if (bytes.size() > kMaxCaptureRecordBytes) {
     throw std::length_error("a captured packet holds at most 65535 bytes");
   }
-  PutLe(out_, time, 8);
-  PutLe(out_, static_cast<uint32_t>(status), 4);
-  PutLe(out_, bytes.size(), 4);
+  std::array<uint8_t, kCaptureRecordHeaderBytes> header{};
+  support::StoreLe64(header, 0, time);
+  support::StoreLe32(header, 8, static_cast<uint32_t>(status));
+  support::StoreLe32(header, 12, static_cast<uint32_t>(bytes.size()));
+  WriteBytes(out_, header);
   out_.write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
 }
@@ -54,9 +54,9 @@ PacketCaptureReader::PacketCaptureReader(std::istream& in) : in_(in) {
                                          reinterpret_cast<const char*>(header.data()))) {
     throw CaptureFormatError("not a packet capture (no \"KSVISO01\" header)");
   }
-  maximumPacketSize_ = static_cast<uint16_t>(GetLe(&header[8], 2));
+  maximumPacketSize_ = support::LoadLe16(header, 8);
   if (maximumPacketSize_ == 0) throw CaptureFormatError("packet capture with a packet size of 0");
-  if (GetLe(&header[10], 2) != 0) {
+  if (support::LoadLe16(header, 10) != 0) {
     throw CaptureFormatError("packet capture of an unknown kind (reserved field is not 0)");
   }
 }
@@ -68,7 +68,7 @@ bool PacketCaptureReader::Next(CaptureRecord& record) {
   if (got < header.size()) {
     throw CaptureFormatError(RecordName(recordsRead_) + " is cut off in its header");
   }
-  const auto length = static_cast<uint32_t>(GetLe(&header[12], 4));
+  const uint32_t length = support::LoadLe32(header, 12);
   if (length > kMaxCaptureRecordBytes) {
     throw CaptureFormatError(RecordName(recordsRead_) + " claims " + std::to_string(length) +
                              " bytes; a packet holds at most 65535");
@@ -78,8 +78,8 @@ bool PacketCaptureReader::Next(CaptureRecord& record) {
     throw CaptureFormatError(RecordName(recordsRead_) + " is cut off: fewer than its " +
                              std::to_string(length) + " bytes");
   }
-  record.time = GetLe(&header[0], 8);
-  record.status = static_cast<USBD_STATUS>(static_cast<uint32_t>(GetLe(&header[8], 4)));
+  record.time = support::LoadLe64(header, 0);
+  record.status = support::LoadLeInt32(header, 8);
   record.bytes = std::span<uint8_t>(bytes_.data(), length);
   ++recordsRead_;
   return true;

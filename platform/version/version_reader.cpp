@@ -5,10 +5,12 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "platform/version/version.h"
+#include "support/byte_order.h"
 
 namespace {
 
@@ -17,11 +19,11 @@ constexpr size_t kBlockHeader = 6;                  // length, value length, typ
 constexpr uint16_t kText = 1;
 constexpr std::u16string_view kRootKey = u"VS_VERSION_INFO";
 
-uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+using ksv::support::LoadLe16;
 
 size_t Align4(size_t at) { return (at + 3) & ~size_t{3}; }
 
-// One block of a resource that starts at `base`; offsets are from `base`.
+// One block of a resource; offsets are from the resource's start.
 struct Block {
   size_t start = 0;
   size_t end = 0;  // start + its length
@@ -32,20 +34,22 @@ struct Block {
   size_t childrenStart = 0;
 };
 
-// The block at `start` within [0, limit), or nothing when it does not fit.
-std::optional<Block> ReadBlock(const uint8_t* base, size_t start, size_t limit) {
-  if (start + kBlockHeader > limit) return std::nullopt;
+// The block at `start` within `bytes` (the resource up to where the block
+// must end), or nothing when it does not fit.
+std::optional<Block> ReadBlock(std::span<const uint8_t> bytes, size_t start) {
+  const size_t limit = bytes.size();
+  if (start > limit || limit - start < kBlockHeader) return std::nullopt;
   Block block;
   block.start = start;
-  const size_t length = Get16(base + start);
+  const size_t length = LoadLe16(bytes, start);
   if (length < kBlockHeader || length > limit - start) return std::nullopt;
   block.end = start + length;
-  const uint16_t valueLength = Get16(base + start + 2);
-  block.type = Get16(base + start + 4);
+  const uint16_t valueLength = LoadLe16(bytes, start + 2);
+  block.type = LoadLe16(bytes, start + 4);
   size_t at = start + kBlockHeader;
   for (;;) {
     if (at + 2 > block.end) return std::nullopt;
-    const char16_t c = static_cast<char16_t>(Get16(base + at));
+    const char16_t c = static_cast<char16_t>(LoadLe16(bytes, at));
     at += 2;
     if (c == 0) break;
     block.key.push_back(c);
@@ -68,10 +72,11 @@ bool SameKey(std::u16string_view key, std::string_view wanted) {
   return true;
 }
 
-std::optional<Block> FindChild(const uint8_t* base, const Block& parent, std::string_view key) {
+std::optional<Block> FindChild(std::span<const uint8_t> resource, const Block& parent,
+                               std::string_view key) {
   size_t at = parent.childrenStart;
   while (at < parent.end) {
-    const std::optional<Block> child = ReadBlock(base, at, parent.end);
+    const std::optional<Block> child = ReadBlock(resource.first(parent.end), at);
     if (!child) return std::nullopt;
     if (SameKey(child->key, key)) return child;
     at = Align4(child->end);
@@ -81,16 +86,16 @@ std::optional<Block> FindChild(const uint8_t* base, const Block& parent, std::st
 
 // The version block's offset and length in `file`, found by its key.
 std::optional<std::pair<size_t, size_t>> LocateResource(const std::string& file) {
-  const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
+  const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(file.data()), file.size());
   for (size_t keyAt = kBlockHeader; keyAt + kRootKey.size() * 2 <= file.size(); keyAt += 2) {
     if ((keyAt - kBlockHeader) % 4 != 0) continue;
     bool match = true;
     for (size_t i = 0; i < kRootKey.size() && match; ++i) {
-      match = Get16(bytes + keyAt + 2 * i) == kRootKey[i];
+      match = LoadLe16(bytes, keyAt + 2 * i) == kRootKey[i];
     }
     if (!match) continue;
     const size_t start = keyAt - kBlockHeader;
-    const std::optional<Block> root = ReadBlock(bytes, start, file.size());
+    const std::optional<Block> root = ReadBlock(bytes, start);
     if (root && root->key == kRootKey) return std::make_pair(start, root->end - start);
   }
   return std::nullopt;
@@ -134,8 +139,11 @@ BOOL GetFileVersionInfoA(const char* fileName, DWORD, DWORD length, void* data) 
 BOOL VerQueryValueA(const void* block, const char* subBlock, void** buffer, UINT* length) {
   if (block == nullptr || subBlock == nullptr || buffer == nullptr) return FALSE;
   const auto* base = static_cast<const uint8_t*>(block);
-  const size_t resourceBytes = Get16(base);
-  std::optional<Block> current = ReadBlock(base, 0, resourceBytes);
+  // The block's first field is its length: the caller's buffer holds that
+  // many bytes, then the room for the ANSI copies of its texts.
+  const std::span<const uint8_t> resource(base, LoadLe16(std::span(base, 2), 0));
+  const size_t resourceBytes = resource.size();
+  std::optional<Block> current = ReadBlock(resource, 0);
   if (!current) return FALSE;
   std::string_view path(subBlock);
   while (!path.empty()) {
@@ -144,7 +152,7 @@ BOOL VerQueryValueA(const void* block, const char* subBlock, void** buffer, UINT
     const std::string_view key = path.substr(0, cut);
     path = cut == std::string_view::npos ? std::string_view() : path.substr(cut);
     if (key.empty()) continue;
-    current = FindChild(base, *current, key);
+    current = FindChild(resource, *current, key);
     if (!current) return FALSE;
   }
   if (current->type != kText) {
@@ -160,7 +168,7 @@ BOOL VerQueryValueA(const void* block, const char* subBlock, void** buffer, UINT
   if (characters == 0) return FALSE;
   size_t n = 0;
   for (; n + 1 < characters; ++n) {  // the last character is the zero
-    const uint16_t c = Get16(base + current->valueStart + 2 * n);
+    const uint16_t c = LoadLe16(resource, current->valueStart + 2 * n);
     if (c == 0) break;
     ansi[n] = c < 0x100 ? static_cast<uint8_t>(c) : '?';
   }

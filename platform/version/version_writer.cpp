@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/version/version.h"
+#include "support/byte_order.h"
 
 namespace ksv::platform {
 
@@ -14,24 +15,12 @@ namespace {
 constexpr uint16_t kBinary = 0;
 constexpr uint16_t kText = 1;
 
-void Put16(std::vector<uint8_t>& out, size_t at, uint16_t value) {
-  out[at] = static_cast<uint8_t>(value);
-  out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Append16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Append32(std::vector<uint8_t>& out, uint32_t value) {
-  Append16(out, static_cast<uint16_t>(value));
-  Append16(out, static_cast<uint16_t>(value >> 16));
-}
+using support::AppendLe16;
+using support::AppendLe32;
 
 void AppendText(std::vector<uint8_t>& out, std::string_view text) {
-  for (char c : text) Append16(out, static_cast<uint8_t>(c));
-  Append16(out, 0);
+  for (char c : text) AppendLe16(out, static_cast<uint8_t>(c));
+  AppendLe16(out, 0);
 }
 
 void Align(std::vector<uint8_t>& out) {
@@ -44,9 +33,9 @@ size_t BeginBlock(std::vector<uint8_t>& out, std::string_view key, uint16_t valu
                   uint16_t type) {
   Align(out);
   const size_t start = out.size();
-  Append16(out, 0);
-  Append16(out, valueLength);
-  Append16(out, type);
+  AppendLe16(out, 0);
+  AppendLe16(out, valueLength);
+  AppendLe16(out, type);
   AppendText(out, key);
   Align(out);
   return start;
@@ -55,25 +44,25 @@ size_t BeginBlock(std::vector<uint8_t>& out, std::string_view key, uint16_t valu
 void EndBlock(std::vector<uint8_t>& out, size_t start) {
   const size_t length = out.size() - start;
   if (length > 0xFFFF) throw std::length_error("version resource larger than 65,535 bytes");
-  Put16(out, start, static_cast<uint16_t>(length));
+  support::StoreLe16(out, start, static_cast<uint16_t>(length));
 }
 
 void AppendFixedInfo(std::vector<uint8_t>& out, const VersionInfo& info) {
   const uint32_t high = uint32_t{info.fileVersion[0]} << 16 | info.fileVersion[1];
   const uint32_t low = uint32_t{info.fileVersion[2]} << 16 | info.fileVersion[3];
-  Append32(out, 0xFEEF04BD);  // signature
-  Append32(out, 0x00010000);  // structure version 1.0
-  Append32(out, high);        // file version
-  Append32(out, low);
-  Append32(out, high);        // product version
-  Append32(out, low);
-  Append32(out, 0x3F);        // flags mask
-  Append32(out, 0);           // flags
-  Append32(out, 0x00040004);  // VOS_NT_WINDOWS32
-  Append32(out, 3);           // VFT_DRV
-  Append32(out, 0);           // subtype
-  Append32(out, 0);           // date
-  Append32(out, 0);
+  AppendLe32(out, 0xFEEF04BD);  // signature
+  AppendLe32(out, 0x00010000);  // structure version 1.0
+  AppendLe32(out, high);        // file version
+  AppendLe32(out, low);
+  AppendLe32(out, high);        // product version
+  AppendLe32(out, low);
+  AppendLe32(out, 0x3F);        // flags mask
+  AppendLe32(out, 0);           // flags
+  AppendLe32(out, 0x00040004);  // VOS_NT_WINDOWS32
+  AppendLe32(out, 3);           // VFT_DRV
+  AppendLe32(out, 0);           // subtype
+  AppendLe32(out, 0);           // date
+  AppendLe32(out, 0);
 }
 
 }  // namespace
@@ -98,8 +87,8 @@ std::vector<uint8_t> BuildVersionResource(const VersionInfo& info) {
 
   const size_t vars = BeginBlock(out, "VarFileInfo", 0, kText);
   const size_t translation = BeginBlock(out, "Translation", 4, kBinary);
-  Append16(out, info.language);
-  Append16(out, info.codePage);
+  AppendLe16(out, info.language);
+  AppendLe16(out, info.codePage);
   EndBlock(out, translation);
   EndBlock(out, vars);
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "simcam/byte_order.h"
+#include "support/byte_order.h"
 
 namespace ksv::simcam {
 namespace {
@@ -15,21 +15,18 @@ std::vector<uint8_t> Wav16(const std::vector<int16_t>& interleaved, uint16_t cha
   const auto dataSize = static_cast<uint32_t>(interleaved.size() * 2);
   std::vector<uint8_t> file(44);
   std::memcpy(&file[0], "RIFF", 4);
-  Put32(&file[4], 36 + dataSize);
+  support::StoreLe32(file, 4, 36 + dataSize);
   std::memcpy(&file[8], "WAVEfmt ", 8);
-  Put32(&file[16], 16);
-  Put16(&file[20], 1);
-  Put16(&file[22], channels);
-  Put32(&file[24], rate);
-  Put32(&file[28], rate * channels * 2);
-  Put16(&file[32], static_cast<uint16_t>(channels * 2));
-  Put16(&file[34], 16);
+  support::StoreLe32(file, 16, 16);
+  support::StoreLe16(file, 20, 1);
+  support::StoreLe16(file, 22, channels);
+  support::StoreLe32(file, 24, rate);
+  support::StoreLe32(file, 28, rate * channels * 2);
+  support::StoreLe16(file, 32, static_cast<uint16_t>(channels * 2));
+  support::StoreLe16(file, 34, 16);
   std::memcpy(&file[36], "data", 4);
-  Put32(&file[40], dataSize);
-  for (int16_t s : interleaved) {
-    file.push_back(static_cast<uint8_t>(s));
-    file.push_back(static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8));
-  }
+  support::StoreLe32(file, 40, dataSize);
+  for (int16_t s : interleaved) support::AppendLe16(file, static_cast<uint16_t>(s));
   return file;
 }
 
@@ -71,16 +68,16 @@ TEST(WavAudio, FilesItCannotUseAreRefusedWithTheReason) {
   const std::vector<uint8_t> good = Wav16({1, 2, 3}, 1, 8000);
   ExpectRefused({'R', 'I', 'F', 'F'}, "not a WAV file");
   std::vector<uint8_t> file = good;
-  Put16(&file[34], 24);
+  support::StoreLe16(file, 34, 24);
   ExpectRefused(file, "24 bits");
   file = good;
-  Put16(&file[20], 2);  // Microsoft ADPCM
+  support::StoreLe16(file, 20, 2);  // Microsoft ADPCM
   ExpectRefused(file, "not PCM");
   file = good;
-  Put32(&file[40], 1000);  // data runs past the end
+  support::StoreLe32(file, 40, 1000);  // data runs past the end
   ExpectRefused(file, "past the end");
   file = good;
-  Put32(&file[24], 500);
+  support::StoreLe32(file, 24, 500);
   ExpectRefused(file, "500 Hz");
   file = good;
   std::memcpy(&file[12], "junk", 4);  // no format before the data

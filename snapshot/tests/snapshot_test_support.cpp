@@ -10,6 +10,7 @@
 
 #include "common/packed_bitmap.h"
 #include "platform/memory/global_memory.h"
+#include "support/byte_order.h"
 #include "support/picture/bmp_file.h"
 #include "support/picture/colour.h"
 
@@ -17,11 +18,6 @@ namespace ksv::snapshot::testing {
 namespace {
 
 constexpr size_t kPixelsOffset = 1024;
-
-void PutLe16(std::vector<uint8_t>& file, size_t offset, uint16_t value) {
-  file[offset] = static_cast<uint8_t>(value);
-  file[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
 
 size_t RowBytes(uint32_t width) { return picture::BitmapRowBytes(width); }
 
@@ -32,8 +28,8 @@ std::vector<uint8_t> MakeRawSnapshot(const picture::RgbPicture& picture) {
   std::vector<uint8_t> file(kPixelsOffset + rowBytes * picture.height, 0);
   file[64] = 1;  // 24-bit pixels from byte 1024
   SetHeaderSize(file, static_cast<uint16_t>(picture.width), static_cast<uint16_t>(picture.height));
-  PutLe16(file, 69, 0x4D2A);
-  PutLe16(file, 71, 0x0900);
+  support::StoreLe16(file, 69, 0x4D2A);
+  support::StoreLe16(file, 71, 0x0900);
   file[73] = 8;
   file[74] = 16;
   const std::vector<uint8_t> rows = picture::ToBitmapRows(picture);
@@ -43,8 +39,8 @@ std::vector<uint8_t> MakeRawSnapshot(const picture::RgbPicture& picture) {
 
 void SetHeaderSize(std::vector<uint8_t>& file, uint16_t width, uint16_t height) {
   if (file.size() < 69) file.resize(69, 0);
-  PutLe16(file, 65, width);
-  PutLe16(file, 67, height);
+  support::StoreLe16(file, 65, width);
+  support::StoreLe16(file, 67, height);
 }
 
 picture::RgbPicture BitmapPicture(HGLOBAL bitmap) {

@@ -7,6 +7,7 @@
 #include "apps/ksvcam/tests/test_support.h"
 #include "codec/quant_tables.h"
 #include "simcam/frame_encoder.h"
+#include "support/byte_order.h"
 #include "support/picture/colour.h"
 #include "support/picture/psnr.h"
 #include "support/picture/tests/test_pictures.h"
@@ -140,18 +141,28 @@ TEST_F(DecodeCommand, CorruptOrTruncatedFrameFailsWithoutWritingTheOutput) {
   // Half the entropy data, with the header's length saying so.
   const uint32_t half = static_cast<uint32_t>(frame.size() - 15) / 2;
   std::vector<uint8_t> truncated(frame.begin(), frame.begin() + 15 + half);
-  for (int i = 0; i < 4; ++i) truncated[11 + i] = static_cast<uint8_t>(half >> (8 * i));
+  support::StoreLe32(truncated, 11, half);
+  std::vector<uint8_t> corrupt = frame;
+  std::fill(corrupt.begin() + 15 + 20, corrupt.begin() + 15 + 40, 0xFF);  // no code is all ones
   const std::vector<uint8_t> headerOnly(frame.begin(), frame.begin() + 10);
 
-  for (const auto& [name, bytes] :
-       {std::pair{"level.frame", badLevel}, std::pair{"short.frame", truncated},
-        std::pair{"tiny.frame", headerOnly}}) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* reason;
+  };
+  for (const auto& [name, bytes, reason] :
+       {Case{"level.frame", badLevel, "compression level is not 0 to 3"},
+        Case{"short.frame", truncated, "data ends before the picture is complete"},
+        Case{"corrupt.frame", corrupt, "entropy-coded data is corrupt"},
+        Case{"tiny.frame", headerOnly, "shorter than the 15-byte header"}}) {
     frame_ = folder_ / name;
     WriteBytes(frame_, bytes);
     const CommandRun run = Decode("out.bmp");
     EXPECT_EQ(run.status, 1) << name;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(reason), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(folder_ / "out.bmp")) << name;
   }
 }

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "simcam/byte_order.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 
@@ -32,22 +32,22 @@ void PutText(std::vector<uint8_t>& image, size_t offset, const std::string& text
   std::copy(text.begin(), text.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-RecordingMode ReadMode(const uint8_t* record) {
+RecordingMode ReadMode(std::span<const uint8_t, kModeRecordSize> record) {
   RecordingMode mode;
   mode.tableIndex = record[0];
-  mode.width = Get16(record + 2);
-  mode.height = Get16(record + 4);
-  std::copy(record + 8, record + 72, mode.tables.luminance.begin());
-  std::copy(record + 72, record + 136, mode.tables.chrominance.begin());
+  mode.width = support::LoadLe16(record, 2);
+  mode.height = support::LoadLe16(record, 4);
+  std::ranges::copy(record.subspan<8, 64>(), mode.tables.luminance.begin());
+  std::ranges::copy(record.subspan<72, 64>(), mode.tables.chrominance.begin());
   return mode;
 }
 
-void PutMode(uint8_t* record, const RecordingMode& mode) {
+void PutMode(std::span<uint8_t, kModeRecordSize> record, const RecordingMode& mode) {
   record[0] = mode.tableIndex;
-  Put16(record + 2, mode.width);
-  Put16(record + 4, mode.height);
-  std::copy(mode.tables.luminance.begin(), mode.tables.luminance.end(), record + 8);
-  std::copy(mode.tables.chrominance.begin(), mode.tables.chrominance.end(), record + 72);
+  support::StoreLe16(record, 2, mode.width);
+  support::StoreLe16(record, 4, mode.height);
+  std::ranges::copy(mode.tables.luminance, record.subspan<8, 64>().begin());
+  std::ranges::copy(mode.tables.chrominance, record.subspan<72, 64>().begin());
 }
 
 // The items of the region, each taken whole; the region must end exactly
@@ -86,12 +86,12 @@ CameraMemory ReadMemoryImage(std::span<const uint8_t> image) {
   if (!std::equal(kSignature, kSignature + sizeof kSignature, image.begin())) {
     Corrupt("not a camera memory image (no KSVCAMEM signature)");
   }
-  if (Get32(&image[8]) != kImageFormatVersion) {
-    Corrupt("format version " + std::to_string(Get32(&image[8])) + " (this reader knows 1)");
+  if (support::LoadLe32(image, 8) != kImageFormatVersion) {
+    Corrupt("format version " + std::to_string(support::LoadLe32(image, 8)) + " (this reader knows 1)");
   }
-  const uint32_t modeCount = Get32(&image[12]);
-  const uint32_t itemCount = Get32(&image[16]);
-  const uint32_t regionSize = Get32(&image[20]);
+  const uint32_t modeCount = support::LoadLe32(image, 12);
+  const uint32_t itemCount = support::LoadLe32(image, 16);
+  const uint32_t regionSize = support::LoadLe32(image, 20);
   if (modeCount == 0 || modeCount > 256) Corrupt(std::to_string(modeCount) + " modes (1 to 256)");
   if (itemCount > kMaxItems) Corrupt(std::to_string(itemCount) + " items (at most 65535)");
   if (regionSize > kMaxStreamBytes) Corrupt("item region larger than the camera's 64 MiB");
@@ -109,7 +109,8 @@ CameraMemory ReadMemoryImage(std::span<const uint8_t> image) {
                      ReadText(image, kSensorOffset, "sensor"),
                      ReadText(image, kChipOffset, "chip")};
   for (size_t m = 0; m < modeCount; ++m) {
-    memory.modes.push_back(ReadMode(&image[kImageHeaderSize + m * kModeRecordSize]));
+    memory.modes.push_back(
+        ReadMode(image.subspan(kImageHeaderSize + m * kModeRecordSize).first<kModeRecordSize>()));
   }
   memory.items = ReadItems(image.subspan(regionOffset), itemCount, regionOffset);
   try {
@@ -147,15 +148,16 @@ std::vector<uint8_t> WriteMemoryImage(const CameraMemory& memory) {
   const size_t regionOffset = kImageHeaderSize + memory.modes.size() * kModeRecordSize;
   std::vector<uint8_t> image(regionOffset, 0);
   std::memcpy(image.data(), kSignature, sizeof kSignature);
-  Put32(&image[8], kImageFormatVersion);
-  Put32(&image[12], static_cast<uint32_t>(memory.modes.size()));
-  Put32(&image[16], static_cast<uint32_t>(memory.items.size()));
-  Put32(&image[20], static_cast<uint32_t>(StreamSize(memory)));
+  support::StoreLe32(image, 8, kImageFormatVersion);
+  support::StoreLe32(image, 12, static_cast<uint32_t>(memory.modes.size()));
+  support::StoreLe32(image, 16, static_cast<uint32_t>(memory.items.size()));
+  support::StoreLe32(image, 20, static_cast<uint32_t>(StreamSize(memory)));
   PutText(image, kFirmwareOffset, memory.versions.firmware);
   PutText(image, kSensorOffset, memory.versions.sensor);
   PutText(image, kChipOffset, memory.versions.chip);
   for (size_t m = 0; m < memory.modes.size(); ++m) {
-    PutMode(&image[kImageHeaderSize + m * kModeRecordSize], memory.modes[m]);
+    PutMode(std::span(image).subspan(kImageHeaderSize + m * kModeRecordSize).first<kModeRecordSize>(),
+            memory.modes[m]);
   }
   const std::vector<uint8_t> stream = StreamBytes(memory);
   image.insert(image.end(), stream.begin(), stream.end());

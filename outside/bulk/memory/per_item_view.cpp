@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "simcam/byte_order.h"
 #include "outside/bulk/memory/jpeg_file.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 
@@ -89,19 +89,19 @@ std::vector<uint8_t> PerItemBytes(const StoredItem& item) {
   std::vector<uint8_t> bytes(kPerItemBlockSize + layout.tableDistance);
   bytes.reserve(layout.total());
   const bool isClip = PerItemKindOf(item) == PerItemKind::kClip;
-  Put24(&bytes[3], static_cast<uint32_t>(layout.dataSize));
+  support::StoreLe24(bytes, 3, static_cast<uint32_t>(layout.dataSize));
   bytes[8] = item.header.tableIndex;
-  Put16(&bytes[9], static_cast<uint16_t>(kPerItemBlockSize));
-  Put16(&bytes[11], static_cast<uint16_t>(layout.frames));
-  Put16(&bytes[13], static_cast<uint16_t>(layout.tableDistance));
+  support::StoreLe16(bytes, 9, static_cast<uint16_t>(kPerItemBlockSize));
+  support::StoreLe16(bytes, 11, static_cast<uint16_t>(layout.frames));
+  support::StoreLe16(bytes, 13, static_cast<uint16_t>(layout.tableDistance));
   bytes[15] = static_cast<uint8_t>(PerItemKindOf(item));
   if (isClip) {
     // T1 x T2 / frames = 100 ms a frame.
-    Put16(&bytes[16], static_cast<uint16_t>(kClipFrameMs));
-    Put16(&bytes[18], static_cast<uint16_t>(layout.frames));
+    support::StoreLe16(bytes, 16, static_cast<uint16_t>(kClipFrameMs));
+    support::StoreLe16(bytes, 18, static_cast<uint16_t>(layout.frames));
   }
   for (size_t i = 0; i < layout.frames; ++i) {
-    Put16(&bytes[kPerItemBlockSize + 2 * i], static_cast<uint16_t>(layout.units[i]));
+    support::StoreLe16(bytes, kPerItemBlockSize + 2 * i, static_cast<uint16_t>(layout.units[i]));
   }
 
   switch (item.tag()) {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "simcam/byte_order.h"
 #include "outside/bulk/memory/per_item_view.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 
@@ -75,36 +75,37 @@ void CheckContent(const StoredItem& item, const RecordingMode& mode) {
 
 std::array<uint8_t, kItemHeaderSize> EncodeItemHeader(const StoredItemHeader& header) {
   std::array<uint8_t, kItemHeaderSize> bytes{};
-  Put32(&bytes[0], header.tag);
-  Put32(&bytes[4], header.dataSize);
+  support::StoreLe32(bytes, 0, header.tag);
+  support::StoreLe32(bytes, 4, header.dataSize);
   bytes[10] = header.tableIndex;
   bytes[11] = header.subtype;
-  Put16(&bytes[12], header.width);
-  Put16(&bytes[14], header.height);
-  Put16(&bytes[18], header.chunkCount);
-  Put32(&bytes[20], header.contentSize);
-  Put32(&bytes[24], header.audioRate);
+  support::StoreLe16(bytes, 12, header.width);
+  support::StoreLe16(bytes, 14, header.height);
+  support::StoreLe16(bytes, 18, header.chunkCount);
+  support::StoreLe32(bytes, 20, header.contentSize);
+  support::StoreLe32(bytes, 24, header.audioRate);
   return bytes;
 }
 
 StoredItemHeader DecodeItemHeader(std::span<const uint8_t, kItemHeaderSize> bytes) {
   StoredItemHeader header;
-  header.tag = Get32(&bytes[0]);
-  header.dataSize = Get32(&bytes[4]);
+  header.tag = support::LoadLe32(bytes, 0);
+  header.dataSize = support::LoadLe32(bytes, 4);
   header.tableIndex = bytes[10];
   header.subtype = bytes[11];
-  header.width = Get16(&bytes[12]);
-  header.height = Get16(&bytes[14]);
-  header.chunkCount = Get16(&bytes[18]);
-  header.contentSize = Get32(&bytes[20]);
-  header.audioRate = Get32(&bytes[24]);
+  header.width = support::LoadLe16(bytes, 12);
+  header.height = support::LoadLe16(bytes, 14);
+  header.chunkCount = support::LoadLe16(bytes, 18);
+  header.contentSize = support::LoadLe32(bytes, 20);
+  header.audioRate = support::LoadLe32(bytes, 24);
   return header;
 }
 
 std::string TagText(uint32_t tag) {
+  std::array<uint8_t, 4> characters{};
+  support::StoreLe32(characters, 0, tag);
   std::string text;
-  for (int i = 0; i < 4; ++i) {
-    const auto c = static_cast<uint8_t>(tag >> (8 * i));
+  for (const uint8_t c : characters) {
     if (c >= 0x20 && c < 0x7F && c != '\\') {
       text += static_cast<char>(c);
     } else {
@@ -123,8 +124,8 @@ void AppendChunk(std::vector<uint8_t>& out, std::span<const uint8_t> video,
            std::to_string(audio.size()) + " bytes of sound does not fit a chunk (65535 each)");
   }
   uint8_t header[kChunkHeaderSize] = {};
-  Put16(&header[kChunkVideoLengthOffset], static_cast<uint16_t>(video.size()));
-  Put16(&header[kChunkAudioLengthOffset], static_cast<uint16_t>(audio.size()));
+  support::StoreLe16(header, kChunkVideoLengthOffset, static_cast<uint16_t>(video.size()));
+  support::StoreLe16(header, kChunkAudioLengthOffset, static_cast<uint16_t>(audio.size()));
   out.insert(out.end(), header, header + kChunkHeaderSize);
   out.insert(out.end(), video.begin(), video.end());
   out.insert(out.end(), audio.begin(), audio.end());
@@ -141,8 +142,8 @@ std::vector<ClipChunk> ReadChunks(const StoredItem& item) {
       Refuse("chunk " + std::to_string(i) + " of " + std::to_string(item.header.chunkCount) +
              " starts past the content");
     }
-    const size_t video = Get16(&content[at + kChunkVideoLengthOffset]);
-    const size_t audio = Get16(&content[at + kChunkAudioLengthOffset]);
+    const size_t video = support::LoadLe16(content, at + kChunkVideoLengthOffset);
+    const size_t audio = support::LoadLe16(content, at + kChunkAudioLengthOffset);
     at += kChunkHeaderSize;
     if (content.size() - at < video + audio) {
       Refuse("chunk " + std::to_string(i) + " runs past the content");

@@ -31,15 +31,16 @@
 
 #include "codec/frame_format.h"
 #include "outside/bulk/memory/recording_mode.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 
 enum class ItemTag : uint32_t {
-  kPicture = codec::MakeFourCC('I', 'M', 'G', ' '),
-  kClip = codec::MakeFourCC('A', 'V', 'I', ' '),       // frames with sound
-  kVideoClip = codec::MakeFourCC('V', 'D', 'O', ' '),  // frames without sound
-  kBurst = codec::MakeFourCC('B', 'S', 'T', ' '),      // five frames
-  kRecording = codec::MakeFourCC('W', 'A', 'V', ' '),  // raw bytes
+  kPicture = support::FourCC('I', 'M', 'G', ' '),
+  kClip = support::FourCC('A', 'V', 'I', ' '),       // frames with sound
+  kVideoClip = support::FourCC('V', 'D', 'O', ' '),  // frames without sound
+  kBurst = support::FourCC('B', 'S', 'T', ' '),      // five frames
+  kRecording = support::FourCC('W', 'A', 'V', ' '),  // raw bytes
 };
 
 enum ItemSubtype : uint8_t {
@@ -52,6 +53,9 @@ enum ItemSubtype : uint8_t {
 
 inline constexpr size_t kItemHeaderSize = 64;
 inline constexpr size_t kItemAlignment = 64;
+// Rounds up to a multiple of `unit` (a power of two), as items and the
+// blocks of their per-item view are padded.
+constexpr size_t RoundUp(size_t value, size_t unit) { return (value + unit - 1) & ~(unit - 1); }
 inline constexpr size_t kChunkHeaderSize = 16;
 inline constexpr size_t kBurstFrames = 5;
 // Clip sound: 4-bit ADPCM in 258-byte blocks, or 8-bit PCM.

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "outside/bulk/tests/bulk_test_support.h"
-#include "simcam/byte_order.h"
 #include "outside/bulk/memory/memory_image.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 namespace {
@@ -74,7 +74,7 @@ TEST_F(BulkMemoryImage, BadImagesGiveNoConnectionAndSayWhy) {
   std::memcpy(&unknownTag[outside::bulk::kImageHeaderSize + 5 * outside::bulk::kModeRecordSize], "XYZ ", 4);
   EXPECT_EQ(InitError(unknownTag), BULK_ERR_BAD_MEMORY_IMAGE);
   std::vector<uint8_t> hugeItem = image_;
-  simcam::Put32(&hugeItem[outside::bulk::kImageHeaderSize + 5 * outside::bulk::kModeRecordSize + 4], 0xFFFFFFC0);
+  support::StoreLe32(hugeItem, outside::bulk::kImageHeaderSize + 5 * outside::bulk::kModeRecordSize + 4, 0xFFFFFFC0);
   EXPECT_EQ(InitError(hugeItem), BULK_ERR_BAD_MEMORY_IMAGE);
 
   // A good image afterwards connects: nothing of the failures stuck.

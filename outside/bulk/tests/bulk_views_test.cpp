@@ -11,14 +11,12 @@
 #include "include/oksv1jpg.h"
 #include "outside/bulk/tests/bulk_test_support.h"
 #include "platform/memory/global_memory.h"
-#include "simcam/byte_order.h"
 #include "outside/bulk/memory/memory_image.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 namespace {
 
-using simcam::Get16;
-using simcam::Get24;
 
 struct PerItem {
   std::vector<uint8_t> bytes;
@@ -34,7 +32,7 @@ struct PerItem {
     return {bytes.begin() + static_cast<std::ptrdiff_t>(dataStart),
             bytes.begin() + static_cast<std::ptrdiff_t>(dataStart + dataSize)};
   }
-  size_t FrameUnits(size_t frame) const { return Get16(&bytes[block + 2 * frame]); }
+  size_t FrameUnits(size_t frame) const { return support::LoadLe16(bytes, block + 2 * frame); }
 };
 
 PerItem FetchItem(BULK_HANDLE camera, int index) {
@@ -43,14 +41,14 @@ PerItem FetchItem(BULK_HANDLE camera, int index) {
   EXPECT_GT(size, 64);
   item.bytes.resize(static_cast<size_t>(size));
   EXPECT_EQ(BULK_GetNthDSC(camera, index, size, item.bytes.data()), 1);
-  item.dataSize = Get24(&item.bytes[3]);
+  item.dataSize = support::LoadLe24(item.bytes, 3);
   item.table = item.bytes[8];
-  item.block = Get16(&item.bytes[9]);
-  item.frames = Get16(&item.bytes[11]);
-  item.dataStart = item.block + Get16(&item.bytes[13]);
+  item.block = support::LoadLe16(item.bytes, 9);
+  item.frames = support::LoadLe16(item.bytes, 11);
+  item.dataStart = item.block + support::LoadLe16(item.bytes, 13);
   item.kind = item.bytes[15];
   if (item.frames != 0)
-    item.frameMs = Get16(&item.bytes[16]) * Get16(&item.bytes[18]) / item.frames;
+    item.frameMs = support::LoadLe16(item.bytes, 16) * support::LoadLe16(item.bytes, 18) / item.frames;
   EXPECT_LE(item.dataStart + item.dataSize, item.bytes.size());
   return item;
 }
@@ -91,8 +89,8 @@ std::vector<std::vector<uint8_t>> ChunkVideos(const testing::StreamItem& item) {
   std::vector<std::vector<uint8_t>> videos;
   size_t at = 0;
   for (size_t i = 0; i < item.header.chunkCount; ++i) {
-    const size_t video = Get16(&item.data[at + 4]);
-    const size_t audio = Get16(&item.data[at + 13]);
+    const size_t video = support::LoadLe16(item.data, at + 4);
+    const size_t audio = support::LoadLe16(item.data, at + 13);
     videos.emplace_back(item.data.begin() + static_cast<std::ptrdiff_t>(at + 16),
                         item.data.begin() + static_cast<std::ptrdiff_t>(at + 16 + video));
     at += 16 + video + audio;

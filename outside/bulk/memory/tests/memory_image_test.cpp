@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "simcam/byte_order.h"
 #include "simcam/memory_builder.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
 
@@ -54,8 +54,8 @@ TEST(MemoryImage, KeepsEverythingOfTheMemory) {
   const CameraMemory memory = SmallMemory();
   const std::vector<uint8_t> image = WriteMemoryImage(memory);
   EXPECT_EQ(std::string(image.begin(), image.begin() + 8), "KSVCAMEM");
-  EXPECT_EQ(Get32(&image[12]), 1u);
-  EXPECT_EQ(Get32(&image[16]), 5u);
+  EXPECT_EQ(support::LoadLe32(image, 12), 1u);
+  EXPECT_EQ(support::LoadLe32(image, 16), 5u);
   EXPECT_EQ(image.size(), kFirstItem + StreamSize(memory));
   // The item region is the stream itself.
   EXPECT_TRUE(std::equal(image.begin() + kFirstItem, image.end(), StreamBytes(memory).begin()));
@@ -88,16 +88,16 @@ TEST(MemoryImage, HeaderFaultsAreNamed) {
   image[0] = 'X';
   ExpectCorrupt(image, "signature");
   image = good;
-  Put32(&image[8], 2);
+  support::StoreLe32(image, 8, 2);
   ExpectCorrupt(image, "format version 2");
   image = good;
-  Put32(&image[12], 0);
+  support::StoreLe32(image, 12, 0);
   ExpectCorrupt(image, "0 modes");
   image = good;
-  Put32(&image[16], 70000);
+  support::StoreLe32(image, 16, 70000);
   ExpectCorrupt(image, "70000 items");
   image = good;
-  Put32(&image[20], 0xFFFFFFFF);
+  support::StoreLe32(image, 20, 0xFFFFFFFF);
   ExpectCorrupt(image, "64 MiB");
   image = good;
   image.push_back(0);
@@ -119,17 +119,17 @@ TEST(MemoryImage, ItemFaultsAreNamedWithTheirItem) {
   std::copy_n("JPG ", 4, image.begin() + kFirstItem);
   ExpectCorrupt(image, "item 0 at offset 392: unknown tag 'JPG '");
   image = good;
-  Put32(&image[kFirstItem + 4], 0x7FFFFFC0);  // data far past the end
+  support::StoreLe32(image, kFirstItem + 4, 0x7FFFFFC0);  // data far past the end
   ExpectCorrupt(image, "runs past the end");
   image = good;
-  Put32(&image[20], Get32(&image[20]) - 64);  // region shorter than its items
+  support::StoreLe32(image, 20, support::LoadLe32(image, 20) - 64);  // region shorter than its items
   image.resize(image.size() - 64);
   ExpectCorrupt(image, "item 4");
   image = good;
   image[kFirstItem + 10] = 6;  // a table the camera does not have
   ExpectCorrupt(image, "table index 6 is not a mode");
   image = good;
-  Put16(&image[kFirstItem + 12], 64);  // size that is not the mode's
+  support::StoreLe16(image, kFirstItem + 12, 64);  // size that is not the mode's
   ExpectCorrupt(image, "item 0 (IMG ): size 64x32 differs");
 }
 

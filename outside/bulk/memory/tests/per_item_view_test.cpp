@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "simcam/byte_order.h"
+#include "support/byte_order.h"
 
 namespace ksv::outside::bulk {
-
-// The simulated camera and its test support make what these tests read.
-using namespace simcam;
 namespace {
 
 StoredItem Picture(std::vector<uint8_t> entropy, ItemSubtype subtype) {
@@ -46,8 +43,8 @@ struct Fields {
   uint16_t t2;
 };
 Fields Read(const std::vector<uint8_t>& bytes) {
-  return {Get24(&bytes[3]),  bytes[8],  Get16(&bytes[9]),  Get16(&bytes[11]),
-          Get16(&bytes[13]), bytes[15], Get16(&bytes[16]), Get16(&bytes[18])};
+  return {support::LoadLe24(bytes, 3),  bytes[8],  support::LoadLe16(bytes, 9),  support::LoadLe16(bytes, 11),
+          support::LoadLe16(bytes, 13), bytes[15], support::LoadLe16(bytes, 16), support::LoadLe16(bytes, 18)};
 }
 
 TEST(PerItemView, PictureDataIsStuffedAndEndedReadyForTheJpegHeader) {
@@ -64,7 +61,7 @@ TEST(PerItemView, PictureDataIsStuffedAndEndedReadyForTheJpegHeader) {
   const std::vector<uint8_t> data(bytes.begin() + static_cast<std::ptrdiff_t>(start),
                                   bytes.begin() + static_cast<std::ptrdiff_t>(start + f.dataSize));
   EXPECT_EQ(data, (std::vector<uint8_t>{0xFF, 0x00, 0x12, 0xFF, 0x00, 0xFF, 0xD9}));
-  EXPECT_EQ(Get16(&bytes[f.block]), 1);  // one 64-byte unit
+  EXPECT_EQ(support::LoadLe16(bytes, f.block), 1);  // one 64-byte unit
   EXPECT_EQ(bytes.size() % 64, 0u);
   EXPECT_EQ(Read(PerItemBytes(Picture({1}, kLowQualitySubtype))).kind, 4);
 }
@@ -78,7 +75,7 @@ TEST(PerItemView, ClipFramesFollowTheirLengthTableOnTheBlockGrid) {
   EXPECT_EQ(f.distance, 64);
   EXPECT_EQ(f.t1 * f.t2 / f.frames, 100);  // 100 ms a frame
   EXPECT_EQ(f.dataSize, 128u + 64u + 64u);
-  const std::vector<uint16_t> units = {Get16(&bytes[64]), Get16(&bytes[66]), Get16(&bytes[68])};
+  const std::vector<uint16_t> units = {support::LoadLe16(bytes, 64), support::LoadLe16(bytes, 66), support::LoadLe16(bytes, 68)};
   EXPECT_EQ(units, (std::vector<uint16_t>{2, 1, 1}));
   // Walking the table as the library does lands on each frame's first byte.
   size_t at = f.block + f.distance;
