@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -574,6 +575,44 @@ TEST_F(SettingsStore, GarbageInTheRegistryNeverBreaksStart) {
   ASSERT_EQ(Open(), STATUS_SUCCESS);
   EXPECT_EQ(extension().DecoderContext.gammaLevel, 0u);
   EXPECT_FALSE(Stream(2).empty());
+}
+
+TEST_F(SettingsStore, HostileNegativeValuesSaturateInTheRestore) {
+  const struct {
+    uint32_t brightness, whiteBalance;
+    uint16_t setup, gainB;
+  } cases[] = {
+      // Brightness - 128 saturates at the 16-bit setup value's lowest; the
+      // gain's 32-bit product saturates: (2147483647 / 10 - 114) mod 256.
+      {0x80000005, 0x80000000, 0x8000, 90},
+      {static_cast<uint32_t>(-40'000), static_cast<uint32_t>(-40'000'000), 0x8000, 90},
+      // Negative values small enough to compute exactly are kept as they are.
+      {static_cast<uint32_t>(-1'000), static_cast<uint32_t>(-5), 0xFB98, 238},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.whiteBalance);
+    Plug();
+    SetValue("Brightness", c.brightness);
+    SetValue("White Balance", c.whiteBalance);
+    SetValue("Auto White Balance Enable", 0);
+    ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
+    SetValue("BulkMode", 0);
+    const size_t mark = registers().Calls().size();
+    ASSERT_EQ(Open(), STATUS_SUCCESS);
+    const auto calls = registers().Calls();
+    const auto written = [&](uint16_t address) -> std::optional<uint16_t> {
+      for (size_t i = mark; i < calls.size(); ++i) {
+        if (!calls[i].in && calls[i].request == 0 && calls[i].index == address) {
+          return calls[i].value;
+        }
+      }
+      return std::nullopt;
+    };
+    EXPECT_EQ(written(0x8167), c.setup);
+    EXPECT_EQ(written(0x8151), 152);
+    EXPECT_EQ(written(0x8153), c.gainB);
+    ASSERT_EQ(camera().Stop(), STATUS_SUCCESS);
+  }
 }
 
 TEST_F(SettingsStore, TheFirmwareGroupIsKeptOnlyWhenAllEightAreInRange) {
