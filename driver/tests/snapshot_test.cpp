@@ -23,6 +23,7 @@
 #include "driver/snapshot_take.h"
 #include "driver/tests/camera_harness.h"
 #include "platform/kernel/event.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/pool.h"
 #include "platform/root/system_root.h"
 #include "platform/usbcamd/property_request.h"
@@ -270,6 +271,36 @@ TEST_F(Snapshot, FileErrorsAreReportedAndTheFileIsReplacedWhole) {
   registers().PressButton();
   EXPECT_FALSE(StreamUntilSnapshot().empty());
   EXPECT_FALSE(fs::exists(SnapshotFolder()));
+}
+
+// A reader of the folder sees the old file or the new one, never part of
+// one: the file is written under another name and renamed when whole.
+TEST_F(Snapshot, AFailedWriteLeavesTheEarlierFileWholeAndNothingElse) {
+  StartStreaming({320, 240}, codec::kCompressionI420);
+  CameraDeviceExtension& camera = extension();
+  std::memset(camera.SnapshotBuffer, 0x5C, kSnapshotBufferSize);
+  const std::vector<uint8_t> earlier(kFileSize, 'x');
+  {
+    std::ofstream(SnapshotFolder() / "snapraw.dat", std::ios::binary)
+        .write(reinterpret_cast<const char*>(earlier.data()), kFileSize);
+  }
+  {
+    kernel::ScopedWriteFailure diskFull(100'000);
+    EXPECT_EQ(WriteRawSnapshot(camera, kSnapshotFileName), kernel::STATUS_UNSUCCESSFUL);
+  }
+  EXPECT_TRUE(ReadFile(SnapshotFolder() / "snapraw.dat") == earlier) << "the earlier file, whole";
+  const auto entries = [&] {
+    std::vector<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(SnapshotFolder())) {
+      names.push_back(entry.path().filename());
+    }
+    return names;
+  };
+  EXPECT_EQ(entries(), std::vector<fs::path>{"snapraw.dat"}) << "the partial file is removed";
+
+  EXPECT_EQ(WriteRawSnapshot(camera, kSnapshotFileName), STATUS_SUCCESS);
+  EXPECT_TRUE(ReadFile(SnapshotFolder() / "snapraw.dat") == std::vector<uint8_t>(kFileSize, 0x5C));
+  EXPECT_EQ(entries(), std::vector<fs::path>{"snapraw.dat"});
 }
 
 }  // namespace

@@ -170,5 +170,44 @@ TEST(Files, WriteUnderTheSystemRootWithNamesMatchedWithoutCase) {
   fs::remove_all(root);
 }
 
+TEST(Files, RenameReplacesWholeAndDiscardedFilesGoAtClose) {
+  std::string pattern = (fs::path(::testing::TempDir()) / "ksv-files-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const fs::path root = pattern;
+  ::setenv("KSV_ROOT", root.c_str(), 1);
+  { std::ofstream(root / "Old.dat") << "old"; }
+  HANDLE file = nullptr;
+  IO_STATUS_BLOCK io;
+  ASSERT_EQ(ZwCreateFile(&file, "\\SystemRoot\\new.part", FILE_OVERWRITE_IF, &io), STATUS_SUCCESS);
+  EXPECT_EQ(ZwWriteFile(file, &io, "new!", 4), STATUS_SUCCESS);
+  FILE_RENAME_INFORMATION keep{false, "\\SystemRoot\\old.dat"};
+  EXPECT_EQ(ZwSetInformationFile(file, &io, &keep, sizeof keep, FileRenameInformation),
+            STATUS_OBJECT_NAME_COLLISION);
+  FILE_RENAME_INFORMATION replace{true, "\\SystemRoot\\old.dat"};
+  EXPECT_EQ(ZwSetInformationFile(file, &io, &replace, sizeof replace, FileRenameInformation),
+            STATUS_SUCCESS);
+  EXPECT_FALSE(fs::exists(root / "new.part"));
+  HANDLE other = nullptr;
+  EXPECT_NE(ZwCreateFile(&other, "\\SystemRoot\\Old.dat", FILE_OVERWRITE_IF, &io), STATUS_SUCCESS)
+      << "the handle holds the file under its new name";
+  EXPECT_EQ(ZwClose(file), STATUS_SUCCESS);
+  EXPECT_EQ(fs::file_size(root / "Old.dat"), 4u) << "the existing name, whatever its case";
+
+  {
+    ScopedWriteFailure diskFull(2);
+    ASSERT_EQ(ZwCreateFile(&file, "\\SystemRoot\\cut.dat", FILE_OVERWRITE_IF, &io),
+              STATUS_SUCCESS);
+    EXPECT_EQ(ZwWriteFile(file, &io, "abcdef", 6), STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(io.Information, 2u);
+  }
+  FILE_DISPOSITION_INFORMATION discard{true};
+  EXPECT_EQ(ZwSetInformationFile(file, &io, &discard, sizeof discard, FileDispositionInformation),
+            STATUS_SUCCESS);
+  EXPECT_TRUE(fs::exists(root / "cut.dat"));
+  EXPECT_EQ(ZwClose(file), STATUS_SUCCESS);
+  EXPECT_FALSE(fs::exists(root / "cut.dat"));
+  fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace ksv::platform::kernel
