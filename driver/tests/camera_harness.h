@@ -41,6 +41,8 @@ class CameraHarness : public ::testing::Test {
   platform::usbcamd::UsbCamdCamera& camera() { return *camera_; }
   simcam::CameraRegisters& registers() { return *registers_; }
   CameraDeviceExtension& extension();
+  // The simulated clock every wait of the driver follows (100-ns ticks).
+  platform::kernel::SimulatedPerformanceCounter& clock() { return clock_; }
 
   std::vector<uint32_t> states;  // "DriverStatus" as published, in order
 

@@ -1,6 +1,8 @@
 #include "platform/kernel/performance_counter.h"
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 #include <ctime>
 
 namespace ksv::platform::kernel {
@@ -22,6 +24,14 @@ const MonotonicClock kMonotonicClock;
 std::atomic<const PerformanceCounterSource*> installed{&kMonotonicClock};
 
 }  // namespace
+
+int64_t IntervalToTicks(int64_t interval, int64_t frequency) {
+  constexpr int64_t kUnitsPerSecond = 10'000'000;
+  __extension__ using Wide = __int128;
+  const Wide ticks =
+      (static_cast<Wide>(interval) * frequency + kUnitsPerSecond - 1) / kUnitsPerSecond;
+  return static_cast<int64_t>(std::min<Wide>(ticks, std::numeric_limits<int64_t>::max() / 2));
+}
 
 int64_t KeQueryPerformanceCounter(int64_t* frequency) {
   const PerformanceCounterSource* source = installed.load(std::memory_order_acquire);

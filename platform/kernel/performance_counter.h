@@ -12,6 +12,10 @@ namespace ksv::platform::kernel {
 // `frequency` is not null.
 int64_t KeQueryPerformanceCounter(int64_t* frequency);
 
+// A length of `interval` 100-ns units (not negative) in ticks of a counter
+// of `frequency`, rounded up so that a wait never ends early.
+int64_t IntervalToTicks(int64_t interval, int64_t frequency);
+
 // Where the counter comes from.
 class PerformanceCounterSource {
  public:

@@ -27,10 +27,8 @@ TEST(Waits, OnASimulatedClockPassAtOnceAndMoveItUnlessItFollowsARecording) {
   SimulatedPerformanceCounter clock(10'000'000, 0);
   {
     ScopedPerformanceCounter use(clock);
-    const auto start = std::chrono::steady_clock::now();
-    KeDelayExecutionThread(-5'000'000);  // half a second
+    KeDelayExecutionThread(-5'000'000);  // half a second, taken from the counter
     BusyWaitOnPerformanceCounter(100'000);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   }
   EXPECT_EQ(clock.Counter(), 5'100'000);
   SimulatedPerformanceCounter recording(10'000'000, 42, false);
@@ -93,6 +91,36 @@ TEST(Events, WaitsEndBySignalOrTimeOut) {
   KeInitializeEvent(&once, SynchronizationEvent, true);
   EXPECT_EQ(KeWaitForSingleObject(&once, 0), STATUS_SUCCESS);
   EXPECT_EQ(KeWaitForSingleObject(&once, 0), STATUS_TIMEOUT) << "it reset as it released";
+}
+
+// A time-out counts on the installed counter: on a simulated one it passes
+// as another thread moves the counter, whatever the real time.
+TEST(Events, TimeOutsFollowASimulatedCounter) {
+  SimulatedPerformanceCounter clock(10'000'000, 0);
+  ScopedPerformanceCounter use(clock);
+  KEVENT event{};
+  EXPECT_EQ(KeWaitForSingleObject(&event, 0), STATUS_TIMEOUT);
+  std::atomic<int64_t> startedAt{-1};
+  std::atomic<int64_t> endedAt{-1};
+  std::thread waiter([&] {
+    startedAt = clock.Counter();
+    EXPECT_EQ(KeWaitForSingleObject(&event, 30'000'000), STATUS_TIMEOUT);  // 3 s
+    endedAt = clock.Counter();
+  });
+  // Moves the counter 100 ms at a time until the waiter gives up.
+  while (endedAt < 0) {
+    if (startedAt >= 0) clock.Advance(1'000'000);
+    std::this_thread::yield();
+  }
+  waiter.join();
+  EXPECT_GE(endedAt - startedAt, 30'000'000) << "not before 3 s of the counter's time";
+
+  std::thread setter([&] {
+    clock.Advance(5'000'000);
+    KeSetEvent(&event);
+  });
+  EXPECT_EQ(KeWaitForSingleObject(&event, 600'000'000), STATUS_SUCCESS);
+  setter.join();
 }
 
 TEST(SystemThreads, RunTheirRoutineAndAreWaitedForWhenClosed) {
