@@ -30,6 +30,7 @@
 #include "simcam/memory_builder.h"
 #include "simcam/memory_image.h"
 #include "simcam/picture.h"
+#include "support/test_data.h"
 
 namespace fs = std::filesystem;
 using namespace ksv;
@@ -39,8 +40,7 @@ namespace {
 const char* const kPhotos[] = {"astronaut", "chelsea", "coffee", "hubble_deep_field"};
 
 simcam::RgbPicture Photo(const std::string& stem) {
-  const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return simcam::ReadPng(std::string(root ? root : KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  return simcam::ReadPng(support::TestDataPath("photos/" + stem + ".png"));
 }
 
 // The median of `runs` timings of `work`, in seconds.

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 #include <vector>
 
 #include "simcam/memory_builder.h"
+#include "support/test_data.h"
 
 namespace ksv::simcam {
 
@@ -95,11 +95,7 @@ MonoAudio Tune(uint32_t rate, double seconds) {
 
 }  // namespace
 
-fs::path DefaultPhotosDir() {
-  const char* testData = std::getenv("KSV_TESTDATA_DIR");
-  if (testData != nullptr && *testData != '\0') return fs::path(testData) / "photos";
-  return KSV_SIMCAM_DEFAULT_PHOTOS_DIR;
-}
+fs::path DefaultPhotosDir() { return support::TestDataPath("photos"); }
 
 CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
   std::vector<RgbPicture> photos = ReadPhotos(photosDir);

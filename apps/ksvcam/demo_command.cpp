@@ -22,6 +22,7 @@
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/picture.h"
+#include "support/test_data.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -217,9 +218,11 @@ void PhotographAtEveryLevel(DemoRun& run, const fs::path& photoPath) {
 }  // namespace
 
 std::string DefaultPhotosDir() {
-  const char* testData = std::getenv("KSV_TESTDATA_DIR");
-  if (testData != nullptr && *testData != '\0') return std::string(testData) + "/photos";
-  return KSVCAM_DEFAULT_PHOTOS_DIR;
+  try {
+    return support::TestDataPath("photos").string();
+  } catch (const support::TestDataNotFound& missing) {
+    throw CommandFailure(std::string(missing.what()) + "; name a folder with --photos");
+  }
 }
 
 CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
@@ -230,7 +233,8 @@ CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
   command
       .add_option(
           "--photos", options.photosDir,
-          "Folder of .png photographs (default: the test photographs, " + DefaultPhotosDir() + ")")
+          "Folder of .png photographs (default: the test photographs, \"photos\" in the test "
+          "data folder: $KSV_TESTDATA_DIR, else the first shared/testdata above ksvcam)")
       ->type_name("DIR");
   command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
       ->type_name("DIR")

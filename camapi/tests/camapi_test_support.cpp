@@ -17,6 +17,7 @@
 #include "simcam/default_memory.h"
 #include "simcam/memory_builder.h"
 #include "simcam/memory_image.h"
+#include "support/test_data.h"
 #include "testing/picture_metrics.h"
 
 namespace ksv::camapi::testing {
@@ -157,7 +158,7 @@ KXCAMAPI_HANDLE CamapiTest::Open(bool ksv) {
 }
 
 simcam::RgbPicture Photo(const std::string& stem) {
-  return simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  return simcam::ReadPng(support::TestDataPath("photos/" + stem + ".png"));
 }
 
 simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "support/test_data.h"
+
 namespace ksv::codec::testing {
 
 namespace {
@@ -80,8 +82,7 @@ std::vector<uint8_t> FlatFrame(uint32_t macroblocks, uint8_t level) {
 }
 
 std::string TestDataPath(const std::string& relative) {
-  const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return std::string(root ? root : KSV_TESTDATA_DIR) + "/" + relative;
+  return support::TestDataPath(relative).string();
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {

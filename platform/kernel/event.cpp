@@ -69,16 +69,20 @@ NTSTATUS KeWaitForSingleObject(KEVENT* event, std::optional<int64_t> timeout) {
     while (!TryTake(event)) FutexWait(event, nullptr);
     return STATUS_SUCCESS;
   }
-  const PerformanceCounterSource& clock = CurrentPerformanceCounter();
-  const int64_t frequency = clock.Frequency();
-  const int64_t deadline = clock.Counter() + IntervalToTicks(std::max<int64_t>(*timeout, 0), frequency);
+  const PerformanceCounterSource* const clock = &CurrentPerformanceCounter();
+  const int64_t frequency = clock->Frequency();
+  const int64_t deadline =
+      clock->Counter() + IntervalToTicks(std::max<int64_t>(*timeout, 0), frequency);
   for (;;) {
     if (TryTake(event)) return STATUS_SUCCESS;
-    const int64_t left = deadline - clock.Counter();
+    // A counter uninstalled during the wait (its scope ended) may be gone:
+    // the time-out it measured is over.
+    if (&CurrentPerformanceCounter() != clock) return STATUS_TIMEOUT;
+    const int64_t left = deadline - clock->Counter();
     if (left <= 0) return STATUS_TIMEOUT;
     // A real clock sleeps out what is left; a simulated one is moved by
     // another thread, so the wait looks at it again every millisecond.
-    const int64_t ns = clock.IsReal() ? TicksToNanoseconds(left, frequency) : kSimulatedRecheckNs;
+    const int64_t ns = clock->IsReal() ? TicksToNanoseconds(left, frequency) : kSimulatedRecheckNs;
     const timespec wait{static_cast<time_t>(ns / 1'000'000'000),
                         static_cast<long>(ns % 1'000'000'000)};
     FutexWait(event, &wait);

@@ -29,8 +29,9 @@ int32_t KeReadStateEvent(const KEVENT* event);
 // installed when the wait begins (no time-out: waits for ever). On a
 // simulated counter (performance_counter.h) the time-out passes only as
 // something else moves the counter (a test, the simulated bus, a replay):
-// the waiter takes no real time of its own. That counter must outlive the
-// wait.
+// the waiter takes no real time of its own. When another counter is
+// installed (or the waited one uninstalled) during the wait, the time-out is
+// over.
 NTSTATUS KeWaitForSingleObject(KEVENT* event, std::optional<int64_t> timeout);
 
 }  // namespace ksv::platform::kernel

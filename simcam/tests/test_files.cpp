@@ -4,10 +4,12 @@
 #include <iterator>
 #include <stdexcept>
 
+
+#include "support/test_data.h"
 namespace ksv::simcam::testfiles {
 
 std::string DataPath(std::string_view relative) {
-  return std::string(KSV_TESTDATA_DIR) + "/" + std::string(relative);
+  return support::TestDataPath(relative).string();
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

@@ -10,7 +10,7 @@
 
 namespace ksv::simcam::testfiles {
 
-// `relative` under the test data folder (KSV_TESTDATA_DIR).
+// `relative` under the test data folder (support/test_data.h).
 std::string DataPath(std::string_view relative);
 
 // The whole file; throws std::runtime_error if it cannot be read.

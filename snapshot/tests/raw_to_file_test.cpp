@@ -10,6 +10,7 @@
 #include "platform/memory/global_memory.h"
 #include "snapshot/last_snapshot_path.h"
 #include "snapshot/tests/snapshot_test_support.h"
+#include "support/test_data.h"
 
 namespace ksv::snapshot {
 namespace {
@@ -39,7 +40,7 @@ class RawToFile : public ::testing::Test {
 
 TEST_F(RawToFile, DriverSnapshotOfAPhotographBecomesThatPicture) {
   const simcam::RgbPicture photo = simcam::FitToSize(
-      simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/astronaut.png"), 320, 240);
+      simcam::ReadPng(support::TestDataPath("photos/astronaut.png")), 320, 240);
   const std::vector<uint8_t> file = MakeRawSnapshot(photo);
   ASSERT_EQ(file.size(), testing::kDriverSnapshotBytes);
 

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "apps/ksvcam/command_line.h"
+#include "support/test_data.h"
 
 namespace ksv::ksvcam::testing {
 
@@ -84,6 +85,6 @@ simcam::RgbPicture GradientPicture(uint32_t width, uint32_t height) {
   return picture;
 }
 
-fs::path TestDataDir() { return KSV_TESTDATA_DIR; }
+fs::path TestDataDir() { return support::TestDataDir(); }
 
 }  // namespace ksv::ksvcam::testing

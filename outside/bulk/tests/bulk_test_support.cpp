@@ -7,6 +7,7 @@
 
 #include "simcam/memory_builder.h"
 #include "simcam/picture.h"
+#include "support/test_data.h"
 
 namespace ksv::outside::bulk::testing {
 
@@ -76,7 +77,7 @@ std::vector<StreamItem> SplitStream(const std::vector<uint8_t>& stream) {
 
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height) {
   const simcam::RgbPicture photo =
-      simcam::ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+      simcam::ReadPng(support::TestDataPath("photos/" + stem + ".png"));
   return simcam::FitToSize(photo, width, height).pixels;
 }
 
@@ -85,7 +86,7 @@ simcam::CameraMemory PhotoMemory() {
   CameraMemory memory{{"fw", "sensor", "chip"}, SimulatedCameraModes(), {}};
   auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
   auto photo = [](const std::string& stem) {
-    return ReadPng(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+    return ReadPng(support::TestDataPath("photos/" + stem + ".png"));
   };
   memory.items.push_back(
       MakePictureItem(photo("chelsea"), mode(kHighQualityPictureMode), kHighQualitySubtype));
