@@ -88,9 +88,7 @@ int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record) {
 }
 
 CamapiTest::CamapiTest() {
-  std::string pattern = (fs::path(::testing::TempDir()) / "oksv1api-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
+  root_ = folder_.path();
   ::setenv("KSV_ROOT", root_.c_str(), 1);
   ::unsetenv("KSV_CAMERA_MEMORY");
   BULK_UseCameraMemory(nullptr);
@@ -106,8 +104,6 @@ CamapiTest::~CamapiTest() {
   for (KXCAMAPI_HANDLE context : contexts_) KXCAMAPI_Reset(context);
   DestroyWindow(window_);
   BULK_UseCameraMemory(nullptr);
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 void CamapiTest::UseMemory(const simcam::CameraMemory& memory) {
@@ -182,11 +178,6 @@ simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
 
 simcam::CameraMemory EmptyMemory() {
   return {{"fw 1.0", "sensor 2.0", "chip 3.0"}, simcam::SimulatedCameraModes(), {}};
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::vector<uint8_t> BitmapToRgb(HGLOBAL bitmap) {

@@ -14,6 +14,7 @@
 #include "include/oksv1api.h"
 #include "simcam/camera_memory.h"
 #include "simcam/picture.h"
+#include "testing/temp_files.h"
 
 namespace ksv::camapi::testing {
 
@@ -65,6 +66,7 @@ class CamapiTest : public ::testing::Test {
   // Opens a context with the recorder's callbacks; closed at the end.
   KXCAMAPI_HANDLE Open(bool ksv = false);
 
+  ::ksv::testing::TempFolder folder_;
   std::filesystem::path root_;
   std::filesystem::path outFolder_;
   HINSTANCE module_ = nullptr;
@@ -85,8 +87,7 @@ simcam::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile = {0x40, 0x
 // The camera's versions and recording modes, and no items.
 simcam::CameraMemory EmptyMemory();
 
-// The file, or empty.
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+using ::ksv::testing::ReadFile;  // throws std::runtime_error
 
 // A JPEG file decoded by libjpeg-turbo (through JPEG_2Dib) to top-down
 // R, G, B; `width` and `height` are set, 0 when it does not decode.

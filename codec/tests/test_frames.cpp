@@ -85,10 +85,4 @@ std::string TestDataPath(const std::string& relative) {
   return support::TestDataPath(relative).string();
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 }  // namespace ksv::codec::testing

@@ -26,6 +26,7 @@
 #include "platform/kernel/pool.h"
 #include "platform/root/system_root.h"
 #include "platform/usbcamd/property_request.h"
+#include "testing/temp_files.h"
 
 namespace ksv::driver {
 namespace {
@@ -39,10 +40,7 @@ constexpr size_t kPixelBytes = 320 * 240 * 3;
 
 fs::path SnapshotFolder() { return platform::SystemRoot() / "TWAIN_32" / "Orvan" / "KSV1"; }
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using ::ksv::testing::ReadFile;
 
 uint16_t Little16(const std::vector<uint8_t>& bytes, size_t at) {
   return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);

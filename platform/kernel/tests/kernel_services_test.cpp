@@ -17,6 +17,7 @@
 #include "platform/kernel/processor.h"
 #include "platform/kernel/system_thread.h"
 #include "platform/kernel/timing.h"
+#include "testing/temp_files.h"
 
 namespace ksv::platform::kernel {
 namespace {
@@ -177,9 +178,8 @@ TEST(Processor, ReportsMmxAsTheProcessorDoes) {
 }
 
 TEST(Files, WriteUnderTheSystemRootWithNamesMatchedWithoutCase) {
-  std::string pattern = (fs::path(::testing::TempDir()) / "ksv-files-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const fs::path root = pattern;
+  const ::ksv::testing::TempFolder folder;
+  const fs::path& root = folder.path();
   ::setenv("KSV_ROOT", root.c_str(), 1);
   fs::create_directories(root / "twain_32" / "Orvan");
   const char* path = "\\SystemRoot\\TWAIN_32\\orvan\\SnapRaw.dat";
@@ -195,13 +195,11 @@ TEST(Files, WriteUnderTheSystemRootWithNamesMatchedWithoutCase) {
   EXPECT_EQ(fs::file_size(root / "twain_32" / "Orvan" / "SnapRaw.dat"), 3u);
   EXPECT_EQ(ZwCreateFile(&file, "\\SystemRoot\\missing\\x.dat", FILE_OVERWRITE_IF, &io),
             STATUS_NO_SUCH_FILE) << "the folder must exist";
-  fs::remove_all(root);
 }
 
 TEST(Files, RenameReplacesWholeAndDiscardedFilesGoAtClose) {
-  std::string pattern = (fs::path(::testing::TempDir()) / "ksv-files-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const fs::path root = pattern;
+  const ::ksv::testing::TempFolder folder;
+  const fs::path& root = folder.path();
   ::setenv("KSV_ROOT", root.c_str(), 1);
   { std::ofstream(root / "Old.dat") << "old"; }
   HANDLE file = nullptr;
@@ -234,7 +232,6 @@ TEST(Files, RenameReplacesWholeAndDiscardedFilesGoAtClose) {
   EXPECT_TRUE(fs::exists(root / "cut.dat"));
   EXPECT_EQ(ZwClose(file), STATUS_SUCCESS);
   EXPECT_FALSE(fs::exists(root / "cut.dat"));
-  fs::remove_all(root);
 }
 
 }  // namespace
