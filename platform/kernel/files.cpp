@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -38,6 +39,36 @@ struct FileObject final : KernelObject {
   }
 };
 
+// The entry of `folder` whose name matches `name` without regard to case;
+// `name` itself when none does.
+fs::path MatchCase(const fs::path& folder, const std::string& name) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (::strcasecmp(entry.path().filename().c_str(), name.c_str()) == 0) return entry.path();
+  }
+  return folder / name;
+}
+
+// Where a kernel path lies on this machine (names resolved case-insensitively
+// against what exists). Throws std::runtime_error without a system root.
+fs::path NativePathOf(const char* kernelPath) {
+  std::string path = kernelPath;
+  constexpr const char* kRoot = "\\SystemRoot\\";
+  const size_t rootLength = std::char_traits<char>::length(kRoot);
+  fs::path native = SystemRoot();
+  if (path.size() >= rootLength && ::strncasecmp(path.c_str(), kRoot, rootLength) == 0) {
+    path = path.substr(rootLength);
+  }
+  size_t at = 0;
+  while (at < path.size()) {
+    size_t end = path.find('\\', at);
+    if (end == std::string::npos) end = path.size();
+    if (end > at) native = MatchCase(native, path.substr(at, end - at));
+    at = end + 1;
+  }
+  return native;
+}
+
 // How much of a write of `length` bytes the disk takes.
 uint64_t Writable(uint64_t length) {
   std::lock_guard guard(openLock);
@@ -67,35 +98,7 @@ NTSTATUS Rename(FileObject& file, const FILE_RENAME_INFORMATION& rename) {
   return STATUS_SUCCESS;
 }
 
-// The entry of `folder` whose name matches `name` without regard to case;
-// `name` itself when none does.
-fs::path MatchCase(const fs::path& folder, const std::string& name) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (::strcasecmp(entry.path().filename().c_str(), name.c_str()) == 0) return entry.path();
-  }
-  return folder / name;
-}
-
 }  // namespace
-
-fs::path NativePathOf(const char* kernelPath) {
-  std::string path = kernelPath;
-  constexpr const char* kRoot = "\\SystemRoot\\";
-  const size_t rootLength = std::char_traits<char>::length(kRoot);
-  fs::path native = SystemRoot();
-  if (path.size() >= rootLength && ::strncasecmp(path.c_str(), kRoot, rootLength) == 0) {
-    path = path.substr(rootLength);
-  }
-  size_t at = 0;
-  while (at < path.size()) {
-    size_t end = path.find('\\', at);
-    if (end == std::string::npos) end = path.size();
-    if (end > at) native = MatchCase(native, path.substr(at, end - at));
-    at = end + 1;
-  }
-  return native;
-}
 
 NTSTATUS ZwCreateFile(HANDLE* fileHandle, const char* kernelPath, FILE_DISPOSITION disposition,
                       IO_STATUS_BLOCK* ioStatus) {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 
 #include "platform/kernel/kernel_types.h"
 
@@ -56,9 +55,5 @@ class ScopedWriteFailure {
   ScopedWriteFailure(const ScopedWriteFailure&) = delete;
   ScopedWriteFailure& operator=(const ScopedWriteFailure&) = delete;
 };
-
-// Where a kernel path lies on this machine (names resolved case-insensitively
-// against what exists). Throws std::runtime_error without a system root.
-std::filesystem::path NativePathOf(const char* kernelPath);
 
 }  // namespace ksv::platform::kernel
