@@ -69,20 +69,21 @@ NTSTATUS KeWaitForSingleObject(KEVENT* event, std::optional<int64_t> timeout) {
     while (!TryTake(event)) FutexWait(event, nullptr);
     return STATUS_SUCCESS;
   }
-  const PerformanceCounterSource* const clock = &CurrentPerformanceCounter();
-  const int64_t frequency = clock->Frequency();
+  const CounterReading start = ReadInstalledCounter();
   const int64_t deadline =
-      clock->Counter() + IntervalToTicks(std::max<int64_t>(*timeout, 0), frequency);
+      start.counter + IntervalToTicks(std::max<int64_t>(*timeout, 0), start.frequency);
   for (;;) {
     if (TryTake(event)) return STATUS_SUCCESS;
     // A counter uninstalled during the wait (its scope ended) may be gone:
     // the time-out it measured is over.
-    if (&CurrentPerformanceCounter() != clock) return STATUS_TIMEOUT;
-    const int64_t left = deadline - clock->Counter();
+    const std::optional<int64_t> now = CounterIfStillInstalled(start.source);
+    if (!now) return STATUS_TIMEOUT;
+    const int64_t left = deadline - *now;
     if (left <= 0) return STATUS_TIMEOUT;
     // A real clock sleeps out what is left; a simulated one is moved by
     // another thread, so the wait looks at it again every millisecond.
-    const int64_t ns = clock->IsReal() ? TicksToNanoseconds(left, frequency) : kSimulatedRecheckNs;
+    const int64_t ns =
+        start.real ? TicksToNanoseconds(left, start.frequency) : kSimulatedRecheckNs;
     const timespec wait{static_cast<time_t>(ns / 1'000'000'000),
                         static_cast<long>(ns % 1'000'000'000)};
     FutexWait(event, &wait);
