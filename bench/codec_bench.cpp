@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "codec/decoder.h"
+#include "support/test_data.h"
 
 using namespace ksv::codec;
 
@@ -30,8 +31,7 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 std::string DataPath(const std::string& name) {
-  const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return std::string(root ? root : KSV_TESTDATA_DIR) + "/frames/" + name;
+  return ksv::support::TestDataPath("frames/" + name).string();
 }
 
 struct Case {

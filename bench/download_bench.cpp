@@ -33,6 +33,7 @@
 #include "support/byte_order.h"
 #include "support/picture/picture.h"
 #include "support/picture/picture_file.h"
+#include "support/test_data.h"
 
 namespace fs = std::filesystem;
 using namespace ksv;
@@ -42,9 +43,7 @@ namespace {
 const char* const kPhotos[] = {"astronaut", "chelsea", "coffee", "hubble_deep_field"};
 
 picture::RgbPicture Photo(const std::string& stem) {
-  const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return picture::ReadPicture(std::string(root ? root : KSV_TESTDATA_DIR) + "/photos/" + stem +
-                              ".png");
+  return picture::ReadPicture(support::TestDataPath("photos/" + stem + ".png"));
 }
 
 // The median of `runs` timings of `work`, in seconds.

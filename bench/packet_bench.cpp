@@ -22,6 +22,7 @@
 #include "rig/camera_rig.h"
 #include "simcam/packetizer.h"
 #include "simcam/simulated_camera.h"
+#include "support/test_data.h"
 
 using namespace ksv;
 
@@ -38,11 +39,10 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 std::vector<std::vector<uint8_t>> Frames() {
-  const char* root = std::getenv("KSV_TESTDATA_DIR");
   std::vector<std::vector<uint8_t>> frames;
   for (const char* photo : kPhotos) {
-    frames.push_back(ReadFile(std::string(root ? root : KSV_TESTDATA_DIR) + "/frames/" + photo +
-                              "_320x240_L3.frame"));
+    frames.push_back(ReadFile(
+        support::TestDataPath("frames/" + std::string(photo) + "_320x240_L3.frame").string()));
   }
   return frames;
 }

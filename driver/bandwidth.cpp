@@ -92,7 +92,6 @@ NTSTATUS ChooseAlternateSetting(CameraDeviceExtension& extension) {
     }
   }
   if (chosen == 0) {
-    SelectSetting(extension, 0);
     // Refused by the camera: no bandwidth. A camera that is gone says so.
     return status == kernel::STATUS_DEVICE_NOT_CONNECTED ? status : STATUS_INSUFFICIENT_RESOURCES;
   }
@@ -182,10 +181,16 @@ NTSTATUS CamAllocateBandwidth(DEVICE_OBJECT*, void* deviceContext, uint32_t* raw
   RestorePictureSettings(extension);
 
   status = ChooseAlternateSetting(extension);
-  if (!NT_SUCCESS(status)) return status;
   const uint16_t packetSize = extension.InterfaceCopy->Pipes[0].MaximumPacketSize;
-  if (packetSize < kSmallestPacketSize || packetSize > kLargestPacketSize) {
-    return STATUS_NOT_SUPPORTED;
+  if (NT_SUCCESS(status) && (packetSize < kSmallestPacketSize || packetSize > kLargestPacketSize)) {
+    status = STATUS_NOT_SUPPORTED;
+  }
+  if (!NT_SUCCESS(status)) {
+    // Refused: the camera goes back to setting 0, which carries no video,
+    // and its engine leaves streaming, whatever the class driver does next.
+    SelectSetting(extension, 0);
+    LeaveStreaming(extension);
+    return status;
   }
   extension.MaximumPacketSize = packetSize;
   *rawFrameLength = RawFrameLengthFor(packetSize, size.decode);

@@ -91,6 +91,7 @@ struct CameraDeviceExtension {
   uint8_t* LastGoodFrame;
   uint8_t* AssemblyBuffer;
   codec::DecoderContext DecoderContext;
+  uint8_t HoldsDecoder;  // counted as a started camera of the shared decoder
   platform::kernel::IO_WORKITEM* ButtonWorkItem;
 
   // Device names and the button thread.

@@ -1,6 +1,9 @@
 #include "driver/camera_settings.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <iterator>
+#include <limits>
 
 #include "driver/camera_device_extension.h"
 #include "driver/camera_requests.h"
@@ -18,6 +21,21 @@ struct Range {
 // comparison is signed, so other negative values are kept as they are.
 int32_t Limited(int32_t value, int32_t maximum, int32_t fallback) {
   return value == -1 || value > maximum ? fallback : value;
+}
+
+// Registry values below their range are kept, so a hostile one can be far
+// below zero: what the driver computes from it saturates at the width it is
+// computed in instead of overflowing.
+template <typename T>
+T Saturated(int64_t value) {
+  return static_cast<T>(std::clamp<int64_t>(value, std::numeric_limits<T>::min(),
+                                            std::numeric_limits<T>::max()));
+}
+
+// ((distance x 64) / 10 - offset) mod 256, its product a 32-bit one.
+uint8_t Gain(int32_t distanceFromNeutral, int32_t offset) {
+  const int32_t product = Saturated<int32_t>(int64_t{distanceFromNeutral} * 64);
+  return static_cast<uint8_t>(product / 10 - offset);
 }
 
 constexpr const char* kFirmwareNames[8] = {"Fw_AeawbSwitch", "Fw_CurShutter", "Fw_CurAgc",
@@ -61,11 +79,9 @@ void ApplyGamma(CameraDeviceExtension& extension) {
 
 WhiteBalanceGains ManualWhiteBalanceGains(int32_t whiteBalance) {
   if (whiteBalance < 10) {
-    return {152, static_cast<uint8_t>(((10 - whiteBalance) * 64) / 10 - 114)};
+    return {152, Gain(Saturated<int32_t>(int64_t{10} - whiteBalance), 114)};
   }
-  if (whiteBalance > 10) {
-    return {static_cast<uint8_t>(((whiteBalance - 10) * 64) / 10 - 104), 142};
-  }
+  if (whiteBalance > 10) return {Gain(whiteBalance - 10, 104), 142};
   return {152, 142};
 }
 
@@ -119,7 +135,8 @@ void LoadSettings(CameraDeviceExtension& extension) {
 void RestorePictureSettings(CameraDeviceExtension& extension) {
   const CameraSettings& s = extension.Settings;
   WriteCameraRegister(extension, 0x816B, 3);
-  WriteCameraRegister(extension, 0x8167, static_cast<uint16_t>(s.Brightness - 128));
+  WriteCameraRegister(extension, 0x8167,
+                      static_cast<uint16_t>(Saturated<int16_t>(int64_t{s.Brightness} - 128)));
   WriteCameraRegister(extension, 0x8168, static_cast<uint8_t>(s.Contrast + 32));
   WriteCameraRegister(extension, 0x816B, static_cast<uint8_t>(((s.Hue >> 6) & 0x0C) | 3));
   WriteCameraRegister(extension, 0x816A, static_cast<uint8_t>(s.Hue & 0xFF));

@@ -60,7 +60,8 @@ uint8_t ExposureWhiteBalanceMode(int32_t autoExposure, int32_t autoWhiteBalance)
 // Hands the gamma setting to the decoder (it takes it at its next frame).
 void ApplyGamma(CameraDeviceExtension& extension);
 
-// The white-balance gains (A, B) for a manual white balance 0..20.
+// The white-balance gains (A, B) for a manual white balance 0..20; a stored
+// value outside it saturates the 32-bit computation instead of overflowing.
 struct WhiteBalanceGains {
   uint8_t a;
   uint8_t b;

@@ -88,7 +88,6 @@ void TakeStatusByte(CameraDeviceExtension& extension) {
 
 void ReleaseDevice(CameraDeviceExtension& extension) {
   StopButtonThread(extension);
-  const bool wasStarted = extension.AssemblyBuffer != nullptr;
   // Freeing the item also drops a queued write, which would otherwise run
   // against a device that is gone.
   kernel::IoFreeWorkItem(extension.ButtonWorkItem);
@@ -96,7 +95,12 @@ void ReleaseDevice(CameraDeviceExtension& extension) {
   SharedStore(extension.ButtonWriteQueued, uint32_t{0});
   FreeBuffers(extension);
   FreeDriverMemory(extension.InterfaceCopy);
-  if (wasStarted) CountCameraStopped();
+  // Only a start that got as far as counting itself counts a stop: a start
+  // that failed earlier must not take the decoder from another camera.
+  if (extension.HoldsDecoder != 0) {
+    extension.HoldsDecoder = 0;
+    CountCameraStopped();
+  }
 }
 
 }  // namespace
@@ -160,6 +164,7 @@ NTSTATUS CamInitialize(DEVICE_OBJECT* busDeviceObject, void* deviceContext) {
   std::copy(tables.begin(), tables.end(), extension.QuantTableCopy);
   ClearSnapshotRequests(extension);
   CountCameraStarted();
+  extension.HoldsDecoder = 1;
 
   ResetCameraStreaming(extension);
   LoadSettings(extension);

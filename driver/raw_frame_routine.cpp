@@ -32,8 +32,9 @@ uint32_t RepeatLastGoodFrame(const CameraDeviceExtension& extension, std::span<u
 
 // A frame that lost packets (or cannot be assembled whole) is never decoded:
 // pass-through readers get the damage mark, others the last good frame, or
-// zeros for the first frame of a stream so no picture of an earlier stream
-// shows.
+// zeros for frame 1 of a stream (the packets before the camera's first frame
+// start, the tail of a frame the stream joined mid-way) so that no picture of
+// an earlier stream stands in for it.
 uint32_t WriteDamagedFrame(const CameraDeviceExtension& extension, FrameTag tag,
                            std::span<uint8_t> output) {
   if (extension.CompressionCode == kCompressionKxjs) {

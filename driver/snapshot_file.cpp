@@ -16,6 +16,48 @@ namespace kernel = platform::kernel;
 constexpr size_t kImageTypeOffset = 64;
 constexpr uint8_t kImageTypeBgr24 = 1;  // 24-bit pixels from offset 1024
 
+void PutLittle16(uint8_t* at, uint16_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+// A reader polls for the snapshot file, so it is written whole under this
+// suffix and then renamed over the old one: the folder never shows part of
+// a snapshot under its name.
+constexpr const char* kPartSuffix = ".part";
+
+kernel::NTSTATUS WriteWhole(CameraDeviceExtension& extension, const char* partPath,
+                            const char* finalPath) {
+  kernel::HANDLE file = nullptr;
+  kernel::IO_STATUS_BLOCK ioStatus;
+  if (!kernel::NT_SUCCESS(
+          kernel::ZwCreateFile(&file, partPath, kernel::FILE_OVERWRITE_IF, &ioStatus))) {
+    return kernel::STATUS_NO_SUCH_FILE;
+  }
+  kernel::NTSTATUS status = kernel::STATUS_INSUFFICIENT_RESOURCES;
+  if (extension.SnapshotBuffer != nullptr) {
+    const kernel::NTSTATUS written =
+        kernel::ZwWriteFile(file, &ioStatus, extension.SnapshotBuffer, kSnapshotBufferSize);
+    status = kernel::NT_SUCCESS(written) && ioStatus.Information == kSnapshotBufferSize
+                 ? kernel::STATUS_SUCCESS
+                 : kernel::STATUS_UNSUCCESSFUL;
+  }
+  if (kernel::NT_SUCCESS(status)) {
+    const kernel::FILE_RENAME_INFORMATION rename{true, finalPath};
+    if (!kernel::NT_SUCCESS(kernel::ZwSetInformationFile(
+            file, &ioStatus, &rename, sizeof rename, kernel::FileRenameInformation))) {
+      status = kernel::STATUS_UNSUCCESSFUL;
+    }
+  }
+  if (!kernel::NT_SUCCESS(status)) {
+    const kernel::FILE_DISPOSITION_INFORMATION discard{true};
+    kernel::ZwSetInformationFile(file, &ioStatus, &discard, sizeof discard,
+                                 kernel::FileDispositionInformation);
+  }
+  kernel::ZwClose(file);
+  return status;
+}
+
 }  // namespace
 
 void WriteRawSnapshotHeader(std::span<uint8_t, kSnapshotHeaderSize> header) {
@@ -31,32 +73,23 @@ void WriteRawSnapshotHeader(std::span<uint8_t, kSnapshotHeaderSize> header) {
 }
 
 kernel::NTSTATUS WriteRawSnapshot(CameraDeviceExtension& extension, const char* fileName) {
+  // "<folder><name>" and "<folder><name>.part" in one allocation.
   const size_t folderLength = std::strlen(kSnapshotFolder);
   const size_t nameLength = std::strlen(fileName);
-  auto* path = static_cast<char*>(kernel::ExAllocatePoolWithTag(
-      kernel::NonPagedPool, folderLength + nameLength + 2, kDriverPoolTag));
+  const size_t pathBytes = folderLength + nameLength + 1;
+  const size_t partBytes = pathBytes + std::strlen(kPartSuffix);
+  auto* path = static_cast<char*>(
+      kernel::ExAllocatePoolWithTag(kernel::NonPagedPool, pathBytes + partBytes, kDriverPoolTag));
   if (path == nullptr) return kernel::STATUS_INSUFFICIENT_RESOURCES;
   std::memcpy(path, kSnapshotFolder, folderLength);
   std::memcpy(path + folderLength, fileName, nameLength + 1);
+  char* partPath = path + pathBytes;
+  std::memcpy(partPath, path, pathBytes - 1);
+  std::memcpy(partPath + pathBytes - 1, kPartSuffix, std::strlen(kPartSuffix) + 1);
 
-  kernel::HANDLE file = nullptr;
-  kernel::IO_STATUS_BLOCK ioStatus;
-  const kernel::NTSTATUS opened =
-      kernel::ZwCreateFile(&file, path, kernel::FILE_OVERWRITE_IF, &ioStatus);
+  const kernel::NTSTATUS status = WriteWhole(extension, partPath, path);
   kernel::ExFreePoolWithTag(path, kDriverPoolTag);
-  if (!kernel::NT_SUCCESS(opened)) return kernel::STATUS_NO_SUCH_FILE;
-
-  if (extension.SnapshotBuffer == nullptr) {
-    kernel::ZwClose(file);
-    return kernel::STATUS_INSUFFICIENT_RESOURCES;
-  }
-  const kernel::NTSTATUS written =
-      kernel::ZwWriteFile(file, &ioStatus, extension.SnapshotBuffer, kSnapshotBufferSize);
-  kernel::ZwClose(file);
-  if (!kernel::NT_SUCCESS(written) || ioStatus.Information != kSnapshotBufferSize) {
-    return kernel::STATUS_UNSUCCESSFUL;
-  }
-  return kernel::STATUS_SUCCESS;
+  return status;
 }
 
 }  // namespace ksv::driver

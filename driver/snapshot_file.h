@@ -27,9 +27,12 @@ void WriteRawSnapshotHeader(std::span<uint8_t, kSnapshotHeaderSize> header);
 
 // Writes the whole snapshot buffer (kSnapshotBufferSize bytes) to `fileName`
 // in the snapshot folder, replacing the file or creating it; the folder must
-// exist. STATUS_INSUFFICIENT_RESOURCES without memory for the path or
-// without a snapshot buffer, STATUS_NO_SUCH_FILE when the file cannot be
-// opened, STATUS_UNSUCCESSFUL for a failed or short write.
+// exist. The bytes go to "<fileName>.part" first, renamed to `fileName` once
+// whole, so a reader sees the earlier file or the new one, never part of
+// one. STATUS_INSUFFICIENT_RESOURCES without memory for the paths or without
+// a snapshot buffer, STATUS_NO_SUCH_FILE when the file cannot be created,
+// STATUS_UNSUCCESSFUL for a failed or short write or a failed rename (the
+// partial file is removed and the earlier one left as it was).
 platform::kernel::NTSTATUS WriteRawSnapshot(CameraDeviceExtension& extension,
                                             const char* fileName);
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the tree.
-#   scripts/build.sh [release|sanitize|fuzz] [targets...]
+#   scripts/build.sh [release|sanitize|tsan|fuzz] [targets...]
+# The tsan flavour builds, unless told which targets, only the test
+# programs that hold tests labelled "threaded" (target threaded_tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,14 +11,17 @@ shift || true
 case "$flavour" in
   release)  dir=build;          opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   sanitize) dir=build-sanitize; opts=(-DCMAKE_BUILD_TYPE=Debug -DKSV_SANITIZE=ON -DKSV_BUILD_BENCH=OFF) ;;
+  tsan)     dir=build-tsan;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_TSAN=ON -DKSV_BUILD_BENCH=OFF) ;;
   fuzz)     dir=build-fuzz;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_BUILD_FUZZ=ON -DKSV_BUILD_TESTS=OFF
                                       -DKSV_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
-  *) echo "usage: scripts/build.sh [release|sanitize|fuzz] [targets...]" >&2; exit 2 ;;
+  *) echo "usage: scripts/build.sh [release|sanitize|tsan|fuzz] [targets...]" >&2; exit 2 ;;
 esac
 
 cmake -S . -B "$dir" -G Ninja "${opts[@]}" >/dev/null
 if (($#)); then
   cmake --build "$dir" --target "$@"
+elif [[ $flavour == tsan ]]; then
+  cmake --build "$dir" --target threaded_tests
 else
   cmake --build "$dir"
 fi

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds, runs the whole suite,
-# runs it again under AddressSanitizer + UndefinedBehaviorSanitizer, and
-# gives each fuzz target a short smoke run.
+# runs it again under AddressSanitizer + UndefinedBehaviorSanitizer, runs
+# the tests labelled "threaded" under ThreadSanitizer, and gives each fuzz
+# target a short smoke run. Every test has a time-out (its CTest property;
+# --timeout is the limit for any test without one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+timeout=300  # seconds
 
 scripts/setup.sh
 
@@ -12,12 +16,17 @@ scripts/check_dependencies.sh
 
 echo "== build and test (release)"
 scripts/build.sh release
-ctest --test-dir build --output-on-failure
+ctest --test-dir build --output-on-failure --timeout "$timeout"
 
 echo "== build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 scripts/build.sh sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-sanitize --output-on-failure
+  ctest --test-dir build-sanitize --output-on-failure --timeout "$timeout"
+
+echo "== build and test the threaded tests (ThreadSanitizer)"
+scripts/build.sh tsan
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  ctest --test-dir build-tsan --output-on-failure --timeout "$timeout" -L threaded
 
 echo "== fuzz smoke run"
 scripts/fuzz.sh 20

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
 #include <vector>
 
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
 #include "support/picture/picture_file.h"
+#include "support/test_data.h"
 
 namespace ksv::simcam {
 
@@ -99,11 +99,7 @@ MonoAudio Tune(uint32_t rate, double seconds) {
 
 }  // namespace
 
-fs::path DefaultPhotosDir() {
-  const char* testData = std::getenv("KSV_TESTDATA_DIR");
-  if (testData != nullptr && *testData != '\0') return fs::path(testData) / "photos";
-  return KSV_SIMCAM_DEFAULT_PHOTOS_DIR;
-}
+fs::path DefaultPhotosDir() { return support::TestDataPath("photos"); }
 
 bulk::CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
   std::vector<picture::RgbPicture> photos = ReadPhotos(photosDir);

@@ -9,8 +9,8 @@ namespace ksv::simcam {
 
 namespace bulk = outside::bulk;
 
-// $KSV_TESTDATA_DIR/photos when that variable is set, else the source
-// tree's test photographs.
+// The test photographs: "photos" in the test data folder, found at run time
+// (support/test_data.h). Throws support::TestDataNotFound without one.
 std::filesystem::path DefaultPhotosDir();
 
 // Three high-quality and two low-quality pictures, a burst, a clip of each

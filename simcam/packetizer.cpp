@@ -71,7 +71,7 @@ std::vector<IsoPacket> Packetizer::CleanPackets(std::span<const uint8_t> frame,
 }
 
 FrameFaults Packetizer::CutFrame(std::span<const uint8_t> frame, uint8_t statusByte,
-                                 std::vector<IsoPacket>& out) {
+                                 std::vector<IsoPacket>& out, std::vector<uint32_t>* busFrames) {
   if (frame.size() < kFrameHeaderSize) {
     throw std::invalid_argument("a compressed frame starts with a 15-byte header");
   }
@@ -110,7 +110,9 @@ FrameFaults Packetizer::CutFrame(std::span<const uint8_t> frame, uint8_t statusB
     }
   }
   for (uint32_t i = 0; i < count; ++i) {
-    if (!lost[i]) out.push_back(std::move(packets[i]));
+    if (lost[i]) continue;
+    out.push_back(std::move(packets[i]));
+    if (busFrames != nullptr) busFrames->push_back(i);
   }
   ++frameIndex_;
   return faults;

@@ -67,10 +67,12 @@ class Packetizer {
 
   // Appends the packets of `frame` (a compressed frame with its 15-byte
   // header, as EncodeFrame makes it) to `out`, with `statusByte` as the
-  // camera status byte. Returns the faults applied. Throws
-  // std::invalid_argument for a frame shorter than its header.
+  // camera status byte. Returns the faults applied. With `busFrames`, also
+  // appends there the bus frame each packet takes, counted from the frame
+  // start's: the camera sent a lost packet in its own bus frame, which stays
+  // empty. Throws std::invalid_argument for a frame shorter than its header.
   FrameFaults CutFrame(std::span<const uint8_t> frame, uint8_t statusByte,
-                       std::vector<IsoPacket>& out);
+                       std::vector<IsoPacket>& out, std::vector<uint32_t>* busFrames = nullptr);
 
   // A frame-start packet of a frame that is not sent on (a recording ends
   // as the camera begins its next frame).

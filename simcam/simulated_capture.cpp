@@ -1,5 +1,6 @@
 #include "simcam/simulated_capture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -38,8 +39,8 @@ class Recorder {
     ++busFrame_;
     ++records_;
   }
-  // A bus frame whose packet was lost: time passes, nothing arrives.
-  void Skip() { ++busFrame_; }
+  // Bus frames whose packets were lost: time passes, nothing arrives.
+  void SkipTo(uint64_t busFrame) { busFrame_ = std::max(busFrame_, busFrame); }
 
   uint64_t BusFrame() const { return busFrame_; }
   uint64_t Records() const { return records_; }
@@ -71,6 +72,7 @@ CaptureSummary WriteSimulatedCapture(std::ostream& out,
   Recorder recorder(out, options);
   CaptureSummary summary;
   std::vector<IsoPacket> packets;
+  std::vector<uint32_t> busFrames;
   uint8_t level = 0;
   for (uint32_t index = 0; index < frames.size(); ++index) {
     const uint64_t due = DueBusFrame(index, options.framesPerSecond);
@@ -79,10 +81,15 @@ CaptureSummary WriteSimulatedCapture(std::ostream& out,
     const bool pressed = options.buttonFrame == index;
     const uint8_t status = pressed ? options.statusByte | kButtonPressed : options.statusByte;
     packets.clear();
-    const FrameFaults faults = packetizer.CutFrame(frames[index], status, packets);
-    // Lost packets still take their bus frame.
-    for (uint32_t i = 0; i < faults.lost; ++i) recorder.Skip();
-    for (const IsoPacket& packet : packets) recorder.Send(packet);
+    busFrames.clear();
+    const FrameFaults faults = packetizer.CutFrame(frames[index], status, packets, &busFrames);
+    // A lost packet leaves its own bus frame empty, in its place in the frame.
+    const uint64_t frameStart = recorder.BusFrame();
+    for (size_t i = 0; i < packets.size(); ++i) {
+      recorder.SkipTo(frameStart + busFrames[i]);
+      recorder.Send(packets[i]);
+    }
+    recorder.SkipTo(frameStart + packets.size() + faults.lost);
     level = frames[index][kLevelOffset];
     summary.perFrame.push_back(faults);
     AddFaults(summary.faults, faults);

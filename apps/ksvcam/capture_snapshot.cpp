@@ -6,6 +6,7 @@
 
 #include "apps/ksvcam/console.h"
 #include "common/driver_settings.h"
+#include "platform/kernel/timing.h"
 #include "platform/registry/machine_hive.h"
 #include "platform/root/system_root.h"
 
@@ -14,8 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The button thread looks at "SnapShoot" every 100 ms.
+// The button thread looks at "SnapShoot" every 100 ms of the camera's time;
+// the limit is real time, for a driver that never looks.
 constexpr auto kRequestTakeUpLimit = std::chrono::seconds(2);
+constexpr int64_t kTimeStep = 100'000;  // 10 ms in 100-ns units
 
 }  // namespace
 
@@ -56,15 +59,16 @@ void CaptureSnapshot::AfterFrame(uint64_t number) {
     return;
   }
   platform::SharedMachineHive()->SetDword(std::string(common::kDriverKey), "SnapShoot", 1);
-  // The camera's bus runs on simulated time; hold it until the driver's
-  // button thread (real time) has seen the request, so the next frame
-  // serves it as it would on a camera streaming in real time.
+  // The camera's bus and the driver's button thread run on the simulated
+  // clock. Hold the bus and let the camera's time pass until the thread has
+  // seen the request, so that the next frame serves it.
   const auto start = std::chrono::steady_clock::now();
   while (driver::SharedLoad(extension_.RegistrySnapshotRequest) == 0) {
     if (std::chrono::steady_clock::now() - start > kRequestTakeUpLimit) {
       throw CommandFailure("the driver did not take up the \"SnapShoot\" request within 2 s");
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    platform::kernel::KeDelayExecutionThread(-kTimeStep);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the thread's turn
   }
 }
 

@@ -24,6 +24,7 @@
 #include "support/picture/picture_file.h"
 #include "support/picture/psnr.h"
 #include "support/picture/whole_file.h"
+#include "support/test_data.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -196,9 +197,11 @@ void PhotographAtEveryLevel(DemoRun& run, const fs::path& photoPath,
 }  // namespace
 
 std::string DefaultPhotosDir() {
-  const char* testData = std::getenv("KSV_TESTDATA_DIR");
-  if (testData != nullptr && *testData != '\0') return std::string(testData) + "/photos";
-  return KSVCAM_DEFAULT_PHOTOS_DIR;
+  try {
+    return support::TestDataPath("photos").string();
+  } catch (const support::TestDataNotFound& missing) {
+    throw CommandFailure(std::string(missing.what()) + "; name a folder with --photos");
+  }
 }
 
 CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
@@ -207,9 +210,10 @@ CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
       "Photograph the test pictures with the simulated camera at every compression level, "
       "decode the frames and write frames and pictures into a folder.");
   command
-      .add_option("--photos", options.photosDir,
-                  "Folder of PNG or JPEG photographs (default: the test photographs, " +
-                      DefaultPhotosDir() + ")")
+      .add_option(
+          "--photos", options.photosDir,
+          "Folder of PNG or JPEG photographs (default: the test photographs, \"photos\" in the "
+          "test data folder: $KSV_TESTDATA_DIR, else the first shared/testdata above ksvcam)")
       ->type_name("DIR");
   command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
       ->type_name("DIR")

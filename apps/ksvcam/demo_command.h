@@ -22,8 +22,9 @@ struct DemoOptions {
 // Adds the `demo` subcommand to `app`; parsing fills `options`.
 CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options);
 
-// The folder of test photographs used when --photos is not given:
-// $KSV_TESTDATA_DIR/photos, else the one of the source tree.
+// The folder of test photographs used when --photos is not given: "photos"
+// in the test data folder (support/test_data.h). Throws CommandFailure
+// without one.
 std::string DefaultPhotosDir();
 
 // Runs the demo. Returns the exit status (1 when any picture failed); throws

@@ -20,6 +20,7 @@
 #include "simcam/simulated_modes.h"
 #include "support/picture/bmp_file.h"
 #include "support/picture/picture_file.h"
+#include "support/test_data.h"
 
 namespace ksv::camapi::testing {
 
@@ -89,9 +90,7 @@ int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record) {
 }
 
 CamapiTest::CamapiTest() {
-  std::string pattern = (fs::path(::testing::TempDir()) / "oksv1api-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
+  root_ = folder_.path();
   ::setenv("KSV_ROOT", root_.c_str(), 1);
   ::unsetenv("KSV_CAMERA_MEMORY");
   BULK_UseCameraMemory(nullptr);
@@ -107,8 +106,6 @@ CamapiTest::~CamapiTest() {
   for (KXCAMAPI_HANDLE context : contexts_) KXCAMAPI_Reset(context);
   DestroyWindow(window_);
   BULK_UseCameraMemory(nullptr);
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
 }
 
 void CamapiTest::UseMemory(const outside::bulk::CameraMemory& memory) {
@@ -159,7 +156,7 @@ KXCAMAPI_HANDLE CamapiTest::Open(bool ksv) {
 }
 
 picture::RgbPicture Photo(const std::string& stem) {
-  return picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+  return picture::ReadPicture(support::TestDataPath("photos/" + stem + ".png"));
 }
 
 outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
@@ -185,11 +182,6 @@ outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile) {
 
 outside::bulk::CameraMemory EmptyMemory() {
   return {{"fw 1.0", "sensor 2.0", "chip 3.0"}, simcam::SimulatedCameraModes(), {}};
-}
-
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::vector<uint8_t> BitmapToRgb(HGLOBAL bitmap) {

@@ -15,6 +15,7 @@
 #include "outside/bulk/memory/camera_memory.h"
 #include "support/picture/picture.h"
 #include "support/picture/psnr.h"
+#include "testing/temp_files.h"
 
 namespace ksv::camapi::testing {
 
@@ -66,6 +67,7 @@ class CamapiTest : public ::testing::Test {
   // Opens a context with the recorder's callbacks; closed at the end.
   KXCAMAPI_HANDLE Open(bool ksv = false);
 
+  ::ksv::testing::TempFolder folder_;
   std::filesystem::path root_;
   std::filesystem::path outFolder_;
   HINSTANCE module_ = nullptr;
@@ -86,8 +88,7 @@ outside::bulk::CameraMemory PhotoMemory(const std::vector<uint8_t>& rawFile = {0
 // The camera's versions and recording modes, and no items.
 outside::bulk::CameraMemory EmptyMemory();
 
-// The file, or empty.
-std::vector<uint8_t> ReadBytes(const std::filesystem::path& path);
+using ::ksv::testing::ReadFile;  // throws std::runtime_error
 
 // A JPEG file decoded by libjpeg-turbo (through JPEG_2Dib) to top-down
 // R, G, B; `width` and `height` are set, 0 when it does not decode.

@@ -48,7 +48,7 @@ TEST_F(ItemDownload, WritesEveryPictureBurstAndRecording) {
   }
 
   // High-quality pictures are the camera's JPEG files as they are.
-  EXPECT_EQ(ReadBytes(outFolder_ / "HQ0.JPG"), CameraJpeg(0));
+  EXPECT_EQ(ReadFile(outFolder_ / "HQ0.JPG"), CameraJpeg(0));
   uint32_t width = 0, height = 0;
   const auto chelsea = DecodeJpegFile(outFolder_ / "HQ0.JPG", width, height);
   EXPECT_EQ(width, 640u);
@@ -86,7 +86,7 @@ TEST_F(ItemDownload, WritesEveryPictureBurstAndRecording) {
   }
 
   // The recording comes back as the file it was made from.
-  EXPECT_EQ(ReadBytes(outFolder_ / "Raw0.WAV"), (std::vector<uint8_t>{0x40, 0x20, 0x7E, 0xFF}));
+  EXPECT_EQ(ReadFile(outFolder_ / "Raw0.WAV"), (std::vector<uint8_t>{0x40, 0x20, 0x7E, 0xFF}));
 }
 
 TEST_F(ItemDownload, RawBytesAreRotatedRightByTwoBits) {
@@ -98,7 +98,7 @@ TEST_F(ItemDownload, RawBytesAreRotatedRightByTwoBits) {
   UseMemory(memory);
   KXCAMAPI_HANDLE context = Open();
   ASSERT_EQ(KXCAMAPI_Download(context), 0);
-  EXPECT_EQ(ReadBytes(outFolder_ / "Raw0.WAV"), (std::vector<uint8_t>{0x40, 0x20}));
+  EXPECT_EQ(ReadFile(outFolder_ / "Raw0.WAV"), (std::vector<uint8_t>{0x40, 0x20}));
 }
 
 TEST_F(ItemDownload, ACancelAtTheThirdItemWritesNoThirdFile) {

@@ -16,7 +16,7 @@ TEST(ItemFiles, StuffedFormStuffsEveryFFAndEndsWithEoi) {
   std::vector<uint8_t> header(623, 0x11);
   std::vector<uint8_t> scratch;
   ASSERT_TRUE(WriteStuffedJpeg(path.c_str(), header, std::vector<uint8_t>{0xFF, 0x12, 0xFF}, scratch).ok);
-  const std::vector<uint8_t> file = testing::ReadBytes(path);
+  const std::vector<uint8_t> file = testing::ReadFile(path);
   ASSERT_EQ(file.size(), 623u + 7u);
   EXPECT_EQ(file[10], 0);  // the zero that ends "JFIF"
   EXPECT_EQ(file[11], 0x11);
@@ -24,7 +24,7 @@ TEST(ItemFiles, StuffedFormStuffsEveryFFAndEndsWithEoi) {
             (std::vector<uint8_t>{0xFF, 0x00, 0x12, 0xFF, 0x00, 0xFF, 0xD9}));
 
   ASSERT_TRUE(WritePlainJpeg(path.c_str(), header, std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0xD9}, scratch).ok);
-  const std::vector<uint8_t> plain = testing::ReadBytes(path);
+  const std::vector<uint8_t> plain = testing::ReadFile(path);
   ASSERT_EQ(plain.size(), 627u);
   EXPECT_EQ(plain[10], 0);
   EXPECT_EQ(std::vector<uint8_t>(plain.begin() + 623, plain.end()),
@@ -36,7 +36,7 @@ TEST(ItemFiles, RawBytesRotateRightByTwo) {
   const fs::path path = fs::path(::testing::TempDir()) / "raw.bin";
   std::vector<uint8_t> scratch;
   ASSERT_TRUE(WriteRotatedRaw(path.c_str(), std::vector<uint8_t>{0x01, 0x80, 0x03, 0xFC}, scratch).ok);
-  EXPECT_EQ(testing::ReadBytes(path), (std::vector<uint8_t>{0x40, 0x20, 0xC0, 0x3F}));
+  EXPECT_EQ(testing::ReadFile(path), (std::vector<uint8_t>{0x40, 0x20, 0xC0, 0x3F}));
   fs::remove(path);
 }
 

@@ -57,7 +57,7 @@ TEST_F(StreamDownload, WritesPicturesAndBurstsAndReportsProgress) {
   }
   for (int i = 0; i < 5; ++i) {
     const std::string name = "Burst" + std::to_string(i) + ".JPG";
-    EXPECT_EQ(ReadBytes(outFolder_ / name), ReadBytes(recorder_.folder / name)) << name;
+    EXPECT_EQ(ReadFile(outFolder_ / name), ReadFile(recorder_.folder / name)) << name;
   }
 
   // The low-quality picture keeps its top-left 160 x 120.
@@ -127,7 +127,7 @@ TEST_F(StreamDownload, ADownloadStoppedMidItemLeavesTheNextOneClean) {
   };
   EXPECT_EQ(Run(context), 9);
   EXPECT_EQ(recorder_.FileNames(), (std::vector<std::string>{"HQ0.JPG"}));
-  const std::vector<uint8_t> firstPicture = ReadBytes(outFolder_ / "HQ0.JPG");
+  const std::vector<uint8_t> firstPicture = ReadFile(outFolder_ / "HQ0.JPG");
 
   fs::remove_all(outFolder_);
   fs::create_directories(outFolder_);
@@ -135,7 +135,7 @@ TEST_F(StreamDownload, ADownloadStoppedMidItemLeavesTheNextOneClean) {
   recorder_.folder = outFolder_;
   ASSERT_EQ(Run(context), 0);
   EXPECT_EQ(recorder_.FileNames().size(), 8u);
-  EXPECT_EQ(ReadBytes(outFolder_ / "HQ0.JPG"), firstPicture);
+  EXPECT_EQ(ReadFile(outFolder_ / "HQ0.JPG"), firstPicture);
   EXPECT_EQ(recorder_.progress.back().itemsCompleted, 6u);
 }
 

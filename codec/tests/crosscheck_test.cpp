@@ -23,6 +23,7 @@
 #include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
+#include "testing/temp_files.h"
 
 namespace ksv::codec {
 namespace {
@@ -86,18 +87,18 @@ TEST_F(CrossCheck, ReferenceFramesWithHeaders) {
             std::string(photo) + "_" + SizeName(size) + "_L" + std::to_string(level);
         SCOPED_TRACE(name);
         const std::string base = testfiles::DataPath("frames/" + name);
-        const std::vector<uint8_t> frame = testfiles::ReadBytes(base + ".frame");
+        const std::vector<uint8_t> frame = ::ksv::testing::ReadFile(base + ".frame");
         const std::string prefix = "L" + std::to_string(level) + "_";
         // Planar references: every level at 160 x 128, L0 and L3 at 320 x 240.
         if (size.width == 160 || level == 0 || level == 3) {
           if (const uint8_t* ours = DecodeFrame(frame, size, kCompressionI420)) {
-            crosscheck::ComparePlanar(ours, testfiles::ReadBytes(base + ".ref.i420"),
+            crosscheck::ComparePlanar(ours, ::ksv::testing::ReadFile(base + ".ref.i420"),
                                       stats[prefix + "planar"]);
           }
         }
         // 24-bit references (bottom-up B, G, R after 54 bytes): 320 x 240 L3.
         if (size.width == 320 && level == 3) {
-          const std::vector<uint8_t> bmp = testfiles::ReadBytes(base + ".ref.bmp");
+          const std::vector<uint8_t> bmp = ::ksv::testing::ReadFile(base + ".ref.bmp");
           ASSERT_EQ(bmp.size(), 54 + Rgb24Bytes(size));
           if (const uint8_t* ours = DecodeFrame(frame, size, kCompressionRgb)) {
             stats[prefix + "bgr24"].Add(ours, bmp.data() + 54, Rgb24Bytes(size));
@@ -128,9 +129,9 @@ TEST_F(CrossCheck, StoredReferenceFrames) {
         const std::string name = std::string(photo) + "_" + SizeName(size) + "_" + flavour;
         SCOPED_TRACE(name);
         const std::string base = testfiles::DataPath("frames/" + name);
-        const std::vector<uint8_t> frame = testfiles::ReadBytes(base + ".frame");
-        const std::vector<uint8_t> qtab = testfiles::ReadBytes(base + ".qtab");
-        const std::vector<uint8_t> jpeg = testfiles::ReadBytes(base + ".jpg");
+        const std::vector<uint8_t> frame = ::ksv::testing::ReadFile(base + ".frame");
+        const std::vector<uint8_t> qtab = ::ksv::testing::ReadFile(base + ".qtab");
+        const std::vector<uint8_t> jpeg = ::ksv::testing::ReadFile(base + ".jpg");
         ASSERT_EQ(qtab.size(), 128u);
         ASSERT_GT(frame.size(), 8u);
         const std::span<const uint8_t, 128> tables(qtab.data(), 128);
@@ -165,7 +166,7 @@ TEST_F(CrossCheck, FlatFramesDecodeToMidGrey) {
       const std::string name = "flat_" + SizeName(size) + "_" + flavour;
       SCOPED_TRACE(name);
       const std::string base = testfiles::DataPath("frames/" + name);
-      const std::vector<uint8_t> frame = testfiles::ReadBytes(base + ".frame");
+      const std::vector<uint8_t> frame = ::ksv::testing::ReadFile(base + ".frame");
       if (flavour[0] == 'L') {
         for (uint32_t compression : {kCompressionI420, kCompressionRgb}) {
           const uint8_t* ours = DecodeFrame(frame, size, compression);
@@ -174,7 +175,7 @@ TEST_F(CrossCheck, FlatFramesDecodeToMidGrey) {
           EXPECT_TRUE(ours && std::equal(ours, ours + bytes, grey.begin())) << compression;
         }
       } else {
-        const std::vector<uint8_t> qtab = testfiles::ReadBytes(base + ".qtab");
+        const std::vector<uint8_t> qtab = ::ksv::testing::ReadFile(base + ".qtab");
         ASSERT_EQ(qtab.size(), 128u);
         const uint8_t* ours =
             DecodeStored(frame, StoredLength(frame),

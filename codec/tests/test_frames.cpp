@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "support/byte_order.h"
+#include "support/test_data.h"
 
 namespace ksv::codec::testing {
 
@@ -82,14 +83,7 @@ std::vector<uint8_t> FlatFrame(uint32_t macroblocks, uint8_t level) {
 }
 
 std::string TestDataPath(const std::string& relative) {
-  const char* root = std::getenv("KSV_TESTDATA_DIR");
-  return std::string(root ? root : KSV_TESTDATA_DIR) + "/" + relative;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot open " + path);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return support::TestDataPath(relative).string();
 }
 
 }  // namespace ksv::codec::testing

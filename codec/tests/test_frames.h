@@ -11,6 +11,7 @@
 #include "codec/decode_result.h"
 #include "codec/frame_format.h"
 #include "simcam/bit_writer.h"
+#include "testing/temp_files.h"
 
 namespace ksv::codec {
 
@@ -60,6 +61,6 @@ std::vector<uint8_t> FlatFrame(uint32_t macroblocks, uint8_t level = 3);
 
 // Files of the shared test data (frames, references, photos).
 std::string TestDataPath(const std::string& relative);
-std::vector<uint8_t> ReadFile(const std::string& path);
+using ::ksv::testing::ReadFile;  // throws std::runtime_error
 
 }  // namespace ksv::codec::testing

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "testing/temp_files.h"
+
 namespace ksv::common {
 namespace {
 
@@ -13,13 +15,8 @@ namespace fs = std::filesystem;
 
 class Folders : public ::testing::Test {
  protected:
-  Folders() {
-    std::string pattern = (fs::path(::testing::TempDir()) / "folders-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-  }
-  ~Folders() override { fs::remove_all(root_); }
-  fs::path root_;
+  ::ksv::testing::TempFolder folder_;
+  fs::path root_ = folder_.path();
 };
 
 TEST_F(Folders, ProbeLeavesNothingBehind) {

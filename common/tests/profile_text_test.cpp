@@ -8,6 +8,7 @@
 
 #include "common/driver_settings.h"
 #include "platform/registry/registry_store.h"
+#include "testing/temp_files.h"
 
 namespace ksv::common {
 namespace {
@@ -29,14 +30,12 @@ TEST(ProfileText, NullReadsAsMissing) {
 }
 
 TEST(DriverSettings, MissingValuesReadAsMinusOne) {
-  std::string pattern = (fs::path(::testing::TempDir()) / "settings-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  ::setenv("KSV_ROOT", pattern.c_str(), 1);
+  const ::ksv::testing::TempFolder root;
+  ::setenv("KSV_ROOT", root.path().c_str(), 1);
   EXPECT_EQ(ReadMachineDword("Sync Frames"), kMissingDword);
   platform::RegistryStore::OpenMachineHive()->SetDword(kDriverKey, "Sync Frames", 3);
   EXPECT_EQ(ReadMachineDword("sync frames"), 3u);
   EXPECT_EQ(ReadMachineDword("Sync Frames", "Software\\Other"), kMissingDword);
-  fs::remove_all(pattern);
 }
 
 }  // namespace

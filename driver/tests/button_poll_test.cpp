@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <thread>
 
 #include "driver/button_poll.h"
@@ -114,7 +113,7 @@ TEST_F(ButtonPoll, NoStatusIsAskedForWhileSuspendedOrStreamingAndAFailedReadIsSk
   EXPECT_EQ(SharedLoad(extension().RegistrySnapshotRequest), 0u) << "absent reads as -1";
 }
 
-// The real thread, waking every 100 ms.
+// The real thread, waking every 100 ms of the camera's (simulated) clock.
 class ButtonThread : public testing::CameraHarness {};
 
 TEST_F(ButtonThread, PollsEvery100MsAndEndsWhenTheCameraIsNoLongerActive) {
@@ -123,29 +122,30 @@ TEST_F(ButtonThread, PollsEvery100MsAndEndsWhenTheCameraIsNoLongerActive) {
   ASSERT_EQ(camera().GetStreamInfo(streams), STATUS_SUCCESS);
   ASSERT_EQ(Open(), STATUS_SUCCESS);
   SetValue("SnapShoot", 1);
-  const auto start = std::chrono::steady_clock::now();
-  while (SharedLoad(extension().RegistrySnapshotRequest) == 0 &&
-         std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // The thread takes the request up at a wake, as the camera's time passes.
+  while (SharedLoad(extension().RegistrySnapshotRequest) == 0) {
+    clock().Advance(100'000);
+    std::this_thread::yield();
   }
-  EXPECT_EQ(SharedLoad(extension().RegistrySnapshotRequest), 1u) << "taken within 2 s";
 
+  // Its next wake finds the camera inactive, and the thread signals its end.
   CameraDeviceExtension* const active = ActiveCamera.exchange(nullptr);
-  EXPECT_EQ(kernel::KeWaitForSingleObject(&extension().ButtonThreadExit, 20'000'000),
-            STATUS_SUCCESS)
-      << "the thread signals its exit event within 2 s";
+  while (kernel::KeReadStateEvent(&extension().ButtonThreadExit) == 0) {
+    clock().Advance(100'000);
+    std::this_thread::yield();
+  }
   ActiveCamera.store(active);
 }
 
-TEST_F(ButtonThread, EndsAtUninitialisation) {
+TEST_F(ButtonThread, EndsAtUninitialisationWithoutWaitingOutItsSleep) {
   ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
   platform::usbcamd::HW_STREAM_DESCRIPTOR streams;
   ASSERT_EQ(camera().GetStreamInfo(streams), STATUS_SUCCESS);
   CameraDeviceExtension& device = extension();
   ASSERT_NE(device.ButtonThread, nullptr);
-  const auto start = std::chrono::steady_clock::now();
+  const int64_t before = clock().Counter();
   ASSERT_EQ(camera().Stop(), STATUS_SUCCESS);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_LT(clock().Counter() - before, 1'000'000) << "ended by its stop event, not a time-out";
   EXPECT_EQ(device.ButtonThread, nullptr);
   EXPECT_EQ(kernel::KeReadStateEvent(&device.ButtonThreadExit), 1);
 }

@@ -42,6 +42,8 @@ class CameraHarness : public ::testing::Test {
   CameraDeviceExtension& extension() { return rig_->Extension(); }
   // "DriverStatus" as published, in order.
   std::vector<uint32_t> states() const { return rig_->DriverStates(); }
+  // The simulated clock every wait of the driver follows (100-ns ticks).
+  platform::kernel::SimulatedPerformanceCounter& clock() { return rig_->Clock(); }
 
  private:
   std::unique_ptr<simcam::SimulatedCamera> device_;

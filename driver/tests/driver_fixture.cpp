@@ -13,40 +13,17 @@
 #include "simcam/packetizer.h"
 #include "simcam/test_pattern.h"
 #include "support/picture/colour.h"
+#include "testing/temp_files.h"
 
 namespace ksv::driver::testing {
 
 using platform::kernel::STATUS_SUCCESS;
 
-namespace {
-
-std::filesystem::path& RootsFolder() {
-  static std::filesystem::path folder;
-  return folder;
-}
-
-// Removes the roots the tests made when the binary ends.
-class SystemRoots : public ::testing::Environment {
- public:
-  void TearDown() override {
-    std::error_code ignored;
-    if (!RootsFolder().empty()) std::filesystem::remove_all(RootsFolder(), ignored);
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kSystemRoots =
-    ::testing::AddGlobalTestEnvironment(new SystemRoots);
-
-}  // namespace
-
 void UseFreshSystemRoot() {
-  if (RootsFolder().empty()) {
-    std::string pattern =
-        (std::filesystem::path(::testing::TempDir()) / "ksv-driver-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    RootsFolder() = pattern;
-  }
+  // Removed with the roots in it when the binary ends.
+  static const ::ksv::testing::TempFolder roots;
   static int count = 0;
-  const auto root = RootsFolder() / std::to_string(++count);
+  const auto root = roots.path() / std::to_string(++count);
   std::filesystem::create_directories(root);
   ::setenv("KSV_ROOT", root.c_str(), 1);
 }

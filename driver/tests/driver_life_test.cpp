@@ -16,6 +16,7 @@
 #include "platform/kernel/pool.h"
 #include "platform/kernel/processor.h"
 #include "platform/kernel/system_thread.h"
+#include "platform/usbcamd/ks_format.h"
 
 namespace ksv::driver {
 namespace {
@@ -162,7 +163,9 @@ TEST_F(DriverLife, ACameraThatNeverBecomesReadyFailsTheStreamAndNothingElse) {
   Plug(stuck);
   ASSERT_EQ(camera().Start(), STATUS_SUCCESS) << "device start does not wait on the camera";
   EXPECT_EQ(Open(), kernel::STATUS_UNSUCCESSFUL);
-  EXPECT_EQ(CountCalls(registers().Calls(), 0x06, true, 0), 200u) << "100 polls each";
+  EXPECT_EQ(CountCalls(registers().Calls(), 0x06, true, 0), 300u)
+      << "100 polls each: device start, entering streaming, and leaving it as the class driver "
+         "frees the refused allocation";
   registers().Behaviour().neverReady = false;
   EXPECT_EQ(Open(), STATUS_SUCCESS);
   EXPECT_EQ(Stream(1).size(), 1u);
@@ -211,6 +214,54 @@ TEST_F(DriverLife, RefusedAlternateSettingsStepDownAndNoneIsAnError) {
   registers().Behaviour().refusedSettings.set();  // nothing but setting 0
   EXPECT_EQ(Open(), kernel::STATUS_INSUFFICIENT_RESOURCES);
   EXPECT_EQ(extension().BandwidthAllocated, 0);
+}
+
+// The driver's own clean-up, asked directly: the class driver is not
+// relied on to free a refused allocation.
+TEST_F(DriverLife, ARefusedAllocationLeavesTheCameraOnSettingZeroAndOutOfStreaming) {
+  const auto allocate = [&] {
+    auto format = usb::MakeVideoFormat(320, 240, 12, codec::kCompressionI420, 0);
+    uint32_t rawFrameLength = 7;
+    const kernel::NTSTATUS status =
+        CamAllocateBandwidth(nullptr, camera().DeviceContext(), &rawFrameLength, &format);
+    EXPECT_EQ(rawFrameLength, 0u);
+    return status;
+  };
+  const auto leftStreamingLast = [&] {
+    const auto calls = registers().Calls();
+    const auto last = std::find_if(calls.rbegin(), calls.rend(), [](const auto& call) {
+      return call.request == 0xE0 || call.request == 0xE1;
+    });
+    return last != calls.rend() && last->request == 0xE1;
+  };
+  simcam::CameraBehaviour oddPackets;
+  oddPackets.fixedPacketSize = 100;  // no packet size the driver can take
+  Plug(oddPackets);
+  ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
+  EXPECT_EQ(allocate(), kernel::STATUS_NOT_SUPPORTED);
+  EXPECT_EQ(registers().AlternateSetting(), 0);
+  EXPECT_TRUE(leftStreamingLast());
+  EXPECT_EQ(extension().BandwidthAllocated, 0);
+
+  // A camera that takes no setting at all.
+  simcam::CameraBehaviour refusing;
+  refusing.refusedSettings.set();
+  Plug(refusing);
+  ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
+  EXPECT_EQ(allocate(), kernel::STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(registers().AlternateSetting(), 0);
+  EXPECT_TRUE(leftStreamingLast());
+
+  // Setting 3 is taken, the camera cannot keep up there, and 2 is refused.
+  refusing.refusedSettings.reset();
+  refusing.refusedSettings.set(4);
+  refusing.refusedSettings.set(2);
+  refusing.bandwidthCheck = 0;
+  Plug(refusing);
+  ASSERT_EQ(camera().Start(), STATUS_SUCCESS);
+  EXPECT_NE(allocate(), STATUS_SUCCESS);
+  EXPECT_EQ(registers().AlternateSetting(), 0);
+  EXPECT_TRUE(leftStreamingLast());
 }
 
 TEST_F(DriverLife, AFailedVendorRequestEndsTheAllocationWithItsStatus) {

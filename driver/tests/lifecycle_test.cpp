@@ -8,6 +8,7 @@
 #include "driver/module_state.h"
 #include "driver/routines.h"
 #include "driver/tests/driver_fixture.h"
+#include "platform/kernel/pool.h"
 #include "platform/usbcamd/class_driver.h"
 #include "platform/usbcamd/ks_format.h"
 
@@ -118,6 +119,39 @@ TEST(DeviceLife, RegistersTheTableAndReleasesEverythingAtStop) {
   EXPECT_FALSE(IsActiveCamera(context));
   EXPECT_FALSE(ModuleDecoder().IsReady()) << "the last camera released the decoder";
   std::free(context);
+}
+
+TEST(DeviceLife, AStartThatFailsAfterItsBuffersKeepsTheOtherCamerasDecoder) {
+  testing::UseFreshSystemRoot();
+  platform::usbcamd::ClassDriver classDriver;
+  ASSERT_EQ(DriverEntry(classDriver.DriverObject(), nullptr), STATUS_SUCCESS);
+  platform::usbcamd::USBD_INTERFACE_INFORMATION interface;
+  int32_t dataPipe = 0;
+  int32_t syncPipe = 0;
+  void* running = std::calloc(1, kDeviceContextSize);
+  ASSERT_EQ(CamConfigure(nullptr, running, &interface, nullptr, &dataPipe, &syncPipe),
+            STATUS_SUCCESS);
+  ASSERT_EQ(CamInitialize(nullptr, running), STATUS_SUCCESS);
+  ASSERT_TRUE(ModuleDecoder().IsReady());
+
+  void* failing = std::calloc(1, kDeviceContextSize);
+  ASSERT_EQ(CamConfigure(nullptr, failing, &interface, nullptr, &dataPipe, &syncPipe),
+            STATUS_SUCCESS);
+  {
+    // The quantisation table copy fails; the buffers after it, the frame
+    // assembly buffer among them, are allocated before the start gives up.
+    platform::kernel::ScopedPoolFailure firstBuffer(0);
+    EXPECT_EQ(CamInitialize(nullptr, failing), platform::kernel::STATUS_INSUFFICIENT_RESOURCES);
+  }
+  EXPECT_EQ(ExtensionOf(failing).AssemblyBuffer, nullptr);
+  EXPECT_TRUE(ModuleDecoder().IsReady()) << "the running camera keeps its decoder";
+  EXPECT_EQ(CamUnInitialize(nullptr, failing), STATUS_SUCCESS);
+  EXPECT_TRUE(ModuleDecoder().IsReady()) << "a start that failed counts no stop";
+
+  EXPECT_EQ(CamUnInitialize(nullptr, running), STATUS_SUCCESS);
+  EXPECT_FALSE(ModuleDecoder().IsReady());
+  std::free(failing);
+  std::free(running);
 }
 
 }  // namespace

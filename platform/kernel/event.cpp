@@ -4,11 +4,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <climits>
+#include <cstdint>
 #include <ctime>
+
+#include "platform/kernel/performance_counter.h"
 
 namespace ksv::platform::kernel {
 namespace {
@@ -33,6 +36,14 @@ bool TryTake(KEVENT* event) {
   return State(event).compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
 }
 
+constexpr int64_t kSimulatedRecheckNs = 1'000'000;
+__extension__ using Wide = __int128;
+
+int64_t TicksToNanoseconds(int64_t ticks, int64_t frequency) {
+  const Wide ns = (static_cast<Wide>(ticks) * 1'000'000'000 + frequency - 1) / frequency;
+  return static_cast<int64_t>(std::min<Wide>(ns, INT64_MAX / 2));
+}
+
 }  // namespace
 
 void KeInitializeEvent(KEVENT* event, EVENT_TYPE type, bool signalled) {
@@ -54,20 +65,27 @@ int32_t KeReadStateEvent(const KEVENT* event) {
 }
 
 NTSTATUS KeWaitForSingleObject(KEVENT* event, std::optional<int64_t> timeout) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline =
-      timeout ? Clock::now() + std::chrono::nanoseconds(std::max<int64_t>(*timeout, 0) * 100)
-              : Clock::time_point::max();
+  if (!timeout) {
+    while (!TryTake(event)) FutexWait(event, nullptr);
+    return STATUS_SUCCESS;
+  }
+  const CounterReading start = ReadInstalledCounter();
+  const int64_t deadline =
+      start.counter + IntervalToTicks(std::max<int64_t>(*timeout, 0), start.frequency);
   for (;;) {
     if (TryTake(event)) return STATUS_SUCCESS;
-    if (!timeout) {
-      FutexWait(event, nullptr);
-      continue;
-    }
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) return STATUS_TIMEOUT;
-    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    const timespec wait{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+    // A counter uninstalled during the wait (its scope ended) may be gone:
+    // the time-out it measured is over.
+    const std::optional<int64_t> now = CounterIfStillInstalled(start.source);
+    if (!now) return STATUS_TIMEOUT;
+    const int64_t left = deadline - *now;
+    if (left <= 0) return STATUS_TIMEOUT;
+    // A real clock sleeps out what is left; a simulated one is moved by
+    // another thread, so the wait looks at it again every millisecond.
+    const int64_t ns =
+        start.real ? TicksToNanoseconds(left, start.frequency) : kSimulatedRecheckNs;
+    const timespec wait{static_cast<time_t>(ns / 1'000'000'000),
+                        static_cast<long>(ns % 1'000'000'000)};
     FutexWait(event, &wait);
   }
 }

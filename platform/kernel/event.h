@@ -25,9 +25,13 @@ int32_t KeResetEvent(KEVENT* event);
 int32_t KeReadStateEvent(const KEVENT* event);
 
 // Waits until the event is signalled: STATUS_SUCCESS, or STATUS_TIMEOUT
-// after `timeout` 100-ns units (no time-out: waits for ever). Time-outs are
-// real time whatever counter is installed: an event is signalled by another
-// thread, which a simulated clock does not drive.
+// once `timeout` 100-ns units have passed on the performance counter that is
+// installed when the wait begins (no time-out: waits for ever). On a
+// simulated counter (performance_counter.h) the time-out passes only as
+// something else moves the counter (a test, the simulated bus, a replay):
+// the waiter takes no real time of its own. When another counter is
+// installed (or the waited one uninstalled) during the wait, the time-out is
+// over.
 NTSTATUS KeWaitForSingleObject(KEVENT* event, std::optional<int64_t> timeout);
 
 }  // namespace ksv::platform::kernel

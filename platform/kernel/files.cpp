@@ -4,9 +4,13 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <cstdio>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -20,13 +24,16 @@ namespace fs = std::filesystem;
 
 std::mutex openLock;
 std::set<std::string> openFiles;  // no sharing
+std::optional<uint64_t> writableBytes;  // a full disk arranged by a test; under openLock
 
 struct FileObject final : KernelObject {
   int fd = -1;
   std::string path;
+  bool deleteOnClose = false;
   ~FileObject() override {
     if (fd >= 0) ::close(fd);
     if (path.empty()) return;
+    if (deleteOnClose) ::unlink(path.c_str());
     std::lock_guard guard(openLock);
     openFiles.erase(path);
   }
@@ -42,8 +49,8 @@ fs::path MatchCase(const fs::path& folder, const std::string& name) {
   return folder / name;
 }
 
-}  // namespace
-
+// Where a kernel path lies on this machine (names resolved case-insensitively
+// against what exists). Throws std::runtime_error without a system root.
 fs::path NativePathOf(const char* kernelPath) {
   std::string path = kernelPath;
   constexpr const char* kRoot = "\\SystemRoot\\";
@@ -61,6 +68,37 @@ fs::path NativePathOf(const char* kernelPath) {
   }
   return native;
 }
+
+// How much of a write of `length` bytes the disk takes.
+uint64_t Writable(uint64_t length) {
+  std::lock_guard guard(openLock);
+  if (!writableBytes) return length;
+  const uint64_t taken = std::min(length, *writableBytes);
+  *writableBytes -= taken;
+  return taken;
+}
+
+NTSTATUS Rename(FileObject& file, const FILE_RENAME_INFORMATION& rename) {
+  if (rename.FileName == nullptr) return STATUS_INVALID_PARAMETER;
+  std::string target;
+  try {
+    target = NativePathOf(rename.FileName).string();
+  } catch (const std::exception&) {
+    return STATUS_NO_SUCH_FILE;
+  }
+  std::lock_guard guard(openLock);
+  if (target == file.path) return STATUS_SUCCESS;
+  if (openFiles.count(target) != 0) return STATUS_UNSUCCESSFUL;  // held open by someone
+  std::error_code error;
+  if (!rename.ReplaceIfExists && fs::exists(target, error)) return STATUS_OBJECT_NAME_COLLISION;
+  if (::rename(file.path.c_str(), target.c_str()) != 0) return STATUS_UNSUCCESSFUL;
+  openFiles.erase(file.path);
+  openFiles.insert(target);
+  file.path = target;
+  return STATUS_SUCCESS;
+}
+
+}  // namespace
 
 NTSTATUS ZwCreateFile(HANDLE* fileHandle, const char* kernelPath, FILE_DISPOSITION disposition,
                       IO_STATUS_BLOCK* ioStatus) {
@@ -104,8 +142,9 @@ NTSTATUS ZwWriteFile(HANDLE fileHandle, IO_STATUS_BLOCK* ioStatus, const void* b
   if (file == nullptr) return STATUS_INVALID_HANDLE;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   uint64_t written = 0;
-  while (written < length) {
-    const ssize_t n = ::write(file->fd, bytes + written, length - written);
+  const uint64_t writable = Writable(length);
+  while (written < writable) {
+    const ssize_t n = ::write(file->fd, bytes + written, writable - written);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     written += static_cast<uint64_t>(n);
@@ -114,6 +153,35 @@ NTSTATUS ZwWriteFile(HANDLE fileHandle, IO_STATUS_BLOCK* ioStatus, const void* b
   const NTSTATUS status = written == length ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
   if (ioStatus != nullptr) *ioStatus = {status, written};
   return status;
+}
+
+NTSTATUS ZwSetInformationFile(HANDLE fileHandle, IO_STATUS_BLOCK* ioStatus,
+                              const void* information, uint32_t length,
+                              FILE_INFORMATION_CLASS informationClass) {
+  auto* file = dynamic_cast<FileObject*>(static_cast<KernelObject*>(fileHandle));
+  if (file == nullptr) return STATUS_INVALID_HANDLE;
+  if (information == nullptr) return STATUS_INVALID_PARAMETER;
+  NTSTATUS status = STATUS_INVALID_PARAMETER;
+  if (informationClass == FileRenameInformation && length == sizeof(FILE_RENAME_INFORMATION)) {
+    status = Rename(*file, *static_cast<const FILE_RENAME_INFORMATION*>(information));
+  } else if (informationClass == FileDispositionInformation &&
+             length == sizeof(FILE_DISPOSITION_INFORMATION)) {
+    file->deleteOnClose =
+        static_cast<const FILE_DISPOSITION_INFORMATION*>(information)->DeleteFile;
+    status = STATUS_SUCCESS;
+  }
+  if (ioStatus != nullptr) *ioStatus = {status, 0};
+  return status;
+}
+
+ScopedWriteFailure::ScopedWriteFailure(uint64_t bytes) {
+  std::lock_guard guard(openLock);
+  writableBytes = bytes;
+}
+
+ScopedWriteFailure::~ScopedWriteFailure() {
+  std::lock_guard guard(openLock);
+  writableBytes.reset();
 }
 
 }  // namespace ksv::platform::kernel

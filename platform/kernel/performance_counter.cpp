@@ -1,6 +1,10 @@
 #include "platform/kernel/performance_counter.h"
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
+#include <mutex>
+#include <shared_mutex>
 #include <ctime>
 
 namespace ksv::platform::kernel {
@@ -20,8 +24,19 @@ class MonotonicClock final : public PerformanceCounterSource {
 
 const MonotonicClock kMonotonicClock;
 std::atomic<const PerformanceCounterSource*> installed{&kMonotonicClock};
+// Held shared while a waiter reads the counter it waits on, and exclusively
+// while a counter is installed or uninstalled.
+std::shared_mutex installLock;
 
 }  // namespace
+
+int64_t IntervalToTicks(int64_t interval, int64_t frequency) {
+  constexpr int64_t kUnitsPerSecond = 10'000'000;
+  __extension__ using Wide = __int128;
+  const Wide ticks =
+      (static_cast<Wide>(interval) * frequency + kUnitsPerSecond - 1) / kUnitsPerSecond;
+  return static_cast<int64_t>(std::min<Wide>(ticks, std::numeric_limits<int64_t>::max() / 2));
+}
 
 int64_t KeQueryPerformanceCounter(int64_t* frequency) {
   const PerformanceCounterSource* source = installed.load(std::memory_order_acquire);
@@ -33,10 +48,25 @@ const PerformanceCounterSource& CurrentPerformanceCounter() {
   return *installed.load(std::memory_order_acquire);
 }
 
-ScopedPerformanceCounter::ScopedPerformanceCounter(const PerformanceCounterSource& source)
-    : previous_(installed.exchange(&source, std::memory_order_acq_rel)) {}
+CounterReading ReadInstalledCounter() {
+  std::shared_lock guard(installLock);
+  const PerformanceCounterSource* source = installed.load(std::memory_order_acquire);
+  return {source, source->Counter(), source->Frequency(), source->IsReal()};
+}
+
+std::optional<int64_t> CounterIfStillInstalled(const PerformanceCounterSource* source) {
+  std::shared_lock guard(installLock);
+  if (installed.load(std::memory_order_acquire) != source) return std::nullopt;
+  return source->Counter();
+}
+
+ScopedPerformanceCounter::ScopedPerformanceCounter(const PerformanceCounterSource& source) {
+  std::lock_guard guard(installLock);
+  previous_ = installed.exchange(&source, std::memory_order_acq_rel);
+}
 
 ScopedPerformanceCounter::~ScopedPerformanceCounter() {
+  std::lock_guard guard(installLock);
   installed.store(previous_, std::memory_order_release);
 }
 

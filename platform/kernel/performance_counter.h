@@ -5,12 +5,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 namespace ksv::platform::kernel {
 
 // Returns the counter value; stores its ticks per second in *frequency when
 // `frequency` is not null.
 int64_t KeQueryPerformanceCounter(int64_t* frequency);
+
+// A length of `interval` 100-ns units (not negative) in ticks of a counter
+// of `frequency`, rounded up so that a wait never ends early.
+int64_t IntervalToTicks(int64_t interval, int64_t frequency);
 
 // Where the counter comes from.
 class PerformanceCounterSource {
@@ -53,6 +58,20 @@ class SimulatedPerformanceCounter final : public PerformanceCounterSource {
 
 // The counter now installed.
 const PerformanceCounterSource& CurrentPerformanceCounter();
+
+// For a thread that waits on the counter while another may end the scope
+// that installed it: the installed counter read as one, and later readings
+// of that same counter only while it is still installed (nothing once it
+// is not). Uninstalling waits for a reading in progress, so neither touches
+// a counter that is gone.
+struct CounterReading {
+  const PerformanceCounterSource* source;
+  int64_t counter;
+  int64_t frequency;
+  bool real;
+};
+CounterReading ReadInstalledCounter();
+std::optional<int64_t> CounterIfStillInstalled(const PerformanceCounterSource* source);
 
 // Makes `source` the counter for the lifetime of this object and restores the
 // previous one afterwards. Installs nest; the innermost wins.

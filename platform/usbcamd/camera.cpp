@@ -220,7 +220,11 @@ NTSTATUS UsbCamdCamera::Prepare() {
   uint32_t rawFrameLength = 0;
   NTSTATUS status =
       routines_.CamAllocateBandwidth(&busDevice_, DeviceContext(), &rawFrameLength, &format_);
-  if (!NT_SUCCESS(status)) return status;
+  if (!NT_SUCCESS(status)) {
+    // The minidriver may have taken a setting before it refused.
+    routines_.CamFreeBandwidth(&busDevice_, DeviceContext());
+    return status;
+  }
   if (rawFrameLength == 0 || rawFrameLength > kMaxBufferBytes) {
     routines_.CamFreeBandwidth(&busDevice_, DeviceContext());
     return STATUS_UNSUCCESSFUL;

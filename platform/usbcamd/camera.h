@@ -96,7 +96,6 @@ class UsbCamdCamera {
   void* DeviceContext() { return deviceContext_.get(); }
   bool IsRunning() const { return running_; }
   bool IsRemoved() const { return removed_; }
-  const USBD_INTERFACE_INFORMATION& Interface() const { return interface_; }
   const IsochronousCounters& Counters() const { return counters_; }
 
  private:

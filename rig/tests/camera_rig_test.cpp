@@ -53,8 +53,9 @@ TEST_F(CameraRigTest, ACameraThatSendsNothingGivesNoFrameWithinTheLimit) {
   simcam::SimulatedCamera camera;
   CameraRig rig({.device = &camera});
   ASSERT_EQ(rig.Start(), 0);  // started, but no stream asks for video
+  const int64_t before = rig.Clock().Counter();
   EXPECT_FALSE(rig.NextFrame(500));
-  EXPECT_EQ(rig.Clock().Counter(), 500 * 10'000) << "each bus frame is a millisecond";
+  EXPECT_GE(rig.Clock().Counter() - before, 500 * 10'000) << "each bus frame is a millisecond";
   EXPECT_EQ(rig.Statistics().delivered, 0u);
 }
 

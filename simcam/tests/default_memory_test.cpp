@@ -8,6 +8,7 @@
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
 #include "simcam/wav_audio.h"
+#include "testing/temp_files.h"
 
 namespace ksv::simcam {
 
@@ -66,12 +67,10 @@ TEST(DefaultMemory, RecordingDownloadsAsAWavFile) {
 }
 
 TEST(DefaultMemory, DrawsItsPicturesWhenThereAreNoPhotographs) {
-  std::string folder = (std::filesystem::path(::testing::TempDir()) / "nophotos-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-  const bulk::CameraMemory memory = DefaultCameraMemory(folder);
+  const ::ksv::testing::TempFolder folder;
+  const bulk::CameraMemory memory = DefaultCameraMemory(folder.path());
   EXPECT_EQ(memory.items.size(), 10u);
   EXPECT_NO_THROW(bulk::CheckMemory(memory));
-  std::filesystem::remove_all(folder);
 }
 
 TEST(DefaultMemory, PhotosFolderFollowsTheTestDataVariable) {

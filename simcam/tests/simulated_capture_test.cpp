@@ -73,20 +73,66 @@ TEST(SimulatedCapture, OnePacketPerMillisecondAndFramesOnTime) {
   EXPECT_EQ(summary.endTime, 5'000'000 + 100 * kBusFrameTicks);
 }
 
-TEST(SimulatedCapture, LostPacketsStillTakeTheirBusFrame) {
+TEST(SimulatedCapture, LostPacketsLeaveTheirOwnBusFrameEmpty) {
+  // Five packets a frame at 0, 34 and 67 ms. Frame 0 loses its third
+  // packet, frame 1 its frame start and its last packet.
+  const std::vector<std::vector<uint8_t>> frames = {Frame(500), Frame(500), Frame(500)};
+  const auto lost = [](uint32_t frame, uint32_t packet) {
+    return (frame == 0 && packet == 2) || (frame == 1 && (packet == 0 || packet == 4));
+  };
   CaptureOptions options;
   options.maximumPacketSize = 128;
-  options.faults = [](uint32_t frame, uint32_t packet, uint32_t) {
-    return frame == 0 && packet == 2 ? PacketFault::kLost : PacketFault::kNone;
+  options.faults = [&](uint32_t frame, uint32_t packet, uint32_t) {
+    return lost(frame, packet) ? PacketFault::kLost : PacketFault::kNone;
   };
   std::ostringstream out;
-  const CaptureSummary summary = WriteSimulatedCapture(out, std::vector<std::vector<uint8_t>>{Frame(500)}, options);
-  EXPECT_EQ(summary.faults.lost, 1u);
-  EXPECT_EQ(summary.damagedFrames, 1u);
+  const CaptureSummary summary = WriteSimulatedCapture(out, frames, options);
+  EXPECT_EQ(summary.faults.lost, 3u);
+  EXPECT_EQ(summary.damagedFrames, 2u);
+
+  // What a camera sends in each bus frame: -1 the frame start, 0..3 the data
+  // packet of that sequence number, -2 the filler, -3 a zero-length packet.
+  struct Expected {
+    uint64_t busFrame;
+    int kind;
+  };
+  std::vector<Expected> expected;
+  const uint64_t starts[] = {0, 34, 67, 100};
+  for (uint32_t frame = 0; frame < 3; ++frame) {
+    for (uint32_t packet = 0; packet < 5; ++packet) {
+      if (!lost(frame, packet)) {
+        expected.push_back({starts[frame] + packet, static_cast<int>(packet) - 1});
+      }
+    }
+    expected.push_back({starts[frame] + 5, -2});
+    for (uint64_t b = starts[frame] + 6; b < starts[frame + 1]; ++b) expected.push_back({b, -3});
+  }
+  expected.push_back({100, -1});
+
   uint16_t packetSize = 0;
   const std::vector<Record> records = ReadAll(out.str(), packetSize);
-  EXPECT_EQ(records.back().time, 34 * kBusFrameTicks) << "the next frame still starts on time";
-  EXPECT_EQ(records.size(), 34u) << "34 bus frames, one of them empty, and the next start";
+  ASSERT_EQ(records.size(), expected.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(records[i].time, expected[i].busFrame * kBusFrameTicks);
+    const std::vector<uint8_t>& bytes = records[i].bytes;
+    switch (expected[i].kind) {
+      case -3:
+        EXPECT_TRUE(bytes.empty());
+        break;
+      case -2:
+        ASSERT_EQ(bytes.size(), 128u);
+        EXPECT_EQ(bytes[0], 0xFF);
+        EXPECT_EQ(bytes[1], 0x00);
+        break;
+      case -1:
+        EXPECT_TRUE(IsStart(records[i]));
+        break;
+      default:
+        ASSERT_EQ(bytes.size(), 128u);
+        EXPECT_EQ(bytes[0], expected[i].kind) << "the data packet's sequence number";
+    }
+  }
 }
 
 TEST(SimulatedCapture, RefusesARateOutOfRange) {

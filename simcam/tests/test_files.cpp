@@ -1,8 +1,6 @@
 #include "simcam/tests/test_files.h"
 
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
+#include "support/test_data.h"
 
 #include "simcam/framing.h"
 #include "support/picture/colour.h"
@@ -11,13 +9,7 @@
 namespace ksv::simcam::testfiles {
 
 std::string DataPath(std::string_view relative) {
-  return std::string(KSV_TESTDATA_DIR) + "/" + std::string(relative);
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error("cannot open test file '" + path + "'");
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  return support::TestDataPath(relative).string();
 }
 
 picture::PlanarPicture PlanarPhoto(std::string_view stem, uint32_t width, uint32_t height) {

@@ -10,11 +10,9 @@
 
 namespace ksv::simcam::testfiles {
 
-// `relative` under the test data folder (KSV_TESTDATA_DIR).
+// `relative` under the test data folder (support/test_data.h).
 std::string DataPath(std::string_view relative);
 
-// The whole file; throws std::runtime_error if it cannot be read.
-std::vector<uint8_t> ReadBytes(const std::string& path);
 
 // The four test photographs, by file stem.
 inline constexpr std::string_view kPhotos[] = {"astronaut", "chelsea", "coffee",

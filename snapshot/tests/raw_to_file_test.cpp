@@ -12,6 +12,7 @@
 #include "snapshot/last_snapshot_path.h"
 #include "snapshot/tests/snapshot_test_support.h"
 #include "support/picture/picture_file.h"
+#include "support/test_data.h"
 
 namespace ksv::snapshot {
 namespace {
@@ -41,7 +42,7 @@ class RawToFile : public ::testing::Test {
 
 TEST_F(RawToFile, DriverSnapshotOfAPhotographBecomesThatPicture) {
   const picture::RgbPicture photo = simcam::FitToSize(
-      picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/astronaut.png"), 320, 240);
+      picture::ReadPicture(support::TestDataPath("photos/astronaut.png")), 320, 240);
   const std::vector<uint8_t> file = MakeRawSnapshot(photo);
   ASSERT_EQ(file.size(), testing::kDriverSnapshotBytes);
 

@@ -10,6 +10,7 @@
 #include "apps/ksvcam/command_line.h"
 #include "support/picture/bmp_file.h"
 #include "support/picture/png_file.h"
+#include "support/test_data.h"
 
 namespace ksv::ksvcam::testing {
 
@@ -39,6 +40,6 @@ picture::RgbPicture DecodeBmpFile(const std::vector<uint8_t>& file) {
   return picture::DecodeBmp(file, "BMP file");
 }
 
-fs::path TestDataDir() { return KSV_TESTDATA_DIR; }
+fs::path TestDataDir() { return support::TestDataDir(); }
 
 }  // namespace ksv::ksvcam::testing

@@ -11,6 +11,7 @@
 #include "simcam/simulated_modes.h"
 #include "support/picture/picture.h"
 #include "support/picture/picture_file.h"
+#include "support/test_data.h"
 
 namespace ksv::outside::bulk::testing {
 
@@ -82,7 +83,7 @@ std::vector<StreamItem> SplitStream(const std::vector<uint8_t>& stream) {
 
 std::vector<uint8_t> FittedPhoto(const std::string& stem, uint32_t width, uint32_t height) {
   const picture::RgbPicture photo =
-      picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+      picture::ReadPicture(support::TestDataPath("photos/" + stem + ".png"));
   return simcam::FitToSize(photo, width, height).pixels;
 }
 
@@ -92,7 +93,7 @@ outside::bulk::CameraMemory PhotoMemory() {
   CameraMemory memory{{"fw", "sensor", "chip"}, SimulatedCameraModes(), {}};
   auto mode = [&](uint8_t index) -> const RecordingMode& { return *memory.FindMode(index); };
   auto photo = [](const std::string& stem) {
-    return picture::ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/" + stem + ".png");
+    return picture::ReadPicture(support::TestDataPath("photos/" + stem + ".png"));
   };
   memory.items.push_back(
       MakePictureItem(photo("chelsea"), mode(kHighQualityPictureMode), kHighQualitySubtype));

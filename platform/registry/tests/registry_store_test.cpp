@@ -1,4 +1,5 @@
 #include "platform/registry/registry_store.h"
+#include "testing/temp_files.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -19,17 +20,9 @@ constexpr const char* kDriverKey = "Software\\Tarvio\\KSV Drivers\\";
 // Each test gets a fresh system root, as every test of the system does.
 class RegistryStoreTest : public ::testing::Test {
  protected:
-  RegistryStoreTest() {
-    std::string pattern = (fs::path(::testing::TempDir()) / "ksv-registry-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-    ::setenv("KSV_ROOT", root_.c_str(), 1);
-  }
-  ~RegistryStoreTest() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  fs::path root_;
+  RegistryStoreTest() { ::setenv("KSV_ROOT", root_.c_str(), 1); }
+  ::ksv::testing::TempFolder temp_;
+  fs::path root_ = temp_.path();
 };
 
 TEST_F(RegistryStoreTest, KeepsDwordsAndStringsAcrossOpenings) {

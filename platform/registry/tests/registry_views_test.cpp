@@ -13,6 +13,7 @@
 
 #include "platform/registry/kernel_registry.h"
 #include "platform/registry/win32_registry.h"
+#include "testing/temp_files.h"
 
 namespace ksv::platform {
 namespace {
@@ -25,16 +26,7 @@ constexpr const char* kUserKey = "Software\\Tarvio\\KSV Drivers";
 
 class RegistryViews : public ::testing::Test {
  protected:
-  RegistryViews() {
-    std::string pattern = (fs::path(::testing::TempDir()) / "ksv-views-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    root_ = pattern;
-    ::setenv("KSV_ROOT", root_.c_str(), 1);
-  }
-  ~RegistryViews() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
+  RegistryViews() { ::setenv("KSV_ROOT", root_.c_str(), 1); }
 
   static k::NTSTATUS KernelWrite(const char* name, uint32_t value) {
     return k::RtlWriteRegistryValue(k::RTL_REGISTRY_ABSOLUTE, kKernelPath, name, k::REG_DWORD,
@@ -64,7 +56,8 @@ class RegistryViews : public ::testing::Test {
     return value;
   }
 
-  fs::path root_;
+  ::ksv::testing::TempFolder temp_;
+  fs::path root_ = temp_.path();
 };
 
 TEST_F(RegistryViews, KernelAndUserModeSeeTheSameValues) {

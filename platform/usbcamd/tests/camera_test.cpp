@@ -25,6 +25,8 @@ struct Script {
   std::vector<uint32_t> packetsPerFrame;
   int newFrames = 0;
   uint32_t nextFrameNumber = 1;
+  NTSTATUS allocation = STATUS_SUCCESS;
+  int bandwidthFrees = 0;
 };
 Script script;
 
@@ -63,13 +65,17 @@ NTSTATUS Configure(DEVICE_OBJECT*, void*, USBD_INTERFACE_INFORMATION*,
 }
 NTSTATUS Allocate(DEVICE_OBJECT*, void*, uint32_t* rawFrameLength, void*) {
   *rawFrameLength = script.rawFrameLength;
+  return script.allocation;
+}
+NTSTATUS FreeBandwidth(DEVICE_OBJECT*, void*) {
+  ++script.bandwidthFrees;
   return STATUS_SUCCESS;
 }
 void NewFrame(void*, void*) { ++script.newFrames; }
 
 USBCAMD_DEVICE_DATA ScriptedTable() {
   return {0,    Succeed,   Succeed,   ScriptedPacket, NewFrame, EchoRawFrame, Succeed,
-          Succeed, Configure, Succeed, Succeed,       Allocate, Succeed};
+          Succeed, Configure, Succeed, Succeed,       Allocate, FreeBandwidth};
 }
 
 class ClassDriverPath : public ::testing::Test {
@@ -261,6 +267,25 @@ TEST_F(ClassDriverPath, PowerAndRemovalStopAndRestartThePath) {
   EXPECT_EQ(camera_->Counters().packets, before);
   EXPECT_EQ(camera_->CloseStream(), STATUS_SUCCESS);
   EXPECT_EQ(camera_->Stop(), STATUS_SUCCESS);
+}
+
+// A minidriver may have selected an alternate setting before it refused
+// the allocation, so the class driver gives the bandwidth back either way.
+TEST_F(ClassDriverPath, AFailedAllocationIsFreedAndTheStreamStaysClosed) {
+  camera_ = std::make_unique<UsbCamdCamera>(classDriver_, 4);
+  ASSERT_EQ(camera_->Start(), STATUS_SUCCESS);
+  KS_DATAFORMAT_VIDEOINFOHEADER format;
+  format.DataFormat.FormatSize = sizeof format;
+  format.VideoInfoHeader.bmiHeader.biSizeImage = 256;
+  script.allocation = kernel::STATUS_NOT_SUPPORTED;
+  EXPECT_EQ(camera_->OpenStream(format, 2), kernel::STATUS_NOT_SUPPORTED);
+  EXPECT_EQ(script.bandwidthFrees, 1);
+  EXPECT_FALSE(camera_->IsRunning());
+
+  script.allocation = STATUS_SUCCESS;
+  ASSERT_EQ(camera_->OpenStream(format, 2), STATUS_SUCCESS);
+  ASSERT_EQ(camera_->CloseStream(), STATUS_SUCCESS);
+  EXPECT_EQ(script.bandwidthFrees, 2) << "one free for each allocation";
 }
 
 TEST_F(ClassDriverPath, RequestsTheClassDriverDoesNotKnowAreNotImplemented) {

@@ -7,19 +7,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "testing/temp_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 class Version : public ::testing::Test {
  protected:
-  Version() {
-    std::string pattern = (fs::path(::testing::TempDir()) / "version-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    folder_ = pattern;
-  }
-  ~Version() override { fs::remove_all(folder_); }
-
   // A file with `before` bytes of something else in front of the resource.
   std::string WriteFile(const std::vector<uint8_t>& resource, size_t before = 20) {
     const fs::path path = folder_ / "DRIVER.SYS";
@@ -41,7 +36,8 @@ class Version : public ::testing::Test {
     return info;
   }
 
-  fs::path folder_;
+  ::ksv::testing::TempFolder temp_;
+  fs::path folder_ = temp_.path();
 };
 
 TEST_F(Version, TextsAndTranslationComeBackFromAFile) {

@@ -13,6 +13,7 @@
 #include "support/picture/png_file.h"
 #include "support/picture/psnr.h"
 #include "support/picture/tests/test_pictures.h"
+#include "support/test_data.h"
 #include "testing/temp_files.h"
 
 namespace ksv::picture {
@@ -157,7 +158,7 @@ TEST(PictureFiles, TextIsNotAPicture) {
 }
 
 TEST(ReadPicture, ReadsTheTestPhotographAsRgb) {
-  const RgbPicture photo = ReadPicture(std::string(KSV_TESTDATA_DIR) + "/photos/chelsea.png");
+  const RgbPicture photo = ReadPicture(support::TestDataPath("photos/chelsea.png"));
   EXPECT_EQ(photo.width, 400u);
   EXPECT_EQ(photo.height, 266u);
   ASSERT_EQ(photo.pixels.size(), size_t{400} * 266 * 3);
@@ -198,7 +199,7 @@ TEST(ReadPicture, NamesTheFileWhenItCannotBeRead) {
     EXPECT_NE(std::string(error.what()).find(missing), std::string::npos) << error.what();
   }
   // A file that is not a PNG.
-  EXPECT_THROW(ReadPicture(std::string(KSV_TESTDATA_DIR) + "/frames/README.md"),
+  EXPECT_THROW(ReadPicture(support::TestDataPath("frames/README.md")),
                std::runtime_error);
 }
 

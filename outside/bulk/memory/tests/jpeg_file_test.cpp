@@ -11,6 +11,7 @@
 #include "codec/quant_tables.h"
 #include "simcam/tests/libjpeg_oracle.h"
 #include "simcam/tests/test_files.h"
+#include "testing/temp_files.h"
 
 namespace ksv::outside::bulk {
 
@@ -142,15 +143,15 @@ TEST(WrapAsJpeg, ReferenceFramesDecodeLikeTheirJpegFiles) {
   for (const ReferenceFrame& c : ContainerCases()) {
     SCOPED_TRACE(c.stem);
     const std::string base = testfiles::DataPath("frames/" + c.stem);
-    const std::vector<uint8_t> frame = testfiles::ReadBytes(base + ".frame");
-    const std::vector<uint8_t> original = testfiles::ReadBytes(base + ".jpg");
+    const std::vector<uint8_t> frame = ::ksv::testing::ReadFile(base + ".frame");
+    const std::vector<uint8_t> original = ::ksv::testing::ReadFile(base + ".jpg");
     const size_t offset = c.stored ? 0 : codec::kFrameHeaderSize;
     ASSERT_GT(frame.size(), offset + 8);
     const std::vector<uint8_t> entropy(frame.begin() + static_cast<std::ptrdiff_t>(offset),
                                        frame.end() - 8);
     codec::QuantPair tables = codec::DriverLevelPair(3);
     if (c.stored) {
-      const std::vector<uint8_t> qtab = testfiles::ReadBytes(base + ".qtab");
+      const std::vector<uint8_t> qtab = ::ksv::testing::ReadFile(base + ".qtab");
       ASSERT_EQ(qtab.size(), 128u);
       tables = codec::QuantPairFromBytes(std::span<const uint8_t, 128>(qtab.data(), 128));
     }
@@ -172,12 +173,12 @@ TEST(LibjpegOracle, ReproducesTheReferenceOutputs) {
   for (std::string_view photo : testfiles::kPhotos) {
     SCOPED_TRACE(photo);
     const std::string base = testfiles::DataPath("frames/" + std::string(photo) + "_320x240_L3");
-    const std::vector<uint8_t> jpeg = testfiles::ReadBytes(base + ".jpg");
+    const std::vector<uint8_t> jpeg = ::ksv::testing::ReadFile(base + ".jpg");
     EXPECT_TRUE(oracle::DecodePlanar(jpeg, oracle::DctMethod::kFast).samples ==
-                testfiles::ReadBytes(base + ".ref.i420"));
+                ::ksv::testing::ReadFile(base + ".ref.i420"));
 
     // The BMP is bottom-up B, G, R after a 54-byte header.
-    const std::vector<uint8_t> bmp = testfiles::ReadBytes(base + ".ref.bmp");
+    const std::vector<uint8_t> bmp = ::ksv::testing::ReadFile(base + ".ref.bmp");
     const picture::RgbPicture rgb = oracle::DecodeRgb(jpeg, oracle::DctMethod::kFast);
     ASSERT_EQ(bmp.size(), 54 + rgb.pixels.size());
     size_t mismatches = 0;

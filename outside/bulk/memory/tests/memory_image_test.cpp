@@ -8,6 +8,7 @@
 
 #include "simcam/memory_builder.h"
 #include "support/byte_order.h"
+#include "testing/temp_files.h"
 
 namespace ksv::outside::bulk {
 
@@ -153,15 +154,9 @@ TEST(MemoryImage, FilesThatCannotBeReadAreUnreadableNotCorrupt) {
     EXPECT_EQ(error.reason(), MemoryImageError::Reason::kUnreadable);
     EXPECT_NE(std::string(error.what()).find("/nonexistent/camera.mem"), std::string::npos);
   }
-  std::string folder = (std::filesystem::path(::testing::TempDir()) / "memimg-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-  const std::filesystem::path path = std::filesystem::path(folder) / "camera.mem";
-  const std::vector<uint8_t> image = WriteMemoryImage(SmallMemory());
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(image.data()),
-             static_cast<std::streamsize>(image.size()));
-  EXPECT_EQ(LoadMemoryImage(path).items.size(), 5u);
-  std::filesystem::remove_all(folder);
+  const ::ksv::testing::TempFolder folder;
+  ::ksv::testing::WriteFile(folder / "camera.mem", WriteMemoryImage(SmallMemory()));
+  EXPECT_EQ(LoadMemoryImage(folder / "camera.mem").items.size(), 5u);
 }
 
 }  // namespace
