@@ -61,8 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   simcam::SimulatedCamera device(behaviour);
   rig::CameraRig rig({.device = &device, .maximumPacketSize = packetSize, .clock = &clock});
   if (rig.Start() != 0) std::abort();
-  const codec::FrameSize size{static_cast<uint32_t>(choice.width), static_cast<uint32_t>(choice.height)};
-  if (rig.Open({size, choice.compression, choice.bits, interval}, 2) != 0) std::abort();
+  const codec::FrameSize frameSize{static_cast<uint32_t>(choice.width),
+                                  static_cast<uint32_t>(choice.height)};
+  if (rig.Open({frameSize, choice.compression, choice.bits, interval}, 2) != 0) std::abort();
   const size_t frameBytes = static_cast<size_t>(choice.width) * choice.height * choice.bits / 8;
 
   size_t at = 2;
