@@ -15,6 +15,18 @@ bool IsPlanarCompression(uint32_t compression) {
 
 }  // namespace
 
+bool LiveDecoderHasLayout(FrameSize size, OutputCode code) { return DriverHasLayout(size, code); }
+
+bool StoredDecoderHasLayout(FrameSize size, OutputCode code) {
+  return LibraryHasLayout(size, code);
+}
+
+std::span<const FrameSize> LayoutSizes() {
+  static constexpr FrameSize kSizes[] = {{160, 112}, {160, 128}, {176, 144}, {320, 240},
+                                         {352, 288}, {640, 480}, {1024, 768}};
+  return kSizes;
+}
+
 bool SetGammaLevel(DecoderContext& context, uint32_t level) {
   if (level >= kGammaLevels) return false;
   context.gammaLevel = level;

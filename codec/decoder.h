@@ -44,6 +44,15 @@ struct DecoderContext {
 // refused (returns false, the context keeps its level).
 bool SetGammaLevel(DecoderContext& context, uint32_t level);
 
+// The picture sizes the decoders lay out, for checking a request before any
+// frame is read: the live decoder's (DecoderTables) and the stored-frame
+// decoder's, and every size either lays out. The stored decoder's 24-bit
+// layout at width 160 takes any height from 1 to kStoredNarrowMaxHeight.
+bool LiveDecoderHasLayout(FrameSize size, OutputCode code);
+bool StoredDecoderHasLayout(FrameSize size, OutputCode code);
+std::span<const FrameSize> LayoutSizes();
+inline constexpr uint32_t kStoredNarrowMaxHeight = 480;
+
 class DecoderEngine;
 
 // The driver's decoder: module-level state built once when the first camera
