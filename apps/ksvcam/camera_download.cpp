@@ -81,16 +81,13 @@ std::string LibraryStatusText(int status) {
   }
 }
 
-// A bar on stderr, redrawn only when what it shows changes.
+// A bar on the progress line, redrawn only when what it shows changes.
 class ProgressBar {
  public:
-  ProgressBar(Console& console, bool enabled) : console_(console), enabled_(enabled) {}
-  ~ProgressBar() { Clear(); }
-  ProgressBar(const ProgressBar&) = delete;
-  ProgressBar& operator=(const ProgressBar&) = delete;
+  ProgressBar(Console& console, bool enabled) : line_(console, 0, enabled) {}
 
   void Show(unsigned items, unsigned overall, unsigned item, const std::string& label) {
-    if (!enabled_ || (overall == overall_ && item == item_ && items == items_ && drawn_)) return;
+    if (drawn_ && overall == overall_ && item == item_ && items == items_) return;
     // The stream reports every 64 bytes: at most 20 redraws a second, but
     // every change of the overall figure.
     const auto now = std::chrono::steady_clock::now();
@@ -99,23 +96,20 @@ class ProgressBar {
     overall_ = overall;
     item_ = item;
     items_ = items;
+    drawn_ = true;
     constexpr unsigned kWidth = 30;
     const unsigned filled = overall * kWidth / 100;
-    console_.out.flush();
-    console_.err << "\r\033[K[" << std::string(filled, '#') << std::string(kWidth - filled, '.')
-                 << "] " << overall << "%  " << items << " items done, current " << item << "%  "
-                 << label << std::flush;
-    drawn_ = true;
+    line_.Draw("[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " +
+               std::to_string(overall) + "%  " + std::to_string(items) + " items done, current " +
+               std::to_string(item) + "%  " + label);
   }
   void Clear() {
-    if (!drawn_) return;
-    console_.err << "\r\033[K" << std::flush;
+    line_.Clear();
     drawn_ = false;
   }
 
  private:
-  Console& console_;
-  bool enabled_;
+  ProgressLine line_;
   bool drawn_ = false;
   unsigned overall_ = 0, item_ = 0, items_ = 0;
   std::chrono::steady_clock::time_point lastDraw_;

@@ -1,11 +1,13 @@
-#include "apps/ksvcam/decode_command.h"
-
+// `ksvcam decode FRAME --size WxH -o OUT`: decodes one compressed frame file
+// into a picture file.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
+#include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/frame_decode_session.h"
 #include "codec/frame_format.h"
 #include "support/byte_order.h"
@@ -20,8 +22,6 @@ namespace {
 // 2.3 MB); anything bigger is not a frame.
 constexpr size_t kMaxFrameFileBytes = 16u << 20;
 constexpr size_t kQuantTableBytes = 128;
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 std::array<uint8_t, kQuantTableBytes> ReadQuantTable(const std::string& path) {
   const std::vector<uint8_t> bytes = picture::ReadWholeFile(path, kQuantTableBytes + 1);
@@ -87,52 +87,6 @@ void PrintSpeed(Console& console, uint32_t frames, std::chrono::steady_clock::du
   console.out << line;
 }
 
-}  // namespace
-
-CLI::App& AddDecodeCommand(CLI::App& app, DecodeOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "decode",
-      "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
-  command
-      .add_option("FRAME", options.framePath,
-                  "Frame file: the 15-byte header and the entropy data (with --stored: the "
-                  "entropy data alone)")
-      ->type_name("FILE")
-      ->required();
-  command.add_option("-s,--size", options.size, "Picture size of the frame, WIDTHxHEIGHT")
-      ->type_name("WxH")
-      ->required();
-  command
-      .add_option("-o,--output", options.outputPath,
-                  "Picture file to write, replaced if it exists: .bmp, .png, .jpg, or .i420/.yuv "
-                  "(planar Y, Cb, Cr)")
-      ->type_name("FILE")
-      ->required();
-  command
-      .add_option("-f,--format", options.format,
-                  "Layout to decode to: bgr24, rgb24 or i420 (default: i420 for .i420/.yuv, "
-                  "else bgr24)")
-      ->type_name("FORMAT");
-  command.add_flag("--stored", options.stored,
-                   "The frame comes from the camera's memory: no header, tables from --qtable");
-  command
-      .add_option("-q,--qtable", options.qtablePath,
-                  "The stored frame's 128-byte quantisation table (64 luminance, then 64 "
-                  "chrominance entries)")
-      ->type_name("FILE");
-  command
-      .add_option_function<uint32_t>(
-          "-g,--gamma", [&options](const uint32_t& level) { options.gamma = level; },
-          "Gamma level 0..9 applied to the luma (live frames only; 0 leaves it unchanged)")
-      ->type_name("L");
-  command
-      .add_option_function<uint32_t>(
-          "--repeat", [&options](const uint32_t& count) { options.repeat = count; },
-          "Decode N times and print the decoding speed")
-      ->type_name("N");
-  return command;
-}
-
 int RunDecode(const DecodeOptions& options, Console& console) {
   const DecodePlan plan = PlanDecode(options);
   const std::vector<uint8_t> frame = picture::ReadWholeFile(options.framePath, kMaxFrameFileBytes);
@@ -157,6 +111,53 @@ int RunDecode(const DecodeOptions& options, Console& console) {
   picture::WriteWholeFile(options.outputPath, PictureFileBytes(decoded, plan));
   if (plan.reportSpeed) PrintSpeed(console, plan.repeat, elapsed);
   return kExitOk;
+}
+
+}  // namespace
+
+CommandRun DecodeCommand(CLI::App& app) {
+  auto options = std::make_shared<DecodeOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "decode",
+      "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
+  command
+      .add_option("FRAME", options->framePath,
+                  "Frame file: the 15-byte header and the entropy data (with --stored: the "
+                  "entropy data alone)")
+      ->type_name("FILE")
+      ->required();
+  command.add_option("-s,--size", options->size, "Picture size of the frame, WIDTHxHEIGHT")
+      ->type_name("WxH")
+      ->required();
+  command
+      .add_option("-o,--output", options->outputPath,
+                  "Picture file to write, replaced if it exists: .bmp, .png, .jpg, or .i420/.yuv "
+                  "(planar Y, Cb, Cr)")
+      ->type_name("FILE")
+      ->required();
+  command
+      .add_option("-f,--format", options->format,
+                  "Layout to decode to: bgr24, rgb24 or i420 (default: i420 for .i420/.yuv, "
+                  "else bgr24)")
+      ->type_name("FORMAT");
+  command.add_flag("--stored", options->stored,
+                   "The frame comes from the camera's memory: no header, tables from --qtable");
+  command
+      .add_option("-q,--qtable", options->qtablePath,
+                  "The stored frame's 128-byte quantisation table (64 luminance, then 64 "
+                  "chrominance entries)")
+      ->type_name("FILE");
+  command
+      .add_option_function<uint32_t>(
+          "-g,--gamma", [options](const uint32_t& level) { options->gamma = level; },
+          "Gamma level 0..9 applied to the luma (live frames only; 0 leaves it unchanged)")
+      ->type_name("L");
+  command
+      .add_option_function<uint32_t>(
+          "--repeat", [options](const uint32_t& count) { options->repeat = count; },
+          "Decode N times and print the decoding speed")
+      ->type_name("N");
+  return [options](Console& console) { return RunDecode(*options, console); };
 }
 
 }  // namespace ksv::ksvcam

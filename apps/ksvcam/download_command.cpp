@@ -1,46 +1,28 @@
-#include "apps/ksvcam/download_command.h"
-
+// `ksvcam download` and `ksvcam info`: the camera's stored items as files,
+// and what the camera holds with the camera's and drivers' versions.
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <memory>
 
 #include "apps/ksvcam/camera_download.h"
 #include "apps/ksvcam/camera_library.h"
+#include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/driver_files.h"
 #include "include/oksv1api.h"
 #include "platform/root/system_root.h"
 
 namespace ksv::ksvcam {
 
-CLI::App& AddDownloadCommand(CLI::App& app, DownloadOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "download",
-      "Download every picture, burst and recording the camera stores into a folder (HQ0.JPG, "
-      "WQ0.JPG, Burst0.JPG, Clip0.AVI, Raw0.WAV, each kind counted from 0).");
-  command.add_option("--memory", options.memoryFile,
-                     "Camera memory image to download from (default: KSV_CAMERA_MEMORY, else "
-                     "the simulated camera)")
-      ->type_name("FILE");
-  command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
-      ->type_name("DIR")
-      ->required();
-  command.add_flag("--per-item", options.perItem,
-                   "Fetch the items one at a time (raw recordings too, low-quality pictures at "
-                   "320x240) instead of streaming the whole memory (low-quality pictures cut to "
-                   "160x120)");
-  command.add_flag("--bmp", options.bitmaps, "Write pictures as Windows bitmap files (.BMP)");
-  command.add_flag("-y,--overwrite", options.overwrite,
-                   "Replace files an earlier download left in the folder");
-  return command;
-}
+namespace {
 
-CLI::App& AddInfoCommand(CLI::App& app, InfoOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "info", "Show what the camera stores and the camera's and drivers' versions.");
-  command.add_option("--memory", options.memoryFile, "Camera memory image to look at")
-      ->type_name("FILE");
-  return command;
-}
+struct DownloadOptions {
+  std::string memoryFile;  // empty: KSV_CAMERA_MEMORY, else the simulated camera
+  std::string outDir;
+  bool perItem = false;
+  bool bitmaps = false;
+  bool overwrite = false;
+};
 
 int RunDownload(const DownloadOptions& options, Console& console) {
   ChooseCamera(options.memoryFile);
@@ -59,8 +41,6 @@ int RunDownload(const DownloadOptions& options, Console& console) {
   return summary.ok() ? kExitOk : kExitFailure;
 }
 
-namespace {
-
 std::string Version(int (*read)(KXCAMAPI_HANDLE, char*), KXCAMAPI_HANDLE context) {
   char text[256] = {};
   return read(context, text) == 0 ? std::string(text) : std::string("(not readable)");
@@ -71,10 +51,8 @@ std::string DriverVersion(int (*read)(char*)) {
   return read(text) == 1 ? std::string(text) : std::string("(not installed)");
 }
 
-}  // namespace
-
-int RunInfo(const InfoOptions& options, Console& console) {
-  const std::string camera = ChooseCamera(options.memoryFile);
+int RunInfo(const std::string& memoryFile, Console& console) {
+  const std::string camera = ChooseCamera(memoryFile);
   // The drivers' files are made on first use.
   for (const auto& file : InstallDriverFiles(platform::SystemRoot())) {
     console.err << "ksvcam: installed " << file.string() << '\n';
@@ -101,6 +79,40 @@ int RunInfo(const InfoOptions& options, Console& console) {
               << "bulk driver (OKSV1BLK.SYS): " << DriverVersion(KXCAMAPI_GetBulkDriverVer) << '\n'
               << std::flush;
   return kExitOk;
+}
+
+}  // namespace
+
+CommandRun DownloadCommand(CLI::App& app) {
+  auto options = std::make_shared<DownloadOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "download",
+      "Download every picture, burst and recording the camera stores into a folder (HQ0.JPG, "
+      "WQ0.JPG, Burst0.JPG, Clip0.AVI, Raw0.WAV, each kind counted from 0).");
+  command.add_option("--memory", options->memoryFile,
+                     "Camera memory image to download from (default: KSV_CAMERA_MEMORY, else "
+                     "the simulated camera)")
+      ->type_name("FILE");
+  command.add_option("--out", options->outDir, "Folder to write into (created if missing)")
+      ->type_name("DIR")
+      ->required();
+  command.add_flag("--per-item", options->perItem,
+                   "Fetch the items one at a time (raw recordings too, low-quality pictures at "
+                   "320x240) instead of streaming the whole memory (low-quality pictures cut to "
+                   "160x120)");
+  command.add_flag("--bmp", options->bitmaps, "Write pictures as Windows bitmap files (.BMP)");
+  command.add_flag("-y,--overwrite", options->overwrite,
+                   "Replace files an earlier download left in the folder");
+  return [options](Console& console) { return RunDownload(*options, console); };
+}
+
+CommandRun InfoCommand(CLI::App& app) {
+  auto memoryFile = std::make_shared<std::string>();
+  CLI::App& command = *app.add_subcommand(
+      "info", "Show what the camera stores and the camera's and drivers' versions.");
+  command.add_option("--memory", *memoryFile, "Camera memory image to look at")
+      ->type_name("FILE");
+  return [memoryFile](Console& console) { return RunInfo(*memoryFile, console); };
 }
 
 }  // namespace ksv::ksvcam

@@ -1,5 +1,6 @@
-// Where `ksvcam stream` puts the frames the driver delivers: a file per
-// frame in a folder, or one YUV4MPEG2 stream that standard players open.
+// Where `ksvcam stream` and `ksvcam capture` put the frames the driver
+// delivers: a file per frame in a folder, or one YUV4MPEG2 stream that
+// standard players open.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +13,6 @@
 
 namespace ksv::ksvcam {
 
-// The stream formats a capture application can open.
-enum class StreamFormat {
-  kI420,   // planar 4:2:0
-  kBgr24,  // 24-bit, rows bottom-up
-  kKxjs,   // the camera's compressed frames passed through
-};
-
 class FrameSink {
  public:
   virtual ~FrameSink() = default;
@@ -29,12 +23,19 @@ class FrameSink {
   virtual std::string Description() const = 0;
 };
 
-// frame_000001.bmp (bgr24), .i420 or .kxjs, counting from 1. Refuses up
-// front, naming one, when the folder already holds frame files of the
-// format and `overwrite` is false.
-std::unique_ptr<FrameSink> MakeFolderSink(const std::filesystem::path& folder,
-                                          StreamFormat format, codec::FrameSize size,
-                                          bool overwrite);
+// The file each frame becomes.
+enum class FrameFile {
+  kI420,  // .i420: the planar frame as delivered
+  kKxjs,  // .kxjs: the camera's compressed frame passed through
+  kBmp,   // .bmp: the 24-bit frame as a picture
+  kPng,   // .png: the planar frame as a picture
+};
+
+// frame_000001.EXT, frame_000002.EXT ..., counting from 1. Refuses up front,
+// naming one, when the folder already holds frame files of the kind and
+// `overwrite` is false.
+std::unique_ptr<FrameSink> MakeFolderSink(const std::filesystem::path& folder, FrameFile kind,
+                                          codec::FrameSize size, bool overwrite);
 
 // A YUV4MPEG2 file of planar frames (support/picture/y4m_writer.h) at the
 // rate of `interval` (100-ns units), replaced if it exists.
