@@ -7,6 +7,7 @@
 #include <string>
 
 #include "apps/ksvcam/console.h"
+#include "outside/download/folder_download.h"
 
 namespace CLI {
 class App;
@@ -31,6 +32,13 @@ CommandRun DownloadCommand(CLI::App& app);         // download --out DIR
 CommandRun InfoCommand(CLI::App& app);             // info
 CommandRun SetupCommand(CLI::App& app);            // setup [--unregister]
 CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT
+
+// Downloads the camera's memory into `request.outDir` as `download` does:
+// a line per file on stdout when `listFiles`, a bar on the progress line
+// when `progressBar` (and stderr is a terminal), the summary line last.
+// False when anything failed.
+bool DownloadInto(const outside::download::DownloadRequest& request, Console& console,
+                  bool listFiles, bool progressBar);
 
 // The folder of test photographs `demo` uses when --photos is not given:
 // $KSV_TESTDATA_DIR/photos, else the one of the source tree.

@@ -14,11 +14,10 @@
 #include <memory>
 #include <vector>
 
-#include "apps/ksvcam/camera_download.h"
-#include "apps/ksvcam/camera_library.h"
 #include "apps/ksvcam/capture_snapshot.h"
 #include "apps/ksvcam/command_line.h"
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/photo_input.h"
 #include "codec/decoder.h"
@@ -260,16 +259,11 @@ int RunDemo(const DemoOptions& options, Console& console) {
 
   // The camera's memory, downloaded the way an application does it.
   ChooseCamera("");
-  DownloadRequest download;
-  download.outDir = outDir / "camera";
-  download.overwrite = options.overwrite;
-  download.progressBar = console.errIsTerminal;
-  download.listFiles = false;
-  const DownloadSummary downloaded = DownloadCamera(download, console);
-  console.out << SummaryText(downloaded, download.outDir) << std::flush;
+  const bool downloaded =
+      DownloadInto({.outDir = outDir / "camera", .overwrite = options.overwrite}, console, false, true);
   // Live video through the driver, as a capture application gets it.
   const bool captured = RunDemoCapture(outDir, console);
-  return run.totals.failures == 0 && downloaded.ok() && captured ? kExitOk : kExitFailure;
+  return run.totals.failures == 0 && downloaded && captured ? kExitOk : kExitFailure;
 }
 
 }  // namespace

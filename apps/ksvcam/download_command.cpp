@@ -5,16 +5,82 @@
 #include <CLI/CLI.hpp>
 #include <memory>
 
-#include "apps/ksvcam/camera_download.h"
-#include "apps/ksvcam/camera_library.h"
+#include <chrono>
+#include <cstdio>
+
 #include "apps/ksvcam/commands.h"
-#include "apps/ksvcam/driver_files.h"
+#include "apps/ksvcam/machine_camera.h"
+#include "common/driver_files.h"
 #include "include/oksv1api.h"
 #include "platform/root/system_root.h"
 
 namespace ksv::ksvcam {
-
 namespace {
+
+using outside::download::DownloadSummary;
+
+// The download as the person watching sees it: a line per file on stdout,
+// failures on stderr, and a bar on the progress line redrawn only when
+// what it shows changes.
+class ConsoleListener final : public outside::download::DownloadListener {
+ public:
+  ConsoleListener(Console& console, bool listFiles, bool progressBar)
+      : console_(console), listFiles_(listFiles), bar_(console, 0, progressBar) {}
+
+  void Written(const std::string& name, uintmax_t bytes) override {
+    bar_.Clear();
+    if (listFiles_) console_.out << name << ": " << bytes << " bytes\n";
+  }
+  void NotConverted(const std::string& name) override {
+    bar_.Clear();
+    if (listFiles_) console_.out << name << ": skipped, clips are not converted yet\n";
+  }
+  void Failed(const std::string& line) override {
+    bar_.Clear();
+    console_.err << "ksvcam: error: " << line << '\n';
+  }
+  void Progress(unsigned items, unsigned overall, unsigned item, const std::string& name) override {
+    if (drawn_ && overall == overall_ && item == item_ && items == items_) return;
+    // The stream reports every 64 bytes: at most 20 redraws a second, but
+    // every change of the overall figure.
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && overall == overall_ && now - lastDraw_ < std::chrono::milliseconds(50)) return;
+    lastDraw_ = now;
+    overall_ = overall;
+    item_ = item;
+    items_ = items;
+    drawn_ = true;
+    constexpr unsigned kWidth = 30;
+    const unsigned filled = overall * kWidth / 100;
+    bar_.Draw("[" + std::string(filled, '#') + std::string(kWidth - filled, '.') + "] " +
+              std::to_string(overall) + "%  " + std::to_string(items) + " items done, current " +
+              std::to_string(item) + "%  " + name);
+  }
+
+ private:
+  Console& console_;
+  bool listFiles_;
+  ProgressLine bar_;
+  bool drawn_ = false;
+  unsigned overall_ = 0, item_ = 0, items_ = 0;
+  std::chrono::steady_clock::time_point lastDraw_;
+};
+
+std::string SummaryText(const DownloadSummary& summary, const std::filesystem::path& outDir) {
+  char text[512];
+  std::snprintf(text, sizeof text, "download: %zu file%s, %zu bytes in '%s' in %.1f s",
+                summary.files, summary.files == 1 ? "" : "s", summary.bytes,
+                outDir.string().c_str(), summary.seconds);
+  std::string line = text;
+  if (summary.clipsNotConverted != 0) {
+    line += "; " + std::to_string(summary.clipsNotConverted) + " clip" +
+            (summary.clipsNotConverted == 1 ? "" : "s") + " not converted";
+  }
+  if (!summary.failures.empty()) {
+    line += "; " + std::to_string(summary.failures.size()) + " failed";
+  }
+  return line + "\n";
+}
 
 struct DownloadOptions {
   std::string memoryFile;  // empty: KSV_CAMERA_MEMORY, else the simulated camera
@@ -26,19 +92,11 @@ struct DownloadOptions {
 
 int RunDownload(const DownloadOptions& options, Console& console) {
   ChooseCamera(options.memoryFile);
-  DownloadRequest request;
-  request.outDir = options.outDir;
-  request.perItem = options.perItem;
-  request.bitmaps = options.bitmaps;
-  request.overwrite = options.overwrite;
+  const outside::download::DownloadRequest request{
+      options.outDir, options.perItem, options.bitmaps, options.overwrite};
   // A bar where a person watches; plain lines into logs and pipes.
-  request.progressBar = console.errIsTerminal && ::isatty(STDOUT_FILENO) == 1;
-  const DownloadSummary summary = DownloadCamera(request, console);
-  // Per-file failures were reported as they happened; the library's own
-  // status comes last.
-  if (summary.libraryStatus != 0) PrintError(console, summary.failures.back());
-  console.out << SummaryText(summary, request.outDir) << std::flush;
-  return summary.ok() ? kExitOk : kExitFailure;
+  return DownloadInto(request, console, true, ::isatty(STDOUT_FILENO) == 1) ? kExitOk
+                                                                           : kExitFailure;
 }
 
 std::string Version(int (*read)(KXCAMAPI_HANDLE, char*), KXCAMAPI_HANDLE context) {
@@ -54,10 +112,10 @@ std::string DriverVersion(int (*read)(char*)) {
 int RunInfo(const std::string& memoryFile, Console& console) {
   const std::string camera = ChooseCamera(memoryFile);
   // The drivers' files are made on first use.
-  for (const auto& file : InstallDriverFiles(platform::SystemRoot())) {
+  for (const auto& file : common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION)) {
     console.err << "ksvcam: installed " << file.string() << '\n';
   }
-  CameraLibrary library(nullptr, nullptr, 0);
+  outside::download::CameraLibrary library(nullptr, nullptr, 0);
   const KXCAMAPI_HANDLE context = library.get();
   int hq = 0, lq = 0, clips = 0, loRes = 0, bursts = 0;
   const bool counted = KXCAMAPI_GetNumHQImg(context, &hq) == 0 &&
@@ -82,6 +140,20 @@ int RunInfo(const std::string& memoryFile, Console& console) {
 }
 
 }  // namespace
+
+bool DownloadInto(const outside::download::DownloadRequest& request, Console& console,
+                  bool listFiles, bool progressBar) {
+  DownloadSummary summary;
+  {
+    ConsoleListener listener(console, listFiles, progressBar);
+    summary = outside::download::DownloadCamera(request, listener);
+  }
+  // Per-file failures were reported as they happened; the library's own
+  // status comes last.
+  if (summary.libraryStatus != 0) PrintError(console, summary.failures.back());
+  console.out << SummaryText(summary, request.outDir) << std::flush;
+  return summary.ok();
+}
 
 CommandRun DownloadCommand(CLI::App& app) {
   auto options = std::make_shared<DownloadOptions>();

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
-#include "apps/ksvcam/driver_files.h"
+#include "common/driver_files.h"
 #include "apps/ksvcam/machine_camera.h"
 #include "platform/root/system_root.h"
 
@@ -25,7 +25,7 @@ CommandRun SetupCommand(CLI::App& app) {
     ListSimulatedCamera();
     console.out << "listed " << kSimulatedCameraName << ": " << SimulatedCameraModule().string()
                 << "\n";
-    for (const auto& file : InstallDriverFiles(platform::SystemRoot())) {
+    for (const auto& file : common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION)) {
       console.out << "installed " << file.string() << "\n";
     }
     return kExitOk;
