@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
-#include "apps/ksvcam/frame_decode_session.h"
-#include "codec/frame_format.h"
+#include "apps/ksvcam/decode_plan.h"
+#include "codec/decoder.h"
 #include "support/byte_order.h"
 #include "support/picture/colour.h"
 #include "support/picture/picture_file.h"
@@ -91,18 +91,22 @@ int RunDecode(const DecodeOptions& options, Console& console) {
   const DecodePlan plan = PlanDecode(options);
   const std::vector<uint8_t> frame = picture::ReadWholeFile(options.framePath, kMaxFrameFileBytes);
 
-  DecodeRequest request{plan.size, plan.layout, plan.gamma, std::nullopt};
+  codec::FrameDecoder::Request request{plan.size, OutputCodeOf(plan.layout), plan.gamma, {}};
   if (plan.stored) {
     request.storedTable = ReadQuantTable(options.qtablePath);
   } else {
     CheckHasHeader(frame, options.framePath);
   }
 
-  FrameDecodeSession session(request);
+  codec::FrameDecoder decoder;
+  if (!decoder.SetUp(request)) {
+    throw CommandFailure("cannot set up the decoder for " + std::string(LayoutName(plan.layout)) +
+                         " at " + SizeText(plan.size) + ": out of memory");
+  }
   std::vector<uint8_t> decoded;
   const auto start = std::chrono::steady_clock::now();
   for (uint32_t round = 0; round < plan.repeat; ++round) {
-    if (const codec::DecodeResult result = session.Decode(frame, decoded); !result) {
+    if (const codec::DecodeResult result = decoder.Decode(frame, decoded); !result) {
       throw CommandFailure(DecodeFailureMessage(plan, frame, options.framePath, result.error()));
     }
   }
