@@ -69,18 +69,8 @@ CaptureSettings PlanCapture(const CaptureOptions& options) {
                                      {{"button", SnapshotTrigger::kButton},
                                       {"registry", SnapshotTrigger::kRegistry}})};
   }
-  if (!options.outDir.empty() && !options.outputPath.empty()) {
-    throw UsageError("give -o FILE.y4m or --out DIR, not both");
-  }
-  if (!options.outputPath.empty()) {
-    if (fs::path(options.outputPath).extension() != ".y4m") {
-      throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for "
-                       "pictures");
-    }
-    if (settings.compression != codec::kCompressionI420) {
-      throw UsageError("a .y4m stream holds planar frames; use --format i420");
-    }
-  }
+  CheckFrameOutput(options.outDir, options.outputPath,
+                   settings.compression == codec::kCompressionI420);
   return settings;
 }
 
@@ -131,16 +121,11 @@ int RunCaptureCommand(const CaptureOptions& options, Console& console) {
     settings.photos = ReadAllPhotos(options.photosDir, "--photos", console);
   }
 
-  std::unique_ptr<FrameSink> sink;
-  if (!options.outDir.empty()) {
-    const bool planar = settings.compression == codec::kCompressionI420;
-    sink = MakeFolderSink(options.outDir, planar ? FrameFile::kPng : FrameFile::kBmp,
-                          settings.size, options.overwrite);
-  } else if (!options.outputPath.empty()) {
-    // An unpaced stream runs at the camera's own 30 frames per second.
-    sink = MakeY4mSink(options.outputPath, settings.size,
-                       static_cast<uint64_t>(settings.interval));
-  }
+  // An unpaced .y4m stream runs at the camera's own 30 frames per second.
+  const bool planar = settings.compression == codec::kCompressionI420;
+  const std::unique_ptr<FrameSink> sink =
+      MakeFrameSink(options.outDir, options.outputPath, planar ? FrameFile::kPng : FrameFile::kBmp,
+                    settings.size, static_cast<uint64_t>(settings.interval), options.overwrite);
   ProgressLine progress(console, settings.frames);
   const CaptureReport report =
       RunCapture(settings, [&](std::span<const uint8_t> frame, bool, uint64_t number) {

@@ -133,4 +133,24 @@ std::unique_ptr<FrameSink> MakeY4mSink(const fs::path& path, codec::FrameSize si
   return std::make_unique<Y4mSink>(path, size, interval);
 }
 
+void CheckFrameOutput(const std::string& outDir, const std::string& y4mPath, bool planar) {
+  if (!outDir.empty() && !y4mPath.empty()) {
+    throw UsageError("give -o FILE.y4m or --out DIR, not both");
+  }
+  if (y4mPath.empty()) return;
+  if (fs::path(y4mPath).extension() != ".y4m") {
+    throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for a "
+                     "file per frame");
+  }
+  if (!planar) throw UsageError("a .y4m stream holds planar frames; use --format i420");
+}
+
+std::unique_ptr<FrameSink> MakeFrameSink(const std::string& outDir, const std::string& y4mPath,
+                                         FrameFile kind, codec::FrameSize size, uint64_t interval,
+                                         bool overwrite) {
+  if (!outDir.empty()) return MakeFolderSink(outDir, kind, size, overwrite);
+  if (!y4mPath.empty()) return MakeY4mSink(y4mPath, size, interval);
+  return nullptr;
+}
+
 }  // namespace ksv::ksvcam

@@ -31,6 +31,16 @@ enum class FrameFile {
   kPng,   // .png: the planar frame as a picture
 };
 
+// Checks where the frames are to go before anything starts: a folder
+// (--out), one YUV4MPEG2 stream (-o FILE.y4m, planar frames only), or
+// neither. Throws UsageError for both or for a -o that cannot hold them.
+void CheckFrameOutput(const std::string& outDir, const std::string& y4mPath, bool planar);
+
+// The sink of the checked output: MakeFolderSink, MakeY4mSink, or none.
+std::unique_ptr<FrameSink> MakeFrameSink(const std::string& outDir, const std::string& y4mPath,
+                                         FrameFile kind, codec::FrameSize size, uint64_t interval,
+                                         bool overwrite);
+
 // frame_000001.EXT, frame_000002.EXT ..., counting from 1. Refuses up front,
 // naming one, when the folder already holds frame files of the kind and
 // `overwrite` is false.

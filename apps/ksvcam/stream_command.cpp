@@ -53,18 +53,7 @@ rig::VideoFormat PlanStream(const StreamOptions& options, FrameFile& file) {
   file = chosen.file;
   if (options.interval < 0) throw UsageError("--interval must not be negative");
   format.interval = options.interval;
-  if (!options.outDir.empty() && !options.outputPath.empty()) {
-    throw UsageError("give --out DIR or -o FILE.y4m, not both");
-  }
-  if (!options.outputPath.empty()) {
-    if (fs::path(options.outputPath).extension() != ".y4m") {
-      throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for "
-                       "a file per frame");
-    }
-    if (file != FrameFile::kI420) {
-      throw UsageError("a .y4m stream holds planar frames; use --format i420");
-    }
-  }
+  CheckFrameOutput(options.outDir, options.outputPath, file == FrameFile::kI420);
   return format;
 }
 
@@ -138,12 +127,9 @@ int RunStream(const StreamOptions& options, Console& console) {
   std::error_code sizeError;
   const uintmax_t captureBytes = fs::file_size(options.packetsPath, sizeError);
 
-  std::unique_ptr<FrameSink> sink;
-  if (!options.outDir.empty()) {
-    sink = MakeFolderSink(options.outDir, file, format.size, options.overwrite);
-  } else if (!options.outputPath.empty()) {
-    sink = MakeY4mSink(options.outputPath, format.size, static_cast<uint64_t>(format.interval));
-  }
+  const std::unique_ptr<FrameSink> sink =
+      MakeFrameSink(options.outDir, options.outputPath, file, format.size,
+                    static_cast<uint64_t>(format.interval), options.overwrite);
 
   ProgressLine progress(console, sizeError ? 0 : static_cast<size_t>(captureBytes >> 10));
   uint64_t frames = 0;
