@@ -9,11 +9,27 @@ namespace ksv::codec {
 
 namespace {
 
+// Stored frames are dequantised with their own table, loaded over this
+// built-in pair so the decoder starts from a known state.
+constexpr int kStoredBasePair = 2;
+
 bool IsPlanarCompression(uint32_t compression) {
   return compression == kCompressionI420 || compression == kCompressionIYUV;
 }
 
 }  // namespace
+
+bool LiveDecoderHasLayout(FrameSize size, OutputCode code) { return DriverHasLayout(size, code); }
+
+bool StoredDecoderHasLayout(FrameSize size, OutputCode code) {
+  return LibraryHasLayout(size, code);
+}
+
+std::span<const FrameSize> LayoutSizes() {
+  static constexpr FrameSize kSizes[] = {{160, 112}, {160, 128}, {176, 144}, {320, 240},
+                                         {352, 288}, {640, 480}, {1024, 768}};
+  return kSizes;
+}
 
 bool SetGammaLevel(DecoderContext& context, uint32_t level) {
   if (level >= kGammaLevels) return false;
@@ -169,6 +185,35 @@ DecodeResult StoredFrameDecoder::Decode(std::span<const uint8_t> data, uint32_t 
   if (!decoded) return decoded;
   bytesWritten = static_cast<uint32_t>(needed);
   return {};
+}
+
+bool FrameDecoder::SetUp(const Request& request) {
+  request_ = request;
+  if (request.storedTable) {
+    if (!stored_.SetUp() || !stored_.Prepare(request.size, request.code)) return false;
+    stored_.SelectQuantPair(kStoredBasePair);
+    stored_.LoadQuantTable(*request.storedTable);
+    return true;
+  }
+  return live_.SetUp() && SetGammaLevel(context_, request.gamma);
+}
+
+DecodeResult FrameDecoder::Decode(std::span<const uint8_t> frame, std::vector<uint8_t>& output) {
+  output.resize(PictureBytes());
+  uint32_t written = 0;
+  if (request_.storedTable) return stored_.Decode(frame, output, written);
+  switch (request_.code) {
+    case OutputCode::kPlanar420:
+      return live_.DecodeFrame(context_, frame, output, written, request_.size, request_.size,
+                               kCompressionI420);
+    case OutputCode::kBgr24:
+      return live_.DecodeFrame(context_, frame, output, written, request_.size, request_.size,
+                               kCompressionRgb);
+    case OutputCode::kRgb24:
+      // Only the direct path writes R, G, B.
+      return live_.DecodeDirect(frame, output, written, request_.size, OutputCode::kRgb24);
+  }
+  return DecodeError::kFormatNotSupported;
 }
 
 }  // namespace ksv::codec

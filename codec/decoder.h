@@ -17,9 +17,12 @@
 // buffer are all acceptable.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "codec/decode_result.h"
 #include "codec/frame_format.h"
@@ -43,6 +46,15 @@ struct DecoderContext {
 // Stores the gamma level the next frame is decoded with. Levels above 9 are
 // refused (returns false, the context keeps its level).
 bool SetGammaLevel(DecoderContext& context, uint32_t level);
+
+// The picture sizes the decoders lay out, for checking a request before any
+// frame is read: the live decoder's (DecoderTables) and the stored-frame
+// decoder's, and every size either lays out. The stored decoder's 24-bit
+// layout at width 160 takes any height from 1 to kStoredNarrowMaxHeight.
+bool LiveDecoderHasLayout(FrameSize size, OutputCode code);
+bool StoredDecoderHasLayout(FrameSize size, OutputCode code);
+std::span<const FrameSize> LayoutSizes();
+inline constexpr uint32_t kStoredNarrowMaxHeight = 480;
 
 class DecoderEngine;
 
@@ -125,6 +137,36 @@ class StoredFrameDecoder {
   // What the next Decode() meets before any frame: success once Prepare()
   // has taken a size.
   DecodeResult readiness_ = DecodeError::kNotSetUp;
+};
+
+// One kind of frame decoded as often as needed, as a tool decodes: live
+// frames (15-byte header) through the driver's decoder at a size, output code
+// and gamma level (R, G, B output through its direct path, without gamma);
+// or stored frames (no header) through the stored-frame decoder with the
+// frame's own quantisation table.
+class FrameDecoder {
+ public:
+  struct Request {
+    FrameSize size;
+    OutputCode code = OutputCode::kBgr24;
+    uint32_t gamma = 0;  // live frames only
+    // Stored frames when set: 64 luminance, then 64 chrominance entries.
+    std::optional<std::array<uint8_t, 128>> storedTable;
+  };
+
+  // False when out of memory, or when the request names a gamma level or a
+  // stored layout the decoders do not have.
+  bool SetUp(const Request& request);
+
+  size_t PictureBytes() const { return OutputBytes(request_.size, request_.code); }
+  // Decodes `frame` into `output`, resized to the picture's bytes.
+  DecodeResult Decode(std::span<const uint8_t> frame, std::vector<uint8_t>& output);
+
+ private:
+  Request request_;
+  DecoderContext context_;
+  DecoderTables live_;
+  StoredFrameDecoder stored_;
 };
 
 }  // namespace ksv::codec

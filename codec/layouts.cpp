@@ -1,5 +1,7 @@
 #include "codec/layouts.h"
 
+#include "codec/decoder.h"
+
 namespace ksv::codec {
 
 namespace {
@@ -27,7 +29,7 @@ bool DriverHasLayout(FrameSize size, OutputCode code) {
 bool LibraryHasLayout(FrameSize size, OutputCode code) {
   if (size.width == 160) {
     return code == OutputCode::kPlanar420 ? size.height == 112
-                                          : size.height >= 1 && size.height <= 480;
+                                          : size.height >= 1 && size.height <= kStoredNarrowMaxHeight;
   }
   return DriverHasLayout(size, code);
 }

@@ -1,8 +1,8 @@
 #include "rig/camera_rig.h"
 
-#include <cstdio>
 #include <mutex>
 
+#include "driver/button_work_item.h"
 #include "driver/camera_device_extension.h"
 #include "driver/driver_values.h"
 #include "driver/frame_tag.h"
@@ -17,20 +17,6 @@ namespace kernel = platform::kernel;
 namespace usb = platform::usbcamd;
 
 constexpr int64_t kBusFrameTicks = 10'000;  // 1 ms in 100-ns units
-
-struct KnownStatus {
-  NTSTATUS status;
-  const char* name;
-};
-constexpr KnownStatus kKnownStatuses[] = {
-    {kernel::STATUS_UNSUCCESSFUL, "STATUS_UNSUCCESSFUL"},
-    {kernel::STATUS_INVALID_PARAMETER, "STATUS_INVALID_PARAMETER"},
-    {kernel::STATUS_INSUFFICIENT_RESOURCES, "STATUS_INSUFFICIENT_RESOURCES"},
-    {kernel::STATUS_DEVICE_DATA_ERROR, "STATUS_DEVICE_DATA_ERROR"},
-    {kernel::STATUS_DEVICE_NOT_CONNECTED, "STATUS_DEVICE_NOT_CONNECTED"},
-    {kernel::STATUS_NOT_SUPPORTED, "STATUS_NOT_SUPPORTED"},
-    {kernel::STATUS_NO_MATCH, "STATUS_NO_MATCH"},
-};
 
 usb::UsbDevice& DeviceOrMachinesCamera(usb::UsbDevice* device) {
   return device != nullptr ? *device : usb::FindUsbCamera();
@@ -60,15 +46,6 @@ struct CameraRig::ValueRecorder {
 
 RigError::RigError(const std::string& step, NTSTATUS status)
     : std::runtime_error(step + " failed with " + StatusText(status)), status_(status) {}
-
-std::string StatusText(NTSTATUS status) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(status));
-  for (const KnownStatus& known : kKnownStatuses) {
-    if (known.status == status) return std::string(text) + " (" + known.name + ")";
-  }
-  return text;
-}
 
 void Require(NTSTATUS status, const std::string& step) {
   if (!kernel::NT_SUCCESS(status)) throw RigError(step, status);
@@ -185,6 +162,14 @@ uint64_t CameraRig::ValueWrites(std::string_view name) const {
   std::lock_guard guard(recorder_->lock);
   const auto found = recorder_->writes.find(name);
   return found == recorder_->writes.end() ? 0 : found->second;
+}
+
+uint64_t CameraRig::StatusChanges() const { return ValueWrites(driver::kButtonValueName); }
+
+bool CameraRig::SnapshotWritten() { return driver::SharedLoad(Extension().SnapshotWritten) == 1; }
+
+bool CameraRig::SnapshotRequestTakenUp() {
+  return driver::SharedLoad(Extension().RegistrySnapshotRequest) != 0;
 }
 
 driver::CameraDeviceExtension& CameraRig::Extension() {

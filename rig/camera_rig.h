@@ -25,8 +25,10 @@
 #include <vector>
 
 #include "codec/frame_format.h"
+#include "driver/frame_assembly.h"
 #include "platform/kernel/kernel_types.h"
 #include "platform/kernel/performance_counter.h"
+#include "platform/kernel/status_text.h"
 #include "platform/usbcamd/camera.h"
 #include "platform/usbcamd/class_driver.h"
 #include "platform/usbcamd/usb_device.h"
@@ -50,10 +52,13 @@ class RigError : public std::runtime_error {
   NTSTATUS status_;
 };
 
-// "0xC000000D (STATUS_INVALID_PARAMETER)" and the like.
-std::string StatusText(NTSTATUS status);
+using platform::kernel::StatusText;
 // Throws RigError when `status` is a failure.
 void Require(NTSTATUS status, const std::string& step);
+
+// The compression code a capture application opens to get the camera's
+// compressed frames passed through.
+inline constexpr uint32_t kCompressionPassThrough = driver::kCompressionKxjs;
 
 // What a capture application asks the driver for.
 struct VideoFormat {
@@ -138,6 +143,13 @@ class CameraRig {
   std::vector<uint32_t> DriverStates() const;
   // How often the driver published the value `name` (case as written).
   uint64_t ValueWrites(std::string_view name) const;
+  // How often the driver published the camera's status ("Button").
+  uint64_t StatusChanges() const;
+  // Whether the driver has written a snapshot (button or "SnapShoot"
+  // request), and whether its button thread has taken up a "SnapShoot"
+  // request; the camera's snapshot state as a capture tool watches it.
+  bool SnapshotWritten();
+  bool SnapshotRequestTakenUp();
 
   platform::usbcamd::UsbCamdCamera& Camera() { return *camera_; }
   driver::CameraDeviceExtension& Extension();

@@ -1,18 +1,20 @@
-#include "apps/ksvcam/capture_command.h"
-
+// `ksvcam capture`: captures video from the simulated camera through the
+// camera driver and the USB camera class driver, the whole way a capture
+// application gets it, and writes the frames as a YUV4MPEG2 stream or as
+// pictures. `--measure` also times decoding the same frames alone and
+// prints both rates and their ratio.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "apps/ksvcam/capture_measure.h"
-#include "apps/ksvcam/capture_pictures.h"
 #include "apps/ksvcam/capture_session.h"
-#include "apps/ksvcam/decode_plan.h"
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/frame_sinks.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/photo_input.h"
-#include "apps/ksvcam/progress_line.h"
-#include "apps/ksvcam/stream_output.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -21,24 +23,28 @@ namespace fs = std::filesystem;
 
 constexpr uint32_t kMaxFrames = 100'000;
 
+struct CaptureOptions {
+  std::string size = "320x240";
+  std::string format = "i420";
+  double fps = 30;        // the stream's rate; 0 takes every frame the camera sends
+  uint32_t frames = 90;
+  std::string outputPath; // a .y4m file
+  std::string outDir;     // pictures
+  bool overwrite = false;
+  std::string photosDir;  // the scene; none: the moving test pattern
+  bool measure = false;
+  std::vector<std::string> controls;  // NAME=VALUE, applied before streaming
+  uint32_t snapshotAt = 0;            // a snapshot after this frame; 0: none
+  std::string snapshotVia = "button"; // or "registry"
+};
+
 CaptureSettings PlanCapture(const CaptureOptions& options) {
   CaptureSettings settings;
-  settings.size = ParseFrameSize(options.size);
-  if (!(settings.size == codec::FrameSize{320, 240}) &&
-      !(settings.size == codec::FrameSize{160, 120})) {
-    throw UsageError("--size " + options.size + " is not a size the camera streams (320x240 or "
-                     "160x120)");
-  }
-  if (options.format == "i420") {
-    settings.compression = codec::kCompressionI420;
-    settings.bitCount = 12;
-  } else if (options.format == "bgr24") {
-    settings.compression = codec::kCompressionRgb;
-    settings.bitCount = 24;
-  } else {
-    throw UsageError("--format '" + options.format + "' is not a capture format (choose i420 or "
-                     "bgr24)");
-  }
+  settings.size = ParseStreamSize(options.size);
+  settings.compression = ParseChoice<uint32_t>(
+      options.format, "--format", "a capture format",
+      {{"i420", codec::kCompressionI420}, {"bgr24", codec::kCompressionRgb}});
+  settings.bitCount = settings.compression == codec::kCompressionRgb ? 24 : 12;
   if (!(options.fps == 0 || (options.fps >= 1 && options.fps <= 1000))) {
     throw UsageError("--fps must be 1 to 1000, or 0 to take every frame the camera sends");
   }
@@ -48,7 +54,8 @@ CaptureSettings PlanCapture(const CaptureOptions& options) {
   }
   settings.frames = options.frames;
   for (const std::string& assignment : options.controls) {
-    settings.controls.push_back(ParseControlAssignment(assignment));
+    const auto [name, value] = ParseAssignment(assignment, "--set");
+    settings.controls.emplace_back(&outside::camprop::FindControl(name), ParseWholeNumber(value));
   }
   if (options.snapshotAt != 0) {
     // The press reaches the driver with the next frame the camera starts.
@@ -57,20 +64,13 @@ CaptureSettings PlanCapture(const CaptureOptions& options) {
                        std::to_string(options.frames > 2 ? options.frames - 2 : 0) + " for " +
                        std::to_string(options.frames) + " frames)");
     }
-    settings.snapshot = {options.snapshotAt, ParseSnapshotTrigger(options.snapshotVia)};
+    settings.snapshot = {options.snapshotAt,
+                         ParseChoice<SnapshotTrigger>(options.snapshotVia, "--snapshot-via", "a trigger",
+                                     {{"button", SnapshotTrigger::kButton},
+                                      {"registry", SnapshotTrigger::kRegistry}})};
   }
-  if (!options.outDir.empty() && !options.outputPath.empty()) {
-    throw UsageError("give -o FILE.y4m or --out DIR, not both");
-  }
-  if (!options.outputPath.empty()) {
-    if (fs::path(options.outputPath).extension() != ".y4m") {
-      throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for "
-                       "pictures");
-    }
-    if (settings.compression != codec::kCompressionI420) {
-      throw UsageError("a .y4m stream holds planar frames; use --format i420");
-    }
-  }
+  CheckFrameOutput(options.outDir, options.outputPath,
+                   settings.compression == codec::kCompressionI420);
   return settings;
 }
 
@@ -115,76 +115,17 @@ std::string SnapshotLine(const SnapshotPlan& plan, const CaptureReport& report) 
          file.string() + " (" + (error ? "missing" : std::to_string(bytes) + " bytes") + ")\n";
 }
 
-}  // namespace
-
-CLI::App& AddCaptureCommand(CLI::App& app, CaptureOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "capture",
-      "Capture video from the simulated camera through the camera driver and the USB camera "
-      "class driver, and write it as a YUV4MPEG2 stream or as pictures.");
-  command.add_option("-s,--size", options.size, "Frame size: 320x240 or 160x120")
-      ->type_name("WxH")
-      ->capture_default_str();
-  command.add_option("-f,--format", options.format, "i420 (planar) or bgr24 (24-bit)")
-      ->type_name("FORMAT")
-      ->capture_default_str();
-  command
-      .add_option("--fps", options.fps,
-                  "Frames per second the stream asks for; 0 takes every frame the camera sends")
-      ->type_name("N")
-      ->capture_default_str();
-  command.add_option("-n,--frames", options.frames, "Frames to capture")
-      ->type_name("N")
-      ->capture_default_str();
-  command.add_option("-o,--output", options.outputPath,
-                     "One YUV4MPEG2 stream (i420), replaced if it exists")
-      ->type_name("FILE.y4m");
-  command.add_option("--out", options.outDir,
-                     "Folder for a picture a frame: frame_000001.png (i420) or .bmp (bgr24)")
-      ->type_name("DIR");
-  command.add_flag("-y,--overwrite", options.overwrite,
-                   "Replace pictures an earlier run left in the folder");
-  command
-      .add_option("--photos", options.photosDir,
-                  "Folder of PNG or JPEG photographs the camera shows in turn (default: a moving "
-                  "test pattern)")
-      ->type_name("DIR");
-  command.add_option("--set", options.controls,
-                     "Set a camera control before streaming, e.g. --set brightness=160 (see "
-                     "'ksvcam controls list'; kept for later runs)")
-      ->type_name("NAME=VALUE");
-  CLI::Option* snapshotAt =
-      command
-          .add_option("--snapshot-at", options.snapshotAt,
-                      "Take a snapshot after frame N: the driver writes snapraw.dat under "
-                      "$KSV_ROOT/TWAIN_32/Orvan/KSV1 (convert it with 'ksvcam snapshot-convert')")
-          ->type_name("N");
-  command.add_option("--snapshot-via", options.snapshotVia,
-                     "How the snapshot is asked for: button (the camera's button) or registry "
-                     "(\"SnapShoot\" = 1, as an application does)")
-      ->type_name("HOW")
-      ->capture_default_str()
-      ->needs(snapshotAt);
-  command.add_flag("--measure", options.measure,
-                   "Also time decoding the same frames alone and print the ratio");
-  return command;
-}
-
 int RunCaptureCommand(const CaptureOptions& options, Console& console) {
   CaptureSettings settings = PlanCapture(options);
   if (!options.photosDir.empty()) {
     settings.photos = ReadAllPhotos(options.photosDir, "--photos", console);
   }
 
-  std::unique_ptr<FrameSink> sink;
-  if (!options.outDir.empty()) {
-    sink = MakePictureFolderSink(options.outDir, settings.compression == codec::kCompressionI420,
-                                 settings.size, options.overwrite);
-  } else if (!options.outputPath.empty()) {
-    // An unpaced stream runs at the camera's own 30 frames per second.
-    sink = MakeY4mSink(options.outputPath, settings.size,
-                       static_cast<uint64_t>(settings.interval));
-  }
+  // An unpaced .y4m stream runs at the camera's own 30 frames per second.
+  const bool planar = settings.compression == codec::kCompressionI420;
+  const std::unique_ptr<FrameSink> sink =
+      MakeFrameSink(options.outDir, options.outputPath, planar ? FrameFile::kPng : FrameFile::kBmp,
+                    settings.size, static_cast<uint64_t>(settings.interval), options.overwrite);
   ProgressLine progress(console, settings.frames);
   const CaptureReport report =
       RunCapture(settings, [&](std::span<const uint8_t> frame, bool, uint64_t number) {
@@ -198,6 +139,62 @@ int RunCaptureCommand(const CaptureOptions& options, Console& console) {
   if (options.measure) console.out << MeasureAgainstDecoding(settings, report) << '\n';
   console.out << std::flush;
   return kExitOk;
+}
+
+}  // namespace
+
+CommandRun CaptureCommand(CLI::App& app) {
+  auto options = std::make_shared<CaptureOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "capture",
+      "Capture video from the simulated camera through the camera driver and the USB camera "
+      "class driver, and write it as a YUV4MPEG2 stream or as pictures.");
+  command.add_option("-s,--size", options->size, "Frame size: 320x240 or 160x120")
+      ->type_name("WxH")
+      ->capture_default_str();
+  command.add_option("-f,--format", options->format, "i420 (planar) or bgr24 (24-bit)")
+      ->type_name("FORMAT")
+      ->capture_default_str();
+  command
+      .add_option("--fps", options->fps,
+                  "Frames per second the stream asks for; 0 takes every frame the camera sends")
+      ->type_name("N")
+      ->capture_default_str();
+  command.add_option("-n,--frames", options->frames, "Frames to capture")
+      ->type_name("N")
+      ->capture_default_str();
+  command.add_option("-o,--output", options->outputPath,
+                     "One YUV4MPEG2 stream (i420), replaced if it exists")
+      ->type_name("FILE.y4m");
+  command.add_option("--out", options->outDir,
+                     "Folder for a picture a frame: frame_000001.png (i420) or .bmp (bgr24)")
+      ->type_name("DIR");
+  command.add_flag("-y,--overwrite", options->overwrite,
+                   "Replace pictures an earlier run left in the folder");
+  command
+      .add_option("--photos", options->photosDir,
+                  "Folder of PNG or JPEG photographs the camera shows in turn (default: a moving "
+                  "test pattern)")
+      ->type_name("DIR");
+  command.add_option("--set", options->controls,
+                     "Set a camera control before streaming, e.g. --set brightness=160 (see "
+                     "'ksvcam controls list'; kept for later runs)")
+      ->type_name("NAME=VALUE");
+  CLI::Option* snapshotAt =
+      command
+          .add_option("--snapshot-at", options->snapshotAt,
+                      "Take a snapshot after frame N: the driver writes snapraw.dat under "
+                      "$KSV_ROOT/TWAIN_32/Orvan/KSV1 (convert it with 'ksvcam snapshot-convert')")
+          ->type_name("N");
+  command.add_option("--snapshot-via", options->snapshotVia,
+                     "How the snapshot is asked for: button (the camera's button) or registry "
+                     "(\"SnapShoot\" = 1, as an application does)")
+      ->type_name("HOW")
+      ->capture_default_str()
+      ->needs(snapshotAt);
+  command.add_flag("--measure", options->measure,
+                   "Also time decoding the same frames alone and print the ratio");
+  return [options](Console& console) { return RunCaptureCommand(*options, console); };
 }
 
 }  // namespace ksv::ksvcam

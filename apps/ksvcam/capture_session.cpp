@@ -15,10 +15,6 @@ std::unique_ptr<simcam::Scene> SceneFor(const CaptureSettings& settings) {
   return simcam::PhotoScene(settings.photos);
 }
 
-void Require(rig::NTSTATUS status, const std::string& step) {
-  if (!platform::kernel::NT_SUCCESS(status)) throw CommandFailure(rig::RigError(step, status).what());
-}
-
 }  // namespace
 
 CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHandler& onFrame) {
@@ -26,12 +22,12 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
   rig::CameraRig rig({.device = &camera});
 
   if (settings.snapshot.afterFrame != 0) PrepareSnapshotFolder();
-  Require(rig.Start(), "starting the camera (configure, initialise, stream information)");
-  ControlClient controls(rig.Camera(), rig.Streams().StreamHeader);
+  rig::Require(rig.Start(), "starting the camera (configure, initialise, stream information)");
+  outside::camprop::ControlClient controls(rig.Camera(), rig.Streams().StreamHeader);
   for (const auto& [control, value] : settings.controls) controls.Set(*control, value);
-  Require(rig.Open({settings.size, settings.compression, settings.bitCount, settings.interval}),
+  rig::Require(rig.Open({settings.size, settings.compression, settings.bitCount, settings.interval}),
           "opening the stream (allocating bandwidth, starting capture)");
-  CaptureSnapshot snapshot(settings.snapshot, camera.Registers(), rig.Extension());
+  CaptureSnapshot snapshot(settings.snapshot, camera.Registers(), rig);
 
   CaptureReport report;
   const auto start = std::chrono::steady_clock::now();
@@ -49,8 +45,8 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
   static_cast<rig::RigStatistics&>(report) = rig.Statistics();
   report.snapshotFrame = snapshot.TakenFrom();
 
-  Require(rig.Close(), "closing the stream");
-  Require(rig.Stop(), "stopping the camera");
+  rig::Require(rig.Close(), "closing the stream");
+  rig::Require(rig.Stop(), "stopping the camera");
   report.driverStates = rig.DriverStates();
   return report;
 }

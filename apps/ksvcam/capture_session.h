@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "apps/ksvcam/camera_controls.h"
 #include "apps/ksvcam/capture_snapshot.h"
 #include "codec/frame_format.h"
+#include "outside/camprop/control_client.h"
 #include "rig/camera_rig.h"
 #include "simcam/camera_registers.h"
 #include "support/picture/picture.h"
@@ -30,7 +30,7 @@ struct CaptureSettings {
   simcam::CameraBehaviour camera;          // how the camera answers (faults for tests)
   SnapshotPlan snapshot;                   // a snapshot during the capture, or none
   // Controls set (as manual) through the driver before the stream opens.
-  std::vector<std::pair<const ControlDescription*, int32_t>> controls;
+  std::vector<std::pair<const outside::camprop::ControlDescription*, int32_t>> controls;
 };
 
 // What the stream delivered (rig::RigStatistics) and what the driver did

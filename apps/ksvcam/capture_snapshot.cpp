@@ -22,12 +22,6 @@ constexpr int64_t kTimeStep = 100'000;  // 10 ms in 100-ns units
 
 }  // namespace
 
-SnapshotTrigger ParseSnapshotTrigger(const std::string& text) {
-  if (text == "button") return SnapshotTrigger::kButton;
-  if (text == "registry") return SnapshotTrigger::kRegistry;
-  throw UsageError("--snapshot-via '" + text + "' is not a trigger (choose button or registry)");
-}
-
 fs::path PrepareSnapshotFolder() {
   const fs::path folder = platform::SystemRoot() / "TWAIN_32" / "Orvan" / "KSV1";
   std::error_code error;
@@ -40,13 +34,13 @@ fs::path PrepareSnapshotFolder() {
 }
 
 CaptureSnapshot::CaptureSnapshot(const SnapshotPlan& plan, simcam::CameraRegisters& camera,
-                                 const driver::CameraDeviceExtension& extension)
-    : plan_(plan), camera_(camera), extension_(extension) {}
+                                 rig::CameraRig& rig)
+    : plan_(plan), camera_(camera), rig_(rig) {}
 
 void CaptureSnapshot::AfterFrame(uint64_t number) {
   if (plan_.afterFrame == 0 || takenFrom_) return;
   if (requested_) {
-    if (driver::SharedLoad(extension_.SnapshotWritten) == 1) {
+    if (rig_.SnapshotWritten()) {
       takenFrom_ = number;
       if (plan_.via == SnapshotTrigger::kButton) camera_.ReleaseButton();
     }
@@ -63,7 +57,7 @@ void CaptureSnapshot::AfterFrame(uint64_t number) {
   // clock. Hold the bus and let the camera's time pass until the thread has
   // seen the request, so that the next frame serves it.
   const auto start = std::chrono::steady_clock::now();
-  while (driver::SharedLoad(extension_.RegistrySnapshotRequest) == 0) {
+  while (!rig_.SnapshotRequestTakenUp()) {
     if (std::chrono::steady_clock::now() - start > kRequestTakeUpLimit) {
       throw CommandFailure("the driver did not take up the \"SnapShoot\" request within 2 s");
     }

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/camera_device_extension.h"
+#include "rig/camera_rig.h"
 #include "simcam/camera_registers.h"
 
 namespace ksv::ksvcam {
@@ -21,9 +21,6 @@ struct SnapshotPlan {
   SnapshotTrigger via = SnapshotTrigger::kButton;
 };
 
-// "button" or "registry"; throws UsageError for anything else.
-SnapshotTrigger ParseSnapshotTrigger(const std::string& text);
-
 // Where the driver writes "snapraw.dat" under the system root. The folder is
 // created, as the camera software's installation does: the driver writes
 // into it but never creates it.
@@ -31,8 +28,7 @@ std::filesystem::path PrepareSnapshotFolder();
 
 class CaptureSnapshot {
  public:
-  CaptureSnapshot(const SnapshotPlan& plan, simcam::CameraRegisters& camera,
-                  const driver::CameraDeviceExtension& extension);
+  CaptureSnapshot(const SnapshotPlan& plan, simcam::CameraRegisters& camera, rig::CameraRig& rig);
 
   // After each delivered frame, numbered from 1. Throws CommandFailure when
   // the driver does not take up a registry request within 2 s.
@@ -44,7 +40,7 @@ class CaptureSnapshot {
  private:
   SnapshotPlan plan_;
   simcam::CameraRegisters& camera_;
-  const driver::CameraDeviceExtension& extension_;
+  rig::CameraRig& rig_;
   bool requested_ = false;
   std::optional<uint64_t> takenFrom_;
 };

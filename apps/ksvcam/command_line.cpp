@@ -2,22 +2,21 @@
 
 #include <CLI/CLI.hpp>
 #include <new>
+#include <utility>
 #include <vector>
 
-#include "apps/ksvcam/capture_command.h"
-#include "apps/ksvcam/decode_command.h"
-#include "apps/ksvcam/demo_command.h"
-#include "apps/ksvcam/download_command.h"
-#include "apps/ksvcam/memory_command.h"
-#include "apps/ksvcam/controls_command.h"
-#include "apps/ksvcam/registry_command.h"
-#include "apps/ksvcam/setup_command.h"
-#include "apps/ksvcam/simulate_packets_command.h"
-#include "apps/ksvcam/snapshot_convert_command.h"
-#include "apps/ksvcam/stream_command.h"
+#include "apps/ksvcam/commands.h"
+#include "outside/camprop/control_client.h"
 
 namespace ksv::ksvcam {
 namespace {
+
+// In the order `ksvcam --help` lists them.
+constexpr CommandDefinition kCommands[] = {
+    DecodeCommand,   DemoCommand,     StreamCommand,    SimulatePacketsCommand,
+    MemoryCommand,   CaptureCommand,  RegistryCommand,  ControlsCommand,
+    DownloadCommand, InfoCommand,     SetupCommand,     SnapshotConvertCommand,
+};
 
 // The subcommand the arguments named, for the "see --help" hint.
 std::string HelpHint(const CLI::App& app) {
@@ -40,54 +39,17 @@ std::string ParseErrorMessage(const CLI::App& app, const CLI::ParseError& error,
   return error.what();
 }
 
-// The packet-path subcommands and their options.
-struct PacketCommands {
-  StreamOptions streamOptions;
-  SimulatePacketsOptions simulateOptions;
-  CLI::App* stream = nullptr;
-  CLI::App* simulate = nullptr;
-
-  explicit PacketCommands(CLI::App& app)
-      : stream(&AddStreamCommand(app, streamOptions)),
-        simulate(&AddSimulatePacketsCommand(app, simulateOptions)) {}
-};
-
-int RunChosen(const CLI::App& decode, const DecodeOptions& decodeOptions, const CLI::App& demo,
-              const DemoOptions& demoOptions, const PacketCommands& packets, Console& console) {
-  if (decode.parsed()) return RunDecode(decodeOptions, console);
-  if (demo.parsed()) return RunDemo(demoOptions, console);
-  if (packets.stream->parsed()) return RunStream(packets.streamOptions, console);
-  if (packets.simulate->parsed()) return RunSimulatePackets(packets.simulateOptions, console);
-  throw UsageError("no subcommand given");
-}
-
 }  // namespace
 
 int RunCommandLine(std::span<const std::string> args, Console& console) {
   CLI::App app{"Decodes the camera's compressed frames and runs the simulated camera.", "ksvcam"};
   app.set_version_flag("--version", "ksvcam " KSVCAM_VERSION);
   app.require_subcommand(1);
-  DecodeOptions decodeOptions;
-  DemoOptions demoOptions;
-  CLI::App& decode = AddDecodeCommand(app, decodeOptions);
-  CLI::App& demo = AddDemoCommand(app, demoOptions);
-  const PacketCommands packets(app);
-  MemoryOptions memoryOptions;
-  const CLI::App& memory = AddMemoryCommand(app, memoryOptions);
-  CaptureOptions captureOptions;
-  const CLI::App& capture = AddCaptureCommand(app, captureOptions);
-  RegistryOptions registryOptions;
-  const CLI::App& registry = AddRegistryCommand(app, registryOptions);
-  ControlsOptions controlsOptions;
-  const CLI::App& controls = AddControlsCommand(app, controlsOptions);
-  DownloadOptions downloadOptions;
-  const CLI::App& download = AddDownloadCommand(app, downloadOptions);
-  InfoOptions infoOptions;
-  const CLI::App& info = AddInfoCommand(app, infoOptions);
-  SetupOptions setupOptions;
-  const CLI::App& setup = AddSetupCommand(app, setupOptions);
-  SnapshotConvertOptions snapshotConvertOptions;
-  const CLI::App& snapshotConvert = AddSnapshotConvertCommand(app, snapshotConvertOptions);
+  std::vector<std::pair<const CLI::App*, CommandRun>> commands;
+  for (const CommandDefinition define : kCommands) {
+    CommandRun run = define(app);
+    commands.emplace_back(app.get_subcommands({}).back(), std::move(run));
+  }
 
   std::vector<const char*> argv{"ksvcam"};
   if (!args.empty()) {
@@ -104,20 +66,17 @@ int RunCommandLine(std::span<const std::string> args, Console& console) {
   }
 
   try {
-    const int status = capture.parsed()    ? RunCaptureCommand(captureOptions, console)
-                       : registry.parsed() ? RunRegistry(registry, registryOptions, console)
-                       : controls.parsed() ? RunControls(controls, controlsOptions, console)
-                       : download.parsed() ? RunDownload(downloadOptions, console)
-                       : info.parsed()   ? RunInfo(infoOptions, console)
-                       : setup.parsed()  ? RunSetup(setupOptions, console)
-                       : snapshotConvert.parsed()
-                           ? RunSnapshotConvert(snapshotConvertOptions, console)
-                       : memory.parsed()
-                           ? RunMemory(memoryOptions, console)
-                           : RunChosen(decode, decodeOptions, demo, demoOptions, packets, console);
-    console.out.flush();
-    return status;
+    for (const auto& [command, run] : commands) {
+      if (!command->parsed()) continue;
+      const int status = run(console);
+      console.out.flush();
+      return status;
+    }
+    throw UsageError("no subcommand given");
   } catch (const UsageError& bad) {
+    PrintError(console, bad.what() + HelpHint(app));
+    return kExitUsage;
+  } catch (const outside::camprop::BadControlRequest& bad) {
     PrintError(console, bad.what() + HelpHint(app));
     return kExitUsage;
   } catch (const std::bad_alloc&) {

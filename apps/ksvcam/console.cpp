@@ -15,4 +15,29 @@ void PrintError(Console& console, const std::string& message) {
   console.err << "ksvcam: error: " << line << '\n' << std::flush;
 }
 
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+ProgressLine::ProgressLine(Console& console, size_t total, bool enabled)
+    : console_(console), total_(total), enabled_(enabled && console.errIsTerminal) {}
+
+ProgressLine::~ProgressLine() { Clear(); }
+
+void ProgressLine::Show(size_t done, std::string_view label) {
+  if (!enabled_) return;
+  Draw("[" + std::to_string(done) + "/" + std::to_string(total_) + "] " + std::string(label));
+}
+
+void ProgressLine::Draw(std::string_view text) {
+  if (!enabled_) return;
+  console_.out.flush();  // keep finished lines above the progress line
+  console_.err << "\r\033[K" << text << std::flush;
+  drawn_ = true;
+}
+
+void ProgressLine::Clear() {
+  if (!drawn_) return;
+  console_.err << "\r\033[K" << std::flush;
+  drawn_ = false;
+}
+
 }  // namespace ksv::ksvcam

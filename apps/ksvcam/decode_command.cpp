@@ -1,13 +1,15 @@
-#include "apps/ksvcam/decode_command.h"
-
+// `ksvcam decode FRAME --size WxH -o OUT`: decodes one compressed frame file
+// into a picture file.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
-#include "apps/ksvcam/frame_decode_session.h"
-#include "codec/frame_format.h"
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/decode_plan.h"
+#include "codec/decoder.h"
 #include "support/byte_order.h"
 #include "support/picture/colour.h"
 #include "support/picture/picture_file.h"
@@ -20,8 +22,6 @@ namespace {
 // 2.3 MB); anything bigger is not a frame.
 constexpr size_t kMaxFrameFileBytes = 16u << 20;
 constexpr size_t kQuantTableBytes = 128;
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 std::array<uint8_t, kQuantTableBytes> ReadQuantTable(const std::string& path) {
   const std::vector<uint8_t> bytes = picture::ReadWholeFile(path, kQuantTableBytes + 1);
@@ -87,68 +87,26 @@ void PrintSpeed(Console& console, uint32_t frames, std::chrono::steady_clock::du
   console.out << line;
 }
 
-}  // namespace
-
-CLI::App& AddDecodeCommand(CLI::App& app, DecodeOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "decode",
-      "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
-  command
-      .add_option("FRAME", options.framePath,
-                  "Frame file: the 15-byte header and the entropy data (with --stored: the "
-                  "entropy data alone)")
-      ->type_name("FILE")
-      ->required();
-  command.add_option("-s,--size", options.size, "Picture size of the frame, WIDTHxHEIGHT")
-      ->type_name("WxH")
-      ->required();
-  command
-      .add_option("-o,--output", options.outputPath,
-                  "Picture file to write, replaced if it exists: .bmp, .png, .jpg, or .i420/.yuv "
-                  "(planar Y, Cb, Cr)")
-      ->type_name("FILE")
-      ->required();
-  command
-      .add_option("-f,--format", options.format,
-                  "Layout to decode to: bgr24, rgb24 or i420 (default: i420 for .i420/.yuv, "
-                  "else bgr24)")
-      ->type_name("FORMAT");
-  command.add_flag("--stored", options.stored,
-                   "The frame comes from the camera's memory: no header, tables from --qtable");
-  command
-      .add_option("-q,--qtable", options.qtablePath,
-                  "The stored frame's 128-byte quantisation table (64 luminance, then 64 "
-                  "chrominance entries)")
-      ->type_name("FILE");
-  command
-      .add_option_function<uint32_t>(
-          "-g,--gamma", [&options](const uint32_t& level) { options.gamma = level; },
-          "Gamma level 0..9 applied to the luma (live frames only; 0 leaves it unchanged)")
-      ->type_name("L");
-  command
-      .add_option_function<uint32_t>(
-          "--repeat", [&options](const uint32_t& count) { options.repeat = count; },
-          "Decode N times and print the decoding speed")
-      ->type_name("N");
-  return command;
-}
-
 int RunDecode(const DecodeOptions& options, Console& console) {
   const DecodePlan plan = PlanDecode(options);
   const std::vector<uint8_t> frame = picture::ReadWholeFile(options.framePath, kMaxFrameFileBytes);
 
-  DecodeRequest request{plan.size, plan.layout, plan.gamma, std::nullopt};
+  codec::FrameDecoder::Request request{plan.size, OutputCodeOf(plan.layout), plan.gamma, {}};
   if (plan.stored) {
     request.storedTable = ReadQuantTable(options.qtablePath);
   } else {
     CheckHasHeader(frame, options.framePath);
   }
 
-  FrameDecodeSession session(request);
+  codec::FrameDecoder decoder;
+  if (!decoder.SetUp(request)) {
+    throw CommandFailure("cannot set up the decoder for " + std::string(LayoutName(plan.layout)) +
+                         " at " + SizeText(plan.size) + ": out of memory");
+  }
   std::vector<uint8_t> decoded;
   const auto start = std::chrono::steady_clock::now();
   for (uint32_t round = 0; round < plan.repeat; ++round) {
-    if (const codec::DecodeResult result = session.Decode(frame, decoded); !result) {
+    if (const codec::DecodeResult result = decoder.Decode(frame, decoded); !result) {
       throw CommandFailure(DecodeFailureMessage(plan, frame, options.framePath, result.error()));
     }
   }
@@ -157,6 +115,53 @@ int RunDecode(const DecodeOptions& options, Console& console) {
   picture::WriteWholeFile(options.outputPath, PictureFileBytes(decoded, plan));
   if (plan.reportSpeed) PrintSpeed(console, plan.repeat, elapsed);
   return kExitOk;
+}
+
+}  // namespace
+
+CommandRun DecodeCommand(CLI::App& app) {
+  auto options = std::make_shared<DecodeOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "decode",
+      "Decode one compressed frame file into a picture file (BMP, PNG, JPEG or raw planar).");
+  command
+      .add_option("FRAME", options->framePath,
+                  "Frame file: the 15-byte header and the entropy data (with --stored: the "
+                  "entropy data alone)")
+      ->type_name("FILE")
+      ->required();
+  command.add_option("-s,--size", options->size, "Picture size of the frame, WIDTHxHEIGHT")
+      ->type_name("WxH")
+      ->required();
+  command
+      .add_option("-o,--output", options->outputPath,
+                  "Picture file to write, replaced if it exists: .bmp, .png, .jpg, or .i420/.yuv "
+                  "(planar Y, Cb, Cr)")
+      ->type_name("FILE")
+      ->required();
+  command
+      .add_option("-f,--format", options->format,
+                  "Layout to decode to: bgr24, rgb24 or i420 (default: i420 for .i420/.yuv, "
+                  "else bgr24)")
+      ->type_name("FORMAT");
+  command.add_flag("--stored", options->stored,
+                   "The frame comes from the camera's memory: no header, tables from --qtable");
+  command
+      .add_option("-q,--qtable", options->qtablePath,
+                  "The stored frame's 128-byte quantisation table (64 luminance, then 64 "
+                  "chrominance entries)")
+      ->type_name("FILE");
+  command
+      .add_option_function<uint32_t>(
+          "-g,--gamma", [options](const uint32_t& level) { options->gamma = level; },
+          "Gamma level 0..9 applied to the luma (live frames only; 0 leaves it unchanged)")
+      ->type_name("L");
+  command
+      .add_option_function<uint32_t>(
+          "--repeat", [options](const uint32_t& count) { options->repeat = count; },
+          "Decode N times and print the decoding speed")
+      ->type_name("N");
+  return [options](Console& console) { return RunDecode(*options, console); };
 }
 
 }  // namespace ksv::ksvcam

@@ -1,61 +1,34 @@
 #include "apps/ksvcam/decode_plan.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <charconv>
 #include <filesystem>
-#include <span>
 
-#include "apps/ksvcam/console.h"
+#include "codec/decoder.h"
 
 namespace ksv::ksvcam {
 namespace {
 
 using codec::FrameSize;
 
-// The decoder's layouts. Live (header) frames: planar and direct 24-bit;
-// stored frames: their own 160-wide layouts.
-constexpr std::array<FrameSize, 5> kLivePlanarSizes = {
-    {{160, 128}, {176, 144}, {320, 240}, {352, 288}, {640, 480}}};
-constexpr std::array<FrameSize, 6> kDirect24Sizes = {
-    {{160, 112}, {176, 144}, {320, 240}, {352, 288}, {640, 480}, {1024, 768}}};
-constexpr std::array<FrameSize, 7> kLive24Sizes = {
-    {{160, 112}, {160, 128}, {176, 144}, {320, 240}, {352, 288}, {640, 480}, {1024, 768}}};
-constexpr std::array<FrameSize, 5> kStoredPlanarSizes = {
-    {{160, 112}, {176, 144}, {320, 240}, {352, 288}, {640, 480}}};
-// Plus width 160 at any height up to kStored160MaxHeight.
-constexpr std::array<FrameSize, 5> kStored24Sizes = {
-    {{176, 144}, {320, 240}, {352, 288}, {640, 480}, {1024, 768}}};
-constexpr uint32_t kStored160MaxHeight = 480;
-
 bool IsPlanar(DecodedLayout layout) { return layout == DecodedLayout::kI420; }
 
-std::span<const FrameSize> ListedSizes(DecodedLayout layout, bool stored, uint32_t gamma) {
-  if (stored) {
-    if (IsPlanar(layout)) return kStoredPlanarSizes;
-    return kStored24Sizes;
-  }
-  if (IsPlanar(layout)) return kLivePlanarSizes;
-  if (layout == DecodedLayout::kRgb24) return kDirect24Sizes;
-  // With gamma the 24-bit picture is made from the planar one.
-  return gamma == 0 ? std::span<const FrameSize>(kLive24Sizes) : kLivePlanarSizes;
+// Whether the decoder lays out `size`. Live 24-bit pictures are made from
+// the planar ones at the planar sizes, and only there with gamma; the direct
+// path (R, G, B) has its own sizes.
+bool HasLayout(FrameSize size, DecodedLayout layout, bool stored, uint32_t gamma) {
+  const codec::OutputCode code = OutputCodeOf(layout);
+  if (stored) return codec::StoredDecoderHasLayout(size, code);
+  if (layout == DecodedLayout::kRgb24) return codec::LiveDecoderHasLayout(size, code);
+  const bool planarSize = codec::LiveDecoderHasLayout(size, codec::OutputCode::kPlanar420);
+  if (IsPlanar(layout) || gamma != 0) return planarSize;
+  return planarSize || codec::LiveDecoderHasLayout(size, code);
 }
 
-bool StoredTakesAnyHeightAt160(DecodedLayout layout, bool stored) {
+// The stored 24-bit layout at width 160 takes any height.
+bool TakesAnyHeightAt160(DecodedLayout layout, bool stored) {
   return stored && !IsPlanar(layout);
 }
-
-std::optional<uint32_t> ParseDimension(std::string_view digits) {
-  if (digits.empty() || digits.size() > 5) return std::nullopt;
-  uint32_t value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-  if (error != std::errc() || end != digits.data() + digits.size() || value == 0)
-    return std::nullopt;
-  return value;
-}
-
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 // .i420 or .yuv, in any letter case: the decoded planes as they are.
 bool IsRawPlanarName(const std::string& path) {
@@ -80,25 +53,11 @@ void CheckGamma(const DecodeOptions& options, DecodedLayout layout) {
 
 }  // namespace
 
-std::string SizeText(FrameSize size) {
-  return std::to_string(size.width) + "x" + std::to_string(size.height);
-}
-
-FrameSize ParseFrameSize(std::string_view text) {
-  const size_t cross = text.find_first_of("xX");
-  if (cross != std::string_view::npos) {
-    const auto width = ParseDimension(text.substr(0, cross));
-    const auto height = ParseDimension(text.substr(cross + 1));
-    if (width && height) return {*width, *height};
-  }
-  throw UsageError("bad --size " + Quoted(text) + ": expected WIDTHxHEIGHT such as 320x240");
-}
-
 DecodedLayout ParseDecodedLayout(std::string_view name) {
-  if (name == "bgr24") return DecodedLayout::kBgr24;
-  if (name == "rgb24") return DecodedLayout::kRgb24;
-  if (name == "i420") return DecodedLayout::kI420;
-  throw UsageError("unknown --format " + Quoted(name) + ": use bgr24, rgb24 or i420");
+  return ParseChoice<DecodedLayout>(name, "--format", "a decoded layout",
+                                    {{"bgr24", DecodedLayout::kBgr24},
+                                     {"rgb24", DecodedLayout::kRgb24},
+                                     {"i420", DecodedLayout::kI420}});
 }
 
 std::string_view LayoutName(DecodedLayout layout) {
@@ -126,21 +85,21 @@ codec::OutputCode OutputCodeOf(DecodedLayout layout) {
 }
 
 bool IsSupportedSize(FrameSize size, DecodedLayout layout, bool stored, uint32_t gamma) {
-  if (StoredTakesAnyHeightAt160(layout, stored) && size.width == 160) {
-    return size.height >= 1 && size.height <= kStored160MaxHeight;
+  if (TakesAnyHeightAt160(layout, stored) && size.width == 160) {
+    return size.height >= 1 && size.height <= codec::kStoredNarrowMaxHeight;
   }
-  const auto sizes = ListedSizes(layout, stored, gamma);
-  return std::find(sizes.begin(), sizes.end(), size) != sizes.end();
+  return HasLayout(size, layout, stored, gamma);
 }
 
 std::string SupportedSizesText(DecodedLayout layout, bool stored, uint32_t gamma) {
   std::string text;
-  if (StoredTakesAnyHeightAt160(layout, stored)) {
-    text = "160xH (H 1.." + std::to_string(kStored160MaxHeight) + ")";
+  if (TakesAnyHeightAt160(layout, stored)) {
+    text = "160xH (H 1.." + std::to_string(codec::kStoredNarrowMaxHeight) + ")";
   }
-  for (const FrameSize& size : ListedSizes(layout, stored, gamma)) {
-    if (!text.empty()) text += ", ";
-    text += SizeText(size);
+  for (const FrameSize& size : codec::LayoutSizes()) {
+    if (TakesAnyHeightAt160(layout, stored) && size.width == 160) continue;
+    if (!HasLayout(size, layout, stored, gamma)) continue;
+    text += (text.empty() ? "" : ", ") + SizeText(size);
   }
   return text;
 }

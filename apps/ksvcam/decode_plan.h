@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "apps/ksvcam/parsers.h"
 #include "codec/frame_format.h"
 #include "support/picture/picture_file.h"
 
@@ -41,9 +42,6 @@ struct DecodePlan {
   bool reportSpeed = false;  // --repeat given: print the decode speed
 };
 
-// "320x240" (or "320X240"). Throws UsageError naming the expected form.
-codec::FrameSize ParseFrameSize(std::string_view text);
-
 // "bgr24", "rgb24" or "i420". Throws UsageError listing them.
 DecodedLayout ParseDecodedLayout(std::string_view name);
 std::string_view LayoutName(DecodedLayout layout);
@@ -57,8 +55,6 @@ bool IsSupportedSize(codec::FrameSize size, DecodedLayout layout, bool stored, u
 
 // The supported sizes in words, for error messages.
 std::string SupportedSizesText(DecodedLayout layout, bool stored, uint32_t gamma);
-
-std::string SizeText(codec::FrameSize size);
 
 // Checks every option and their combinations; throws UsageError with the
 // first problem found.

@@ -1,5 +1,8 @@
-#include "apps/ksvcam/demo_command.h"
-
+// `ksvcam demo`: photographs the test pictures with the simulated camera at
+// every compression level, decodes the frames and writes them with the
+// pictures into a folder, reporting size and quality of each; then
+// downloads the camera's memory and captures two seconds of live video
+// through the driver, with a button snapshot half-way.
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
@@ -8,14 +11,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
-#include "apps/ksvcam/camera_download.h"
-#include "apps/ksvcam/camera_library.h"
-#include "apps/ksvcam/decode_plan.h"
-#include "apps/ksvcam/demo_capture.h"
+#include "apps/ksvcam/capture_snapshot.h"
+#include "apps/ksvcam/command_line.h"
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/machine_camera.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/photo_input.h"
-#include "apps/ksvcam/progress_line.h"
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/framing.h"
@@ -35,14 +39,15 @@ using codec::FrameSize;
 // The camera's usual video size and the small one the driver crops to 160x120.
 constexpr std::array<FrameSize, 2> kDemoSizes = {{{320, 240}, {160, 128}}};
 constexpr size_t kFramesPerPhoto = kDemoSizes.size() * codec::kCompressionLevels;
+// What the capture step leaves in the folder.
+constexpr const char* kCaptureName = "capture.y4m";
+constexpr const char* kSnapshotName = "snapshot.png";
 // What each frame leaves in the folder: the frame and its two decodes.
 constexpr const char* kFrameSuffix = ".frame";
 constexpr const char* kRgbPictureSuffix = ".bgr24.png";
 constexpr const char* kPlanarPictureSuffix = ".i420.png";
 constexpr std::array<const char*, 3> kSuffixes = {kFrameSuffix, kRgbPictureSuffix,
                                                   kPlanarPictureSuffix};
-
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 std::string FrameBaseName(const std::string& stem, FrameSize size, int level) {
   return stem + "_" + SizeText(size) + "_L" + std::to_string(level);
@@ -62,6 +67,9 @@ void CheckNothingOverwritten(const fs::path& outDir, const std::vector<fs::path>
         }
       }
     }
+  }
+  for (const char* name : {kCaptureName, kSnapshotName}) {
+    if (fs::exists(fs::symlink_status(outDir / name))) existing.push_back(outDir / name);
   }
   if (existing.empty()) return;
   std::string more;
@@ -194,33 +202,25 @@ void PhotographAtEveryLevel(DemoRun& run, const fs::path& photoPath,
   }
 }
 
-}  // namespace
+struct DemoOptions {
+  std::string photosDir;  // empty: the default test photographs
+  std::string outDir = "ksvcam-demo";
+  bool overwrite = false;
+};
 
-std::string DefaultPhotosDir() {
-  try {
-    return support::TestDataPath("photos").string();
-  } catch (const support::TestDataNotFound& missing) {
-    throw CommandFailure(std::string(missing.what()) + "; name a folder with --photos");
-  }
-}
-
-CLI::App& AddDemoCommand(CLI::App& app, DemoOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "demo",
-      "Photograph the test pictures with the simulated camera at every compression level, "
-      "decode the frames and write frames and pictures into a folder.");
-  command
-      .add_option(
-          "--photos", options.photosDir,
-          "Folder of PNG or JPEG photographs (default: the test photographs, \"photos\" in the "
-          "test data folder: $KSV_TESTDATA_DIR, else the first shared/testdata above ksvcam)")
-      ->type_name("DIR");
-  command.add_option("--out", options.outDir, "Folder to write into (created if missing)")
-      ->type_name("DIR")
-      ->capture_default_str();
-  command.add_flag("-y,--overwrite", options.overwrite,
-                   "Replace files an earlier run left in the folder");
-  return command;
+// Two seconds of live video through the driver into capture.y4m, with a
+// press of the camera's button half-way whose raw snapshot the snapshot
+// library converts into snapshot.png, each run as its subcommand.
+bool RunDemoCapture(const fs::path& outDir, Console& console) {
+  const std::string capture[] = {"ksvcam",        "capture", "--frames", "60", "-o",
+                                 (outDir / kCaptureName).string(), "--snapshot-at", "30"};
+  if (RunCommandLine(capture, console) != kExitOk) return false;
+  const std::string snapshot = (outDir / kSnapshotName).string();
+  const std::string convert[] = {"ksvcam", "snapshot-convert",
+                                 (PrepareSnapshotFolder() / "snapraw.dat").string(), "-o", snapshot};
+  if (RunCommandLine(convert, console) != kExitOk) return false;
+  console.out << "snapshot: converted to " << snapshot << '\n' << std::flush;
+  return true;
 }
 
 int RunDemo(const DemoOptions& options, Console& console) {
@@ -233,7 +233,6 @@ int RunDemo(const DemoOptions& options, Console& console) {
                          " (give a folder of them with --photos)");
   }
   if (!options.overwrite) CheckNothingOverwritten(outDir, photos.pictures);
-  if (!options.overwrite) CheckDemoCaptureFree(outDir);
   std::error_code error;
   fs::create_directories(outDir, error);
   if (error) throw CommandFailure("cannot create " + Quoted(outDir) + ": " + error.message());
@@ -261,16 +260,41 @@ int RunDemo(const DemoOptions& options, Console& console) {
 
   // The camera's memory, downloaded the way an application does it.
   ChooseCamera("");
-  DownloadRequest download;
-  download.outDir = outDir / "camera";
-  download.overwrite = options.overwrite;
-  download.progressBar = console.errIsTerminal;
-  download.listFiles = false;
-  const DownloadSummary downloaded = DownloadCamera(download, console);
-  console.out << SummaryText(downloaded, download.outDir) << std::flush;
+  const bool downloaded =
+      DownloadInto({.outDir = outDir / "camera", .overwrite = options.overwrite}, console, false, true);
   // Live video through the driver, as a capture application gets it.
   const bool captured = RunDemoCapture(outDir, console);
-  return run.totals.failures == 0 && downloaded.ok() && captured ? kExitOk : kExitFailure;
+  return run.totals.failures == 0 && downloaded && captured ? kExitOk : kExitFailure;
+}
+
+}  // namespace
+
+std::string DefaultPhotosDir() {
+  try {
+    return support::TestDataPath("photos").string();
+  } catch (const support::TestDataNotFound& missing) {
+    throw CommandFailure(std::string(missing.what()) + "; name a folder with --photos");
+  }
+}
+
+CommandRun DemoCommand(CLI::App& app) {
+  auto options = std::make_shared<DemoOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "demo",
+      "Photograph the test pictures with the simulated camera at every compression level, "
+      "decode the frames and write frames and pictures into a folder.");
+  command
+      .add_option(
+          "--photos", options->photosDir,
+          "Folder of PNG or JPEG photographs (default: the test photographs, \"photos\" in the "
+          "test data folder: $KSV_TESTDATA_DIR, else the first shared/testdata above ksvcam)")
+      ->type_name("DIR");
+  command.add_option("--out", options->outDir, "Folder to write into (created if missing)")
+      ->type_name("DIR")
+      ->capture_default_str();
+  command.add_flag("-y,--overwrite", options->overwrite,
+                   "Replace files an earlier run left in the folder");
+  return [options](Console& console) { return RunDemo(*options, console); };
 }
 
 }  // namespace ksv::ksvcam

@@ -1,6 +1,9 @@
 #include "apps/ksvcam/machine_camera.h"
 
+#include <cstdlib>
+
 #include "apps/ksvcam/console.h"
+#include "include/oksv1dnl.h"
 #include "outside/bulk/memory/memory_source.h"
 #include "platform/hardware/device_list.h"
 #include "simcam/simulated_camera.h"
@@ -39,6 +42,22 @@ void EnsureMachineCamera() {
   // Plugged in for the life of the process, as a module's device would be.
   static auto* camera = new simcam::SimulatedCameraDevice;
   hardware::PlugDevice(camera);
+}
+
+std::string ChooseCamera(const std::string& memoryFile) {
+  if (!memoryFile.empty()) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(memoryFile, error)) {
+      throw CommandFailure("no camera memory image '" + memoryFile + "'");
+    }
+    BULK_UseCameraMemory(memoryFile.c_str());
+    return "'" + memoryFile + "'";
+  }
+  BULK_UseCameraMemory(nullptr);
+  const char* image = std::getenv("KSV_CAMERA_MEMORY");
+  if (image != nullptr && *image != '\0') return std::string("'") + image + "'";
+  EnsureMachineCamera();
+  return "the simulated camera";
 }
 
 }  // namespace ksv::ksvcam

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace ksv::ksvcam {
 
@@ -22,5 +23,11 @@ bool UnlistSimulatedCamera();
 
 // Makes sure a camera with stored items is on the machine (see above).
 void EnsureMachineCamera();
+
+// Chooses the camera of the camera access library's next contexts: the
+// memory image `memoryFile`, else the one KSV_CAMERA_MEMORY names, else the
+// machine's camera. Returns what it is for messages. Throws CommandFailure
+// for a missing file.
+std::string ChooseCamera(const std::string& memoryFile);
 
 }  // namespace ksv::ksvcam

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "apps/ksvcam/console.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/photo_input.h"
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
@@ -14,11 +15,10 @@ namespace ksv::ksvcam {
 namespace {
 
 namespace fs = std::filesystem;
+namespace bulk = outside::bulk;
 
 // Inputs larger than this cannot fit the camera's memory anyway.
 constexpr size_t kMaxInputBytes = outside::bulk::kMaxStreamBytes;
-
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 
 const outside::bulk::RecordingMode& ModeOf(const outside::bulk::CameraMemory& memory, uint8_t index) {
   return *memory.FindMode(index);
@@ -31,20 +31,15 @@ struct ClipKind {
 };
 
 ClipKind ClipKindOf(const MemoryBuildOptions& options) {
-  if (options.clipSize == "320x240") {
-    return {simcam::kClipMode, outside::bulk::kClipSubtype, simcam::ClipSound::kAdpcm8000};
+  const ClipKind kind = ParseChoice<ClipKind>(
+      options.clipSize, "--clip-size", "a clip size",
+      {{"320x240", {simcam::kClipMode, bulk::kClipSubtype, simcam::ClipSound::kAdpcm8000}},
+       {"160x128", {simcam::kLowResClipMode, bulk::kLowResClipSubtype, simcam::ClipSound::kPcm12000}},
+       {"160x112", {simcam::kVideoOnlyClipMode, bulk::kLowResClipSubtype, simcam::ClipSound::kNone}}});
+  if (kind.sound == simcam::ClipSound::kNone && !options.audioFile.empty()) {
+    throw UsageError("a 160x112 clip has no sound; leave out --audio");
   }
-  if (options.clipSize == "160x128") {
-    return {simcam::kLowResClipMode, outside::bulk::kLowResClipSubtype, simcam::ClipSound::kPcm12000};
-  }
-  if (options.clipSize == "160x112") {
-    if (!options.audioFile.empty()) {
-      throw UsageError("a 160x112 clip has no sound; leave out --audio");
-    }
-    return {simcam::kVideoOnlyClipMode, outside::bulk::kLowResClipSubtype, simcam::ClipSound::kNone};
-  }
-  throw UsageError("--clip-size must be 320x240, 160x128 or 160x112, not '" + options.clipSize +
-                   "'");
+  return kind;
 }
 
 simcam::MonoAudio ReadSound(const std::string& path) {

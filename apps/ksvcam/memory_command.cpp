@@ -1,8 +1,11 @@
-#include "apps/ksvcam/memory_command.h"
-
+// `ksvcam memory build|info`: makes a camera memory image from a person's
+// pictures and sound, and lists what a camera memory holds.
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <memory>
 
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/memory_build.h"
 #include "apps/ksvcam/memory_info.h"
 #include "simcam/default_memory.h"
 #include "outside/bulk/memory/memory_image.h"
@@ -10,6 +13,12 @@
 
 namespace ksv::ksvcam {
 namespace {
+
+struct MemoryOptions {
+  MemoryBuildOptions build;
+  std::string infoFile;  // empty: the camera the bulk library connects to
+  CLI::App* buildCommand = nullptr;
+};
 
 void AddBuildCommand(CLI::App& memory, MemoryOptions& options) {
   MemoryBuildOptions& build = options.build;
@@ -51,7 +60,6 @@ void AddInfoCommand(CLI::App& memory, MemoryOptions& options) {
       "List a camera memory's items and the counts per type: FILE, else the image "
       "KSV_CAMERA_MEMORY names, else the simulated camera's.");
   command.add_option("FILE", options.infoFile, "Camera memory image")->type_name("FILE");
-  options.infoCommand = &command;
 }
 
 int RunBuild(const MemoryBuildOptions& options, Console& console) {
@@ -85,23 +93,17 @@ int RunInfo(const std::string& file, Console& console) {
 
 }  // namespace
 
-CLI::App& AddMemoryCommand(CLI::App& app, MemoryOptions& options) {
+CommandRun MemoryCommand(CLI::App& app) {
+  auto options = std::make_shared<MemoryOptions>();
   CLI::App& memory = *app.add_subcommand(
       "memory", "Build or list camera memory images (the camera's stored items).");
   memory.require_subcommand(1);
-  AddBuildCommand(memory, options);
-  AddInfoCommand(memory, options);
-  return memory;
-}
-
-int RunMemory(const MemoryOptions& options, Console& console) {
-  if (options.buildCommand != nullptr && options.buildCommand->parsed()) {
-    return RunBuild(options.build, console);
-  }
-  if (options.infoCommand != nullptr && options.infoCommand->parsed()) {
-    return RunInfo(options.infoFile, console);
-  }
-  throw UsageError("choose 'memory build' or 'memory info'");
+  AddBuildCommand(memory, *options);
+  AddInfoCommand(memory, *options);
+  return [options](Console& console) {
+    if (options->buildCommand->parsed()) return RunBuild(options->build, console);
+    return RunInfo(options->infoFile, console);
+  };
 }
 
 }  // namespace ksv::ksvcam

@@ -5,8 +5,6 @@
 namespace ksv::ksvcam {
 namespace {
 
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
-
 size_t ReadAndReport(picture::PhotoFiles& files, Console& console, const picture::PhotoUse& use,
                      size_t wanted) {
   const size_t used = picture::ReadPhotos(files, use, wanted);

@@ -1,10 +1,14 @@
-#include "apps/ksvcam/registry_command.h"
-
+// `ksvcam registry list|get|set|delete`: looks at and changes the values of
+// the driver's registry key (or another key of the machine hive), as the
+// platform's own registry tool does.
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
+#include <vector>
 #include <strings.h>
+
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/parsers.h"
 
 #include "platform/registry/machine_hive.h"
 #include "support/byte_order.h"
@@ -40,18 +44,6 @@ std::string Shown(const RegistryStore::Value& value) {
          std::to_string(static_cast<uint32_t>(value.type)) + ")";
 }
 
-// Decimal, 0x hexadecimal, or negative down to the signed 32-bit minimum.
-uint32_t ParseDword(const std::string& text) {
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 0);
-  if (text.empty() || end == nullptr || *end != '\0' || errno != 0 || value < INT32_MIN ||
-      value > static_cast<long long>(UINT32_MAX)) {
-    throw UsageError("'" + text + "' is not a 32-bit number (decimal, or 0x... hexadecimal)");
-  }
-  return static_cast<uint32_t>(value);
-}
-
 const RegistryStore::Value* Find(const std::vector<RegistryStore::Value>& values,
                                  const std::string& name) {
   for (const auto& value : values) {
@@ -60,27 +52,12 @@ const RegistryStore::Value* Find(const std::vector<RegistryStore::Value>& values
   return nullptr;
 }
 
-}  // namespace
-
-CLI::App& AddRegistryCommand(CLI::App& app, RegistryOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "registry", "Look at and change the driver's values in the machine registry.");
-  command.require_subcommand(1);
-  command.add_option("-k,--key", options.key, "Key under HKEY_LOCAL_MACHINE")
-      ->type_name("KEY")
-      ->capture_default_str();
-  command.add_subcommand("list", "List the key's values");
-  CLI::App& get = *command.add_subcommand("get", "Print one value");
-  get.add_option("name", options.name, "Value name")->required();
-  CLI::App& set = *command.add_subcommand("set", "Create or replace a value");
-  set.add_option("name", options.name, "Value name")->required();
-  set.add_option("value", options.value, "The value: a number for dword, text for sz")
-      ->required();
-  set.add_option("-t,--type", options.type, "dword or sz")->capture_default_str();
-  CLI::App& remove = *command.add_subcommand("delete", "Delete a value");
-  remove.add_option("name", options.name, "Value name")->required();
-  return command;
-}
+struct RegistryOptions {
+  std::string key = "Software\\Tarvio\\KSV Drivers";
+  std::string name;
+  std::string value;
+  std::string type = "dword";
+};
 
 int RunRegistry(const CLI::App& command, const RegistryOptions& options, Console& console) {
   const std::string action = command.get_subcommands().front()->get_name();
@@ -94,12 +71,10 @@ int RunRegistry(const CLI::App& command, const RegistryOptions& options, Console
       return kExitOk;
     }
     if (action == "set") {
-      if (options.type == "dword") {
+      if (ParseChoice<bool>(options.type, "--type", "a value type", {{"dword", true}, {"sz", false}})) {
         hive->SetDword(options.key, options.name, ParseDword(options.value));
-      } else if (options.type == "sz") {
-        hive->SetString(options.key, options.name, options.value);
       } else {
-        throw UsageError("--type '" + options.type + "' is not a value type (choose dword or sz)");
+        hive->SetString(options.key, options.name, options.value);
       }
       return kExitOk;
     }
@@ -123,6 +98,29 @@ int RunRegistry(const CLI::App& command, const RegistryOptions& options, Console
   } catch (const RegistryError& error) {
     throw CommandFailure(error.what());
   }
+}
+
+}  // namespace
+
+CommandRun RegistryCommand(CLI::App& app) {
+  auto options = std::make_shared<RegistryOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "registry", "Look at and change the driver's values in the machine registry.");
+  command.require_subcommand(1);
+  command.add_option("-k,--key", options->key, "Key under HKEY_LOCAL_MACHINE")
+      ->type_name("KEY")
+      ->capture_default_str();
+  command.add_subcommand("list", "List the key's values");
+  CLI::App& get = *command.add_subcommand("get", "Print one value");
+  get.add_option("name", options->name, "Value name")->required();
+  CLI::App& set = *command.add_subcommand("set", "Create or replace a value");
+  set.add_option("name", options->name, "Value name")->required();
+  set.add_option("value", options->value, "The value: a number for dword, text for sz")
+      ->required();
+  set.add_option("-t,--type", options->type, "dword or sz")->capture_default_str();
+  CLI::App& remove = *command.add_subcommand("delete", "Delete a value");
+  remove.add_option("name", options->name, "Value name")->required();
+  return [options, &command](Console& console) { return RunRegistry(command, *options, console); };
 }
 
 }  // namespace ksv::ksvcam

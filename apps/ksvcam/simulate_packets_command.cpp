@@ -1,12 +1,16 @@
-#include "apps/ksvcam/simulate_packets_command.h"
-
+// `ksvcam simulate-packets -o FILE.iso`: records what the simulated camera
+// sends on its isochronous pipe while streaming pictures (PNG or JPEG files,
+// or a built-in moving test pattern), with bus faults if asked, as a packet
+// capture that `ksvcam stream` replays.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <sstream>
 
-#include "apps/ksvcam/decode_plan.h"
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/photo_input.h"
-#include "apps/ksvcam/progress_line.h"
 #include "simcam/frame_encoder.h"
 #include "simcam/framing.h"
 #include "simcam/simulated_capture.h"
@@ -22,28 +26,32 @@ namespace {
 // frames/s stays well under 200 MB.
 constexpr uint32_t kMaxFrames = 3'000;
 
+struct SimulatePacketsOptions {
+  std::vector<std::string> pictures;  // empty: the test pattern
+  std::string outputPath;
+  std::string size = "320x240";
+  uint32_t frames = 30;
+  double framesPerSecond = 30;
+  uint32_t packetSize = 640;
+  int level = 3;
+  double loss = 0;
+  double shortened = 0;
+  double failed = 0;
+  double outOfOrder = 0;
+  uint64_t seed = 1;
+  std::optional<uint32_t> buttonFrame;  // 1-based
+};
+
 struct SimulationPlan {
   codec::FrameSize encoded;  // the camera's frame: 160 x 128 for the small stream
   simcam::CaptureOptions capture;
 };
 
-void CheckRate(double rate, const char* option) {
-  if (!(rate >= 0 && rate <= 1)) {
-    throw UsageError(std::string(option) + " is a rate from 0 to 1");
-  }
-}
-
 SimulationPlan PlanSimulation(const SimulatePacketsOptions& options) {
   SimulationPlan plan;
-  const codec::FrameSize size = ParseFrameSize(options.size);
-  if (size == codec::FrameSize{320, 240}) {
-    plan.encoded = size;
-  } else if (size == codec::FrameSize{160, 120}) {
-    plan.encoded = {160, 128};  // the camera sends the taller frame the driver crops
-  } else {
-    throw UsageError("--size " + options.size + " is not a size the camera streams (320x240 or "
-                     "160x120)");
-  }
+  plan.encoded = ParseStreamSize(options.size);
+  // The small stream's frames are the taller ones the driver crops.
+  if (plan.encoded.width == 160) plan.encoded.height = 128;
   if (options.frames == 0 || options.frames > kMaxFrames) {
     throw UsageError("--frames must be 1 to " + std::to_string(kMaxFrames));
   }
@@ -114,50 +122,6 @@ std::string SummaryLine(const SimulatePacketsOptions& options, const SimulationP
   return text;
 }
 
-}  // namespace
-
-CLI::App& AddSimulatePacketsCommand(CLI::App& app, SimulatePacketsOptions& options) {
-  CLI::App& command = *app.add_subcommand(
-      "simulate-packets",
-      "Record the simulated camera's isochronous packets while it streams pictures (or a "
-      "moving test pattern) into a packet capture for 'ksvcam stream'.");
-  command
-      .add_option("PICTURE", options.pictures,
-                  "PNG or JPEG pictures to stream, cycled (default: "
-                  "the test pattern)")
-      ->type_name("PICTURE");
-  command.add_option("-o,--output", options.outputPath, "Packet capture to write, replaced if it "
-                     "exists")
-      ->type_name("FILE.iso")
-      ->required();
-  command.add_option("-s,--size", options.size, "Stream size: 320x240 or 160x120 (sent as "
-                     "160x128 frames)")
-      ->type_name("WxH")
-      ->capture_default_str();
-  command.add_option("-n,--frames", options.frames, "Frames to record, at most 3000")
-      ->capture_default_str();
-  command.add_option("--fps", options.framesPerSecond, "Frames per second the camera sends")
-      ->capture_default_str();
-  command.add_option("--packet-size", options.packetSize,
-                     "MaximumPacketSize of the data pipe, 128 to 1023")
-      ->capture_default_str();
-  command.add_option("--level", options.level, "Compression level 0 to 3")->capture_default_str();
-  command.add_option("--loss", options.loss, "Rate of lost packets, 0 to 1")->capture_default_str();
-  command.add_option("--short", options.shortened, "Rate of packets cut short")
-      ->capture_default_str();
-  command.add_option("--fail", options.failed, "Rate of packets with a failure status")
-      ->capture_default_str();
-  command.add_option("--reorder", options.outOfOrder, "Rate of packets arriving out of order")
-      ->capture_default_str();
-  command.add_option("--seed", options.seed, "Seed of the fault generator")->capture_default_str();
-  command
-      .add_option_function<uint32_t>(
-          "--button", [&options](const uint32_t& frame) { options.buttonFrame = frame; },
-          "Press the snapshot button during this frame (1-based)")
-      ->type_name("FRAME");
-  return command;
-}
-
 int RunSimulatePackets(const SimulatePacketsOptions& options, Console& console) {
   const SimulationPlan plan = PlanSimulation(options);
   const std::vector<std::vector<uint8_t>> frames = EncodeFrames(options, plan, console);
@@ -169,6 +133,51 @@ int RunSimulatePackets(const SimulatePacketsOptions& options, Console& console) 
                           {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
   console.out << SummaryLine(options, plan, summary) << std::flush;
   return kExitOk;
+}
+
+}  // namespace
+
+CommandRun SimulatePacketsCommand(CLI::App& app) {
+  auto options = std::make_shared<SimulatePacketsOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "simulate-packets",
+      "Record the simulated camera's isochronous packets while it streams pictures (or a "
+      "moving test pattern) into a packet capture for 'ksvcam stream'.");
+  command
+      .add_option("PICTURE", options->pictures,
+                  "PNG or JPEG pictures to stream, cycled (default: "
+                  "the test pattern)")
+      ->type_name("PICTURE");
+  command.add_option("-o,--output", options->outputPath, "Packet capture to write, replaced if it "
+                     "exists")
+      ->type_name("FILE.iso")
+      ->required();
+  command.add_option("-s,--size", options->size, "Stream size: 320x240 or 160x120 (sent as "
+                     "160x128 frames)")
+      ->type_name("WxH")
+      ->capture_default_str();
+  command.add_option("-n,--frames", options->frames, "Frames to record, at most 3000")
+      ->capture_default_str();
+  command.add_option("--fps", options->framesPerSecond, "Frames per second the camera sends")
+      ->capture_default_str();
+  command.add_option("--packet-size", options->packetSize,
+                     "MaximumPacketSize of the data pipe, 128 to 1023")
+      ->capture_default_str();
+  command.add_option("--level", options->level, "Compression level 0 to 3")->capture_default_str();
+  command.add_option("--loss", options->loss, "Rate of lost packets, 0 to 1")->capture_default_str();
+  command.add_option("--short", options->shortened, "Rate of packets cut short")
+      ->capture_default_str();
+  command.add_option("--fail", options->failed, "Rate of packets with a failure status")
+      ->capture_default_str();
+  command.add_option("--reorder", options->outOfOrder, "Rate of packets arriving out of order")
+      ->capture_default_str();
+  command.add_option("--seed", options->seed, "Seed of the fault generator")->capture_default_str();
+  command
+      .add_option_function<uint32_t>(
+          "--button", [options](const uint32_t& frame) { options->buttonFrame = frame; },
+          "Press the snapshot button during this frame (1-based)")
+      ->type_name("FRAME");
+  return [options](Console& console) { return RunSimulatePackets(*options, console); };
 }
 
 }  // namespace ksv::ksvcam

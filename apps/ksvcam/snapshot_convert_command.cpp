@@ -1,9 +1,11 @@
-#include "apps/ksvcam/snapshot_convert_command.h"
-
+// `ksvcam snapshot-convert SNAPSHOT -o OUT`: converts the driver's raw
+// snapshot file into a picture file through the snapshot library.
 #include <CLI/CLI.hpp>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
+#include "apps/ksvcam/commands.h"
 #include "include/oksv1sna.h"
 #include "platform/memory/global_memory.h"
 #include "support/picture/bmp_file.h"
@@ -16,8 +18,6 @@ namespace fs = std::filesystem;
 
 // Where the snapshot's pixel rows start in the raw file.
 constexpr uint64_t kSnapshotPixelsOffset = 1024;
-
-std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
 // Frees the library's bitmap however the command ends.
 class OwnedBlock {
@@ -84,25 +84,10 @@ void WarnIfCutOff(const std::string& path, const picture::RgbPicture& picture, C
               << " picture; the top " << picture.height - rowsHeld << " rows are black\n";
 }
 
-}  // namespace
-
-CLI::App& AddSnapshotConvertCommand(CLI::App& app, SnapshotConvertOptions& options) {
-  CLI::App& command = *app.add_subcommand("snapshot-convert",
-                                          "Convert the driver's raw snapshot file (snapraw.dat) "
-                                          "into a picture file (BMP, PNG or JPEG).");
-  command
-      .add_option("SNAPSHOT", options.snapshotPath,
-                  "Raw snapshot file: a 1024-byte header naming the picture's size, then 24-bit "
-                  "rows bottom-up")
-      ->type_name("FILE")
-      ->required();
-  command
-      .add_option("-o,--output", options.outputPath,
-                  "Picture file to write, replaced if it exists: .bmp, .png or .jpg")
-      ->type_name("FILE")
-      ->required();
-  return command;
-}
+struct SnapshotConvertOptions {
+  std::string snapshotPath;
+  std::string outputPath;
+};
 
 int RunSnapshotConvert(const SnapshotConvertOptions& options, Console& console) {
   if (!picture::FormatOfName(options.outputPath)) {
@@ -119,6 +104,27 @@ int RunSnapshotConvert(const SnapshotConvertOptions& options, Console& console) 
   WarnIfCutOff(options.snapshotPath, snapshot, console);
   picture::WritePicture(options.outputPath, snapshot);
   return kExitOk;
+}
+
+}  // namespace
+
+CommandRun SnapshotConvertCommand(CLI::App& app) {
+  auto options = std::make_shared<SnapshotConvertOptions>();
+  CLI::App& command = *app.add_subcommand("snapshot-convert",
+                                          "Convert the driver's raw snapshot file (snapraw.dat) "
+                                          "into a picture file (BMP, PNG or JPEG).");
+  command
+      .add_option("SNAPSHOT", options->snapshotPath,
+                  "Raw snapshot file: a 1024-byte header naming the picture's size, then 24-bit "
+                  "rows bottom-up")
+      ->type_name("FILE")
+      ->required();
+  command
+      .add_option("-o,--output", options->outputPath,
+                  "Picture file to write, replaced if it exists: .bmp, .png or .jpg")
+      ->type_name("FILE")
+      ->required();
+  return [options](Console& console) { return RunSnapshotConvert(*options, console); };
 }
 
 }  // namespace ksv::ksvcam

@@ -2,6 +2,7 @@
 // and the 24-bit paths, on hand-made frames and the shared reference frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "codec/colour_convert.h"
@@ -318,6 +319,37 @@ TEST(GammaLevel, OutOfRangeLevelsAreRefused) {
   EXPECT_EQ(context.gammaLevel, 9u);
   EXPECT_FALSE(SetGammaLevel(context, 10));
   EXPECT_EQ(context.gammaLevel, 9u);
+}
+
+TEST(LayoutSizes, NamesEverySizeADecoderLaysOut) {
+  const auto listed = LayoutSizes();
+  auto isListed = [&](FrameSize size) {
+    return std::find(listed.begin(), listed.end(), size) != listed.end();
+  };
+  const OutputCode codes[] = {OutputCode::kBgr24, OutputCode::kPlanar420, OutputCode::kRgb24};
+  for (uint32_t width = 16; width <= 1024; width += 16) {
+    for (uint32_t height = 16; height <= 768; height += 16) {
+      const FrameSize size{width, height};
+      for (const OutputCode code : codes) {
+        if (LiveDecoderHasLayout(size, code)) {
+          EXPECT_TRUE(isListed(size)) << width << "x" << height;
+        }
+        // The stored 24-bit layout at width 160 takes any height.
+        if (StoredDecoderHasLayout(size, code) && !(width == 160 && code != OutputCode::kPlanar420)) {
+          EXPECT_TRUE(isListed(size)) << width << "x" << height;
+        }
+      }
+    }
+  }
+  for (const FrameSize size : listed) {
+    bool laidOut = false;
+    for (const OutputCode code : codes) {
+      laidOut = laidOut || LiveDecoderHasLayout(size, code) || StoredDecoderHasLayout(size, code);
+    }
+    EXPECT_TRUE(laidOut) << size.width << "x" << size.height;
+  }
+  EXPECT_TRUE(StoredDecoderHasLayout({160, kStoredNarrowMaxHeight}, OutputCode::kBgr24));
+  EXPECT_FALSE(StoredDecoderHasLayout({160, kStoredNarrowMaxHeight + 1}, OutputCode::kBgr24));
 }
 
 }  // namespace

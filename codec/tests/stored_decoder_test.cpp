@@ -111,5 +111,40 @@ TEST_F(StoredDecoder, DataLengthBoundAppliesToStoredFrames) {
   EXPECT_EQ(testing::FailureOf(decoder.Decode(data, 2, out, written)), DecodeError::kDataEndsEarly);
 }
 
+TEST(FrameDecoder, DecodesEachKindOfFrameAsItsDecoderDoes) {
+  const auto frame = ReadFile(TestDataPath("frames/chelsea_160x128_L3.frame"));
+  const FrameSize size{160, 128};
+  DecoderTables live;
+  ASSERT_TRUE(live.SetUp());
+  DecoderContext gamma;
+  ASSERT_TRUE(SetGammaLevel(gamma, 4));
+  std::vector<uint8_t> expected(Rgb24Bytes(size)), got;
+  uint32_t written = 0;
+  ASSERT_TRUE(live.DecodeFrame(gamma, frame, expected, written, size, size, kCompressionRgb));
+  FrameDecoder decoder;
+  ASSERT_TRUE(decoder.SetUp({size, OutputCode::kBgr24, 4, std::nullopt}));
+  ASSERT_TRUE(decoder.Decode(frame, got));
+  EXPECT_EQ(got, expected);
+
+  // Stored: the entropy data alone with the frame's own table.
+  StoredFrameDecoder stored;
+  ASSERT_TRUE(stored.SetUp());
+  ASSERT_TRUE(stored.Prepare(size, OutputCode::kBgr24));
+  std::array<uint8_t, 128> table;
+  table.fill(8);
+  stored.SelectQuantPair(2);
+  stored.LoadQuantTable(table);
+  const std::vector<uint8_t> entropy(frame.begin() + kFrameHeaderSize, frame.end());
+  ASSERT_TRUE(stored.Decode(entropy, expected, written));
+  FrameDecoder storedDecoder;
+  ASSERT_TRUE(storedDecoder.SetUp({size, OutputCode::kBgr24, 0, table}));
+  ASSERT_TRUE(storedDecoder.Decode(entropy, got));
+  EXPECT_EQ(got, expected);
+
+  FrameDecoder refused;
+  EXPECT_FALSE(refused.SetUp({size, OutputCode::kBgr24, 10, std::nullopt})) << "gamma 10";
+  EXPECT_FALSE(refused.SetUp({{300, 200}, OutputCode::kBgr24, 0, table})) << "no stored layout";
+}
+
 }  // namespace
 }  // namespace ksv::codec

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "driver/camera_device_extension.h"
@@ -47,6 +48,25 @@ TEST_F(CameraRigTest, RunsTheCamerasWholeLifeAndDeliversFramesOfTheOpenFormat) {
     EXPECT_EQ(rig.DriverStates(), (std::vector<uint32_t>{1, 2, 3, 5, 7, 8}));
   }
   EXPECT_FALSE(camera.Registers().IsStreaming());
+}
+
+TEST_F(CameraRigTest, ShowsTheButtonsSnapshotAndStatusChangesAsTheDriverMakesThem) {
+  std::filesystem::create_directories(root_.path() / "TWAIN_32" / "Orvan" / "KSV1");
+  simcam::SimulatedCamera camera;
+  CameraRig rig({.device = &camera});
+  ASSERT_EQ(rig.Start(), 0);
+  ASSERT_EQ(rig.Open({.interval = 0}), 0);
+  ASSERT_TRUE(rig.NextFrame());
+  const uint64_t statusBefore = rig.StatusChanges();
+  EXPECT_FALSE(rig.SnapshotWritten());
+  camera.Registers().PressButton();
+  for (int frame = 0; frame < 5 && !rig.SnapshotWritten(); ++frame) ASSERT_TRUE(rig.NextFrame());
+  EXPECT_TRUE(rig.SnapshotWritten());
+  EXPECT_FALSE(rig.SnapshotRequestTakenUp()) << "no \"SnapShoot\" request was made";
+  camera.Registers().ReleaseButton();
+  ASSERT_TRUE(rig.NextFrame());
+  rig.RunSystemWorker();
+  EXPECT_GT(rig.StatusChanges(), statusBefore);
 }
 
 TEST_F(CameraRigTest, ACameraThatSendsNothingGivesNoFrameWithinTheLimit) {

@@ -9,18 +9,6 @@ namespace {
 
 using codec::FrameSize;
 
-TEST(ParseFrameSize, AcceptsWidthCrossHeight) {
-  EXPECT_EQ(ParseFrameSize("320x240"), (FrameSize{320, 240}));
-  EXPECT_EQ(ParseFrameSize("1024X768"), (FrameSize{1024, 768}));
-}
-
-TEST(ParseFrameSize, RefusesAnythingElse) {
-  for (const char* bad : {"320x", "x240", "320", "320*240", "0x240", "320x0", "-320x240",
-                          "+320x240", "320x240x1", " 320x240", "320x240 ", "99999999999x1", ""}) {
-    EXPECT_THROW(ParseFrameSize(bad), UsageError) << "'" << bad << "'";
-  }
-}
-
 DecodeOptions Options(std::string size, std::string output) {
   DecodeOptions options;
   options.framePath = "f.frame";

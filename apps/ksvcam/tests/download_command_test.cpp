@@ -1,5 +1,5 @@
 // `ksvcam download` and `ksvcam info` on a camera memory image.
-#include "apps/ksvcam/download_command.h"
+#include "apps/ksvcam/commands.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -1,4 +1,4 @@
-#include "apps/ksvcam/memory_command.h"
+#include "apps/ksvcam/commands.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "apps/ksvcam/console.h"
-#include "apps/ksvcam/stream_output.h"
+#include "apps/ksvcam/frame_sinks.h"
 #include "apps/ksvcam/tests/test_support.h"
 #include "codec/decoder.h"
 #include "simcam/frame_encoder.h"

@@ -1,4 +1,4 @@
-#include "apps/ksvcam/camera_download.h"
+#include "outside/download/folder_download.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,12 +6,15 @@
 #include <system_error>
 #include <utility>
 
-#include "apps/ksvcam/camera_library.h"
 #include "common/bitmap_file.h"
+#include "include/oksv1dnl.h"
 #include "include/oksv1jpg.h"
 #include "platform/memory/global_memory.h"
+#include "platform/module/module.h"
+#include "platform/root/system_root.h"
+#include "platform/window/window.h"
 
-namespace ksv::ksvcam {
+namespace ksv::outside::download {
 
 namespace {
 
@@ -81,51 +84,26 @@ std::string LibraryStatusText(int status) {
   }
 }
 
-// A bar on stderr, redrawn only when what it shows changes.
-class ProgressBar {
- public:
-  ProgressBar(Console& console, bool enabled) : console_(console), enabled_(enabled) {}
-  ~ProgressBar() { Clear(); }
-  ProgressBar(const ProgressBar&) = delete;
-  ProgressBar& operator=(const ProgressBar&) = delete;
-
-  void Show(unsigned items, unsigned overall, unsigned item, const std::string& label) {
-    if (!enabled_ || (overall == overall_ && item == item_ && items == items_ && drawn_)) return;
-    // The stream reports every 64 bytes: at most 20 redraws a second, but
-    // every change of the overall figure.
-    const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && overall == overall_ && now - lastDraw_ < std::chrono::milliseconds(50)) return;
-    lastDraw_ = now;
-    overall_ = overall;
-    item_ = item;
-    items_ = items;
-    constexpr unsigned kWidth = 30;
-    const unsigned filled = overall * kWidth / 100;
-    console_.out.flush();
-    console_.err << "\r\033[K[" << std::string(filled, '#') << std::string(kWidth - filled, '.')
-                 << "] " << overall << "%  " << items << " items done, current " << item << "%  "
-                 << label << std::flush;
-    drawn_ = true;
+std::string BulkFailure() {
+  switch (BULK_GetErrCode(0)) {
+    case BULK_ERR_NO_MEMORY_IMAGE:
+      return "the camera memory image cannot be read";
+    case BULK_ERR_BAD_MEMORY_IMAGE:
+      return "the camera memory image is damaged";
+    case BULK_ERR_OUT_OF_MEMORY:
+      return "out of memory";
+    case BULK_ERR_NO_CAMERA:
+      return "no camera is plugged in";
+    default:
+      return "the camera is not connected";
   }
-  void Clear() {
-    if (!drawn_) return;
-    console_.err << "\r\033[K" << std::flush;
-    drawn_ = false;
-  }
-
- private:
-  Console& console_;
-  bool enabled_;
-  bool drawn_ = false;
-  unsigned overall_ = 0, item_ = 0, items_ = 0;
-  std::chrono::steady_clock::time_point lastDraw_;
-};
+}
 
 // The application side of the library's callbacks.
 class DownloadSession {
  public:
-  DownloadSession(const DownloadRequest& request, Console& console)
-      : request_(request), console_(console), bar_(console, request.progressBar) {}
+  DownloadSession(const DownloadRequest& request, DownloadListener& listener)
+      : request_(request), listener_(listener) {}
 
   void Begin(int kind, char* path, int32_t* cancel) {
     kind_ = kind;
@@ -148,13 +126,12 @@ class DownloadSession {
   }
 
   void End(DWORD status, const char* path) {
-    bar_.Clear();
     if (status == KXCAMAPI_NOT_CONVERTED) {
       ++summary_.clipsNotConverted;
-      if (request_.listFiles) console_.out << name_ << ": skipped, clips are not converted yet\n";
+      listener_.NotConverted(name_);
     } else if (status != KXCAMAPI_OK) {
       summary_.failures.push_back(name_ + ": " + StatusText(status));
-      console_.err << "ksvcam: error: " << summary_.failures.back() << '\n';
+      listener_.Failed(summary_.failures.back());
     } else {
       Written(path);
     }
@@ -163,7 +140,7 @@ class DownloadSession {
     if (request_.perItem) {
       ++itemsDone_;
       const unsigned overall = expected_ == 0 ? 100 : std::min(100u, itemsDone_ * 100 / expected_);
-      bar_.Show(itemsDone_, overall, 100, name_);
+      listener_.Progress(itemsDone_, overall, 100, name_);
     }
   }
 
@@ -171,15 +148,14 @@ class DownloadSession {
   void Expect(unsigned files) { expected_ = files; }
 
   int Progress(const KXCAMAPI_ProgressRecord& record) {
-    bar_.Show(record.itemsCompleted, record.overallPercent, record.itemPercent,
-              record.itemPercent == 100 ? name_ : "");
+    listener_.Progress(record.itemsCompleted, record.overallPercent, record.itemPercent,
+                       record.itemPercent == 100 ? name_ : "");
     return 0;
   }
 
   DownloadSummary& summary() { return summary_; }
   const fs::path& conflict() const { return conflict_; }
   bool tooLong() const { return tooLong_; }
-  ProgressBar& bar() { return bar_; }
 
  private:
   static bool Exists(const fs::path& path) {
@@ -198,7 +174,7 @@ class DownloadSession {
       if (!converted) {
         // The JPEG file stays: nothing of the picture is lost.
         summary_.failures.push_back(name_ + ": could not be converted to a bitmap");
-        console_.err << "ksvcam: error: " << summary_.failures.back() << '\n';
+        listener_.Failed(summary_.failures.back());
       } else {
         std::error_code ignored;
         fs::remove(file, ignored);
@@ -210,12 +186,11 @@ class DownloadSession {
     const auto bytes = fs::file_size(file, error);
     ++summary_.files;
     summary_.bytes += error ? 0 : static_cast<size_t>(bytes);
-    if (request_.listFiles) console_.out << shown << ": " << (error ? 0 : bytes) << " bytes\n";
+    listener_.Written(shown, error ? 0 : bytes);
   }
 
   const DownloadRequest& request_;
-  Console& console_;
-  ProgressBar bar_;
+  DownloadListener& listener_;
   DownloadSummary summary_;
   unsigned counters_[5] = {};
   unsigned itemsDone_ = 0;
@@ -259,7 +234,7 @@ void CheckNothingReplaced(const DownloadRequest& request, KXCAMAPI_HANDLE contex
                          (request.bitmaps && IsPicture(kind) &&
                           fs::exists(fs::symlink_status(fs::path(file).replace_extension(".BMP"), error)));
       if (taken) {
-        throw CommandFailure("'" + request.outDir.string() + "' already holds " +
+        throw DownloadError("'" + request.outDir.string() + "' already holds " +
                              file.filename().string() +
                              " from an earlier download; use -y/--overwrite to replace it");
       }
@@ -281,13 +256,32 @@ int OnProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record) {
 
 }  // namespace
 
-DownloadSummary DownloadCamera(const DownloadRequest& request, Console& console) {
+CameraLibrary::CameraLibrary(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
+                             intptr_t user) {
+  // The library's module lies in the system folder; its clip work folder
+  // is made beside it.
+  const HINSTANCE module =
+      platform::RegisterModule((platform::SystemRoot() / "system32" / "OKSV1API.DLL").string());
+  window_ = platform::CreateStandInWindow();
+  context_ = KXCAMAPI_Init(begin, end, user, module, window_);
+  if (context_ == nullptr) {
+    DestroyWindow(window_);
+    throw DownloadError("cannot open the camera: " + BulkFailure());
+  }
+}
+
+CameraLibrary::~CameraLibrary() {
+  KXCAMAPI_Reset(context_);
+  DestroyWindow(window_);
+}
+
+DownloadSummary DownloadCamera(const DownloadRequest& request, DownloadListener& listener) {
   std::error_code error;
   fs::create_directories(request.outDir, error);
   if (error) {
-    throw CommandFailure("cannot create '" + request.outDir.string() + "': " + error.message());
+    throw DownloadError("cannot create '" + request.outDir.string() + "': " + error.message());
   }
-  DownloadSession session(request, console);
+  DownloadSession session(request, listener);
   const auto user = reinterpret_cast<intptr_t>(&session);
   CameraLibrary library(OnBegin, OnEnd, user);
   if (!request.overwrite) CheckNothingReplaced(request, library.get());
@@ -295,12 +289,11 @@ DownloadSummary DownloadCamera(const DownloadRequest& request, Console& console)
   const auto start = std::chrono::steady_clock::now();
   const int status = request.perItem ? KXCAMAPI_Download(library.get())
                                      : KXCAMAPI_GetAllImgs(library.get(), OnProgress);
-  session.bar().Clear();
   if (!session.conflict().empty()) {
-    throw CommandFailure("'" + session.conflict().string() +
+    throw DownloadError("'" + session.conflict().string() +
                          "' is there from an earlier download; use -y/--overwrite to replace it");
   }
-  if (session.tooLong()) throw CommandFailure("the folder's path is too long for the camera's files");
+  if (session.tooLong()) throw DownloadError("the folder's path is too long for the camera's files");
   DownloadSummary summary = session.summary();
   summary.libraryStatus = status;
   if (status != KXCAMAPI_OK) summary.failures.push_back(LibraryStatusText(status));
@@ -308,20 +301,4 @@ DownloadSummary DownloadCamera(const DownloadRequest& request, Console& console)
   return summary;
 }
 
-std::string SummaryText(const DownloadSummary& summary, const fs::path& outDir) {
-  char text[512];
-  std::snprintf(text, sizeof text, "download: %zu file%s, %zu bytes in '%s' in %.1f s", summary.files,
-                summary.files == 1 ? "" : "s", summary.bytes, outDir.string().c_str(),
-                summary.seconds);
-  std::string line = text;
-  if (summary.clipsNotConverted != 0) {
-    line += "; " + std::to_string(summary.clipsNotConverted) + " clip" +
-            (summary.clipsNotConverted == 1 ? "" : "s") + " not converted";
-  }
-  if (!summary.failures.empty()) {
-    line += "; " + std::to_string(summary.failures.size()) + " failed";
-  }
-  return line + "\n";
-}
-
-}  // namespace ksv::ksvcam
+}  // namespace ksv::outside::download

@@ -1,12 +1,12 @@
-#include "apps/ksvcam/driver_files.h"
+#include "common/driver_files.h"
 
+#include <stdexcept>
 #include <string>
 
-#include "apps/ksvcam/console.h"
 #include "platform/version/version.h"
 #include "support/picture/whole_file.h"
 
-namespace ksv::ksvcam {
+namespace ksv::common {
 
 namespace {
 
@@ -34,12 +34,12 @@ void ParseVersion(const std::string& text, uint16_t (&numbers)[4]) {
   }
 }
 
-std::vector<uint8_t> DriverFileBytes(const DriverFile& driver) {
+std::vector<uint8_t> DriverFileBytes(const DriverFile& driver, const std::string& version) {
   platform::VersionInfo info;
-  ParseVersion(KSVCAM_VERSION, info.fileVersion);
+  ParseVersion(version, info.fileVersion);
   info.texts = {{"CompanyName", "Tarvio"},
                 {"FileDescription", driver.description},
-                {"FileVersion", KSVCAM_VERSION},
+                {"FileVersion", version},
                 {"OriginalFilename", driver.name},
                 {"ProductName", "KSV camera"}};
   std::string preamble = std::string(driver.description) + " (runs inside ksvcam; this file "
@@ -53,21 +53,21 @@ std::vector<uint8_t> DriverFileBytes(const DriverFile& driver) {
 
 }  // namespace
 
-std::vector<fs::path> InstallDriverFiles(const fs::path& root) {
+std::vector<fs::path> InstallDriverFiles(const fs::path& root, const std::string& version) {
   const fs::path folder = root / "system32" / "drivers";
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) {
-    throw CommandFailure("cannot create '" + folder.string() + "': " + error.message());
+    throw std::runtime_error("cannot create '" + folder.string() + "': " + error.message());
   }
   std::vector<fs::path> written;
   for (const DriverFile& driver : kDriverFiles) {
     const fs::path path = folder / driver.name;
     if (fs::exists(path, error)) continue;
-    picture::WriteWholeFile(path, DriverFileBytes(driver), picture::ExistingFile::kKeep);
+    picture::WriteWholeFile(path, DriverFileBytes(driver, version), picture::ExistingFile::kKeep);
     written.push_back(path);
   }
   return written;
 }
 
-}  // namespace ksv::ksvcam
+}  // namespace ksv::common

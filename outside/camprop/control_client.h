@@ -6,15 +6,14 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
+#include <stdexcept>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "platform/kernel/guid.h"
 #include "platform/usbcamd/camera.h"
 
-namespace ksv::ksvcam {
+namespace ksv::outside::camprop {
 
 struct ControlDescription {
   const char* name;
@@ -23,10 +22,23 @@ struct ControlDescription {
   bool hasAuto;  // the control can be automatic
 };
 
+// A request the controls cannot take: an unknown name, a value outside the
+// declared range, the automatic mode of a control that has none.
+class BadControlRequest : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The driver does not declare a control or refuses a request.
+class DriverRefusal : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Every control, in the order listed.
 const std::vector<ControlDescription>& CameraControlList();
 // The control called `name` ("white-balance", "White_Balance" ...); throws
-// UsageError naming the controls for an unknown one.
+// BadControlRequest naming the controls for an unknown one.
 const ControlDescription& FindControl(std::string_view name);
 
 struct ControlState {
@@ -39,11 +51,6 @@ struct ControlState {
   bool automatic = false;
 };
 
-// "NAME=VALUE" as `capture --set` takes it. Throws UsageError.
-std::pair<const ControlDescription*, int32_t> ParseControlAssignment(std::string_view text);
-// A decimal value; throws UsageError.
-int32_t ParseControlValue(std::string_view text);
-
 class ControlClient {
  public:
   // `camera` is started and `header` is its stream information.
@@ -51,11 +58,11 @@ class ControlClient {
                 const platform::usbcamd::HW_STREAM_HEADER& header)
       : camera_(camera), header_(header) {}
 
-  // Throws CommandFailure when the driver refuses.
+  // Throw DriverRefusal when the driver refuses.
   ControlState Get(const ControlDescription& control);
   std::vector<ControlState> List();
-  // A value outside the declared range is a UsageError naming the range.
-  // `automatic` empty: manual for a control with an automatic mode.
+  // A value outside the declared range is a BadControlRequest naming the
+  // range. `automatic` empty: manual for a control with an automatic mode.
   ControlState Set(const ControlDescription& control, int32_t value,
                    std::optional<bool> automatic = std::nullopt);
 
@@ -66,4 +73,4 @@ class ControlClient {
   const platform::usbcamd::HW_STREAM_HEADER& header_;
 };
 
-}  // namespace ksv::ksvcam
+}  // namespace ksv::outside::camprop

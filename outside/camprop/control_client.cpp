@@ -1,22 +1,21 @@
-#include "apps/ksvcam/camera_controls.h"
+#include "outside/camprop/control_client.h"
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
+#include <string>
 
-#include "apps/ksvcam/console.h"
-#include "driver/property_layout.h"
+#include "platform/kernel/status_text.h"
 #include "platform/usbcamd/ks_guids.h"
 #include "platform/usbcamd/ks_property.h"
+#include "platform/usbcamd/property_layout.h"
 #include "platform/usbcamd/property_request.h"
-#include "rig/camera_rig.h"
 #include "support/byte_order.h"
 
-namespace ksv::ksvcam {
+namespace ksv::outside::camprop {
 namespace {
 
 namespace usb = platform::usbcamd;
-namespace layout = driver::property_layout;
+namespace layout = usb::property_layout;
 
 std::string Folded(std::string_view name) {
   std::string folded;
@@ -62,24 +61,7 @@ const ControlDescription& FindControl(std::string_view name) {
   for (const ControlDescription& control : CameraControlList()) {
     if (Folded(control.name) == Folded(name)) return control;
   }
-  throw UsageError("no control '" + std::string(name) + "' (the controls: " + ControlNames() + ")");
-}
-
-int32_t ParseControlValue(std::string_view text) {
-  int32_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
-    throw UsageError("'" + std::string(text) + "' is not a whole number");
-  }
-  return value;
-}
-
-std::pair<const ControlDescription*, int32_t> ParseControlAssignment(std::string_view text) {
-  const size_t equals = text.find('=');
-  if (equals == std::string_view::npos) {
-    throw UsageError("--set takes NAME=VALUE, not '" + std::string(text) + "'");
-  }
-  return {&FindControl(text.substr(0, equals)), ParseControlValue(text.substr(equals + 1))};
+  throw BadControlRequest("no control '" + std::string(name) + "' (the controls: " + ControlNames() + ")");
 }
 
 ControlState ControlClient::Declared(const ControlDescription& control) const {
@@ -87,7 +69,7 @@ ControlState ControlClient::Declared(const ControlDescription& control) const {
   state.control = &control;
   const usb::KSPROPERTY_ITEM* item = usb::FindPropertyItem(header_, *control.set, control.id);
   if (item == nullptr || item->Values == nullptr) {
-    throw CommandFailure("the driver does not declare the control " + std::string(control.name));
+    throw DriverRefusal("the driver does not declare the control " + std::string(control.name));
   }
   for (uint32_t i = 0; i < item->Values->MembersListCount; ++i) {
     const usb::KSPROPERTY_MEMBERSLIST& list = item->Values->MembersList[i];
@@ -112,8 +94,8 @@ ControlState ControlClient::Get(const ControlDescription& control) {
   const usb::PropertyAnswer answer =
       usb::SendDeviceProperty(camera_, header_, false, *control.set, control.id, bytes, bytes);
   if (!platform::kernel::NT_SUCCESS(answer.status)) {
-    throw CommandFailure("reading " + std::string(control.name) + " failed with " +
-                         rig::StatusText(answer.status));
+    throw DriverRefusal("reading " + std::string(control.name) + " failed with " +
+                         platform::kernel::StatusText(answer.status));
   }
   state.value = support::LoadLeInt32(bytes, layout::control_value::kValue);
   state.automatic =
@@ -131,11 +113,11 @@ ControlState ControlClient::Set(const ControlDescription& control, int32_t value
                                 std::optional<bool> automatic) {
   const ControlState declared = Declared(control);
   if (value < declared.minimum || value > declared.maximum) {
-    throw UsageError(std::string(control.name) + " takes " + std::to_string(declared.minimum) +
+    throw BadControlRequest(std::string(control.name) + " takes " + std::to_string(declared.minimum) +
                      ".." + std::to_string(declared.maximum) + ", not " + std::to_string(value));
   }
   if (automatic.value_or(false) && !control.hasAuto) {
-    throw UsageError(std::string(control.name) + " has no automatic mode");
+    throw BadControlRequest(std::string(control.name) + " has no automatic mode");
   }
   std::vector<uint8_t> bytes(layout::control_value::kSize, 0);
   support::StoreLe32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
@@ -144,10 +126,10 @@ ControlState ControlClient::Set(const ControlDescription& control, int32_t value
   const usb::PropertyAnswer answer =
       usb::SendDeviceProperty(camera_, header_, true, *control.set, control.id, bytes, bytes);
   if (!platform::kernel::NT_SUCCESS(answer.status)) {
-    throw CommandFailure("setting " + std::string(control.name) + " failed with " +
-                         rig::StatusText(answer.status));
+    throw DriverRefusal("setting " + std::string(control.name) + " failed with " +
+                         platform::kernel::StatusText(answer.status));
   }
   return Get(control);
 }
 
-}  // namespace ksv::ksvcam
+}  // namespace ksv::outside::camprop

@@ -1,4 +1,4 @@
-#include "apps/ksvcam/progress_line.h"
+#include "apps/ksvcam/console.h"
 
 #include <gtest/gtest.h>
 

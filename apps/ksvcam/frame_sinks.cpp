@@ -1,12 +1,13 @@
-#include "apps/ksvcam/stream_output.h"
+#include "apps/ksvcam/frame_sinks.h"
 
 #include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "apps/ksvcam/console.h"
-#include "support/picture/bmp_file.h"
+#include "apps/ksvcam/parsers.h"
 #include "support/picture/colour.h"
+#include "support/picture/picture_file.h"
 #include "support/picture/whole_file.h"
 #include "support/picture/y4m_writer.h"
 
@@ -15,16 +16,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-const char* Extension(StreamFormat format) {
-  switch (format) {
-    case StreamFormat::kI420:
+const char* Extension(FrameFile kind) {
+  switch (kind) {
+    case FrameFile::kI420:
       return ".i420";
-    case StreamFormat::kBgr24:
-      return ".bmp";
-    case StreamFormat::kKxjs:
+    case FrameFile::kKxjs:
       return ".kxjs";
+    case FrameFile::kBmp:
+      return ".bmp";
+    case FrameFile::kPng:
+      return ".png";
   }
   return "";
 }
@@ -48,40 +49,43 @@ std::optional<fs::path> FirstFrameFile(const fs::path& folder, const char* exten
 
 class FolderSink final : public FrameSink {
  public:
-  FolderSink(fs::path folder, StreamFormat format, codec::FrameSize size, bool overwrite)
+  FolderSink(fs::path folder, FrameFile kind, codec::FrameSize size, bool overwrite)
       : folder_(std::move(folder)),
-        format_(format),
+        kind_(kind),
         size_(size),
         existing_(overwrite ? picture::ExistingFile::kReplace : picture::ExistingFile::kKeep) {}
 
   void Write(std::span<const uint8_t> frame) override {
     char name[32];
-    std::snprintf(name, sizeof name, "frame_%06u%s", ++count_, Extension(format_));
+    std::snprintf(name, sizeof name, "frame_%06u%s", ++count_, Extension(kind_));
     const fs::path path = folder_ / name;
-    if (format_ != StreamFormat::kBgr24) {
+    if (kind_ == FrameFile::kI420 || kind_ == FrameFile::kKxjs) {
       picture::WriteWholeFile(path, frame, existing_);
       return;
     }
-    if (frame.size() != codec::Rgb24Bytes(size_)) {
+    const bool planar = kind_ == FrameFile::kPng;
+    if (frame.size() != (planar ? codec::PlanarBytes(size_) : codec::Rgb24Bytes(size_))) {
       throw CommandFailure("frame " + std::to_string(count_) + " holds " +
-                           std::to_string(frame.size()) + " bytes, not a 24-bit picture");
+                           std::to_string(frame.size()) + " bytes, not a " + SizeText(size_) +
+                           (planar ? " planar" : " 24-bit") + " picture");
     }
-    picture::WriteWholeFile(path,
-                            picture::EncodeBmp(picture::FromBottomUp24(
-                                frame, size_.width, size_.height, picture::ChannelOrder::kBgr)),
-                            existing_);
+    picture::WritePicture(path,
+                          planar ? picture::PlanarToRgb(frame, size_.width, size_.height)
+                                 : picture::FromBottomUp24(frame, size_.width, size_.height,
+                                                           picture::ChannelOrder::kBgr),
+                          existing_);
   }
 
   void Finish() override {}
 
   std::string Description() const override {
-    return std::to_string(count_) + " " + (Extension(format_) + 1) + " file" +
-           (count_ == 1 ? "" : "s") + " in " + Quoted(folder_);
+    return std::to_string(count_) + " " + Extension(kind_) + " file" + (count_ == 1 ? "" : "s") +
+           " in " + Quoted(folder_);
   }
 
  private:
   fs::path folder_;
-  StreamFormat format_;
+  FrameFile kind_;
   codec::FrameSize size_;
   picture::ExistingFile existing_;
   unsigned count_ = 0;
@@ -109,24 +113,44 @@ class Y4mSink final : public FrameSink {
 
 }  // namespace
 
-std::unique_ptr<FrameSink> MakeFolderSink(const fs::path& folder, StreamFormat format,
+std::unique_ptr<FrameSink> MakeFolderSink(const fs::path& folder, FrameFile kind,
                                           codec::FrameSize size, bool overwrite) {
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) throw CommandFailure("cannot create " + Quoted(folder) + ": " + error.message());
   if (!overwrite) {
-    if (const auto existing = FirstFrameFile(folder, Extension(format))) {
+    if (const auto existing = FirstFrameFile(folder, Extension(kind))) {
       throw CommandFailure(Quoted(folder) + " already holds " +
                            Quoted(existing->filename()) +
                            " from an earlier run; use -y/--overwrite to replace such files");
     }
   }
-  return std::make_unique<FolderSink>(folder, format, size, overwrite);
+  return std::make_unique<FolderSink>(folder, kind, size, overwrite);
 }
 
 std::unique_ptr<FrameSink> MakeY4mSink(const fs::path& path, codec::FrameSize size,
                                        uint64_t interval) {
   return std::make_unique<Y4mSink>(path, size, interval);
+}
+
+void CheckFrameOutput(const std::string& outDir, const std::string& y4mPath, bool planar) {
+  if (!outDir.empty() && !y4mPath.empty()) {
+    throw UsageError("give -o FILE.y4m or --out DIR, not both");
+  }
+  if (y4mPath.empty()) return;
+  if (fs::path(y4mPath).extension() != ".y4m") {
+    throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for a "
+                     "file per frame");
+  }
+  if (!planar) throw UsageError("a .y4m stream holds planar frames; use --format i420");
+}
+
+std::unique_ptr<FrameSink> MakeFrameSink(const std::string& outDir, const std::string& y4mPath,
+                                         FrameFile kind, codec::FrameSize size, uint64_t interval,
+                                         bool overwrite) {
+  if (!outDir.empty()) return MakeFolderSink(outDir, kind, size, overwrite);
+  if (!y4mPath.empty()) return MakeY4mSink(y4mPath, size, interval);
+  return nullptr;
 }
 
 }  // namespace ksv::ksvcam

@@ -1,0 +1,48 @@
+// The subcommands of ksvcam, each one definition: it adds the subcommand and
+// its options (private to its .cpp) to the command line and returns what
+// runs it once the arguments are parsed. command_line.cpp lists them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "apps/ksvcam/console.h"
+#include "outside/download/folder_download.h"
+
+namespace CLI {
+class App;
+}
+
+namespace ksv::ksvcam {
+
+// Runs the parsed subcommand. Returns the exit status (1 when part of the
+// work failed); throws UsageError or CommandFailure for the dispatcher.
+using CommandRun = std::function<int(Console&)>;
+using CommandDefinition = CommandRun (*)(CLI::App& app);
+
+CommandRun DecodeCommand(CLI::App& app);           // decode FRAME -s WxH -o OUT
+CommandRun DemoCommand(CLI::App& app);             // demo [--photos DIR] [--out DIR]
+CommandRun StreamCommand(CLI::App& app);           // stream -p FILE.iso
+CommandRun SimulatePacketsCommand(CLI::App& app);  // simulate-packets -o FILE.iso
+CommandRun CaptureCommand(CLI::App& app);          // capture [-o FILE.y4m | --out DIR]
+CommandRun ControlsCommand(CLI::App& app);         // controls list|get|set
+CommandRun RegistryCommand(CLI::App& app);         // registry list|get|set|delete
+CommandRun MemoryCommand(CLI::App& app);           // memory build|info
+CommandRun DownloadCommand(CLI::App& app);         // download --out DIR
+CommandRun InfoCommand(CLI::App& app);             // info
+CommandRun SetupCommand(CLI::App& app);            // setup [--unregister]
+CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT
+
+// Downloads the camera's memory into `request.outDir` as `download` does:
+// a line per file on stdout when `listFiles`, a bar on the progress line
+// when `progressBar` (and stderr is a terminal), the summary line last.
+// False when anything failed.
+bool DownloadInto(const outside::download::DownloadRequest& request, Console& console,
+                  bool listFiles, bool progressBar);
+
+// The folder of test photographs `demo` uses when --photos is not given:
+// "photos" in the test data folder (support/test_data.h). Throws
+// CommandFailure without one.
+std::string DefaultPhotosDir();
+
+}  // namespace ksv::ksvcam
