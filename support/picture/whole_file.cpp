@@ -101,21 +101,17 @@ int MoveWithoutReplacing(const fs::path& from, const fs::path& to) {
   return 0;
 }
 
-// So that the rename itself survives a crash; a folder that cannot be
-// synced (some file systems) does not fail the write.
-void SyncFolder(const fs::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-// Syncs and closes `fd` and renames `temporary` to `path`; on any failure
-// the temporary is removed. errno or 0.
+// Closes `fd` and renames `temporary` to `path`; on any failure the
+// temporary is removed. errno or 0.
+//
+// The file is not synced to the disk first: a download writes many files,
+// and a sync each would cost it more than the writing itself (it halved the
+// camera download's rate). The rename is what keeps a reader or a failed
+// write from ever seeing part of a file under its name; surviving a power
+// cut is left to the file system, as cp and the usual tools leave it.
 int FinishTemporary(int fd, const fs::path& temporary, const fs::path& path, ExistingFile existing,
                     int error) {
   Descriptor file(fd);
-  if (error == 0 && ::fsync(file.get()) != 0) error = errno;
   const int closeError = file.Close();
   if (error == 0) error = closeError;
   if (error == 0) {
@@ -125,12 +121,8 @@ int FinishTemporary(int fd, const fs::path& temporary, const fs::path& path, Exi
       error = MoveWithoutReplacing(temporary, path);
     }
   }
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    return error;
-  }
-  SyncFolder(FolderOf(path));
-  return 0;
+  if (error != 0) ::unlink(temporary.c_str());
+  return error;
 }
 
 int WriteInPlace(const fs::path& path, std::span<const uint8_t> bytes) {

@@ -1,7 +1,7 @@
 // Whole files in and out. Reads are bounded (inputs are hostile); writes go
-// to a temporary file in the target's folder, are synced, and are then
-// renamed over the final name, so the final name never holds a partial
-// file and a failed write never destroys the file that was there.
+// to a temporary file in the target's folder and are then renamed over the
+// final name, so the final name never holds a partial file and a failed
+// write never destroys the file that was there.
 #pragma once
 
 #include <cstdint>
