@@ -6,6 +6,7 @@
 #include "simcam/frame_encoder.h"
 #include "simcam/framing.h"
 #include "simcam/test_pattern.h"
+#include "support/byte_order.h"
 #include "support/picture/colour.h"
 
 namespace ksv::simcam {
@@ -38,10 +39,7 @@ class Photos final : public Scene {
 std::vector<uint8_t> WithHeader(const std::vector<uint8_t>& entropy, int level) {
   std::vector<uint8_t> frame(codec::kFrameHeaderSize + entropy.size(), 0);
   frame[codec::kFrameLevelOffset] = static_cast<uint8_t>(level);
-  const auto count = static_cast<uint32_t>(entropy.size());
-  for (size_t i = 0; i < 4; ++i) {
-    frame[codec::kFrameDataLengthOffset + i] = static_cast<uint8_t>(count >> (8 * i));
-  }
+  support::StoreLe32(frame, codec::kFrameDataLengthOffset, static_cast<uint32_t>(entropy.size()));
   std::copy(entropy.begin(), entropy.end(), frame.begin() + codec::kFrameHeaderSize);
   return frame;
 }
