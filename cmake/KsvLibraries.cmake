@@ -8,16 +8,30 @@
 # Dll entry points. Each has an export list checked into the repository, and
 # a test compares the built file's dynamic symbols with it.
 
-# Keeps everything but KSV_EXPORT functions out of `target`'s dynamic symbols.
-function(ksv_hide_symbols target)
+# Makes `target` export exactly the names in `list` (one per line; '#'
+# starts a comment) and adds a test that compares the built file's dynamic
+# symbols with the list. Hidden visibility keeps the sources' own symbols
+# in; the linker keeps in the symbols of the static libraries linked in and
+# the library templates (std::) that visibility alone lets out. The list
+# names what is exported; KSV_EXPORT on the function is still needed, so the
+# test sees a listed function that lost its mark.
+function(ksv_export_only target list)
   set_target_properties(${target} PROPERTIES
     C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
-  target_link_options(${target} PRIVATE "LINKER:--exclude-libs,ALL")
-endfunction()
-
-# A test that the dynamic symbols `target` defines are exactly the names in
-# `list` (one per line; '#' starts a comment).
-function(ksv_add_export_test target list)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
+  file(STRINGS ${list} lines)
+  set(names "")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "#.*" "" line "${line}")
+    string(STRIP "${line}" line)
+    if(line)
+      string(APPEND names "    ${line};\n")
+    endif()
+  endforeach()
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}.map)
+  file(WRITE ${script} "{\n  global:\n${names}  local: *;\n};\n")
+  target_link_options(${target} PRIVATE "LINKER:--exclude-libs,ALL" "LINKER:--version-script=${script}")
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
   if(KSV_BUILD_TESTS)
     add_test(NAME ${target}.exports
       COMMAND ${PROJECT_SOURCE_DIR}/scripts/check_exports.sh $<TARGET_FILE:${target}> ${list})
@@ -42,6 +56,33 @@ function(ksv_add_com_plugin name)
     LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib/ksv)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ksv_warnings)
-  ksv_hide_symbols(${name})
-  ksv_add_export_test(${name} ${PROJECT_SOURCE_DIR}/cmake/com_plugin.exports)
+  ksv_export_only(${name} ${PROJECT_SOURCE_DIR}/cmake/com_plugin.exports)
+endfunction()
+
+# ksv_add_deliverable(NAME OUTPUT_NAME FILE EXPORTS LIST SOURCES ...
+#                     [PUBLIC libs...] [PRIVATE libs...])
+#
+# A user-mode library other programs link against: the shared library NAME
+# (file libFILE.so, with a SONAME), exporting what LIST names. Its sources
+# are compiled once; the same objects also make NAME_internal, a static
+# library for the library's own tests and fuzz targets, which reach its
+# inner parts. Everything else links NAME, so a process holds one copy of
+# the library's state.
+function(ksv_add_deliverable name)
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;EXPORTS" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  add_library(${name}_objects OBJECT ${ARG_SOURCES})
+  set_target_properties(${name}_objects PROPERTIES
+    C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+  target_include_directories(${name}_objects PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name}_objects PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE} ksv_warnings)
+
+  add_library(${name} SHARED)
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${name}_objects ${ARG_PRIVATE})
+  set_target_properties(${name} PROPERTIES
+    OUTPUT_NAME ${ARG_OUTPUT_NAME}
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  ksv_export_only(${name} ${ARG_EXPORTS})
+
+  add_library(${name}_internal STATIC)
+  target_link_libraries(${name}_internal PUBLIC ${name}_objects ${ARG_PUBLIC} ${ARG_PRIVATE})
 endfunction()

@@ -12,6 +12,7 @@
 
 #include <stdint.h>
 
+#include "ksv_export.h"
 #include "win32_types.h"
 
 #ifdef __cplusplus
@@ -87,53 +88,53 @@ typedef struct CameraContext* KXCAMAPI_HANDLE;
  * not there or memory is short. The clip work folder "RM900Clp" beside the
  * module's file is emptied. KXCAMAPI_InitKSV does the same and turns on KSV
  * mode for every context of the process; KXCAMAPI_Init turns it off. */
-KXCAMAPI_HANDLE KXCAMAPI_Init(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
+KSV_EXPORT KXCAMAPI_HANDLE KXCAMAPI_Init(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                               intptr_t userData, HINSTANCE module, HWND window);
-KXCAMAPI_HANDLE KXCAMAPI_InitKSV(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
+KSV_EXPORT KXCAMAPI_HANDLE KXCAMAPI_InitKSV(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                                  intptr_t userData, HINSTANCE module, HWND window);
 /* Frees the context and everything it owns; 1 for a null context. */
-int KXCAMAPI_Reset(KXCAMAPI_HANDLE context);
+KSV_EXPORT int KXCAMAPI_Reset(KXCAMAPI_HANDLE context);
 
 /* Stored counts; bursts count five pictures each. */
-int KXCAMAPI_GetNumHQImg(KXCAMAPI_HANDLE context, int* count);
-int KXCAMAPI_GetNumLQImg(KXCAMAPI_HANDLE context, int* count);
-int KXCAMAPI_GetNumVdoClip(KXCAMAPI_HANDLE context, int* count);
-int KXCAMAPI_GetNumVdoClip_LoRes(KXCAMAPI_HANDLE context, int* count);
-int KXCAMAPI_GetNumBurst(KXCAMAPI_HANDLE context, int* count);
+KSV_EXPORT int KXCAMAPI_GetNumHQImg(KXCAMAPI_HANDLE context, int* count);
+KSV_EXPORT int KXCAMAPI_GetNumLQImg(KXCAMAPI_HANDLE context, int* count);
+KSV_EXPORT int KXCAMAPI_GetNumVdoClip(KXCAMAPI_HANDLE context, int* count);
+KSV_EXPORT int KXCAMAPI_GetNumVdoClip_LoRes(KXCAMAPI_HANDLE context, int* count);
+KSV_EXPORT int KXCAMAPI_GetNumBurst(KXCAMAPI_HANDLE context, int* count);
 
 /* Erase every stored item, or the newest. */
-int KXCAMAPI_ClearCamera(KXCAMAPI_HANDLE context);
-int KXCAMAPI_ClearLastOne(KXCAMAPI_HANDLE context);
+KSV_EXPORT int KXCAMAPI_ClearCamera(KXCAMAPI_HANDLE context);
+KSV_EXPORT int KXCAMAPI_ClearLastOne(KXCAMAPI_HANDLE context);
 
 /* The camera's version texts into `text` (at least 256 bytes). */
-int KXCAMAPI_GetFWVer(KXCAMAPI_HANDLE context, char* text);
-int KXCAMAPI_GetSensorVer(KXCAMAPI_HANDLE context, char* text);
-int KXCAMAPI_GetAsicVer(KXCAMAPI_HANDLE context, char* text);
+KSV_EXPORT int KXCAMAPI_GetFWVer(KXCAMAPI_HANDLE context, char* text);
+KSV_EXPORT int KXCAMAPI_GetSensorVer(KXCAMAPI_HANDLE context, char* text);
+KSV_EXPORT int KXCAMAPI_GetAsicVer(KXCAMAPI_HANDLE context, char* text);
 
 /* The file version of the video driver OKSV1VID.SYS or the bulk driver
  * OKSV1BLK.SYS in the system folder's system32/drivers, into `text` (at
  * least 256 bytes): 1 with the text, 0 when there is none. */
-int KXCAMAPI_GetVideoDriverVer(char* text);
-int KXCAMAPI_GetBulkDriverVer(char* text);
+KSV_EXPORT int KXCAMAPI_GetVideoDriverVer(char* text);
+KSV_EXPORT int KXCAMAPI_GetBulkDriverVer(char* text);
 
 /* Writes a value under the camera driver's registry key through the bulk
  * library and gives its result unchanged; 1 for a null context. */
-int KXCAMAPI_WriteDriverRegistryDword(KXCAMAPI_HANDLE context, const char* name, DWORD value);
-int KXCAMAPI_WriteDriverRegistryString(KXCAMAPI_HANDLE context, const char* name,
+KSV_EXPORT int KXCAMAPI_WriteDriverRegistryDword(KXCAMAPI_HANDLE context, const char* name, DWORD value);
+KSV_EXPORT int KXCAMAPI_WriteDriverRegistryString(KXCAMAPI_HANDLE context, const char* name,
                                        const char* text);
 
 /* Stores the audio rate for clips (kept, not used); 1 for a null context. */
-int KXCAMAPI_SetAudioUpSampleRate(KXCAMAPI_HANDLE context, DWORD rate);
+KSV_EXPORT int KXCAMAPI_SetAudioUpSampleRate(KXCAMAPI_HANDLE context, DWORD rate);
 
 /* The first frame of the clip just made, as a packed bitmap the caller
  * frees with GlobalFree; null when there is none (always in KSV mode). */
-HGLOBAL KXCAMAPI_GetVideoFrame(KXCAMAPI_HANDLE context);
+KSV_EXPORT HGLOBAL KXCAMAPI_GetVideoFrame(KXCAMAPI_HANDLE context);
 
 /* Downloads every stored item one at a time: pictures as JPEG files (low
  * quality ones resampled to 320 x 240), each burst picture as a JPEG file
  * of the 320 x 240 decoded frame, raw recordings with each byte rotated
  * right by two bits. Returns a status above. */
-int KXCAMAPI_Download(KXCAMAPI_HANDLE context);
+KSV_EXPORT int KXCAMAPI_Download(KXCAMAPI_HANDLE context);
 
 /* Downloads the whole memory as one stream: pictures as JPEG files (low
  * quality ones cut to their top-left 160 x 120), burst pictures as with
@@ -141,7 +142,7 @@ int KXCAMAPI_Download(KXCAMAPI_HANDLE context);
  * 0 when finished or nothing is stored, 1 without a context, 9 when a
  * callback stopped it, 15 for an impossible stream, 8 out of memory, 20
  * when the bulk stream failed. */
-int KXCAMAPI_GetAllImgs(KXCAMAPI_HANDLE context, KXCAMAPI_ProgressCallback progress);
+KSV_EXPORT int KXCAMAPI_GetAllImgs(KXCAMAPI_HANDLE context, KXCAMAPI_ProgressCallback progress);
 
 #ifdef __cplusplus
 }

@@ -16,6 +16,7 @@
 
 #include <stdint.h>
 
+#include "ksv_export.h"
 #include "win32_types.h"
 
 #ifdef __cplusplus
@@ -68,62 +69,62 @@ typedef int (*BULK_STREAM_CALLBACK)(intptr_t context, DWORD streamSize, const BY
  * connection of the process is open the driver's registry value "BulkMode"
  * is 1, keeping the video stream closed; it is set to 0 when the last one
  * closes. */
-BULK_HANDLE BULK_Init(void);
+KSV_EXPORT BULK_HANDLE BULK_Init(void);
 /* Closes the connection. */
-int BULK_Reset(BULK_HANDLE handle);
+KSV_EXPORT int BULK_Reset(BULK_HANDLE handle);
 
 /* The number of stored items, as the per-item functions count them. */
-int BULK_GetImgCount(BULK_HANDLE handle);
+KSV_EXPORT int BULK_GetImgCount(BULK_HANDLE handle);
 /* The number of items of one type (BULK_TYPE_...). */
-int BULK_GetImgCount_2(BULK_HANDLE handle, int type);
+KSV_EXPORT int BULK_GetImgCount_2(BULK_HANDLE handle, int type);
 /* BULK_ERR_NONE when the connection's last call succeeded. For 0 or an
  * unknown handle: the calling thread's last failure without a connection. */
-int BULK_GetErrCode(BULK_HANDLE handle);
+KSV_EXPORT int BULK_GetErrCode(BULK_HANDLE handle);
 
 /* The size in bytes of item `index` (from 0) in its per-item form. */
-int BULK_GetNthSize(BULK_HANDLE handle, int index);
+KSV_EXPORT int BULK_GetNthSize(BULK_HANDLE handle, int index);
 /* Copies item `index` in its per-item form (its 64-byte header first) into
  * `buffer` of `bufferSize` bytes. */
-int BULK_GetNthDSC(BULK_HANDLE handle, int index, int bufferSize, BYTE* buffer);
+KSV_EXPORT int BULK_GetNthDSC(BULK_HANDLE handle, int index, int bufferSize, BYTE* buffer);
 
 /* The 128 bytes of quantisation table `tableIndex`: 64 luminance then 64
  * chrominance entries, natural order. */
-int BULK_GetQtable(BULK_HANDLE handle, int tableIndex, BYTE* table);
+KSV_EXPORT int BULK_GetQtable(BULK_HANDLE handle, int tableIndex, BYTE* table);
 /* The 623-byte JPEG header (SOI up to and including SOS) for pictures
  * stored with table `tableIndex`. Byte 10 is the zero that ends "JFIF". */
-int BULK_GetJPEGHeader(BULK_HANDLE handle, int tableIndex, BYTE* header);
+KSV_EXPORT int BULK_GetJPEGHeader(BULK_HANDLE handle, int tableIndex, BYTE* header);
 /* The same for 4:2:0 pictures; the camera stores every picture 4:2:0, so
  * both give the same header. */
-int BULK_GetJPEGHeader_420(BULK_HANDLE handle, int tableIndex, BYTE* header);
+KSV_EXPORT int BULK_GetJPEGHeader_420(BULK_HANDLE handle, int tableIndex, BYTE* header);
 
 /* Streams every stored item, each a 64-byte header and its data, through
  * `callback` in deliveries of at most 16 KiB. BULK_STREAM_DONE when all
  * were delivered (at once when nothing is stored), BULK_STREAM_STOPPED when
  * the callback stopped it, another negative value on failure. The callback
  * may call the other functions of the library. */
-int BULK_GetAllImgs(BULK_HANDLE handle, intptr_t context, BULK_STREAM_CALLBACK callback);
+KSV_EXPORT int BULK_GetAllImgs(BULK_HANDLE handle, intptr_t context, BULK_STREAM_CALLBACK callback);
 
 /* Erases every stored item, or the newest one. */
-int BULK_ClearCamera(BULK_HANDLE handle);
-int BULK_ClearLastOne(BULK_HANDLE handle);
+KSV_EXPORT int BULK_ClearCamera(BULK_HANDLE handle);
+KSV_EXPORT int BULK_ClearLastOne(BULK_HANDLE handle);
 
 /* Writes the camera's firmware, sensor or controller chip version text,
  * zero-terminated, into `text` (at least 256 bytes). */
-int BULK_GetFWVer(BULK_HANDLE handle, char* text);
-int BULK_GetSensorVer(BULK_HANDLE handle, char* text);
-int BULK_GetAsicVer(BULK_HANDLE handle, char* text);
+KSV_EXPORT int BULK_GetFWVer(BULK_HANDLE handle, char* text);
+KSV_EXPORT int BULK_GetSensorVer(BULK_HANDLE handle, char* text);
+KSV_EXPORT int BULK_GetAsicVer(BULK_HANDLE handle, char* text);
 
 /* Writes a REG_DWORD or REG_SZ value `name` under the camera driver's key
  * "Software\Tarvio\KSV Drivers\" of the machine registry. */
-int BULK_WriteDriverRegistryDword(BULK_HANDLE handle, const char* name, DWORD value);
-int BULK_WriteDriverRegistryString(BULK_HANDLE handle, const char* name, const char* text);
+KSV_EXPORT int BULK_WriteDriverRegistryDword(BULK_HANDLE handle, const char* name, DWORD value);
+KSV_EXPORT int BULK_WriteDriverRegistryString(BULK_HANDLE handle, const char* name, const char* text);
 
 /* Chooses the camera of later BULK_Init calls: the memory image file at
  * `path`; with a null `path` the one KSV_CAMERA_MEMORY names, else the
  * simulated camera. Either way the next connection finds the memory whole
  * again, whatever was erased before; connections already open keep their
  * camera. Returns 1. */
-int BULK_UseCameraMemory(const char* path);
+KSV_EXPORT int BULK_UseCameraMemory(const char* path);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,7 @@
 #ifndef KSV_INCLUDE_OKSV1JPG_H
 #define KSV_INCLUDE_OKSV1JPG_H
 
+#include "ksv_export.h"
 #include "win32_types.h"
 
 #ifdef __cplusplus
@@ -16,7 +17,7 @@ extern "C" {
  * owns the block and frees it with GlobalFree. Null when the file cannot be
  * read, is not a JPEG file, is truncated or corrupt, or is larger than
  * 50 million pixels. */
-HGLOBAL JPEG_2Dib(const char* path);
+KSV_EXPORT HGLOBAL JPEG_2Dib(const char* path);
 
 /* Writes `width` x `height` 24-bit pixels laid out as packed-bitmap rows
  * (B, G, R; bottom row first; rows padded to 4 bytes) as a JPEG file at
@@ -24,7 +25,7 @@ HGLOBAL JPEG_2Dib(const char* path);
  * are taken as the nearest). Non-zero on success. On failure zero, and the
  * file at `path` is as it was: the new file is written beside it and only
  * moved into place once complete. */
-BOOL JPEG_SaveBMPImg(const char* path, int quality, int width, int height, const BYTE* bits);
+KSV_EXPORT BOOL JPEG_SaveBMPImg(const char* path, int quality, int width, int height, const BYTE* bits);
 
 #ifdef __cplusplus
 }

@@ -5,6 +5,7 @@
 
 #include <stdint.h>
 
+#include "ksv_export.h"
 #include "win32_types.h"
 
 #ifdef __cplusplus
@@ -41,7 +42,7 @@ extern "C" {
  * converts: the rows it lacks (the top of the picture) stay black. On
  * KXSNAPSHOT_REFUSED nothing is read and `*bitmap` is untouched; on any other
  * failure `*bitmap` is null. Safe to call from several threads. */
-int32_t KXSNAPSHOT_RawToFile(double rawDataType, const char* path, int32_t mode,
+KSV_EXPORT int32_t KXSNAPSHOT_RawToFile(double rawDataType, const char* path, int32_t mode,
                              HGLOBAL* bitmap);
 
 #ifdef __cplusplus
