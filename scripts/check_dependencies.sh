@@ -7,7 +7,10 @@
 #     support/), and codec/ only itself and support/;
 #   - the command-line tool reaches the driver only through the rig and the
 #     decoder only through its public headers (decoder.h, decode_result.h,
-#     frame_format.h): no driver/ header, no other codec/ one.
+#     frame_format.h): no driver/ header, no other codec/ one;
+#   - a shared library's inner static twin (NAME_internal) is linked only by
+#     tests and fuzz targets; everything else links the shared library, so a
+#     process holds one copy of its state.
 # Tests (*/tests/) may reach anything. Prints each breach; exits 1 if any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -59,6 +62,14 @@ check_includes "codec/ includes a layer above it" \
   'platform/|driver/|camapi/|common/|snapshot/|outside/|simcam/|rig/|apps/' codec
 ALLOWED='codec/(decoder|decode_result|frame_format)\.h' \
   check_includes "apps/ksvcam includes a driver header or an inner codec header" 'driver/|codec/' apps/ksvcam
+
+internal_links=$(grep -rnE --include='CMakeLists.txt' '\b[A-Za-z0-9]+_internal\b' . 2>/dev/null |
+  grep -vE '^\./(build[^/]*|fuzz)/|/tests/' || true)
+if [ -n "$internal_links" ]; then
+  echo "dependency check: a library's inner static twin is linked outside tests and fuzz targets:" >&2
+  echo "$internal_links" | sed 's/^/  /' >&2
+  breaches=$((breaches + 1))
+fi
 
 if ((breaches)); then
   echo "dependency check: $breaches rule(s) broken" >&2
