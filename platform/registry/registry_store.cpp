@@ -172,6 +172,7 @@ std::string RegistryStore::NormaliseKey(std::string_view key) {
 
 void RegistryStore::SetValue(std::string_view key, std::string_view name, RegistryType type,
                         std::string_view data) {
+  std::lock_guard guard(lock_);
   Statement insert(
       db_,
       "INSERT INTO registry_value (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
@@ -185,6 +186,7 @@ void RegistryStore::SetValue(std::string_view key, std::string_view name, Regist
 
 std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_view name,
                                               RegistryType type) {
+  std::lock_guard guard(lock_);
   Statement select(db_, "SELECT type, data FROM registry_value WHERE key = ?1 AND name = ?2");
   select.BindText(1, NormaliseKey(key));
   select.BindText(2, name);
@@ -194,6 +196,7 @@ std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_
 }
 
 std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
+  std::lock_guard guard(lock_);
   Statement select(db_,
                    "SELECT name, type, data FROM registry_value WHERE key = ?1 ORDER BY name");
   select.BindText(1, NormaliseKey(key));
@@ -208,6 +211,7 @@ std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key
 }
 
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
+  std::lock_guard guard(lock_);
   Statement remove(db_, "DELETE FROM registry_value WHERE key = ?1 AND name = ?2");
   remove.BindText(1, NormaliseKey(key));
   remove.BindText(2, name);
@@ -216,12 +220,14 @@ bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
 }
 
 void RegistryStore::CreateKey(std::string_view key) {
+  std::lock_guard guard(lock_);
   Statement insert(db_, "INSERT OR IGNORE INTO registry_key (key) VALUES (?1)");
   insert.BindText(1, NormaliseKey(key));
   insert.Step();
 }
 
 bool RegistryStore::KeyExists(std::string_view key) {
+  std::lock_guard guard(lock_);
   const std::string normal = NormaliseKey(key);
   if (normal.empty()) return true;  // the hive's root
   const std::string below = BelowPattern(normal);
@@ -255,6 +261,7 @@ std::optional<std::string> RegistryStore::GetBinary(std::string_view key, std::s
 }
 
 std::vector<std::string> RegistryStore::ListSubKeys(std::string_view key) {
+  std::lock_guard guard(lock_);
   const std::string normal = NormaliseKey(key);
   const size_t skip = normal.empty() ? 0 : normal.size() + 1;
   Statement select(db_,
@@ -282,6 +289,7 @@ std::vector<std::string> RegistryStore::ListSubKeys(std::string_view key) {
 }
 
 bool RegistryStore::DeleteTree(std::string_view key) {
+  std::lock_guard guard(lock_);
   const std::string normal = NormaliseKey(key);
   const std::string below = BelowPattern(normal);
   Transaction transaction(db_);

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -102,6 +103,11 @@ class RegistryStore {
   std::optional<std::string> Get(std::string_view key, std::string_view name, RegistryType type);
 
   sqlite3* db_;
+  // Threads share the connection; each call runs alone on it, so that no
+  // thread's open read (a snapshot of the file) is on the connection while
+  // another thread writes, which SQLite refuses once another process has
+  // written since.
+  std::recursive_mutex lock_;
 };
 
 }  // namespace ksv::platform
