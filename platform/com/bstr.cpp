@@ -51,4 +51,4 @@ UINT SysStringByteLen(BSTR text) {
   return bytes;
 }
 
-UINT SysStringLen(BSTR text) { return SysStringByteLen(text) / sizeof(OLECHAR); }
+UINT SysStringLen(BSTR text) { return static_cast<UINT>(SysStringByteLen(text) / sizeof(OLECHAR)); }
