@@ -19,6 +19,12 @@ typedef struct HINSTANCE__* HINSTANCE; /* a loaded module (platform/module) */
 typedef HINSTANCE HMODULE;
 typedef struct HWND__* HWND; /* a window (platform/window) */
 
+/* A time as 100-nanosecond intervals since 1601, in two halves. */
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME;
+
 #ifndef TRUE
 #define TRUE 1
 #endif

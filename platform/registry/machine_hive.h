@@ -1,7 +1,6 @@
-// One connection to the machine hive per process, shared by the kernel's
-// and the user-mode registry calls. It follows the system root: when
-// $KSV_ROOT changes (each test sets its own), the next call opens the hive
-// there.
+// One connection to each hive per process, shared by the kernel's and the
+// user-mode registry calls. Each follows the system root: when $KSV_ROOT
+// changes (each test sets its own), the next call opens the hive there.
 #pragma once
 
 #include <memory>
@@ -10,7 +9,11 @@
 
 namespace ksv::platform {
 
+// The machine hive (HKEY_LOCAL_MACHINE, and HKEY_CLASSES_ROOT below it).
 // Throws RegistryError when the hive cannot be opened.
 std::shared_ptr<RegistryStore> SharedMachineHive();
+
+// The current user's hive (HKEY_CURRENT_USER). Throws RegistryError.
+std::shared_ptr<RegistryStore> SharedUserHive();
 
 }  // namespace ksv::platform

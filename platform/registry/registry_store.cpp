@@ -1,6 +1,7 @@
 #include "platform/registry/registry_store.h"
 
 #include <sqlite3.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <array>
@@ -73,9 +74,53 @@ void Exec(sqlite3* db, const char* sql) {
   if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(db, sql);
 }
 
+// A LIKE pattern (escape '^') matching every key strictly below `normal`;
+// below the root that is every key but the root itself.
+std::string BelowPattern(const std::string& normal) {
+  if (normal.empty()) return "_%";
+  std::string below;
+  for (char c : normal) {
+    if (c == '%' || c == '_' || c == '^') below += '^';
+    below += c;
+  }
+  return below + "\\%";
+}
+
+// One write transaction, rolled back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db) { Exec(db, "BEGIN IMMEDIATE"); }
+  ~Transaction() {
+    if (!done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void Commit() {
+    Exec(db_, "COMMIT");
+    done_ = true;
+  }
+
+ private:
+  sqlite3* db_;
+  bool done_ = false;
+};
+
+std::string ColumnBytes(sqlite3_stmt* statement, int column) {
+  const void* bytes = sqlite3_column_blob(statement, column);
+  const int size = sqlite3_column_bytes(statement, column);
+  if (bytes == nullptr || size <= 0) return std::string();
+  return std::string(static_cast<const char*>(bytes), static_cast<size_t>(size));
+}
+
 }  // namespace
 
 std::unique_ptr<RegistryStore> RegistryStore::OpenMachineHive() {
+  return OpenInRoot("machine.sqlite3");
+}
+
+std::unique_ptr<RegistryStore> RegistryStore::OpenUserHive() { return OpenInRoot("user.sqlite3"); }
+
+std::unique_ptr<RegistryStore> RegistryStore::OpenInRoot(const char* fileName) {
   std::filesystem::path folder;
   try {
     folder = SystemRoot() / "registry";
@@ -86,7 +131,7 @@ std::unique_ptr<RegistryStore> RegistryStore::OpenMachineHive() {
   std::filesystem::create_directories(folder, error);
   if (error)
     throw RegistryError("registry: cannot create " + folder.string() + ": " + error.message());
-  return Open(folder / "machine.sqlite3");
+  return Open(folder / fileName);
 }
 
 std::unique_ptr<RegistryStore> RegistryStore::Open(const std::filesystem::path& file) {
@@ -125,8 +170,9 @@ std::string RegistryStore::NormaliseKey(std::string_view key) {
   return normal;
 }
 
-void RegistryStore::Set(std::string_view key, std::string_view name, RegistryType type,
+void RegistryStore::SetValue(std::string_view key, std::string_view name, RegistryType type,
                         std::string_view data) {
+  std::lock_guard guard(lock_);
   Statement insert(
       db_,
       "INSERT INTO registry_value (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
@@ -140,36 +186,32 @@ void RegistryStore::Set(std::string_view key, std::string_view name, RegistryTyp
 
 std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_view name,
                                               RegistryType type) {
+  std::lock_guard guard(lock_);
   Statement select(db_, "SELECT type, data FROM registry_value WHERE key = ?1 AND name = ?2");
   select.BindText(1, NormaliseKey(key));
   select.BindText(2, name);
   if (!select.Step()) return std::nullopt;
   if (sqlite3_column_int64(select.get(), 0) != static_cast<int64_t>(type)) return std::nullopt;
-  const void* bytes = sqlite3_column_blob(select.get(), 1);
-  const int size = sqlite3_column_bytes(select.get(), 1);
-  if (bytes == nullptr || size <= 0) return std::string();
-  return std::string(static_cast<const char*>(bytes), static_cast<size_t>(size));
+  return ColumnBytes(select.get(), 1);
 }
 
 std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
+  std::lock_guard guard(lock_);
   Statement select(db_,
                    "SELECT name, type, data FROM registry_value WHERE key = ?1 ORDER BY name");
   select.BindText(1, NormaliseKey(key));
   std::vector<Value> values;
   while (select.Step()) {
     const auto* name = sqlite3_column_text(select.get(), 0);
-    const void* bytes = sqlite3_column_blob(select.get(), 2);
-    const int size = sqlite3_column_bytes(select.get(), 2);
     values.push_back({name ? reinterpret_cast<const char*>(name) : "",
                       static_cast<RegistryType>(sqlite3_column_int64(select.get(), 1)),
-                      bytes && size > 0 ? std::string(static_cast<const char*>(bytes),
-                                                      static_cast<size_t>(size))
-                                        : std::string()});
+                      ColumnBytes(select.get(), 2)});
   }
   return values;
 }
 
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
+  std::lock_guard guard(lock_);
   Statement remove(db_, "DELETE FROM registry_value WHERE key = ?1 AND name = ?2");
   remove.BindText(1, NormaliseKey(key));
   remove.BindText(2, name);
@@ -178,21 +220,17 @@ bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
 }
 
 void RegistryStore::CreateKey(std::string_view key) {
+  std::lock_guard guard(lock_);
   Statement insert(db_, "INSERT OR IGNORE INTO registry_key (key) VALUES (?1)");
   insert.BindText(1, NormaliseKey(key));
   insert.Step();
 }
 
 bool RegistryStore::KeyExists(std::string_view key) {
+  std::lock_guard guard(lock_);
   const std::string normal = NormaliseKey(key);
   if (normal.empty()) return true;  // the hive's root
-  // A key below holds "key\..." (the pattern's wildcards escaped).
-  std::string below;
-  for (char c : normal) {
-    if (c == '%' || c == '_' || c == '^') below += '^';
-    below += c;
-  }
-  below += "\\%";
+  const std::string below = BelowPattern(normal);
   Statement select(db_,
                    "SELECT 1 FROM registry_key WHERE key = ?1 OR key LIKE ?2 ESCAPE '^' "
                    "UNION ALL SELECT 1 FROM registry_value WHERE key = ?1 OR key LIKE ?2 "
@@ -206,12 +244,66 @@ void RegistryStore::SetDword(std::string_view key, std::string_view name, uint32
   // Stored as Windows stores a REG_DWORD: four bytes, little-endian.
   std::array<uint8_t, 4> bytes{};
   support::StoreLe32(bytes, 0, value);
-  Set(key, name, RegistryType::kDword,
+  SetValue(key, name, RegistryType::kDword,
       std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 void RegistryStore::SetString(std::string_view key, std::string_view name, std::string_view text) {
-  Set(key, name, RegistryType::kString, text);
+  SetValue(key, name, RegistryType::kString, text);
+}
+
+void RegistryStore::SetBinary(std::string_view key, std::string_view name, std::string_view bytes) {
+  SetValue(key, name, RegistryType::kBinary, bytes);
+}
+
+std::optional<std::string> RegistryStore::GetBinary(std::string_view key, std::string_view name) {
+  return Get(key, name, RegistryType::kBinary);
+}
+
+std::vector<std::string> RegistryStore::ListSubKeys(std::string_view key) {
+  std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  const size_t skip = normal.empty() ? 0 : normal.size() + 1;
+  Statement select(db_,
+                   "SELECT key FROM registry_key WHERE key LIKE ?1 ESCAPE '^' "
+                   "UNION SELECT key FROM registry_value WHERE key LIKE ?1 ESCAPE '^'");
+  select.BindText(1, BelowPattern(normal));
+  std::vector<std::string> names;
+  while (select.Step()) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
+    const std::string_view below = text != nullptr ? std::string_view(text) : std::string_view();
+    if (below.size() <= skip) continue;
+    const std::string_view rest = below.substr(skip);
+    names.emplace_back(rest.substr(0, rest.find('\\')));
+  }
+  const auto caseless = [](const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  };
+  std::sort(names.begin(), names.end(), caseless);
+  names.erase(std::unique(names.begin(), names.end(),
+                          [](const std::string& a, const std::string& b) {
+                            return strcasecmp(a.c_str(), b.c_str()) == 0;
+                          }),
+              names.end());
+  return names;
+}
+
+bool RegistryStore::DeleteTree(std::string_view key) {
+  std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  const std::string below = BelowPattern(normal);
+  Transaction transaction(db_);
+  int removed = 0;
+  for (const char* sql : {"DELETE FROM registry_value WHERE key = ?1 OR key LIKE ?2 ESCAPE '^'",
+                          "DELETE FROM registry_key WHERE key = ?1 OR key LIKE ?2 ESCAPE '^'"}) {
+    Statement remove(db_, sql);
+    remove.BindText(1, normal);
+    remove.BindText(2, below);
+    remove.Step();
+    removed += sqlite3_changes(db_);
+  }
+  transaction.Commit();
+  return removed > 0;
 }
 
 std::optional<uint32_t> RegistryStore::GetDword(std::string_view key, std::string_view name) {

@@ -1,8 +1,10 @@
-// The machine registry hive: keys named by backslash-separated paths
-// ("Software\Tarvio\KSV Drivers\"), each holding named REG_DWORD and REG_SZ
-// values. It lives in one SQLite file under the system root and is shared by
-// every process of the system; SQLite's locking keeps concurrent writers
-// apart and its journal keeps the file whole across crashes.
+// A registry hive: keys named by backslash-separated paths
+// ("Software\Tarvio\KSV Drivers\"), each holding named REG_DWORD, REG_SZ
+// and REG_BINARY values (the unnamed one, "", is the key's default value).
+// Each hive (the machine's, the current user's) lives in one SQLite file
+// under the system root and is shared by every process of the system;
+// SQLite's locking keeps concurrent writers apart and its journal keeps the
+// file whole across crashes.
 //
 // Key paths and value names compare without regard to ASCII case, and
 // leading, trailing and doubled backslashes in a key path do not matter, as
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -25,6 +28,7 @@ namespace ksv::platform {
 // Registry value types, with their Windows numbers.
 enum class RegistryType : uint32_t {
   kString = 1,  // REG_SZ
+  kBinary = 3,  // REG_BINARY
   kDword = 4,   // REG_DWORD
 };
 
@@ -38,6 +42,8 @@ class RegistryStore {
   // The machine hive, $KSV_ROOT/registry/machine.sqlite3, created with its
   // folder when missing. Throws RegistryError.
   static std::unique_ptr<RegistryStore> OpenMachineHive();
+  // The current user's hive, $KSV_ROOT/registry/user.sqlite3, likewise.
+  static std::unique_ptr<RegistryStore> OpenUserHive();
   // A hive in `file`, created when missing. Throws RegistryError.
   static std::unique_ptr<RegistryStore> Open(const std::filesystem::path& file);
 
@@ -49,11 +55,16 @@ class RegistryStore {
   // the hive cannot be written.
   void SetDword(std::string_view key, std::string_view name, uint32_t value);
   void SetString(std::string_view key, std::string_view name, std::string_view text);
+  void SetBinary(std::string_view key, std::string_view name, std::string_view bytes);
+  // Any of the three types, `data` as ListValues gives it.
+  void SetValue(std::string_view key, std::string_view name, RegistryType type,
+                std::string_view data);
 
   // The value, or nothing when it is absent or of another type. Throws
   // RegistryError when the hive cannot be read.
   std::optional<uint32_t> GetDword(std::string_view key, std::string_view name);
   std::optional<std::string> GetString(std::string_view key, std::string_view name);
+  std::optional<std::string> GetBinary(std::string_view key, std::string_view name);
 
   // One value of a key as stored: its name (as first written), type and
   // bytes (a REG_DWORD's four little-endian bytes, a REG_SZ's text).
@@ -73,16 +84,30 @@ class RegistryStore {
   void CreateKey(std::string_view key);
   bool KeyExists(std::string_view key);
 
+  // The names of the keys right below `key` (as first written), sorted
+  // without regard to case. Throws RegistryError.
+  std::vector<std::string> ListSubKeys(std::string_view key);
+
+  // Removes `key` with its values and every key below it, in one
+  // transaction; false when there was nothing to remove. The root ("")
+  // empties the hive. Throws RegistryError.
+  bool DeleteTree(std::string_view key);
+
   // The canonical form of a key path: no leading, trailing or doubled
   // backslashes.
   static std::string NormaliseKey(std::string_view key);
 
  private:
   explicit RegistryStore(sqlite3* db) : db_(db) {}
-  void Set(std::string_view key, std::string_view name, RegistryType type, std::string_view data);
+  static std::unique_ptr<RegistryStore> OpenInRoot(const char* fileName);
   std::optional<std::string> Get(std::string_view key, std::string_view name, RegistryType type);
 
   sqlite3* db_;
+  // Threads share the connection; each call runs alone on it, so that no
+  // thread's open read (a snapshot of the file) is on the connection while
+  // another thread writes, which SQLite refuses once another process has
+  // written since.
+  std::recursive_mutex lock_;
 };
 
 }  // namespace ksv::platform

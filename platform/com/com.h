@@ -1,0 +1,21 @@
+// All of the COM stand-in, for callers that use most of it.
+#pragma once
+
+#include "platform/com/apartment.h"
+#include "platform/com/bstr.h"
+#include "platform/com/class_factory.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_object.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/guid.h"
+#include "platform/com/hresult.h"
+#include "platform/com/inproc_servers.h"
+#include "platform/com/module_locks.h"
+#include "platform/com/moniker.h"
+#include "platform/com/property_bag.h"
+#include "platform/com/registry_moniker.h"
+#include "platform/com/safearray.h"
+#include "platform/com/task_memory.h"
+#include "platform/com/unknown.h"
+#include "platform/com/variant.h"
+#include "platform/com/wide_text.h"

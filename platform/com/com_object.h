@@ -1,0 +1,59 @@
+// The IUnknown half of our COM objects: a thread-safe reference count that
+// deletes the object at zero, and QueryInterface over the interfaces the
+// class lists. An object is born with one reference, which its creator owns:
+//
+//   class Greeter : public ksv::com::ComObject<IGreeter, IPersist> { ... };
+//   ksv::com::ComPtr<IGreeter> greeter = ksv::com::ComPtr<IGreeter>::Adopt(new Greeter);
+//
+// A class that answers further identifiers (base interfaces other than
+// IUnknown, or aggregated parts) overrides FindInterface and calls the base.
+#pragma once
+
+#include <atomic>
+
+#include "platform/com/unknown.h"
+
+namespace ksv::com {
+
+template <class First, class... Rest>
+class ComObject : public First, public Rest... {
+ public:
+  ComObject() = default;
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = FindInterface(iid);
+    if (*object == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  ULONG Release() override {
+    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~ComObject() = default;
+
+  // The interface pointer `iid` names, uncounted, or null.
+  virtual void* FindInterface(REFIID iid) {
+    if (iid == IID_IUnknown) return static_cast<IUnknown*>(static_cast<First*>(this));
+    void* found = Match<First>(iid);
+    ((found = found != nullptr ? found : Match<Rest>(iid)), ...);
+    return found;
+  }
+
+ private:
+  template <class Interface>
+  void* Match(REFIID iid) {
+    return iid == IidOf<Interface>() ? static_cast<Interface*>(this) : nullptr;
+  }
+
+  std::atomic<ULONG> references_{1};
+};
+
+}  // namespace ksv::com

@@ -1,0 +1,146 @@
+#include "platform/com/inproc_servers.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "platform/com/apartment.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_ptr.h"
+
+namespace {
+
+// One loaded server.
+struct Module {
+  void* handle = nullptr;
+  DllGetClassObjectFunction getClassObject = nullptr;
+  DllCanUnloadNowFunction canUnloadNow = nullptr;  // none: never unloaded
+  int callsInside = 0;                             // calls of ours running in it
+};
+
+// The servers this process has loaded, by canonical path. A call into a
+// server is bracketed by Enter and Leave, so that CoFreeUnusedLibraries
+// never unloads a module while DllGetClassObject runs.
+class ModuleTable {
+ public:
+  HRESULT Enter(const std::string& registeredPath, Module** entered) {
+    // A bare name is for dlopen to look up; a path must name a file.
+    std::string key = registeredPath;
+    if (registeredPath.find('/') != std::string::npos) {
+      std::error_code error;
+      const std::filesystem::path canonical = std::filesystem::canonical(registeredPath, error);
+      if (error) return CO_E_DLLNOTFOUND;
+      key = canonical.string();
+    }
+    std::lock_guard guard(lock_);
+    auto found = modules_.find(key);
+    if (found == modules_.end()) {
+      auto module = std::make_unique<Module>();
+      const HRESULT result = Load(key, *module);
+      if (FAILED(result)) return result;
+      found = modules_.emplace(key, std::move(module)).first;
+    }
+    ++found->second->callsInside;
+    *entered = found->second.get();
+    return S_OK;
+  }
+
+  void Leave(Module* module) {
+    std::lock_guard guard(lock_);
+    --module->callsInside;
+  }
+
+  void FreeUnused() {
+    std::lock_guard guard(lock_);
+    for (auto it = modules_.begin(); it != modules_.end();) {
+      Module& module = *it->second;
+      if (module.callsInside == 0 && module.canUnloadNow != nullptr &&
+          module.canUnloadNow() == S_OK) {
+        dlclose(module.handle);
+        it = modules_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+ private:
+  static HRESULT Load(const std::string& path, Module& module) {
+    module.handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module.handle == nullptr) {
+      return path.find('/') == std::string::npos ? CO_E_DLLNOTFOUND : CO_E_ERRORINDLL;
+    }
+    module.getClassObject =
+        reinterpret_cast<DllGetClassObjectFunction>(dlsym(module.handle, "DllGetClassObject"));
+    if (module.getClassObject == nullptr) {
+      dlclose(module.handle);
+      return CO_E_ERRORINDLL;
+    }
+    module.canUnloadNow =
+        reinterpret_cast<DllCanUnloadNowFunction>(dlsym(module.handle, "DllCanUnloadNow"));
+    return S_OK;
+  }
+
+  std::mutex lock_;
+  std::map<std::string, std::unique_ptr<Module>> modules_;
+};
+
+// Never destroyed: objects may still be released while the process exits.
+ModuleTable& Modules() {
+  static ModuleTable* table = new ModuleTable;
+  return *table;
+}
+
+}  // namespace
+
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID iid,
+                         void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (serverInfo != nullptr) return E_INVALIDARG;
+  HRESULT result = ksv::com::CheckApartment();
+  if (FAILED(result)) return result;
+  if ((context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
+  try {
+    ksv::com::InprocServer server;
+    result = ksv::com::FindInprocServer(clsid, &server);
+    if (FAILED(result)) return result;
+    Module* module = nullptr;
+    result = Modules().Enter(server.path, &module);
+    if (FAILED(result)) return result;
+    try {
+      result = module->getClassObject(clsid, iid, object);
+    } catch (...) {
+      result = E_UNEXPECTED;  // a server's exception must not cross into its caller
+    }
+    Modules().Leave(module);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  if (FAILED(result)) *object = nullptr;
+  return result;
+}
+
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
+                         void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  ksv::com::ComPtr<IClassFactory> factory;
+  HRESULT result = CoGetClassObject(clsid, context, nullptr, IID_PPV_ARGS(factory.ReleaseAndGetAddressOf()));
+  if (FAILED(result)) return result;
+  try {
+    result = factory->CreateInstance(outer, iid, object);
+  } catch (...) {
+    result = E_UNEXPECTED;
+  }
+  if (FAILED(result)) *object = nullptr;
+  return result;
+}
+
+void CoFreeUnusedLibraries() { Modules().FreeUnused(); }
