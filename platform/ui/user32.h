@@ -26,11 +26,12 @@
 // period after now (no burst of missed ticks), and there is never more than
 // one WM_TIMER of a timer pending.
 //
-// Where this differs from the platform: classes are process-wide by name
-// (the instance is kept, not part of the key); the platform's posted-message
-// quota of 10,000 per queue applies (kPostQuota, message_queue.h); MsgWaitForMultipleObjects
-// reports input that is in the queue, whether or not the thread had seen it
-// before (as with MWMO_INPUTAVAILABLE); window handles are never reused.
+// The platform's posted-message quota of 10,000 per queue applies
+// (kPostQuota, message_queue.h). Where this differs from the platform:
+// classes are process-wide by name (the instance is kept, not part of the
+// key); MsgWaitForMultipleObjects reports input that is in the queue,
+// whether or not the thread had seen it before (as with
+// MWMO_INPUTAVAILABLE); window handles are never reused.
 #pragma once
 
 #include "include/win32_errors.h"
