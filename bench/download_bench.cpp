@@ -24,7 +24,8 @@
 #include "include/oksv1api.h"
 #include "include/oksv1dnl.h"
 #include "platform/module/module.h"
-#include "platform/window/window.h"
+#include "platform/ui/ui.h"
+#include "platform/ui/user32.h"
 #include "outside/bulk/memory/camera_memory.h"
 #include "outside/bulk/memory/jpeg_file.h"
 #include "simcam/memory_builder.h"
@@ -84,7 +85,7 @@ KXCAMAPI_HANDLE OpenCamera(const outside::bulk::CameraMemory& memory, const fs::
   BULK_UseCameraMemory((root / "camera.mem").c_str());
   return KXCAMAPI_Init(NameFile, Ignore, reinterpret_cast<intptr_t>(&names),
                        platform::RegisterModule((root / "OKSV1API.so").string()),
-                       platform::CreateStandInWindow());
+                       platform::ui::CreateMessageOnlyWindow());
 }
 
 void Report(const char* what, double ours, const char* unit, const char* anchorName, double anchor) {

@@ -17,7 +17,28 @@ typedef void* LPVOID;
 typedef void* HGLOBAL; /* a global-memory block (platform/memory) */
 typedef struct HINSTANCE__* HINSTANCE; /* a loaded module (platform/module) */
 typedef HINSTANCE HMODULE;
-typedef struct HWND__* HWND; /* a window (platform/window) */
+typedef struct HWND__* HWND; /* a window (platform/ui) */
+typedef void* HANDLE;         /* a kernel object: an event (platform/sync) */
+typedef int16_t SHORT;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef WORD ATOM;
+
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT;
+
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT;
 
 /* A time as 100-nanosecond intervals since 1601, in two halves. */
 typedef struct _FILETIME {

@@ -13,7 +13,8 @@
 #include "include/oksv1jpg.h"
 #include "platform/memory/global_memory.h"
 #include "platform/module/module.h"
-#include "platform/window/window.h"
+#include "platform/ui/ui.h"
+#include "platform/ui/user32.h"
 #include "simcam/default_memory.h"
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
@@ -99,7 +100,7 @@ CamapiTest::CamapiTest() {
   fs::create_directories(root_ / "lib");
   recorder_.folder = outFolder_;
   module_ = platform::RegisterModule((root_ / "lib" / "OKSV1API.so").string());
-  window_ = platform::CreateStandInWindow();
+  window_ = platform::ui::CreateMessageOnlyWindow();
 }
 
 CamapiTest::~CamapiTest() {

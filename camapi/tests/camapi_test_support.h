@@ -50,7 +50,7 @@ void RecordEnd(intptr_t user, DWORD status, char* path, int32_t* cancel);
 int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record);
 
 // Each test runs with KSV_ROOT set to a new folder, a module registered as
-// ROOT/lib/OKSV1API.so and a stand-in window.
+// ROOT/lib/OKSV1API.so and a message-only window.
 class CamapiTest : public ::testing::Test {
  protected:
   CamapiTest();

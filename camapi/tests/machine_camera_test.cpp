@@ -13,7 +13,8 @@
 
 #include "include/oksv1api.h"
 #include "platform/module/module.h"
-#include "platform/window/window.h"
+#include "platform/ui/ui.h"
+#include "platform/ui/user32.h"
 #include "testing/temp_files.h"
 
 namespace {
@@ -46,7 +47,7 @@ TEST(MachineCamera, ALibraryClientDownloadsTheSimulatedCameraAfterSetup) {
   ksv::testing::TempFolder root;
   ::setenv("KSV_ROOT", (root / "root").c_str(), 1);
   const HINSTANCE module = ksv::platform::RegisterModule((root / "OKSV1API.DLL").string());
-  const HWND window = ksv::platform::CreateStandInWindow();
+  const HWND window = ksv::platform::ui::CreateMessageOnlyWindow();
 
   EXPECT_EQ(KXCAMAPI_Init(Begin, End, 0, module, window), nullptr)
       << "no camera is on the machine before setup";

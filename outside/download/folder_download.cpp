@@ -12,7 +12,8 @@
 #include "platform/memory/global_memory.h"
 #include "platform/module/module.h"
 #include "platform/root/system_root.h"
-#include "platform/window/window.h"
+#include "platform/ui/ui.h"
+#include "platform/ui/user32.h"
 
 namespace ksv::outside::download {
 
@@ -262,7 +263,7 @@ CameraLibrary::CameraLibrary(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemC
   // is made beside it.
   const HINSTANCE module =
       platform::RegisterModule((platform::SystemRoot() / "system32" / "OKSV1API.DLL").string());
-  window_ = platform::CreateStandInWindow();
+  window_ = platform::ui::CreateMessageOnlyWindow();
   context_ = KXCAMAPI_Init(begin, end, user, module, window_);
   if (context_ == nullptr) {
     DestroyWindow(window_);

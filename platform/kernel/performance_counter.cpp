@@ -60,6 +60,13 @@ std::optional<int64_t> CounterIfStillInstalled(const PerformanceCounterSource* s
   return source->Counter();
 }
 
+bool LetTimePassIfStillInstalled(const PerformanceCounterSource* source, int64_t ticks) {
+  std::shared_lock guard(installLock);
+  if (installed.load(std::memory_order_acquire) != source) return false;
+  source->LetTimePass(ticks);
+  return true;
+}
+
 ScopedPerformanceCounter::ScopedPerformanceCounter(const PerformanceCounterSource& source) {
   std::lock_guard guard(installLock);
   previous_ = installed.exchange(&source, std::memory_order_acq_rel);

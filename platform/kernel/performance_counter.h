@@ -72,6 +72,9 @@ struct CounterReading {
 };
 CounterReading ReadInstalledCounter();
 std::optional<int64_t> CounterIfStillInstalled(const PerformanceCounterSource* source);
+// Lets `ticks` pass on `source` (a sleep on it, see LetTimePass) while it is
+// still installed; false, doing nothing, once it is not.
+bool LetTimePassIfStillInstalled(const PerformanceCounterSource* source, int64_t ticks);
 
 // Makes `source` the counter for the lifetime of this object and restores the
 // previous one afterwards. Installs nest; the innermost wins.

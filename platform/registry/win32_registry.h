@@ -10,6 +10,7 @@
 // Results are Win32 error codes.
 #pragma once
 
+#include "include/win32_errors.h"
 #include "include/win32_types.h"
 
 typedef struct KsvRegistryKey* HKEY;
@@ -18,16 +19,6 @@ typedef DWORD REGSAM;
 #define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000000u)))
 #define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000001u)))
 #define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000002u)))
-
-inline constexpr LONG ERROR_SUCCESS = 0;
-inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
-inline constexpr LONG ERROR_ACCESS_DENIED = 5;
-inline constexpr LONG ERROR_INVALID_HANDLE = 6;
-inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
-inline constexpr LONG ERROR_MORE_DATA = 234;
-inline constexpr LONG ERROR_NO_MORE_ITEMS = 259;
-inline constexpr LONG ERROR_CANTREAD = 1012;
-inline constexpr LONG ERROR_CANTWRITE = 1013;
 
 inline constexpr DWORD REG_NONE = 0;
 inline constexpr DWORD REG_SZ = 1;

@@ -1,0 +1,19 @@
+// The keyboard's state and the window keys go to.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/ui/window.h"
+
+namespace ksv::platform::ui {
+
+// The calling thread takes a key message from its queue: its own view of
+// the keyboard (GetKeyState, TranslateMessage) follows the messages it has
+// taken rather than the keys as they are now.
+void NoteKeyMessage(const MSG& message);
+
+// Drops the focus when it is on one of `windows` (they are being destroyed).
+void ForgetFocus(const std::vector<std::shared_ptr<Window>>& windows);
+
+}  // namespace ksv::platform::ui

@@ -1,0 +1,332 @@
+// Windows and messages as Win32 offers them: window classes, top-level and
+// child windows with their procedures and extra bytes, a message queue per
+// thread, timers and the keyboard's asynchronous state. Nothing is drawn
+// here; a window only has the fields a presenter will draw from later.
+//
+// Threads. A thread's queue is made the first time the thread calls in (a
+// window, a timer, a look at its queue); a window belongs to the thread that
+// created it and only that thread destroys it or dispatches its messages.
+// When a thread ends, its windows (and their children) are destroyed without
+// calling their procedures, as its code may already be gone, its timers end
+// and its queue is closed: posts to it then fail, and a send waiting on it
+// returns 0.
+//
+// Time. Timers, MSG::time and wait time-outs follow the installed
+// performance counter (platform/kernel/performance_counter.h); install a
+// simulated one before making timers. A thread that waits for a message
+// while a timer of its own is due later sleeps until the timer as a thread
+// sleeps: on a simulated counter that advances with sleeps, the counter is
+// moved on to the timer at once (no real time passes); on one that does not
+// (a replay), or for a time-out, the wait lasts until something else moves
+// the counter, looking again every millisecond.
+//
+// Timers fire at whole periods from when they were set. A WM_TIMER is made
+// when the owner looks at its queue with no posted message waiting; however
+// late that is, the timer fires once and its next due time is the next whole
+// period after now (no burst of missed ticks), and there is never more than
+// one WM_TIMER of a timer pending.
+//
+// The platform's posted-message quota of 10,000 per queue applies
+// (kPostQuota, message_queue.h). Where this differs from the platform:
+// classes are process-wide by name (the instance is kept, not part of the
+// key); MsgWaitForMultipleObjects reports input that is in the queue,
+// whether or not the thread had seen it before (as with
+// MWMO_INPUTAVAILABLE); window handles are never reused.
+#pragma once
+
+#include "include/win32_errors.h"
+#include "include/win32_types.h"
+
+typedef struct HICON__* HICON;
+typedef HICON HCURSOR;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HMENU__* HMENU;
+
+typedef LRESULT (*WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time; /* milliseconds on the performance counter */
+  POINT pt;
+} MSG;
+
+typedef struct tagWNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  const char* lpszMenuName;
+  const char* lpszClassName;
+} WNDCLASSA;
+
+typedef struct tagWNDCLASSEXA {
+  UINT cbSize;
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  const char* lpszMenuName;
+  const char* lpszClassName;
+  HICON hIconSm;
+} WNDCLASSEXA;
+
+typedef struct tagCREATESTRUCTA {
+  void* lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  const char* lpszName;
+  const char* lpszClass;
+  DWORD dwExStyle;
+} CREATESTRUCTA;
+
+// Messages.
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_MOVE = 0x0003;
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr UINT WM_ACTIVATE = 0x0006;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_KILLFOCUS = 0x0008;
+inline constexpr UINT WM_ENABLE = 0x000A;
+inline constexpr UINT WM_SETTEXT = 0x000C;
+inline constexpr UINT WM_GETTEXT = 0x000D;
+inline constexpr UINT WM_GETTEXTLENGTH = 0x000E;
+inline constexpr UINT WM_PAINT = 0x000F;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_SHOWWINDOW = 0x0018;
+inline constexpr UINT WM_NCCREATE = 0x0081;
+inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_KEYFIRST = 0x0100;
+inline constexpr UINT WM_KEYDOWN = 0x0100;
+inline constexpr UINT WM_KEYUP = 0x0101;
+inline constexpr UINT WM_CHAR = 0x0102;
+inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
+inline constexpr UINT WM_SYSKEYUP = 0x0105;
+inline constexpr UINT WM_KEYLAST = 0x0109;
+inline constexpr UINT WM_INITDIALOG = 0x0110;
+inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_SYSCOMMAND = 0x0112;
+inline constexpr UINT WM_TIMER = 0x0113;
+inline constexpr UINT WM_HSCROLL = 0x0114;
+inline constexpr UINT WM_VSCROLL = 0x0115;
+inline constexpr UINT WM_MOUSEFIRST = 0x0200;
+inline constexpr UINT WM_MOUSELAST = 0x020E;
+inline constexpr UINT WM_PARENTNOTIFY = 0x0210;
+inline constexpr UINT WM_USER = 0x0400;
+inline constexpr UINT WM_APP = 0x8000;
+
+// Class styles.
+inline constexpr UINT CS_VREDRAW = 0x0001;
+inline constexpr UINT CS_HREDRAW = 0x0002;
+inline constexpr UINT CS_DBLCLKS = 0x0008;
+inline constexpr UINT CS_OWNDC = 0x0020;
+inline constexpr UINT CS_NOCLOSE = 0x0200;
+inline constexpr UINT CS_GLOBALCLASS = 0x4000;
+
+// Window styles.
+inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+inline constexpr DWORD WS_CAPTION = 0x00C00000;
+inline constexpr DWORD WS_SYSMENU = 0x00080000;
+inline constexpr DWORD WS_TABSTOP = 0x00010000;
+inline constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
+
+// Window fields for Get/SetWindowLongPtrA (nonnegative indexes are offsets
+// into the window's extra bytes).
+inline constexpr int GWLP_WNDPROC = -4;
+inline constexpr int GWLP_HINSTANCE = -6;
+inline constexpr int GWLP_HWNDPARENT = -8;
+inline constexpr int GWLP_ID = -12;
+inline constexpr int GWL_STYLE = -16;
+inline constexpr int GWL_EXSTYLE = -20;
+inline constexpr int GWLP_USERDATA = -21;
+
+// The parent of a message-only window: it is never shown and has no parent.
+#define HWND_MESSAGE (reinterpret_cast<HWND>(static_cast<intptr_t>(-3)))
+
+// PeekMessageA options.
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+inline constexpr UINT PM_NOYIELD = 0x0002;
+
+// Kinds of queue input (GetQueueStatus, MsgWaitForMultipleObjects).
+inline constexpr UINT QS_KEY = 0x0001;
+inline constexpr UINT QS_MOUSEMOVE = 0x0002;
+inline constexpr UINT QS_MOUSEBUTTON = 0x0004;
+inline constexpr UINT QS_POSTMESSAGE = 0x0008;
+inline constexpr UINT QS_TIMER = 0x0010;
+inline constexpr UINT QS_PAINT = 0x0020;
+inline constexpr UINT QS_SENDMESSAGE = 0x0040;
+inline constexpr UINT QS_HOTKEY = 0x0080;
+inline constexpr UINT QS_ALLPOSTMESSAGE = 0x0100;
+inline constexpr UINT QS_MOUSE = QS_MOUSEMOVE | QS_MOUSEBUTTON;
+inline constexpr UINT QS_INPUT = QS_MOUSE | QS_KEY | 0x0400;
+inline constexpr UINT QS_ALLEVENTS = QS_INPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY;
+inline constexpr UINT QS_ALLINPUT = QS_ALLEVENTS | QS_SENDMESSAGE;
+
+// Timer periods are kept within these (milliseconds).
+inline constexpr UINT USER_TIMER_MINIMUM = 0x0000000A;
+inline constexpr UINT USER_TIMER_MAXIMUM = 0x7FFFFFFF;
+
+// Virtual keys.
+inline constexpr int VK_BACK = 0x08;
+inline constexpr int VK_TAB = 0x09;
+inline constexpr int VK_RETURN = 0x0D;
+inline constexpr int VK_SHIFT = 0x10;
+inline constexpr int VK_CONTROL = 0x11;
+inline constexpr int VK_MENU = 0x12;
+inline constexpr int VK_ESCAPE = 0x1B;
+inline constexpr int VK_SPACE = 0x20;
+inline constexpr int VK_LEFT = 0x25;
+inline constexpr int VK_UP = 0x26;
+inline constexpr int VK_RIGHT = 0x27;
+inline constexpr int VK_DOWN = 0x28;
+
+// The system cursors and icons LoadCursorA/LoadIconA know.
+#define MAKEINTRESOURCEA(id) (reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<WORD>(id))))
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_IBEAM MAKEINTRESOURCEA(32513)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define IDC_CROSS MAKEINTRESOURCEA(32515)
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+// A class named by its atom.
+#define MAKEINTATOM(atom) (reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<WORD>(atom))))
+
+extern "C" {
+
+// Classes. Registering a name that exists fails with
+// ERROR_CLASS_ALREADY_EXISTS; names compare without case. The icon, cursor,
+// brush, menu name and extra-byte counts are kept for whoever draws.
+ATOM RegisterClassA(const WNDCLASSA* windowClass);
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
+// Fails with ERROR_CLASS_HAS_WINDOWS while windows of the class live.
+BOOL UnregisterClassA(const char* className, HINSTANCE instance);
+BOOL GetClassInfoExA(HINSTANCE instance, const char* className, WNDCLASSEXA* info);
+
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
+HICON LoadIconA(HINSTANCE instance, const char* name);
+
+// Windows. The class procedure receives WM_NCCREATE (FALSE fails creation)
+// and WM_CREATE (-1 fails it; the window is then destroyed, with
+// WM_DESTROY and WM_NCDESTROY) with a CREATESTRUCTA. A WS_CHILD window needs
+// a live parent (none: ERROR_TLW_WITH_WSCHILD); its menu argument is its
+// control identifier. HWND_MESSAGE makes a message-only window.
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                     int x, int y, int width, int height, HWND parent, HMENU menu,
+                     HINSTANCE instance, void* param);
+// Only the owning thread may destroy a window (else ERROR_ACCESS_DENIED).
+// WM_DESTROY goes to the window and then to its children, parent before
+// child; WM_NCDESTROY to the children and then the window; its timers end
+// and its posted messages are dropped. A procedure may destroy its own
+// window while handling a message; calling again during the destruction
+// does nothing more.
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+HWND GetParent(HWND window);
+BOOL IsChild(HWND parent, HWND window);
+// The control with identifier `id` among the children of `dialog`.
+HWND GetDlgItem(HWND dialog, int id);
+int GetDlgCtrlID(HWND window);
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
+BOOL GetWindowRect(HWND window, RECT* rect);
+
+// Window fields and extra bytes. An extra-byte index must leave room for
+// the value inside the class's cbWndExtra (else ERROR_INVALID_INDEX).
+// SetWindowLongPtrA returns the previous value.
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG GetWindowLongA(HWND window, int index);
+LONG SetWindowLongA(HWND window, int index, LONG value);
+
+int GetWindowTextA(HWND window, char* text, int capacity);
+int GetWindowTextLengthA(HWND window);
+BOOL SetWindowTextA(HWND window, const char* text);
+
+LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// The default procedure: WM_NCCREATE takes the window's text and returns
+// TRUE; WM_CLOSE destroys the window; WM_SETTEXT, WM_GETTEXT and
+// WM_GETTEXTLENGTH work on the text; everything else returns 0.
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Messages. PostMessageA works from any thread (a null window posts to the
+// calling thread); it fails with ERROR_INVALID_WINDOW_HANDLE for a window
+// that is not alive and ERROR_NOT_ENOUGH_QUOTA when the queue is full.
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// To a thread that has a queue (else ERROR_INVALID_THREAD_ID).
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls the procedure directly on the owning thread; from another thread
+// the message waits for the owner to look at its queue, and the sender
+// meanwhile handles messages sent to it, so two threads sending to each
+// other do not stall. 0 for a window that is not alive or that dies first.
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+
+// Window filters: null takes messages of any window of the thread and
+// thread messages; (HWND)-1 thread messages only. Message filters 0, 0
+// take all; WM_QUIT is always taken. Sent messages are handled first, then
+// posted ones in order, then WM_QUIT, then due timers.
+// GetMessageA: >0 a message, 0 WM_QUIT, -1 error (a window filter that is
+// not a window of the thread: ERROR_INVALID_WINDOW_HANDLE).
+BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax);
+BOOL PeekMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax, UINT remove);
+// WM_KEYDOWN of a key with a character posts WM_CHAR for it, to be taken
+// next; TRUE for any key message.
+BOOL TranslateMessage(const MSG* message);
+// Calls the window's procedure (a WM_TIMER with a timer procedure calls
+// that instead); 0 and nothing called for a window that has died.
+LRESULT DispatchMessageA(const MSG* message);
+// The kinds of input (QS_*) waiting in the queue, in the low word.
+DWORD GetQueueStatus(UINT flags);
+
+// Timers. With a window (owned by the calling thread), the identifier is
+// the caller's and setting it again restarts it; without one, a new
+// identifier is returned. 0 on failure.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+// Waits for the handles (platform/sync) or for input of the kinds in
+// `wakeMask` in the calling thread's queue: WAIT_OBJECT_0 + count for
+// input, else as WaitForMultipleObjects. Sent messages are not handled
+// here; QS_SENDMESSAGE in the mask reports them.
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
+
+// The keyboard. GetAsyncKeyState: bit 15 while the key is down, bit 0 when
+// it was pressed since the previous call (for any thread) asked about it.
+SHORT GetAsyncKeyState(int virtualKey);
+// Bit 15 while the key is down as far as the key messages the calling
+// thread has taken say (what TranslateMessage goes by).
+SHORT GetKeyState(int virtualKey);
+// The window that keyboard messages go to: SetFocus sends WM_KILLFOCUS to
+// the old one and WM_SETFOCUS to the new one and returns the old one.
+HWND SetFocus(HWND window);
+HWND GetFocus();
+
+}  // extern "C"

@@ -1,0 +1,99 @@
+// The records behind window classes and windows, and the process-wide table
+// that maps handles to them. Internal to the user-interface stand-in and
+// the layers built on it (dialogs, controls, the presenter).
+//
+// A window's fields are guarded by the table's lock (TableLock); nothing
+// calls a window procedure while holding it. A record outlives its handle
+// for as long as someone holds the shared pointer, so a procedure that
+// destroys its own window returns into code that still holds a valid record.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <shared_mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ui/user32.h"
+
+namespace ksv::platform::ui {
+
+class MessageQueue;
+
+struct WindowClass {
+  std::string name;
+  ATOM atom = 0;
+  UINT style = 0;
+  WNDPROC procedure = nullptr;
+  int classExtra = 0;
+  int windowExtra = 0;
+  HINSTANCE instance = nullptr;
+  HICON icon = nullptr;
+  HICON smallIcon = nullptr;
+  HCURSOR cursor = nullptr;
+  HBRUSH background = nullptr;
+  std::string menuName;
+  int liveWindows = 0;  // guarded by the table's lock
+};
+
+// What a later layer hangs on a window: the presenter's 24-bit surface, a
+// control's own state. Ended with the window's record.
+class WindowAttachment {
+ public:
+  virtual ~WindowAttachment() = default;
+};
+
+enum class WindowState {
+  Alive,       // between WM_NCCREATE and DestroyWindow
+  Destroying,  // WM_DESTROY/WM_NCDESTROY under way: still a window
+  Dead,        // its handle names nothing
+};
+
+struct Window {
+  HWND handle = nullptr;
+  std::shared_ptr<WindowClass> windowClass;
+  std::shared_ptr<MessageQueue> queue;  // the owning thread's
+  DWORD threadId = 0;
+
+  WindowState state = WindowState::Alive;
+  WNDPROC procedure = nullptr;  // the class's, until subclassed (GWLP_WNDPROC)
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  HINSTANCE instance = nullptr;
+  HWND parent = nullptr;  // a child's parent
+  HWND owner = nullptr;   // a top-level window's owner
+  bool messageOnly = false;
+  LONG_PTR id = 0;        // a child's control identifier (GWLP_ID)
+  LONG_PTR userData = 0;  // GWLP_USERDATA
+  RECT rect{};            // in the parent's client coordinates
+  std::string text;
+  std::vector<std::byte> extra;  // cbWndExtra bytes, zeroed at creation
+  std::vector<HWND> children;    // in creation order
+  std::shared_ptr<WindowAttachment> attachment;
+};
+
+// The lock over the table and every window's fields.
+std::shared_mutex& TableLock();
+
+// With TableLock held (shared or exclusive): the record of a window that is
+// alive or being destroyed, else null.
+std::shared_ptr<Window> FindLocked(HWND handle);
+// Takes the lock itself; sets ERROR_INVALID_WINDOW_HANDLE when there is no
+// such window.
+std::shared_ptr<Window> Find(HWND handle);
+
+// With TableLock held exclusively: a new handle for `window`, entered in the
+// table; and the removal of a handle (the record is marked dead).
+HWND AddLocked(const std::shared_ptr<Window>& window);
+void RemoveLocked(Window& window);
+
+// Every window whose owning thread is `threadId` (alive or being destroyed).
+std::vector<std::shared_ptr<Window>> WindowsOfThread(DWORD threadId);
+
+// The registered class named `name` (or by its atom), or null.
+std::shared_ptr<WindowClass> FindClass(const char* name);
+
+// A window's procedure called on its own thread.
+LRESULT CallProcedure(const Window& window, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace ksv::platform::ui
