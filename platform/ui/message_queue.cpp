@@ -236,32 +236,12 @@ bool MessageQueue::FilterSource::Ready() {
   return queue_.DueTimerLocked(&filter_, Now()) != nullptr;
 }
 
-void MessageQueue::FilterSource::AddWaiter(sync::Waiter* waiter) {
-  std::lock_guard guard(queue_.mutex_);
-  queue_.waiters_.Add(waiter);
-}
-
-void MessageQueue::FilterSource::RemoveWaiter(sync::Waiter* waiter) {
-  std::lock_guard guard(queue_.mutex_);
-  queue_.waiters_.Remove(waiter);
-}
-
 std::optional<int64_t> MessageQueue::FilterSource::ReadyAt() {
   std::lock_guard guard(queue_.mutex_);
   return queue_.NextDueLocked(&filter_);
 }
 
 bool MessageQueue::KindSource::Ready() { return (queue_.Kinds() & mask_) != 0; }
-
-void MessageQueue::KindSource::AddWaiter(sync::Waiter* waiter) {
-  std::lock_guard guard(queue_.mutex_);
-  queue_.waiters_.Add(waiter);
-}
-
-void MessageQueue::KindSource::RemoveWaiter(sync::Waiter* waiter) {
-  std::lock_guard guard(queue_.mutex_);
-  queue_.waiters_.Remove(waiter);
-}
 
 std::optional<int64_t> MessageQueue::KindSource::ReadyAt() {
   if ((mask_ & QS_TIMER) == 0) return std::nullopt;
@@ -274,12 +254,12 @@ bool MessageQueue::AnswerSource::Ready() {
   return sent_.done || !queue_.sent_.empty();
 }
 
-void MessageQueue::AnswerSource::AddWaiter(sync::Waiter* waiter) {
+void MessageQueue::QueueSource::AddWaiter(sync::Waiter* waiter) {
   std::lock_guard guard(queue_.mutex_);
   queue_.waiters_.Add(waiter);
 }
 
-void MessageQueue::AnswerSource::RemoveWaiter(sync::Waiter* waiter) {
+void MessageQueue::QueueSource::RemoveWaiter(sync::Waiter* waiter) {
   std::lock_guard guard(queue_.mutex_);
   queue_.waiters_.Remove(waiter);
 }

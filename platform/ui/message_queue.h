@@ -80,6 +80,7 @@ class MessageQueue {
   std::vector<std::shared_ptr<SentMessage>> Close();
 
   // Waits for this queue, for the platform/sync waits.
+  class QueueSource;
   class FilterSource;
   class KindSource;
   class AnswerSource;
@@ -111,47 +112,51 @@ class MessageQueue {
   UINT_PTR lastThreadTimer_ = 0;
 };
 
-// A wait that ends when the filter would take a message (or a message was
-// sent to the thread).
-class MessageQueue::FilterSource final : public sync::WaitSource {
+// What every wait on a queue shares: the queue wakes its waiters whenever
+// something arrives; each kind of wait says what it is waiting for.
+class MessageQueue::QueueSource : public sync::WaitSource {
  public:
-  FilterSource(MessageQueue& queue, const MessageFilter& filter) : queue_(queue), filter_(filter) {}
-  bool Ready() override;
+  explicit QueueSource(MessageQueue& queue) : queue_(queue) {}
   void AddWaiter(sync::Waiter* waiter) override;
   void RemoveWaiter(sync::Waiter* waiter) override;
+
+ protected:
+  MessageQueue& queue_;
+};
+
+// A wait that ends when the filter would take a message (or a message was
+// sent to the thread).
+class MessageQueue::FilterSource final : public MessageQueue::QueueSource {
+ public:
+  FilterSource(MessageQueue& queue, const MessageFilter& filter)
+      : QueueSource(queue), filter_(filter) {}
+  bool Ready() override;
   std::optional<int64_t> ReadyAt() override;
 
  private:
-  MessageQueue& queue_;
   const MessageFilter filter_;
 };
 
 // A wait that ends when input of the QS_* kinds in `mask` is in the queue.
-class MessageQueue::KindSource final : public sync::WaitSource {
+class MessageQueue::KindSource final : public MessageQueue::QueueSource {
  public:
-  KindSource(MessageQueue& queue, UINT mask) : queue_(queue), mask_(mask) {}
+  KindSource(MessageQueue& queue, UINT mask) : QueueSource(queue), mask_(mask) {}
   bool Ready() override;
-  void AddWaiter(sync::Waiter* waiter) override;
-  void RemoveWaiter(sync::Waiter* waiter) override;
   std::optional<int64_t> ReadyAt() override;
 
  private:
-  MessageQueue& queue_;
   const UINT mask_;
 };
 
 // A sender's wait: ends when its message is answered or another thread
 // sends it one.
-class MessageQueue::AnswerSource final : public sync::WaitSource {
+class MessageQueue::AnswerSource final : public MessageQueue::QueueSource {
  public:
-  AnswerSource(MessageQueue& queue, const SentMessage& sent) : queue_(queue), sent_(sent) {}
+  AnswerSource(MessageQueue& queue, const SentMessage& sent) : QueueSource(queue), sent_(sent) {}
   bool Ready() override;
-  void AddWaiter(sync::Waiter* waiter) override;
-  void RemoveWaiter(sync::Waiter* waiter) override;
   std::optional<int64_t> ReadyAt() override { return std::nullopt; }
 
  private:
-  MessageQueue& queue_;
   const SentMessage& sent_;
 };
 
