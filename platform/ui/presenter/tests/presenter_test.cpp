@@ -254,6 +254,10 @@ TEST_F(PresenterThreads, MouseButtonsGoToThePointerSink) {
   SyncPresenter();
   const std::optional<PresentedWindow> shown = PresentedWindowOf(window);
   ASSERT_TRUE(shown.has_value());
+  {
+    std::lock_guard guard(clicksLock);
+    clicks.clear();
+  }
   SetPointerSink(RecordClick);
   SDL_Event button{};
   button.type = SDL_MOUSEBUTTONDOWN;
