@@ -37,8 +37,8 @@ struct WindowClass {
   int liveWindows = 0;  // guarded by the table's lock
 };
 
-// What a later layer hangs on a window: the presenter's 24-bit surface, a
-// control's own state. Ended with the window's record.
+// What a later layer hangs on a window: a control's own state. Ended with
+// the window's record. (The surface has its own slot.)
 class WindowAttachment {
  public:
   virtual ~WindowAttachment() = default;

@@ -49,16 +49,23 @@ Presenter& State() {
   return *presenter;
 }
 
-bool HeadlessByEnvironment() {
-  const char* value = std::getenv("KSV_HEADLESS");
-  return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+// Told to stay offscreen, or nothing to show on: no desktop session and no
+// driver asked for (SDL is not even started, so a server stays quiet).
+bool OffscreenByEnvironment() {
+  const char* headless = std::getenv("KSV_HEADLESS");
+  if (headless != nullptr && *headless != '\0' && std::strcmp(headless, "0") != 0) return true;
+  return !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("SDL_VIDEODRIVER");
 }
 
 // A driver SDL picked by itself is a display unless it is one of those that
 // draw nowhere; a driver asked for by name is taken as it is.
 bool DriverIsDisplay() {
-  const char* asked = std::getenv("SDL_VIDEODRIVER");
-  if (asked != nullptr && *asked != '\0') return true;
+  if (IsSet("SDL_VIDEODRIVER")) return true;
   const char* driver = SDL_GetCurrentVideoDriver();
   return driver != nullptr && std::strcmp(driver, "dummy") != 0 &&
          std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
@@ -71,13 +78,23 @@ void WakeLocked(Presenter& presenter) {
   SDL_PushEvent(&event);
 }
 
+// Only what it started, as another part of the program may use SDL too; all
+// of SDL (its hints too) when nothing else does.
+void EndVideo() {
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+}
+
 bool StartVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");  // the program's signals stay its own
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    EndVideo();
+    return false;
+  }
   if (!DriverIsDisplay()) {
-    SDL_Quit();
+    EndVideo();
     return false;
   }
   SDL_StopTextInput();  // characters come from TranslateMessage, not SDL
@@ -116,7 +133,7 @@ void Run(Presenter& presenter, std::promise<bool>& started) {
       SDL_WaitEventTimeout(nullptr, kWaitMilliseconds);
     }
   }
-  SDL_Quit();
+  EndVideo();
 }
 
 // Runs `task` on the presenter's thread and waits for it; false when the
@@ -173,7 +190,7 @@ bool StartPresenter() {
   std::lock_guard whole(presenter.lifecycle);
   std::lock_guard guard(presenter.lock);
   if (presenter.running) return true;
-  if (HeadlessByEnvironment()) {
+  if (OffscreenByEnvironment()) {
     presenter.mayStartByItself.store(false);
     return false;
   }

@@ -2,8 +2,9 @@
 // the screen, each in a window of the desktop of its size with the window's
 // text as its title, and brings the keyboard and the close button back.
 //
-// With a display (SDL2 starts video on a real driver and KSV_HEADLESS is
-// unset or "0"), every visible top-level window with a surface appears; it
+// With a display (KSV_HEADLESS unset or "0", a desktop session named by
+// DISPLAY or WAYLAND_DISPLAY or a driver by SDL_VIDEODRIVER, and SDL2
+// starting video on a driver that draws somewhere), every visible top-level window with a surface appears; it
 // follows the Win32 window as it is shown, hidden, retitled, sized and
 // destroyed, and shows its picture again each time the surface is
 // presented. Keys pressed in it reach FeedKey (GetAsyncKeyState, and

@@ -295,4 +295,18 @@ TEST_F(PresenterThreads, StartsOnFirstNeedAfterAStopAndStopsCleanly) {
   DestroyWindow(window);
 }
 
+// The process ends with the presenter showing a window: stopping it on the
+// way out neither hangs nor crashes, and the exit code comes through.
+TEST_F(PresenterThreads, TheProcessExitsWhileItRuns) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        const HWND window = MakeWindow("At exit", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        Paint(*CreateSurface(window), 5);
+        SyncPresenter();
+        std::exit(PresentedWindowOf(window).has_value() ? 3 : 4);
+      },
+      ::testing::ExitedWithCode(3), "");
+}
+
 }  // namespace
