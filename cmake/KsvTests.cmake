@@ -7,6 +7,9 @@
 # items, the driver's button thread, std::thread): they carry the label
 # "threaded", and the target joins `threaded_tests`, which the ThreadSanitizer
 # flavour builds and runs (scripts/build.sh tsan, scripts/test.sh).
+# Tests run with KSV_HEADLESS=1, so no test opens a window on a desktop
+# that happens to be there; the presenter's own tests ask for SDL's dummy
+# driver instead.
 set(KSV_TEST_TIMEOUT 120 CACHE STRING "Seconds a test may run before CTest stops it")
 
 add_custom_target(threaded_tests)
@@ -18,7 +21,7 @@ function(ksv_add_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ksv_warnings GTest::gtest GTest::gtest_main)
-  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "KSV_TESTDATA_DIR=${KSV_TESTDATA_DIR}")
+  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "KSV_TESTDATA_DIR=${KSV_TESTDATA_DIR};KSV_HEADLESS=1")
   if(NOT ARG_THREADED)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
     return()

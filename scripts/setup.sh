@@ -12,6 +12,7 @@ packages=(
   libpng-dev                                     # picture files
   libcli11-dev                                   # the command line of ksvcam
   libsqlite3-dev                                 # the machine registry store
+  libsdl2-dev                                    # the presenter: windows on the desktop
 )
 
 missing=()

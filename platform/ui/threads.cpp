@@ -39,7 +39,10 @@ void EndThread(const std::shared_ptr<MessageQueue>& queue) {
       }
       for (auto it = tree.rbegin(); it != tree.rend(); ++it) RemoveLocked(**it);
     }
-    for (const auto& gone : tree) gone->queue->ForgetWindow(gone->handle);
+    for (const auto& gone : tree) {
+      gone->queue->ForgetWindow(gone->handle);
+      NotifyWindowChanged(gone->handle, WindowChange::Destroyed);
+    }
   }
   for (const std::shared_ptr<SentMessage>& sent : queue->Close()) sent->sender->Complete(*sent, 0);
 }

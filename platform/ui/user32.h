@@ -208,6 +208,30 @@ inline constexpr int VK_LEFT = 0x25;
 inline constexpr int VK_UP = 0x26;
 inline constexpr int VK_RIGHT = 0x27;
 inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_F1 = 0x70;  // VK_F1 + n - 1 is Fn, up to F12
+inline constexpr int VK_F12 = 0x7B;
+
+// ShowWindow commands.
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOWMINIMIZED = 2;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int SW_SHOWNOACTIVATE = 4;
+inline constexpr int SW_SHOW = 5;
+inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_SHOWMINNOACTIVE = 7;
+inline constexpr int SW_SHOWNA = 8;
+inline constexpr int SW_RESTORE = 9;
+inline constexpr int SW_SHOWDEFAULT = 10;
+
+// SetWindowPos options (the order among windows is not kept: SWP_NOZORDER
+// is implied).
+inline constexpr UINT SWP_NOSIZE = 0x0001;
+inline constexpr UINT SWP_NOMOVE = 0x0002;
+inline constexpr UINT SWP_NOZORDER = 0x0004;
+inline constexpr UINT SWP_NOACTIVATE = 0x0010;
+inline constexpr UINT SWP_SHOWWINDOW = 0x0040;
+inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
 
 // The system cursors and icons LoadCursorA/LoadIconA know.
 #define MAKEINTRESOURCEA(id) (reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<WORD>(id))))
@@ -256,6 +280,25 @@ HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND window);
 DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
 BOOL GetWindowRect(HWND window, RECT* rect);
+
+// Showing and placing windows (placement.cpp). Nothing is drawn here; a
+// window has no frame of its own, so its client area is its whole rectangle.
+// ShowWindow sets or clears WS_VISIBLE, sending WM_SHOWWINDOW when that
+// changes, and returns whether the window was visible before. Showing a
+// top-level window with a command that activates it (all but SW_HIDE,
+// SW_SHOWNA, SW_SHOWNOACTIVATE, SW_MINIMIZE, SW_SHOWMINNOACTIVE and
+// SW_SHOWMINIMIZED) gives it the keyboard focus unless the focus is already
+// on it or one of its children. Minimized and maximized are shown as normal.
+BOOL ShowWindow(HWND window, int command);
+// WS_VISIBLE on the window and on every parent above it.
+BOOL IsWindowVisible(HWND window);
+// Moves and sizes the window (in its parent's client coordinates); WM_MOVE
+// and WM_SIZE are sent when the position or size changes. SWP_SHOWWINDOW
+// and SWP_HIDEWINDOW show or hide it as ShowWindow does, without activating.
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+// {0, 0, width, height}.
+BOOL GetClientRect(HWND window, RECT* rect);
 
 // Window fields and extra bytes. An extra-byte index must leave room for
 // the value inside the class's cbWndExtra (else ERROR_INVALID_INDEX).

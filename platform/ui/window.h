@@ -19,6 +19,7 @@
 namespace ksv::platform::ui {
 
 class MessageQueue;
+class Surface;  // surface.h
 
 struct WindowClass {
   std::string name;
@@ -36,8 +37,8 @@ struct WindowClass {
   int liveWindows = 0;  // guarded by the table's lock
 };
 
-// What a later layer hangs on a window: the presenter's 24-bit surface, a
-// control's own state. Ended with the window's record.
+// What a later layer hangs on a window: a control's own state. Ended with
+// the window's record. (The surface has its own slot.)
 class WindowAttachment {
  public:
   virtual ~WindowAttachment() = default;
@@ -70,6 +71,7 @@ struct Window {
   std::vector<std::byte> extra;  // cbWndExtra bytes, zeroed at creation
   std::vector<HWND> children;    // in creation order
   std::shared_ptr<WindowAttachment> attachment;
+  std::shared_ptr<Surface> surface;  // its 24-bit picture, if it has one; dropped at its end
 };
 
 // The lock over the table and every window's fields.
@@ -89,6 +91,19 @@ void RemoveLocked(Window& window);
 
 // Every window whose owning thread is `threadId` (alive or being destroyed).
 std::vector<std::shared_ptr<Window>> WindowsOfThread(DWORD threadId);
+
+// Every window in the table (alive or being destroyed).
+std::vector<std::shared_ptr<Window>> AllWindows();
+
+// What a presenter follows. Shape: shown, hidden, moved, sized, retitled or
+// restyled; Pixels: its surface was made, resized or drawn into; Destroyed:
+// its handle names nothing any more.
+enum class WindowChange { Shape, Pixels, Destroyed };
+using WindowWatcher = void (*)(HWND window, WindowChange change);
+// One watcher per process (null for none). It is told on the thread that
+// made the change, with no lock of this layer held, and must not block.
+void SetWindowWatcher(WindowWatcher watcher);
+void NotifyWindowChanged(HWND window, WindowChange change);
 
 // The registered class named `name` (or by its atom), or null.
 std::shared_ptr<WindowClass> FindClass(const char* name);

@@ -1,5 +1,6 @@
 // The process-wide table of windows.
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -53,6 +54,7 @@ HWND AddLocked(const std::shared_ptr<Window>& window) {
 void RemoveLocked(Window& window) {
   if (window.state == WindowState::Dead) return;
   window.state = WindowState::Dead;
+  window.surface.reset();  // its pixels go with it (a writer holding it keeps its own)
   window.windowClass->liveWindows -= 1;
   if (window.parent != nullptr) {
     if (auto parent = FindLocked(window.parent)) std::erase(parent->children, window.handle);
@@ -67,6 +69,24 @@ std::vector<std::shared_ptr<Window>> WindowsOfThread(DWORD threadId) {
     if (window->threadId == threadId) found.push_back(window);
   }
   return found;
+}
+
+std::vector<std::shared_ptr<Window>> AllWindows() {
+  std::shared_lock guard(TableLock());
+  std::vector<std::shared_ptr<Window>> found;
+  found.reserve(Table().windows.size());
+  for (const auto& [handle, window] : Table().windows) found.push_back(window);
+  return found;
+}
+
+namespace {
+std::atomic<WindowWatcher> watcher{nullptr};
+}  // namespace
+
+void SetWindowWatcher(WindowWatcher newWatcher) { watcher.store(newWatcher); }
+
+void NotifyWindowChanged(HWND window, WindowChange change) {
+  if (const WindowWatcher current = watcher.load()) current(window, change);
 }
 
 LRESULT CallProcedure(const Window& window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -142,6 +142,8 @@ LONG_PTR SetField(HWND handle, int index, size_t size, LONG_PTR value) {
     SetLastError(ERROR_INVALID_INDEX);
     return 0;
   }
+  guard.unlock();
+  if (index == GWL_STYLE) NotifyWindowChanged(handle, WindowChange::Shape);
   return *previous;
 }
 
@@ -232,6 +234,7 @@ BOOL DestroyWindow(HWND handle) {
       RemoveLocked(**it);
     }
     (*it)->queue->ForgetWindow((*it)->handle);
+    NotifyWindowChanged((*it)->handle, WindowChange::Destroyed);
   }
   return TRUE;
 }
@@ -348,6 +351,8 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
       if (message == WM_SETTEXT) {
         const char* text = reinterpret_cast<const char*>(lParam);
         window->text = text != nullptr ? text : "";
+        guard.unlock();
+        NotifyWindowChanged(handle, WindowChange::Shape);
         return TRUE;
       }
       if (message == WM_GETTEXTLENGTH) return static_cast<LRESULT>(window->text.size());

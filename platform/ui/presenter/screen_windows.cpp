@@ -1,0 +1,175 @@
+#include "platform/ui/presenter/screen_windows.h"
+
+#include <algorithm>
+#include <limits>
+#include <mutex>
+
+#include "platform/ui/presenter/keymap.h"
+#include "platform/ui/ui.h"
+#include "platform/ui/window.h"
+
+namespace ksv::platform::ui {
+namespace {
+
+constexpr uint64_t kNeverDrawn = std::numeric_limits<uint64_t>::max();
+
+}  // namespace
+
+std::map<HWND, ScreenWindows::Wanted> ScreenWindows::WantedWindows() {
+  std::map<HWND, Wanted> wanted;
+  for (const std::shared_ptr<Window>& window : AllWindows()) {
+    std::shared_lock guard(TableLock());
+    if (window->state != WindowState::Alive || window->surface == nullptr || window->messageOnly ||
+        (window->style & WS_CHILD) != 0) {
+      continue;
+    }
+    wanted.emplace(window->handle,
+                   Wanted{window->surface, window->text, (window->style & WS_VISIBLE) != 0});
+  }
+  return wanted;
+}
+
+void ScreenWindows::Follow() {
+  const std::map<HWND, Wanted> wanted = WantedWindows();
+  for (auto it = shown_.begin(); it != shown_.end();) {
+    const auto found = wanted.find(it->first);
+    if (found == wanted.end() || found->second.surface != it->second.surface) {
+      SDL_DestroyWindow(it->second.window);
+      it = shown_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  for (const auto& [handle, want] : wanted) {
+    auto found = shown_.find(handle);
+    if (found == shown_.end()) {
+      if (!want.visible) continue;  // made when first shown
+      int width = 0;
+      int height = 0;
+      {
+        const Surface::Pixels pixels = want.surface->Lock();
+        width = pixels.width();
+        height = pixels.height();
+      }
+      if (width == 0 || height == 0) continue;  // nothing to show yet
+      SDL_Window* window = SDL_CreateWindow(want.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                            SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_HIDDEN);
+      if (window == nullptr) continue;
+      found = shown_.emplace(handle, Shown{window, want.surface, want.title, width, height, false,
+                                           kNeverDrawn, 0})
+                  .first;
+    }
+    Update(found->second, want);
+  }
+}
+
+void ScreenWindows::Update(Shown& shown, const Wanted& wanted) {
+  if (shown.title != wanted.title) {
+    SDL_SetWindowTitle(shown.window, wanted.title.c_str());
+    shown.title = wanted.title;
+  }
+  if (shown.visible != wanted.visible) {
+    if (wanted.visible) {
+      SDL_ShowWindow(shown.window);
+      shown.version = kNeverDrawn;  // a window shown again is drawn again
+    } else {
+      SDL_HideWindow(shown.window);
+    }
+    shown.visible = wanted.visible;
+  }
+  if (shown.visible && shown.version != shown.surface->version()) Draw(shown);
+}
+
+void ScreenWindows::Draw(Shown& shown) {
+  const uint64_t version = shown.surface->version();
+  {
+    const Surface::Pixels pixels = shown.surface->Lock();
+    if (pixels.width() == 0 || pixels.height() == 0) return;  // keeps its last picture
+    if (pixels.width() != shown.width || pixels.height() != shown.height) {
+      SDL_SetWindowSize(shown.window, pixels.width(), pixels.height());
+      shown.width = pixels.width();
+      shown.height = pixels.height();
+    }
+    SDL_Surface* target = SDL_GetWindowSurface(shown.window);
+    if (target == nullptr) return;
+    // The desktop may have given the window another size than asked for.
+    SDL_ConvertPixels(std::min(target->w, pixels.width()), std::min(target->h, pixels.height()),
+                      SDL_PIXELFORMAT_BGR24, pixels.bits(), static_cast<int>(pixels.stride()),
+                      target->format->format, target->pixels, target->pitch);
+  }
+  SDL_UpdateWindowSurface(shown.window);
+  shown.version = version;
+  shown.frames += 1;
+}
+
+HWND ScreenWindows::HandleOf(uint32_t screenId) const {
+  for (const auto& [handle, shown] : shown_) {
+    if (SDL_GetWindowID(shown.window) == screenId) return handle;
+  }
+  return nullptr;
+}
+
+void ScreenWindows::Handle(const SDL_Event& event, PointerSink pointerSink) {
+  switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      const int virtualKey = VirtualKeyOf(event.key.keysym.sym);
+      if (virtualKey != 0) FeedKey(virtualKey, event.type == SDL_KEYDOWN);
+      break;
+    }
+    case SDL_WINDOWEVENT: {
+      const HWND handle = HandleOf(event.window.windowID);
+      if (handle == nullptr) break;
+      if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        // The program decides: DefWindowProcA destroys the window, and the
+        // screen window goes with it.
+        PostMessageA(handle, WM_CLOSE, 0, 0);
+      } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        SDL_UpdateWindowSurface(shown_.at(handle).window);
+      }
+      break;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const HWND handle = HandleOf(event.button.windowID);
+      if (handle != nullptr && pointerSink != nullptr) {
+        pointerSink(handle, event.button.x, event.button.y, event.button.button,
+                    event.type == SDL_MOUSEBUTTONDOWN);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void ScreenWindows::CloseAll() {
+  for (auto& [handle, shown] : shown_) SDL_DestroyWindow(shown.window);
+  shown_.clear();
+}
+
+std::optional<PresentedWindow> ScreenWindows::Describe(HWND handle) const {
+  const auto found = shown_.find(handle);
+  if (found == shown_.end()) return std::nullopt;
+  const Shown& shown = found->second;
+  return PresentedWindow{SDL_GetWindowID(shown.window), shown.title, shown.width, shown.height,
+                         shown.visible, shown.frames};
+}
+
+std::optional<picture::RgbPicture> ScreenWindows::ReadBack(HWND handle) const {
+  const auto found = shown_.find(handle);
+  if (found == shown_.end()) return std::nullopt;
+  SDL_Surface* screen = SDL_GetWindowSurface(found->second.window);
+  if (screen == nullptr || screen->w <= 0 || screen->h <= 0) return std::nullopt;
+  picture::RgbPicture rgb;
+  rgb.width = static_cast<uint32_t>(screen->w);
+  rgb.height = static_cast<uint32_t>(screen->h);
+  rgb.pixels.resize(size_t{rgb.width} * rgb.height * 3);
+  if (SDL_ConvertPixels(screen->w, screen->h, screen->format->format, screen->pixels, screen->pitch,
+                        SDL_PIXELFORMAT_RGB24, rgb.pixels.data(), screen->w * 3) != 0) {
+    return std::nullopt;
+  }
+  return rgb;
+}
+
+}  // namespace ksv::platform::ui

@@ -1,0 +1,61 @@
+// The SDL windows that show Win32 windows, kept in step with the window
+// table. Used only on the presenter's thread, after SDL's video started.
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/ui/presenter/presenter.h"
+#include "platform/ui/surface.h"
+
+namespace ksv::platform::ui {
+
+class ScreenWindows {
+ public:
+  ScreenWindows() = default;
+  ScreenWindows(const ScreenWindows&) = delete;
+  ScreenWindows& operator=(const ScreenWindows&) = delete;
+  ~ScreenWindows() { CloseAll(); }
+
+  // Makes, updates and closes SDL windows so that each visible top-level
+  // window with a surface has one showing its latest picture.
+  void Follow();
+  // A keyboard, window or mouse event from SDL.
+  void Handle(const SDL_Event& event, PointerSink pointerSink);
+  void CloseAll();
+
+  std::optional<PresentedWindow> Describe(HWND window) const;
+  std::optional<picture::RgbPicture> ReadBack(HWND window) const;
+
+ private:
+  struct Shown {
+    SDL_Window* window = nullptr;
+    std::shared_ptr<Surface> surface;
+    std::string title;
+    int width = 0;
+    int height = 0;
+    bool visible = false;
+    uint64_t version = 0;  // of the surface, as last put on screen
+    uint64_t frames = 0;
+  };
+  struct Wanted {
+    std::shared_ptr<Surface> surface;
+    std::string title;
+    bool visible = false;
+  };
+
+  static std::map<HWND, Wanted> WantedWindows();
+  void Update(Shown& shown, const Wanted& wanted);
+  // Copies the surface into the SDL window and shows it.
+  void Draw(Shown& shown);
+  HWND HandleOf(uint32_t screenId) const;
+
+  std::map<HWND, Shown> shown_;
+};
+
+}  // namespace ksv::platform::ui
