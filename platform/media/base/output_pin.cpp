@@ -5,6 +5,11 @@ CBaseOutputPin::CBaseOutputPin(const TCHAR* objectName, CBaseFilter* filter, CCr
                                HRESULT* result, LPCWSTR pinName)
     : CBasePin(objectName, filter, lock, result, pinName, PINDIR_OUTPUT) {}
 
+CBaseOutputPin::~CBaseOutputPin() {
+  if (m_pAllocator != nullptr) m_pAllocator->Release();
+  if (m_pInputPin != nullptr) m_pInputPin->Release();
+}
+
 HRESULT CBaseOutputPin::CheckConnect(IPin* pin) {
   HRESULT result = CBasePin::CheckConnect(pin);
   if (FAILED(result)) return result;

@@ -97,6 +97,7 @@ class CBaseOutputPin : public CBasePin {
  public:
   CBaseOutputPin(const TCHAR* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* result,
                  LPCWSTR pinName);
+  ~CBaseOutputPin() override;
 
   // The partner must be an input pin with IMemInputPin.
   HRESULT CheckConnect(IPin* pin) override;

@@ -62,7 +62,8 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
   // The pin checks types against the one type it offers; override for more.
   HRESULT CheckMediaType(const CMediaType* type) override;
   HRESULT GetMediaType(int position, CMediaType* type) override;
-  // A single-type pin overrides this one instead.
+  // A single-type pin overrides this one instead (with
+  // `using CSourceStream::GetMediaType;` to keep the other in view).
   virtual HRESULT GetMediaType(CMediaType* type);
 
  protected:
