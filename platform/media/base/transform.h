@@ -127,5 +127,5 @@ class CTransformFilter : public CBaseFilter {
   CTransformInputPin* m_pInput = nullptr;
   CTransformOutputPin* m_pOutput = nullptr;
   std::atomic<BOOL> m_bEOSDelivered{FALSE};
-  BOOL m_bSampleSkipped = FALSE;
+  std::atomic<BOOL> m_bSampleSkipped{FALSE};
 };

@@ -114,7 +114,7 @@ HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* input, IMediaSamp
   sample->SetSyncPoint(input->IsSyncPoint() == S_OK);
   sample->SetPreroll(input->IsPreroll() == S_OK);
   // A sample dropped before this one leaves a gap downstream should know of.
-  sample->SetDiscontinuity(input->IsDiscontinuity() == S_OK || m_bSampleSkipped);
+  sample->SetDiscontinuity(input->IsDiscontinuity() == S_OK || m_bSampleSkipped.load());
   m_bSampleSkipped = FALSE;
   *output = sample;
   return S_OK;
