@@ -119,7 +119,9 @@ TEST(TransformStreaming, SamplesEndOfStreamAndFlushPassThrough) {
   {
     std::lock_guard lock(sink->mutex);
     ASSERT_EQ(sink->startTimes.size(), 8u);
-    EXPECT_EQ(sink->startTimes[7], 7000);  // the times travel with the samples
+    // The times and flags travel with the samples.
+    EXPECT_EQ(sink->startTimes[7], 7000);
+    EXPECT_EQ(sink->syncPoints, 2);
   }
   ASSERT_EQ(source->Stop(), S_OK);
 

@@ -128,6 +128,7 @@ HRESULT SinkPin::Receive(IMediaSample* sample) {
   {
     std::lock_guard lock(sink_->mutex);
     ++sink_->samples;
+    if (sample->IsSyncPoint() == S_OK) ++sink_->syncPoints;
     if (sink_->samples == 2) sink_->allocationsAtSecondSample = ksv::testing::AllocationCount();
     sink_->allocationsAtLastSample = ksv::testing::AllocationCount();
     if (sink_->startTimes.size() < sink_->startTimes.capacity()) {
@@ -181,6 +182,7 @@ bool SinkFilter::WaitFor(int wantedSamples, int wantedEnds, int milliseconds) {
 void SinkFilter::ResetCounts() {
   std::lock_guard lock(mutex);
   samples = 0;
+  syncPoints = 0;
   endOfStreams = 0;
   startTimes.clear();
   allocationsAtSecondSample = -1;
@@ -218,6 +220,7 @@ HRESULT SourcePin::FillBuffer(IMediaSample* sample) {
   REFERENCE_TIME start = produced_ * 1000;
   REFERENCE_TIME end = start + 1000;
   sample->SetTime(&start, &end);
+  sample->SetSyncPoint(produced_ % 4 == 0);  // every fourth sample
   BYTE* data = nullptr;
   sample->GetPointer(&data);
   std::memset(data, produced_ & 0xFF, 16);

@@ -110,6 +110,7 @@ class SinkFilter : public CBaseFilter {
   int samples = 0;
   int endOfStreams = 0;
   int flushes = 0;
+  int syncPoints = 0;
   std::vector<REFERENCE_TIME> startTimes;
   std::vector<IMediaSample*> held;
   long allocationsAtSecondSample = -1;
