@@ -40,6 +40,11 @@ typedef struct tagRECT {
   LONG bottom;
 } RECT;
 
+typedef struct tagSIZE {
+  LONG cx;
+  LONG cy;
+} SIZE;
+
 /* A time as 100-nanosecond intervals since 1601, in two halves. */
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
@@ -82,6 +87,7 @@ typedef struct tagRGBQUAD {
 #ifdef __cplusplus
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must be 40 bytes");
 static_assert(sizeof(RGBQUAD) == 4, "RGBQUAD must be 4 bytes");
+static_assert(sizeof(RECT) == 16, "RECT must be 16 bytes");
 #endif
 
 #endif /* KSV_INCLUDE_WIN32_TYPES_H */
