@@ -18,6 +18,20 @@ typedef void* HGLOBAL; /* a global-memory block (platform/memory) */
 typedef struct HINSTANCE__* HINSTANCE; /* a loaded module (platform/module) */
 typedef HINSTANCE HMODULE;
 typedef struct HWND__* HWND; /* a window (platform/window) */
+typedef intptr_t LONG_PTR;
+typedef uintptr_t ULONG_PTR;
+
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT;
+
+typedef struct tagSIZE {
+  LONG cx;
+  LONG cy;
+} SIZE;
 
 /* A time as 100-nanosecond intervals since 1601, in two halves. */
 typedef struct _FILETIME {
@@ -61,6 +75,7 @@ typedef struct tagRGBQUAD {
 #ifdef __cplusplus
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "BITMAPINFOHEADER must be 40 bytes");
 static_assert(sizeof(RGBQUAD) == 4, "RGBQUAD must be 4 bytes");
+static_assert(sizeof(RECT) == 16, "RECT must be 16 bytes");
 #endif
 
 #endif /* KSV_INCLUDE_WIN32_TYPES_H */
