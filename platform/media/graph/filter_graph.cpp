@@ -1,5 +1,7 @@
 #include "platform/media/graph/filter_graph.h"
 
+#include "platform/media/graph/pin_walk.h"
+
 namespace ksv::media::graph {
 
 FilterGraph::FilterGraph(Win32Calls calls) : calls_(calls), events_(calls) {}
@@ -9,6 +11,13 @@ FilterGraph::~FilterGraph() {
   // let them go, each told it has left the graph.
   std::lock_guard guard(lock_);
   StopLocked();
+  // Connected pins hold each other: break every connection so that no
+  // filter outlives its last user.
+  for (const Member& member : members_) {
+    for (const com::ComPtr<IPin>& pin : PinsOf(member.filter.Get())) {
+      if (PeerOf(pin.Get())) DisconnectBothLocked(pin.Get());
+    }
+  }
   for (const Member& member : members_) {
     member.filter->SetSyncSource(nullptr);
     member.filter->JoinFilterGraph(nullptr, nullptr);

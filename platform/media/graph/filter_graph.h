@@ -106,11 +106,10 @@ class FilterGraph
 #undef KSV_VIDEO_WINDOW_METHOD
 
  protected:
+  ~FilterGraph() override;
   void* FindInterface(REFIID iid) override;
 
  private:
-  ~FilterGraph() override;
-
   struct Member {
     com::ComPtr<IBaseFilter> filter;
     std::u16string name;

@@ -1,6 +1,6 @@
 #include "platform/media/graph/graph_events.h"
 
-#include "platform/media/graph/media_interfaces.h"
+#include "platform/media/event_codes.h"
 
 namespace ksv::media::graph {
 

@@ -28,8 +28,10 @@ class SystemClock : public com::ComObject<IReferenceClock> {
   // S_FALSE when the request is gone (a one-shot that fired).
   HRESULT Unadvise(ULONG_PTR cookie) override;
 
- private:
+ protected:
   ~SystemClock() override = default;
+
+ private:
   REFERENCE_TIME Now();
   void Signal(void* handle, bool periodic) const;
 
