@@ -1,0 +1,44 @@
+// Class factories from a table of templates, as a filter plug-in declares
+// its classes: each CFactoryTemplate names a class, its identifier and the
+// function that makes an instance. The plug-in's entry points call the two
+// helpers below:
+//
+//   CFactoryTemplate g_Templates[] = {{u"My Filter", &CLSID_MyFilter, CMyFilter::CreateInstance}};
+//   extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID c, REFIID i, void** o) {
+//     return ksv::media::GetClassObjectFromTemplates(g_Templates, 1, c, i, o);
+//   }
+//   extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
+#pragma once
+
+#include "platform/com/class_factory.h"
+#include "platform/media/base/com_base.h"
+
+struct AMOVIESETUP_FILTER;  // the filter's registration record, when it has one
+
+typedef CUnknown* (*LPFNNewCOMObject)(LPUNKNOWN outer, HRESULT* result);
+typedef void (*LPFNInitRoutine)(BOOL loading, const CLSID* clsid);
+
+struct CFactoryTemplate {
+  const WCHAR* m_Name;
+  const CLSID* m_ClsID;
+  LPFNNewCOMObject m_lpfnNew;
+  LPFNInitRoutine m_lpfnInit = nullptr;
+  const AMOVIESETUP_FILTER* m_pAMovieSetup_Filter = nullptr;
+
+  BOOL IsClassID(REFCLSID clsid) const { return *m_ClsID == clsid; }
+  CUnknown* CreateInstance(LPUNKNOWN outer, HRESULT* result) const {
+    return m_lpfnNew(outer, result);
+  }
+};
+
+namespace ksv::media {
+
+// The class factory for the template whose class is `clsid`
+// (CLASS_E_CLASSNOTAVAILABLE when none is); only IUnknown and
+// IClassFactory may be asked for.
+HRESULT GetClassObjectFromTemplates(const CFactoryTemplate* templates, int count, REFCLSID clsid,
+                                    REFIID iid, void** object);
+// S_OK when no object of the module lives and no server lock is held.
+HRESULT CanUnloadNow();
+
+}  // namespace ksv::media
