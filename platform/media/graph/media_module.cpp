@@ -1,0 +1,95 @@
+// The media framework's in-process server: the filter graph manager and
+// the system reference clock, registered and created by class identifier.
+#include <new>
+
+#include "include/ksv_export.h"
+#include "platform/com/class_factory.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_object.h"
+#include "platform/com/module_locks.h"
+#include "platform/media/graph/filter_graph.h"
+#include "platform/media/graph/system_clock.h"
+#include "platform/media/media_guids.h"
+
+namespace {
+
+using ksv::com::ComObject;
+using ksv::com::ModuleLocks;
+using ksv::media::graph::BoundWin32Calls;
+
+ModuleLocks moduleLocks;
+
+// Each object holds the module for its life.
+template <class Base>
+class Held final : public Base {
+ public:
+  using Base::Base;
+
+ private:
+  ModuleLocks::Hold hold_{moduleLocks};
+};
+
+template <class Object>
+HRESULT CreateObject(REFIID iid, void** object) {
+  auto* made = new (std::nothrow) Held<Object>(BoundWin32Calls());
+  if (made == nullptr) return E_OUTOFMEMORY;
+  const HRESULT result = made->QueryInterface(iid, object);
+  made->Release();
+  return result;
+}
+
+class Factory final : public ComObject<IClassFactory> {
+ public:
+  explicit Factory(HRESULT (*create)(REFIID, void**)) : create_(create) {}
+  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    return create_(iid, object);
+  }
+  HRESULT LockServer(BOOL lock) override {
+    if (lock) {
+      moduleLocks.Lock();
+    } else {
+      moduleLocks.Unlock();
+    }
+    return S_OK;
+  }
+
+ private:
+  HRESULT (*const create_)(REFIID, void**);
+  ModuleLocks::Hold hold_{moduleLocks};
+};
+
+}  // namespace
+
+extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  HRESULT (*create)(REFIID, void**) = nullptr;
+  if (clsid == CLSID_FilterGraph) create = &CreateObject<ksv::media::graph::FilterGraph>;
+  if (clsid == CLSID_SystemClock) create = &CreateObject<ksv::media::graph::SystemClock>;
+  if (create == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
+  auto* factory = new (std::nothrow) Factory(create);
+  if (factory == nullptr) return E_OUTOFMEMORY;
+  const HRESULT result = factory->QueryInterface(iid, object);
+  factory->Release();
+  return result;
+}
+
+extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return moduleLocks.CanUnloadNow(); }
+
+extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
+  const void* self = reinterpret_cast<const void*>(&DllRegisterServer);
+  HRESULT result = ksv::com::RegisterInprocServer(CLSID_FilterGraph, "Filter Graph", "Both", self);
+  if (SUCCEEDED(result)) {
+    result = ksv::com::RegisterInprocServer(CLSID_SystemClock, "System Clock", "Both", self);
+  }
+  return result;
+}
+
+extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
+  const HRESULT graph = ksv::com::UnregisterInprocServer(CLSID_FilterGraph);
+  const HRESULT clock = ksv::com::UnregisterInprocServer(CLSID_SystemClock);
+  return FAILED(graph) ? graph : clock;
+}
