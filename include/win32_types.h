@@ -58,6 +58,9 @@ typedef struct _FILETIME {
 #define FALSE 0
 #endif
 
+/* A wait, or a delay, without end. */
+#define INFINITE 0xFFFFFFFFu
+
 /* The header of a device-independent bitmap, as it lies at the start of a
  * packed bitmap in memory (40 bytes, no padding). */
 typedef struct tagBITMAPINFOHEADER {

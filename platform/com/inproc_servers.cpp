@@ -1,8 +1,11 @@
 #include "platform/com/inproc_servers.h"
 
 #include <dlfcn.h>
+#include <strings.h>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -16,20 +19,37 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// The delay CoFreeUnusedLibraries gives a free-threaded server between its
+// DllCanUnloadNow agreeing and its unloading: a thread may still be
+// returning from the server's last Release.
+constexpr std::chrono::minutes kDefaultUnloadDelay{10};
+
 // One loaded server.
 struct Module {
   void* handle = nullptr;
   DllGetClassObjectFunction getClassObject = nullptr;
   DllCanUnloadNowFunction canUnloadNow = nullptr;  // none: never unloaded
   int callsInside = 0;                             // calls of ours running in it
+  bool delayedUnload = false;  // "Free", "Both" or "Neutral": other threads may be inside
+  std::optional<Clock::time_point> candidateSince;  // when it last agreed to go
 };
+
+bool ModelDelaysUnload(const std::string& threadingModel) {
+  for (const char* model : {"Free", "Both", "Neutral"}) {
+    if (strcasecmp(threadingModel.c_str(), model) == 0) return true;
+  }
+  return false;
+}
 
 // The servers this process has loaded, by canonical path. A call into a
 // server is bracketed by Enter and Leave, so that CoFreeUnusedLibraries
 // never unloads a module while DllGetClassObject runs.
 class ModuleTable {
  public:
-  HRESULT Enter(const std::string& registeredPath, Module** entered) {
+  HRESULT Enter(const std::string& registeredPath, const std::string& threadingModel,
+                Module** entered) {
     // A bare name is for dlopen to look up; a path must name a file.
     std::string key = registeredPath;
     if (registeredPath.find('/') != std::string::npos) {
@@ -46,6 +66,9 @@ class ModuleTable {
       if (FAILED(result)) return result;
       found = modules_.emplace(key, std::move(module)).first;
     }
+    // In use again: no longer a candidate for unloading.
+    found->second->candidateSince.reset();
+    found->second->delayedUnload |= ModelDelaysUnload(threadingModel);
     ++found->second->callsInside;
     *entered = found->second.get();
     return S_OK;
@@ -56,12 +79,24 @@ class ModuleTable {
     --module->callsInside;
   }
 
-  void FreeUnused() {
+  // A server that agrees to go becomes a candidate; it is unloaded by a
+  // call at least `delay` after the one that made it a candidate (at once
+  // for a server whose threading model keeps other threads out of it).
+  void FreeUnused(Clock::duration delay) {
     std::lock_guard guard(lock_);
+    const Clock::time_point now = Clock::now();
     for (auto it = modules_.begin(); it != modules_.end();) {
       Module& module = *it->second;
-      if (module.callsInside == 0 && module.canUnloadNow != nullptr &&
-          module.canUnloadNow() == S_OK) {
+      const bool agrees = module.callsInside == 0 && module.canUnloadNow != nullptr &&
+                          module.canUnloadNow() == S_OK;
+      if (!agrees) {
+        module.candidateSince.reset();
+        ++it;
+        continue;
+      }
+      const Clock::duration wait = module.delayedUnload ? delay : Clock::duration::zero();
+      if (!module.candidateSince) module.candidateSince = now;
+      if (wait == Clock::duration::zero() || now - *module.candidateSince >= wait) {
         dlclose(module.handle);
         it = modules_.erase(it);
       } else {
@@ -112,7 +147,7 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID
     result = ksv::com::FindInprocServer(clsid, &server);
     if (FAILED(result)) return result;
     Module* module = nullptr;
-    result = Modules().Enter(server.path, &module);
+    result = Modules().Enter(server.path, server.threadingModel, &module);
     if (FAILED(result)) return result;
     try {
       result = module->getClassObject(clsid, iid, object);
@@ -143,4 +178,11 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   return result;
 }
 
-void CoFreeUnusedLibraries() { Modules().FreeUnused(); }
+void CoFreeUnusedLibraries() { CoFreeUnusedLibrariesEx(INFINITE, 0); }
+
+void CoFreeUnusedLibrariesEx(DWORD unloadDelay, DWORD /*reserved*/) {
+  const Clock::duration delay = unloadDelay == INFINITE
+                                    ? Clock::duration(kDefaultUnloadDelay)
+                                    : Clock::duration(std::chrono::milliseconds(unloadDelay));
+  Modules().FreeUnused(delay);
+}

@@ -37,6 +37,13 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID
  * every failure; E_POINTER for a null `object`. */
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
                          void** object);
-/* Unloads every loaded server whose DllCanUnloadNow answers S_OK and that
- * no call of this process is inside. */
+/* Unloads the loaded servers that no longer need to stay. A server whose
+ * DllCanUnloadNow answers S_OK (and that no call of ours is inside) becomes
+ * a candidate; a server of the "Apartment" model (or none) is unloaded at
+ * once, one of the "Free", "Both" or "Neutral" models by a later call at
+ * least `unloadDelay` milliseconds after it became a candidate (INFINITE:
+ * the default 10 minutes; 0: at once), since another thread may still be
+ * returning from its last Release. Using a candidate makes it an active
+ * server again. CoFreeUnusedLibraries is CoFreeUnusedLibrariesEx(INFINITE, 0). */
 void CoFreeUnusedLibraries();
+void CoFreeUnusedLibrariesEx(DWORD unloadDelay, DWORD reserved);

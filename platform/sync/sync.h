@@ -12,7 +12,6 @@
 #include "include/win32_errors.h"
 #include "include/win32_types.h"
 
-inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
 inline constexpr DWORD WAIT_OBJECT_0 = 0;
 inline constexpr DWORD WAIT_ABANDONED_0 = 0x80;
 inline constexpr DWORD WAIT_TIMEOUT = 0x102;

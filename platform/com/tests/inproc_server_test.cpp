@@ -3,6 +3,8 @@
 // and every way a registration can be wrong.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -80,10 +82,10 @@ TEST_F(InprocServers, RoundTripFromRegistrationToUnregistration) {
   EXPECT_EQ(BstrView(greeting), u"Hello, camera!");
   SysFreeString(greeting);
 
-  CoFreeUnusedLibraries();
+  CoFreeUnusedLibrariesEx(0, 0);
   EXPECT_TRUE(IsLoaded(KSV_TEST_PLUGIN)) << "an object of the server is alive";
   greeter.Reset();
-  CoFreeUnusedLibraries();
+  CoFreeUnusedLibrariesEx(0, 0);
   EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN)) << "the server said it may go";
 
   greeter = Create(&result);  // loads it again
@@ -105,14 +107,42 @@ TEST_F(InprocServers, ALockedServerStaysLoaded) {
             S_OK);
   ASSERT_EQ(factory->LockServer(TRUE), S_OK);
   factory.Reset();
-  CoFreeUnusedLibraries();
+  CoFreeUnusedLibrariesEx(0, 0);
   EXPECT_TRUE(IsLoaded(KSV_TEST_PLUGIN));
   ASSERT_EQ(CoGetClassObject(CLSID_TestGreeter, CLSCTX_INPROC_SERVER, nullptr,
                              IID_PPV_ARGS(factory.ReleaseAndGetAddressOf())),
             S_OK);
   factory->LockServer(FALSE);
   factory.Reset();
+  CoFreeUnusedLibrariesEx(0, 0);
+  EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN));
+}
+
+TEST_F(InprocServers, AFreeThreadedServerGoesOnlyAfterTheUnloadDelay) {
+  // The test server is registered "Both": a thread may still be returning
+  // from its last Release when it agrees to go, so it is kept a while.
+  ASSERT_EQ(CallServerEntry(KSV_TEST_PLUGIN, "DllRegisterServer"), S_OK);
+  HRESULT result = E_FAIL;
+  ComPtr<ITestGreeter> greeter = Create(&result);
+  ASSERT_EQ(result, S_OK);
+  greeter.Reset();
+
   CoFreeUnusedLibraries();
+  CoFreeUnusedLibraries();
+  EXPECT_TRUE(IsLoaded(KSV_TEST_PLUGIN)) << "the default delay is minutes";
+
+  constexpr DWORD kDelay = 300;  // milliseconds; generous for slow sanitizer runs
+  CoFreeUnusedLibrariesEx(kDelay, 0);  // a candidate since the first call above
+  EXPECT_TRUE(IsLoaded(KSV_TEST_PLUGIN));
+  greeter = Create(&result);  // used again: active, no longer a candidate
+  ASSERT_EQ(result, S_OK);
+  greeter.Reset();
+  CoFreeUnusedLibrariesEx(kDelay, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  CoFreeUnusedLibrariesEx(kDelay, 0);
+  EXPECT_TRUE(IsLoaded(KSV_TEST_PLUGIN)) << "the delay counts from its last use";
+  std::this_thread::sleep_for(std::chrono::milliseconds(kDelay));
+  CoFreeUnusedLibrariesEx(kDelay, 0);
   EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN));
 }
 
@@ -200,7 +230,7 @@ TEST_F(InprocServers, RefusedRequestsLeaveNoObject) {
   EXPECT_EQ(CoCreateInstance(CLSID_TestGreeter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, nullptr),
             E_POINTER);
   outer.Reset();
-  CoFreeUnusedLibraries();
+  CoFreeUnusedLibrariesEx(0, 0);
   EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN)) << "the refused requests left nothing alive";
 }
 
@@ -213,7 +243,7 @@ TEST_F(InprocServers, ComThreadsConcurrentCreationLoadsTheServerOnce) {
   std::atomic<int> failures{0};
   // Unused servers are freed all the while; none may go while it is used.
   std::thread freer([&] {
-    while (creating.load()) CoFreeUnusedLibraries();
+    while (creating.load()) CoFreeUnusedLibrariesEx(0, 0);
   });
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
@@ -246,7 +276,7 @@ TEST_F(InprocServers, ComThreadsConcurrentCreationLoadsTheServerOnce) {
     }
   }
   held.clear();
-  CoFreeUnusedLibraries();
+  CoFreeUnusedLibrariesEx(0, 0);
   EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN)) << "one unload undoes the one load";
 }
 

@@ -11,7 +11,6 @@
 #include "include/win32_types.h"
 #include "platform/com/hresult.h"
 
-inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
 
 class CCritSec {
  public:
