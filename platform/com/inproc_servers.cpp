@@ -58,13 +58,23 @@ class ModuleTable {
       if (error) return CO_E_DLLNOTFOUND;
       key = canonical.string();
     }
-    std::lock_guard guard(lock_);
+    std::unique_lock guard(lock_);
     auto found = modules_.find(key);
     if (found == modules_.end()) {
+      // Loading runs the module's initialisers, which may create objects
+      // themselves: not under our lock. dlopen counts its loads, so a
+      // module loaded by two threads at once is kept with one reference.
+      guard.unlock();
       auto module = std::make_unique<Module>();
       const HRESULT result = Load(key, *module);
       if (FAILED(result)) return result;
-      found = modules_.emplace(key, std::move(module)).first;
+      guard.lock();
+      found = modules_.find(key);
+      if (found == modules_.end()) {
+        found = modules_.emplace(key, std::move(module)).first;
+      } else {
+        dlclose(module->handle);
+      }
     }
     // In use again: no longer a candidate for unloading.
     found->second->candidateSince.reset();
