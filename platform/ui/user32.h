@@ -131,6 +131,10 @@ inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_HSCROLL = 0x0114;
 inline constexpr UINT WM_VSCROLL = 0x0115;
 inline constexpr UINT WM_MOUSEFIRST = 0x0200;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_LBUTTONUP = 0x0202;
+inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr UINT WM_MOUSELAST = 0x020E;
 inline constexpr UINT WM_PARENTNOTIFY = 0x0210;
 inline constexpr UINT WM_USER = 0x0400;
@@ -204,12 +208,21 @@ inline constexpr int VK_CONTROL = 0x11;
 inline constexpr int VK_MENU = 0x12;
 inline constexpr int VK_ESCAPE = 0x1B;
 inline constexpr int VK_SPACE = 0x20;
+inline constexpr int VK_PRIOR = 0x21;
+inline constexpr int VK_NEXT = 0x22;
+inline constexpr int VK_END = 0x23;
+inline constexpr int VK_HOME = 0x24;
 inline constexpr int VK_LEFT = 0x25;
 inline constexpr int VK_UP = 0x26;
 inline constexpr int VK_RIGHT = 0x27;
 inline constexpr int VK_DOWN = 0x28;
+inline constexpr int VK_DELETE = 0x2E;
+
 inline constexpr int VK_F1 = 0x70;  // VK_F1 + n - 1 is Fn, up to F12
 inline constexpr int VK_F12 = 0x7B;
+
+// Mouse-message key flags (wParam).
+inline constexpr WPARAM MK_LBUTTON = 0x0001;
 
 // ShowWindow commands.
 inline constexpr int SW_HIDE = 0;
@@ -371,5 +384,12 @@ SHORT GetKeyState(int virtualKey);
 // the old one and WM_SETFOCUS to the new one and returns the old one.
 HWND SetFocus(HWND window);
 HWND GetFocus();
+
+// Whether a window takes mouse and keyboard input (not WS_DISABLED).
+// EnableWindow sends WM_ENABLE when the state changes, and a window being
+// disabled loses the focus (to nothing); it returns whether the window was
+// disabled before.
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
 
 }  // extern "C"

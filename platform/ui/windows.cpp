@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/sync/sync.h"
+#include "platform/ui/controls/controls.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/threads.h"
@@ -157,6 +158,7 @@ extern "C" {
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,
                      HINSTANCE instance, void* param) {
+  RegisterStandardControls();  // "Button", "Edit" ... exist as they do on the platform
   const std::shared_ptr<WindowClass> windowClass = FindClass(className);
   if (windowClass == nullptr) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);

@@ -1,0 +1,43 @@
+// A person's mouse and keyboard without a display: what the presenter feeds
+// from its real window and what tests drive dialogs with. Everything is
+// posted to the owning thread's queue as real input would be, so a window
+// on another thread (a modal dialog's loop, say) takes it in order.
+//
+// Keys go to the window that has the focus when they are fed (as FeedKey
+// does), so a driver on another thread waits for a focus move (Tab, a
+// click) to be taken before it types on.
+#pragma once
+
+#include <string_view>
+
+#include "platform/ui/user32.h"
+
+namespace ksv::platform::ui::input {
+
+// The window under a point of `topLevel`'s client area: the deepest
+// visible, enabled child there that does not answer WM_NCHITTEST with
+// HTTRANSPARENT (group boxes, plain statics), else `topLevel`. Null when
+// the point is outside. `local` gets the point in that window's client area.
+HWND WindowAt(HWND topLevel, int x, int y, POINT* local = nullptr);
+
+// The left button pressed and released at a point of `topLevel`.
+bool ClickAt(HWND topLevel, int x, int y);
+// A click in the middle of `window` (through whatever lies on top of it).
+bool Click(HWND window);
+// The left button pressed at one point, moved to another and released
+// there; all of it goes to the window under the first point.
+bool DragAt(HWND topLevel, int fromX, int fromY, int toX, int toY);
+// Picks item `index` of a list box (a click on its row) or of a combo box
+// (a click that opens the list, then the item).
+bool ChooseItem(HWND listOrCombo, int index);
+
+// A key pressed and released.
+void PressKey(int virtualKey);
+// A key pressed and released while `modifier` (VK_SHIFT, ...) is held.
+void PressKeyWith(int modifier, int virtualKey);
+// Each character typed: letters, digits and space as key presses (Shift for
+// capitals), "\t", "\r" or "\n", "\b" and "\x1b" as Tab, Enter, Backspace
+// and Escape, any other character as a WM_CHAR to the focus window.
+void TypeText(std::string_view text);
+
+}  // namespace ksv::platform::ui::input
