@@ -73,6 +73,18 @@ HWND WindowAt(HWND topLevel, int x, int y, POINT* local) {
   return hit;
 }
 
+bool ButtonAt(HWND topLevel, int x, int y, bool down) {
+  POINT local{};
+  HWND target = WindowAt(topLevel, x, y, &local);
+  if (target == nullptr) return false;
+  return PostMessageA(target, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0,
+                      PointParam(local)) != FALSE;
+}
+
+bool PostButtonAt(HWND topLevel, int x, int y, bool down) {
+  return PostMessageA(topLevel, kButtonAtMessage, down ? 1 : 0, PointParam(POINT{x, y})) != FALSE;
+}
+
 bool ClickAt(HWND topLevel, int x, int y) {
   POINT local{};
   HWND target = WindowAt(topLevel, x, y, &local);

@@ -20,6 +20,16 @@ namespace ksv::platform::ui::input {
 // the point is outside. `local` gets the point in that window's client area.
 HWND WindowAt(HWND topLevel, int x, int y, POINT* local = nullptr);
 
+// The left button pressed (or released) at a point of `topLevel`, as a
+// real mouse reports each half. Hit-testing asks the windows themselves
+// (WM_NCHITTEST), so this runs on their thread.
+bool ButtonAt(HWND topLevel, int x, int y, bool down);
+// The same from any thread without waiting for the window's thread (the
+// presenter's): posted to `topLevel`, and hit-tested and passed on to the
+// window under the point when that thread dispatches it.
+bool PostButtonAt(HWND topLevel, int x, int y, bool down);
+// The message PostButtonAt posts; DispatchMessageA hands it to ButtonAt.
+inline constexpr UINT kButtonAtMessage = 0x03F1;  // in the system's reserved range
 // The left button pressed and released at a point of `topLevel`.
 bool ClickAt(HWND topLevel, int x, int y);
 // A click in the middle of `window` (through whatever lies on top of it).

@@ -4,6 +4,7 @@
 
 #include "platform/sync/sync.h"
 #include "platform/sync/waitable.h"
+#include "platform/ui/input.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
 #include "platform/ui/threads.h"
@@ -185,6 +186,12 @@ LRESULT DispatchMessageA(const MSG* message) {
   if (window == nullptr) return 0;
   if (window->threadId != GetCurrentThreadId()) {
     SetLastError(ERROR_WINDOW_OF_OTHER_THREAD);
+    return 0;
+  }
+  if (message->message == input::kButtonAtMessage) {
+    const auto x = static_cast<int16_t>(message->lParam & 0xFFFF);
+    const auto y = static_cast<int16_t>((message->lParam >> 16) & 0xFFFF);
+    input::ButtonAt(message->hwnd, x, y, message->wParam != 0);
     return 0;
   }
   return CallProcedure(*window, message->message, message->wParam, message->lParam);

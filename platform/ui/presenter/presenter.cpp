@@ -15,11 +15,17 @@
 #include <thread>
 #include <vector>
 
+#include "platform/ui/input.h"
 #include "platform/ui/presenter/screen_windows.h"
 #include "platform/ui/window.h"
 
 namespace ksv::platform::ui {
 namespace {
+
+// A person's left button on a shown window, to the control under it.
+void LeftButtonToWindows(HWND window, int x, int y, int button, bool down) {
+  if (button == SDL_BUTTON_LEFT) input::PostButtonAt(window, x, y, down);
+}
 
 // How long the thread sleeps in SDL's wait when nothing wakes it: drivers
 // without a wake-up (the dummy one) only look again after it.
@@ -41,7 +47,7 @@ struct Presenter {
   std::atomic<uint32_t> wakeEvent{0};
   std::atomic<bool> dirty{false};  // the window table changed since the last look
   std::atomic<bool> mayStartByItself{true};  // until a start finds no display
-  std::atomic<PointerSink> pointerSink{nullptr};
+  std::atomic<PointerSink> pointerSink{&LeftButtonToWindows};
 };
 
 Presenter& State() {
@@ -251,6 +257,8 @@ std::optional<picture::RgbPicture> PresentedPicture(HWND window) {
   return answer;
 }
 
-void SetPointerSink(PointerSink sink) { State().pointerSink.store(sink); }
+void SetPointerSink(PointerSink sink) {
+  State().pointerSink.store(sink != nullptr ? sink : &LeftButtonToWindows);
+}
 
 }  // namespace ksv::platform::ui

@@ -63,7 +63,8 @@ std::optional<picture::RgbPicture> PresentedPicture(HWND window);
 // Where mouse buttons pressed and released over a shown window go (client
 // coordinates; button 1 left, 2 middle, 3 right). Called on the presenter's
 // thread: it must not block on the window's thread (post, don't send).
-// Null (the default) drops them. The dialog layer's input seam plugs in here.
+// By default (and after a null) the left button goes to the window under
+// the pointer through the input seam (input.h), as a click on a control.
 using PointerSink = void (*)(HWND window, int x, int y, int button, bool down);
 void SetPointerSink(PointerSink sink);
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/ui/controls/controls.h"
 #include "platform/ui/presenter/presenter.h"
 #include "platform/ui/surface.h"
 #include "platform/ui/ui.h"
@@ -19,10 +20,18 @@ namespace {
 
 using namespace ksv::platform::ui;
 
+// WM_COMMAND notifications the test windows were sent (a control's click).
+std::atomic<int> commands{0};
+
+LRESULT CountingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND) commands.fetch_add(1);
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
 const char* ClassName() {
   static const bool registered = [] {
     WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpfnWndProc = CountingProcedure;
     windowClass.lpszClassName = "PresenterTestWindow";
     return RegisterClassA(&windowClass) != 0;
   }();
@@ -275,6 +284,36 @@ TEST_F(PresenterThreads, MouseButtonsGoToThePointerSink) {
     const std::vector<std::string> expected{"1 down 5,7", "1 up 5,7"};
     EXPECT_EQ(clicks, expected);
   }
+  DestroyWindow(window);
+}
+
+TEST_F(PresenterThreads, ALeftClickOnTheScreenPressesTheButtonUnderIt) {
+  const HWND window = MakeWindow("Buttons", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  const HWND button = CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+                                      10, 10, 60, 20, window, reinterpret_cast<HMENU>(7),
+                                      nullptr, nullptr);
+  ASSERT_NE(button, nullptr);
+  CreateSurface(window);
+  SyncPresenter();
+  const std::optional<PresentedWindow> shown = PresentedWindowOf(window);
+  ASSERT_TRUE(shown.has_value());
+  SDL_Event press{};
+  press.type = SDL_MOUSEBUTTONDOWN;
+  press.button.windowID = shown->screenId;
+  press.button.button = SDL_BUTTON_LEFT;
+  press.button.x = 20;
+  press.button.y = 15;
+  PushSdl(press);
+  press.type = SDL_MOUSEBUTTONUP;
+  PushSdl(press);
+  SyncPresenter();
+
+  // The button takes the press and release from this thread's queue and
+  // tells its parent it was clicked.
+  commands.store(0);
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) != 0) DispatchMessageA(&message);
+  EXPECT_EQ(commands.load(), 1);
   DestroyWindow(window);
 }
 
