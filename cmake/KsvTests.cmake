@@ -21,7 +21,10 @@ function(ksv_add_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ksv_warnings GTest::gtest GTest::gtest_main)
-  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "KSV_TESTDATA_DIR=${KSV_TESTDATA_DIR};KSV_HEADLESS=1")
+  # One value per property: a list value would run into the next property
+  # (and swallow the "threaded" label) when the properties are handed on.
+  set(properties TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "KSV_TESTDATA_DIR=${KSV_TESTDATA_DIR}"
+                 ENVIRONMENT_MODIFICATION "KSV_HEADLESS=set:1")
   if(NOT ARG_THREADED)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
     return()
