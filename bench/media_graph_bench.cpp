@@ -24,7 +24,7 @@ struct Outcome {
 };
 
 Outcome RunOnce(int64_t samples) {
-  auto graph = ComPtr<FilterGraph>::Adopt(new FilterGraph(BoundWin32Calls()));
+  auto graph = ComPtr<FilterGraph>::Adopt(new FilterGraph());
   auto source = ComPtr<TestSource>::Adopt(new TestSource(samples, 1));
   auto middle = ComPtr<PassThrough>::Adopt(new PassThrough());
   auto sink = ComPtr<CountingSink>::Adopt(new CountingSink());

@@ -77,7 +77,9 @@ TEST_F(Graphs, ConnectionsCheckDirectionTypesAndMembership) {
   EXPECT_EQ(graph_->Connect(source->pin(0), refuser->pin(0)), VFW_E_CANNOT_CONNECT);
   EXPECT_EQ(refuser->pin(0)->peer(), nullptr);
   // The source's first type is refused; Connect finds the second.
-  const AM_MEDIA_TYPE typeA = {MEDIATYPE_Video, kSubtypeA};
+  AM_MEDIA_TYPE typeA{};
+  typeA.majortype = MEDIATYPE_Video;
+  typeA.subtype = kSubtypeA;
   EXPECT_TRUE(FAILED(graph_->ConnectDirect(source->pin(0), sink->pin(0), &typeA)));
   ASSERT_EQ(graph_->Connect(source->pin(0), sink->pin(0)), S_OK);
   EXPECT_EQ(sink->pin(0)->subtype(), kSubtypeB);

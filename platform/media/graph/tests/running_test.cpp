@@ -9,6 +9,8 @@
 #include "platform/kernel/performance_counter.h"
 #include "platform/media/graph/tests/graph_test_support.h"
 #include "platform/media/graph/tests/test_filters.h"
+#include "platform/sync/sync.h"
+#include "platform/ui/user32.h"
 
 namespace ksv::media::graph::testing {
 namespace {
@@ -194,18 +196,33 @@ TEST_F(Running, EventsTimeOutOnTheCounterAndReachTheNotifyWindow) {
   EXPECT_EQ(events_->GetEvent(&code, &p1, &p2, 50), E_ABORT);
   EXPECT_GE(counter.Counter() - before, 50 * 10'000);
 
-  HWND window = reinterpret_cast<HWND>(0x1234);
+  // A real window of this thread; the module posts to it through the
+  // windows layer and the event handle is a real event.
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = "MediaGraphNotifyTest";
+  RegisterClassA(&windowClass);
+  HWND window = CreateWindowExA(0, "MediaGraphNotifyTest", "", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  OAEVENT handle = 0;
+  ASSERT_EQ(events_->GetEventHandle(&handle), S_OK);
+  HANDLE event = reinterpret_cast<HANDLE>(handle);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT);
   ASSERT_EQ(events_->SetNotifyWindow(reinterpret_cast<OAHWND>(window), 1025, 77), S_OK);
   ComPtr<IMediaEventSink> sink;
   ASSERT_EQ(graph_.As(&sink), S_OK);
   ASSERT_EQ(sink->Notify(EC_USER + 1, 5, 6), S_OK);
-  const std::vector<PostedMessage> posted = TakePostedMessages();
-  ASSERT_EQ(posted.size(), 1u);
-  EXPECT_EQ(posted[0].window, window);
-  EXPECT_EQ(posted[0].message, 1025u);
-  EXPECT_EQ(posted[0].wParam, 0u);
-  EXPECT_EQ(posted[0].lParam, 77);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
+  MSG message{};
+  ASSERT_TRUE(PeekMessageA(&message, window, 0, 0, PM_REMOVE));
+  EXPECT_EQ(message.hwnd, window);
+  EXPECT_EQ(message.message, 1025u);
+  EXPECT_EQ(message.wParam, 0u);
+  EXPECT_EQ(message.lParam, 77);
+  EXPECT_FALSE(PeekMessageA(&message, window, 0, 0, PM_REMOVE)) << "one message per event";
   ASSERT_EQ(events_->GetEvent(&code, &p1, &p2, 0), S_OK);
+  EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_TIMEOUT) << "reset once the queue is empty";
   EXPECT_EQ(code, EC_USER + 1);
   EXPECT_EQ(p1, 5);
   EXPECT_EQ(p2, 6);
@@ -214,7 +231,8 @@ TEST_F(Running, EventsTimeOutOnTheCounterAndReachTheNotifyWindow) {
   EXPECT_EQ(events_->GetEvent(&code, &p1, &p2, 0), E_ABORT);
   ASSERT_EQ(events_->SetNotifyWindow(0, 0, 0), S_OK);
   ASSERT_EQ(sink->Notify(EC_USER, 0, 0), S_OK);
-  EXPECT_TRUE(TakePostedMessages().empty());
+  EXPECT_FALSE(PeekMessageA(&message, window, 0, 0, PM_REMOVE));
+  DestroyWindow(window);
   done.store(true);
   mover.join();
 }
