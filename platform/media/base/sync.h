@@ -10,8 +10,7 @@
 
 #include "include/win32_types.h"
 #include "platform/com/hresult.h"
-
-inline constexpr DWORD INFINITE = 0xFFFFFFFFu;
+#include "platform/sync/sync.h"  // INFINITE, and the events CBaseRenderer waits on
 
 class CCritSec {
  public:
