@@ -84,6 +84,7 @@ CBasePin* CBaseRenderer::GetPin(int index) { return index == 0 ? m_pInputPin : n
 void CBaseRenderer::WakeLocked() { SetEvent(m_StateEvent); }
 
 void CBaseRenderer::SetReadyLocked(bool ready) {
+  if (ready == m_bReady) return;  // the event says so already (saves a call per sample)
   m_bReady = ready;
   if (ready) {
     SetEvent(m_ReadyEvent);
