@@ -102,7 +102,7 @@ void CBaseRenderer::CancelAdviseLocked() {
 }
 
 bool CBaseRenderer::TakeCompleteLocked() {
-  if (!m_bEOS || m_bEOSDelivered || m_bHaveSample || m_State != State_Running) return false;
+  if (!m_bEOS || m_bEOSDelivered || m_bHaveSample || !m_bRunning) return false;
   m_bEOSDelivered = true;
   return true;
 }
@@ -111,6 +111,7 @@ HRESULT CBaseRenderer::Stop() {
   CAutoLock lock(&m_InterfaceLock);
   const HRESULT result = CBaseFilter::Stop();
   std::lock_guard guard(m_RendererLock);
+  m_bRunning = false;
   m_bEOS = false;
   m_bEOSDelivered = false;
   CancelAdviseLocked();
@@ -129,6 +130,7 @@ HRESULT CBaseRenderer::Pause() {
   const HRESULT result = CBaseFilter::Pause();
   if (FAILED(result)) return result;
   std::lock_guard guard(m_RendererLock);
+  m_bRunning = false;
   if (from == State_Stopped) {
     m_bEOS = false;
     m_bEOSDelivered = false;
@@ -152,6 +154,7 @@ HRESULT CBaseRenderer::Run(REFERENCE_TIME start) {
     if (m_pRunClock != nullptr) m_pRunClock->Release();
     m_pRunClock = m_pClock;
     m_tRunStart = start;
+    m_bRunning = true;
     complete = TakeCompleteLocked();
     WakeLocked();
   }
@@ -174,7 +177,7 @@ HRESULT CBaseRenderer::GetState(DWORD milliseconds, FILTER_STATE* state) {
 
 CBaseRenderer::Step CBaseRenderer::NextStepLocked(IMediaSample* sample, bool timeCame) {
   if (m_State == State_Stopped || m_pInputPin->IsFlushing()) return Step::kDrop;
-  if (m_State == State_Paused) {
+  if (!m_bRunning) {  // paused, or Run has not yet handed over its clock
     CancelAdviseLocked();
     return Step::kWait;
   }

@@ -101,6 +101,9 @@ class CBaseRenderer : public CBaseFilter {
   HANDLE m_StateEvent;   // auto-reset: the state changed, look again
   HANDLE m_ReadyEvent;   // manual-reset: a pause has what it needs
   bool m_bReady = true;
+  // Running as the stream sees it: set by Run together with the run's
+  // clock and start (m_State turns Running a moment earlier).
+  bool m_bRunning = false;
   bool m_bHaveSample = false;     // a sample waits in Receive
   bool m_bFirstSeen = false;      // OnReceiveFirstSample was called
   bool m_bEOS = false;            // end of stream arrived
