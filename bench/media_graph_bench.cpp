@@ -48,7 +48,7 @@ ComPtr<IGraphBuilder> NewGraph() {
 
 // Runs the connected graph to its end; the allocations are counted from
 // Run to Stop.
-Outcome Play(IGraphBuilder* graph, int64_t samples, int64_t rendered) {
+Outcome Play(IGraphBuilder* graph, int64_t samples) {
   ComPtr<IMediaControl> control;
   ComPtr<IMediaEventEx> events;
   graph->QueryInterface(IID_PPV_ARGS(control.ReleaseAndGetAddressOf()));
@@ -61,7 +61,6 @@ Outcome Play(IGraphBuilder* graph, int64_t samples, int64_t rendered) {
   const auto end = std::chrono::steady_clock::now();
   control->Stop();
   const long allocations = ksv::testing::AllocationCount() - before;
-  (void)rendered;
   if (code != EC_COMPLETE) {
     std::fprintf(stderr, "run of %lld samples did not complete (code %d)\n",
                  static_cast<long long>(samples), static_cast<int>(code));
@@ -80,7 +79,7 @@ Outcome RunBase(int64_t samples) {
   graph->AddFilter(renderer, u"Renderer");
   graph->Connect(source->Output(), middle->Input());
   graph->Connect(middle->Output(), renderer->Input());
-  const Outcome outcome = Play(graph.Get(), samples, renderer->rendered());
+  const Outcome outcome = Play(graph.Get(), samples);
   if (renderer->rendered() != samples) {
     std::fprintf(stderr, "base filters: %lld of %lld samples rendered\n",
                  static_cast<long long>(renderer->rendered()), static_cast<long long>(samples));
@@ -103,7 +102,7 @@ Outcome RunHand(int64_t samples) {
   graph->AddFilter(sink.Get(), u"Renderer");
   graph->Connect(source->Output(), middle->pin(0));
   graph->Connect(middle->Output(), sink->pin(0));
-  const Outcome outcome = Play(graph.Get(), samples, sink->received());
+  const Outcome outcome = Play(graph.Get(), samples);
   if (sink->received() != samples) {
     std::fprintf(stderr, "hand filters: %lld of %lld samples received\n",
                  static_cast<long long>(sink->received()), static_cast<long long>(samples));

@@ -28,7 +28,7 @@ class BaseGraph : public GraphTest {
     for (IBaseFilter* filter : held_) filter->Release();
   }
   // Adds the filters and connects each one's output to the next one's input.
-  void Chain(std::initializer_list<std::pair<IBaseFilter*, IPin*>> filters, IPin* last = nullptr) {
+  void Chain(std::initializer_list<std::pair<IBaseFilter*, IPin*>> filters) {
     IPin* previous = nullptr;
     for (const auto& [filter, output] : filters) {
       ASSERT_EQ(graph_->AddFilter(filter, nullptr), S_OK);
@@ -43,7 +43,6 @@ class BaseGraph : public GraphTest {
       }
       previous = output;
     }
-    (void)last;
   }
   template <class Filter, class... Args>
   Filter* Make(Args&&... args) {
