@@ -6,10 +6,16 @@
 #include "platform/com/unknown.h"
 #include "platform/media/media_types.h"
 
-// What AdviseTime and AdvisePeriodic signal: an event or semaphore handle,
-// pointer-sized, as the synchronisation stand-in hands them out.
+// What AdviseTime and AdvisePeriodic signal: an event (CreateEventA) or a
+// semaphore (CreateSemaphoreA) of the synchronisation stand-in
+// (platform/sync/sync.h). The interface keeps the platform's integer types;
+// a HANDLE is pointer-sized, and these two functions are the one place it
+// is converted in either direction.
 typedef ULONG_PTR HEVENT;
 typedef ULONG_PTR HSEMAPHORE;
+
+inline ULONG_PTR ClockHandleOf(HANDLE handle) { return reinterpret_cast<ULONG_PTR>(handle); }
+inline HANDLE HandleOfClockRequest(ULONG_PTR handle) { return reinterpret_cast<HANDLE>(handle); }
 
 struct IReferenceClock : IUnknown {
   static constexpr IID kIid = ksv::com::Guid("56A86897-0AD4-11CE-B03A-0020AF0BA770");

@@ -1,6 +1,7 @@
-// User-mode kernel objects and waits as Win32 offers them: events behind
-// HANDLEs, waits for one or several of them, and the per-thread facts every
-// Win32 call leans on (the last error, the thread's identifier).
+// User-mode kernel objects and waits as Win32 offers them: events and
+// semaphores behind HANDLEs, waits for one or several of them, and the
+// per-thread facts every Win32 call leans on (the last error, the thread's
+// identifier).
 //
 // Time-outs are counted on the installed performance counter
 // (platform/kernel/performance_counter.h), as the kernel's waits are: on a
@@ -39,6 +40,14 @@ DWORD GetCurrentProcessId();
 HANDLE CreateEventA(void* attributes, BOOL manualReset, BOOL initialState, const char* name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
+// An unnamed semaphore: a wait takes one from its count and waits while it
+// is 0. 0 <= initialCount <= maximumCount and maximumCount > 0, else null
+// with ERROR_INVALID_PARAMETER.
+HANDLE CreateSemaphoreA(void* attributes, LONG initialCount, LONG maximumCount, const char* name);
+// Adds `releaseCount` (> 0) to the count and stores the count before in
+// *previousCount (may be null). Past the maximum it changes nothing and
+// fails with ERROR_TOO_MANY_POSTS.
+BOOL ReleaseSemaphore(HANDLE semaphore, LONG releaseCount, LONG* previousCount);
 // Ends the handle. A wait already in progress on it keeps the object alive
 // until it returns.
 BOOL CloseHandle(HANDLE handle);

@@ -223,8 +223,11 @@ HRESULT CSourceStream::DoBufferProcessingLoop() {
         return S_OK;
       } else {
         sample->Release();
-        DeliverEndOfStream();
+        // The error goes to the graph before the end of stream, so the
+        // renderer's completion that follows cannot end the application's
+        // wait as if the stream had ended well.
         m_pFilter->NotifyEvent(EC_ERRORABORT, result, 0);
+        DeliverEndOfStream();
         return result;
       }
     }

@@ -68,7 +68,7 @@ class CSourceStream : public CAMThread, public CBaseOutputPin {
 
  protected:
   // Fills one sample: S_OK to deliver it, S_FALSE to end the stream, an
-  // error to abort it (EC_ERRORABORT).
+  // error to abort it (EC_ERRORABORT, then the end of stream).
   virtual HRESULT FillBuffer(IMediaSample* sample) = 0;
   // Hooks on the worker: after CMD_INIT, before it ends, and each time the
   // loop starts.

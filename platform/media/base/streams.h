@@ -7,6 +7,7 @@
 #include "platform/media/base/filter.h"
 #include "platform/media/base/media_type.h"
 #include "platform/media/base/pins.h"
+#include "platform/media/base/renderer.h"
 #include "platform/media/base/source.h"
 #include "platform/media/base/sync.h"
 #include "platform/media/base/transform.h"

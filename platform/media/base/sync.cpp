@@ -22,7 +22,11 @@ void CAMEvent::Reset() {
 BOOL CAMEvent::Wait(DWORD milliseconds) {
   std::unique_lock lock(mutex_);
   const auto isSet = [this] { return set_; };
-  if (milliseconds == INFINITE) {
+  if (milliseconds == 0) {
+    // A poll (a streaming thread checks for commands between samples):
+    // no timed wait, which would cost a system call and the timer's slack.
+    if (!set_) return FALSE;
+  } else if (milliseconds == INFINITE) {
     changed_.wait(lock, isSet);
   } else if (!changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), isSet)) {
     return FALSE;

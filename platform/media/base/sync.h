@@ -10,7 +10,7 @@
 
 #include "include/win32_types.h"
 #include "platform/com/hresult.h"
-
+#include "platform/sync/sync.h"  // the events CBaseRenderer waits on
 
 class CCritSec {
  public:

@@ -82,9 +82,7 @@ void AdviseSchedule::SleepUntilLocked(std::unique_lock<std::mutex>& lock,
   // counter, as a sleep on it does. The counter must still be the one read
   // (a test that ends its counter's scope first stops the graph).
   lock.unlock();
-  if (kernel::CounterIfStillInstalled(reading.source)) {
-    reading.source->LetTimePass(HundredNsToTicks(left, reading.frequency));
-  }
+  kernel::LetTimePassIfStillInstalled(reading.source, HundredNsToTicks(left, reading.frequency));
   lock.lock();
   // A counter whose waits do not advance it is moved by someone else.
   if (earliest.due > now_()) changed_.wait_for(lock, kSimulatedRecheck);

@@ -1,13 +1,13 @@
 #include "platform/media/graph/event_queue.h"
 
 #include "platform/media/graph/counter_wait.h"
+#include "platform/sync/sync.h"
+#include "platform/ui/user32.h"
 
 namespace ksv::media::graph {
 
-EventQueue::EventQueue(Win32Calls calls) : calls_(calls) {}
-
 EventQueue::~EventQueue() {
-  if (handle_ != nullptr && calls_.closeHandle != nullptr) calls_.closeHandle(handle_);
+  if (handle_ != nullptr) CloseHandle(handle_);
 }
 
 bool EventQueue::Put(const QueuedEvent& event) {
@@ -25,8 +25,8 @@ bool EventQueue::Put(const QueuedEvent& event) {
   }
   changed_.notify_all();
   // Posted with no lock held: a window procedure may call back at once.
-  if (window != nullptr && calls_.postMessage != nullptr) {
-    calls_.postMessage(window, message, 0, instanceData);
+  if (window != nullptr) {
+    PostMessageA(window, message, 0, instanceData);
   }
   return true;
 }
@@ -74,8 +74,8 @@ void EventQueue::SetNotifyWindow(HWND window, UINT message, intptr_t instanceDat
     waiting = !events_.empty();
   }
   // Events already waiting get one message between them.
-  if (waiting && window != nullptr && calls_.postMessage != nullptr) {
-    calls_.postMessage(window, message, 0, instanceData);
+  if (waiting && window != nullptr) {
+    PostMessageA(window, message, 0, instanceData);
   }
 }
 
@@ -89,10 +89,10 @@ bool EventQueue::NoNotify() {
   return noNotify_;
 }
 
-void* EventQueue::EventHandle() {
+HANDLE EventQueue::EventHandle() {
   std::lock_guard guard(mutex_);
-  if (handle_ == nullptr && calls_.createEvent != nullptr) {
-    handle_ = calls_.createEvent(nullptr, TRUE, events_.empty() ? FALSE : TRUE, nullptr);
+  if (handle_ == nullptr) {
+    handle_ = CreateEventA(nullptr, TRUE, events_.empty() ? FALSE : TRUE, nullptr);
   }
   return handle_;
 }
@@ -100,9 +100,9 @@ void* EventQueue::EventHandle() {
 void EventQueue::SignalLocked() {
   if (handle_ == nullptr) return;
   if (!events_.empty()) {
-    if (calls_.setEvent != nullptr) calls_.setEvent(handle_);
-  } else if (calls_.resetEvent != nullptr) {
-    calls_.resetEvent(handle_);
+    SetEvent(handle_);
+  } else {
+    ResetEvent(handle_);
   }
 }
 

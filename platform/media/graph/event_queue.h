@@ -2,7 +2,10 @@
 // after the graph's default handling, waiting for the application. Putting
 // an event in posts the notify window's message (if one is set) and
 // signals the application's event handle (if it asked for one); the handle
-// stays signalled while the queue holds events.
+// stays signalled while the queue holds events. The message goes through
+// the windows layer (platform/ui), the handle is an event of platform/sync:
+// both shared libraries, so the application's windows and waits are the
+// ones this module sees.
 #pragma once
 
 #include <condition_variable>
@@ -13,7 +16,6 @@
 #include <optional>
 
 #include "include/win32_types.h"
-#include "platform/media/graph/win32_calls.h"
 
 namespace ksv::media::graph {
 
@@ -25,7 +27,7 @@ struct QueuedEvent {
 
 class EventQueue {
  public:
-  explicit EventQueue(Win32Calls calls);
+  EventQueue() = default;
   ~EventQueue();  // closes the event handle; the events left must be freed by the owner
   EventQueue(const EventQueue&) = delete;
   EventQueue& operator=(const EventQueue&) = delete;
@@ -51,22 +53,21 @@ class EventQueue {
   // events are then discarded and the event handle stays unsignalled.
   void SetNoNotify(bool on);
   bool NoNotify();
-  // The manual-reset event signalled while events wait, made on first use;
-  // null when the process has no event calls.
-  void* EventHandle();
+  // The manual-reset event (platform/sync) signalled while events wait,
+  // made on first use; null when it cannot be made.
+  HANDLE EventHandle();
 
  private:
   // With the lock held, after the queue changed.
   void SignalLocked();
 
-  const Win32Calls calls_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<QueuedEvent> events_;
   HWND window_ = nullptr;
   UINT message_ = 0;
   intptr_t instanceData_ = 0;
-  void* handle_ = nullptr;
+  HANDLE handle_ = nullptr;
   bool noNotify_ = false;
 };
 

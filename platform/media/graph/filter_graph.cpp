@@ -4,7 +4,7 @@
 
 namespace ksv::media::graph {
 
-FilterGraph::FilterGraph(Win32Calls calls) : calls_(calls), events_(calls) {}
+FilterGraph::FilterGraph() = default;
 
 FilterGraph::~FilterGraph() {
   // Released while running: stop every filter (their threads end), then

@@ -30,7 +30,6 @@
 #include "platform/media/dispatch.h"
 #include "platform/media/graph_interfaces.h"
 #include "platform/media/graph/graph_events.h"
-#include "platform/media/graph/win32_calls.h"
 
 namespace ksv::media::graph {
 
@@ -39,7 +38,7 @@ class FilterGraph
                             IMediaEventSink, IMediaFilter, NoDispatch<IMediaPosition>,
                             NoDispatch<IVideoWindow>> {
  public:
-  explicit FilterGraph(Win32Calls calls);
+  FilterGraph();
 
   // IFilterGraph / IGraphBuilder (graph_membership.cpp, graph_connections.cpp)
   HRESULT AddFilter(IBaseFilter* filter, LPCWSTR name) override;
@@ -146,7 +145,6 @@ class FilterGraph
   void DistributeClockLocked();
   IVideoWindow* VideoWindowLocked(com::ComPtr<IVideoWindow>* holder) const;
 
-  const Win32Calls calls_;
   GraphEvents events_;
 
   std::recursive_mutex lock_;

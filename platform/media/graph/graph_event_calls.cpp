@@ -22,10 +22,9 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
 
 HRESULT FilterGraph::GetEventHandle(OAEVENT* event) {
   if (event == nullptr) return E_POINTER;
-  void* handle = events_.queue().EventHandle();
+  HANDLE handle = events_.queue().EventHandle();
   *event = reinterpret_cast<OAEVENT>(handle);
-  // Without the process's event calls there is nothing to wait on.
-  return handle != nullptr ? S_OK : E_NOTIMPL;
+  return handle != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG milliseconds) {

@@ -28,7 +28,6 @@ namespace ksv::media::graph {
 
 class GraphEvents {
  public:
-  explicit GraphEvents(Win32Calls calls) : queue_(calls) {}
   ~GraphEvents();  // frees the parameters of the events left
 
   // From a filter (any thread).

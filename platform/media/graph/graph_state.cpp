@@ -25,7 +25,7 @@ HRESULT Combine(HRESULT sofar, HRESULT next) {
 
 HRESULT FilterGraph::ChooseClockLocked() {
   if (clockChosen_ || clock_) return S_OK;
-  auto* clock = new (std::nothrow) SystemClock(calls_);
+  auto* clock = new (std::nothrow) SystemClock();
   if (clock == nullptr) return E_OUTOFMEMORY;
   clock_ = com::ComPtr<IReferenceClock>::Adopt(clock);
   DistributeClockLocked();

@@ -15,7 +15,6 @@ namespace {
 
 using ksv::com::ComObject;
 using ksv::com::ModuleLocks;
-using ksv::media::graph::BoundWin32Calls;
 
 ModuleLocks moduleLocks;
 
@@ -31,7 +30,7 @@ class Held final : public Base {
 
 template <class Object>
 HRESULT CreateObject(REFIID iid, void** object) {
-  auto* made = new (std::nothrow) Held<Object>(BoundWin32Calls());
+  auto* made = new (std::nothrow) Held<Object>();
   if (made == nullptr) return E_OUTOFMEMORY;
   const HRESULT result = made->QueryInterface(iid, object);
   made->Release();

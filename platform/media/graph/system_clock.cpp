@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "platform/media/graph/counter_wait.h"
+#include "platform/sync/sync.h"
 
 namespace ksv::media::graph {
 namespace {
@@ -12,10 +13,9 @@ constexpr REFERENCE_TIME kMaxTime = std::numeric_limits<REFERENCE_TIME>::max();
 
 }  // namespace
 
-SystemClock::SystemClock(Win32Calls calls)
-    : calls_(calls),
-      schedule_([this] { return Now(); },
-                [this](void* handle, bool periodic) { Signal(handle, periodic); }) {}
+SystemClock::SystemClock()
+    : schedule_([this] { return Now(); },
+                [](void* handle, bool periodic) { Signal(handle, periodic); }) {}
 
 REFERENCE_TIME SystemClock::Now() {
   std::lock_guard guard(timeLock_);
@@ -46,7 +46,7 @@ HRESULT SystemClock::AdviseTime(REFERENCE_TIME baseTime, REFERENCE_TIME streamTi
       baseTime + streamTime <= 0) {
     return E_INVALIDARG;
   }
-  *cookie = schedule_.Add(baseTime + streamTime, 0, reinterpret_cast<void*>(event));
+  *cookie = schedule_.Add(baseTime + streamTime, 0, HandleOfClockRequest(event));
   return S_OK;
 }
 
@@ -57,7 +57,7 @@ HRESULT SystemClock::AdvisePeriodic(REFERENCE_TIME startTime, REFERENCE_TIME per
   if (semaphore == 0 || startTime <= 0 || periodTime <= 0 || startTime == kMaxTime) {
     return E_INVALIDARG;
   }
-  *cookie = schedule_.Add(startTime, periodTime, reinterpret_cast<void*>(semaphore));
+  *cookie = schedule_.Add(startTime, periodTime, HandleOfClockRequest(semaphore));
   return S_OK;
 }
 
@@ -65,11 +65,13 @@ HRESULT SystemClock::Unadvise(ULONG_PTR cookie) {
   return schedule_.Remove(cookie) ? S_OK : S_FALSE;
 }
 
-void SystemClock::Signal(void* handle, bool periodic) const {
+void SystemClock::Signal(void* handle, bool periodic) {
+  // A handle closed before its request was taken back fails here, harmlessly.
   if (periodic) {
-    if (calls_.releaseSemaphore != nullptr) calls_.releaseSemaphore(handle, 1, nullptr);
-  } else if (calls_.setEvent != nullptr) {
-    calls_.setEvent(handle);
+    // A semaphore at its maximum stays there: the ticks nobody took are lost.
+    ReleaseSemaphore(handle, 1, nullptr);
+  } else {
+    SetEvent(handle);
   }
 }
 

@@ -1,8 +1,7 @@
 // The system reference clock (CLSID_SystemClock): IReferenceClock on the
 // installed performance counter, in 100-ns units that never go back.
-// Advise requests signal Win32 handles the caller made (an event for
-// AdviseTime, a semaphore for AdvisePeriodic) through the process's
-// synchronisation calls (win32_calls.h).
+// Advise requests signal handles of platform/sync the caller made (an event
+// for AdviseTime, a semaphore released once a period for AdvisePeriodic).
 #pragma once
 
 #include <atomic>
@@ -11,13 +10,12 @@
 #include "platform/com/com_object.h"
 #include "platform/media/reference_clock.h"
 #include "platform/media/graph/advise_schedule.h"
-#include "platform/media/graph/win32_calls.h"
 
 namespace ksv::media::graph {
 
 class SystemClock : public com::ComObject<IReferenceClock> {
  public:
-  explicit SystemClock(Win32Calls calls);
+  SystemClock();
 
   // S_FALSE when the time has not moved since the last reading.
   HRESULT GetTime(REFERENCE_TIME* time) override;
@@ -33,9 +31,8 @@ class SystemClock : public com::ComObject<IReferenceClock> {
 
  private:
   REFERENCE_TIME Now();
-  void Signal(void* handle, bool periodic) const;
+  static void Signal(void* handle, bool periodic);
 
-  const Win32Calls calls_;
   std::mutex timeLock_;
   REFERENCE_TIME last_ = 0;
   AdviseSchedule schedule_;

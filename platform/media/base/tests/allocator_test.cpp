@@ -40,7 +40,9 @@ TEST(AllocatorNegotiation, TheInputPinsAllocatorComesFirst) {
   EXPECT_EQ(granted.cBuffers, 4);
 }
 
-TEST(AllocatorNegotiation, ASmallerGrantIsSeenAndTheOutputFallsBackToItsOwn) {
+// The input pin grants less than the source asked: the source sees it and
+// falls back to an allocator of its own.
+TEST(AllocatorNegotiation, GrantSmallerThanAsked) {
   Held<SourceFilter> source;
   Held<SinkFilter> sink;
   sink->ownAllocator = NewStingy(2048);

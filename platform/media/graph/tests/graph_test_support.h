@@ -1,7 +1,5 @@
-// A fresh system root with the media module registered in it, a graph made
-// by class identifier, and the Win32 calls the module looks up in the
-// process (this test program exports them): PostMessageA records what was
-// posted; SetEvent signals the tests' WaitEvent.
+// A fresh system root with the media module registered in it and a graph
+// made by class identifier.
 #pragma once
 
 #include <dlfcn.h>
@@ -18,14 +16,6 @@
 #include "testing/temp_files.h"
 
 namespace ksv::media::graph::testing {
-
-struct PostedMessage {
-  HWND window;
-  UINT message;
-  uintptr_t wParam;
-  intptr_t lParam;
-};
-std::vector<PostedMessage> TakePostedMessages();
 
 inline HRESULT CallModuleEntry(const char* entry) {
   void* module = dlopen(KSV_MEDIA_MODULE, RTLD_NOW | RTLD_LOCAL);
@@ -49,7 +39,6 @@ class GraphTest : public ::testing::Test {
       graph_.As(&control_);
       graph_.As(&events_);
     }
-    TakePostedMessages();
   }
   ~GraphTest() override {
     events_ = nullptr;

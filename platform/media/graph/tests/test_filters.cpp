@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/sync/sync.h"
+
 namespace ksv::media::graph::testing {
 
 using com::ComPtr;
@@ -74,22 +76,6 @@ class TypeEnumerator : public ListEnumerator<IEnumMediaTypes, GUID, AM_MEDIA_TYP
 };
 
 }  // namespace
-
-// ---- WaitEvent
-
-void WaitEvent::Set() {
-  {
-    std::lock_guard guard(mutex);
-    set = true;
-  }
-  signalled.notify_all();
-}
-
-void WaitEvent::Wait(const std::atomic<bool>& stop) {
-  std::unique_lock lock(mutex);
-  while (!set && !stop.load()) signalled.wait_for(lock, std::chrono::milliseconds(1));
-  set = false;
-}
 
 // ---- TestPin
 
@@ -347,7 +333,7 @@ PassThrough::PassThrough(std::vector<GUID> subtypes) {
 // ---- CountingSink
 
 CountingSink::CountingSink(std::vector<GUID> subtypes, bool recordTimes)
-    : recordTimes_(recordTimes), wait_(new WaitEvent) {
+    : recordTimes_(recordTimes), wait_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
   AddPin(PINDIR_INPUT, std::move(subtypes));
 }
 
@@ -362,9 +348,10 @@ HRESULT CountingSink::Receive(TestPin*, REFERENCE_TIME time) {
   }
   if (clock) {
     ULONG_PTR cookie = 0;
-    if (SUCCEEDED(clock->AdviseTime(start, time, reinterpret_cast<HEVENT>(wait_), &cookie))) {
-      wait_->Wait(stopping_);
+    if (SUCCEEDED(clock->AdviseTime(start, time, ClockHandleOf(wait_), &cookie))) {
+      WaitForSingleObject(wait_, INFINITE);  // the time came, or Stop
       clock->Unadvise(cookie);
+      if (stopping_.load()) return VFW_E_WRONG_STATE;
     }
     if (recordTimes_) {
       REFERENCE_TIME now = 0;
@@ -393,9 +380,12 @@ HRESULT CountingSink::GetState(DWORD, FILTER_STATE* state) {
   return S_OK;
 }
 
-void CountingSink::OnStop() { stopping_.store(true); }
+void CountingSink::OnStop() {
+  stopping_.store(true);
+  SetEvent(wait_);
+}
 
-CountingSink::~CountingSink() { delete wait_; }
+CountingSink::~CountingSink() { CloseHandle(wait_); }
 
 HRESULT CountingSink::Pause() {
   TestFilter::Pause();

@@ -172,20 +172,9 @@ class CountingSink : public TestFilter {
   std::atomic<int64_t> received_{0};
   bool cues_ = false;
   std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>> shown_;
-  // The event the clock signals (see the fake SetEvent in the tests).
-  struct WaitEvent* wait_;
+  // The event (platform/sync) the clock signals.
+  HANDLE wait_;
   std::atomic<bool> stopping_{false};
-};
-
-// The Win32 event the fake SetEvent of the tests signals: a handle is the
-// address of one of these.
-struct WaitEvent {
-  std::mutex mutex;
-  std::condition_variable signalled;
-  bool set = false;
-  void Set();
-  // Waits until set (and resets) or `stop` turns true.
-  void Wait(const std::atomic<bool>& stop);
 };
 
 }  // namespace ksv::media::graph::testing
