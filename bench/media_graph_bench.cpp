@@ -111,7 +111,9 @@ Outcome RunHand(int64_t samples) {
   return outcome;
 }
 
-bool Report(const char* name, Outcome (*run)(int64_t)) {
+// Reports one kind of filter and gives its nanoseconds per sample (0 when
+// streaming allocated per sample).
+double Report(const char* name, Outcome (*run)(int64_t)) {
   run(1'000);  // the first run: whatever is made once
   const Outcome shortRun = run(10'000);
   constexpr int64_t kSamples = 1'000'000;
@@ -124,11 +126,13 @@ bool Report(const char* name, Outcome (*run)(int64_t)) {
   std::printf("%s: allocations from Run to Stop: %ld for 10,000 samples, %ld for 1,000,000 "
               "(%.6f per sample)\n",
               name, shortRun.allocations, longRun.allocations, perSample);
-  if (longRun.allocations != shortRun.allocations) {
+  // What a run makes once varies by a few allocations (threads, event
+  // queues); a hundred times more samples must not bring more than that.
+  if (longRun.allocations > shortRun.allocations + 32) {
     std::fprintf(stderr, "%s: streaming allocates per sample\n", name);
-    return false;
+    return 0;
   }
-  return true;
+  return longRun.seconds * 1e9 / kSamples;
 }
 
 HRESULT RegisterModule() {
@@ -152,8 +156,15 @@ int main() {
     std::fprintf(stderr, "cannot register %s\n", KSV_MEDIA_MODULE);
     return 1;
   }
-  bool ok = Report("base classes", &RunBase);
-  ok = Report("hand filters", &RunHand) && ok;
+  // The anchor: filters that hand samples on by direct calls, the cost of
+  // the framework alone; the base classes add allocators, samples and locks.
+  const double base = Report("base classes", &RunBase);
+  const double floor = Report("hand filters", &RunHand);
+  const bool ok = base > 0 && floor > 0;
+  if (ok) {
+    std::printf("base classes: %.1f x the hand filters' cost per sample (%.1f ns more)\n",
+                base / floor, base - floor);
+  }
   CoUninitialize();
   std::system((std::string("rm -rf ") + root).c_str());
   return ok ? 0 : 1;
