@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
@@ -92,27 +93,44 @@ class ModuleTable {
   // A server that agrees to go becomes a candidate; it is unloaded by a
   // call at least `delay` after the one that made it a candidate (at once
   // for a server whose threading model keeps other threads out of it).
+  // DllCanUnloadNow and the module's finalisers are the server's code, which
+  // may use COM itself: they run without our lock, the servers being asked
+  // held in the table meanwhile as if a call were inside them.
   void FreeUnused(Clock::duration delay) {
-    std::lock_guard guard(lock_);
-    const Clock::time_point now = Clock::now();
-    for (auto it = modules_.begin(); it != modules_.end();) {
-      Module& module = *it->second;
-      const bool agrees = module.callsInside == 0 && module.canUnloadNow != nullptr &&
-                          module.canUnloadNow() == S_OK;
-      if (!agrees) {
-        module.candidateSince.reset();
-        ++it;
-        continue;
-      }
-      const Clock::duration wait = module.delayedUnload ? delay : Clock::duration::zero();
-      if (!module.candidateSince) module.candidateSince = now;
-      if (wait == Clock::duration::zero() || now - *module.candidateSince >= wait) {
-        dlclose(module.handle);
-        it = modules_.erase(it);
-      } else {
-        ++it;
+    std::vector<std::pair<std::string, Module*>> asked;
+    {
+      std::lock_guard guard(lock_);
+      for (auto& [key, module] : modules_) {
+        if (module->callsInside == 0 && module->canUnloadNow != nullptr) {
+          ++module->callsInside;
+          asked.emplace_back(key, module.get());
+        } else {
+          module->candidateSince.reset();
+        }
       }
     }
+    std::vector<bool> agrees;
+    for (const auto& entry : asked) agrees.push_back(entry.second->canUnloadNow() == S_OK);
+    std::vector<void*> unloaded;
+    {
+      std::lock_guard guard(lock_);
+      const Clock::time_point now = Clock::now();
+      for (size_t i = 0; i < asked.size(); ++i) {
+        Module& module = *asked[i].second;
+        // Used meanwhile: active again, whatever it answered.
+        if (--module.callsInside > 0 || !agrees[i]) {
+          module.candidateSince.reset();
+          continue;
+        }
+        const Clock::duration wait = module.delayedUnload ? delay : Clock::duration::zero();
+        if (!module.candidateSince) module.candidateSince = now;
+        if (wait == Clock::duration::zero() || now - *module.candidateSince >= wait) {
+          unloaded.push_back(module.handle);
+          modules_.erase(asked[i].first);
+        }
+      }
+    }
+    for (void* handle : unloaded) dlclose(handle);
   }
 
  private:

@@ -31,6 +31,11 @@ namespace {
 // Where HKEY_CLASSES_ROOT lies in the machine hive.
 constexpr const char* kClassesPath = "Software\\Classes";
 
+// The values Win32 keeps for predefined keys; none is a key we opened.
+bool IsReservedHandle(HKEY key) {
+  return (reinterpret_cast<uintptr_t>(key) & ~uintptr_t{0xFF}) == 0x80000000u;
+}
+
 // The hive and path of an open or predefined key; false for a handle that
 // is none.
 bool Resolve(HKEY key, KsvRegistryKey& where) {
@@ -40,8 +45,8 @@ bool Resolve(HKEY key, KsvRegistryKey& where) {
     where = {Hive::kMachine, kClassesPath};
   } else if (key == HKEY_CURRENT_USER) {
     where = {Hive::kUser, ""};
-  } else if (key == nullptr) {
-    return false;
+  } else if (key == nullptr || IsReservedHandle(key)) {
+    return false;  // none, or a predefined key without a hive here (HKEY_USERS ...)
   } else {
     where = *key;
   }
@@ -152,7 +157,7 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, char*, DWORD, REGSAM, 
 
 LONG RegCloseKey(HKEY key) {
   if (IsPredefined(key)) return ERROR_SUCCESS;
-  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  if (key == nullptr || IsReservedHandle(key)) return ERROR_INVALID_HANDLE;
   delete key;
   return ERROR_SUCCESS;
 }

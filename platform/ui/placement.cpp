@@ -97,13 +97,10 @@ BOOL SetWindowPos(HWND handle, HWND /*insertAfter*/, int x, int y, int width, in
     std::unique_lock guard(TableLock());
     RECT rect = window->rect;
     if ((flags & SWP_NOMOVE) == 0) {
-      const LONG w = rect.right - rect.left;
-      const LONG h = rect.bottom - rect.top;
-      rect = RECT{x, y, x + w, y + h};
+      rect = PlacedRect(x, y, rect.right - rect.left, rect.bottom - rect.top);
     }
     if ((flags & SWP_NOSIZE) == 0) {
-      rect.right = rect.left + (width > 0 ? width : 0);
-      rect.bottom = rect.top + (height > 0 ? height : 0);
+      rect = PlacedRect(rect.left, rect.top, width > 0 ? width : 0, height > 0 ? height : 0);
     }
     moved = rect.left != window->rect.left || rect.top != window->rect.top;
     sized = rect.right - rect.left != window->rect.right - window->rect.left ||

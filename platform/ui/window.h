@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <shared_mutex>
 #include <string>
@@ -73,6 +74,22 @@ struct Window {
   std::shared_ptr<WindowAttachment> attachment;
   std::shared_ptr<Surface> surface;  // its 24-bit picture, if it has one; dropped at its end
 };
+
+// The rectangle of a window at (x, y) of `width` by `height`, as callers
+// give them: a far edge past the range of a coordinate moves the window
+// back (it keeps its size), so no edge or size overflows.
+inline RECT PlacedRect(LONG x, LONG y, LONG width, LONG height) {
+  const auto place = [](LONG start, LONG length, LONG& near, LONG& far) {
+    const int64_t end = int64_t{start} + length;
+    const int64_t shift = end > INT32_MAX ? end - INT32_MAX : end < INT32_MIN ? end - INT32_MIN : 0;
+    near = static_cast<LONG>(start - shift);
+    far = static_cast<LONG>(end - shift);
+  };
+  RECT rect{};
+  place(x, width, rect.left, rect.right);
+  place(y, height, rect.top, rect.bottom);
+  return rect;
+}
 
 // The lock over the table and every window's fields.
 std::shared_mutex& TableLock();

@@ -50,7 +50,7 @@ std::shared_ptr<Window> NewWindow(const std::shared_ptr<WindowClass>& windowClas
   } else if (!window->messageOnly) {
     window->owner = parent;
   }
-  window->rect = RECT{create.x, create.y, create.x + create.cx, create.y + create.cy};
+  window->rect = PlacedRect(create.x, create.y, create.cx, create.cy);
   window->extra.assign(static_cast<size_t>(windowClass->windowExtra), std::byte{0});
   return window;
 }

@@ -9,4 +9,9 @@ namespace ksv::com::testing {
 // CoCreateInstance of CLSID_TestGreeter for ITestGreeter.
 HRESULT CreateGreeter(ITestGreeter** greeter);
 
+// What the test server runs inside its DllCanUnloadNow, as a server that uses
+// COM there would (null: nothing).
+void SetCanUnloadHook(void (*hook)());
+void RunCanUnloadHook();
+
 }  // namespace ksv::com::testing

@@ -146,6 +146,40 @@ TEST_F(InprocServers, AFreeThreadedServerGoesOnlyAfterTheUnloadDelay) {
   EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN));
 }
 
+// A server's DllCanUnloadNow is its own code: it may use COM itself (here it
+// asks for its own class object), so it is not called under COM's locks.
+TEST_F(InprocServers, ComThreadsAServerMayUseComWhileAskedWhetherItCanGo) {
+  ASSERT_EQ(CallServerEntry(KSV_TEST_PLUGIN, "DllRegisterServer"), S_OK);
+  HRESULT result = E_FAIL;
+  ComPtr<ITestGreeter> greeter = Create(&result);
+  ASSERT_EQ(result, S_OK);
+  static std::atomic<HRESULT> insideResult{E_FAIL};
+  testing::SetCanUnloadHook([] {
+    void* factory = nullptr;
+    insideResult = CoGetClassObject(CLSID_TestGreeter, CLSCTX_INPROC_SERVER, nullptr,
+                                    IID_IClassFactory, &factory);
+    if (factory != nullptr) static_cast<IUnknown*>(factory)->Release();
+  });
+  greeter.Reset();
+
+  std::atomic<bool> finished{false};
+  std::thread freeing([&] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    CoFreeUnusedLibrariesEx(0, 0);
+    CoUninitialize();
+    finished = true;
+  });
+  for (int i = 0; i < 500 && !finished; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!finished) {
+    freeing.detach();
+    FAIL() << "deadlocked inside DllCanUnloadNow";
+  }
+  freeing.join();
+  testing::SetCanUnloadHook(nullptr);
+  EXPECT_EQ(insideResult.load(), S_OK);
+  EXPECT_FALSE(IsLoaded(KSV_TEST_PLUGIN)) << "its factory went before it answered";
+}
+
 TEST_F(InprocServers, RegisteringTwiceKeepsWhatOthersAddedToTheClassKey) {
   ASSERT_EQ(CallServerEntry(KSV_TEST_PLUGIN, "DllRegisterServer"), S_OK);
   HKEY key = nullptr;

@@ -202,5 +202,30 @@ TEST_F(RegistryTree, EnumeratesAndDeletesKeysAsWin32Does) {
             ERROR_INVALID_HANDLE);
 }
 
+// Handles in the predefined range that this registry has no hive for
+// (HKEY_USERS, HKEY_CURRENT_CONFIG ...) are refused, not followed as if
+// they were keys this process opened.
+TEST_F(RegistryTree, PredefinedKeysWithoutAHiveAreInvalidHandles) {
+  for (const uintptr_t value : {0x80000003u, 0x80000005u, 0x80000050u}) {
+    const auto other = reinterpret_cast<HKEY>(value);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(other, "Software", 0, KEY_READ, &key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(key, nullptr);
+    EXPECT_EQ(RegCreateKeyExA(other, "Software", 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_INVALID_HANDLE);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(other, "x", nullptr, nullptr, nullptr, &size), ERROR_INVALID_HANDLE);
+    const DWORD one = 1;
+    EXPECT_EQ(RegSetValueExA(other, "x", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
+              ERROR_INVALID_HANDLE);
+    char name[8];
+    size = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(other, 0, name, &size, nullptr, nullptr, nullptr, nullptr),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegDeleteTreeA(other, "Software"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(other), ERROR_INVALID_HANDLE);
+  }
+}
+
 }  // namespace
 }  // namespace ksv::platform

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -206,6 +207,35 @@ TEST_F(Windows, TextIsSetAndReadWithTruncation) {
   EXPECT_STREQ(text, "camera");
   DestroyWindow(window);
   EXPECT_FALSE(SetWindowTextA(window, "gone"));
+}
+
+// Positions and sizes come from callers unchecked: a far edge past the
+// range of a coordinate must not overflow. The window keeps its size and
+// lies as far out as the range lets it.
+TEST_F(Windows, PositionsAtTheEndOfTheRangeKeepTheSizeWithoutOverflow) {
+  constexpr int kFar = std::numeric_limits<int>::max() - 10;
+  HWND window = CreateWindowExA(0, className_.c_str(), "", 0, kFar, kFar, 100, 50, nullptr,
+                                nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  RECT rect{};
+  ASSERT_TRUE(GetClientRect(window, &rect));
+  EXPECT_EQ(rect.right, 100);
+  EXPECT_EQ(rect.bottom, 50);
+  ASSERT_TRUE(GetWindowRect(window, &rect));
+  EXPECT_EQ(rect.right, std::numeric_limits<LONG>::max());
+  EXPECT_EQ(rect.right - rect.left, 100);
+
+  ASSERT_TRUE(MoveWindow(window, std::numeric_limits<int>::min(), kFar, 30, 20, FALSE));
+  ASSERT_TRUE(GetWindowRect(window, &rect));
+  EXPECT_EQ(rect.left, std::numeric_limits<LONG>::min());
+  EXPECT_EQ(rect.right - rect.left, 30);
+  EXPECT_EQ(rect.bottom - rect.top, 20);
+  ASSERT_TRUE(SetWindowPos(window, nullptr, kFar, 0, 0, 0, SWP_NOSIZE));
+  ASSERT_TRUE(SetWindowPos(window, nullptr, 0, 0, 60, 40, SWP_NOMOVE));
+  ASSERT_TRUE(GetClientRect(window, &rect));
+  EXPECT_EQ(rect.right, 60);
+  EXPECT_EQ(rect.bottom, 40);
+  DestroyWindow(window);
 }
 
 // Destroys its own window when told to close, and counts what it sees.

@@ -8,6 +8,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/com/com_object.h"
 #include "platform/com/module_locks.h"
+#include "platform/com/tests/greeter_client.h"
 #include "platform/com/tests/plugin/test_greeter.h"
 
 namespace {
@@ -78,7 +79,10 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
   return result;
 }
 
-extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return moduleLocks.CanUnloadNow(); }
+extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {
+  ksv::com::testing::RunCanUnloadHook();
+  return moduleLocks.CanUnloadNow();
+}
 
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
   return ksv::com::RegisterInprocServer(CLSID_TestGreeter, kTestGreeterName, "Both",
