@@ -71,7 +71,9 @@ std::vector<std::string> SubKeys(HKEY key) {
 
 }  // namespace
 
-std::string CategoryKeyPath(REFCLSID category) { return com::ClassKeyPath(category) + "\\Instance"; }
+std::string CategoryKeyPath(REFCLSID category) {
+  return com::ClassKeyPath(category) + "\\Instance";
+}
 
 std::string InstanceKeyPath(REFCLSID category, std::string_view instance) {
   return CategoryKeyPath(category) + "\\" + std::string(instance);

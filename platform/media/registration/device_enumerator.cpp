@@ -12,7 +12,8 @@ namespace {
 
 bool NameLess(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) <
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 
@@ -27,14 +28,15 @@ HRESULT SystemDeviceEnum::CreateClassEnumerator(REFCLSID category, IEnumMoniker*
   }
   std::vector<CategoryEntry> entries = ReadCategory(category);
   if (entries.empty()) return S_FALSE;
-  std::stable_sort(entries.begin(), entries.end(), [](const CategoryEntry& a, const CategoryEntry& b) {
-    return NameLess(a.friendlyName, b.friendlyName);
-  });
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const CategoryEntry& a, const CategoryEntry& b) {
+                     return NameLess(a.friendlyName, b.friendlyName);
+                   });
   std::vector<com::ComPtr<IMoniker>> monikers;
   for (const CategoryEntry& entry : entries) {
     com::ComPtr<IMoniker> moniker;
-    const HRESULT result =
-        com::CreateRegistryMoniker(HKEY_CLASSES_ROOT, entry.keyPath.c_str(), moniker.GetAddressOf());
+    const HRESULT result = com::CreateRegistryMoniker(HKEY_CLASSES_ROOT, entry.keyPath.c_str(),
+                                                      moniker.GetAddressOf());
     if (FAILED(result)) return result;
     monikers.push_back(std::move(moniker));
   }

@@ -14,7 +14,9 @@ constexpr size_t kMediumSize = kGuidSize + 8;
 class Writer {
  public:
   void U32(uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) bytes_.push_back(static_cast<uint8_t>(value >> shift));
+    for (int shift = 0; shift < 32; shift += 8) {
+      bytes_.push_back(static_cast<uint8_t>(value >> shift));
+    }
   }
   void U16(uint16_t value) {
     bytes_.push_back(static_cast<uint8_t>(value));
@@ -103,7 +105,8 @@ std::optional<FilterData> FromRegFilter(const REGFILTER2& record) {
     for (ULONG i = 0; i < record.cPins; ++i) {
       const REGFILTERPINS& from = record.rgPins[i];
       PinData pin;
-      pin.flags = (from.bZero ? REG_PINFLAG_B_ZERO : 0) | (from.bRendered ? REG_PINFLAG_B_RENDERER : 0) |
+      pin.flags = (from.bZero ? REG_PINFLAG_B_ZERO : 0) |
+                  (from.bRendered ? REG_PINFLAG_B_RENDERER : 0) |
                   (from.bMany ? REG_PINFLAG_B_MANY : 0) | (from.bOutput ? REG_PINFLAG_B_OUTPUT : 0);
       if (!AddTypes(from.nMediaTypes, from.lpMediaType, &pin)) return std::nullopt;
       data.pins.push_back(std::move(pin));

@@ -165,8 +165,8 @@ HRESULT FilterMapper::EnumMatchingFilters(
   std::vector<com::ComPtr<IMoniker>> monikers;
   for (const Found& filter : found) {
     com::ComPtr<IMoniker> moniker;
-    const HRESULT result =
-        com::CreateRegistryMoniker(HKEY_CLASSES_ROOT, filter.keyPath.c_str(), moniker.GetAddressOf());
+    const HRESULT result = com::CreateRegistryMoniker(HKEY_CLASSES_ROOT, filter.keyPath.c_str(),
+                                                      moniker.GetAddressOf());
     if (FAILED(result)) return result;
     monikers.push_back(std::move(moniker));
   }

@@ -5,7 +5,8 @@
 //
 //   const AMOVIESETUP_FILTER kSetup = {&CLSID_MyFilter, u"My Filter", MERIT_NORMAL, 2, kPins};
 //   extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-//     return ksv::media::RegisterFilterSetup(kSetup, reinterpret_cast<const void*>(&DllRegisterServer));
+//     return ksv::media::RegisterFilterSetup(kSetup,
+//                                            reinterpret_cast<const void*>(&DllRegisterServer));
 //   }
 #pragma once
 

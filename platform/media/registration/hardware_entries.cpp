@@ -10,7 +10,8 @@ std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category) {
   std::vector<HardwareEntry> entries;
   if (category != CLSID_VideoInputDeviceCategory) return entries;
   const std::string_view wanted = platform::usbcamd::kUsbDeviceInterface;
-  for (platform::hardware::HardwareDevice* device : platform::hardware::EnumerateDevices().devices) {
+  const auto machine = platform::hardware::EnumerateDevices();
+  for (platform::hardware::HardwareDevice* device : machine.devices) {
     if (device->Function(wanted) != nullptr) {
       entries.push_back({std::string(device->Name()), std::string(wanted)});
     }

@@ -190,8 +190,9 @@ TEST_F(Registration, EmptyCategoriesAndBadArguments) {
             S_FALSE);
   EXPECT_EQ(found.Get(), nullptr);
   // The camera's capture filter is not known yet: no hardware entries.
-  EXPECT_EQ(devices_->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, found.GetAddressOf(), 0),
-            S_FALSE);
+  EXPECT_EQ(
+      devices_->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, found.GetAddressOf(), 0),
+      S_FALSE);
   EXPECT_EQ(devices_->CreateClassEnumerator(CLSID_LegacyAmFilterCategory, nullptr, 0), E_POINTER);
   EXPECT_EQ(mapper_->EnumMatchingFilters(nullptr, 0, FALSE, 0, FALSE, 0, nullptr, nullptr, nullptr,
                                          FALSE, FALSE, 0, nullptr, nullptr, nullptr),
@@ -257,9 +258,11 @@ TEST_F(Registration, RegisterInAnotherCategoryAndUnregister) {
 }
 
 TEST_F(Registration, DamagedFilterDataIsSkipped) {
-  const std::string alpha = InstanceKeyPath(CLSID_LegacyAmFilterCategory, com::FormatGuid(kAlphaClsid));
+  const std::string alpha =
+      InstanceKeyPath(CLSID_LegacyAmFilterCategory, com::FormatGuid(kAlphaClsid));
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, alpha.c_str(), 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, alpha.c_str(), 0, KEY_ALL_ACCESS, &key),
+            ERROR_SUCCESS);
   // A pin count far beyond the bytes, then a value of the wrong type.
   const BYTE damaged[] = {2, 0, 0, 0, 0, 0, 0x60, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3};
   ASSERT_EQ(RegSetValueExA(key, "FilterData", 0, REG_BINARY, damaged, sizeof(damaged)),
@@ -268,8 +271,8 @@ TEST_F(Registration, DamagedFilterDataIsSkipped) {
             (std::vector<std::string>{"Beta Test Filter"}));
   EXPECT_EQ(VideoInputMatches(GUID_NULL, 0, false), (std::vector<std::string>{"Beta Test Filter"}));
   const DWORD notBinary = 7;
-  ASSERT_EQ(RegSetValueExA(key, "FilterData", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&notBinary),
-                           4),
+  ASSERT_EQ(RegSetValueExA(key, "FilterData", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&notBinary), 4),
             ERROR_SUCCESS);
   EXPECT_EQ(Names(Category(CLSID_LegacyAmFilterCategory)),
             (std::vector<std::string>{"Beta Test Filter"}));
