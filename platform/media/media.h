@@ -12,5 +12,6 @@
 #include "platform/media/media_guids.h"
 #include "platform/media/media_types.h"
 #include "platform/media/reference_clock.h"
+#include "platform/media/registration_interfaces.h"
 #include "platform/media/sample_interfaces.h"
 #include "platform/media/vfw_errors.h"

@@ -1,5 +1,6 @@
-// The media framework's in-process server: the filter graph manager and
-// the system reference clock, registered and created by class identifier.
+// The media framework's in-process server: the filter graph manager, the
+// system reference clock, the filter mapper and the system device
+// enumerator, registered and created by class identifier.
 #include <new>
 
 #include "include/ksv_export.h"
@@ -10,6 +11,8 @@
 #include "platform/media/graph/filter_graph.h"
 #include "platform/media/graph/system_clock.h"
 #include "platform/media/media_guids.h"
+#include "platform/media/registration/device_enumerator.h"
+#include "platform/media/registration/filter_mapper.h"
 
 namespace {
 
@@ -68,6 +71,12 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
   HRESULT (*create)(REFIID, void**) = nullptr;
   if (clsid == CLSID_FilterGraph) create = &CreateObject<ksv::media::graph::FilterGraph>;
   if (clsid == CLSID_SystemClock) create = &CreateObject<ksv::media::graph::SystemClock>;
+  if (clsid == CLSID_FilterMapper2) {
+    create = &CreateObject<ksv::media::registration::FilterMapper>;
+  }
+  if (clsid == CLSID_SystemDeviceEnum) {
+    create = &CreateObject<ksv::media::registration::SystemDeviceEnum>;
+  }
   if (create == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
   auto* factory = new (std::nothrow) Factory(create);
   if (factory == nullptr) return E_OUTOFMEMORY;
@@ -78,17 +87,35 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
 
 extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return moduleLocks.CanUnloadNow(); }
 
+namespace {
+
+struct ModuleClass {
+  const CLSID* clsid;
+  const char* name;
+};
+constexpr ModuleClass kClasses[] = {
+    {&CLSID_FilterGraph, "Filter Graph"},
+    {&CLSID_SystemClock, "System Clock"},
+    {&CLSID_FilterMapper2, "Filter Mapper2"},
+    {&CLSID_SystemDeviceEnum, "System Device Enum"},
+};
+
+}  // namespace
+
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
   const void* self = reinterpret_cast<const void*>(&DllRegisterServer);
-  HRESULT result = ksv::com::RegisterInprocServer(CLSID_FilterGraph, "Filter Graph", "Both", self);
-  if (SUCCEEDED(result)) {
-    result = ksv::com::RegisterInprocServer(CLSID_SystemClock, "System Clock", "Both", self);
+  for (const ModuleClass& entry : kClasses) {
+    const HRESULT result = ksv::com::RegisterInprocServer(*entry.clsid, entry.name, "Both", self);
+    if (FAILED(result)) return result;
   }
-  return result;
+  return S_OK;
 }
 
 extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
-  const HRESULT graph = ksv::com::UnregisterInprocServer(CLSID_FilterGraph);
-  const HRESULT clock = ksv::com::UnregisterInprocServer(CLSID_SystemClock);
-  return FAILED(graph) ? graph : clock;
+  HRESULT first = S_OK;
+  for (const ModuleClass& entry : kClasses) {
+    const HRESULT result = ksv::com::UnregisterInprocServer(*entry.clsid);
+    if (FAILED(result) && SUCCEEDED(first)) first = result;
+  }
+  return first;
 }

@@ -1,0 +1,54 @@
+#include "platform/media/registration/filter_setup.h"
+
+#include "include/win32_errors.h"
+#include "platform/com/class_registry.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/inproc_servers.h"
+#include "platform/com/wide_text.h"
+
+namespace ksv::media {
+namespace {
+
+HRESULT CreateMapper(com::ComPtr<IFilterMapper2>* mapper) {
+  return CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                          reinterpret_cast<void**>(mapper->ReleaseAndGetAddressOf()));
+}
+
+bool Missing(HRESULT result) {
+  return result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace
+
+HRESULT RegisterFilterSetup(const AMOVIESETUP_FILTER& setup, const void* addressInModule,
+                            const char* threadingModel, const CLSID* category) {
+  if (setup.clsID == nullptr || setup.strName == nullptr) return E_POINTER;
+  const std::string name = com::Utf16ToUtf8(com::WideView(setup.strName));
+  HRESULT result =
+      com::RegisterInprocServer(*setup.clsID, name.c_str(), threadingModel, addressInModule);
+  if (FAILED(result)) return result;
+  com::ComPtr<IFilterMapper2> mapper;
+  result = CreateMapper(&mapper);
+  if (FAILED(result)) return result;
+  mapper->UnregisterFilter(category, nullptr, *setup.clsID);
+  REGFILTER2 record{};
+  record.dwVersion = 1;
+  record.dwMerit = setup.dwMerit;
+  record.cPins = setup.nPins;
+  record.rgPins = setup.lpPin;
+  return mapper->RegisterFilter(*setup.clsID, setup.strName, nullptr, category, nullptr, &record);
+}
+
+HRESULT UnregisterFilterSetup(const AMOVIESETUP_FILTER& setup, const CLSID* category) {
+  if (setup.clsID == nullptr) return E_POINTER;
+  com::ComPtr<IFilterMapper2> mapper;
+  HRESULT result = CreateMapper(&mapper);
+  if (SUCCEEDED(result)) {
+    result = mapper->UnregisterFilter(category, nullptr, *setup.clsID);
+    if (Missing(result)) result = S_OK;
+  }
+  const HRESULT classResult = com::UnregisterInprocServer(*setup.clsID);
+  return FAILED(result) ? result : classResult;
+}
+
+}  // namespace ksv::media

@@ -1,0 +1,37 @@
+// The machine's capture hardware as entries of the video and audio input
+// categories. A device is listed under a capture category once its
+// interface has a capture filter class: the camera's ("usbcamd.UsbDevice")
+// and the audio source's capture filters come with the capture devices, so
+// CaptureFilterClassFor knows none yet and these categories list only what
+// the registry holds.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/media/registration_interfaces.h"
+
+namespace ksv::media::registration {
+
+struct HardwareEntry {
+  std::string friendlyName;   // the device's name
+  std::string interfaceName;  // the function the capture filter reaches
+};
+
+// The machine's devices that belong in `category` (video input: those with
+// the USB camera function; other categories: none). Devices that could not
+// be loaded are left out.
+std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category);
+
+// The capture filter class that drives a device through `interfaceName`;
+// nothing while no capture filter is known for it.
+std::optional<CLSID> CaptureFilterClassFor(std::string_view interfaceName);
+
+// Writes an instance key under `category` for each listed device that has
+// a capture filter class (FriendlyName, CLSID; the instance is named after
+// the device), so the category's monikers include the devices.
+void PublishHardwareCaptureDevices(REFCLSID category);
+
+}  // namespace ksv::media::registration
