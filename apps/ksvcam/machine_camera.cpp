@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "apps/ksvcam/console.h"
+#include "apps/ksvcam/media_setup.h"
 #include "include/oksv1dnl.h"
 #include "outside/bulk/memory/memory_source.h"
 #include "platform/hardware/device_list.h"
@@ -14,10 +15,8 @@ namespace fs = std::filesystem;
 namespace hardware = platform::hardware;
 
 fs::path SimulatedCameraModule() {
-  std::error_code error;
-  const fs::path program = fs::read_symlink("/proc/self/exe", error);
-  if (error) return {};
-  return program.parent_path().parent_path() / "lib" / "ksv" / "ksvsimcam.so";
+  const fs::path folder = ModuleFolder();
+  return folder.empty() ? fs::path() : folder / "ksvsimcam.so";
 }
 
 void ListSimulatedCamera() {

@@ -13,7 +13,8 @@ namespace ksv::ksvcam {
 
 inline constexpr const char* kSimulatedCameraName = "RMC900 USB Camera (simulated)";
 
-// Where the simulated camera's hardware module lies beside this program.
+// Where the simulated camera's hardware module lies beside this program
+// (in ModuleFolder(), media_setup.h).
 std::filesystem::path SimulatedCameraModule();
 
 // Lists the module; throws CommandFailure when it is missing.

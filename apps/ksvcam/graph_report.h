@@ -1,0 +1,18 @@
+// What `ksvcam graph --verbose` prints of the graph it built: each filter
+// (its name in the graph and class identifier), then each connection with
+// its media type, major type and subtype named where known.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "platform/media/media.h"
+
+namespace ksv::ksvcam {
+
+void PrintGraph(IFilterGraph* graph, std::ostream& out);
+
+// "Video/I420", a GUID for a type this table does not name.
+std::string MediaTypeText(const AM_MEDIA_TYPE& type);
+
+}  // namespace ksv::ksvcam

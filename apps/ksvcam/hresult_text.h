@@ -1,0 +1,13 @@
+// HRESULTs as messages name them: "VFW_E_CANNOT_CONNECT (0x80040217)", the
+// hexadecimal code alone for one this table does not know.
+#pragma once
+
+#include <string>
+
+#include "platform/com/hresult.h"
+
+namespace ksv::ksvcam {
+
+std::string HresultText(HRESULT result);
+
+}  // namespace ksv::ksvcam
