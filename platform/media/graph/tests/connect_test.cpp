@@ -3,6 +3,7 @@
 // connection choosing registered filters by merit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -151,6 +152,86 @@ TEST_F(PluginGraph, SourceCountComesFromTheLoadedName) {
   ASSERT_NE(name, nullptr);
   EXPECT_EQ(std::u16string(name), u"7");
   CoTaskMemFree(name);
+}
+
+// ---- Intelligent connection
+
+class Building : public PluginGraph {
+ protected:
+  void SetUp() override {
+    source_ = AddSource(u"40");
+    sourceOut_ = FirstPin(source_.Get(), PINDIR_OUTPUT);
+  }
+  void AddTheSink() {
+    sink_ = AddSink();
+    sinkIn_ = FirstPin(sink_.Get(), PINDIR_INPUT);
+  }
+  HRESULT ConnectSourceToSink() { return graph_->Connect(sourceOut_.Get(), sinkIn_.Get()); }
+
+  ComPtr<IBaseFilter> source_;
+  ComPtr<IPin> sourceOut_;
+  ComPtr<IBaseFilter> sink_;
+  ComPtr<IPin> sinkIn_;
+};
+
+TEST_F(Building, ConnectInsertsTheConverterOfHighestMeritAndTheGraphRuns) {
+  AddTheSink();
+  ASSERT_EQ(ConnectSourceToSink(), S_OK);
+  EXPECT_EQ(Classes().size(), 3u);
+  EXPECT_EQ(CountOf(kTestConverterClsid), 1u);  // not the backup, of lower merit
+  EXPECT_EQ(RunToCompletion(), "40");
+}
+
+TEST_F(Building, ConverterWhoseMeritIsLoweredToDoNotUseIsNoLongerInserted) {
+  SetMerit(kTestConverterClsid, MERIT_DO_NOT_USE);
+  AddTheSink();
+  ASSERT_EQ(ConnectSourceToSink(), S_OK);
+  EXPECT_EQ(CountOf(kTestConverterClsid), 0u);
+  EXPECT_EQ(CountOf(kTestBackupConverterClsid), 1u);
+
+  EXPECT_EQ(RunToCompletion(), "40");
+}
+
+TEST_F(Building, WhenTheHigherMeritLeadsNowhereTheLowerIsTried) {
+  // The dead end takes the source's type but makes one nothing takes.
+  SetMerit(kTestDeadEndClsid, MERIT_PREFERRED);
+  AddTheSink();
+  ASSERT_EQ(ConnectSourceToSink(), S_OK);
+  EXPECT_EQ(CountOf(kTestDeadEndClsid), 0u);
+  EXPECT_EQ(CountOf(kTestConverterClsid), 1u);
+  EXPECT_EQ(Classes().size(), 3u);
+  EXPECT_EQ(RunToCompletion(), "40");
+}
+
+TEST_F(Building, OnlyTheDeadEndLeftFailsWithoutLeftovers) {
+  SetMerit(kTestConverterClsid, MERIT_DO_NOT_USE);
+  SetMerit(kTestBackupConverterClsid, MERIT_DO_NOT_USE);
+  AddTheSink();
+  EXPECT_EQ(ConnectSourceToSink(), VFW_E_CANNOT_CONNECT);
+  EXPECT_EQ(Classes().size(), 2u);
+  EXPECT_EQ(graph_->Render(sourceOut_.Get()), VFW_E_CANNOT_RENDER);
+  EXPECT_EQ(Classes().size(), 2u);
+}
+
+TEST_F(Building, RenderUsesTheSinkInTheGraphThenRuns) {
+  AddTheSink();
+  ASSERT_EQ(graph_->Render(sourceOut_.Get()), S_OK);
+  EXPECT_EQ(CountOf(kTestSinkClsid), 1u);
+  EXPECT_EQ(CountOf(kTestConverterClsid), 1u);
+  EXPECT_EQ(graph_->Render(sourceOut_.Get()), VFW_E_ALREADY_CONNECTED);
+  EXPECT_EQ(RunToCompletion(), "40");
+}
+
+TEST_F(Building, RenderFindsARegisteredRenderer) {
+  ASSERT_EQ(graph_->Render(sourceOut_.Get()), S_OK);
+  EXPECT_EQ(Classes().size(), 3u);
+  EXPECT_EQ(CountOf(kTestSinkClsid), 1u);
+  EXPECT_EQ(CountOf(kTestConverterClsid), 1u);
+}
+
+TEST_F(Building, RenderFileFindsNoSource) {
+  EXPECT_EQ(graph_->RenderFile(u"clip.avi", nullptr), VFW_E_UNKNOWN_FILE_TYPE);
+  EXPECT_EQ(Classes().size(), 1u);
 }
 
 }  // namespace
