@@ -138,6 +138,11 @@ class FilterGraph
   HRESULT ConnectAnyTypeLocked(IPin* output, IPin* input);
   void RunReconnectionsLocked();
   void ReconnectNowLocked(IPin* pin);
+  // Intelligent connection (graph_builder.cpp): from `output` to `input`,
+  // or, with `input` null, to renderers, through filters already in the
+  // graph and then registered ones; what it added goes again on failure.
+  HRESULT BuildLocked(IPin* output, IPin* input, int depth);
+  HRESULT BuildThroughLocked(IPin* output, IBaseFilter* filter, IPin* input, int depth);
   HRESULT PauseLocked();
   HRESULT RunLocked();
   HRESULT StopLocked();

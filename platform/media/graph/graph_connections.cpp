@@ -78,13 +78,12 @@ HRESULT FilterGraph::Connect(IPin* output, IPin* input) {
   const HRESULT checked = ConnectDirectLocked(output, input, nullptr);
   if (SUCCEEDED(checked)) return checked;
   // Only a refusal of types is worth trying harder; a pin in the wrong
-  // direction or already connected stays an error. Inserting registered
-  // filters between the two is not done: no combination is found.
+  // direction or already connected stays an error.
   if (checked == VFW_E_NOT_IN_GRAPH || checked == VFW_E_INVALID_DIRECTION ||
       checked == VFW_E_ALREADY_CONNECTED || checked == VFW_E_NOT_STOPPED) {
     return checked;
   }
-  return SUCCEEDED(ConnectAnyTypeLocked(output, input)) ? S_OK : VFW_E_CANNOT_CONNECT;
+  return SUCCEEDED(BuildLocked(output, input, 0)) ? S_OK : VFW_E_CANNOT_CONNECT;
 }
 
 HRESULT FilterGraph::DisconnectBothLocked(IPin* pin) {
@@ -138,11 +137,26 @@ void FilterGraph::ReconnectNowLocked(IPin* pin) {
   if (hadType) FreeMediaType(previous);
 }
 
-HRESULT FilterGraph::Render(IPin*) { return E_NOTIMPL; }
-HRESULT FilterGraph::RenderFile(LPCWSTR, LPCWSTR) { return E_NOTIMPL; }
-HRESULT FilterGraph::AddSourceFilter(LPCWSTR, LPCWSTR, IBaseFilter** filter) {
-  if (filter != nullptr) *filter = nullptr;
-  return E_NOTIMPL;
+HRESULT FilterGraph::Render(IPin* output) {
+  if (output == nullptr) return E_POINTER;
+  Call call(*this);
+  if (!InGraphLocked(output)) return VFW_E_NOT_IN_GRAPH;
+  if (DirectionOf(output) != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+  if (PeerOf(output)) return VFW_E_ALREADY_CONNECTED;
+  if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
+  return SUCCEEDED(BuildLocked(output, nullptr, 0)) ? S_OK : VFW_E_CANNOT_RENDER;
+}
+
+// No file source is registered with this framework (there is no table of
+// sources by protocol, extension or check bytes), so no file type is known.
+HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR /*playList*/) {
+  if (file == nullptr) return E_POINTER;
+  return VFW_E_UNKNOWN_FILE_TYPE;
+}
+HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR, IBaseFilter** filter) {
+  if (filter == nullptr || file == nullptr) return E_POINTER;
+  *filter = nullptr;
+  return VFW_E_UNKNOWN_FILE_TYPE;
 }
 HRESULT FilterGraph::SetLogFile(ULONG_PTR) { return S_OK; }
 HRESULT FilterGraph::Abort() { return S_OK; }

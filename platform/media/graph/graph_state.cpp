@@ -172,7 +172,7 @@ HRESULT FilterGraph::GetClassID(CLSID* clsid) {
   return S_OK;
 }
 
-HRESULT FilterGraph::RenderFile(BSTR) { return E_NOTIMPL; }
+HRESULT FilterGraph::RenderFile(BSTR file) { return RenderFile(file, nullptr); }
 HRESULT FilterGraph::AddSourceFilter(BSTR, IDispatch** filterInfo) {
   if (filterInfo != nullptr) *filterInfo = nullptr;
   return E_NOTIMPL;

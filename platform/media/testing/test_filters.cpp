@@ -1,0 +1,221 @@
+#include "platform/media/testing/test_filters.h"
+
+#include <cstring>
+#include <fstream>
+
+#include "platform/com/task_memory.h"
+#include "platform/com/wide_text.h"
+#include "platform/media/testing/test_filter_ids.h"
+
+namespace ksv::media::testing {
+
+CMediaType TestStreamType(const GUID& subtype) {
+  CMediaType type(&MEDIATYPE_Video);
+  type.SetSubtype(&subtype);
+  type.SetSampleSize(kTestSampleBytes);
+  return type;
+}
+
+namespace {
+
+HRESULT AskForBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request, LONG count) {
+  request->cBuffers = count;
+  request->cbBuffer = kTestSampleBytes;
+  ALLOCATOR_PROPERTIES actual{};
+  const HRESULT result = allocator->SetProperties(request, &actual);
+  if (FAILED(result)) return result;
+  return actual.cbBuffer < kTestSampleBytes ? E_FAIL : S_OK;
+}
+
+HRESULT CopyToTaskMemory(const std::u16string& text, LPOLESTR* copy) {
+  const size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  *copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
+  if (*copy == nullptr) return E_OUTOFMEMORY;
+  std::memcpy(*copy, text.c_str(), bytes);
+  return S_OK;
+}
+
+}  // namespace
+
+// ---- TestSource
+
+TestSource::TestSource()
+    : CSource("KSV test source", nullptr, kTestSourceClsid), samples_(kTestSourceDefaultSamples) {
+  HRESULT result = S_OK;
+  new TestSourcePin(&result, this);  // the filter owns its pins
+}
+
+CUnknown* TestSource::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
+  *result = outer != nullptr ? CLASS_E_NOAGGREGATION : S_OK;
+  return outer != nullptr ? nullptr : new TestSource();
+}
+
+HRESULT TestSource::NonDelegatingQueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IFileSourceFilter) {
+    return GetInterface(static_cast<IFileSourceFilter*>(this), object);
+  }
+  return CSource::NonDelegatingQueryInterface(iid, object);
+}
+
+HRESULT TestSource::Load(LPCOLESTR fileName, const AM_MEDIA_TYPE* /*type*/) {
+  if (fileName == nullptr) return E_POINTER;
+  const std::u16string name(fileName);
+  if (name.empty() || name.size() > 9) return E_INVALIDARG;
+  LONG count = 0;
+  for (const char16_t digit : name) {
+    if (digit < u'0' || digit > u'9') return E_INVALIDARG;
+    count = count * 10 + (digit - u'0');
+  }
+  CAutoLock guard(pStateLock());
+  samples_ = count;
+  fileName_ = name;
+  return S_OK;
+}
+
+HRESULT TestSource::GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) {
+  if (fileName == nullptr) return E_POINTER;
+  CAutoLock guard(pStateLock());
+  if (type != nullptr) *type = AM_MEDIA_TYPE{};
+  if (fileName_.empty()) {
+    *fileName = nullptr;
+    return S_OK;
+  }
+  return CopyToTaskMemory(fileName_, fileName);
+}
+
+TestSourcePin::TestSourcePin(HRESULT* result, TestSource* filter)
+    : CSourceStream("KSV test source pin", result, filter, u"Output"), source_(filter) {}
+
+HRESULT TestSourcePin::GetMediaType(CMediaType* type) {
+  *type = TestStreamType(kTestSubtypeA);
+  return S_OK;
+}
+
+HRESULT TestSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+  return AskForBuffers(allocator, request, 4);
+}
+
+HRESULT TestSourcePin::OnThreadCreate() {
+  produced_ = 0;
+  return S_OK;
+}
+
+HRESULT TestSourcePin::FillBuffer(IMediaSample* sample) {
+  if (produced_ >= source_->samples()) return S_FALSE;
+  BYTE* data = nullptr;
+  if (FAILED(sample->GetPointer(&data)) || sample->GetSize() < kTestSampleBytes) return E_FAIL;
+  const uint32_t index = static_cast<uint32_t>(produced_);
+  for (int byte = 0; byte < kTestSampleBytes; ++byte) data[byte] = (index >> (8 * byte)) & 0xFF;
+  sample->SetActualDataLength(kTestSampleBytes);
+  sample->SetSyncPoint(TRUE);
+  ++produced_;
+  return S_OK;
+}
+
+// ---- TestConverter
+
+TestConverter::TestConverter(REFCLSID clsid, const GUID& output)
+    : CTransformFilter("KSV test converter", nullptr, clsid), output_(output) {}
+
+HRESULT TestConverter::CheckInputType(const CMediaType* input) {
+  return *input->Type() == MEDIATYPE_Video && *input->Subtype() == kTestSubtypeA
+             ? S_OK
+             : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT TestConverter::CheckTransform(const CMediaType* input, const CMediaType* output) {
+  if (FAILED(CheckInputType(input))) return VFW_E_TYPE_NOT_ACCEPTED;
+  return *output->Type() == MEDIATYPE_Video && *output->Subtype() == output_
+             ? S_OK
+             : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT TestConverter::GetMediaType(int position, CMediaType* type) {
+  if (position < 0) return E_INVALIDARG;
+  if (position > 0) return VFW_S_NO_MORE_ITEMS;
+  *type = TestStreamType(output_);
+  return S_OK;
+}
+
+HRESULT TestConverter::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+  return AskForBuffers(allocator, request, 2);
+}
+
+HRESULT TestConverter::Transform(IMediaSample* input, IMediaSample* output) {
+  BYTE* from = nullptr;
+  BYTE* to = nullptr;
+  if (FAILED(input->GetPointer(&from)) || FAILED(output->GetPointer(&to))) return E_FAIL;
+  const LONG length = input->GetActualDataLength();
+  if (length > output->GetSize()) return E_FAIL;
+  std::memcpy(to, from, static_cast<size_t>(length));
+  return output->SetActualDataLength(length);
+}
+
+// ---- TestSink
+
+TestSink::TestSink() : CBaseRenderer(kTestSinkClsid, "KSV test sink", nullptr, nullptr) {}
+
+CUnknown* TestSink::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
+  *result = outer != nullptr ? CLASS_E_NOAGGREGATION : S_OK;
+  return outer != nullptr ? nullptr : new TestSink();
+}
+
+HRESULT TestSink::NonDelegatingQueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IFileSinkFilter) return GetInterface(static_cast<IFileSinkFilter*>(this), object);
+  return CBaseRenderer::NonDelegatingQueryInterface(iid, object);
+}
+
+HRESULT TestSink::SetFileName(LPCOLESTR fileName, const AM_MEDIA_TYPE* /*type*/) {
+  if (fileName == nullptr) return E_POINTER;
+  std::lock_guard guard(fileMutex_);
+  fileName_ = com::Utf16ToUtf8(fileName);
+  return S_OK;
+}
+
+HRESULT TestSink::GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) {
+  if (fileName == nullptr) return E_POINTER;
+  if (type != nullptr) *type = AM_MEDIA_TYPE{};
+  std::lock_guard guard(fileMutex_);
+  if (fileName_.empty()) {
+    *fileName = nullptr;
+    return S_OK;
+  }
+  return CopyToTaskMemory(com::Utf8ToUtf16(fileName_), fileName);
+}
+
+HRESULT TestSink::CheckMediaType(const CMediaType* type) {
+  return *type->Type() == MEDIATYPE_Video && *type->Subtype() == kTestSubtypeB
+             ? S_OK
+             : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT TestSink::DoRenderSample(IMediaSample* /*sample*/) {
+  rendered_.fetch_add(1);
+  return S_OK;
+}
+
+HRESULT TestSink::EndOfStream() {
+  WriteCount();  // before the base reports the completion
+  return CBaseRenderer::EndOfStream();
+}
+
+HRESULT TestSink::Pause() {
+  if (IsStopped()) rendered_ = 0;
+  return CBaseRenderer::Pause();
+}
+
+HRESULT TestSink::Stop() {
+  const bool wasActive = IsActive();
+  const HRESULT result = CBaseRenderer::Stop();
+  if (wasActive) WriteCount();
+  return result;
+}
+
+void TestSink::WriteCount() {
+  std::lock_guard guard(fileMutex_);
+  if (fileName_.empty()) return;
+  std::ofstream file(fileName_, std::ios::trunc);
+  file << rendered_.load() << '\n';
+}
+
+}  // namespace ksv::media::testing
