@@ -122,7 +122,7 @@ int RunGraph(const GraphOptions& options, Console& console) {
   progress.Clear();
   control->Stop();
   console.out << "graph " << outcome << " after " << SecondsText(elapsed()) << ", "
-              << description.filters.size() << " filters\n";
+              << FilterCount(built.graph.Get()) << " filters\n";
   if (!outcome.starts_with("stopped on an error")) return kExitOk;
   throw CommandFailure("the graph stopped on an error: " + HresultText(failure));
 }

@@ -52,7 +52,6 @@ struct Parser {
   GraphDescription result;
   std::map<std::string, size_t, std::less<>> named;
   std::optional<size_t> previous;  // the filter the next link starts from
-  bool branchPending = false;       // the last element was a reference
 
   // One element's words (between separators).
   void Element(const std::vector<Word>& words, size_t at, bool last) {
@@ -80,9 +79,8 @@ struct Parser {
     const size_t self = result.filters.size();
     if (!element.id.empty()) named.emplace(element.id, self);
     result.filters.push_back(std::move(element));
-    if (previous && !branchPending) result.links.push_back({*previous, self});
+    if (previous) result.links.push_back({*previous, self});
     previous = self;
-    branchPending = false;
   }
 
   void Option(GraphElement& element, const Word& word) {
@@ -108,11 +106,8 @@ struct Parser {
     const std::string_view id = word.text.substr(0, word.text.size() - 1);
     const auto found = named.find(id);
     if (found == named.end()) Fail("no filter named " + Quoted(id) + " before", word.at);
-    if (last && previous && !branchPending) {
-      result.links.push_back({*previous, found->second});
-    }
+    if (last && previous) result.links.push_back({*previous, found->second});
     previous = found->second;
-    branchPending = true;
   }
 };
 
@@ -125,7 +120,7 @@ std::string GraphElement::Label() const {
 GraphDescription ParseGraphDescription(std::string_view text) {
   const std::vector<Word> words = SplitWords(text);
   if (words.empty()) throw UsageError("graph description: empty");
-  Parser parser{text, {}, {}, std::nullopt, false};
+  Parser parser{text, {}, {}, std::nullopt};
   std::vector<Word> element;
   size_t elementAt = words.front().at;
   for (size_t i = 0; i < words.size(); ++i) {

@@ -97,6 +97,8 @@ std::string MediaTypeText(const AM_MEDIA_TYPE& type) {
          GuidName(type.subtype, kSubtypes, std::size(kSubtypes), true);
 }
 
+size_t FilterCount(IFilterGraph* graph) { return Filters(graph).size(); }
+
 void PrintGraph(IFilterGraph* graph, std::ostream& out) {
   const auto filters = Filters(graph);
   out << "filters:\n";

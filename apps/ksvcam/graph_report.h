@@ -12,6 +12,9 @@ namespace ksv::ksvcam {
 
 void PrintGraph(IFilterGraph* graph, std::ostream& out);
 
+// How many filters the graph holds, those it inserted included.
+size_t FilterCount(IFilterGraph* graph);
+
 // "Video/I420", a GUID for a type this table does not name.
 std::string MediaTypeText(const AM_MEDIA_TYPE& type);
 

@@ -1,0 +1,191 @@
+// setup, filters and graph over a fresh system root with the media
+// framework's module (and the simulated camera's) from the build's lib/ksv.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "apps/ksvcam/tests/test_support.h"
+#include "platform/com/apartment.h"
+#include "platform/com/class_registry.h"
+#include "platform/media/media_guids.h"
+
+namespace ksv::ksvcam::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class MediaCommands : public ::testing::Test {
+ protected:
+  MediaCommands() {
+    ::setenv("KSV_ROOT", (folder_.path() / "root").c_str(), 1);
+    ::setenv("KSV_MODULE_DIR", KSV_TEST_MODULE_DIR, 1);
+  }
+  ~MediaCommands() override {
+    ::unsetenv("KSV_MODULE_DIR");
+    ::unsetenv("KSV_ROOT");
+  }
+
+  // The test filter plug-in in the legacy category, as its installer would.
+  static void RegisterTestFilters() {
+    void* module = dlopen(KSV_TEST_MODULE_DIR "/ksvtestfilters.so", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(module, nullptr) << dlerror();
+    auto entry = reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"));
+    ASSERT_NE(entry, nullptr);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    EXPECT_EQ(entry(), S_OK);
+    CoUninitialize();
+    dlclose(module);
+  }
+
+  TempFolder folder_;
+};
+
+TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmptiesIt) {
+  const auto setup = RunKsvcam({"setup"});
+  ASSERT_EQ(setup.status, 0) << setup.err;
+  EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
+  EXPECT_NE(setup.out.find("1 media modules and 6 filter categories"), std::string::npos);
+  ASSERT_EQ(RunKsvcam({"setup"}).status, 0);
+
+  const auto filters = RunKsvcam({"filters"});
+  ASSERT_EQ(filters.status, 0) << filters.err;
+  // Each category once, sorted by friendly name, with its documented merit.
+  const char* expected[] = {
+      "Audio Capture Sources  {33D9A762-90C8-11D0-BD43-00A0C911CE86}  merit 0x00200000",
+      "Audio Compressors  {33D9A761-90C8-11D0-BD43-00A0C911CE86}  merit 0x00200000",
+      "Audio Renderers  {E0F158E1-CB04-11D0-BD4E-00A0C911CE86}  merit 0x00600000",
+      "DirectShow Filters  {083863F1-70DE-11D0-BD40-00A0C911CE86}  merit 0x00600000",
+      "Video Capture Sources  {860BB310-5D01-11D0-BD3B-00A0C911CE86}  merit 0x00200000",
+      "Video Compressors  {33D9A760-90C8-11D0-BD43-00A0C911CE86}  merit 0x00200000",
+  };
+  size_t at = 0;
+  for (const char* line : expected) {
+    const size_t found = filters.out.find(std::string(line) + "\n");
+    ASSERT_NE(found, std::string::npos) << line << "\n" << filters.out;
+    EXPECT_GT(found + 1, at) << "out of order: " << line;
+    EXPECT_EQ(filters.out.find(line, found + 1), std::string::npos) << "twice: " << line;
+    at = found;
+  }
+
+  const auto unregister = RunKsvcam({"setup", "--unregister"});
+  ASSERT_EQ(unregister.status, 0) << unregister.err;
+  ksv::com::InprocServer server;
+  EXPECT_EQ(ksv::com::FindInprocServer(CLSID_FilterGraph, &server), REGDB_E_CLASSNOTREG);
+  // Unregistering again finds nothing left, and is not an error.
+  const auto again = RunKsvcam({"setup", "--unregister"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("not registered: category DirectShow Filters"), std::string::npos);
+}
+
+TEST_F(MediaCommands, FiltersRegistersOnFirstUseAndNamesACategory) {
+  RunKsvcam({"filters"});  // first use registers the framework
+  RegisterTestFilters();
+  const auto legacy = RunKsvcam({"filters", "--category", "legacy"});
+  ASSERT_EQ(legacy.status, 0) << legacy.err;
+  EXPECT_EQ(legacy.out.rfind("DirectShow Filters  {083863F1", 0), 0u) << legacy.out;
+  // Sorted by friendly name, with the class key's identifier and the merit.
+  const size_t converter = legacy.out.find("  KSV Test Converter         "
+                                           "{7E57F117-0002-4B53-9D10-6B5376544631}  merit "
+                                           "0x00600000\n");
+  const size_t sink = legacy.out.find("  KSV Test Sink  ");
+  const size_t source = legacy.out.find("  KSV Test Source  ");
+  ASSERT_NE(converter, std::string::npos) << legacy.out;
+  ASSERT_NE(sink, std::string::npos);
+  ASSERT_NE(source, std::string::npos);
+  EXPECT_LT(converter, sink);
+  EXPECT_LT(sink, source);
+
+  const auto byClsid = RunKsvcam({"filters", "-c", "{E0F158E1-CB04-11D0-BD4E-00A0C911CE86}"});
+  ASSERT_EQ(byClsid.status, 0);
+  EXPECT_EQ(byClsid.out,
+            "Audio Renderers  {E0F158E1-CB04-11D0-BD4E-00A0C911CE86}  merit 0x00600000\n"
+            "  (no filters)\n");
+  EXPECT_EQ(RunKsvcam({"filters", "-c", "video"}).status, 2);
+}
+
+TEST_F(MediaCommands, GraphInsertsTheConverterAndRunsToCompletion) {
+  RunKsvcam({"filters"});
+  RegisterTestFilters();
+  const fs::path count = folder_.path() / "count.txt";
+  const auto run = RunKsvcam({"graph", "--verbose",
+                              "KSV Test Source file=25 ! KSV Test Sink file=" + count.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadText(count), "25\n");
+  EXPECT_NE(run.out.find("graph completed (EC_COMPLETE) after "), std::string::npos) << run.out;
+  // The converter the graph put between them, with both media types.
+  EXPECT_NE(run.out.find("{7E57F117-0002-4B53-9D10-6B5376544631}"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("'KSV Test Source'.'Output' -> '"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("'.'XForm Out' -> 'KSV Test Sink'.'In'  Video/TSTB"), std::string::npos);
+  EXPECT_NE(run.out.find(", 3 filters\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Video/TSTA"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Video/TSTB"), std::string::npos) << run.out;
+}
+
+TEST_F(MediaCommands, GraphBranchesFromANamedFilter) {
+  RunKsvcam({"filters"});
+  RegisterTestFilters();
+  const fs::path a = folder_.path() / "a.txt";
+  const fs::path b = folder_.path() / "b.txt";
+  // The converter's one output feeds the first sink; the branch from the
+  // source finds it connected already, so the second link fails, naming it.
+  const auto run = RunKsvcam({"graph", "KSV Test Source name=s file=5 ! KSV Test Sink file=" +
+                                           a.string() + " ! s. ! KSV Test Sink file=" + b.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("cannot connect 's' to 'KSV Test Sink"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("has no unconnected output pin"), std::string::npos) << run.err;
+}
+
+TEST_F(MediaCommands, GraphErrorsNameTheFilterOrBothPins) {
+  RunKsvcam({"filters"});
+  RegisterTestFilters();
+  const auto unknown = RunKsvcam({"graph", "KSV Test Source ! No Such Filter (x)"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.err, "ksvcam: error: no filter named 'No Such Filter (x)'; see ksvcam filters\n");
+
+  // Subtype B out, only A in, and no registered filter turns B into A.
+  const auto failed =
+      RunKsvcam({"graph", "KSV Test Converter name=c1 ! KSV Test Converter name=c2"});
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.err.rfind("ksvcam: error: cannot connect 'c1'.'XForm Out' to 'c2'.'XForm In': "
+                             "VFW_E_CANNOT_CONNECT",
+                             0),
+            0u)
+      << failed.err;
+
+  const auto sinkFirst = RunKsvcam({"graph", "KSV Test Sink ! KSV Test Source"});
+  EXPECT_EQ(sinkFirst.status, 1);
+  EXPECT_NE(sinkFirst.err.find("'KSV Test Sink' has no unconnected output pin"),
+            std::string::npos)
+      << sinkFirst.err;
+
+  const auto noFile = RunKsvcam({"graph", "KSV Test Converter file=x ! KSV Test Sink"});
+  EXPECT_EQ(noFile.status, 1);
+  EXPECT_NE(noFile.err.find("takes no file="), std::string::npos) << noFile.err;
+
+  const auto usage = RunKsvcam({"graph", "KSV Test Source ! ! KSV Test Sink"});
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_NE(usage.err.find("missing element at column 19"), std::string::npos) << usage.err;
+}
+
+TEST_F(MediaCommands, GraphStopsAfterSeconds) {
+  RunKsvcam({"filters"});
+  RegisterTestFilters();
+  // Far more samples than the sink could take in the time given... or it
+  // finishes first; either way the graph stops and reports how.
+  const auto run = RunKsvcam({"graph", "--seconds", "0.2", "KSV Test Source file=100000000 ! KSV Test Sink"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("graph stopped after --seconds"), std::string::npos) << run.out;
+}
+
+}  // namespace
+}  // namespace ksv::ksvcam::testing
