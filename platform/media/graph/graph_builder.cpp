@@ -7,6 +7,7 @@
 // depth; a filter this search added is removed again when its branch fails.
 // Pins whose names start with '~' are not used on filters in between.
 #include <algorithm>
+#include <string>
 
 #include "platform/com/inproc_servers.h"
 #include "platform/com/property_bag.h"
@@ -65,9 +66,16 @@ std::vector<std::pair<GUID, GUID>> OfferedTypes(IPin* pin) {
 // Registered filters that take one of `types` and have a merit above
 // MERIT_DO_NOT_USE, highest merit first (per type, in the output's order
 // of types); with `needOutput`, only filters with an output pin.
-std::vector<CLSID> RegisteredCandidates(const std::vector<std::pair<GUID, GUID>>& types,
-                                        bool needOutput) {
-  std::vector<CLSID> found;
+// A registered filter the graph may insert: its class and the name it is
+// added under (its friendly name, as the graph names filters it inserts).
+struct Candidate {
+  CLSID clsid;
+  std::u16string name;
+};
+
+std::vector<Candidate> RegisteredCandidates(const std::vector<std::pair<GUID, GUID>>& types,
+                                            bool needOutput) {
+  std::vector<Candidate> found;
   ComPtr<IFilterMapper2> mapper;
   if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
                               IID_PPV_ARGS(mapper.GetAddressOf())))) {
@@ -97,9 +105,15 @@ std::vector<CLSID> RegisteredCandidates(const std::vector<std::pair<GUID, GUID>>
       const bool read = SUCCEEDED(bag->Read(u"CLSID", &text, nullptr)) && text.vt == VT_BSTR &&
                         SUCCEEDED(CLSIDFromString(text.bstrVal, &clsid));
       VariantClear(&text);
-      if (read && std::find(found.begin(), found.end(), clsid) == found.end()) {
-        found.push_back(clsid);
+      const bool known = std::any_of(found.begin(), found.end(),
+                                     [&](const Candidate& c) { return c.clsid == clsid; });
+      if (!read || known) continue;
+      Candidate candidate{clsid, {}};
+      if (SUCCEEDED(bag->Read(u"FriendlyName", &text, nullptr)) && text.vt == VT_BSTR) {
+        candidate.name.assign(text.bstrVal, SysStringLen(text.bstrVal));
       }
+      VariantClear(&text);
+      found.push_back(std::move(candidate));
     }
   }
   return found;
@@ -158,14 +172,16 @@ HRESULT FilterGraph::BuildLocked(IPin* output, IPin* input, int depth) {
   // converting to its own input would recurse without end).
   const std::optional<CLSID> upstreamClass = ClassOf(upstream.Get());
   const std::optional<CLSID> downstreamClass = ClassOf(downstream.Get());
-  for (const CLSID& clsid : RegisteredCandidates(OfferedTypes(output), input != nullptr)) {
-    if (clsid == upstreamClass || clsid == downstreamClass) continue;
+  for (const Candidate& candidate : RegisteredCandidates(OfferedTypes(output), input != nullptr)) {
+    if (candidate.clsid == upstreamClass || candidate.clsid == downstreamClass) continue;
     ComPtr<IBaseFilter> filter;
-    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+    if (FAILED(CoCreateInstance(candidate.clsid, nullptr, CLSCTX_INPROC_SERVER,
                                 IID_PPV_ARGS(filter.GetAddressOf())))) {
       continue;
     }
-    if (FAILED(AddFilter(filter.Get(), nullptr))) continue;
+    if (FAILED(AddFilter(filter.Get(), candidate.name.empty() ? nullptr : candidate.name.c_str()))) {
+      continue;
+    }
     if (SUCCEEDED(BuildThroughLocked(output, filter.Get(), input, depth))) return S_OK;
     RemoveFilter(filter.Get());
   }

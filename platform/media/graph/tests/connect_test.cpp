@@ -179,6 +179,9 @@ TEST_F(Building, ConnectInsertsTheConverterOfHighestMeritAndTheGraphRuns) {
   ASSERT_EQ(ConnectSourceToSink(), S_OK);
   EXPECT_EQ(Classes().size(), 3u);
   EXPECT_EQ(CountOf(kTestConverterClsid), 1u);  // not the backup, of lower merit
+  ComPtr<IBaseFilter> inserted;
+  EXPECT_EQ(graph_->FindFilterByName(kTestConverterName, inserted.GetAddressOf()), S_OK)
+      << "an inserted filter is named by its friendly name";
   EXPECT_EQ(RunToCompletion(), "40");
 }
 
