@@ -1,8 +1,13 @@
 #include "platform/media/base/factory.h"
 
 #include <new>
+#include <string>
 
+#include "platform/com/class_registry.h"
 #include "platform/com/com_object.h"
+#include "platform/com/wide_text.h"
+#include "platform/media/registration_interfaces.h"
+#include "platform/media/vfw_errors.h"
 
 namespace {
 
@@ -54,6 +59,50 @@ HRESULT GetClassObjectFromTemplates(const CFactoryTemplate* templates, int count
 
 HRESULT CanUnloadNow() {
   return CBaseObject::ObjectsActive() == 0 && CBaseObject::ModuleLocks() == 0 ? S_OK : S_FALSE;
+}
+
+namespace {
+
+// The filter of one template in (or out of) the filter mapper through its
+// IAMovieSetup; S_OK for a class without one.
+HRESULT SetUpThroughObject(const CFactoryTemplate& entry, bool registering) {
+  HRESULT result = S_OK;
+  CUnknown* object = entry.CreateInstance(nullptr, &result);
+  if (object == nullptr) return FAILED(result) ? result : E_OUTOFMEMORY;
+  object->NonDelegatingAddRef();
+  IAMovieSetup* setup = nullptr;
+  result = object->NonDelegatingQueryInterface(IID_IAMovieSetup, reinterpret_cast<void**>(&setup));
+  // E_NOINTERFACE, or VFW_E_NEED_OWNER from an object that cannot answer
+  // without its owner: nothing of this class goes into the mapper.
+  if (result == E_NOINTERFACE || result == VFW_E_NEED_OWNER) {
+    result = S_OK;
+  } else if (SUCCEEDED(result)) {
+    result = setup->Unregister();
+    if (registering) result = setup->Register();
+    setup->Release();
+  }
+  object->NonDelegatingRelease();
+  return FAILED(result) ? result : S_OK;
+}
+
+}  // namespace
+
+HRESULT RegisterTemplates(const CFactoryTemplate* templates, int count,
+                          const void* addressInModule, bool registering) {
+  HRESULT first = S_OK;
+  const auto keep = [&first](HRESULT result) {
+    if (FAILED(result) && SUCCEEDED(first)) first = result;
+  };
+  for (int i = 0; i < count; ++i) {
+    const CFactoryTemplate& entry = templates[i];
+    if (registering) {
+      const std::string name = com::Utf16ToUtf8(com::WideView(entry.m_Name));
+      keep(com::RegisterInprocServer(*entry.m_ClsID, name.c_str(), "Both", addressInModule));
+    }
+    keep(SetUpThroughObject(entry, registering));
+    if (!registering) keep(com::UnregisterInprocServer(*entry.m_ClsID));
+  }
+  return first;
 }
 
 }  // namespace ksv::media

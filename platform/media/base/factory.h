@@ -41,4 +41,14 @@ HRESULT GetClassObjectFromTemplates(const CFactoryTemplate* templates, int count
 // S_OK when no object of the module lives and no server lock is held.
 HRESULT CanUnloadNow();
 
+// What a plug-in's DllRegisterServer (`registering`) and DllUnregisterServer
+// do over its template table: each class registered under
+// HKEY_CLASSES_ROOT\CLSID with the module's path and the threading model
+// "Both"; then an object of each made and, when it offers IAMovieSetup, its
+// filter removed from the filter mapper and (registering) added again. A
+// class whose object offers no IAMovieSetup is skipped without error;
+// unregistering removes the class keys last. The first failure is returned.
+HRESULT RegisterTemplates(const CFactoryTemplate* templates, int count,
+                          const void* addressInModule, bool registering);
+
 }  // namespace ksv::media

@@ -6,6 +6,7 @@
 #include "platform/com/task_memory.h"
 #include "platform/media/base/enumerators.h"
 #include "platform/media/base/pins.h"
+#include "platform/media/registration/filter_setup.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ HRESULT CBaseFilter::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IBaseFilter || iid == IID_IMediaFilter || iid == IID_IPersist) {
     return GetInterface(static_cast<IBaseFilter*>(this), object);
   }
+  if (iid == IID_IAMovieSetup) return GetInterface(static_cast<IAMovieSetup*>(this), object);
   return CUnknown::NonDelegatingQueryInterface(iid, object);
 }
 
@@ -176,6 +178,16 @@ HRESULT CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
 }
 
 HRESULT CBaseFilter::QueryVendorInfo(LPWSTR* /*vendorInfo*/) { return E_NOTIMPL; }
+
+HRESULT CBaseFilter::Register() {
+  const AMOVIESETUP_FILTER* setup = GetSetupData();
+  return setup != nullptr ? ksv::media::RegisterFilterWithMapper(*setup) : S_FALSE;
+}
+
+HRESULT CBaseFilter::Unregister() {
+  const AMOVIESETUP_FILTER* setup = GetSetupData();
+  return setup != nullptr ? ksv::media::UnregisterFilterFromMapper(*setup) : S_FALSE;
+}
 
 HRESULT CBaseFilter::NotifyEvent(LONG code, LONG_PTR param1, LONG_PTR param2) {
   IMediaEventSink* sink = m_pSink;

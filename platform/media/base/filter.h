@@ -10,11 +10,12 @@
 #include "platform/media/base/sync.h"
 #include "platform/media/event_codes.h"
 #include "platform/media/graph_interfaces.h"
+#include "platform/media/registration_interfaces.h"
 #include "platform/media/vfw_errors.h"
 
 class CBasePin;
 
-class CBaseFilter : public CUnknown, public IBaseFilter {
+class CBaseFilter : public CUnknown, public IBaseFilter, public IAMovieSetup {
  public:
   // `lock` is the filter's lock (the pins share it); it must outlive the filter.
   CBaseFilter(const TCHAR* name, LPUNKNOWN outer, CCritSec* lock, REFCLSID clsid,
@@ -41,6 +42,12 @@ class CBaseFilter : public CUnknown, public IBaseFilter {
   HRESULT QueryFilterInfo(FILTER_INFO* info) override;
   HRESULT JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
   HRESULT QueryVendorInfo(LPWSTR* vendorInfo) override;
+  // IAMovieSetup: the filter in the filter mapper as GetSetupData describes
+  // it (S_FALSE, nothing done, for a filter without setup data).
+  HRESULT Register() override;
+  HRESULT Unregister() override;
+  // The filter's registration record (name, merit, pins), when it has one.
+  virtual const AMOVIESETUP_FILTER* GetSetupData() { return nullptr; }
 
   virtual int GetPinCount() = 0;
   virtual CBasePin* GetPin(int index) = 0;

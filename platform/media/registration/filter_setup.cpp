@@ -27,8 +27,13 @@ HRESULT RegisterFilterSetup(const AMOVIESETUP_FILTER& setup, const void* address
   HRESULT result =
       com::RegisterInprocServer(*setup.clsID, name.c_str(), threadingModel, addressInModule);
   if (FAILED(result)) return result;
+  return RegisterFilterWithMapper(setup, category);
+}
+
+HRESULT RegisterFilterWithMapper(const AMOVIESETUP_FILTER& setup, const CLSID* category) {
+  if (setup.clsID == nullptr || setup.strName == nullptr) return E_POINTER;
   com::ComPtr<IFilterMapper2> mapper;
-  result = CreateMapper(&mapper);
+  const HRESULT result = CreateMapper(&mapper);
   if (FAILED(result)) return result;
   mapper->UnregisterFilter(category, nullptr, *setup.clsID);
   REGFILTER2 record{};
@@ -41,14 +46,18 @@ HRESULT RegisterFilterSetup(const AMOVIESETUP_FILTER& setup, const void* address
 
 HRESULT UnregisterFilterSetup(const AMOVIESETUP_FILTER& setup, const CLSID* category) {
   if (setup.clsID == nullptr) return E_POINTER;
-  com::ComPtr<IFilterMapper2> mapper;
-  HRESULT result = CreateMapper(&mapper);
-  if (SUCCEEDED(result)) {
-    result = mapper->UnregisterFilter(category, nullptr, *setup.clsID);
-    if (Missing(result)) result = S_OK;
-  }
+  const HRESULT result = UnregisterFilterFromMapper(setup, category);
   const HRESULT classResult = com::UnregisterInprocServer(*setup.clsID);
   return FAILED(result) ? result : classResult;
+}
+
+HRESULT UnregisterFilterFromMapper(const AMOVIESETUP_FILTER& setup, const CLSID* category) {
+  if (setup.clsID == nullptr) return E_POINTER;
+  com::ComPtr<IFilterMapper2> mapper;
+  HRESULT result = CreateMapper(&mapper);
+  if (FAILED(result)) return result;
+  result = mapper->UnregisterFilter(category, nullptr, *setup.clsID);
+  return Missing(result) ? S_OK : result;
 }
 
 }  // namespace ksv::media

@@ -25,4 +25,11 @@ HRESULT RegisterFilterSetup(const AMOVIESETUP_FILTER& setup, const void* address
 // either was not there.
 HRESULT UnregisterFilterSetup(const AMOVIESETUP_FILTER& setup, const CLSID* category = nullptr);
 
+// The filter mapper's half alone, for a filter's IAMovieSetup: the filter
+// (re-)registered under `category` (null: legacy filters), and removed
+// (S_OK also when it was not there).
+HRESULT RegisterFilterWithMapper(const AMOVIESETUP_FILTER& setup, const CLSID* category = nullptr);
+HRESULT UnregisterFilterFromMapper(const AMOVIESETUP_FILTER& setup,
+                                   const CLSID* category = nullptr);
+
 }  // namespace ksv::media
