@@ -33,6 +33,9 @@ inline constexpr CLSID CLSID_LegacyAmFilterCategory =
     ksv::com::Guid("083863F1-70DE-11D0-BD40-00A0C911CE86");
 inline constexpr CLSID CLSID_VideoInputDeviceCategory =
     ksv::com::Guid("860BB310-5D01-11D0-BD3B-00A0C911CE86");
+// The kernel-streaming proxy: the capture filter of a device driven by a
+// kernel-streaming driver (the camera), the CLSID its device entries carry.
+inline constexpr CLSID CLSID_Proxy = ksv::com::Guid("17CCA71B-ECD7-11D0-B908-00A0C9223196");
 inline constexpr CLSID CLSID_AudioInputDeviceCategory =
     ksv::com::Guid("33D9A762-90C8-11D0-BD43-00A0C911CE86");
 inline constexpr CLSID CLSID_VideoCompressorCategory =

@@ -1,10 +1,19 @@
 #include "platform/media/registration/hardware_entries.h"
 
+#include <set>
+
 #include "platform/hardware/device_list.h"
 #include "platform/media/registration/category_store.h"
+#include "platform/registry/win32_registry.h"
 #include "platform/usbcamd/usb_device.h"
 
 namespace ksv::media::registration {
+namespace {
+
+// Marks an instance key as a device's, written and removed by enumeration.
+constexpr const char* kHardwareValue = "Hardware";
+
+}  // namespace
 
 std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category) {
   std::vector<HardwareEntry> entries;
@@ -19,11 +28,13 @@ std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category) {
   return entries;
 }
 
-std::optional<CLSID> CaptureFilterClassFor(std::string_view /*interfaceName*/) {
+std::optional<CLSID> CaptureFilterClassFor(std::string_view interfaceName) {
+  if (interfaceName == platform::usbcamd::kUsbDeviceInterface) return CLSID_Proxy;
   return std::nullopt;
 }
 
 void PublishHardwareCaptureDevices(REFCLSID category) {
+  std::set<std::string> present;
   for (const HardwareEntry& entry : ListHardwareCaptureDevices(category)) {
     const std::optional<CLSID> filter = CaptureFilterClassFor(entry.interfaceName);
     if (!filter) continue;
@@ -31,7 +42,16 @@ void PublishHardwareCaptureDevices(REFCLSID category) {
     for (char& c : instance) {
       if (c == '\\') c = '_';
     }
-    WriteInstance(category, instance, entry.friendlyName, *filter, nullptr);
+    if (WriteInstance(category, instance, entry.friendlyName, *filter, nullptr)) {
+      WriteDword(InstanceKeyPath(category, instance), kHardwareValue, 1);
+    }
+    present.insert(InstanceKeyPath(category, instance));
+  }
+  // A device unplugged since its key was written leaves the category.
+  for (const CategoryEntry& entry : ReadCategory(category)) {
+    if (ReadDword(entry.keyPath, kHardwareValue) == 1u && present.count(entry.keyPath) == 0) {
+      RegDeleteTreeA(HKEY_CLASSES_ROOT, entry.keyPath.c_str());
+    }
   }
 }
 

@@ -1,9 +1,8 @@
 // The machine's capture hardware as entries of the video and audio input
-// categories. A device is listed under a capture category once its
-// interface has a capture filter class: the camera's ("usbcamd.UsbDevice")
-// and the audio source's capture filters come with the capture devices, so
-// CaptureFilterClassFor knows none yet and these categories list only what
-// the registry holds.
+// categories. A device is listed under a capture category when its
+// interface has a capture filter class: the camera ("usbcamd.UsbDevice")
+// through the kernel-streaming proxy. No audio source hardware exists yet,
+// so the audio input category lists what the registry holds.
 #pragma once
 
 #include <optional>
@@ -30,8 +29,10 @@ std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category);
 std::optional<CLSID> CaptureFilterClassFor(std::string_view interfaceName);
 
 // Writes an instance key under `category` for each listed device that has
-// a capture filter class (FriendlyName, CLSID; the instance is named after
-// the device), so the category's monikers include the devices.
+// a capture filter class (FriendlyName, CLSID, and "Hardware" = 1 marking
+// it as a device's; the instance is named after the device), so the
+// category's monikers include the devices, and removes the keys of devices
+// published earlier that are no longer on the machine.
 void PublishHardwareCaptureDevices(REFCLSID category);
 
 }  // namespace ksv::media::registration

@@ -293,9 +293,13 @@ TEST_F(Registration, CaptureHardwareIsListedForTheVideoInputCategoryOnly) {
   platform::hardware::PlugDevice(&camera);
   const auto video = ListHardwareCaptureDevices(CLSID_VideoInputDeviceCategory);
   const auto audio = ListHardwareCaptureDevices(CLSID_AudioInputDeviceCategory);
-  // Without a capture filter class the category stays as the registry has it.
-  Category(CLSID_VideoInputDeviceCategory, S_FALSE);
+  // The camera is a video input device through the kernel-streaming proxy.
+  const auto devices = Category(CLSID_VideoInputDeviceCategory);
+  ASSERT_EQ(Names(devices), std::vector<std::string>{"Test Camera"});
+  EXPECT_EQ(ReadBagText(devices[0].Get(), u"CLSID"), com::FormatGuid(CLSID_Proxy));
+  Category(CLSID_AudioInputDeviceCategory, S_FALSE);
   platform::hardware::UnplugDevice(&camera);
+  Category(CLSID_VideoInputDeviceCategory, S_FALSE);  // unplugged: gone from the category
   ASSERT_EQ(video.size(), 1u);
   EXPECT_EQ(video[0].friendlyName, "Test Camera");
   EXPECT_EQ(video[0].interfaceName, "usbcamd.UsbDevice");
