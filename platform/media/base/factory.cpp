@@ -6,6 +6,7 @@
 #include "platform/com/class_registry.h"
 #include "platform/com/com_object.h"
 #include "platform/com/wide_text.h"
+#include "platform/media/registration/filter_setup.h"
 #include "platform/media/registration_interfaces.h"
 #include "platform/media/vfw_errors.h"
 
@@ -86,6 +87,20 @@ HRESULT SetUpThroughObject(const CFactoryTemplate& entry, bool registering) {
 }
 
 }  // namespace
+
+HRESULT RegisterTemplateSetups(const CFactoryTemplate* templates, int count,
+                               const void* addressInModule, bool registering) {
+  HRESULT first = S_OK;
+  for (int i = 0; i < count; ++i) {
+    const AMOVIESETUP_FILTER* setup = templates[i].m_pAMovieSetup_Filter;
+    if (setup == nullptr) continue;
+    const HRESULT result = registering ? RegisterFilterSetup(*setup, addressInModule)
+                                       : UnregisterFilterSetup(*setup);
+    if (FAILED(result) && registering) return result;
+    if (FAILED(result) && SUCCEEDED(first)) first = result;
+  }
+  return first;
+}
 
 HRESULT RegisterTemplates(const CFactoryTemplate* templates, int count,
                           const void* addressInModule, bool registering) {

@@ -51,4 +51,11 @@ HRESULT CanUnloadNow();
 HRESULT RegisterTemplates(const CFactoryTemplate* templates, int count,
                           const void* addressInModule, bool registering);
 
+// The same from the templates' own registration records
+// (m_pAMovieSetup_Filter), without making objects: registering stops at
+// the first failure; unregistering goes through every template and returns
+// the first failure.
+HRESULT RegisterTemplateSetups(const CFactoryTemplate* templates, int count,
+                               const void* addressInModule, bool registering);
+
 }  // namespace ksv::media

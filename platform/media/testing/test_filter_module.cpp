@@ -4,7 +4,6 @@
 // never inserts them between two pins; the sink is still found when a pin
 // is rendered.
 #include "include/ksv_export.h"
-#include "platform/media/registration/filter_setup.h"
 #include "platform/media/testing/test_filter_ids.h"
 #include "platform/media/testing/test_filters.h"
 
@@ -70,19 +69,10 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
 extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
 
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  const void* self = reinterpret_cast<const void*>(&DllRegisterServer);
-  for (const CFactoryTemplate& entry : kTemplates) {
-    const HRESULT result = ksv::media::RegisterFilterSetup(*entry.m_pAMovieSetup_Filter, self);
-    if (FAILED(result)) return result;
-  }
-  return S_OK;
+  return ksv::media::RegisterTemplateSetups(
+      kTemplates, kTemplateCount, reinterpret_cast<const void*>(&DllRegisterServer), true);
 }
 
 extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
-  HRESULT first = S_OK;
-  for (const CFactoryTemplate& entry : kTemplates) {
-    const HRESULT result = ksv::media::UnregisterFilterSetup(*entry.m_pAMovieSetup_Filter);
-    if (FAILED(result) && SUCCEEDED(first)) first = result;
-  }
-  return first;
+  return ksv::media::RegisterTemplateSetups(kTemplates, kTemplateCount, nullptr, false);
 }

@@ -3,7 +3,6 @@
 // input types.
 #include "include/ksv_export.h"
 #include "platform/media/base/streams.h"
-#include "platform/media/registration/filter_setup.h"
 #include "platform/media/registration/tests/test_filter_ids.h"
 
 namespace {
@@ -53,19 +52,10 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
 extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
 
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  const void* self = reinterpret_cast<const void*>(&DllRegisterServer);
-  for (const CFactoryTemplate& entry : kTemplates) {
-    const HRESULT result = ksv::media::RegisterFilterSetup(*entry.m_pAMovieSetup_Filter, self);
-    if (FAILED(result)) return result;
-  }
-  return S_OK;
+  return ksv::media::RegisterTemplateSetups(
+      kTemplates, 2, reinterpret_cast<const void*>(&DllRegisterServer), true);
 }
 
 extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
-  HRESULT first = S_OK;
-  for (const CFactoryTemplate& entry : kTemplates) {
-    const HRESULT result = ksv::media::UnregisterFilterSetup(*entry.m_pAMovieSetup_Filter);
-    if (FAILED(result) && SUCCEEDED(first)) first = result;
-  }
-  return first;
+  return ksv::media::RegisterTemplateSetups(kTemplates, 2, nullptr, false);
 }
