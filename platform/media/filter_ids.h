@@ -1,0 +1,18 @@
+// The class identifiers of the platform's standard filters, as the platform
+// documents them, and of the outside filters the system names.
+#pragma once
+
+#include "platform/com/guid.h"
+
+inline constexpr CLSID CLSID_AsyncReader = ksv::com::Guid("E436EBB5-524F-11CE-9F53-0020AF0BA770");
+inline constexpr CLSID CLSID_AviSplitter = ksv::com::Guid("1B544C20-FD0B-11CE-8C63-00AA0044B51E");
+inline constexpr CLSID CLSID_WAVEParser = ksv::com::Guid("D51BD5A1-7548-11CF-A520-0080C77EF58A");
+inline constexpr CLSID CLSID_MPEG1Splitter = ksv::com::Guid("336475D0-942A-11CE-A870-00AA002FEAB5");
+inline constexpr CLSID CLSID_CMpegVideoCodec =
+    ksv::com::Guid("FEB50740-7BEF-11CE-9BD9-0000E202599C");
+inline constexpr CLSID CLSID_CMpegAudioCodec =
+    ksv::com::Guid("4A2286E0-7BEF-11CE-9BD9-0000E202599C");
+inline constexpr CLSID CLSID_AviDest = ksv::com::Guid("E2510970-F137-11CE-8B67-00AA00A3F1A6");
+inline constexpr CLSID CLSID_FileWriter = ksv::com::Guid("8596E5F0-0DA5-11D0-BD21-00A0C911CE86");
+// An outside filter: writes a WAV byte stream for the File Writer.
+inline constexpr CLSID CLSID_WavDest = ksv::com::Guid("3C78B8E2-6C4D-11D1-ADE2-0000F8754B99");
