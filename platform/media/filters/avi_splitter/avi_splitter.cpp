@@ -59,10 +59,10 @@ HRESULT AviSplitter::CreateOutputPins(IAsyncReader* reader) {
   int made = 0;
   for (size_t number = 0; number < file.streams.size(); ++number) {
     const avi::Stream& stream = file.streams[number];
-    PullPlan plan = AviStreamPlan(stream);
+    auto plan = std::make_unique<PullPlan>(AviStreamPlan(stream));
     CMediaType type;
     // Text and other streams have no pin.
-    if (!AviStreamMediaType(stream, plan, &type)) continue;
+    if (!AviStreamMediaType(stream, *plan, &type)) continue;
     HRESULT result = S_OK;
     const std::u16string name = StreamPinName(number);
     new CPullOutputPin(this, name.c_str(), type, std::move(plan), &result);  // the filter owns it

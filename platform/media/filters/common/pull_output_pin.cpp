@@ -10,14 +10,20 @@ namespace {
 constexpr LONG kBuffers = 4;
 }  // namespace
 
+uint32_t PullPlan::Largest() const {
+  uint32_t largest = 0;
+  for (const PullPacket& packet : packets) largest = std::max(largest, packet.size);
+  return largest;
+}
+
 CPullOutputPin::CPullOutputPin(CParserFilter* filter, LPCWSTR name, const CMediaType& type,
-                               PullPlan plan, HRESULT* result)
+                               std::unique_ptr<const PacketList> packets, HRESULT* result)
     : CSourceStream("parser output", result, filter, name),
       parser_(filter),
       type_(type),
-      plan_(std::move(plan)) {
-  for (const PullPacket& packet : plan_.packets) largest_ = std::max(largest_, packet.size);
-}
+      packets_(std::move(packets)),
+      duration_(packets_->Duration()),
+      largest_(std::max<uint32_t>(packets_->Largest(), 1)) {}
 
 HRESULT CPullOutputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IMediaSeeking) return GetInterface(static_cast<IMediaSeeking*>(this), object);
@@ -53,14 +59,14 @@ HRESULT CPullOutputPin::OnThreadCreate() {
 HRESULT CPullOutputPin::OnThreadStartPlay() {
   if (!segmentSent_) {
     segmentSent_ = true;
-    DeliverNewSegment(0, plan_.duration, 1.0);
+    DeliverNewSegment(0, duration_, 1.0);
   }
   return S_OK;
 }
 
 HRESULT CPullOutputPin::FillBuffer(IMediaSample* sample) {
-  if (next_ >= plan_.packets.size()) return S_FALSE;
-  const PullPacket& packet = plan_.packets[next_];
+  if (next_ >= packets_->Count()) return S_FALSE;
+  const PullPacket packet = packets_->At(next_);
   IAsyncReader* reader = parser_->Reader();
   BYTE* data = nullptr;
   if (reader == nullptr) return VFW_E_NOT_CONNECTED;
@@ -126,7 +132,7 @@ HRESULT CPullOutputPin::SetTimeFormat(const GUID* format) {
 
 HRESULT CPullOutputPin::GetDuration(LONGLONG* duration) {
   if (duration == nullptr) return E_POINTER;
-  *duration = plan_.duration;
+  *duration = duration_;
   return S_OK;
 }
 
@@ -161,19 +167,19 @@ HRESULT CPullOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONG
   const bool currentWhole = currentHow == AM_SEEKING_NoPositioning ||
                             (currentHow == AM_SEEKING_AbsolutePositioning && *current == 0);
   const bool stopWhole = stopHow == AM_SEEKING_NoPositioning ||
-                         (stopHow == AM_SEEKING_AbsolutePositioning && *stop == plan_.duration);
+                         (stopHow == AM_SEEKING_AbsolutePositioning && *stop == duration_);
   return currentWhole && stopWhole ? S_OK : E_NOTIMPL;
 }
 
 HRESULT CPullOutputPin::GetPositions(LONGLONG* current, LONGLONG* stop) {
   if (current != nullptr) *current = position_.load();
-  if (stop != nullptr) *stop = plan_.duration;
+  if (stop != nullptr) *stop = duration_;
   return S_OK;
 }
 
 HRESULT CPullOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
   if (earliest != nullptr) *earliest = 0;
-  if (latest != nullptr) *latest = plan_.duration;
+  if (latest != nullptr) *latest = duration_;
   return S_OK;
 }
 

@@ -1,6 +1,7 @@
 // CPullOutputPin: an output pin of a parser that delivers one stream of the
 // file. What it delivers is planned when the pin is made: a list of packets,
-// each a run of the file's bytes with its times. Its streaming thread (the
+// each a run of the file's bytes with its times (held in memory, as an
+// index gives them, or worked out one at a time). Its streaming thread (the
 // source pin's worker) reads each packet with IAsyncReader::SyncRead
 // straight into a sample of its own allocator, stamps it and delivers it;
 // after the last one it delivers the end of stream. A read that fails
@@ -11,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "platform/media/base/source.h"
@@ -29,16 +31,32 @@ struct PullPacket {
   bool syncPoint = true;
 };
 
-struct PullPlan {
-  std::vector<PullPacket> packets;  // in delivery order, none empty
+// The packets of a stream in delivery order, none empty.
+class PacketList {
+ public:
+  virtual ~PacketList() = default;
+  virtual size_t Count() const = 0;
+  virtual PullPacket At(size_t index) const = 0;  // index < Count()
+  virtual REFERENCE_TIME Duration() const = 0;
+  virtual uint32_t Largest() const = 0;  // bytes
+};
+
+// A list held in memory.
+struct PullPlan final : PacketList {
+  std::vector<PullPacket> packets;
   REFERENCE_TIME duration = 0;
+
+  size_t Count() const override { return packets.size(); }
+  PullPacket At(size_t index) const override { return packets[index]; }
+  REFERENCE_TIME Duration() const override { return duration; }
+  uint32_t Largest() const override;
 };
 
 class CPullOutputPin : public CSourceStream, public IMediaSeeking {
  public:
   // Adds itself to `filter`'s pins. `type` is the one type it offers.
-  CPullOutputPin(CParserFilter* filter, LPCWSTR name, const CMediaType& type, PullPlan plan,
-                 HRESULT* result);
+  CPullOutputPin(CParserFilter* filter, LPCWSTR name, const CMediaType& type,
+                 std::unique_ptr<const PacketList> packets, HRESULT* result);
 
   DECLARE_IUNKNOWN
   HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
@@ -47,8 +65,6 @@ class CPullOutputPin : public CSourceStream, public IMediaSeeking {
   HRESULT GetMediaType(CMediaType* type) override;
   // Buffers that hold the largest packet, four of them.
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-
-  const PullPlan& Plan() const { return plan_; }
 
   // IMediaSeeking, in TIME_FORMAT_MEDIA_TIME only.
   HRESULT GetCapabilities(DWORD* capabilities) override;
@@ -83,8 +99,9 @@ class CPullOutputPin : public CSourceStream, public IMediaSeeking {
  private:
   CParserFilter* parser_;
   const CMediaType type_;
-  const PullPlan plan_;
-  uint32_t largest_ = 1;
+  const std::unique_ptr<const PacketList> packets_;
+  const REFERENCE_TIME duration_;
+  const uint32_t largest_;
   // The worker's place in the plan (touched by the worker only while it runs).
   size_t next_ = 0;
   bool segmentSent_ = false;

@@ -56,7 +56,8 @@ HRESULT WaveParser::CreateOutputPins(IAsyncReader* reader) {
   CMediaType type;
   if (!AudioMediaType(file.format, &type)) return VFW_E_INVALID_FILE_FORMAT;
   HRESULT result = S_OK;
-  new CPullOutputPin(this, u"output", type, WavePlan(file), &result);  // the filter owns it
+  // The filter owns the pin.
+  new CPullOutputPin(this, u"output", type, std::make_unique<WavePackets>(file), &result);
   return result;
 }
 

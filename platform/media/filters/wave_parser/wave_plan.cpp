@@ -9,6 +9,7 @@ namespace ksv::media::filters {
 namespace {
 
 constexpr uint64_t kUnits = 10'000'000;
+// A hostile byte rate must not ask for buffers past what a sample holds.
 constexpr uint64_t kLargestPacket = uint64_t{1} << 24;
 constexpr WORD kWaveFormatIeeeFloat = 3;
 constexpr WORD kWaveFormatAlaw = 6;
@@ -22,27 +23,7 @@ REFERENCE_TIME Scale(uint64_t value, uint64_t multiplier, uint64_t divisor) {
   return static_cast<REFERENCE_TIME>(std::min<uint64_t>(product / divisor, INT64_MAX));
 }
 
-// How bytes of the stream turn into time.
-struct Clock {
-  enum class Kind { kFrames, kAdpcmBlocks, kByteRate } kind = Kind::kByteRate;
-  uint64_t rate = 1;        // frames per second, or bytes per second
-  uint64_t blockAlign = 1;
-  uint64_t samplesPerBlock = 0;
-
-  REFERENCE_TIME TimeOf(uint64_t bytes) const {
-    switch (kind) {
-      case Kind::kFrames:
-        return Scale(bytes, kUnits, blockAlign * rate);
-      case Kind::kAdpcmBlocks:
-        return Scale((bytes / blockAlign) * samplesPerBlock, kUnits, rate);
-      case Kind::kByteRate:
-        break;
-    }
-    return Scale(bytes, kUnits, rate);
-  }
-  bool FrameBased() const { return kind == Kind::kFrames; }
-};
-
+// One sample frame per nBlockAlign bytes.
 bool IsFrameFormat(const std::vector<uint8_t>& format, WORD tag) {
   if (tag == WAVE_FORMAT_PCM || tag == kWaveFormatIeeeFloat || tag == kWaveFormatAlaw ||
       tag == kWaveFormatMulaw) {
@@ -54,57 +35,62 @@ bool IsFrameFormat(const std::vector<uint8_t>& format, WORD tag) {
   return *type.Subtype() == MEDIASUBTYPE_PCM || *type.Subtype() == MEDIASUBTYPE_IEEE_FLOAT;
 }
 
-Clock ClockOf(const std::vector<uint8_t>& format) {
-  const WAVEFORMATEX wave = ReadWaveFormat(format);
-  Clock clock;
-  clock.blockAlign = std::max<uint64_t>(wave.nBlockAlign, 1);
-  const uint64_t frames = std::max<uint64_t>(wave.nSamplesPerSec, 1);
-  if (IsFrameFormat(format, wave.wFormatTag)) {
-    clock.kind = Clock::Kind::kFrames;
-    clock.rate = frames;
-    return clock;
-  }
-  if (wave.wFormatTag == kWaveFormatImaAdpcm && wave.cbSize >= 2 && format.size() >= 20) {
-    clock.samplesPerBlock = uint16_t(format[18] | format[19] << 8);
-    if (clock.samplesPerBlock > 0) {
-      clock.kind = Clock::Kind::kAdpcmBlocks;
-      clock.rate = frames;
-      return clock;
-    }
-  }
-  clock.kind = Clock::Kind::kByteRate;
-  clock.rate = wave.nAvgBytesPerSec != 0 ? wave.nAvgBytesPerSec : clock.blockAlign * frames;
-  return clock;
-}
-
 }  // namespace
 
-PullPlan WavePlan(const avi::WavFile& file) {
-  PullPlan plan;
+WavePackets::WavePackets(const avi::WavFile& file) : dataOffset_(file.dataOffset) {
   const WAVEFORMATEX wave = ReadWaveFormat(file.format);
-  const Clock clock = ClockOf(file.format);
-  const uint64_t blockAlign = clock.blockAlign;
-  const uint64_t halfSecond = std::max<uint64_t>(wave.nAvgBytesPerSec / 2, 1);
-  // A hostile byte rate must not ask for buffers past what a sample holds.
-  const uint64_t wanted = std::min<uint64_t>(halfSecond, kLargestPacket);
-  const uint64_t packetBytes = std::max<uint64_t>(wanted / blockAlign, 1) * blockAlign;
-
-  uint64_t usable = file.dataSize;
-  if (!clock.FrameBased()) usable -= usable % blockAlign;
-  plan.packets.reserve(static_cast<size_t>(usable / packetBytes + 1));
-  for (uint64_t done = 0; done < usable;) {
-    const uint64_t size = std::min(packetBytes, usable - done);
-    PullPacket packet;
-    packet.offset = file.dataOffset + done;
-    packet.size = static_cast<uint32_t>(size);
-    packet.start = clock.TimeOf(done);
-    packet.stop = clock.TimeOf(done + size);
-    packet.syncPoint = true;
-    plan.packets.push_back(packet);
-    done += size;
+  blockAlign_ = std::max<uint64_t>(wave.nBlockAlign, 1);
+  const uint64_t frames = std::max<uint64_t>(wave.nSamplesPerSec, 1);
+  if (IsFrameFormat(file.format, wave.wFormatTag)) {
+    clock_ = Clock::kFrames;
+    rate_ = frames;
+  } else if (wave.wFormatTag == kWaveFormatImaAdpcm && wave.cbSize >= 2 &&
+             file.format.size() >= 20) {
+    samplesPerBlock_ = uint16_t(file.format[18] | file.format[19] << 8);
+    clock_ = samplesPerBlock_ > 0 ? Clock::kAdpcmBlocks : Clock::kByteRate;
+    rate_ = frames;
   }
-  plan.duration = clock.TimeOf(usable);
-  return plan;
+  if (clock_ == Clock::kByteRate) {
+    rate_ = wave.nAvgBytesPerSec != 0 ? wave.nAvgBytesPerSec : blockAlign_ * frames;
+  }
+
+  const uint64_t halfSecond =
+      std::min<uint64_t>(std::max<uint64_t>(wave.nAvgBytesPerSec / 2, 1), kLargestPacket);
+  packetBytes_ = std::max<uint64_t>(halfSecond / blockAlign_, 1) * blockAlign_;
+  usable_ = file.dataSize;
+  if (clock_ != Clock::kFrames) usable_ -= usable_ % blockAlign_;
+}
+
+size_t WavePackets::Count() const {
+  return static_cast<size_t>((usable_ + packetBytes_ - 1) / packetBytes_);
+}
+
+PullPacket WavePackets::At(size_t index) const {
+  const uint64_t done = static_cast<uint64_t>(index) * packetBytes_;
+  const uint64_t size = std::min(packetBytes_, usable_ - done);
+  PullPacket packet;
+  packet.offset = dataOffset_ + done;
+  packet.size = static_cast<uint32_t>(size);
+  packet.start = TimeOf(done);
+  packet.stop = TimeOf(done + size);
+  packet.syncPoint = true;
+  return packet;
+}
+
+uint32_t WavePackets::Largest() const {
+  return static_cast<uint32_t>(std::min(packetBytes_, usable_));
+}
+
+REFERENCE_TIME WavePackets::TimeOf(uint64_t bytes) const {
+  switch (clock_) {
+    case Clock::kFrames:
+      return Scale(bytes, kUnits, blockAlign_ * rate_);
+    case Clock::kAdpcmBlocks:
+      return Scale((bytes / blockAlign_) * samplesPerBlock_, kUnits, rate_);
+    case Clock::kByteRate:
+      break;
+  }
+  return Scale(bytes, kUnits, rate_);
 }
 
 }  // namespace ksv::media::filters

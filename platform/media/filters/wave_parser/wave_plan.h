@@ -3,7 +3,9 @@
 // with times from the format: sample frames for PCM, G.711 and float, the
 // samples per block for IMA ADPCM, the average byte rate otherwise. A last
 // short piece is delivered as it is for the sample-per-frame formats and
-// dropped for block-compressed ones when it is less than one block.
+// dropped for block-compressed ones when it is less than one block. The
+// packets are worked out as they are asked for, so a file's claims cost no
+// memory.
 #pragma once
 
 #include "platform/media/avi/wav_file.h"
@@ -11,6 +13,26 @@
 
 namespace ksv::media::filters {
 
-PullPlan WavePlan(const avi::WavFile& file);
+class WavePackets final : public PacketList {
+ public:
+  explicit WavePackets(const avi::WavFile& file);
+
+  size_t Count() const override;
+  PullPacket At(size_t index) const override;
+  REFERENCE_TIME Duration() const override { return TimeOf(usable_); }
+  uint32_t Largest() const override;
+
+ private:
+  enum class Clock { kFrames, kAdpcmBlocks, kByteRate };
+  REFERENCE_TIME TimeOf(uint64_t bytes) const;
+
+  Clock clock_ = Clock::kByteRate;
+  uint64_t rate_ = 1;  // frames per second, or bytes per second
+  uint64_t blockAlign_ = 1;
+  uint64_t samplesPerBlock_ = 0;
+  uint64_t dataOffset_ = 0;
+  uint64_t usable_ = 0;  // the bytes delivered
+  uint64_t packetBytes_ = 1;
+};
 
 }  // namespace ksv::media::filters

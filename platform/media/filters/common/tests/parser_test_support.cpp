@@ -175,6 +175,21 @@ std::optional<std::vector<FramecrcPacket>> Framecrc(const std::filesystem::path&
   return packets;
 }
 
+std::optional<std::vector<uint8_t>> FfmpegPacketBytes(const std::filesystem::path& file) {
+  const std::string command =
+      "ffmpeg -nostdin -v error -i '" + file.string() + "' -map 0 -c copy -f data -";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::vector<uint8_t> bytes;
+  uint8_t buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  if (pclose(pipe) != 0) return std::nullopt;
+  return bytes;
+}
+
 std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter, PIN_DIRECTION direction) {
   std::vector<ComPtr<IPin>> found;
   ComPtr<IEnumPins> pins;

@@ -90,6 +90,9 @@ bool Ffmpeg(const std::string& arguments);
 // The packets of every stream of `file` as FFmpeg demuxes them (stream
 // copy); nullopt when FFmpeg failed.
 std::optional<std::vector<FramecrcPacket>> Framecrc(const std::filesystem::path& file);
+// The bytes of every packet of `file`, one after another (stream copy to
+// FFmpeg's data muxer); nullopt when FFmpeg failed.
+std::optional<std::vector<uint8_t>> FfmpegPacketBytes(const std::filesystem::path& file);
 
 // A filter graph with a File Source on `file`, the parser `parser`
 // connected to it, and a RecordingSink on each of the parser's outputs.
