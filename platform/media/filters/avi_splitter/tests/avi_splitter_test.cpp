@@ -260,6 +260,28 @@ TEST_F(AviSplitterGraph, StopInTheMiddleReturnsPromptlyAndLeavesNoThread) {
   EXPECT_EQ(ThreadCount(), threadsBefore);
 }
 
+TEST_F(AviSplitterGraph, StopWakesAThreadWaitingForABuffer) {
+  ParserGraph graph;
+  ASSERT_EQ(graph.Open(File("long.avi"), CLSID_AviSplitter), S_OK);
+  RecordingSink* sink = graph.Sink(0);
+  sink->HoldSamples(true);
+  ASSERT_EQ(graph.Control()->Run(), S_OK);
+  // Once the sink holds every buffer the thread waits for one to come back.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (sink->Samples().size() < 4 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const size_t delivered = sink->Samples().size();
+  EXPECT_GE(delivered, 4u);
+  EXPECT_LT(delivered, 64u);
+  const auto stopping = std::chrono::steady_clock::now();
+  ASSERT_EQ(graph.Control()->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::milliseconds(500));
+  EXPECT_EQ(sink->Samples().size(), delivered);
+  sink->ReleaseHeld();
+}
+
 TEST_F(AviSplitterGraph, RunsTwiceOnTheSameGraph) {
   ParserGraph graph;
   ASSERT_EQ(graph.Open(File("mjpeg_pcm.avi"), CLSID_AviSplitter), S_OK);

@@ -44,6 +44,10 @@ class RecordingSink::Pin final : public CBaseInputPin {
     std::lock_guard guard(sink_->recordMutex_);
     sink_->samples_.push_back(record);
     sink_->bytes_.insert(sink_->bytes_.end(), data, data + record.size);
+    if (sink_->hold_) {
+      sample->AddRef();
+      sink_->held_.push_back(sample);
+    }
     const int delay = sink_->delayMs_.load();
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     return S_OK;
@@ -75,7 +79,19 @@ RecordingSink::RecordingSink() : CBaseFilter("recording sink", nullptr, &lock_, 
   pin_ = new Pin(this, &result);
 }
 
-RecordingSink::~RecordingSink() { delete pin_; }
+RecordingSink::~RecordingSink() {
+  ReleaseHeld();
+  delete pin_;
+}
+
+void RecordingSink::ReleaseHeld() {
+  std::vector<IMediaSample*> held;
+  {
+    std::lock_guard guard(recordMutex_);
+    held.swap(held_);
+  }
+  for (IMediaSample* sample : held) sample->Release();
+}
 
 RecordingSink* RecordingSink::Make() {
   auto* sink = new RecordingSink();

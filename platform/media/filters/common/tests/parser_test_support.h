@@ -53,6 +53,10 @@ class RecordingSink final : public CBaseFilter {
   CMediaType ConnectionType();
   // Each sample is held this long before Receive returns (a slow renderer).
   void SetDelay(int milliseconds) { delayMs_ = milliseconds; }
+  // Keeps every sample it gets (as a renderer keeps a frame), so the
+  // sender runs out of buffers; ReleaseHeld lets them go.
+  void HoldSamples(bool hold) { hold_ = hold; }
+  void ReleaseHeld();
 
  private:
   class Pin;
@@ -68,6 +72,8 @@ class RecordingSink final : public CBaseFilter {
   std::vector<RecordedSegment> segments_;
   int ends_ = 0;
   std::atomic<int> delayMs_{0};
+  std::atomic<bool> hold_{false};
+  std::vector<IMediaSample*> held_;  // counted
 };
 
 // adler32 as FFmpeg's framecrc computes it (the sums start at 0, not 1).

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/com/inproc_servers.h"
+#include "platform/com/wide_text.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/common/tests/parser_test_support.h"
 #include "platform/media/testing/plugin_root.h"
@@ -152,6 +154,30 @@ TEST_F(WaveParserGraph, RunsTwiceOnTheSameGraph) {
   EXPECT_FALSE(first.empty());
   EXPECT_EQ(graph.Sink(0)->Bytes(), first);
   EXPECT_EQ(graph.Sink(0)->EndsOfStream(), 1);
+}
+
+TEST_F(WaveParserGraph, IntelligentConnectFindsTheParserByItsRegistration) {
+  com::ComPtr<IGraphBuilder> graph;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(graph.GetAddressOf())),
+            S_OK);
+  com::ComPtr<IBaseFilter> source;
+  ASSERT_EQ(CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                             reinterpret_cast<void**>(source.GetAddressOf())),
+            S_OK);
+  com::ComPtr<IFileSourceFilter> load;
+  ASSERT_EQ(source.As(&load), S_OK);
+  ASSERT_EQ(load->Load(com::Utf8ToUtf16(File("mulaw.wav").string()).c_str(), nullptr), S_OK);
+  ASSERT_EQ(graph->AddFilter(source.Get(), u"Source"), S_OK);
+  RecordingSink* sink = RecordingSink::Make();
+  ASSERT_EQ(graph->AddFilter(sink, u"Sink"), S_OK);
+  const auto out = PinsOf(source.Get(), PINDIR_OUTPUT);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(graph->Connect(out[0].Get(), sink->Input()), S_OK);
+  com::ComPtr<IBaseFilter> parser;
+  EXPECT_EQ(graph->FindFilterByName(u"Wave Parser", parser.GetAddressOf()), S_OK);
+  graph->RemoveFilter(sink);
+  sink->Release();
 }
 
 }  // namespace
