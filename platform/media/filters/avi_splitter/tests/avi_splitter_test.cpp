@@ -103,6 +103,12 @@ class AviSplitterGraph : public ::testing::Test {
   static inline bool made_ = false;
 };
 
+// The bytes of a string literal, zeros included.
+template <size_t N>
+std::string Literal(const char (&bytes)[N]) {
+  return std::string(bytes, N - 1);
+}
+
 std::u16string PinName(IPin* pin) {
   PIN_INFO info{};
   pin->QueryPinInfo(&info);
@@ -206,8 +212,8 @@ TEST_F(AviSplitterGraph, TruncatedFileDeliversItsWholeChunksThenEnds) {
 TEST_F(AviSplitterGraph, FilesThatAreNotAviAreRefusedAtConnection) {
   // A RIFF AVI header with nothing readable behind it, and one whose
   // header list is cut short.
-  const std::string noHeaders("RIFF\x14\0\0\0AVI JUNK\x08\0\0\0\0\0\0\0\0\0\0\0", 28);
-  const std::string cutHeaders("RIFF\x40\0\0\0AVI LIST\x34\0\0\0hdrlavih\x38\0\0\0\x40\x42", 38);
+  const std::string noHeaders = Literal("RIFF\x14\0\0\0AVI JUNK\x08\0\0\0\0\0\0\0\0\0\0\0");
+  const std::string cutHeaders = Literal("RIFF\x40\0\0\0AVI LIST\x34\0\0\0hdrlavih\x38\0\0\0\x40\x42");
   for (const std::string& bytes : {noHeaders, cutHeaders}) {
     const auto path = root_ / "bad.avi";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;

@@ -136,7 +136,8 @@ TEST_F(WaveParserGraph, DeliversTheFilesSoundInTimedHalfSeconds) {
 }
 
 TEST_F(WaveParserGraph, FilesWithoutAFormatAreRefusedAtConnection) {
-  const std::string noFormat("RIFF\x14\0\0\0WAVEdata\x08\0\0\0\1\2\3\4\5\6\7\x08", 28);
+  const char bytes[] = "RIFF\x14\0\0\0WAVEdata\x08\0\0\0\1\2\3\4\5\6\7\x08";
+  const std::string noFormat(bytes, sizeof(bytes) - 1);
   const auto path = root_ / "bad.wav";
   std::ofstream(path, std::ios::binary | std::ios::trunc) << noFormat;
   ParserGraph graph;
