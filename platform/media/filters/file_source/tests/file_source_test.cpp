@@ -101,6 +101,8 @@ TEST_F(FileSourceTest, SubtypeComesFromTheFirstBytes) {
       {"clip.avi", Bytes("RIFF\x10\0\0\0AVI LIST", 16), MEDIASUBTYPE_Avi},
       {"sound.wav", Bytes("RIFF\x24\0\0\0WAVEfmt ", 16), MEDIASUBTYPE_WAVE},
       {"movie.mpg", Bytes("\0\0\x01\xBA\x21\0\x01", 7), MEDIASUBTYPE_MPEG1System},
+      // An MPEG-2 program stream's pack header is not MPEG-1's.
+      {"movie.vob", Bytes("\0\0\x01\xBA\x44\0\x04", 7), GUID_NULL},
       // A video elementary stream is not a system stream.
       {"video.m1v", Bytes("\0\0\x01\xB3\x16\0\xF0", 7), GUID_NULL},
       {"other.riff", Bytes("RIFF\x10\0\0\0RMIDdata", 16), GUID_NULL},
