@@ -23,7 +23,8 @@ std::string Text(const fs::path& path) {
 }
 
 size_t Entries(const fs::path& folder) {
-  return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  return static_cast<size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
 TEST(PendingFile, AppearsOnlyWhenCommittedWithExactlyTheWrittenBytes) {

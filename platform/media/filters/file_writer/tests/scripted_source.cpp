@@ -73,7 +73,9 @@ HRESULT ScriptedPin::FillBuffer(IMediaSample* sample) {
   switch (script.end) {
     case Script::End::kEndOfStream: return S_FALSE;
     case Script::End::kError: return kScriptError;
-    case Script::End::kErrorThenHold: m_pFilter->NotifyEvent(EC_ERRORABORT, kScriptError, 0); break;
+    case Script::End::kErrorThenHold:
+      m_pFilter->NotifyEvent(EC_ERRORABORT, kScriptError, 0);
+      break;
     case Script::End::kHold: break;
   }
   WaitUnlessCommanded(never);
@@ -90,7 +92,8 @@ HRESULT ScriptedSource::Stop() {
   IPin* peer = pin_->GetConnected();
   if (!IsStopped() && peer != nullptr && (!script_.atStop.empty() || script_.commitAtStop)) {
     com::ComPtr<IStream> stream;
-    HRESULT result = peer->QueryInterface(IID_IStream, reinterpret_cast<void**>(stream.GetAddressOf()));
+    HRESULT result =
+        peer->QueryInterface(IID_IStream, reinterpret_cast<void**>(stream.GetAddressOf()));
     for (const Chunk& chunk : script_.atStop) {
       if (FAILED(result)) break;
       LARGE_INTEGER to{};
@@ -104,7 +107,9 @@ HRESULT ScriptedSource::Stop() {
       if (SUCCEEDED(result) && written != chunk.bytes.size()) result = E_FAIL;
     }
     stopWrite_ = result;
-    if (script_.commitAtStop) stopCommit_ = SUCCEEDED(result) ? stream->Commit(STGC_DEFAULT) : result;
+    if (script_.commitAtStop) {
+      stopCommit_ = SUCCEEDED(result) ? stream->Commit(STGC_DEFAULT) : result;
+    }
   }
   return CSource::Stop();
 }
