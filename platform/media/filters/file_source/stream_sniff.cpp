@@ -11,8 +11,11 @@ GUID SniffStreamSubtype(const uint8_t* bytes, size_t size) {
     if (std::memcmp(bytes + 8, "AVI ", 4) == 0) return MEDIASUBTYPE_Avi;
     if (std::memcmp(bytes + 8, "WAVE", 4) == 0) return MEDIASUBTYPE_WAVE;
   }
+  // A pack header: its start code, then '0010' for MPEG-1 ('01' starts an
+  // MPEG-2 program stream's, which the MPEG-1 splitter cannot read).
   static constexpr uint8_t kPackStart[] = {0x00, 0x00, 0x01, 0xBA};
-  if (size >= sizeof(kPackStart) && std::memcmp(bytes, kPackStart, sizeof(kPackStart)) == 0) {
+  if (size > sizeof(kPackStart) && std::memcmp(bytes, kPackStart, sizeof(kPackStart)) == 0 &&
+      (bytes[4] & 0xF0) == 0x20) {
     return MEDIASUBTYPE_MPEG1System;
   }
   return GUID_NULL;

@@ -15,7 +15,7 @@ inline constexpr size_t kSniffBytes = 12;
 
 // MEDIASUBTYPE_Avi for a RIFF "AVI " file, MEDIASUBTYPE_WAVE for a RIFF
 // "WAVE" file, MEDIASUBTYPE_MPEG1System for an MPEG-1 system stream (it
-// starts with a pack header), else GUID_NULL. `size` may be less than
+// starts with an MPEG-1 pack header), else GUID_NULL. `size` may be less than
 // kSniffBytes (a short file).
 GUID SniffStreamSubtype(const uint8_t* bytes, size_t size);
 

@@ -101,6 +101,8 @@ TEST_F(FileSourceTest, SubtypeComesFromTheFirstBytes) {
       {"clip.avi", Bytes("RIFF\x10\0\0\0AVI LIST", 16), MEDIASUBTYPE_Avi},
       {"sound.wav", Bytes("RIFF\x24\0\0\0WAVEfmt ", 16), MEDIASUBTYPE_WAVE},
       {"movie.mpg", Bytes("\0\0\x01\xBA\x21\0\x01", 7), MEDIASUBTYPE_MPEG1System},
+      // An MPEG-2 program stream's pack header is not MPEG-1's.
+      {"movie.vob", Bytes("\0\0\x01\xBA\x44\0\x04", 7), GUID_NULL},
       // A video elementary stream is not a system stream.
       {"video.m1v", Bytes("\0\0\x01\xB3\x16\0\xF0", 7), GUID_NULL},
       {"other.riff", Bytes("RIFF\x10\0\0\0RMIDdata", 16), GUID_NULL},
@@ -341,6 +343,45 @@ TEST_F(FileSourceTest, ConnectsToAPullingPinOnly) {
   EXPECT_EQ(output->Disconnect(), S_OK);
   EXPECT_EQ(parser->pin().Disconnect(), S_OK);
   EXPECT_EQ(parser->pin().Reader(), nullptr);
+}
+
+// With no parser registered nothing renders a file: the graph says why and
+// takes its source out again.
+TEST_F(FileSourceTest, RenderFileThatNothingRendersLeavesTheGraphEmpty) {
+  ComPtr<IGraphBuilder> graph;
+  ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                             reinterpret_cast<void**>(graph.GetAddressOf())),
+            S_OK);
+  const auto countFilters = [&] {
+    ComPtr<IEnumFilters> filters;
+    EXPECT_EQ(graph->EnumFilters(filters.GetAddressOf()), S_OK);
+    int count = 0;
+    IBaseFilter* filter = nullptr;
+    while (filters && filters->Next(1, &filter, nullptr) == S_OK) {
+      filter->Release();
+      ++count;
+    }
+    return count;
+  };
+  const auto wide = [](const std::filesystem::path& path) {
+    return ksv::com::Utf8ToUtf16(path.string());
+  };
+  const auto avi = Write("clip.avi", Bytes("RIFF\x10\0\0\0AVI LIST", 16));
+  const auto text = Write("notes.txt", Bytes("just some text", 14));
+  EXPECT_EQ(graph->RenderFile(wide(avi).c_str(), nullptr), VFW_E_CANNOT_RENDER);
+  EXPECT_EQ(countFilters(), 0);
+  EXPECT_EQ(graph->RenderFile(wide(text).c_str(), nullptr), VFW_E_UNSUPPORTED_STREAM);
+  EXPECT_EQ(countFilters(), 0);
+  EXPECT_EQ(graph->RenderFile(wide(root_ / "gone.avi").c_str(), nullptr), VFW_E_NOT_FOUND);
+  EXPECT_EQ(countFilters(), 0);
+
+  // AddSourceFilter keeps the source, named by the file.
+  ComPtr<IBaseFilter> source;
+  ASSERT_EQ(graph->AddSourceFilter(wide(avi).c_str(), nullptr, source.GetAddressOf()), S_OK);
+  ComPtr<IBaseFilter> found;
+  ASSERT_EQ(graph->FindFilterByName(wide(avi).c_str(), found.GetAddressOf()), S_OK);
+  EXPECT_EQ(found.Get(), source.Get());
+  EXPECT_EQ(countFilters(), 1);
 }
 
 }  // namespace
