@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ struct WriterOptions {
 class Writer {
  public:
   Writer(ByteSink& sink, WriterOptions options = {});
+  ~Writer();
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
@@ -44,6 +46,8 @@ class Writer {
     return WriteChunk(stream, &piece, size != 0 ? 1 : 0, keyFrame);
   }
   // Writes the last indexes and the final headers; no chunk may follow.
+  // A chunk of 2 GB or more, or a stream needing more super index entries
+  // than reserved, is refused (false) and the file stays consistent.
   bool Finish();
 
   uint64_t Size() const { return end_; }
@@ -51,10 +55,36 @@ class Writer {
 
  private:
   struct StreamState;
-  // (defined in the implementation)
+  struct LegacyEntry {
+    uint32_t id, flags, offset, size;
+  };
+
+  bool Write(uint64_t offset, const ByteRange* pieces, size_t count);
+  bool WriteBytes(uint64_t offset, const std::vector<uint8_t>& bytes);
+  // What closing the current part would still add, with one more chunk of
+  // `stream` in it.
+  uint64_t PendingIndexBytes(uint32_t stream) const;
+  bool ClosePart();
+  bool OpenPart();
+  bool WriteHeaders();
+  MainHeader FinalMainHeader() const;
+  const StreamState& TimingStream() const;
+
   ByteSink& sink_;
   WriterOptions options_;
-  std::vector<StreamState*> streams_;
+  std::vector<std::unique_ptr<StreamState>> streams_;
+  MainHeader main_;
+  bool begun_ = false;
+  bool finished_ = false;
+  uint32_t part_ = 0;
+  uint64_t partStart_ = 0;  // the part's RIFF header
+  uint64_t moviList_ = 0;   // the part's movi LIST header
+  uint64_t chunksInPart_ = 0;
+  uint32_t firstRiffSize_ = 0;
+  uint32_t firstMoviSize_ = 0;
+  std::vector<LegacyEntry> legacy_;  // the first part's chunks, for idx1
+  std::vector<ByteRange> pieces_;    // reused for each chunk
+  std::vector<uint8_t> buffer_;      // reused for each index
   uint64_t end_ = 0;
   bool failed_ = false;
 };
