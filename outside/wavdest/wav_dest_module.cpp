@@ -1,6 +1,7 @@
 // The WAV Dest plug-in's entry points.
 #include "include/ksv_export.h"
 #include "outside/wavdest/wav_dest.h"
+#include "platform/media/base/factory.h"
 #include "platform/media/filter_ids.h"
 
 namespace {

@@ -150,7 +150,7 @@ struct IConfigAviMux : IUnknown {
 };
 
 // How the AVI multiplexer orders the chunks of its streams in the file.
-enum InterleavingMode {
+enum InterleavingMode : int {
   INTERLEAVE_NONE = 0,           // in the order they arrive
   INTERLEAVE_CAPTURE = 1,        // approximately, cheaply: for capture
   INTERLEAVE_FULL = 2,           // by time across the streams

@@ -1,5 +1,6 @@
 // The AVI Mux plug-in's entry points.
 #include "include/ksv_export.h"
+#include "platform/media/base/factory.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/avi_mux/avi_mux.h"
 

@@ -1,5 +1,7 @@
 #include "platform/media/filters/avi_mux/stream_format.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <numeric>
 
 #include "platform/media/vfw_errors.h"
@@ -27,6 +29,30 @@ size_t ColourBytes(const BITMAPINFOHEADER& header) {
   if (header.biCompression != 0 || header.biBitCount > 8) return header.biClrUsed * size_t{4};
   const size_t colours = header.biClrUsed != 0 ? header.biClrUsed : size_t{1} << header.biBitCount;
   return colours * 4;
+}
+
+// rate / scale of a frame period. Periods in 100-ns units are rounded from
+// whole rates (30 fps is 333,333) and NTSC ones (29.97 is 333,667): those
+// are written as the rate they came from, so players see 30/1 and
+// 30000/1001; any other period as 10,000,000 / period, reduced.
+void FrameRate(REFERENCE_TIME frame, uint32_t* rate, uint32_t* scale) {
+  const long double exact = static_cast<long double>(UNITS) / frame;
+  const auto whole = static_cast<uint32_t>(exact + 0.5L);
+  if (whole > 0 && whole <= 1000 && std::llabs(UNITS / whole - frame) <= 1) {
+    *rate = whole;
+    *scale = 1;
+    return;
+  }
+  const auto ntsc = static_cast<uint32_t>(exact * 1.001L + 0.5L);
+  if (ntsc > 0 && ntsc <= 1000 &&
+      std::fabs(static_cast<long double>(UNITS) * 1001 / (ntsc * 1000.0L) - frame) <= 1) {
+    *rate = ntsc * 1000;
+    *scale = 1001;
+    return;
+  }
+  const REFERENCE_TIME common = std::gcd(frame, UNITS);
+  *rate = uint32_t(UNITS / common);
+  *scale = uint32_t(frame / common);
 }
 
 HRESULT CheckVideo(const CMediaType& type) {
@@ -72,7 +98,6 @@ StreamSetup DescribeVideo(const CMediaType& type, REFERENCE_TIME firstDuration) 
   REFERENCE_TIME frame = info->AvgTimePerFrame;
   if (frame <= 0 || frame > UINT32_MAX) frame = firstDuration;
   if (frame <= 0 || frame > UINT32_MAX) frame = kDefaultFrameTime;
-  const REFERENCE_TIME common = std::gcd(frame, UNITS);
   setup.frameTime = frame;
   setup.width = bitmap.biWidth;
   setup.height = bitmap.biHeight < 0 ? -bitmap.biHeight : bitmap.biHeight;
@@ -81,8 +106,7 @@ StreamSetup DescribeVideo(const CMediaType& type, REFERENCE_TIME firstDuration) 
   header.type = avi::kStreamVideo;
   header.handler = bitmap.biCompression;  // 0 (BI_RGB) for uncompressed pictures
   if (header.handler == BI_BITFIELDS) header.handler = 0;
-  header.scale = uint32_t(frame / common);
-  header.rate = uint32_t(UNITS / common);
+  FrameRate(frame, &header.rate, &header.scale);
   header.frameRight = int16_t(setup.width > INT16_MAX ? INT16_MAX : setup.width);
   header.frameBottom = int16_t(setup.height > INT16_MAX ? INT16_MAX : setup.height);
 

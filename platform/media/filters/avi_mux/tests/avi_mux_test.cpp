@@ -332,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"VideoPcmFull", true, INTERLEAVE_FULL, 1},
                       Case{"VideoAdpcmCapture", true, INTERLEAVE_CAPTURE, 2},
                       Case{"VideoAdpcmFull", false, INTERLEAVE_FULL, 2}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(AviMuxWritingDetail, LateFramesLeaveEmptyChunksForTheDroppedOnesAndRawPicturesKeepTheirBytes) {
   Rig rig;

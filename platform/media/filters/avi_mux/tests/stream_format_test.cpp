@@ -55,10 +55,17 @@ TEST(MuxStreamFormat, RefusesFormatBlocksTooShortForWhatTheyClaim) {
 }
 
 TEST(MuxStreamFormat, VideoRateComesFromFrameTimeElseFirstSampleElseThirtyFrames) {
+  // Periods rounded to 100 ns from a whole or NTSC rate give that rate.
   StreamSetup ntsc = DescribeStream(VideoType(kMjpg, 320, 240, 24, 333667), 0);
-  // 10,000,000 / 333,667 reduced: no common factor.
-  EXPECT_EQ(ntsc.header.rate, 10000000u);
-  EXPECT_EQ(ntsc.header.scale, 333667u);
+  EXPECT_EQ(ntsc.header.rate, 30000u);
+  EXPECT_EQ(ntsc.header.scale, 1001u);
+  StreamSetup thirty = DescribeStream(VideoType(kMjpg, 320, 240, 24, 333333), 0);
+  EXPECT_EQ(thirty.header.rate, 30u);
+  EXPECT_EQ(thirty.header.scale, 1u);
+  // Any other period as it is, reduced.
+  StreamSetup odd = DescribeStream(VideoType(kMjpg, 320, 240, 24, 123450), 0);
+  EXPECT_EQ(odd.header.rate, 200000u);
+  EXPECT_EQ(odd.header.scale, 2469u);
   EXPECT_EQ(ntsc.header.handler, kMjpg);
   EXPECT_EQ(ntsc.header.type, avi::kStreamVideo);
 
@@ -71,7 +78,8 @@ TEST(MuxStreamFormat, VideoRateComesFromFrameTimeElseFirstSampleElseThirtyFrames
   EXPECT_EQ(fromSample.header.scale, 1u);
 
   StreamSetup fallback = DescribeStream(VideoType(kMjpg, 320, 240, 24, 0), 0);
-  EXPECT_EQ(fallback.header.rate * 1.0 / fallback.header.scale, 30.0);
+  EXPECT_EQ(fallback.header.rate, 30u);
+  EXPECT_EQ(fallback.header.scale, 1u);
 }
 
 TEST(MuxStreamFormat, VideoFormatIsTheBitmapHeaderWithItsColourTable) {
