@@ -89,17 +89,15 @@ bool ReadSuperIndex(ByteSource& source, uint64_t fileSize, std::span<const uint8
 bool ReadOpenDml(ByteSource& source, uint64_t fileSize,
                  const std::vector<std::vector<uint8_t>>& superIndexes,
                  std::vector<Stream>& streams) {
-  bool any = false;
+  // Every stream needs one: a stream without would look empty.
   for (size_t i = 0; i < streams.size(); ++i) {
-    if (i >= superIndexes.size() || superIndexes[i].empty()) continue;
-    if (!ReadSuperIndex(source, fileSize, superIndexes[i], streams[i])) {
+    if (i >= superIndexes.size() || superIndexes[i].empty() ||
+        !ReadSuperIndex(source, fileSize, superIndexes[i], streams[i])) {
       ClearIndexes(streams);
       return false;
     }
-    any = true;
   }
-  if (!any) ClearIndexes(streams);
-  return any;
+  return !streams.empty();
 }
 
 bool ReadLegacy(ByteSource& source, uint64_t fileSize, const riff::Chunk& idx1,

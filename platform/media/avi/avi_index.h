@@ -19,7 +19,7 @@ struct MovieList {
 };
 
 // `superIndexes[i]` is stream i's indx chunk data (empty when it has none).
-// False when no stream has one, or one of the indexes it names is missing
+// False when a stream has none, or one of the indexes it names is missing
 // or broken.
 bool ReadOpenDml(ByteSource& source, uint64_t fileSize,
                  const std::vector<std::vector<uint8_t>>& superIndexes,
