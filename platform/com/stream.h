@@ -31,6 +31,7 @@ inline constexpr DWORD STREAM_SEEK_END = 2;
 inline constexpr DWORD STGC_DEFAULT = 0;
 
 inline constexpr HRESULT STG_E_INVALIDFUNCTION = static_cast<HRESULT>(0x80030001);
+inline constexpr HRESULT STG_E_INVALIDPOINTER = static_cast<HRESULT>(0x80030009);
 inline constexpr HRESULT STG_E_WRITEFAULT = static_cast<HRESULT>(0x8003001D);
 inline constexpr HRESULT STG_E_MEDIUMFULL = static_cast<HRESULT>(0x80030070);
 inline constexpr HRESULT STG_E_REVERTED = static_cast<HRESULT>(0x80030102);
