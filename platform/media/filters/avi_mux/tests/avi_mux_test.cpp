@@ -146,8 +146,9 @@ TEST(AviMuxPins, ANewInputAppearsWhenTheLastConnectsAndHostileTypesAreRefused) {
   EXPECT_EQ(info.dir, PINDIR_OUTPUT);
   EXPECT_EQ(std::u16string(mux->GetPin(1)->Name()), u"Input 01");
 
-  CMediaType shortVideo = VideoType(kMjpg, 64, 48, 24, kFrame);
-  shortVideo.SetFormat(shortVideo.Format(), 60);
+  const CMediaType fullVideo = VideoType(kMjpg, 64, 48, 24, kFrame);
+  CMediaType shortVideo = fullVideo;
+  shortVideo.SetFormat(fullVideo.Format(), 60);
   EXPECT_EQ(mux->GetPin(1)->QueryAccept(&shortVideo), S_FALSE);
   CMediaType wrongExtra = AudioType(0x11, 1, 22050, 11100, 256, 4, {0xF9, 0x01});
   reinterpret_cast<WAVEFORMATEX*>(wrongExtra.Format())->cbSize = 40;

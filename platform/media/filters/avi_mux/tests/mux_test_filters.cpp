@@ -73,6 +73,7 @@ HRESULT PushPin::DoBufferProcessingLoop() {
         const HRESULT delivered = Deliver(sample);
         sample->Release();
         if (delivered != S_OK) return S_OK;
+        ++delivered_;
       } else {
         sample->Release();
         if (FAILED(filled)) m_pFilter->NotifyEvent(EC_ERRORABORT, filled, 0);

@@ -5,6 +5,7 @@
 // without a graph: the tests connect pins and change states themselves.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -34,8 +35,8 @@ class PushPin final : public CSourceStream {
   using CSourceStream::GetMediaType;
   HRESULT GetMediaType(CMediaType* type) override;
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-  // Samples handed over so far.
-  size_t sent() const { return next_; }
+  // Samples delivered (and taken) downstream so far.
+  size_t sent() const { return delivered_; }
 
  protected:
   HRESULT OnThreadStartPlay() override;
@@ -47,6 +48,7 @@ class PushPin final : public CSourceStream {
   std::vector<TestSample> samples_;
   AfterLast after_;
   size_t next_ = 0;
+  std::atomic<size_t> delivered_{0};  // read by the test's thread
 };
 
 class PushSource final : public CSource {
