@@ -49,6 +49,8 @@ class Rig {
   }
   ~Rig() {
     Stop();
+    DisconnectAll(source_);
+    DisconnectAll(sink_);
     source_->Release();
     dest_->Release();
     sink_->Release();

@@ -56,6 +56,8 @@ class Rig {
   }
   ~Rig() {
     Stop();
+    DisconnectAll(source_);
+    DisconnectAll(sink_);
     source_->Release();
     mux_->Release();
     sink_->Release();
@@ -361,6 +363,30 @@ TEST(AviMuxWritingDetail, LateFramesLeaveEmptyChunksForTheDroppedOnesAndRawPictu
   EXPECT_EQ(ChunkBytes(written.bytes, video.index[4]), pictures[2]);
   EXPECT_EQ(ChunkBytes(written.bytes, video.index[7]), pictures[5]);
   EXPECT_EQ(video.header.length, 8u);
+}
+
+TEST(AviMuxWritingDetail, FramesLargerThanADeliveryBufferAreSplitOverPositionedSamples) {
+  Rig rig;
+  const int width = 640, height = 480;  // 32-bit: 1,228,800 bytes, past one 1 MiB buffer
+  std::vector<std::vector<uint8_t>> pictures;
+  for (int i = 0; i < 3; ++i) {
+    std::vector<uint8_t> picture(size_t(width) * height * 4);
+    for (size_t at = 0; at < picture.size(); ++at) picture[at] = uint8_t(at / 4096 + i * 31);
+    pictures.push_back(std::move(picture));
+  }
+  rig.Add(VideoType(0, width, height, 32, kFrame), Frames(pictures, kFrame));
+  ASSERT_EQ(rig.Connect(), S_OK);
+  ASSERT_EQ(rig.Run(), S_OK);
+  ASSERT_TRUE(rig.sink()->WaitForEnd());
+  rig.Stop();
+  EXPECT_FALSE(rig.sink()->badSample());
+  EXPECT_GE(rig.sink()->samples(), 4);
+  const Written written = Read(rig.sink());
+  ASSERT_EQ(written.file.streams.size(), 1u);
+  ASSERT_EQ(written.file.streams[0].index.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(ChunkBytes(written.bytes, written.file.streams[0].index[i]), pictures[i]);
+  }
 }
 
 // Stopping before the end of the stream, as a capture ends.

@@ -195,6 +195,17 @@ bool RecordingSink::badSample() {
 
 // Helpers
 
+void DisconnectAll(CBaseFilter* filter) {
+  for (int i = 0; i < filter->GetPinCount(); ++i) {
+    CBasePin* pin = filter->GetPin(i);
+    IPin* partner = nullptr;
+    if (pin->ConnectedTo(&partner) != S_OK) continue;
+    partner->Disconnect();
+    partner->Release();
+    pin->Disconnect();
+  }
+}
+
 CMediaType VideoType(DWORD compression, int width, int height, WORD bitCount,
                      REFERENCE_TIME frameTime) {
   CMediaType type(&MEDIATYPE_Video);

@@ -127,6 +127,9 @@ class RecordingSink final : public CBaseFilter {
 };
 
 // Helpers.
+// Breaks every connection of the filter's pins, both ends (what a graph
+// does when a filter leaves it; a connection holds the partner's filter).
+void DisconnectAll(CBaseFilter* filter);
 CMediaType VideoType(DWORD compression, int width, int height, WORD bitCount,
                      REFERENCE_TIME frameTime);
 // A WAVEFORMATEX type; `extra` follows it (cbSize = its size).
