@@ -11,6 +11,7 @@
 #include "platform/media/avi/wav_file.h"
 #include "platform/media/filters/avi_mux/avi_mux.h"
 #include "platform/media/filters/avi_mux/tests/mux_test_filters.h"
+#include "testing/allocation_counter.h"
 #include "testing/temp_files.h"
 
 namespace ksv::media::avimux {
@@ -387,6 +388,36 @@ TEST(AviMuxWritingDetail, FramesLargerThanADeliveryBufferAreSplitOverPositionedS
   for (size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(ChunkBytes(written.bytes, written.file.streams[0].index[i]), pictures[i]);
   }
+}
+
+// Chunks written as they arrive allocate nothing per sample: ten times the
+// samples cost no more than what grows geometrically (index tables, the
+// recording sink's buffer).
+TEST(AviMuxWritingDetail, WritingInArrivalOrderAllocatesNothingPerSample) {
+  const auto picture = JpegFrames(1, 64, 48)[0];
+  const auto sound = Pcm(1600);
+  auto allocations = [&](int count) {
+    Rig rig;
+    std::vector<std::vector<uint8_t>> pictures(size_t(count), picture);
+    rig.Add(VideoType(kMjpg, 64, 48, 24, kFrame), Frames(pictures, kFrame));
+    std::vector<TestSample> audio;
+    for (int i = 0; i < count; ++i) {
+      audio.push_back({sound, i * kFrame, (i + 1) * kFrame, true, true});
+    }
+    rig.Add(AudioType(1, 1, 8000, 16000, 2, 16), audio);
+    EXPECT_EQ(rig.Connect(), S_OK);
+    ksv::com::ComPtr<IConfigInterleaving> interleaving;
+    rig.mux()->QueryInterface(IID_PPV_ARGS(interleaving.ReleaseAndGetAddressOf()));
+    interleaving->put_Mode(INTERLEAVE_NONE);
+    const long before = ksv::testing::AllocationCount();
+    EXPECT_EQ(rig.Run(), S_OK);
+    EXPECT_TRUE(rig.sink()->WaitForEnd());
+    return ksv::testing::AllocationCount() - before;
+  };
+  allocations(20);  // whatever is made once per process
+  const long few = allocations(200);
+  const long many = allocations(2000);
+  EXPECT_LT(many - few, 100) << few << " allocations for 400 samples, " << many << " for 4,000";
 }
 
 // Stopping before the end of the stream, as a capture ends.
