@@ -134,9 +134,48 @@ struct IAsyncReader : IUnknown {
   ~IAsyncReader() = default;
 };
 
+// The AVI multiplexer's index and master stream.
+struct IConfigAviMux : IUnknown {
+  static constexpr IID kIid = ksv::com::Guid("5ACD6AA0-F482-11CE-8B67-00AA00A3F1A6");
+  // The stream the others are timed against; -1: none.
+  virtual HRESULT SetMasterStream(LONG stream) = 0;
+  virtual HRESULT GetMasterStream(LONG* stream) = 0;
+  // TRUE: an AVI 1.0 index (idx1) besides the AVI 2.0 one (indx), which
+  // is always written.
+  virtual HRESULT SetOutputCompatibilityIndex(BOOL oldIndex) = 0;
+  virtual HRESULT GetOutputCompatibilityIndex(BOOL* oldIndex) = 0;
+
+ protected:
+  ~IConfigAviMux() = default;
+};
+
+// How the AVI multiplexer orders the chunks of its streams in the file.
+enum InterleavingMode : int {
+  INTERLEAVE_NONE = 0,           // in the order they arrive
+  INTERLEAVE_CAPTURE = 1,        // approximately, cheaply: for capture
+  INTERLEAVE_FULL = 2,           // by time across the streams
+  INTERLEAVE_NONE_BUFFERED = 3,  // as INTERLEAVE_NONE
+};
+
+struct IConfigInterleaving : IUnknown {
+  static constexpr IID kIid = ksv::com::Guid("BEE3D220-157B-11D0-BD23-00A0C911CE86");
+  virtual HRESULT put_Mode(InterleavingMode mode) = 0;
+  virtual HRESULT get_Mode(InterleavingMode* mode) = 0;
+  // The length of one interleaved group and the audio written before the
+  // first video frame, in 100-ns units.
+  virtual HRESULT put_Interleaving(const REFERENCE_TIME* interleave,
+                                   const REFERENCE_TIME* preroll) = 0;
+  virtual HRESULT get_Interleaving(REFERENCE_TIME* interleave, REFERENCE_TIME* preroll) = 0;
+
+ protected:
+  ~IConfigInterleaving() = default;
+};
+
 inline constexpr IID IID_IAMStreamConfig = IAMStreamConfig::kIid;
 inline constexpr IID IID_ISpecifyPropertyPages = ISpecifyPropertyPages::kIid;
 inline constexpr IID IID_IFileSourceFilter = IFileSourceFilter::kIid;
 inline constexpr IID IID_IFileSinkFilter = IFileSinkFilter::kIid;
 inline constexpr IID IID_IFileSinkFilter2 = IFileSinkFilter2::kIid;
 inline constexpr IID IID_IAsyncReader = IAsyncReader::kIid;
+inline constexpr IID IID_IConfigAviMux = IConfigAviMux::kIid;
+inline constexpr IID IID_IConfigInterleaving = IConfigInterleaving::kIid;

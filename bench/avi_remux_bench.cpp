@@ -1,0 +1,299 @@
+// Remultiplexing an AVI file through the filter graph: File Source (Async.)
+// -> AVI Splitter -> AVI Mux -> File writer, against `ffmpeg -c copy` on the
+// same file in the same run. The input (over 200 MB: Motion-JPEG-sized
+// video chunks of random bytes at 30 frames a second, and 16-bit stereo
+// PCM) is written first with our AVI writer and read once, so both
+// remultiplexers read it from the page cache. Reports seconds, MB/s and the
+// ratio of our time to ffmpeg's, for the mux's arrival-order (capture)
+// interleaving and for full interleaving.
+#include <dlfcn.h>
+#include <stdlib.h>
+#include <turbojpeg.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/com/apartment.h"
+#include "platform/com/com_ptr.h"
+#include "platform/com/inproc_servers.h"
+#include "platform/media/avi/avi_reader.h"
+#include "platform/media/avi/avi_writer.h"
+#include "platform/media/filter_ids.h"
+#include "platform/media/media.h"
+
+namespace {
+
+using ksv::com::ComPtr;
+namespace avi = ksv::media::avi;
+
+constexpr int kFrames = 2100;             // 70 s at 30 fps
+constexpr size_t kFrameBytes = 100'000;   // about what a Motion JPEG frame weighs
+constexpr uint32_t kAudioPerFrame = 5880;  // 44,100 Hz stereo 16-bit over 1/30 s
+
+[[noreturn]] void Fail(const std::string& why) {
+  std::fprintf(stderr, "avi_remux_bench: %s\n", why.c_str());
+  std::exit(1);
+}
+
+void Check(HRESULT result, const char* what) {
+  if (FAILED(result)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
+    Fail(std::string(what) + " failed with " + code);
+  }
+}
+
+std::vector<uint8_t> Format(std::initializer_list<uint32_t> fields32, size_t size) {
+  std::vector<uint8_t> out;
+  for (uint32_t field : fields32) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(field >> (8 * i)));
+  }
+  out.resize(size);
+  return out;
+}
+
+// A 64 x 48 JPEG picture without its start marker.
+std::vector<uint8_t> SmallPicture() {
+  std::vector<uint8_t> rgb(64 * 48 * 3);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 5);
+  tjhandle handle = tjInitCompress();
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  tjCompress2(handle, rgb.data(), 64, 0, 48, TJPF_RGB, &jpeg, &size, TJSAMP_420, 80, 0);
+  std::vector<uint8_t> picture(jpeg + 2, jpeg + size);
+  tjFree(jpeg);
+  tjDestroy(handle);
+  return picture;
+}
+
+// One frame of kFrameBytes: the start marker, comment segments of random
+// bytes, then the picture.
+void MakeFrame(std::vector<uint8_t>& frame, const std::vector<uint8_t>& picture,
+               uint64_t& state) {
+  frame.assign({0xFF, 0xD8});
+  while (frame.size() + picture.size() < kFrameBytes) {
+    const size_t room = kFrameBytes - picture.size() - frame.size();
+    if (room < 5) break;
+    const size_t payload = std::min<size_t>(room - 4, 65533);
+    frame.insert(frame.end(), {0xFF, 0xFE, uint8_t((payload + 2) >> 8), uint8_t(payload + 2)});
+    for (size_t i = 0; i < payload; ++i) {
+      state ^= state << 13, state ^= state >> 7, state ^= state << 17;
+      frame.push_back(uint8_t(state) == 0xFF ? 0xFE : uint8_t(state));  // no markers inside
+    }
+  }
+  frame.insert(frame.end(), picture.begin(), picture.end());
+}
+
+void WriteInput(const std::string& path) {
+  avi::FileByteSink sink(path);
+  avi::Writer writer(sink);
+  avi::StreamHeader video;
+  video.type = avi::kStreamVideo;
+  video.handler = avi::Fourcc("MJPG");
+  video.scale = 1;
+  video.rate = 30;
+  // BITMAPINFOHEADER: size 40, 640 x 480, 1 plane and 24 bits, MJPG.
+  std::vector<uint8_t> bitmap = Format({40, 640, 480, 1 | 24u << 16, avi::Fourcc("MJPG"),
+                                        640 * 480 * 3},
+                                       40);
+  avi::StreamHeader audio;
+  audio.type = avi::kStreamAudio;
+  audio.scale = 4;
+  audio.rate = 176400;
+  audio.sampleSize = 4;
+  // PCMWAVEFORMAT: tag 1, 2 channels, 44,100 Hz, 176,400 B/s, align 4, 16 bits.
+  std::vector<uint8_t> wave = Format({1 | 2u << 16, 44100, 176400, 4 | 16u << 16}, 16);
+  const uint32_t videoStream = writer.AddStream(video, bitmap);
+  const uint32_t audioStream = writer.AddStream(audio, wave);
+  avi::MainHeader main;
+  main.microSecPerFrame = 33333;
+  main.width = 640;
+  main.height = 480;
+  if (!writer.Begin(main)) Fail("cannot write " + path);
+  const std::vector<uint8_t> picture = SmallPicture();
+  std::vector<uint8_t> frame, sound(kAudioPerFrame);
+  uint64_t state = 0x9E3779B97F4A7C15ull;
+  for (int i = 0; i < kFrames; ++i) {
+    MakeFrame(frame, picture, state);
+    for (size_t at = 0; at < sound.size(); ++at) sound[at] = uint8_t(at * 3 + i);
+    if (!writer.WriteChunk(videoStream, frame.data(), frame.size(), true) ||
+        !writer.WriteChunk(audioStream, sound.data(), sound.size(), true)) {
+      Fail("cannot write " + path);
+    }
+  }
+  if (!writer.Finish()) Fail("cannot finish " + path);
+}
+
+// Reads the whole file, so both runs find it in the page cache.
+void Warm(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) Fail("cannot read " + path);
+  std::vector<char> buffer(1 << 20);
+  while (std::fread(buffer.data(), 1, buffer.size(), file) > 0) {
+  }
+  std::fclose(file);
+}
+
+HRESULT Register(const std::string& module) {
+  const std::string path = std::string(KSV_MODULE_DIR) + "/" + module;
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) Fail("cannot load " + path + ": " + dlerror());
+  auto entry = reinterpret_cast<HRESULT (*)()>(dlsym(handle, "DllRegisterServer"));
+  const HRESULT result = entry != nullptr ? entry() : E_FAIL;
+  dlclose(handle);
+  return result;
+}
+
+ComPtr<IBaseFilter> Make(REFCLSID clsid, IGraphBuilder* graph, LPCWSTR name) {
+  ComPtr<IBaseFilter> filter;
+  Check(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_PPV_ARGS(filter.ReleaseAndGetAddressOf())),
+        "CoCreateInstance");
+  Check(graph->AddFilter(filter.Get(), name), "AddFilter");
+  return filter;
+}
+
+// The filter's pins in the direction asked, connected or not.
+std::vector<ComPtr<IPin>> Pins(IBaseFilter* filter, PIN_DIRECTION wanted, bool unconnectedOnly) {
+  std::vector<ComPtr<IPin>> pins;
+  ComPtr<IEnumPins> each;
+  Check(filter->EnumPins(each.ReleaseAndGetAddressOf()), "EnumPins");
+  IPin* pin = nullptr;
+  while (each->Next(1, &pin, nullptr) == S_OK) {
+    auto held = ComPtr<IPin>::Adopt(pin);
+    PIN_DIRECTION direction;
+    held->QueryDirection(&direction);
+    ComPtr<IPin> partner;
+    const bool connected = held->ConnectedTo(partner.ReleaseAndGetAddressOf()) == S_OK;
+    if (direction == wanted && !(unconnectedOnly && connected)) pins.push_back(held);
+  }
+  return pins;
+}
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+double RunGraph(const std::string& in, const std::string& out, InterleavingMode mode) {
+  ComPtr<IGraphBuilder> graph;
+  Check(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                         IID_PPV_ARGS(graph.ReleaseAndGetAddressOf())),
+        "filter graph");
+  ComPtr<IMediaFilter> media;
+  graph.As(&media);
+  media->SetSyncSource(nullptr);  // as fast as the filters go
+
+  auto source = Make(CLSID_AsyncReader, graph.Get(), u"Source");
+  ComPtr<IFileSourceFilter> load;
+  source.As(&load);
+  Check(load->Load(Wide(in).c_str(), nullptr), "File Source Load");
+  auto splitter = Make(CLSID_AviSplitter, graph.Get(), u"Splitter");
+  auto mux = Make(CLSID_AviDest, graph.Get(), u"Mux");
+  ComPtr<IConfigInterleaving> interleaving;
+  mux.As(&interleaving);
+  Check(interleaving->put_Mode(mode), "put_Mode");
+  auto writer = Make(CLSID_FileWriter, graph.Get(), u"Writer");
+  ComPtr<IFileSinkFilter> sink;
+  writer.As(&sink);
+  Check(sink->SetFileName(Wide(out).c_str(), nullptr), "File writer SetFileName");
+
+  Check(graph->ConnectDirect(Pins(source.Get(), PINDIR_OUTPUT, false)[0].Get(),
+                             Pins(splitter.Get(), PINDIR_INPUT, false)[0].Get(), nullptr),
+        "source to splitter");
+  for (const ComPtr<IPin>& output : Pins(splitter.Get(), PINDIR_OUTPUT, false)) {
+    Check(graph->ConnectDirect(output.Get(), Pins(mux.Get(), PINDIR_INPUT, true)[0].Get(),
+                               nullptr),
+          "splitter to mux");
+  }
+  Check(graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT, false)[0].Get(),
+                             Pins(writer.Get(), PINDIR_INPUT, false)[0].Get(), nullptr),
+        "mux to writer");
+
+  ComPtr<IMediaControl> control;
+  ComPtr<IMediaEventEx> events;
+  graph.As(&control);
+  graph.As(&events);
+  const auto start = std::chrono::steady_clock::now();
+  Check(control->Run(), "Run");
+  LONG code = 0;
+  events->WaitForCompletion(-1, &code);
+  control->Stop();
+  const auto end = std::chrono::steady_clock::now();
+  if (code != EC_COMPLETE) Fail("the graph did not complete (code " + std::to_string(code) + ")");
+  return std::chrono::duration<double>(end - start).count();
+}
+
+double RunFfmpeg(const std::string& in, const std::string& out) {
+  const std::string command = "ffmpeg -v error -y -i '" + in + "' -map 0 -c copy '" + out + "'";
+  const auto start = std::chrono::steady_clock::now();
+  if (std::system(command.c_str()) != 0) Fail("ffmpeg failed");
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The frames and audio bytes of a file, to check the copy is whole.
+std::pair<size_t, uint64_t> Contents(const std::string& path) {
+  avi::FileByteSource source(path);
+  const avi::File file = avi::ReadAvi(source);
+  size_t frames = 0;
+  uint64_t audio = 0;
+  for (const avi::Stream& stream : file.streams) {
+    for (const avi::IndexEntry& entry : stream.index) {
+      if (stream.IsVideo()) ++frames;
+      if (stream.IsAudio()) audio += entry.size;
+    }
+  }
+  return {frames, audio};
+}
+
+}  // namespace
+
+int main() {
+  char folder[] = "/tmp/ksv-remux-bench-XXXXXX";
+  if (mkdtemp(folder) == nullptr) return 1;
+  const std::string root = folder;
+  std::filesystem::create_directories(root + "/root");
+  ::setenv("KSV_ROOT", (root + "/root").c_str(), 1);
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  for (const char* module : {"ksvmedia.so", "ksvfilesource.so", "ksvavisplit.so", "ksvavimux.so",
+                             "ksvfilewriter.so"}) {
+    Check(Register(module), module);
+  }
+
+  const std::string in = root + "/in.avi";
+  WriteInput(in);
+  const double megabytes = static_cast<double>(std::filesystem::file_size(in)) / 1e6;
+  const auto expected = Contents(in);
+  Warm(in);
+  std::printf("input: %.1f MB, %zu video frames, %llu audio bytes\n", megabytes, expected.first,
+              static_cast<unsigned long long>(expected.second));
+
+  // Each the median of three runs.
+  auto median = [](double a, double b, double c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); };
+  const std::string copy = root + "/ffmpeg.avi";
+  const double ffmpeg = median(RunFfmpeg(in, copy), RunFfmpeg(in, copy), RunFfmpeg(in, copy));
+  const auto copied = Contents(copy);
+  if (copied != expected) Fail("ffmpeg's copy does not hold what the input does");
+  std::printf("ffmpeg -c copy: %.3f s, %.1f MB/s\n", ffmpeg, megabytes / ffmpeg);
+  bool whole = true;
+  for (const auto& [name, mode] : {std::pair{"capture interleaving", INTERLEAVE_CAPTURE},
+                                   std::pair{"full interleaving", INTERLEAVE_FULL}}) {
+    const std::string out = root + "/ours.avi";
+    const double ours = median(RunGraph(in, out, mode), RunGraph(in, out, mode),
+                               RunGraph(in, out, mode));
+    const auto got = Contents(out);
+    std::printf("graph remux (%s): %.3f s, %.1f MB/s, ours/ffmpeg %.2f\n", name, ours,
+                megabytes / ours, ours / ffmpeg);
+    if (got != expected) {
+      std::fprintf(stderr, "graph remux (%s): %zu frames and %llu audio bytes written\n", name,
+                   got.first, static_cast<unsigned long long>(got.second));
+      whole = false;
+    }
+    std::filesystem::remove(out);
+  }
+  CoUninitialize();
+  std::filesystem::remove_all(root);
+  return whole ? 0 : 1;
+}

@@ -1,0 +1,31 @@
+// The AVI Mux plug-in's entry points.
+#include "include/ksv_export.h"
+#include "platform/media/base/factory.h"
+#include "platform/media/filter_ids.h"
+#include "platform/media/filters/avi_mux/avi_mux.h"
+
+namespace {
+
+using ksv::media::avimux::AviMux;
+
+const CFactoryTemplate kTemplates[] = {
+    {u"AVI Mux", &CLSID_AviDest, AviMux::CreateInstance, nullptr, AviMux::Setup()},
+};
+constexpr int kTemplateCount = 1;
+
+}  // namespace
+
+extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  return ksv::media::GetClassObjectFromTemplates(kTemplates, kTemplateCount, clsid, iid, object);
+}
+
+extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
+
+extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
+  return ksv::media::RegisterTemplateSetups(
+      kTemplates, kTemplateCount, reinterpret_cast<const void*>(&DllRegisterServer), true);
+}
+
+extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
+  return ksv::media::RegisterTemplateSetups(kTemplates, kTemplateCount, nullptr, false);
+}
