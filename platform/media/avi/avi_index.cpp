@@ -69,12 +69,9 @@ bool ReadIndexChunk(ByteSource& source, uint64_t fileSize, uint64_t offset, Stre
 bool ReadSuperIndex(ByteSource& source, uint64_t fileSize, std::span<const uint8_t> indx,
                     Stream& stream) {
   if (indx.size() < layout::kIndexHeaderSize) return false;
-  const uint8_t type = indx[3];
-  if (type == layout::kIndexOfChunks) {
-    // A standard index stored in the header itself; its entries follow.
-    return false;  // handled by the caller's fallback: rare, and read by the scan
-  }
-  if (type != layout::kIndexOfIndexes || LoadLe16(indx, 0) != 4) return false;
+  // A standard index kept in the header itself (rare) is not read here:
+  // idx1 or the scan finds the same chunks.
+  if (indx[3] != layout::kIndexOfIndexes || LoadLe16(indx, 0) != 4) return false;
   const size_t count = std::min<size_t>(LoadLe32(indx, 4), (indx.size() - layout::kIndexHeaderSize) /
                                                                layout::kSuperIndexEntrySize);
   for (size_t i = 0; i < count; ++i) {
