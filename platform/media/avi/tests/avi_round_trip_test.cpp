@@ -79,7 +79,8 @@ std::vector<uint8_t> Write(const Content& content, WriterOptions options) {
   return sink.bytes;
 }
 
-void ExpectSameContent(const Content& content, const std::vector<uint8_t>& bytes, const File& file) {
+void ExpectSameContent(const Content& content, const std::vector<uint8_t>& bytes,
+                       const File& file) {
   ASSERT_EQ(file.streams.size(), content.headers.size());
   EXPECT_FALSE(file.truncated);
   std::vector<size_t> next(content.headers.size(), 0);
@@ -89,9 +90,11 @@ void ExpectSameContent(const Content& content, const std::vector<uint8_t>& bytes
     const size_t at = next[chunk.stream]++;
     ASSERT_LT(at, index.size());
     ASSERT_EQ(index[at].size, chunk.data.size());
-    EXPECT_TRUE(std::equal(chunk.data.begin(), chunk.data.end(), bytes.begin() + static_cast<long>(index[at].offset)));
+    EXPECT_TRUE(std::equal(chunk.data.begin(), chunk.data.end(),
+                           bytes.begin() + static_cast<long>(index[at].offset)));
     const bool audio = content.headers[chunk.stream].type == kStreamAudio;
-    EXPECT_EQ(index[at].keyFrame, chunk.key || audio) << "chunk " << at << " of stream " << chunk.stream;
+    EXPECT_EQ(index[at].keyFrame, chunk.key || audio)
+        << "chunk " << at << " of stream " << chunk.stream;
     streamBytes[chunk.stream] += chunk.data.size();
   }
   for (size_t s = 0; s < content.headers.size(); ++s) {
@@ -139,7 +142,8 @@ TEST_P(RoundTrip, ReadsBackWhatWasWritten) {
 
 INSTANTIATE_TEST_SUITE_P(
     Streams, RoundTrip,
-    ::testing::Values(RoundTripCase{"VideoOnly", {}, true}, RoundTripCase{"VideoOnlyNoIdx1", {}, false},
+    ::testing::Values(RoundTripCase{"VideoOnly", {}, true},
+                      RoundTripCase{"VideoOnlyNoIdx1", {}, false},
                       RoundTripCase{"VideoAndPcm", test::PcmFormat(2, 44100), true},
                       RoundTripCase{"VideoAndPcmNoIdx1", test::PcmFormat(2, 44100), false},
                       RoundTripCase{"VideoAndImaAdpcm", test::ImaAdpcmFormat(1, 22050), true}),
@@ -147,7 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // "indx" turned into "JUNK" (same size) in the headers: no super index is left.
 void HideSuperIndexes(std::vector<uint8_t>& bytes) {
-  const auto movi = std::search(bytes.begin(), bytes.end(), std::begin("movi"), std::end("movi") - 1);
+  const auto movi =
+      std::search(bytes.begin(), bytes.end(), std::begin("movi"), std::end("movi") - 1);
   for (auto at = bytes.begin(); at + 4 <= movi; ++at) {
     if (std::equal(at, at + 4, "indx")) std::copy_n("JUNK", 4, at);
   }
@@ -168,7 +173,8 @@ TEST(RoundTrip, LegacyIndexAndScanFindTheSameChunks) {
     ExpectSameContent(content, bytes, file);
   }
   // And idx1 gone too.
-  const auto idx1 = std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1);
+  const auto idx1 =
+      std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1);
   ASSERT_NE(idx1, bytes.end());
   std::memcpy(&*idx1, "JUNK", 4);
   MemorySource source(bytes);
@@ -183,10 +189,12 @@ TEST(RoundTrip, LegacyIndexWithFileOffsets) {
   const Content content = MakeContent({}, 12, 300);
   auto bytes = Write(content, {});
   HideSuperIndexes(bytes);
-  const auto movi = std::search(bytes.begin(), bytes.end(), std::begin("movi"), std::end("movi") - 1);
+  const auto movi =
+      std::search(bytes.begin(), bytes.end(), std::begin("movi"), std::end("movi") - 1);
   const auto moviAt = static_cast<uint32_t>(movi - bytes.begin());
   const auto idx1 = static_cast<size_t>(
-      std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1) - bytes.begin());
+      std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1) -
+      bytes.begin());
   const uint32_t entries = support::LoadLe32(bytes, idx1 + 4) / 16;
   for (uint32_t e = 0; e < entries; ++e) {
     const size_t at = idx1 + 8 + e * 16 + 8;
