@@ -10,6 +10,7 @@
 #include "platform/media/avi/avi_writer.h"
 #include "platform/media/avi/tests/avi_test_support.h"
 #include "support/byte_order.h"
+#include "testing/allocation_counter.h"
 
 namespace ksv::media::avi {
 namespace {
@@ -303,6 +304,22 @@ TEST(Writer, RefusesMorePartsThanTheSuperIndexHolds) {
   while (written < 10 && writer.WriteChunk(0, frame.data(), frame.size(), true)) ++written;
   EXPECT_EQ(written, 3);
   EXPECT_TRUE(writer.Failed());
+}
+
+// Per chunk the writer allocates nothing but the growth of its index
+// tables, which doubles: a few allocations for thousands of chunks.
+TEST(Writer, ChunksCostOnlyAmortisedIndexGrowth) {
+  MemorySink sink;
+  Writer writer(sink);
+  writer.AddStream(test::VideoHeader(Fourcc("MJPG"), 10), test::BitmapInfo(4, 2, Fourcc("MJPG")));
+  writer.AddStream(test::AudioHeader(test::PcmFormat(1, 8000)), test::PcmFormat(1, 8000));
+  ASSERT_TRUE(writer.Begin({}));
+  sink.bytes.reserve(8 << 20);
+  const uint8_t data[101] = {};
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(writer.WriteChunk(i % 2, data, sizeof data, true));
+  const long before = testing::AllocationCount();
+  for (int i = 0; i < 4000; ++i) ASSERT_TRUE(writer.WriteChunk(i % 2, data, sizeof data, true));
+  EXPECT_LE(testing::AllocationCount() - before, 20);
 }
 
 TEST(Samples, FirstSamplesAndTimes) {
