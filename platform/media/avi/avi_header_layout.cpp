@@ -13,7 +13,8 @@ namespace {
 
 void AppendSuperIndex(std::vector<uint8_t>& out, const StreamLayout& stream) {
   AppendLe32(out, kSuperIndexId);
-  AppendLe32(out, static_cast<uint32_t>(kIndexHeaderSize + stream.superIndexSlots * kSuperIndexEntrySize));
+  AppendLe32(
+      out, static_cast<uint32_t>(kIndexHeaderSize + stream.superIndexSlots * kSuperIndexEntrySize));
   AppendLe16(out, 4);  // longs per entry
   out.push_back(0);    // sub-type
   out.push_back(kIndexOfIndexes);
@@ -21,7 +22,8 @@ void AppendSuperIndex(std::vector<uint8_t>& out, const StreamLayout& stream) {
   AppendLe32(out, stream.chunkId);
   for (int i = 0; i < 3; ++i) AppendLe32(out, 0);
   for (uint32_t slot = 0; slot < stream.superIndexSlots; ++slot) {
-    const SuperIndexEntry entry = slot < stream.superIndex.size() ? stream.superIndex[slot] : SuperIndexEntry{};
+    const SuperIndexEntry entry =
+        slot < stream.superIndex.size() ? stream.superIndex[slot] : SuperIndexEntry{};
     AppendLe32(out, static_cast<uint32_t>(entry.offset));
     AppendLe32(out, static_cast<uint32_t>(entry.offset >> 32));
     AppendLe32(out, entry.size);

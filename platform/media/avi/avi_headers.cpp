@@ -64,9 +64,9 @@ void AppendStreamHeader(std::vector<uint8_t>& out, const StreamHeader& header) {
   AppendLe32(out, header.flags);
   AppendLe16(out, header.priority);
   AppendLe16(out, header.language);
-  for (uint32_t field : {header.initialFrames, header.scale, header.rate, header.start,
-                         header.length, header.suggestedBufferSize, header.quality,
-                         header.sampleSize}) {
+  for (uint32_t field :
+       {header.initialFrames, header.scale, header.rate, header.start, header.length,
+        header.suggestedBufferSize, header.quality, header.sampleSize}) {
     AppendLe32(out, field);
   }
   for (int16_t field : {header.frameLeft, header.frameTop, header.frameRight, header.frameBottom}) {

@@ -25,10 +25,10 @@ inline constexpr uint16_t kWaveFormatPcm = 1;
 inline constexpr size_t kIndexHeaderSize = 24;
 inline constexpr uint8_t kIndexOfIndexes = 0;
 inline constexpr uint8_t kIndexOfChunks = 1;
-inline constexpr size_t kSuperIndexEntrySize = 16;  // qwOffset, dwSize, dwDuration
+inline constexpr size_t kSuperIndexEntrySize = 16;    // qwOffset, dwSize, dwDuration
 inline constexpr size_t kStandardIndexEntrySize = 8;  // dwOffset, dwSize
 inline constexpr uint32_t kNotKeyFrame = 0x80000000;  // in a standard index entry's size
-inline constexpr size_t kLegacyIndexEntrySize = 16;  // ckid, flags, offset, size
+inline constexpr size_t kLegacyIndexEntrySize = 16;   // ckid, flags, offset, size
 
 inline constexpr uint32_t kAvi = Fourcc("AVI ");
 inline constexpr uint32_t kAviExtension = Fourcc("AVIX");

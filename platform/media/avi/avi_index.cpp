@@ -69,14 +69,11 @@ bool ReadIndexChunk(ByteSource& source, uint64_t fileSize, uint64_t offset, Stre
 bool ReadSuperIndex(ByteSource& source, uint64_t fileSize, std::span<const uint8_t> indx,
                     Stream& stream) {
   if (indx.size() < layout::kIndexHeaderSize) return false;
-  const uint8_t type = indx[3];
-  if (type == layout::kIndexOfChunks) {
-    // A standard index stored in the header itself; its entries follow.
-    return false;  // handled by the caller's fallback: rare, and read by the scan
-  }
-  if (type != layout::kIndexOfIndexes || LoadLe16(indx, 0) != 4) return false;
-  const size_t count = std::min<size_t>(LoadLe32(indx, 4), (indx.size() - layout::kIndexHeaderSize) /
-                                                               layout::kSuperIndexEntrySize);
+  // A standard index kept in the header itself (rare) is not read here:
+  // idx1 or the scan finds the same chunks.
+  if (indx[3] != layout::kIndexOfIndexes || LoadLe16(indx, 0) != 4) return false;
+  const size_t count = std::min<size_t>(
+      LoadLe32(indx, 4), (indx.size() - layout::kIndexHeaderSize) / layout::kSuperIndexEntrySize);
   for (size_t i = 0; i < count; ++i) {
     const size_t at = layout::kIndexHeaderSize + i * layout::kSuperIndexEntrySize;
     if (!ReadIndexChunk(source, fileSize, LoadLe64(indx, at), stream)) return false;
@@ -124,7 +121,8 @@ bool ReadLegacy(ByteSource& source, uint64_t fileSize, const riff::Chunk& idx1,
       const uint64_t offset = LoadLe32(block, at + 8);
       const uint32_t size = LoadLe32(block, at + 12);
       const int stream = riff::StreamOfChunkId(id);
-      if ((flags & AVIIF_LIST) != 0 || stream < 0 || static_cast<size_t>(stream) >= streams.size()) {
+      if ((flags & AVIIF_LIST) != 0 || stream < 0 ||
+          static_cast<size_t>(stream) >= streams.size()) {
         continue;
       }
       if (!baseKnown) {

@@ -76,8 +76,8 @@ void ReadStreamList(Parse& parse, const Chunk& list) {
     throw FormatError("a video format (strf) shorter than a BITMAPINFOHEADER");
   }
   if (stream.IsAudio()) {
-    const bool pcm = stream.format.size() >= 2 &&
-                     support::LoadLe16(stream.format, 0) == layout::kWaveFormatPcm;
+    const bool pcm =
+        stream.format.size() >= 2 && support::LoadLe16(stream.format, 0) == layout::kWaveFormatPcm;
     const size_t minimum = pcm ? layout::kPcmWaveFormatSize : layout::kWaveFormatSize;
     if (stream.format.size() < minimum) {
       throw FormatError("an audio format (strf) shorter than a WAVEFORMAT");
@@ -177,7 +177,8 @@ File ReadAvi(ByteSource& source) {
     ++parse.parts;
   }
   parse.NoteCut(top);
-  if (!parse.haveHeaders || !parse.haveMain) throw FormatError("an AVI file without headers (hdrl, avih)");
+  if (!parse.haveHeaders || !parse.haveMain)
+    throw FormatError("an AVI file without headers (hdrl, avih)");
   if (parse.file.streams.empty()) throw FormatError("an AVI file without streams");
   // The streams found count, whatever the main header says.
   parse.file.main.streams = static_cast<uint32_t>(parse.file.streams.size());

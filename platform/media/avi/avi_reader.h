@@ -6,7 +6,9 @@
 // inside a chunk keeps what came before its last whole chunk, index
 // entries past the end are dropped, and what cannot be read (no hdrl, no
 // stream, a zero rate or scale, a strf shorter than its header) fails with
-// a FormatError that says why.
+// a FormatError that says why. Without an index no flag tells key frames:
+// the scan takes every video chunk with data for one. Every audio chunk is
+// a key frame.
 #pragma once
 
 #include <stdexcept>

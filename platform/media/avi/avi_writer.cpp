@@ -28,11 +28,11 @@ uint16_t DataCode(const StreamHeader& header, const std::vector<uint8_t>& format
   return uncompressed ? kVideoUncompressed : kVideoCompressed;
 }
 
-uint32_t IndexId(uint32_t stream) {
-  return ('i' | 'x' << 8) | (ChunkId(stream, 0) & 0xFFFF) << 16;
-}
+uint32_t IndexId(uint32_t stream) { return ('i' | 'x' << 8) | (ChunkId(stream, 0) & 0xFFFF) << 16; }
 
-uint32_t Clamp32(uint64_t value) { return static_cast<uint32_t>(std::min<uint64_t>(value, 0xFFFFFFFF)); }
+uint32_t Clamp32(uint64_t value) {
+  return static_cast<uint32_t>(std::min<uint64_t>(value, 0xFFFFFFFF));
+}
 
 }  // namespace
 
@@ -65,7 +65,8 @@ Writer::Writer(ByteSink& sink, WriterOptions options) : sink_(sink), options_(op
 
 Writer::~Writer() = default;
 
-uint32_t Writer::AddStream(const StreamHeader& header, std::vector<uint8_t> format, std::string name) {
+uint32_t Writer::AddStream(const StreamHeader& header, std::vector<uint8_t> format,
+                           std::string name) {
   const auto number = static_cast<uint32_t>(streams_.size());
   auto state = std::make_unique<StreamState>();
   state->header = header;
@@ -111,7 +112,8 @@ bool Writer::WriteHeaders() {
   headers.riffSize = firstRiffSize_;
   headers.moviSize = firstMoviSize_ != 0 ? firstMoviSize_ : 4;
   buffer_ = layout::BuildHeaders(headers);
-  if (firstRiffSize_ == 0) support::StoreLe32(buffer_, 4, static_cast<uint32_t>(buffer_.size() - 8));
+  if (firstRiffSize_ == 0)
+    support::StoreLe32(buffer_, 4, static_cast<uint32_t>(buffer_.size() - 8));
   if (!WriteBytes(0, buffer_)) return false;
   end_ = std::max<uint64_t>(end_, buffer_.size());
   return true;
@@ -151,9 +153,11 @@ uint64_t Writer::PendingIndexBytes(uint32_t stream) const {
   uint64_t bytes = 0;
   for (uint32_t i = 0; i < streams_.size(); ++i) {
     const uint64_t entries = streams_[i]->part.size() + (i == stream ? 1 : 0);
-    if (entries != 0) bytes += 8 + layout::kIndexHeaderSize + entries * layout::kStandardIndexEntrySize;
+    if (entries != 0)
+      bytes += 8 + layout::kIndexHeaderSize + entries * layout::kStandardIndexEntrySize;
   }
-  if (part_ == 0 && options_.legacyIndex) bytes += 8 + (legacy_.size() + 1) * layout::kLegacyIndexEntrySize;
+  if (part_ == 0 && options_.legacyIndex)
+    bytes += 8 + (legacy_.size() + 1) * layout::kLegacyIndexEntrySize;
   return bytes;
 }
 
@@ -186,7 +190,8 @@ bool Writer::WriteChunk(uint32_t stream, const ByteRange* pieces, size_t count, 
     ++state.firstPartChunks;
     if (options_.legacyIndex) {
       legacy_.push_back({state.chunkId, key ? AVIIF_KEYFRAME : 0u,
-                         static_cast<uint32_t>(end_ - (moviList_ + 8)), static_cast<uint32_t>(size)});
+                         static_cast<uint32_t>(end_ - (moviList_ + 8)),
+                         static_cast<uint32_t>(size)});
     }
   }
   ++state.chunks;
@@ -209,7 +214,8 @@ bool Writer::ClosePart() {
     buffer_.clear();
     const auto entries = static_cast<uint32_t>(state.part.size());
     AppendLe32(buffer_, IndexId(i));
-    AppendLe32(buffer_, static_cast<uint32_t>(layout::kIndexHeaderSize + entries * layout::kStandardIndexEntrySize));
+    AppendLe32(buffer_, static_cast<uint32_t>(layout::kIndexHeaderSize +
+                                              entries * layout::kStandardIndexEntrySize));
     AppendLe16(buffer_, 2);  // longs per entry
     buffer_.push_back(0);    // sub-type
     buffer_.push_back(layout::kIndexOfChunks);
@@ -237,7 +243,8 @@ bool Writer::ClosePart() {
       AppendLe32(buffer_, layout::kLegacyIndexId);
       AppendLe32(buffer_, static_cast<uint32_t>(legacy_.size() * layout::kLegacyIndexEntrySize));
       for (const auto& entry : legacy_) {
-        for (uint32_t field : {entry.id, entry.flags, entry.offset, entry.size}) AppendLe32(buffer_, field);
+        for (uint32_t field : {entry.id, entry.flags, entry.offset, entry.size})
+          AppendLe32(buffer_, field);
       }
       if (!WriteBytes(end_, buffer_)) return false;
       end_ += buffer_.size();

@@ -54,14 +54,15 @@ bool FileByteSink::WriteAt(uint64_t offset, const ByteRange* pieces, size_t coun
   // Gathered in batches of a fixed size: no allocation per write.
   constexpr size_t kBatch = 64;
   iovec vectors[kBatch];
-  size_t next = 0;        // the first piece not yet in a batch
-  size_t skipFirst = 0;   // bytes of pieces[next] already written
+  size_t next = 0;       // the first piece not yet in a batch
+  size_t skipFirst = 0;  // bytes of pieces[next] already written
   while (next < count) {
     size_t used = 0;
     for (size_t i = next; i < count && used < kBatch; ++i) {
       const size_t skip = i == next ? skipFirst : 0;
       if (pieces[i].size == skip) continue;
-      vectors[used].iov_base = const_cast<uint8_t*>(static_cast<const uint8_t*>(pieces[i].data) + skip);
+      vectors[used].iov_base =
+          const_cast<uint8_t*>(static_cast<const uint8_t*>(pieces[i].data) + skip);
       vectors[used].iov_len = pieces[i].size - skip;
       ++used;
     }

@@ -72,15 +72,16 @@ WavFile ReadWav(ByteSource& source) {
       haveData = true;
       wav.dataOffset = chunk.dataOffset;
       uint8_t declared[4];
-      const bool toTheEnd =
-          source.ReadAt(chunk.headerOffset + 4, declared, 4) && LoadLe32(declared, 0) == kSizeToTheEnd;
+      const bool toTheEnd = source.ReadAt(chunk.headerOffset + 4, declared, 4) &&
+                            LoadLe32(declared, 0) == kSizeToTheEnd;
       wav.dataSize = chunk.size;
       wav.truncated = chunk.cut && !toTheEnd;
     }
   }
   if (!haveFormat) throw FormatError("a WAV file without a format (fmt)");
   if (!haveData) throw FormatError("a WAV file without data");
-  if (LoadLe32(wav.format, 4) == 0 || LoadLe16(wav.format, 2) == 0 || LoadLe16(wav.format, 12) == 0) {
+  if (LoadLe32(wav.format, 4) == 0 || LoadLe16(wav.format, 2) == 0 ||
+      LoadLe16(wav.format, 12) == 0) {
     throw FormatError("a WAV format with a zero rate, channel count or block alignment");
   }
   return wav;
@@ -96,8 +97,9 @@ std::vector<uint8_t> WavHeader(const std::vector<uint8_t>& format, uint64_t data
   AppendLe32(header, riff::kRiff);
   AppendLe32(header, 0);  // set below
   AppendLe32(header, kWave);
-  layout::AppendChunk(header, kFormatId,
-                      std::span<const uint8_t>(format.data(), pcm ? layout::kPcmWaveFormatSize : format.size()));
+  layout::AppendChunk(
+      header, kFormatId,
+      std::span<const uint8_t>(format.data(), pcm ? layout::kPcmWaveFormatSize : format.size()));
   if (!pcm) {
     uint8_t count[4];
     support::StoreLe32(count, 0, samples);

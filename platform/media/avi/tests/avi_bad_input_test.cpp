@@ -93,7 +93,8 @@ TEST(BadAvi, TruncatedInsideTheMovieList) {
   File complete;
   ASSERT_TRUE(ReadsSanely(whole, &complete));
   const auto& entries = complete.streams[0].index;
-  const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(entries[10].offset + 100));
+  const std::vector<uint8_t> cut(whole.begin(),
+                                 whole.begin() + static_cast<long>(entries[10].offset + 100));
   File file;
   ASSERT_TRUE(ReadsSanely(cut, &file));
   EXPECT_TRUE(file.truncated);
@@ -104,7 +105,8 @@ TEST(BadAvi, TruncatedInsideTheMovieList) {
     EXPECT_EQ(file.streams[0].index[i].size, kFrameSize);
   }
   // Cut inside a chunk header too.
-  const std::vector<uint8_t> header(whole.begin(), whole.begin() + static_cast<long>(entries[5].offset - 4));
+  const std::vector<uint8_t> header(whole.begin(),
+                                    whole.begin() + static_cast<long>(entries[5].offset - 4));
   ASSERT_TRUE(ReadsSanely(header, &file));
   EXPECT_TRUE(file.truncated);
   EXPECT_EQ(file.streams[0].index.size(), 5u);
@@ -124,7 +126,8 @@ TEST(BadAvi, TruncatedInALaterPart) {
   EXPECT_TRUE(file.truncated);
   EXPECT_EQ(file.indexSource, IndexSource::kScan);
   size_t wholeBefore = 0;
-  for (const auto& entry : complete.streams[0].index) wholeBefore += entry.offset + entry.size <= cutAt;
+  for (const auto& entry : complete.streams[0].index)
+    wholeBefore += entry.offset + entry.size <= cutAt;
   EXPECT_EQ(file.streams[0].index.size(), wholeBefore);
   EXPECT_GT(wholeBefore, 5u);
 }
@@ -152,7 +155,7 @@ TEST(BadAvi, IndexEntriesPastTheEndAreDropped) {
   auto bytes = ValidFile(false);
   Rename(bytes, "indx", "JUNK");
   const size_t idx1 = Find(bytes, "idx1");
-  StoreLe32(bytes, idx1 + 8 + 2 * 16 + 8, 0xFFFFFF00u);  // entry 2's offset
+  StoreLe32(bytes, idx1 + 8 + 2 * 16 + 8, 0xFFFFFF00u);   // entry 2's offset
   StoreLe32(bytes, idx1 + 8 + 3 * 16 + 12, 0x7FFFFFFFu);  // entry 3's size
   File file;
   ASSERT_TRUE(ReadsSanely(bytes, &file));
@@ -175,9 +178,10 @@ TEST(BadAvi, OpenDmlIndexesThatLie) {
     size_t at;
     uint32_t value;
   };
-  for (const Patch patch : {Patch{indx + 4, 0xFFFFFFFF}, Patch{indx + 24, 0xFFFFFF00}, Patch{indx, 0x01000004},
-                            Patch{ix + 4, 0xFFFFFFFF}, Patch{ix + 12, 0xFFFFFF00}, Patch{ix - 4, 0xFFFFFFFF},
-                            Patch{ix - 4, 3}, Patch{ix, 0x01000001}}) {
+  for (const Patch patch :
+       {Patch{indx + 4, 0xFFFFFFFF}, Patch{indx + 24, 0xFFFFFF00}, Patch{indx, 0x01000004},
+        Patch{ix + 4, 0xFFFFFFFF}, Patch{ix + 12, 0xFFFFFF00}, Patch{ix - 4, 0xFFFFFFFF},
+        Patch{ix - 4, 3}, Patch{ix, 0x01000001}}) {
     auto bytes = valid;
     StoreLe32(bytes, patch.at, patch.value);
     SCOPED_TRACE(patch.at);
@@ -247,8 +251,12 @@ TEST(BadAvi, RandomDamageNeverCrashes) {
   }
   for (int round = 0; round < 100; ++round) {
     std::vector<uint8_t> bytes(12 + random() % 600);
-    for (auto& byte : bytes) byte = static_cast<uint8_t>(random() % 4 == 0 ? random() : "LISTstrh"[random() % 8]);
-    std::memcpy(bytes.data(), "RIFF\xff\xff\xff\x7f" "AVI ", 12);
+    for (auto& byte : bytes)
+      byte = static_cast<uint8_t>(random() % 4 == 0 ? random() : "LISTstrh"[random() % 8]);
+    std::memcpy(bytes.data(),
+                "RIFF\xff\xff\xff\x7f"
+                "AVI ",
+                12);
     ReadsSanely(bytes);
   }
 }

@@ -47,7 +47,8 @@ Contents OurContents(const std::string& path) {
       if (file.streams[s].IsAudio()) {
         whole = test::Adler32(data.data(), data.size(), whole);
       } else {
-        contents.video[stream].push_back({stream, entry.size, test::Adler32(data.data(), data.size(), 0)});
+        contents.video[stream].push_back(
+            {stream, entry.size, test::Adler32(data.data(), data.size(), 0)});
       }
     }
     if (file.streams[s].IsAudio()) contents.audio[stream] = whole;
@@ -70,7 +71,8 @@ void ExpectSamePackets(const std::string& path) {
       EXPECT_EQ(mine[i].adler, packets[i].adler) << "stream " << stream << " packet " << i;
     }
   }
-  const auto hashes = test::Run("ffmpeg -v error -i '" + path + "' -map 0 -c copy -f streamhash -hash adler32 -");
+  const auto hashes =
+      test::Run("ffmpeg -v error -i '" + path + "' -map 0 -c copy -f streamhash -hash adler32 -");
   ASSERT_TRUE(hashes);
   for (const auto& [stream, adler] : ours.audio) {
     char line[48];
@@ -125,7 +127,8 @@ Made WriteFile(const std::string& path, Video video, Audio audio, int frames, Wr
     if (video == Video::kMjpeg) {
       picture = test::JpegFrame(width, height, n);
     } else {
-      for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(i + size_t(n) * 3);
+      for (size_t i = 0; i < picture.size(); ++i)
+        picture[i] = static_cast<uint8_t>(i + size_t(n) * 3);
     }
     EXPECT_TRUE(writer.WriteChunk(0, picture.data(), picture.size(), true));
     ++made.frames;
@@ -164,7 +167,8 @@ TEST_P(WriterOracle, FfprobeReadsOurFile) {
   WriterOptions options;
   options.legacyIndex = GetParam().legacyIndex;
   const Made made = WriteFile(path, GetParam().video, GetParam().audio, 12, options);
-  EXPECT_EQ(Probe(path, 0, "codec_tag_string"), GetParam().video == Video::kMjpeg ? "MJPG" : "[0][0][0][0]");
+  EXPECT_EQ(Probe(path, 0, "codec_tag_string"),
+            GetParam().video == Video::kMjpeg ? "MJPG" : "[0][0][0][0]");
   EXPECT_EQ(Probe(path, 0, "width"), "160");
   EXPECT_EQ(Probe(path, 0, "height"), "120");
   EXPECT_EQ(Probe(path, 0, "nb_read_packets"), std::to_string(made.frames));
@@ -243,7 +247,8 @@ TEST_P(FfmpegAvi, OurIndexPointsAtFfmpegsPackets) {
   REQUIRE_FFMPEG();
   testing::TempFolder folder;
   const std::string path = folder / "in.avi";
-  ASSERT_TRUE(test::Run(std::string("ffmpeg -v error -y ") + GetParam().arguments + " '" + path + "'"));
+  ASSERT_TRUE(
+      test::Run(std::string("ffmpeg -v error -y ") + GetParam().arguments + " '" + path + "'"));
   {
     FileByteSource source(path);
     const File file = ReadAvi(source);
@@ -254,7 +259,8 @@ TEST_P(FfmpegAvi, OurIndexPointsAtFfmpegsPackets) {
 
   // The same file through the scan.
   auto bytes = testing::ReadFile(path);
-  const auto idx1 = std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1);
+  const auto idx1 =
+      std::search(bytes.begin(), bytes.end(), std::begin("idx1"), std::end("idx1") - 1);
   ASSERT_NE(idx1, bytes.end());
   std::copy_n("JUNK", 4, idx1);
   testing::WriteFile(path, bytes);
@@ -270,8 +276,10 @@ TEST(FfmpegAvi, OpenDmlFile) {
   REQUIRE_FFMPEG();
   testing::TempFolder folder;
   const std::string path = folder / "large.avi";
-  ASSERT_TRUE(test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=25:d=50 "
-                        "-f lavfi -i sine=d=50 -c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le '" + path + "'"));
+  ASSERT_TRUE(
+      test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=640x480:rate=25:d=50 "
+                "-f lavfi -i sine=d=50 -c:v rawvideo -pix_fmt bgr24 -c:a pcm_s16le '" +
+                path + "'"));
   FileByteSource source(path);
   const File file = ReadAvi(source);
   EXPECT_EQ(file.indexSource, IndexSource::kOpenDml);
@@ -285,9 +293,10 @@ INSTANTIATE_TEST_SUITE_P(
         FfmpegCase{"MjpegAndPcm",
                    "-f lavfi -i testsrc=size=160x120:rate=10:d=1 -f lavfi -i sine=d=1 "
                    "-c:v mjpeg -c:a pcm_s16le"},
-        FfmpegCase{"RawVideoAndImaAdpcm",
-                   "-f lavfi -i testsrc=size=64x48:rate=10:d=1 -f lavfi -i sine=d=1:sample_rate=22050 "
-                   "-c:v rawvideo -pix_fmt bgr24 -c:a adpcm_ima_wav"},
+        FfmpegCase{
+            "RawVideoAndImaAdpcm",
+            "-f lavfi -i testsrc=size=64x48:rate=10:d=1 -f lavfi -i sine=d=1:sample_rate=22050 "
+            "-c:v rawvideo -pix_fmt bgr24 -c:a adpcm_ima_wav"},
         FfmpegCase{"Mpeg4WithPFrames",
                    "-f lavfi -i testsrc=size=160x120:rate=10:d=2 -c:v mpeg4 -g 5"}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -297,8 +306,10 @@ TEST(FfmpegAvi, KeyFramesComeFromTheIndex) {
   REQUIRE_FFMPEG();
   testing::TempFolder folder;
   const std::string path = folder / "gop.avi";
-  ASSERT_TRUE(test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=10:d=2 "
-                        "-c:v mpeg4 -g 5 -bf 0 '" + path + "'"));
+  ASSERT_TRUE(
+      test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=10:d=2 "
+                "-c:v mpeg4 -g 5 -bf 0 '" +
+                path + "'"));
   FileByteSource source(path);
   const File file = ReadAvi(source);
   ASSERT_EQ(file.streams[0].index.size(), 20u);
@@ -317,8 +328,9 @@ TEST_P(FfmpegWav, DataAndFormatMatchFfmpeg) {
   REQUIRE_FFMPEG();
   testing::TempFolder folder;
   const std::string path = folder / "in.wav";
-  ASSERT_TRUE(test::Run(std::string("ffmpeg -v error -y -f lavfi -i sine=d=0.7:sample_rate=22050 -ac 2 -c:a ") +
-                        GetParam().codec + " '" + path + "'"));
+  ASSERT_TRUE(test::Run(
+      std::string("ffmpeg -v error -y -f lavfi -i sine=d=0.7:sample_rate=22050 -ac 2 -c:a ") +
+      GetParam().codec + " '" + path + "'"));
   FileByteSource source(path);
   const WavFile wav = ReadWav(source);
   ASSERT_GE(wav.format.size(), 18u);
@@ -329,7 +341,8 @@ TEST_P(FfmpegWav, DataAndFormatMatchFfmpeg) {
   EXPECT_FALSE(wav.truncated);
   std::vector<uint8_t> data(wav.dataSize);
   ASSERT_TRUE(source.ReadAt(wav.dataOffset, data.data(), data.size()));
-  const auto hash = test::Run("ffmpeg -v error -i '" + path + "' -c copy -f streamhash -hash adler32 -");
+  const auto hash =
+      test::Run("ffmpeg -v error -i '" + path + "' -c copy -f streamhash -hash adler32 -");
   ASSERT_TRUE(hash);
   char expected[16];
   std::snprintf(expected, sizeof expected, "%08x", test::Adler32(data.data(), data.size()));
@@ -337,7 +350,8 @@ TEST_P(FfmpegWav, DataAndFormatMatchFfmpeg) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, FfmpegWav,
-                         ::testing::Values(WavCase{"Pcm", "pcm_s16le", 1}, WavCase{"MuLaw", "pcm_mulaw", 7},
+                         ::testing::Values(WavCase{"Pcm", "pcm_s16le", 1},
+                                           WavCase{"MuLaw", "pcm_mulaw", 7},
                                            WavCase{"ImaAdpcm", "adpcm_ima_wav", 0x11}),
                          [](const auto& param) { return std::string(param.param.name); });
 
@@ -349,7 +363,8 @@ TEST(FfmpegWav, FfprobeReadsOurHeader) {
     const bool pcm = format[0] == 1;
     const size_t blocks = 40;
     std::vector<uint8_t> data(pcm ? 44100 * 4 / 2 : blocks * 256, 0);  // half a second of PCM
-    const uint32_t samples = pcm ? 0 : static_cast<uint32_t>(blocks * support::LoadLe16(format, 18));
+    const uint32_t samples =
+        pcm ? 0 : static_cast<uint32_t>(blocks * support::LoadLe16(format, 18));
     auto file = WavHeader(format, data.size(), samples);
     file.insert(file.end(), data.begin(), data.end());
     const std::string path = folder / (pcm ? "pcm.wav" : "ima.wav");

@@ -56,7 +56,8 @@ std::vector<uint8_t> PcmFormat(uint16_t channels, uint32_t rate) {
 
 std::vector<uint8_t> ImaAdpcmFormat(uint16_t channels, uint32_t rate) {
   constexpr uint16_t kBlock = 256;
-  const uint16_t samplesPerBlock = static_cast<uint16_t>((kBlock - 4 * channels) * 8 / (4 * channels) + 1);
+  const uint16_t samplesPerBlock =
+      static_cast<uint16_t>((kBlock - 4 * channels) * 8 / (4 * channels) + 1);
   std::vector<uint8_t> bytes;
   AppendLe16(bytes, 0x11);
   AppendLe16(bytes, channels);
@@ -156,8 +157,9 @@ std::vector<Packet> FramePackets(const std::string& path) {
 }
 
 std::optional<std::string> ProbeValue(const std::string& path, int stream, const std::string& key) {
-  const auto output = Run("ffprobe -v error -count_packets -select_streams " + std::to_string(stream) +
-                          " -show_entries stream=" + key + " -of default=nw=1:nk=1 '" + path + "'");
+  const auto output =
+      Run("ffprobe -v error -count_packets -select_streams " + std::to_string(stream) +
+          " -show_entries stream=" + key + " -of default=nw=1:nk=1 '" + path + "'");
   if (!output) return std::nullopt;
   std::string value = *output;
   while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();

@@ -1,12 +1,13 @@
 // WAV headers written and read back, and damaged WAV files; the file byte
 // source and sink underneath.
+#include "platform/media/avi/wav_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <system_error>
 
 #include "platform/media/avi/tests/avi_test_support.h"
-#include "platform/media/avi/wav_file.h"
 #include "support/byte_order.h"
 #include "testing/temp_files.h"
 
@@ -18,7 +19,8 @@ using support::LoadLe32;
 using support::StoreLe32;
 using test::MemorySource;
 
-std::vector<uint8_t> WavOf(const std::vector<uint8_t>& format, size_t dataSize, uint32_t samples = 0) {
+std::vector<uint8_t> WavOf(const std::vector<uint8_t>& format, size_t dataSize,
+                           uint32_t samples = 0) {
   auto bytes = WavHeader(format, dataSize, samples);
   for (size_t i = 0; i < dataSize; ++i) bytes.push_back(static_cast<uint8_t>(i * 7));
   if (dataSize % 2 != 0) bytes.push_back(0);
@@ -134,7 +136,8 @@ TEST(FileBytes, ManyPiecesWrittenAndReadBack) {
     FileByteSink sink(path);
     std::vector<std::vector<uint8_t>> pieces;
     std::vector<ByteRange> ranges;
-    for (int i = 0; i < 200; ++i) pieces.emplace_back(static_cast<size_t>(i % 5 == 0 ? 0 : i), uint8_t(i));
+    for (int i = 0; i < 200; ++i)
+      pieces.emplace_back(static_cast<size_t>(i % 5 == 0 ? 0 : i), uint8_t(i));
     for (const auto& piece : pieces) {
       ranges.push_back({piece.data(), piece.size()});
       expected.insert(expected.end(), piece.begin(), piece.end());
