@@ -54,8 +54,14 @@ BOOL CMediaType::SetFormat(const BYTE* format, ULONG length) {
     ResetFormatBuffer();
     return TRUE;
   }
-  if (AllocFormatBuffer(length) == nullptr) return FALSE;
-  std::memcpy(pbFormat, format, length);
+  // `format` may be (part of) our own block, which AllocFormatBuffer frees:
+  // copy it first.
+  auto* block = static_cast<BYTE*>(CoTaskMemAlloc(length));
+  if (block == nullptr) return FALSE;
+  std::memcpy(block, format, length);
+  ResetFormatBuffer();
+  pbFormat = block;
+  cbFormat = length;
   return TRUE;
 }
 

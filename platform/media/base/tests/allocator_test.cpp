@@ -191,3 +191,19 @@ TEST(MemAllocatorThreads, GetBufferWaitsForASampleAndFailsAfterDecommit) {
 
 }  // namespace
 }  // namespace ksv::media::testing
+
+namespace {
+
+// A filter may set a type's format from a part of that type's own block (a
+// header inside a longer block); the bytes must survive the block's renewal.
+TEST(CMediaTypeFormat, SetFromItsOwnBlockKeepsTheBytes) {
+  CMediaType type;
+  const BYTE bytes[] = {1, 2, 3, 4, 5, 6, 7, 8};
+  ASSERT_TRUE(type.SetFormat(bytes, sizeof bytes));
+  ASSERT_TRUE(type.SetFormat(type.Format() + 2, 4));
+  ASSERT_EQ(type.FormatLength(), 4u);
+  EXPECT_EQ(type.Format()[0], 3);
+  EXPECT_EQ(type.Format()[3], 6);
+}
+
+}  // namespace
