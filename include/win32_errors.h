@@ -35,6 +35,15 @@ inline constexpr LONG ERROR_INVALID_THREAD_ID = 1444;
 inline constexpr LONG ERROR_TIMEOUT = 1460;
 inline constexpr LONG ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
 inline constexpr LONG ERROR_NOT_ENOUGH_QUOTA = 1816;
+/* File errors, which the file filters report from errno. */
+inline constexpr LONG ERROR_PATH_NOT_FOUND = 3;
+inline constexpr LONG ERROR_TOO_MANY_OPEN_FILES = 4;
+inline constexpr LONG ERROR_WRITE_PROTECT = 19;
+inline constexpr LONG ERROR_HANDLE_DISK_FULL = 39;
+inline constexpr LONG ERROR_FILE_EXISTS = 80;
+inline constexpr LONG ERROR_DISK_FULL = 112;
+inline constexpr LONG ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr LONG ERROR_FILE_TOO_LARGE = 223;
 
 #endif
 

@@ -53,6 +53,21 @@ struct IMediaEventSink : IUnknown {
   ~IMediaEventSink() = default;
 };
 
+// This framework's own extension, not a platform interface: a filter asks
+// its graph whether the stream failed somewhere else, so that a file sink
+// does not put a broken file in place after an upstream error.
+struct IGraphStreamErrors : IUnknown {
+  static constexpr IID kIid = ksv::com::Guid("C3645BF6-A98B-483C-843B-106461FA1147");
+  // The first error a filter notified (EC_ERRORABORT or
+  // EC_STREAM_ERROR_STOPPED) since the graph last left the stopped state;
+  // S_FALSE, and S_OK in *error, when there was none.
+  virtual HRESULT GetFirstStreamError(HRESULT* error) = 0;
+
+ protected:
+  ~IGraphStreamErrors() = default;
+};
+
 inline constexpr IID IID_IFilterGraph = IFilterGraph::kIid;
 inline constexpr IID IID_IGraphBuilder = IGraphBuilder::kIid;
 inline constexpr IID IID_IMediaEventSink = IMediaEventSink::kIid;
+inline constexpr IID IID_IGraphStreamErrors = IGraphStreamErrors::kIid;

@@ -36,7 +36,7 @@ namespace ksv::media::graph {
 class FilterGraph
     : public com::ComObject<IGraphBuilder, NoDispatch<IMediaControl>, NoDispatch<IMediaEventEx>,
                             IMediaEventSink, IMediaFilter, NoDispatch<IMediaPosition>,
-                            NoDispatch<IVideoWindow>> {
+                            NoDispatch<IVideoWindow>, IGraphStreamErrors> {
  public:
   FilterGraph();
 
@@ -84,6 +84,8 @@ class FilterGraph
   HRESULT SetNotifyFlags(LONG flags) override;
   HRESULT GetNotifyFlags(LONG* flags) override;
   HRESULT Notify(LONG code, LONG_PTR param1, LONG_PTR param2) override;
+  // IGraphStreamErrors, this framework's own (graph_event_calls.cpp)
+  HRESULT GetFirstStreamError(HRESULT* error) override;
 
   // IMediaPosition (graph_position.cpp)
   HRESULT get_Duration(REFTIME* length) override;

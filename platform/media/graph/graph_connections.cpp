@@ -1,5 +1,9 @@
 // Connections between the graph's pins: direct ones, the builder's Connect,
 // disconnection, and reconnection (see filter_graph.h for when it runs).
+#include "include/win32_errors.h"
+#include "platform/com/inproc_servers.h"
+#include "platform/media/config_interfaces.h"
+#include "platform/media/filter_ids.h"
 #include "platform/media/graph/filter_graph.h"
 #include "platform/media/graph/pin_walk.h"
 #include "platform/media/vfw_errors.h"
@@ -147,17 +151,59 @@ HRESULT FilterGraph::Render(IPin* output) {
   return SUCCEEDED(BuildLocked(output, nullptr, 0)) ? S_OK : VFW_E_CANNOT_RENDER;
 }
 
-// No file source is registered with this framework (there is no table of
-// sources by protocol, extension or check bytes), so no file type is known.
-HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR /*playList*/) {
-  if (file == nullptr) return E_POINTER;
-  return VFW_E_UNKNOWN_FILE_TYPE;
-}
-HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR, IBaseFilter** filter) {
+// A file's source is always the File Source (Async.): the framework keeps
+// no table of sources by protocol, extension or check bytes; the File
+// Source tells the stream's kind from its first bytes and parsers connect
+// by that type.
+HRESULT FilterGraph::AddSourceFilter(LPCWSTR file, LPCWSTR filterName, IBaseFilter** filter) {
   if (filter == nullptr || file == nullptr) return E_POINTER;
   *filter = nullptr;
-  return VFW_E_UNKNOWN_FILE_TYPE;
+  ComPtr<IBaseFilter> source;
+  if (FAILED(CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                              reinterpret_cast<void**>(source.GetAddressOf())))) {
+    return VFW_E_CANNOT_LOAD_SOURCE_FILTER;
+  }
+  ComPtr<IFileSourceFilter> loader;
+  if (FAILED(source.As(&loader))) return E_NOINTERFACE;
+  HRESULT result = loader->Load(file, nullptr);
+  if (result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+      result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)) {
+    return VFW_E_NOT_FOUND;
+  }
+  if (FAILED(result)) return result;
+  // Named by the file, as the platform names it, unless a name is given.
+  result = AddFilter(source.Get(), filterName != nullptr ? filterName : file);
+  if (FAILED(result)) return result;
+  *filter = source.Detach();
+  return result;  // VFW_S_DUPLICATE_NAME when the name was taken
 }
+
+HRESULT FilterGraph::RenderFile(LPCWSTR file, LPCWSTR /*playList*/) {
+  if (file == nullptr) return E_POINTER;
+  Call call(*this);
+  if (state_.load() != State_Stopped) return VFW_E_NOT_STOPPED;
+  ComPtr<IBaseFilter> source;
+  HRESULT result = AddSourceFilter(file, nullptr, source.GetAddressOf());
+  if (FAILED(result)) return result;
+  int tried = 0;
+  int rendered = 0;
+  bool recognised = false;  // a stream of a known kind
+  for (const ComPtr<IPin>& pin : PinsOf(source.Get())) {
+    if (DirectionOf(pin.Get()) != PINDIR_OUTPUT) continue;
+    ++tried;
+    for (AM_MEDIA_TYPE* type : TypesOf(pin.Get())) {
+      if (type->subtype != GUID_NULL) recognised = true;
+      DeleteMediaType(type);
+    }
+    if (SUCCEEDED(Render(pin.Get()))) ++rendered;
+  }
+  if (rendered == 0) {
+    RemoveFilter(source.Get());
+    return recognised || tried == 0 ? VFW_E_CANNOT_RENDER : VFW_E_UNSUPPORTED_STREAM;
+  }
+  return rendered < tried ? VFW_S_PARTIAL_RENDER : S_OK;
+}
+
 HRESULT FilterGraph::SetLogFile(ULONG_PTR) { return S_OK; }
 HRESULT FilterGraph::Abort() { return S_OK; }
 HRESULT FilterGraph::ShouldOperationContinue() { return S_OK; }

@@ -20,6 +20,12 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) {
   return S_OK;
 }
 
+HRESULT FilterGraph::GetFirstStreamError(HRESULT* error) {
+  if (error == nullptr) return E_POINTER;
+  *error = events_.StreamError();
+  return FAILED(*error) ? S_OK : S_FALSE;
+}
+
 HRESULT FilterGraph::GetEventHandle(OAEVENT* event) {
   if (event == nullptr) return E_POINTER;
   HANDLE handle = events_.queue().EventHandle();

@@ -46,8 +46,23 @@ bool GraphEvents::CountCompletionLocked(intptr_t sender, HRESULT status) {
   return completed_;
 }
 
+HRESULT GraphEvents::StreamError() {
+  std::lock_guard guard(mutex_);
+  return streamError_;
+}
+
+void GraphEvents::ClearStreamError() {
+  std::lock_guard guard(mutex_);
+  streamError_ = S_OK;
+}
+
 void GraphEvents::Notify(int32_t code, intptr_t param1, intptr_t param2) {
   std::unique_lock lock(mutex_);
+  if ((code == EC_ERRORABORT || code == EC_STREAM_ERROR_STOPPED) && SUCCEEDED(streamError_)) {
+    // An error event that carries no failure code still is one.
+    const auto reported = static_cast<HRESULT>(param1);
+    streamError_ = FAILED(reported) ? reported : E_FAIL;
+  }
   if (code == EC_COMPLETE) {
     const bool completes = CountCompletionLocked(param2, static_cast<HRESULT>(param1));
     if (defaultComplete_) {

@@ -10,6 +10,10 @@
 // FreeEventParams releases it). EC_REPAINT is absorbed by default (there is
 // no video window to repaint). Everything else goes through as it came.
 //
+// Stream errors: the first EC_ERRORABORT or EC_STREAM_ERROR_STOPPED since
+// the graph last left the stopped state is kept (ClearStreamError when it
+// leaves it) for filters that ask (IGraphStreamErrors).
+//
 // WaitForCompletion ends on EC_ERRORABORT, EC_USERABORT, or EC_COMPLETE for
 // the whole graph: with the default handling cancelled that is the sink's
 // EC_COMPLETE that completed the count, not the first one. The events it
@@ -38,6 +42,9 @@ class GraphEvents {
   // stopped renderer forgets its end of stream.
   void StartStreams(std::vector<IUnknown*> sinks);
   void StopStreams();
+  // The first stream error since ClearStreamError, S_OK when none.
+  HRESULT StreamError();
+  void ClearStreamError();
 
   // IMediaEvent. `milliseconds` nullopt waits for ever.
   std::optional<QueuedEvent> Get(std::optional<int64_t> milliseconds) {
@@ -65,6 +72,7 @@ class GraphEvents {
   std::vector<Sink> sinks_;
   size_t sinksLeft_ = 0;
   HRESULT status_ = 0;
+  HRESULT streamError_ = 0;
   bool completed_ = false;
   bool defaultComplete_ = true;
   bool defaultRepaint_ = true;

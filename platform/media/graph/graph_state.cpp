@@ -39,6 +39,7 @@ void FilterGraph::DistributeClockLocked() {
 HRESULT FilterGraph::PauseLocked() {
   HRESULT result = ChooseClockLocked();
   if (FAILED(result)) return result;
+  if (state_.load() == State_Stopped) events_.ClearStreamError();
   if (state_.load() == State_Running && clock_) {
     REFERENCE_TIME now = 0;
     clock_->GetTime(&now);

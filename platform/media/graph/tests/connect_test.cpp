@@ -232,8 +232,9 @@ TEST_F(Building, RenderFindsARegisteredRenderer) {
   EXPECT_EQ(CountOf(kTestConverterClsid), 1u);
 }
 
-TEST_F(Building, RenderFileFindsNoSource) {
-  EXPECT_EQ(graph_->RenderFile(u"clip.avi", nullptr), VFW_E_UNKNOWN_FILE_TYPE);
+// The File Source plug-in is not registered in this root.
+TEST_F(Building, RenderFileWithoutTheFileSourceCannotLoadASource) {
+  EXPECT_EQ(graph_->RenderFile(u"clip.avi", nullptr), VFW_E_CANNOT_LOAD_SOURCE_FILTER);
   EXPECT_EQ(Classes().size(), 1u);
 }
 

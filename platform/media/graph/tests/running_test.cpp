@@ -152,5 +152,39 @@ TEST_F(Running, EventsTimeOutOnTheCounterAndReachTheNotifyWindowAndHandle) {
   mover.join();
 }
 
+TEST_F(Running, FirstStreamErrorIsKeptUntilTheGraphLeavesTheStoppedState) {
+  ComPtr<IGraphStreamErrors> errors;
+  ASSERT_EQ(graph_.As(&errors), S_OK);
+  ComPtr<IMediaEventSink> sink;
+  ASSERT_EQ(graph_.As(&sink), S_OK);
+  HRESULT error = E_UNEXPECTED;
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_FALSE);
+  EXPECT_EQ(error, S_OK);
+
+  ASSERT_EQ(control_->Run(), S_OK);
+  sink->Notify(EC_USER + 1, E_OUTOFMEMORY, 0);  // not an error event
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_FALSE);
+  sink->Notify(EC_STREAM_ERROR_STOPPED, E_ACCESSDENIED, 0);
+  sink->Notify(EC_ERRORABORT, E_FAIL, 0);
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_OK);
+  EXPECT_EQ(error, E_ACCESSDENIED);
+  // Stopping keeps it (a sink asks while the graph stops); pausing again
+  // from stopped forgets it, and so does running from stopped.
+  ASSERT_EQ(control_->Stop(), S_OK);
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_OK);
+  EXPECT_EQ(error, E_ACCESSDENIED);
+  ASSERT_EQ(control_->Pause(), S_OK);
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_FALSE);
+  // An error event without a failure code still counts as an error.
+  sink->Notify(EC_ERRORABORT, S_OK, 0);
+  ASSERT_EQ(control_->Run(), S_OK);  // from paused: kept
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_OK);
+  EXPECT_EQ(error, E_FAIL);
+  ASSERT_EQ(control_->Stop(), S_OK);
+  ASSERT_EQ(control_->Run(), S_OK);
+  EXPECT_EQ(errors->GetFirstStreamError(&error), S_FALSE);
+  ASSERT_EQ(control_->Stop(), S_OK);
+}
+
 }  // namespace
 }  // namespace ksv::media::graph::testing
