@@ -9,7 +9,7 @@
 // sequentially) from the first byte each time the filter leaves the
 // stopped state, and delivers each packet to its pin with its time
 // relative to the start of the stream; a pin that is not connected drops
-// its packets. At the end it delivers end of stream on every pin; a read
+// its packets. Pins taken away stay alive, unlisted, while the filter lives. At the end it delivers end of stream on every pin; a read
 // error first notifies EC_ERRORABORT.
 #pragma once
 
@@ -107,6 +107,10 @@ class MpegSplitter : public CBaseFilter {
   CCritSec m_csFilter;
   std::unique_ptr<SplitterInputPin> input_;
   std::vector<std::unique_ptr<SplitterOutputPin>> outputs_;
+  // Pins taken away when the input disconnected. Someone may still hold
+  // one (a pin counts on its filter's references), so they live as long as
+  // the filter does.
+  std::vector<std::unique_ptr<SplitterOutputPin>> retired_;
   ReaderDemuxer demuxer_;
   std::vector<int64_t> origins_;  // per stream: its time of the stream's start
   REFERENCE_TIME duration_ = 0;

@@ -148,6 +148,7 @@ void MpegSplitter::RemoveOutputPins() {
       pin->Disconnect();
     }
   }
+  for (auto& pin : outputs_) retired_.push_back(std::move(pin));
   outputs_.clear();
   IncrementPinVersion();
 }
