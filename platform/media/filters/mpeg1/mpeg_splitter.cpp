@@ -101,7 +101,8 @@ HRESULT MpegSplitter::PumpPackets() {
   }
   while (!stopping_) {
     const int read = av_read_frame(format, packet.get());
-    if (read == AVERROR_EOF) return S_OK;
+    // A failed read may look like the end of the stream to the demuxer.
+    if (read == AVERROR_EOF) return demuxer_.lastReadError();
     if (read < 0) {
       if (stopping_) return S_OK;
       if (FAILED(demuxer_.lastReadError())) return demuxer_.lastReadError();

@@ -20,6 +20,7 @@
 #include "platform/com/wide_text.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/mpeg1/tests/capture_sink.h"
+#include "platform/media/filters/mpeg1/tests/failing_reader.h"
 #include "platform/media/media.h"
 #include "platform/media/testing/plugin_root.h"
 #include "testing/temp_files.h"
@@ -28,6 +29,7 @@ namespace {
 
 using ksv::com::ComPtr;
 using ksv::media::mpeg1::testing::CaptureSink;
+using ksv::media::mpeg1::testing::FailingReader;
 using ksv::media::testing::PluginRoot;
 
 constexpr int kWidth = 320;
@@ -299,7 +301,7 @@ TEST_F(MpegGraph, DecodesEveryFrameAndSampleLikeFfmpeg) {
   EXPECT_GE(times.front().first, 0);
   EXPECT_LT(times.front().first, 1'000'000);  // the stream starts near its first frame
   for (size_t i = 1; i < times.size(); ++i) {
-    EXPECT_NEAR(times[i].first - times[i - 1].first, 400000, 2) << i;
+    EXPECT_NEAR(static_cast<double>(times[i].first - times[i - 1].first), 400000, 2) << i;
     EXPECT_EQ(times[i].second - times[i].first, 400000) << i;
   }
 
@@ -437,6 +439,51 @@ TEST_F(MpegGraph, GarbageInsideTheStreamIsSurvived) {
   EXPECT_GT(video->samples(), stream_->frames / 3);
   EXPECT_EQ(video->endOfStreams(), 1);
   EXPECT_EQ(audio->endOfStreams(), 1);
+}
+
+TEST_F(MpegGraph, ReadErrorAbortsTheGraphBeforeTheStreamsEnd) {
+  auto* reader = new FailingReader(ksv::testing::ReadFile(stream_->file));
+  ComPtr<IBaseFilter> source = ComPtr<IBaseFilter>::Adopt(reader);
+  reader->AddRef();
+  ASSERT_EQ(graph_->AddFilter(source.Get(), u"reader"), S_OK);
+  splitter_ = Add(CLSID_MPEG1Splitter, u"splitter");
+  ASSERT_EQ(graph_->ConnectDirect(&reader->pin(), Pin(splitter_, u"Input").Get(), nullptr), S_OK);
+  CaptureSink* video = Decode(u"Video", CLSID_CMpegVideoCodec, MEDIATYPE_Video,
+                              {MEDIASUBTYPE_RGB24}, false);
+  CaptureSink* audio =
+      Decode(u"Audio", CLSID_CMpegAudioCodec, MEDIATYPE_Audio, {MEDIASUBTYPE_PCM}, false);
+  constexpr HRESULT kReadFault = static_cast<HRESULT>(0x8007001Eu);
+  reader->pin().FailFrom(static_cast<LONGLONG>(ksv::testing::ReadFile(stream_->file).size() / 2),
+                         kReadFault);
+  NoClock();
+  ASSERT_TRUE(SUCCEEDED(control_->Run()));
+
+  // The error reaches the application before any completion.
+  std::vector<LONG> codes;
+  LONG_PTR abortResult = 0;
+  for (int i = 0; i < 10 && (codes.empty() || codes.back() != EC_ERRORABORT); ++i) {
+    LONG code = 0;
+    LONG_PTR param1 = 0;
+    LONG_PTR param2 = 0;
+    if (events_->GetEvent(&code, &param1, &param2, 20000) != S_OK) break;
+    codes.push_back(code);
+    if (code == EC_ERRORABORT) abortResult = param1;
+    events_->FreeEventParams(code, param1, param2);
+  }
+  ASSERT_FALSE(codes.empty());
+  EXPECT_EQ(codes.front(), EC_ERRORABORT);
+  EXPECT_EQ(static_cast<HRESULT>(abortResult), kReadFault);
+  // ... and the streams still end, after what was read before the fault.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((video->endOfStreams() == 0 || audio->endOfStreams() == 0) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(video->endOfStreams(), 1);
+  EXPECT_EQ(audio->endOfStreams(), 1);
+  EXPECT_GT(video->samples(), 0);
+  EXPECT_LT(video->samples(), stream_->frames);
+  control_->Stop();
 }
 
 }  // namespace
