@@ -51,7 +51,8 @@ HRESULT MakeVideoType(const SequenceHeader& header, uint32_t startTimeCode, int6
 HRESULT MakeAudioType(const AudioFrameHeader& header, int64_t firstPts90kHz, CMediaType* type) {
   if (header.layer < 1 || header.layer > 3 || header.sampleRate <= 0) return E_INVALIDARG;
   MPEG1WAVEFORMAT format{};
-  format.wfx.wFormatTag = header.layer == 3 ? WAVE_FORMAT_MPEGLAYER3 : WAVE_FORMAT_MPEG;
+  // Layer 3 too: the layer field says which layer it is.
+  format.wfx.wFormatTag = WAVE_FORMAT_MPEG;
   format.wfx.nChannels = static_cast<WORD>(header.channels());
   format.wfx.nSamplesPerSec = static_cast<DWORD>(header.sampleRate);
   format.wfx.nAvgBytesPerSec = header.bitRate / 8;

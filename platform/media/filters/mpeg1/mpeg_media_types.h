@@ -17,7 +17,8 @@ HRESULT MakeVideoType(const SequenceHeader& header, uint32_t startTimeCode, int6
                       CMediaType* type);
 
 // An audio type from the stream's first frame header and its
-// presentation time stamp (90 kHz units).
+// presentation time stamp (90 kHz units). Every layer has tag
+// WAVE_FORMAT_MPEG; fwHeadLayer tells them apart.
 HRESULT MakeAudioType(const AudioFrameHeader& header, int64_t firstPts90kHz, CMediaType* type);
 
 // What the video decoder needs of its input type.

@@ -1,6 +1,6 @@
-// A stand-in for the File Source whose reads fail past a chosen byte: an
-// output pin offering IAsyncReader (SyncRead and Length) over bytes in
-// memory, as MEDIATYPE_Stream / MPEG1System.
+// A stand-in for the File Source: an output pin offering IAsyncReader
+// (SyncRead and Length) over bytes in memory, as MEDIATYPE_Stream with a
+// chosen subtype, whose reads can be made to fail past a chosen byte.
 #pragma once
 
 #include <atomic>
@@ -11,9 +11,10 @@
 
 namespace ksv::media::mpeg1::testing {
 
-class FailingReaderPin : public CBasePin, public IAsyncReader {
+class MemoryReaderPin : public CBasePin, public IAsyncReader {
  public:
-  FailingReaderPin(CBaseFilter* filter, CCritSec* lock, std::vector<uint8_t> bytes);
+  MemoryReaderPin(CBaseFilter* filter, CCritSec* lock, std::vector<uint8_t> bytes,
+                  const GUID& subtype);
 
   DECLARE_IUNKNOWN
   HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
@@ -40,20 +41,22 @@ class FailingReaderPin : public CBasePin, public IAsyncReader {
 
  private:
   const std::vector<uint8_t> bytes_;
+  const GUID subtype_;
   std::atomic<LONGLONG> failAt_;
   std::atomic<HRESULT> failure_{E_FAIL};
 };
 
-class FailingReader : public CBaseFilter {
+class MemoryReader : public CBaseFilter {
  public:
-  explicit FailingReader(std::vector<uint8_t> bytes);
+  explicit MemoryReader(std::vector<uint8_t> bytes,
+                        const GUID& subtype = MEDIASUBTYPE_MPEG1System);
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
-  FailingReaderPin& pin() { return pin_; }
+  MemoryReaderPin& pin() { return pin_; }
 
  private:
   CCritSec lock_;
-  FailingReaderPin pin_;
+  MemoryReaderPin pin_;
 };
 
 }  // namespace ksv::media::mpeg1::testing
