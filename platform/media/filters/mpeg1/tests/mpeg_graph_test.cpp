@@ -137,6 +137,18 @@ TEST_F(MpegGraph, IntelligentConnectInsertsTheRegisteredDecoders) {
   EXPECT_GT(audio->samples(), 0);
 }
 
+TEST_F(MpegGraph, ConnectingTheFileSourceToASinkInsertsSplitterAndDecoder) {
+  source_ = Add(CLSID_AsyncReader, u"source");
+  ComPtr<IFileSourceFilter> load;
+  ASSERT_EQ(source_.As(&load), S_OK);
+  ASSERT_EQ(load->Load(ksv::com::Utf8ToUtf16(stream_->file.string()).c_str(), nullptr), S_OK);
+  CaptureSink* video = AddSink(MEDIATYPE_Video, {MEDIASUBTYPE_RGB24}, false);
+  ASSERT_EQ(graph_->Connect(Pin(source_, u"Output").Get(), video->Input()), S_OK);
+  NoClock();
+  EXPECT_EQ(RunToEnd(), EC_COMPLETE);
+  EXPECT_EQ(video->samples(), stream_->frames);
+}
+
 TEST_F(MpegGraph, UnconnectedPinDropsItsPacketsAndTheOtherEnds) {
   ASSERT_EQ(OpenSplitter(stream_->file), S_OK);
   CaptureSink* audio =
