@@ -79,6 +79,13 @@ SplitterOutputPin* MpegSplitter::ConnectedPinOf(int streamIndex) {
   return nullptr;
 }
 
+bool MpegSplitter::AnyPinTakesSamples() const {
+  for (const auto& pin : outputs_) {
+    if (pin->IsConnected() && !pin->refused()) return true;
+  }
+  return false;
+}
+
 void MpegSplitter::StreamingThread() {
   const HRESULT result = PumpPackets();
   if (stopping_) return;
@@ -127,6 +134,7 @@ HRESULT MpegSplitter::PumpPackets() {
       if (pin->DeliverPacket(*packet, timed, start, stop, sync) != S_OK) {
         if (stopping_) return S_OK;
         pin->Refuse();  // downstream stopped taking samples (and said why itself)
+        if (!AnyPinTakesSamples()) return S_OK;
       }
     }
     av_packet_unref(packet.get());

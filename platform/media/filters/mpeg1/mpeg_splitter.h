@@ -103,6 +103,7 @@ class MpegSplitter : public CBaseFilter {
   void StreamingThread();
   HRESULT PumpPackets();
   SplitterOutputPin* ConnectedPinOf(int streamIndex);
+  bool AnyPinTakesSamples() const;
 
   CCritSec m_csFilter;
   std::unique_ptr<SplitterInputPin> input_;
