@@ -11,6 +11,7 @@ HRESULT MpegDecoderFilter::Receive(IMediaSample* sample) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || data == nullptr) return E_POINTER;
   LONG size = sample->GetActualDataLength();
+  if (size < 0) return E_INVALIDARG;
   REFERENCE_TIME start = 0;
   REFERENCE_TIME stop = 0;
   const HRESULT timed = sample->GetTime(&start, &stop);

@@ -83,6 +83,10 @@ HRESULT SplitterOutputPin::DeliverPacket(const AVPacket& packet, bool timed,
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
     const int length = std::min<int>(packet.size - offset, sample->GetSize());
+    if (buffer == nullptr || length <= 0) {  // an allocator that gave no room
+      sample->Release();
+      return E_FAIL;
+    }
     std::memcpy(buffer, packet.data + offset, static_cast<size_t>(length));
     sample->SetActualDataLength(length);
     if (first && timed) {
