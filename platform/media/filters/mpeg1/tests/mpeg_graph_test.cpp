@@ -187,6 +187,24 @@ TEST_F(MpegGraph, StopMidStreamIsPromptAndTheNextRunStartsOver) {
   EXPECT_EQ(audio->endOfStreams(), 1);
 }
 
+TEST_F(MpegGraph, StopWhilePausedIsPrompt) {
+  // Paused, each renderer holds its first sample and the splitter's one
+  // streaming thread waits in a delivery; Stop must free it.
+  ASSERT_EQ(OpenSplitter(stream_->file), S_OK);
+  CaptureSink* video = Decode(u"Video", CLSID_CMpegVideoCodec, MEDIATYPE_Video,
+                              {MEDIASUBTYPE_RGB24}, false);
+  CaptureSink* audio =
+      Decode(u"Audio", CLSID_CMpegAudioCodec, MEDIATYPE_Audio, {MEDIASUBTYPE_PCM}, false);
+  ASSERT_TRUE(SUCCEEDED(control_->Pause()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_EQ(control_->Stop(), S_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+  EXPECT_EQ(video->samples(), 0);  // held, not rendered
+  EXPECT_EQ(audio->samples(), 0);
+  EXPECT_EQ(video->endOfStreams() + audio->endOfStreams(), 0);
+}
+
 TEST_F(MpegGraph, DamagedStreamsFailToConnectOrEndWithoutCrashing) {
   const std::vector<uint8_t> whole = ksv::testing::ReadFile(stream_->file);
   std::mt19937 random(17);
