@@ -102,6 +102,9 @@ std::string FilterLabel(IBaseFilter* filter) {
   return com::Utf16ToUtf8(com::WideView(info.achName));
 }
 
+// Each unconnected output of `from` goes to the first unconnected input of
+// `to`; an output `to` cannot take stays unconnected (an AVI's video beside
+// the sound that goes to WAV Dest). The link fails when no output connects.
 void Link(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
   const auto outputs = Pins(from, PINDIR_OUTPUT, true);
   if (outputs.empty()) {
@@ -109,20 +112,26 @@ void Link(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
                          Quoted(FilterLabel(to)) + ": " + Quoted(FilterLabel(from)) +
                          " has no unconnected output pin");
   }
+  std::string firstFailure;
+  bool connected = false;
   for (const auto& output : outputs) {
     // Asked again each time: a filter such as a multiplexer grows a new
     // input pin for every stream connected.
     const auto inputs = Pins(to, PINDIR_INPUT, true);
     if (inputs.empty()) {
+      if (connected) break;
       throw CommandFailure("cannot connect " + PinLabel(output.Get()) + " to " +
                            Quoted(FilterLabel(to)) + ": it has no unconnected input pin");
     }
     const HRESULT result = graph->Connect(output.Get(), inputs.front().Get());
-    if (FAILED(result)) {
-      throw CommandFailure("cannot connect " + PinLabel(output.Get()) + " to " +
-                           PinLabel(inputs.front().Get()) + ": " + HresultText(result));
+    if (SUCCEEDED(result)) {
+      connected = true;
+    } else if (firstFailure.empty()) {
+      firstFailure = "cannot connect " + PinLabel(output.Get()) + " to " +
+                     PinLabel(inputs.front().Get()) + ": " + HresultText(result);
     }
   }
+  if (!connected) throw CommandFailure(firstFailure);
 }
 
 }  // namespace

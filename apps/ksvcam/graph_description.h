@@ -6,10 +6,11 @@
 //
 // NAME is a filter's friendly name: every word up to the first key=value
 // word, so it may hold spaces and parentheses ("File Source (Async.)").
-// "A ! B" connects A's unconnected output pins to B. "ID." stands for the
-// filter an earlier element named with name=ID: in the middle of a
-// description it starts a branch from that filter (the link before it is
-// not made), at the end it joins the chain into that filter.
+// "A ! B" connects A's unconnected output pins to B: those B can take, at
+// least one. "ID." stands for the filter an earlier element named with
+// name=ID: in the middle of a description it starts a branch from that
+// filter (the link before it is not made), at the end it joins the chain
+// into that filter.
 //
 //   File Source (Async.) file=in.avi ! AVI Splitter ! AVI Mux ! File writer file=out.avi
 //   KSV Test Source name=src ! KSV Test Sink ! src. ! KSV Test Sink

@@ -31,6 +31,13 @@ struct MediaModule {
 };
 constexpr MediaModule kModules[] = {
     {"ksvmedia.so", "the media framework"},
+    {"ksvfilesource.so", "the file source"},
+    {"ksvavisplit.so", "the AVI splitter"},
+    {"ksvwaveparser.so", "the WAV parser"},
+    {"ksvmpeg1.so", "the MPEG-1 splitter and decoders"},
+    {"ksvavimux.so", "the AVI multiplexer"},
+    {"ksvfilewriter.so", "the file writer"},
+    {"ksvwavdest.so", "WAV Dest"},
 };
 
 // The platform's standard categories with their documented friendly names

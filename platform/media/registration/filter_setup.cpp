@@ -55,6 +55,9 @@ HRESULT UnregisterFilterFromMapper(const AMOVIESETUP_FILTER& setup, const CLSID*
   if (setup.clsID == nullptr) return E_POINTER;
   com::ComPtr<IFilterMapper2> mapper;
   HRESULT result = CreateMapper(&mapper);
+  // Without the framework installed no filter can be listed in its mapper:
+  // there is nothing to take out.
+  if (result == REGDB_E_CLASSNOTREG) return S_OK;
   if (FAILED(result)) return result;
   result = mapper->UnregisterFilter(category, nullptr, *setup.clsID);
   return Missing(result) ? S_OK : result;

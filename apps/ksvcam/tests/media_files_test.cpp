@@ -1,0 +1,154 @@
+// `ksvcam graph` on files, as the README shows it: remuxing an AVI,
+// extracting its sound to WAV, and decoding an MPEG-1 file's sound to WAV,
+// with the standard filters that `setup` registers from the build's lib/ksv.
+// FFmpeg makes the inputs and judges the outputs (the tests skip without it).
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <string>
+
+#include "apps/ksvcam/tests/test_support.h"
+
+namespace ksv::ksvcam::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool HaveFfmpeg() {
+  return std::system("ffmpeg -version >/dev/null 2>&1") == 0 &&
+         std::system("ffprobe -version >/dev/null 2>&1") == 0;
+}
+
+// What a shell command printed; empty when it failed.
+std::string Output(const std::string& command) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {};
+  std::string text;
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+  return pclose(pipe) == 0 ? text : std::string();
+}
+
+// "stream=KEY" of stream `select` ("v:0", "a:0"), counting packets.
+std::string Probe(const fs::path& file, const std::string& select, const std::string& key) {
+  std::string value = Output("ffprobe -v error -count_packets -select_streams " + select +
+                             " -show_entries stream=" + key + " -of csv=p=0 '" + file.string() +
+                             "'");
+  while (!value.empty() && (value.back() == '\n' || value.back() == ',')) value.pop_back();
+  return value;
+}
+
+bool DecodesCleanly(const fs::path& file) {
+  return Output("ffmpeg -v error -i '" + file.string() + "' -f null - 2>&1 && echo ok") == "ok\n";
+}
+
+class MediaFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    ::setenv("KSV_ROOT", (folder_.path() / "root").c_str(), 1);
+    ::setenv("KSV_MODULE_DIR", KSV_TEST_MODULE_DIR, 1);
+    const CommandRun setup = RunKsvcam({"setup"});
+    ASSERT_EQ(setup.status, 0) << setup.err;
+  }
+  void TearDown() override {
+    ::unsetenv("KSV_MODULE_DIR");
+    ::unsetenv("KSV_ROOT");
+  }
+
+  // Two seconds of Motion JPEG at 25 frames per second with a 22,050 Hz
+  // tone, written by ffmpeg.
+  fs::path MakeAvi() {
+    const fs::path path = folder_ / "in.avi";
+    const int status = std::system(
+        ("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i "
+         "sine=frequency=440:sample_rate=22050:duration=2 -c:v mjpeg -c:a pcm_s16le '" +
+         path.string() + "'")
+            .c_str());
+    EXPECT_EQ(status, 0);
+    return path;
+  }
+
+  TempFolder folder_;
+};
+
+TEST_F(MediaFiles, RemuxKeepsEveryFrameAndTheSound) {
+  const fs::path in = MakeAvi();
+  const fs::path out = folder_ / "out.avi";
+  const CommandRun run = RunKsvcam({"graph", "File Source (Async.) file=" + in.string() +
+                                                 " ! AVI Splitter ! AVI Mux ! File writer file=" +
+                                                 out.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_TRUE(fs::exists(out));
+  EXPECT_EQ(Probe(out, "v:0", "codec_name,width,height,nb_read_packets"), "mjpeg,160,120,50");
+  EXPECT_EQ(Probe(out, "a:0", "codec_name,sample_rate,channels"), "pcm_s16le,22050,1");
+  EXPECT_EQ(Probe(out, "a:0", "nb_read_packets").empty(), false);
+  EXPECT_TRUE(DecodesCleanly(out));
+  // The same pictures, byte for byte.
+  const std::string hashIn = Output("ffmpeg -v error -i '" + in.string() +
+                                    "' -map 0:v -c copy -f hash -hash md5 -");
+  const std::string hashOut = Output("ffmpeg -v error -i '" + out.string() +
+                                     "' -map 0:v -c copy -f hash -hash md5 -");
+  EXPECT_FALSE(hashIn.empty());
+  EXPECT_EQ(hashIn, hashOut);
+}
+
+TEST_F(MediaFiles, SoundOfAnAviGoesToAWavFile) {
+  const fs::path in = MakeAvi();
+  const fs::path out = folder_ / "out.wav";
+  const CommandRun run = RunKsvcam({"graph", "File Source (Async.) file=" + in.string() +
+                                                 " ! AVI Splitter ! WAV Dest ! File writer file=" +
+                                                 out.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Probe(out, "a:0", "codec_name,sample_rate,channels"), "pcm_s16le,22050,1");
+  const std::string hashIn = Output("ffmpeg -v error -i '" + in.string() +
+                                    "' -map 0:a -f s16le -acodec copy - | md5sum");
+  const std::string hashOut = Output("ffmpeg -v error -i '" + out.string() +
+                                     "' -map 0:a -f s16le -acodec copy - | md5sum");
+  EXPECT_FALSE(hashIn.empty());
+  EXPECT_EQ(hashIn, hashOut);
+}
+
+TEST_F(MediaFiles, SoundOfAnMpegFileIsDecodedToWav) {
+  const fs::path in = folder_ / "in.mpg";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25:duration=2 "
+                         "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
+                         "-c:v mpeg1video -c:a mp2 -f mpeg '" +
+                         in.string() + "'")
+                            .c_str()),
+            0);
+  const fs::path out = folder_ / "out.wav";
+  const CommandRun run = RunKsvcam(
+      {"graph", "File Source (Async.) file=" + in.string() +
+                    " ! MPEG-I Stream Splitter ! MPEG Audio Decoder ! WAV Dest ! File writer file=" +
+                    out.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Probe(out, "a:0", "codec_name,sample_rate,channels"), "pcm_s16le,44100,1");
+  const double seconds = std::atof(Probe(out, "a:0", "duration").c_str());
+  EXPECT_NEAR(seconds, 2.0, 0.06);
+  EXPECT_TRUE(DecodesCleanly(out));
+}
+
+TEST_F(MediaFiles, AFileTheSplitterRefusesLeavesNoOutput) {
+  // An AVI cut inside its headers: the splitter refuses it, the command
+  // fails, and nothing appears under the output's name, not even a
+  // temporary file beside it. (A graph failing mid-file is the mux's and
+  // the writer's own test.)
+  const fs::path in = MakeAvi();
+  const fs::path out = folder_ / "out.avi";
+  fs::resize_file(in, 100);
+  const CommandRun run = RunKsvcam({"graph", "File Source (Async.) file=" + in.string() +
+                                                 " ! AVI Splitter ! AVI Mux ! File writer file=" +
+                                                 out.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(fs::exists(out));
+  for (const auto& entry : fs::directory_iterator(folder_.path())) {
+    EXPECT_EQ(entry.path().filename().string().find("out.avi"), std::string::npos)
+        << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace ksv::ksvcam::testing
