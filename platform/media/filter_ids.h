@@ -16,3 +16,6 @@ inline constexpr CLSID CLSID_AviDest = ksv::com::Guid("E2510970-F137-11CE-8B67-0
 inline constexpr CLSID CLSID_FileWriter = ksv::com::Guid("8596E5F0-0DA5-11D0-BD21-00A0C911CE86");
 // An outside filter: writes a WAV byte stream for the File Writer.
 inline constexpr CLSID CLSID_WavDest = ksv::com::Guid("3C78B8E2-6C4D-11D1-ADE2-0000F8754B99");
+// The audio capture filter: one object per device, made through the device's
+// moniker in the audio input category (which tells it the device).
+inline constexpr CLSID CLSID_AudioRecord = ksv::com::Guid("E30629D2-27E5-11CE-875D-00608CB78066");

@@ -2,7 +2,9 @@
 
 #include <set>
 
+#include "platform/audio/audio_source.h"
 #include "platform/hardware/device_list.h"
+#include "platform/media/filter_ids.h"
 #include "platform/media/registration/category_store.h"
 #include "platform/registry/win32_registry.h"
 #include "platform/usbcamd/usb_device.h"
@@ -17,8 +19,14 @@ constexpr const char* kHardwareValue = "Hardware";
 
 std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category) {
   std::vector<HardwareEntry> entries;
-  if (category != CLSID_VideoInputDeviceCategory) return entries;
-  const std::string_view wanted = platform::usbcamd::kUsbDeviceInterface;
+  std::string_view wanted;
+  if (category == CLSID_VideoInputDeviceCategory) {
+    wanted = platform::usbcamd::kUsbDeviceInterface;
+  } else if (category == CLSID_AudioInputDeviceCategory) {
+    wanted = platform::audio::kAudioSourceInterface;
+  } else {
+    return entries;
+  }
   const auto machine = platform::hardware::EnumerateDevices();
   for (platform::hardware::HardwareDevice* device : machine.devices) {
     if (device->Function(wanted) != nullptr) {
@@ -30,6 +38,7 @@ std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category) {
 
 std::optional<CLSID> CaptureFilterClassFor(std::string_view interfaceName) {
   if (interfaceName == platform::usbcamd::kUsbDeviceInterface) return CLSID_Proxy;
+  if (interfaceName == platform::audio::kAudioSourceInterface) return CLSID_AudioRecord;
   return std::nullopt;
 }
 

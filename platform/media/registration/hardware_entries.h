@@ -1,8 +1,9 @@
 // The machine's capture hardware as entries of the video and audio input
 // categories. A device is listed under a capture category when its
 // interface has a capture filter class: the camera ("usbcamd.UsbDevice")
-// through the kernel-streaming proxy. No audio source hardware exists yet,
-// so the audio input category lists what the registry holds.
+// through the kernel-streaming proxy, a microphone ("audio.AudioSource")
+// through the audio capture filter, which finds the device again by the
+// instance's FriendlyName when its moniker binds it.
 #pragma once
 
 #include <optional>
@@ -20,7 +21,8 @@ struct HardwareEntry {
 };
 
 // The machine's devices that belong in `category` (video input: those with
-// the USB camera function; other categories: none). Devices that could not
+// the USB camera function; audio input: those with an audio source; other
+// categories: none). Devices that could not
 // be loaded are left out.
 std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category);
 

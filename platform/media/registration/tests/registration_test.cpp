@@ -14,6 +14,7 @@
 #include "platform/com/property_bag.h"
 #include "platform/com/wide_text.h"
 #include "platform/hardware/device_list.h"
+#include "platform/media/filter_ids.h"
 #include "platform/media/registration/category_store.h"
 #include "platform/media/registration/hardware_entries.h"
 #include "platform/media/registration/tests/test_filter_ids.h"
@@ -279,31 +280,51 @@ TEST_F(Registration, DamagedFilterDataIsSkipped) {
   RegCloseKey(key);
 }
 
-// A camera plugged in by the test: it offers the USB camera function.
-class PluggedCamera : public platform::hardware::HardwareDevice {
+// A device plugged in by the test offering one function by its name.
+class PluggedDevice : public platform::hardware::HardwareDevice {
  public:
-  std::string_view Name() const override { return "Test Camera"; }
+  PluggedDevice(std::string name, std::string function)
+      : name_(std::move(name)), function_(std::move(function)) {}
+  std::string_view Name() const override { return name_; }
   void* Function(std::string_view interfaceName) override {
-    return interfaceName == "usbcamd.UsbDevice" ? this : nullptr;
+    return interfaceName == function_ ? this : nullptr;
   }
+
+ private:
+  std::string name_;
+  std::string function_;
 };
 
-TEST_F(Registration, CaptureHardwareIsListedForTheVideoInputCategoryOnly) {
-  PluggedCamera camera;
+TEST_F(Registration, CaptureHardwareIsListedInTheCategoryOfItsFunction) {
+  PluggedDevice camera("Test Camera", "usbcamd.UsbDevice");
+  PluggedDevice microphone("Test Microphone", "audio.AudioSource");
+  PluggedDevice other("Test Gadget", "gadget.Thing");
   platform::hardware::PlugDevice(&camera);
+  platform::hardware::PlugDevice(&microphone);
+  platform::hardware::PlugDevice(&other);
   const auto video = ListHardwareCaptureDevices(CLSID_VideoInputDeviceCategory);
   const auto audio = ListHardwareCaptureDevices(CLSID_AudioInputDeviceCategory);
-  // The camera is a video input device through the kernel-streaming proxy.
+  // The camera is a video input device through the kernel-streaming proxy,
+  // the microphone an audio input device through the audio capture filter.
   const auto devices = Category(CLSID_VideoInputDeviceCategory);
   ASSERT_EQ(Names(devices), std::vector<std::string>{"Test Camera"});
   EXPECT_EQ(ReadBagText(devices[0].Get(), u"CLSID"), com::FormatGuid(CLSID_Proxy));
-  Category(CLSID_AudioInputDeviceCategory, S_FALSE);
+  const auto microphones = Category(CLSID_AudioInputDeviceCategory);
+  ASSERT_EQ(Names(microphones), std::vector<std::string>{"Test Microphone"});
+  EXPECT_EQ(ReadBagText(microphones[0].Get(), u"CLSID"), com::FormatGuid(CLSID_AudioRecord));
+  EXPECT_TRUE(ListHardwareCaptureDevices(CLSID_VideoCompressorCategory).empty());
   platform::hardware::UnplugDevice(&camera);
-  Category(CLSID_VideoInputDeviceCategory, S_FALSE);  // unplugged: gone from the category
+  platform::hardware::UnplugDevice(&microphone);
+  platform::hardware::UnplugDevice(&other);
+  // Unplugged: gone from the categories.
+  Category(CLSID_VideoInputDeviceCategory, S_FALSE);
+  Category(CLSID_AudioInputDeviceCategory, S_FALSE);
   ASSERT_EQ(video.size(), 1u);
   EXPECT_EQ(video[0].friendlyName, "Test Camera");
   EXPECT_EQ(video[0].interfaceName, "usbcamd.UsbDevice");
-  EXPECT_TRUE(audio.empty());
+  ASSERT_EQ(audio.size(), 1u);
+  EXPECT_EQ(audio[0].friendlyName, "Test Microphone");
+  EXPECT_EQ(audio[0].interfaceName, "audio.AudioSource");
 }
 
 }  // namespace
