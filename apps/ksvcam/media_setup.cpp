@@ -38,6 +38,7 @@ constexpr MediaModule kModules[] = {
     {"ksvavimux.so", "the AVI multiplexer"},
     {"ksvfilewriter.so", "the file writer"},
     {"ksvwavdest.so", "WAV Dest"},
+    {"ksvaudiocapture.so", "the audio capture filter"},
 };
 
 // The platform's standard categories with their documented friendly names

@@ -1,13 +1,15 @@
 // `ksvcam setup [--unregister]`: installs what an installer would on a
-// machine with the camera: the simulated camera in the machine's device
-// list, the drivers' files and the media framework (its modules' classes
-// and filters, the standard filter categories); --unregister takes the
-// camera off the list and the media framework out of the registry again.
+// machine with the camera: the simulated camera and microphone in the
+// machine's device list, the drivers' files and the media framework (its
+// modules' classes and filters, the standard filter categories);
+// --unregister takes the devices off the list and the media framework out
+// of the registry again.
 #include <CLI/CLI.hpp>
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/machine_camera.h"
+#include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
@@ -18,25 +20,31 @@ CommandRun SetupCommand(CLI::App& app) {
   auto unregister = std::make_shared<bool>(false);
   CLI::App& command = *app.add_subcommand(
       "setup",
-      "Installs the simulated camera, the drivers' files and the media framework's filters");
+      "Installs the simulated camera and microphone, the drivers' files and the media "
+      "framework's filters");
   command.add_flag("--unregister", *unregister,
-                   "Takes the simulated camera off the list and unregisters the media framework");
+                   "Takes the simulated devices off the list and unregisters the media framework");
   return [unregister](Console& console) {
     const auto print = [&console](const std::string& line) { console.out << line << "\n"; };
     if (*unregister) {
       UnregisterMediaFramework(print);
       console.out << (UnlistSimulatedCamera() ? "unlisted " : "not listed: ")
                   << kSimulatedCameraName << "\n";
+      console.out << (UnlistSimulatedMicrophone() ? "unlisted " : "not listed: ")
+                  << kSimulatedMicrophoneName << "\n";
       return kExitOk;
     }
     ListSimulatedCamera();
     console.out << "listed " << kSimulatedCameraName << ": " << SimulatedCameraModule().string()
                 << "\n";
+    ListSimulatedMicrophone();
+    console.out << "listed " << kSimulatedMicrophoneName << ": "
+                << SimulatedMicrophoneModule().string() << "\n";
     const auto files = common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION);
     for (const auto& file : files) console.out << "installed " << file.string() << "\n";
     const MediaRegistration media = RegisterMediaFramework(print);
-    console.out << "set up the simulated camera, " << files.size() << " driver files, "
-                << media.modules << " media modules and " << media.categories
+    console.out << "set up the simulated camera and microphone, " << files.size()
+                << " driver files, " << media.modules << " media modules and " << media.categories
                 << " filter categories\n";
     return kExitOk;
   };

@@ -54,8 +54,16 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   const auto setup = RunKsvcam({"setup"});
   ASSERT_EQ(setup.status, 0) << setup.err;
   EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
-  EXPECT_NE(setup.out.find("8 media modules and 6 filter categories"), std::string::npos);
+  EXPECT_NE(setup.out.find("9 media modules and 6 filter categories"), std::string::npos);
+  EXPECT_NE(setup.out.find("listed KSV Simulated Microphone: "), std::string::npos) << setup.out;
   ASSERT_EQ(RunKsvcam({"setup"}).status, 0);
+  // The listed microphone is an audio capture source.
+  const auto microphones = RunKsvcam({"filters", "--category", "audio-input"});
+  ASSERT_EQ(microphones.status, 0) << microphones.err;
+  EXPECT_NE(microphones.out.find(
+                "  KSV Simulated Microphone  {E30629D2-27E5-11CE-875D-00608CB78066}"),
+            std::string::npos)
+      << microphones.out;
 
   const auto filters = RunKsvcam({"filters"});
   ASSERT_EQ(filters.status, 0) << filters.err;
@@ -79,6 +87,7 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
 
   const auto unregister = RunKsvcam({"setup", "--unregister"});
   ASSERT_EQ(unregister.status, 0) << unregister.err;
+  EXPECT_NE(unregister.out.find("unlisted KSV Simulated Microphone"), std::string::npos);
   ksv::com::InprocServer server;
   EXPECT_EQ(ksv::com::FindInprocServer(CLSID_FilterGraph, &server), REGDB_E_CLASSNOTREG);
   // Unregistering again finds nothing left, and is not an error.

@@ -39,7 +39,8 @@ HRESULT AudioCaptureFilter::Load(IPropertyBag* bag, IErrorLog* /*errorLog*/) {
   if (FAILED(read)) return read;
   const std::string wanted = com::Utf16ToUtf8(com::BstrView(name.bstrVal));
   VariantClear(&name);
-  for (platform::hardware::HardwareDevice* device : platform::hardware::EnumerateDevices().devices) {
+  const auto machine = platform::hardware::EnumerateDevices();
+  for (platform::hardware::HardwareDevice* device : machine.devices) {
     if (device->Name() != wanted) continue;
     auto* source = static_cast<platform::audio::AudioSource*>(
         device->Function(platform::audio::kAudioSourceInterface));

@@ -139,7 +139,8 @@ HRESULT AudioCapturePin::OnThreadDestroy() {
 HRESULT AudioCapturePin::FillBuffer(IMediaSample* sample) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data))) return E_UNEXPECTED;
-  const size_t got = capture_->Read(std::span<uint8_t>(data, static_cast<size_t>(sample->GetSize())));
+  const size_t room = static_cast<size_t>(sample->GetSize());
+  const size_t got = capture_->Read(std::span<uint8_t>(data, room));
   if (got == 0) return S_FALSE;
   sample->SetActualDataLength(static_cast<LONG>(got));
   const uint32_t rate = streamFormat_.samplesPerSecond;

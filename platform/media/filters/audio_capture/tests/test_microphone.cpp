@@ -35,7 +35,8 @@ class PatternCapture final : public platform::audio::AudioCapture {
 }  // namespace
 
 int16_t PatternSample(uint64_t frame, int channel) {
-  return static_cast<int16_t>(static_cast<uint16_t>(frame * 7 + static_cast<uint64_t>(channel) * 1000));
+  const uint64_t value = frame * 7 + static_cast<uint64_t>(channel) * 1000;
+  return static_cast<int16_t>(static_cast<uint16_t>(value));
 }
 
 void* TestMicrophone::Function(std::string_view interfaceName) {
