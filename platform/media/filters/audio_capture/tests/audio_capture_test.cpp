@@ -151,10 +151,9 @@ TEST_F(AudioCapture, DeviceEnumeratorMakesTheFilterOfTheNamedMicrophone) {
   AM_MEDIA_TYPE* type = nullptr;
   ASSERT_EQ(config->GetFormat(&type), S_OK);
   EXPECT_EQ(FormatOfType(type), (PcmFormat{8000, 1, 16}));
-  // A filter takes one device.
+  // Loaded through its moniker, the filter offers its persistence.
   ComPtr<IPersistPropertyBag> persist;
   ASSERT_EQ(filter.As(&persist), S_OK);
-  ComPtr<IPropertyBag> bag;
   EXPECT_EQ(persist->Load(nullptr, nullptr), E_POINTER);
 
   // Made without a moniker, the filter has no device and nothing to offer.
