@@ -2,7 +2,9 @@
 // capture source and two recording sinks.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <set>
+#include <thread>
 
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
@@ -156,7 +158,12 @@ TEST(SmartTee, APreviewThatBlocksOrHoldsItsSamplesNeverHoldsUpTheCapture) {
     const std::vector<SeenSample> captured = graph.capture()->seen();
     ASSERT_EQ(captured.size(), kFrames);
     for (uint32_t i = 0; i < kFrames; ++i) EXPECT_EQ(captured[i].frame, i);
-    const std::vector<SeenSample> previewed = graph.preview()->seen();
+    // The preview's thread may not have run yet.
+    std::vector<SeenSample> previewed = graph.preview()->seen();
+    for (int wait = 0; wait < 1000 && previewed.empty(); ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      previewed = graph.preview()->seen();
+    }
     ASSERT_FALSE(previewed.empty());
     // Blocked in its first Receive, or out of its two buffers.
     EXPECT_LE(previewed.size(), mode == SinkMode::kBlock ? 1u : 2u);
