@@ -81,8 +81,12 @@ HRESULT ConnectToFilter(IGraphBuilder* graph, IPin* output, IBaseFilter* filter)
   }
 }
 
-// No renderer given: the platform's video or audio renderer, when it is
-// installed; otherwise whatever the graph renders the pin with.
+// No renderer given: video goes to the Video Renderer and audio to the
+// DirectSound renderer, as the platform documents; other streams are
+// rendered as the graph renders them. Video or audio never falls back to
+// the graph's rendering: it would take a free input of a filter already in
+// the graph, such as the capture file's multiplexer, and write the preview
+// into the file.
 HRESULT RenderDefault(IGraphBuilder* graph, IPin* output) {
   const CLSID* clsid = nullptr;
   const char16_t* name = nullptr;
@@ -93,16 +97,15 @@ HRESULT RenderDefault(IGraphBuilder* graph, IPin* output) {
     clsid = &kDirectSoundRenderer;
     name = u"Default DirectSound Device";
   }
+  if (clsid == nullptr) return graph->Render(output);
   ComPtr<IBaseFilter> renderer;
-  if (clsid != nullptr && SUCCEEDED(CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER,
-                                                     IID_PPV_ARGS(renderer.GetAddressOf())))) {
-    HRESULT result = graph->AddFilter(renderer.Get(), name);
-    if (SUCCEEDED(result)) result = ConnectToFilter(graph, output, renderer.Get());
-    if (SUCCEEDED(result)) return S_OK;
-    graph->RemoveFilter(renderer.Get());
-    return result;
-  }
-  return graph->Render(output);
+  HRESULT result = CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_PPV_ARGS(renderer.GetAddressOf()));
+  if (FAILED(result)) return result;
+  result = graph->AddFilter(renderer.Get(), name);
+  if (SUCCEEDED(result)) result = ConnectToFilter(graph, output, renderer.Get());
+  if (FAILED(result)) graph->RemoveFilter(renderer.Get());
+  return result;
 }
 
 // The output pin of `filter` to render for `category` and `type`; through

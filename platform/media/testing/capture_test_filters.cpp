@@ -12,6 +12,7 @@ using com::ComPtr;
 namespace {
 constexpr CLSID kCaptureSourceClass = ksv::com::Guid("5D0C8E41-7B63-4E0C-9A77-2B4F3C1D6E01");
 constexpr CLSID kVideoSinkClass = ksv::com::Guid("5D0C8E41-7B63-4E0C-9A77-2B4F3C1D6E02");
+constexpr CLSID kFrameCopierClass = ksv::com::Guid("5D0C8E41-7B63-4E0C-9A77-2B4F3C1D6E03");
 constexpr size_t kMostSeen = 4096;
 
 uint8_t FrameByte(uint32_t frame, LONG offset) {
@@ -243,6 +244,44 @@ void VideoSink::ReleaseHeld() {
 std::vector<SeenSample> VideoSink::seen() {
   std::lock_guard<std::mutex> hold(mutex_);
   return seen_;
+}
+
+FrameCopier::FrameCopier() : CTransformFilter("frame copier", nullptr, kFrameCopierClass) {}
+
+HRESULT FrameCopier::CheckInputType(const CMediaType* input) {
+  return *input == CaptureVideoType() ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT FrameCopier::CheckTransform(const CMediaType* input, const CMediaType* output) {
+  return *input == *output ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT FrameCopier::GetMediaType(int position, CMediaType* type) {
+  if (position < 0) return E_INVALIDARG;
+  if (position > 0) return VFW_S_NO_MORE_ITEMS;
+  *type = CaptureVideoType();
+  return S_OK;
+}
+
+HRESULT FrameCopier::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+  request->cBuffers = std::max<LONG>(request->cBuffers, 2);
+  request->cbBuffer = std::max(request->cbBuffer, kCaptureFrameBytes);
+  ALLOCATOR_PROPERTIES actual{};
+  const HRESULT result = allocator->SetProperties(request, &actual);
+  if (FAILED(result)) return result;
+  return actual.cbBuffer < kCaptureFrameBytes ? E_FAIL : S_OK;
+}
+
+HRESULT FrameCopier::Transform(IMediaSample* input, IMediaSample* output) {
+  BYTE* from = nullptr;
+  BYTE* to = nullptr;
+  const LONG length = input->GetActualDataLength();
+  if (FAILED(input->GetPointer(&from)) || FAILED(output->GetPointer(&to)) ||
+      length > output->GetSize()) {
+    return E_FAIL;
+  }
+  std::memcpy(to, from, static_cast<size_t>(length));
+  return output->SetActualDataLength(length);
 }
 
 int CountFiltersOfClass(IFilterGraph* graph, REFCLSID clsid) {

@@ -142,6 +142,17 @@ class VideoSink final : public CBaseFilter {
   std::vector<IMediaSample*> held_;  // kHold; capacity reserved once
 };
 
+// Stands in for a video compressor: passes RGB24 frames on as copies.
+class FrameCopier final : public CTransformFilter {
+ public:
+  FrameCopier();
+  HRESULT CheckInputType(const CMediaType* input) override;
+  HRESULT CheckTransform(const CMediaType* input, const CMediaType* output) override;
+  HRESULT GetMediaType(int position, CMediaType* type) override;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+  HRESULT Transform(IMediaSample* input, IMediaSample* output) override;
+};
+
 // The graph's filters whose class is `clsid`.
 int CountFiltersOfClass(IFilterGraph* graph, REFCLSID clsid);
 // The filter and name of the pin connected to `pin` (null / empty when none).

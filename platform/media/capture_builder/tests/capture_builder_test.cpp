@@ -252,14 +252,21 @@ size_t FramesIn(const std::string& path, uint32_t* width, uint32_t* height) {
   return file.streams[0].index.size();
 }
 
-TEST(CaptureGraphBuilder, ACaptureToTheOutputFileWritesEveryFrameWithOrWithoutPreview) {
+TEST(CaptureGraphBuilder, ACaptureToTheOutputFileWritesEveryFrameWithPreviewAndCompressorOrNot) {
   PluginRoot root(kModules);
   ASSERT_TRUE(root.ok()) << root.error();
   constexpr uint32_t kFrames = 45;
-  for (const bool preview : {false, true}) {
-    SCOPED_TRACE(preview ? "with preview" : "capture only");
-    const std::string path = (root / (preview ? "previewed.avi" : "captured.avi")).string();
+  for (const int variant : {0, 1, 2}) {
+    const bool preview = variant != 0;
+    const bool compress = variant == 2;
+    SCOPED_TRACE(variant);
+    const std::string path = (root / ("capture" + std::to_string(variant) + ".avi")).string();
     Capture graph(false, kFrames);
+    ComPtr<IBaseFilter> compressor;
+    if (compress) {
+      compressor = ComPtr<IBaseFilter>(new FrameCopier());
+      ASSERT_EQ(graph.graph()->AddFilter(compressor.Get(), u"Compressor"), S_OK);
+    }
     ComPtr<IBaseFilter> mux;
     ComPtr<IFileSinkFilter> sink;
     ASSERT_EQ(graph.builder()->SetOutputFileName(&MEDIASUBTYPE_Avi, Wide(path).c_str(),
@@ -273,9 +280,17 @@ TEST(CaptureGraphBuilder, ACaptureToTheOutputFileWritesEveryFrameWithOrWithoutPr
     EXPECT_EQ(std::u16string(name), Wide(path));
     CoTaskMemFree(name);
 
-    ASSERT_EQ(graph.Render(PIN_CATEGORY_CAPTURE, mux.Get()), S_OK);
+    ASSERT_EQ(graph.builder()->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video,
+                                            static_cast<IBaseFilter*>(graph.source()),
+                                            compressor.Get(), mux.Get()),
+              S_OK);
+    if (compress) {
+      // source -> compressor -> mux
+      EXPECT_EQ(PeerFilter(graph.source()->capturePin()).Get(), compressor.Get());
+    }
     if (preview) {
       ASSERT_EQ(graph.Render(PIN_CATEGORY_PREVIEW, graph.preview()), VFW_S_NOPREVIEWPIN);
+      EXPECT_TRUE(Capture::IsTee(PeerFilter(graph.source()->capturePin()).Get()));
     }
     // The mux is found downstream of the capture pin, through the tee too.
     ComPtr<IConfigAviMux> config;
@@ -306,6 +321,31 @@ TEST(CaptureGraphBuilder, ACaptureToTheOutputFileWritesEveryFrameWithOrWithoutPr
       EXPECT_EQ(Probe(path, "v:0", "stream=width"), "160");
     }
   }
+}
+
+TEST(CaptureGraphBuilder, PreviewWithoutRendererNeverEndsUpInTheCaptureFile) {
+  // No Video Renderer is installed here: the preview fails rather than
+  // take the multiplexer's free input.
+  PluginRoot root(kModules);
+  ASSERT_TRUE(root.ok()) << root.error();
+  Capture graph(false);
+  ComPtr<IBaseFilter> mux;
+  ASSERT_EQ(graph.builder()->SetOutputFileName(&MEDIASUBTYPE_Avi, u"never.avi", mux.GetAddressOf(),
+                                               nullptr),
+            S_OK);
+  ASSERT_EQ(graph.Render(PIN_CATEGORY_CAPTURE, mux.Get()), S_OK);
+  EXPECT_TRUE(FAILED(graph.Render(PIN_CATEGORY_PREVIEW, nullptr)));
+  int connectedInputs = 0;
+  ComPtr<IEnumPins> pins;
+  ASSERT_EQ(mux->EnumPins(pins.GetAddressOf()), S_OK);
+  IPin* pin = nullptr;
+  while (pins->Next(1, &pin, nullptr) == S_OK) {
+    PIN_DIRECTION direction;
+    pin->QueryDirection(&direction);
+    if (direction == PINDIR_INPUT && PeerFilter(pin)) ++connectedInputs;
+    pin->Release();
+  }
+  EXPECT_EQ(connectedInputs, 1);
 }
 
 TEST(CaptureGraphBuilder, AnOutputFileOfAClassThatCannotBeMadeAddsNothing) {
