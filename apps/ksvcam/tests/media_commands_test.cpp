@@ -54,7 +54,7 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   const auto setup = RunKsvcam({"setup"});
   ASSERT_EQ(setup.status, 0) << setup.err;
   EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
-  EXPECT_NE(setup.out.find("8 media modules and 6 filter categories"), std::string::npos);
+  EXPECT_NE(setup.out.find("10 media modules and 6 filter categories"), std::string::npos);
   ASSERT_EQ(RunKsvcam({"setup"}).status, 0);
 
   const auto filters = RunKsvcam({"filters"});
