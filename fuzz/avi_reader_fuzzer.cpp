@@ -2,26 +2,10 @@
 // lies inside the file: never a crash, a read outside or a hang.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "platform/media/avi/avi_reader.h"
 
 namespace {
-
-class BytesSource final : public ksv::media::avi::ByteSource {
- public:
-  BytesSource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint64_t Size() override { return size_; }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-    if (offset > size_ || size > size_ - offset) return false;
-    if (size != 0) std::memcpy(buffer, data_ + offset, size);
-    return true;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-};
 
 void Check(bool holds) {
   if (!holds) __builtin_trap();
@@ -31,7 +15,7 @@ void Check(bool holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ksv::media::avi;
-  BytesSource source(data, size);
+  MemoryByteSource source({data, size});
   try {
     const File file = ReadAvi(source);
     Check(!file.streams.empty());

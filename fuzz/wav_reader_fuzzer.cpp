@@ -2,27 +2,11 @@
 // data chunk inside the file.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "platform/media/avi/wav_file.h"
 #include "support/byte_order.h"
 
 namespace {
-
-class BytesSource final : public ksv::media::avi::ByteSource {
- public:
-  BytesSource(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-  uint64_t Size() override { return size_; }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-    if (offset > size_ || size > size_ - offset) return false;
-    if (size != 0) std::memcpy(buffer, data_ + offset, size);
-    return true;
-  }
-
- private:
-  const uint8_t* data_;
-  size_t size_;
-};
 
 void Check(bool holds) {
   if (!holds) __builtin_trap();
@@ -32,7 +16,7 @@ void Check(bool holds) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace ksv::media::avi;
-  BytesSource source(data, size);
+  MemoryByteSource source({data, size});
   try {
     const WavFile wav = ReadWav(source);
     Check(wav.format.size() >= 18);

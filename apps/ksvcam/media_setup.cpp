@@ -38,6 +38,8 @@ constexpr MediaModule kModules[] = {
     {"ksvavimux.so", "the AVI multiplexer"},
     {"ksvfilewriter.so", "the file writer"},
     {"ksvwavdest.so", "WAV Dest"},
+    {"ksvsmarttee.so", "the Smart Tee"},
+    {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
 };
 

@@ -13,6 +13,8 @@ inline constexpr CLSID CLSID_CMpegVideoCodec =
 inline constexpr CLSID CLSID_CMpegAudioCodec =
     ksv::com::Guid("4A2286E0-7BEF-11CE-9BD9-0000E202599C");
 inline constexpr CLSID CLSID_AviDest = ksv::com::Guid("E2510970-F137-11CE-8B67-00AA00A3F1A6");
+// Splits a capture stream into capture and preview outputs.
+inline constexpr CLSID CLSID_SmartTee = ksv::com::Guid("CC58E280-8AA1-11D1-B3F1-00AA003761C5");
 inline constexpr CLSID CLSID_FileWriter = ksv::com::Guid("8596E5F0-0DA5-11D0-BD21-00A0C911CE86");
 // An outside filter: writes a WAV byte stream for the File Writer.
 inline constexpr CLSID CLSID_WavDest = ksv::com::Guid("3C78B8E2-6C4D-11D1-ADE2-0000F8754B99");

@@ -19,19 +19,7 @@ namespace {
 
 using namespace ksv::media::testing;
 
-class MemorySource final : public avi::ByteSource {
- public:
-  explicit MemorySource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  uint64_t Size() override { return bytes_.size(); }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-    std::memcpy(buffer, bytes_.data() + offset, size);
-    return true;
-  }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-};
+using MemorySource = avi::MemoryByteSource;
 
 template <typename T>
 T* Counted(T* object) {

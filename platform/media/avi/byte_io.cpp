@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 namespace ksv::media::avi {
@@ -19,6 +20,12 @@ int OpenOrThrow(const std::string& path, int flags) {
 }
 
 }  // namespace
+
+bool MemoryByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
+  if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+  if (size != 0) std::memcpy(buffer, bytes_.data() + offset, size);
+  return true;
+}
 
 FileByteSource::FileByteSource(const std::string& path)
     : fd_(OpenOrThrow(path, O_RDONLY | O_CLOEXEC)) {}

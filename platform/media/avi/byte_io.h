@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 
 namespace ksv::media::avi {
@@ -32,6 +33,18 @@ class ByteSink {
   virtual ~ByteSink() = default;
   // Writes the pieces one after another from `offset`; false on failure.
   virtual bool WriteAt(uint64_t offset, const ByteRange* pieces, size_t count) = 0;
+};
+
+// Bytes already in memory (a fuzzer's input, a file a test made); they are
+// not copied and must outlive the source.
+class MemoryByteSource final : public ByteSource {
+ public:
+  explicit MemoryByteSource(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint64_t Size() override { return bytes_.size(); }
+  bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
+
+ private:
+  std::span<const uint8_t> bytes_;
 };
 
 // A file opened for reading (pread) or writing (pwritev). The file is

@@ -1,13 +1,8 @@
 // Class factories from a table of templates, as a filter plug-in declares
-// its classes: each CFactoryTemplate names a class, its identifier and the
-// function that makes an instance. The plug-in's entry points call the two
-// helpers below:
-//
-//   CFactoryTemplate g_Templates[] = {{u"My Filter", &CLSID_MyFilter, CMyFilter::CreateInstance}};
-//   extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID c, REFIID i, void** o) {
-//     return ksv::media::GetClassObjectFromTemplates(g_Templates, 1, c, i, o);
-//   }
-//   extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
+// its classes: each CFactoryTemplate names a class, its identifier, the
+// function that makes an instance and, for a filter, its registration
+// record. KSV_FILTER_PLUGIN_ENTRY_POINTS (plugin_entry_points.h) makes a
+// plug-in's entry points from the table with the helpers below.
 #pragma once
 
 #include "platform/com/class_factory.h"

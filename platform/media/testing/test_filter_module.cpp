@@ -3,7 +3,7 @@
 // filter data). The source and sink have low merits so that connecting
 // never inserts them between two pins; the sink is still found when a pin
 // is rendered.
-#include "include/ksv_export.h"
+#include "platform/media/base/plugin_entry_points.h"
 #include "platform/media/testing/test_filter_ids.h"
 #include "platform/media/testing/test_filters.h"
 
@@ -58,21 +58,7 @@ const CFactoryTemplate kTemplates[] = {
      nullptr, &kDeadEnd},
     {kTestSinkName, &kTestSinkClsid, TestSink::CreateInstance, nullptr, &kSink},
 };
-constexpr int kTemplateCount = sizeof(kTemplates) / sizeof(kTemplates[0]);
 
 }  // namespace
 
-extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
-  return ksv::media::GetClassObjectFromTemplates(kTemplates, kTemplateCount, clsid, iid, object);
-}
-
-extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
-
-extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  return ksv::media::RegisterTemplateSetups(
-      kTemplates, kTemplateCount, reinterpret_cast<const void*>(&DllRegisterServer), true);
-}
-
-extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
-  return ksv::media::RegisterTemplateSetups(kTemplates, kTemplateCount, nullptr, false);
-}
+KSV_FILTER_PLUGIN_ENTRY_POINTS(kTemplates)

@@ -18,7 +18,7 @@ namespace {
 using support::LoadLe32;
 using support::StoreLe32;
 using test::MemorySink;
-using test::MemorySource;
+using MemorySource = MemoryByteSource;
 
 constexpr int kFrames = 20;
 constexpr size_t kFrameSize = 999;

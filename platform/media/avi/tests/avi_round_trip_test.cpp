@@ -16,7 +16,7 @@ namespace ksv::media::avi {
 namespace {
 
 using test::MemorySink;
-using test::MemorySource;
+using MemorySource = MemoryByteSource;
 
 struct Chunk {
   uint32_t stream;

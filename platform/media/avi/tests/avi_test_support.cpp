@@ -12,12 +12,6 @@ namespace ksv::media::avi::test {
 using support::AppendLe16;
 using support::AppendLe32;
 
-bool MemorySource::ReadAt(uint64_t offset, void* buffer, size_t size) {
-  if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-  if (size != 0) std::memcpy(buffer, bytes_.data() + offset, size);
-  return true;
-}
-
 bool MemorySink::WriteAt(uint64_t offset, const ByteRange* pieces, size_t count) {
   if (writesBeforeFailure >= 0 && writes >= writesBeforeFailure) return false;
   ++writes;

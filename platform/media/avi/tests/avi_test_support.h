@@ -12,16 +12,6 @@
 
 namespace ksv::media::avi::test {
 
-class MemorySource final : public ByteSource {
- public:
-  explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  uint64_t Size() override { return bytes_.size(); }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override;
-
- private:
-  std::vector<uint8_t> bytes_;
-};
-
 // Grows as written; can be told to fail from a given write on.
 class MemorySink final : public ByteSink {
  public:

@@ -17,7 +17,7 @@ namespace {
 using support::LoadLe16;
 using support::LoadLe32;
 using support::StoreLe32;
-using test::MemorySource;
+using MemorySource = MemoryByteSource;
 
 std::vector<uint8_t> WavOf(const std::vector<uint8_t>& format, size_t dataSize,
                            uint32_t samples = 0) {

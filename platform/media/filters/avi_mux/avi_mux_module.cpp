@@ -1,6 +1,5 @@
 // The AVI Mux plug-in's entry points.
-#include "include/ksv_export.h"
-#include "platform/media/base/factory.h"
+#include "platform/media/base/plugin_entry_points.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/avi_mux/avi_mux.h"
 
@@ -11,21 +10,7 @@ using ksv::media::avimux::AviMux;
 const CFactoryTemplate kTemplates[] = {
     {u"AVI Mux", &CLSID_AviDest, AviMux::CreateInstance, nullptr, AviMux::Setup()},
 };
-constexpr int kTemplateCount = 1;
 
 }  // namespace
 
-extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
-  return ksv::media::GetClassObjectFromTemplates(kTemplates, kTemplateCount, clsid, iid, object);
-}
-
-extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
-
-extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  return ksv::media::RegisterTemplateSetups(
-      kTemplates, kTemplateCount, reinterpret_cast<const void*>(&DllRegisterServer), true);
-}
-
-extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
-  return ksv::media::RegisterTemplateSetups(kTemplates, kTemplateCount, nullptr, false);
-}
+KSV_FILTER_PLUGIN_ENTRY_POINTS(kTemplates)

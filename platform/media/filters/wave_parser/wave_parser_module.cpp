@@ -1,6 +1,5 @@
 // The Wave Parser plug-in's entry points.
-#include "include/ksv_export.h"
-#include "platform/media/base/factory.h"
+#include "platform/media/base/plugin_entry_points.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/wave_parser/wave_parser.h"
 
@@ -13,21 +12,7 @@ const CFactoryTemplate kTemplates[] = {
     {u"Wave Parser", &CLSID_WAVEParser, WaveParser::CreateInstance, nullptr,
      &kWaveParserSetup},
 };
-constexpr int kTemplateCount = sizeof(kTemplates) / sizeof(kTemplates[0]);
 
 }  // namespace
 
-extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
-  return ksv::media::GetClassObjectFromTemplates(kTemplates, kTemplateCount, clsid, iid, object);
-}
-
-extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
-
-extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  return ksv::media::RegisterTemplateSetups(
-      kTemplates, kTemplateCount, reinterpret_cast<const void*>(&DllRegisterServer), true);
-}
-
-extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
-  return ksv::media::RegisterTemplateSetups(kTemplates, kTemplateCount, nullptr, false);
-}
+KSV_FILTER_PLUGIN_ENTRY_POINTS(kTemplates)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -27,7 +28,10 @@ std::u16string Wide(const std::string& text) { return {text.begin(), text.end()}
 
 class MuxGraph {
  public:
-  MuxGraph(const std::string& file, AfterLast after, int frames) {
+  MuxGraph(const std::string& file, AfterLast after, int frames)
+      : MuxGraph(file, after, VideoType(kMjpg, 64, 48, 24, kFrame), JpegFrames(frames, 64, 48)) {}
+  MuxGraph(const std::string& file, AfterLast after, const CMediaType& type,
+           std::vector<std::vector<uint8_t>> pictures) {
     EXPECT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                IID_PPV_ARGS(graph_.ReleaseAndGetAddressOf())),
               S_OK);
@@ -42,9 +46,8 @@ class MuxGraph {
               S_OK);
     source_ = new PushSource();
     source_->AddRef();
-    pictures_ = JpegFrames(frames, 64, 48);
-    video_ = source_->AddStream(VideoType(kMjpg, 64, 48, 24, kFrame), Frames(pictures_, kFrame),
-                                after);
+    pictures_ = std::move(pictures);
+    video_ = source_->AddStream(type, Frames(pictures_, kFrame), after);
     graph_->AddFilter(source_, u"Source");
     graph_->AddFilter(mux_.Get(), u"AVI Mux");
     graph_->AddFilter(writer_.Get(), u"File writer");
@@ -154,6 +157,48 @@ TEST(AviMuxGraph, ASourceThatFailsPartWayLeavesNoFileUnderTheName) {
     if (entry.path().filename() != "root") left.push_back(entry.path().filename().string());
   }
   EXPECT_TRUE(left.empty()) << left.front();
+}
+
+// Past 1 GB the file goes on in AVIX parts that the OpenDML index covers.
+// It writes 1.1 GB, so it runs only when asked (KSV_LARGE_TESTS=1).
+TEST(AviMuxGraph, AFileLargerThanAGigabyteGoesOnInOpenDmlParts) {
+  const char* large = std::getenv("KSV_LARGE_TESTS");
+  if (large == nullptr || std::string(large) != "1") GTEST_SKIP() << "set KSV_LARGE_TESTS=1";
+  PluginRoot root({"ksvavimux.so", "ksvfilewriter.so"});
+  ASSERT_TRUE(root.ok()) << root.error();
+  const std::string path = (root / "large.avi").string();
+  constexpr int kFrames = 1200;  // 640 x 480, 24-bit: 921,600 bytes a frame
+  std::vector<std::vector<uint8_t>> pictures(kFrames, std::vector<uint8_t>(640 * 480 * 3));
+  for (int i = 0; i < kFrames; ++i) {
+    for (size_t at = 0; at < pictures[i].size(); at += 4099) pictures[i][at] = uint8_t(i + at);
+  }
+  const std::vector<uint8_t> last = pictures.back();
+  {
+    MuxGraph graph(path, AfterLast::kEndOfStream, VideoType(0, 640, 480, 24, kFrame),
+                   std::move(pictures));
+    ASSERT_EQ(graph.Connect(), S_OK);
+    ASSERT_EQ(graph.control()->Run(), S_OK);
+    LONG code = 0;
+    ASSERT_EQ(graph.events()->WaitForCompletion(600000, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    ASSERT_EQ(graph.control()->Stop(), S_OK);
+  }
+  ASSERT_GT(std::filesystem::file_size(path), uint64_t{1} << 30);
+  avi::FileByteSource source(path);
+  const avi::File file = avi::ReadAvi(source);
+  ASSERT_EQ(file.streams.size(), 1u);
+  EXPECT_EQ(file.indexSource, avi::IndexSource::kOpenDml);
+  EXPECT_FALSE(file.truncated);
+  ASSERT_EQ(file.streams[0].index.size(), size_t(kFrames));
+  EXPECT_EQ(file.totalFrames, uint32_t(kFrames));
+  const avi::IndexEntry& entry = file.streams[0].index.back();
+  std::vector<uint8_t> bytes(entry.size);
+  ASSERT_TRUE(source.ReadAt(entry.offset, bytes.data(), bytes.size()));
+  EXPECT_EQ(bytes, last);
+  if (HaveFfmpeg()) {
+    EXPECT_EQ(Probe(path, "v:0", "stream=nb_read_frames", true), std::to_string(kFrames));
+    EXPECT_EQ(Probe(path, "v:0", "stream=width"), "640");
+  }
 }
 
 }  // namespace

@@ -22,19 +22,7 @@ using namespace ksv::media::testing;
 constexpr DWORD kMjpg = 0x47504A4D;
 constexpr REFERENCE_TIME kFrame = UNITS / 30;
 
-class MemorySource final : public avi::ByteSource {
- public:
-  explicit MemorySource(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
-  uint64_t Size() override { return bytes_.size(); }
-  bool ReadAt(uint64_t offset, void* buffer, size_t size) override {
-    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-    std::memcpy(buffer, bytes_.data() + offset, size);
-    return true;
-  }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-};
+using MemorySource = avi::MemoryByteSource;
 
 std::vector<uint8_t> ChunkBytes(const std::vector<uint8_t>& file, const avi::IndexEntry& entry) {
   return {file.begin() + long(entry.offset), file.begin() + long(entry.offset + entry.size)};
