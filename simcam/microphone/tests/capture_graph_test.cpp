@@ -13,8 +13,10 @@
 #include "platform/com/wide_text.h"
 #include "platform/hardware/device_list.h"
 #include "platform/kernel/performance_counter.h"
+#include "platform/media/capture_interfaces.h"
 #include "platform/media/avi/wav_file.h"
 #include "platform/media/filter_ids.h"
+#include "platform/media/ks_property_set.h"
 #include "platform/media/media.h"
 #include "platform/media/testing/plugin_root.h"
 #include "simcam/microphone/simulated_microphone.h"
@@ -86,9 +88,11 @@ class MicrophoneCapture : public ::testing::Test {
   }
 
   // Captures the microphone to `name` with or without the graph's clock,
-  // in `format` when given; the WAV file written.
+  // in `format` when given, connected directly or (`builder`) by the capture
+  // graph builder from the capture pin it finds; the WAV file written.
   media::avi::WavFile Capture(const std::string& name, bool clock,
-                              const std::optional<PcmFormat>& format = std::nullopt) {
+                              const std::optional<PcmFormat>& format = std::nullopt,
+                              bool builder = false) {
     std::vector<std::string> names;
     ComPtr<IBaseFilter> microphone = FindMicrophone(SimulatedMicrophoneDevice::kName, &names);
     EXPECT_NE(std::find(names.begin(), names.end(), "KSV Simulated Microphone"), names.end());
@@ -109,9 +113,25 @@ class MicrophoneCapture : public ::testing::Test {
     graph->AddFilter(dest.Get(), u"WAV Dest");
     graph->AddFilter(writer.Get(), u"File writer");
     std::vector<ComPtr<IPin>> keep;
+    ComPtr<ICaptureGraphBuilder2> capture;
+    if (builder) {
+      EXPECT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(capture.GetAddressOf())),
+                S_OK);
+      if (!capture) return {};
+      EXPECT_EQ(capture->SetFiltergraph(graph.Get()), S_OK);
+    }
     if (format) {
       ComPtr<IAMStreamConfig> config;
-      EXPECT_EQ(ComPtr<IPin>(PinOf(microphone.Get(), PINDIR_OUTPUT, keep)).As(&config), S_OK);
+      if (builder) {
+        EXPECT_EQ(capture->FindInterface(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, microphone.Get(),
+                                         IID_IAMStreamConfig,
+                                         reinterpret_cast<void**>(config.GetAddressOf())),
+                  S_OK);
+      } else {
+        EXPECT_EQ(ComPtr<IPin>(PinOf(microphone.Get(), PINDIR_OUTPUT, keep)).As(&config), S_OK);
+      }
+      if (!config) return {};
       WAVEFORMATEX wave{WAVE_FORMAT_PCM, format->channels, format->samplesPerSecond,
                         format->BytesPerSecond(), static_cast<WORD>(format->BlockAlign()),
                         format->bitsPerSample, 0};
@@ -124,9 +144,15 @@ class MicrophoneCapture : public ::testing::Test {
     writer.As(&sink);
     const std::string path = (root_ / name).string();
     EXPECT_EQ(sink->SetFileName(com::Utf8ToUtf16(path).c_str(), nullptr), S_OK);
-    EXPECT_EQ(graph->ConnectDirect(PinOf(microphone.Get(), PINDIR_OUTPUT, keep),
-                                   PinOf(dest.Get(), PINDIR_INPUT, keep), nullptr),
-              S_OK);
+    if (builder) {
+      EXPECT_EQ(capture->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, microphone.Get(),
+                                      nullptr, dest.Get()),
+                S_OK);
+    } else {
+      EXPECT_EQ(graph->ConnectDirect(PinOf(microphone.Get(), PINDIR_OUTPUT, keep),
+                                     PinOf(dest.Get(), PINDIR_INPUT, keep), nullptr),
+                S_OK);
+    }
     EXPECT_EQ(graph->ConnectDirect(PinOf(dest.Get(), PINDIR_OUTPUT, keep),
                                    PinOf(writer.Get(), PINDIR_INPUT, keep), nullptr),
               S_OK);
@@ -154,7 +180,8 @@ class MicrophoneCapture : public ::testing::Test {
   }
 
   static constexpr PcmFormat kHeard{22050, 2, 16};
-  media::testing::PluginRoot root_{{"ksvaudiocapture.so", "ksvwavdest.so", "ksvfilewriter.so"}};
+  media::testing::PluginRoot root_{
+      {"ksvaudiocapture.so", "ksvwavdest.so", "ksvfilewriter.so", "ksvcapture.so"}};
   std::vector<int16_t> samples_;
 };
 
@@ -184,14 +211,20 @@ TEST_F(MicrophoneCapture, WithTheClockTheCaptureTakesTheSoundsDuration) {
   EXPECT_LT(counter.Counter(), 3 * 10'000'000);
 }
 
-// Asked for 8 kHz 8-bit mono, the microphone converts its file: 2 s of it.
+// Asked for 8 kHz 8-bit mono, the microphone converts its file: 2 s of it,
+// whether the pin is connected directly or the capture graph builder finds
+// it by its category (and its IAMStreamConfig with it) and renders it.
 TEST_F(MicrophoneCapture, OtherFormatIsCapturedConverted) {
   ScopedMicrophoneFile heard((root_ / "heard.wav").string());
-  const media::avi::WavFile wav = Capture("small.wav", false, PcmFormat{8000, 1, 8});
-  ASSERT_GE(wav.format.size(), 16u);
-  EXPECT_EQ(wav.format[2], 1);  // one channel
-  EXPECT_EQ(wav.format[14], 8);  // bits
-  EXPECT_NEAR(static_cast<double>(wav.dataSize), 16000.0, 1.0);
+  for (const bool builder : {false, true}) {
+    SCOPED_TRACE(builder ? "capture graph builder" : "direct");
+    const std::string name = builder ? "built.wav" : "small.wav";
+    const media::avi::WavFile wav = Capture(name, false, PcmFormat{8000, 1, 8}, builder);
+    ASSERT_GE(wav.format.size(), 16u);
+    EXPECT_EQ(wav.format[2], 1);   // one channel
+    EXPECT_EQ(wav.format[14], 8);  // bits
+    EXPECT_NEAR(static_cast<double>(wav.dataSize), 16000.0, 1.0);
+  }
 }
 
 }  // namespace
