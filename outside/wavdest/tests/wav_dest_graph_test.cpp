@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/media/testing/filter_pins.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
 #include "platform/media/avi/wav_file.h"
@@ -17,19 +18,6 @@ namespace ksv::media::testing {
 namespace {
 
 using ksv::com::ComPtr;
-
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted, std::vector<ComPtr<IPin>>& keep) {
-  ComPtr<IEnumPins> each;
-  filter->EnumPins(each.ReleaseAndGetAddressOf());
-  IPin* pin = nullptr;
-  while (each->Next(1, &pin, nullptr) == S_OK) {
-    keep.push_back(ComPtr<IPin>::Adopt(pin));
-    PIN_DIRECTION direction;
-    pin->QueryDirection(&direction);
-    if (direction == wanted) return pin;
-  }
-  return nullptr;
-}
 
 TEST(WavDestGraph, TheFileIsWholeUnderItsNameAtTheEndOfTheStreamAndAfterAStop) {
   PluginRoot root({"ksvwavdest.so", "ksvfilewriter.so"});
@@ -65,10 +53,9 @@ TEST(WavDestGraph, TheFileIsWholeUnderItsNameAtTheEndOfTheStreamAndAfterAStop) {
     writer.As(&sink);
     const std::u16string name(path.begin(), path.end());
     ASSERT_EQ(sink->SetFileName(name.c_str(), nullptr), S_OK);
-    std::vector<ComPtr<IPin>> keep;
-    ASSERT_EQ(graph->ConnectDirect(pin, FirstPin(dest.Get(), PINDIR_INPUT, keep), nullptr), S_OK);
-    ASSERT_EQ(graph->ConnectDirect(FirstPin(dest.Get(), PINDIR_OUTPUT, keep),
-                                   FirstPin(writer.Get(), PINDIR_INPUT, keep), nullptr),
+    ASSERT_EQ(graph->ConnectDirect(pin, FirstPin(dest.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(FirstPin(dest.Get(), PINDIR_OUTPUT).Get(),
+                                   FirstPin(writer.Get(), PINDIR_INPUT).Get(), nullptr),
               S_OK);
     ComPtr<IMediaControl> control;
     ComPtr<IMediaEventEx> events;

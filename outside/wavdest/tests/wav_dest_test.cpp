@@ -21,12 +21,6 @@ using namespace ksv::media::testing;
 
 using MemorySource = avi::MemoryByteSource;
 
-template <typename T>
-T* Counted(T* object) {
-  object->AddRef();
-  return object;
-}
-
 class Rig {
  public:
   Rig() {

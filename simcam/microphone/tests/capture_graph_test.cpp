@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/media/testing/filter_pins.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
 #include "platform/com/property_bag.h"
@@ -29,18 +30,7 @@ using com::ComPtr;
 using platform::audio::PcmFormat;
 namespace kernel = platform::kernel;
 
-IPin* PinOf(IBaseFilter* filter, PIN_DIRECTION wanted, std::vector<ComPtr<IPin>>& keep) {
-  ComPtr<IEnumPins> each;
-  filter->EnumPins(each.GetAddressOf());
-  IPin* pin = nullptr;
-  while (each->Next(1, &pin, nullptr) == S_OK) {
-    keep.push_back(ComPtr<IPin>::Adopt(pin));
-    PIN_DIRECTION direction;
-    pin->QueryDirection(&direction);
-    if (direction == wanted) return pin;
-  }
-  return nullptr;
-}
+using media::testing::FirstPin;
 
 // The names in the audio input category, and the filter of `name`.
 ComPtr<IBaseFilter> FindMicrophone(const std::string& name, std::vector<std::string>* names) {
@@ -112,7 +102,6 @@ class MicrophoneCapture : public ::testing::Test {
     graph->AddFilter(microphone.Get(), u"KSV Simulated Microphone");
     graph->AddFilter(dest.Get(), u"WAV Dest");
     graph->AddFilter(writer.Get(), u"File writer");
-    std::vector<ComPtr<IPin>> keep;
     ComPtr<ICaptureGraphBuilder2> capture;
     if (builder) {
       EXPECT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
@@ -129,7 +118,7 @@ class MicrophoneCapture : public ::testing::Test {
                                          reinterpret_cast<void**>(config.GetAddressOf())),
                   S_OK);
       } else {
-        EXPECT_EQ(ComPtr<IPin>(PinOf(microphone.Get(), PINDIR_OUTPUT, keep)).As(&config), S_OK);
+        EXPECT_EQ(FirstPin(microphone.Get(), PINDIR_OUTPUT).As(&config), S_OK);
       }
       if (!config) return {};
       WAVEFORMATEX wave{WAVE_FORMAT_PCM, format->channels, format->samplesPerSecond,
@@ -149,12 +138,12 @@ class MicrophoneCapture : public ::testing::Test {
                                       nullptr, dest.Get()),
                 S_OK);
     } else {
-      EXPECT_EQ(graph->ConnectDirect(PinOf(microphone.Get(), PINDIR_OUTPUT, keep),
-                                     PinOf(dest.Get(), PINDIR_INPUT, keep), nullptr),
+      EXPECT_EQ(graph->ConnectDirect(FirstPin(microphone.Get(), PINDIR_OUTPUT).Get(),
+                                     FirstPin(dest.Get(), PINDIR_INPUT).Get(), nullptr),
                 S_OK);
     }
-    EXPECT_EQ(graph->ConnectDirect(PinOf(dest.Get(), PINDIR_OUTPUT, keep),
-                                   PinOf(writer.Get(), PINDIR_INPUT, keep), nullptr),
+    EXPECT_EQ(graph->ConnectDirect(FirstPin(dest.Get(), PINDIR_OUTPUT).Get(),
+                                   FirstPin(writer.Get(), PINDIR_INPUT).Get(), nullptr),
               S_OK);
     ComPtr<IMediaFilter> media;
     graph.As(&media);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/media/testing/filter_pins.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/wide_text.h"
 #include "platform/media/graph/tests/graph_test_support.h"
@@ -28,18 +29,7 @@ HRESULT CallPluginEntry(const char* entry) {
   return result;
 }
 
-ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return nullptr;
-  IPin* pin = nullptr;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    ComPtr<IPin> held;
-    held.Attach(pin);
-    PIN_DIRECTION direction{};
-    if (SUCCEEDED(held->QueryDirection(&direction)) && direction == wanted) return held;
-  }
-  return nullptr;
-}
+using ksv::media::testing::FirstPin;
 
 class PluginGraph : public GraphTest {
  protected:

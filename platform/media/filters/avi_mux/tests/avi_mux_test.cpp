@@ -28,12 +28,6 @@ std::vector<uint8_t> ChunkBytes(const std::vector<uint8_t>& file, const avi::Ind
   return {file.begin() + long(entry.offset), file.begin() + long(entry.offset + entry.size)};
 }
 
-template <typename T>
-T* Counted(T* object) {
-  object->AddRef();
-  return object;
-}
-
 // Source -> mux -> recording sink, connected pin to pin, no graph.
 class Rig {
  public:

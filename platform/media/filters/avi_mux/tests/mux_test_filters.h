@@ -26,6 +26,13 @@ struct TestSample {
 // What a pin does after its last sample.
 enum class AfterLast { kEndOfStream, kHold, kFail };
 
+// A new test filter with one reference, held by the caller.
+template <typename T>
+T* Counted(T* object) {
+  object->AddRef();
+  return object;
+}
+
 class PushSource;
 
 class PushPin final : public CSourceStream {

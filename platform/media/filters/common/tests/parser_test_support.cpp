@@ -206,19 +206,6 @@ std::optional<std::vector<uint8_t>> FfmpegPacketBytes(const std::filesystem::pat
   return bytes;
 }
 
-std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter, PIN_DIRECTION direction) {
-  std::vector<ComPtr<IPin>> found;
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return found;
-  ComPtr<IPin> pin;
-  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    PIN_DIRECTION its;
-    pin->QueryDirection(&its);
-    if (its == direction) found.push_back(pin);
-  }
-  return found;
-}
-
 ParserGraph::ParserGraph() {
   CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                    reinterpret_cast<void**>(graph_.GetAddressOf()));

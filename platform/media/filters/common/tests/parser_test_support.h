@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/com/com_ptr.h"
+#include "platform/media/testing/filter_pins.h"
 #include "platform/media/base/streams.h"
 
 namespace ksv::media::filters::testing {
@@ -135,7 +136,6 @@ class ParserGraph {
   std::vector<RecordingSink*> sinks_;  // counted
 };
 
-// The pins of `filter` in `direction`, in order.
-std::vector<com::ComPtr<IPin>> PinsOf(IBaseFilter* filter, PIN_DIRECTION direction);
+using ksv::media::testing::PinsOf;
 
 }  // namespace ksv::media::filters::testing
