@@ -1,11 +1,11 @@
 // The interfaces particular filters offer for configuration: stream formats
-// of a capture pin (IAMStreamConfig), property pages
-// (ISpecifyPropertyPages), source and sink files (IFileSourceFilter,
+// of a capture pin (IAMStreamConfig), source and sink files (IFileSourceFilter,
 // IFileSinkFilter, IFileSinkFilter2) and the pull-model reader a file source
 // gives its parser (IAsyncReader).
 #pragma once
 
 #include "include/win32_types.h"
+#include "platform/com/property_page.h"  // ISpecifyPropertyPages, CAUUID
 #include "platform/com/unknown.h"
 #include "platform/media/media_types.h"
 #include "platform/media/sample_interfaces.h"
@@ -64,21 +64,6 @@ struct IAMStreamConfig : IUnknown {
 
  protected:
   ~IAMStreamConfig() = default;
-};
-
-// A counted array of GUIDs in task memory; the caller frees pElems.
-struct CAUUID {
-  ULONG cElems;
-  GUID* pElems;
-};
-
-struct ISpecifyPropertyPages : IUnknown {
-  static constexpr IID kIid = ksv::com::Guid("B196B28B-BAB4-101A-B69C-00AA00341D07");
-  // The class identifiers of the object's property pages.
-  virtual HRESULT GetPages(CAUUID* pages) = 0;
-
- protected:
-  ~ISpecifyPropertyPages() = default;
 };
 
 struct IFileSourceFilter : IUnknown {
@@ -172,7 +157,6 @@ struct IConfigInterleaving : IUnknown {
 };
 
 inline constexpr IID IID_IAMStreamConfig = IAMStreamConfig::kIid;
-inline constexpr IID IID_ISpecifyPropertyPages = ISpecifyPropertyPages::kIid;
 inline constexpr IID IID_IFileSourceFilter = IFileSourceFilter::kIid;
 inline constexpr IID IID_IFileSinkFilter = IFileSinkFilter::kIid;
 inline constexpr IID IID_IFileSinkFilter2 = IFileSinkFilter2::kIid;
