@@ -41,6 +41,7 @@ constexpr MediaModule kModules[] = {
     {"ksvsmarttee.so", "the Smart Tee"},
     {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
+    {"ksvksproxy.so", "the camera's kernel-streaming proxy"},
 };
 
 // The platform's standard categories with their documented friendly names

@@ -136,8 +136,12 @@ bool WriteDword(const std::string& keyPath, const char* name, DWORD value) {
 }
 
 bool WriteDefaultText(const std::string& keyPath, std::string_view text) {
+  return WriteText(keyPath, "", text);
+}
+
+bool WriteText(const std::string& keyPath, const char* name, std::string_view text) {
   Key key;
-  return key.Create(keyPath) && SetText(key.get(), "", text);
+  return key.Create(keyPath) && SetText(key.get(), name, text);
 }
 
 }  // namespace ksv::media::registration

@@ -41,5 +41,7 @@ bool WriteInstance(REFCLSID category, std::string_view instance, std::string_vie
 bool WriteDword(const std::string& keyPath, const char* name, DWORD value);
 // Sets the key's default value (a class's friendly name), creating the key.
 bool WriteDefaultText(const std::string& keyPath, std::string_view text);
+// A REG_SZ value of a key below HKEY_CLASSES_ROOT, creating the key.
+bool WriteText(const std::string& keyPath, const char* name, std::string_view text);
 
 }  // namespace ksv::media::registration

@@ -7,6 +7,7 @@
 #include "platform/media/filter_ids.h"
 #include "platform/media/registration/category_store.h"
 #include "platform/registry/win32_registry.h"
+#include "platform/usbcamd/camera_stack.h"
 #include "platform/usbcamd/usb_device.h"
 
 namespace ksv::media::registration {
@@ -14,6 +15,8 @@ namespace {
 
 // Marks an instance key as a device's, written and removed by enumeration.
 constexpr const char* kHardwareValue = "Hardware";
+// The device's name on the machine, by which its capture filter finds it.
+constexpr const char* kDevicePathValue = "DevicePath";
 
 }  // namespace
 
@@ -27,10 +30,17 @@ std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category) {
   } else {
     return entries;
   }
+  std::optional<std::string> driverName;
+  if (category == CLSID_VideoInputDeviceCategory) {
+    if (const auto driver = platform::usbcamd::RegisteredCameraDriver()) {
+      driverName = driver->friendlyName;
+    }
+  }
   const auto machine = platform::hardware::EnumerateDevices();
   for (platform::hardware::HardwareDevice* device : machine.devices) {
     if (device->Function(wanted) != nullptr) {
-      entries.push_back({std::string(device->Name()), std::string(wanted)});
+      const std::string path(device->Name());
+      entries.push_back({driverName.value_or(path), std::string(wanted), path});
     }
   }
   return entries;
@@ -47,14 +57,16 @@ void PublishHardwareCaptureDevices(REFCLSID category) {
   for (const HardwareEntry& entry : ListHardwareCaptureDevices(category)) {
     const std::optional<CLSID> filter = CaptureFilterClassFor(entry.interfaceName);
     if (!filter) continue;
-    std::string instance = entry.friendlyName;  // a key name holds no separator
+    std::string instance = entry.devicePath;  // a key name holds no separator
     for (char& c : instance) {
       if (c == '\\') c = '_';
     }
+    const std::string keyPath = InstanceKeyPath(category, instance);
     if (WriteInstance(category, instance, entry.friendlyName, *filter, nullptr)) {
-      WriteDword(InstanceKeyPath(category, instance), kHardwareValue, 1);
+      WriteText(keyPath, kDevicePathValue, entry.devicePath);
+      WriteDword(keyPath, kHardwareValue, 1);
     }
-    present.insert(InstanceKeyPath(category, instance));
+    present.insert(keyPath);
   }
   // A device unplugged since its key was written leaves the category.
   for (const CategoryEntry& entry : ReadCategory(category)) {

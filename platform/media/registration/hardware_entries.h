@@ -2,8 +2,10 @@
 // categories. A device is listed under a capture category when its
 // interface has a capture filter class: the camera ("usbcamd.UsbDevice")
 // through the kernel-streaming proxy, a microphone ("audio.AudioSource")
-// through the audio capture filter, which finds the device again by the
-// instance's FriendlyName when its moniker binds it.
+// through the audio capture filter. A camera is called what its registered
+// driver calls it (platform/usbcamd/camera_stack.h), anything else by its
+// own name; the instance's "DevicePath" is the device's name on the
+// machine, by which the capture filter finds it when its moniker binds it.
 #pragma once
 
 #include <optional>
@@ -16,8 +18,9 @@
 namespace ksv::media::registration {
 
 struct HardwareEntry {
-  std::string friendlyName;   // the device's name
+  std::string friendlyName;   // what capture applications call it
   std::string interfaceName;  // the function the capture filter reaches
+  std::string devicePath;     // the device's name on the machine
 };
 
 // The machine's devices that belong in `category` (video input: those with
@@ -31,8 +34,8 @@ std::vector<HardwareEntry> ListHardwareCaptureDevices(REFCLSID category);
 std::optional<CLSID> CaptureFilterClassFor(std::string_view interfaceName);
 
 // Writes an instance key under `category` for each listed device that has
-// a capture filter class (FriendlyName, CLSID, and "Hardware" = 1 marking
-// it as a device's; the instance is named after the device), so the
+// a capture filter class (FriendlyName, CLSID, DevicePath, and "Hardware" =
+// 1 marking it as a device's; the instance is named after the device), so the
 // category's monikers include the devices, and removes the keys of devices
 // published earlier that are no longer on the machine.
 void PublishHardwareCaptureDevices(REFCLSID category);

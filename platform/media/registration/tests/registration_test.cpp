@@ -19,6 +19,7 @@
 #include "platform/media/registration/hardware_entries.h"
 #include "platform/media/registration/tests/test_filter_ids.h"
 #include "platform/registry/win32_registry.h"
+#include "platform/usbcamd/camera_stack.h"
 #include "testing/temp_files.h"
 
 namespace ksv::media::registration::testing {
@@ -304,11 +305,16 @@ TEST_F(Registration, CaptureHardwareIsListedInTheCategoryOfItsFunction) {
   platform::hardware::PlugDevice(&other);
   const auto video = ListHardwareCaptureDevices(CLSID_VideoInputDeviceCategory);
   const auto audio = ListHardwareCaptureDevices(CLSID_AudioInputDeviceCategory);
+  // With its driver installed the camera is called what the driver calls it.
+  platform::usbcamd::RegisterCameraDriver({"/nowhere/camera.so", "Driver's Camera"});
+  const auto named = ListHardwareCaptureDevices(CLSID_VideoInputDeviceCategory);
+  platform::usbcamd::UnregisterCameraDriver();
   // The camera is a video input device through the kernel-streaming proxy,
   // the microphone an audio input device through the audio capture filter.
   const auto devices = Category(CLSID_VideoInputDeviceCategory);
   ASSERT_EQ(Names(devices), std::vector<std::string>{"Test Camera"});
   EXPECT_EQ(ReadBagText(devices[0].Get(), u"CLSID"), com::FormatGuid(CLSID_Proxy));
+  EXPECT_EQ(ReadBagText(devices[0].Get(), u"DevicePath"), "Test Camera");
   const auto microphones = Category(CLSID_AudioInputDeviceCategory);
   ASSERT_EQ(Names(microphones), std::vector<std::string>{"Test Microphone"});
   EXPECT_EQ(ReadBagText(microphones[0].Get(), u"CLSID"), com::FormatGuid(CLSID_AudioRecord));
@@ -322,6 +328,9 @@ TEST_F(Registration, CaptureHardwareIsListedInTheCategoryOfItsFunction) {
   ASSERT_EQ(video.size(), 1u);
   EXPECT_EQ(video[0].friendlyName, "Test Camera");
   EXPECT_EQ(video[0].interfaceName, "usbcamd.UsbDevice");
+  ASSERT_EQ(named.size(), 1u);
+  EXPECT_EQ(named[0].friendlyName, "Driver's Camera");
+  EXPECT_EQ(named[0].devicePath, "Test Camera");
   ASSERT_EQ(audio.size(), 1u);
   EXPECT_EQ(audio[0].friendlyName, "Test Microphone");
   EXPECT_EQ(audio[0].interfaceName, "audio.AudioSource");

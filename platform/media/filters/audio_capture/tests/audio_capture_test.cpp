@@ -21,6 +21,7 @@
 #include "platform/media/filters/common/tests/parser_test_support.h"
 #include "platform/media/ks_property_set.h"
 #include "platform/media/media.h"
+#include "platform/media/testing/bind_device.h"
 #include "platform/media/testing/plugin_root.h"
 
 namespace ksv::media::filters::testing {
@@ -34,34 +35,7 @@ constexpr REFERENCE_TIME kMillisecond = 10'000;
 
 // The filter bound from the audio input category's moniker named `name`.
 ComPtr<IBaseFilter> BindDevice(const std::u16string& name, HRESULT* bound = nullptr) {
-  ComPtr<ICreateDevEnum> devices;
-  EXPECT_EQ(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                             IID_PPV_ARGS(devices.GetAddressOf())),
-            S_OK);
-  ComPtr<IEnumMoniker> each;
-  if (devices->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, each.GetAddressOf(), 0) !=
-      S_OK) {
-    return nullptr;
-  }
-  IMoniker* moniker = nullptr;
-  while (each->Next(1, &moniker, nullptr) == S_OK) {
-    auto held = ComPtr<IMoniker>::Adopt(moniker);
-    ComPtr<IPropertyBag> bag;
-    held->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(bag.GetAddressOf()));
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BSTR;
-    if (bag->Read(u"FriendlyName", &value, nullptr) != S_OK) continue;
-    const bool match = com::BstrView(value.bstrVal) == name;
-    VariantClear(&value);
-    if (!match) continue;
-    ComPtr<IBaseFilter> filter;
-    const HRESULT result =
-        held->BindToObject(nullptr, nullptr, IID_PPV_ARGS(filter.GetAddressOf()));
-    if (bound != nullptr) *bound = result;
-    return filter;
-  }
-  return nullptr;
+  return media::testing::BindDevice(CLSID_AudioInputDeviceCategory, name, bound);
 }
 
 ComPtr<IPin> CapturePin(IBaseFilter* filter) {
