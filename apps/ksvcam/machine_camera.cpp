@@ -7,6 +7,7 @@
 #include "include/oksv1dnl.h"
 #include "outside/bulk/memory/memory_source.h"
 #include "platform/hardware/device_list.h"
+#include "platform/usbcamd/camera_stack.h"
 #include "simcam/simulated_camera.h"
 
 namespace ksv::ksvcam {
@@ -30,6 +31,22 @@ void ListSimulatedCamera() {
 }
 
 bool UnlistSimulatedCamera() { return hardware::UnlistModule(kSimulatedCameraName); }
+
+fs::path CameraDriverModule() {
+  const fs::path folder = ModuleFolder();
+  return folder.empty() ? fs::path() : folder / "oksv1vid.so";
+}
+
+void RegisterMachineCameraDriver() {
+  const fs::path module = CameraDriverModule();
+  std::error_code error;
+  if (module.empty() || !fs::is_regular_file(module, error)) {
+    throw CommandFailure("the camera driver's module '" + module.string() + "' is missing");
+  }
+  platform::usbcamd::RegisterCameraDriver({module, kCameraDriverName});
+}
+
+bool UnregisterMachineCameraDriver() { return platform::usbcamd::UnregisterCameraDriver(); }
 
 void EnsureMachineCamera() {
   if (hardware::FindFunction(outside::bulk::kStoredItemSourceInterface) != nullptr) return;

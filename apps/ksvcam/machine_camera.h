@@ -22,6 +22,16 @@ void ListSimulatedCamera();
 // Removes it from the list; false when it was not listed.
 bool UnlistSimulatedCamera();
 
+// The camera driver: `ksvcam setup` registers its module
+// (lib/ksv/oksv1vid.so) as the driver of the machine's USB cameras, which
+// capture applications load to run the camera.
+inline constexpr const char* kCameraDriverName = "RMC900 USB Camera";
+std::filesystem::path CameraDriverModule();
+// Registers it; throws CommandFailure when the module is missing.
+void RegisterMachineCameraDriver();
+// Removes the registration; false when there was none.
+bool UnregisterMachineCameraDriver();
+
 // Makes sure a camera with stored items is on the machine (see above).
 void EnsureMachineCamera();
 

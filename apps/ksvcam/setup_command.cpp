@@ -1,9 +1,10 @@
 // `ksvcam setup [--unregister]`: installs what an installer would on a
 // machine with the camera: the simulated camera and microphone in the
-// machine's device list, the drivers' files and the media framework (its
-// modules' classes and filters, the standard filter categories);
-// --unregister takes the devices off the list and the media framework out
-// of the registry again.
+// machine's device list, the camera driver as the driver of its USB
+// cameras, the drivers' files and the media framework (its modules' classes
+// and filters, the standard filter categories); --unregister takes the
+// devices off the list and the camera driver and the media framework out of
+// the registry again.
 #include <CLI/CLI.hpp>
 #include <memory>
 
@@ -20,10 +21,11 @@ CommandRun SetupCommand(CLI::App& app) {
   auto unregister = std::make_shared<bool>(false);
   CLI::App& command = *app.add_subcommand(
       "setup",
-      "Installs the simulated camera and microphone, the drivers' files and the media "
-      "framework's filters");
+      "Installs the simulated camera and microphone, the camera driver, the drivers' files "
+      "and the media framework's filters");
   command.add_flag("--unregister", *unregister,
-                   "Takes the simulated devices off the list and unregisters the media framework");
+                   "Takes the simulated devices off the list and unregisters the camera driver and the "
+                   "media framework");
   return [unregister](Console& console) {
     const auto print = [&console](const std::string& line) { console.out << line << "\n"; };
     if (*unregister) {
@@ -32,6 +34,9 @@ CommandRun SetupCommand(CLI::App& app) {
                   << kSimulatedCameraName << "\n";
       console.out << (UnlistSimulatedMicrophone() ? "unlisted " : "not listed: ")
                   << kSimulatedMicrophoneName << "\n";
+      console.out << (UnregisterMachineCameraDriver() ? "unregistered the camera driver "
+                                                      : "not registered: the camera driver ")
+                  << kCameraDriverName << "\n";
       return kExitOk;
     }
     ListSimulatedCamera();
@@ -40,6 +45,9 @@ CommandRun SetupCommand(CLI::App& app) {
     ListSimulatedMicrophone();
     console.out << "listed " << kSimulatedMicrophoneName << ": "
                 << SimulatedMicrophoneModule().string() << "\n";
+    RegisterMachineCameraDriver();
+    console.out << "registered the camera driver " << kCameraDriverName << ": "
+                << CameraDriverModule().string() << "\n";
     const auto files = common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION);
     for (const auto& file : files) console.out << "installed " << file.string() << "\n";
     const MediaRegistration media = RegisterMediaFramework(print);

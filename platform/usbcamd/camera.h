@@ -92,6 +92,13 @@ class UsbCamdCamera {
   bool HasFrame() const { return reads_.HasFrame(); }
   DeliveredFrame FrontFrame() const { return reads_.Front(); }
   void ReleaseFrame() { reads_.PopFront(); }
+  // True while the running stream's next frame boundary would find no free
+  // read buffer, so that the frame after it would be lost: every buffer
+  // holds a frame the reader has not taken, or all but the one the open
+  // raw frame goes to.
+  bool ReadBuffersFull() const {
+    return running_ && reads_.WaitingFrames() + (frame_ != nullptr ? 1 : 0) >= reads_.Count();
+  }
 
   void* DeviceContext() { return deviceContext_.get(); }
   bool IsRunning() const { return running_; }

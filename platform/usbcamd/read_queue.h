@@ -3,6 +3,7 @@
 // them from, oldest first. Allocated when the stream opens; nothing per frame.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -41,6 +42,9 @@ class ReadQueue {
 
   // Reader side.
   bool HasFrame() const { return completed_ > 0; }
+  // Frames waiting for the reader, of Count() buffers.
+  size_t WaitingFrames() const { return completed_; }
+  size_t Count() const { return slots_.size(); }
   DeliveredFrame Front() const;  // only when HasFrame()
   void PopFront();
 

@@ -11,6 +11,7 @@
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/media/media_guids.h"
+#include "platform/usbcamd/camera_stack.h"
 
 namespace ksv::ksvcam::testing {
 namespace {
@@ -56,6 +57,13 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
   EXPECT_NE(setup.out.find("12 media modules and 6 filter categories"), std::string::npos);
   EXPECT_NE(setup.out.find("listed KSV Simulated Microphone: "), std::string::npos) << setup.out;
+  EXPECT_NE(setup.out.find("registered the camera driver RMC900 USB Camera: "), std::string::npos)
+      << setup.out;
+  const auto driver = ksv::platform::usbcamd::RegisteredCameraDriver();
+  ASSERT_TRUE(driver.has_value());
+  EXPECT_EQ(driver->module.filename(), "oksv1vid.so");
+  EXPECT_TRUE(std::filesystem::is_regular_file(driver->module)) << driver->module;
+  EXPECT_EQ(driver->friendlyName, "RMC900 USB Camera");
   ASSERT_EQ(RunKsvcam({"setup"}).status, 0);
   // The listed microphone is an audio capture source.
   const auto microphones = RunKsvcam({"filters", "--category", "audio-input"});
@@ -88,12 +96,17 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   const auto unregister = RunKsvcam({"setup", "--unregister"});
   ASSERT_EQ(unregister.status, 0) << unregister.err;
   EXPECT_NE(unregister.out.find("unlisted KSV Simulated Microphone"), std::string::npos);
+  EXPECT_NE(unregister.out.find("unregistered the camera driver RMC900 USB Camera"),
+            std::string::npos)
+      << unregister.out;
+  EXPECT_FALSE(ksv::platform::usbcamd::RegisteredCameraDriver().has_value());
   ksv::com::InprocServer server;
   EXPECT_EQ(ksv::com::FindInprocServer(CLSID_FilterGraph, &server), REGDB_E_CLASSNOTREG);
   // Unregistering again finds nothing left, and is not an error.
   const auto again = RunKsvcam({"setup", "--unregister"});
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_NE(again.out.find("not registered: category DirectShow Filters"), std::string::npos);
+  EXPECT_NE(again.out.find("not registered: the camera driver"), std::string::npos) << again.out;
 }
 
 TEST_F(MediaCommands, FiltersRegistersOnFirstUseAndNamesACategory) {

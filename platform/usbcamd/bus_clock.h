@@ -1,0 +1,48 @@
+// The bus's time: one bus frame a millisecond of the installed performance
+// counter, read afresh before each frame (a test may install or uninstall a
+// counter while the bus runs).
+//
+// On a real counter the bus sleeps until the next millisecond is due; a bus
+// that fell far behind (a host that did not schedule it) skips ahead rather
+// than sending a burst of frames. On a simulated counter each bus frame
+// lets a millisecond pass on it: a counter whose waits advance moves on by
+// itself; one that only its owner moves is looked at every real
+// millisecond until the owner has moved it past the frame (an owner that
+// moves it on by more gets each of those milliseconds as a bus frame).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+#include "platform/kernel/performance_counter.h"
+
+namespace ksv::platform::usbcamd {
+
+class BusClock {
+ public:
+  // Sleeps up to `duration` of real time, less when the bus is to stop;
+  // false when it is.
+  using Sleep = std::function<bool(std::chrono::nanoseconds duration)>;
+
+  explicit BusClock(Sleep sleep) : sleep_(std::move(sleep)) {}
+
+  // True while the installed counter is a simulated one.
+  static bool IsSimulated();
+
+  // Waits until the next bus frame is due; false when the bus is to stop.
+  bool WaitForNextFrame();
+
+  // A bus this many frames behind a real counter skips ahead.
+  static constexpr int64_t kMostFramesBehind = 4;
+
+ private:
+  bool WaitReal(const kernel::CounterReading& reading, int64_t frameTicks);
+  bool WaitSimulated(int64_t frameTicks);
+
+  Sleep sleep_;
+  const kernel::PerformanceCounterSource* source_ = nullptr;  // the counter due_ is on
+  int64_t due_ = 0;  // when the next bus frame is due, in its ticks
+};
+
+}  // namespace ksv::platform::usbcamd
