@@ -6,6 +6,8 @@
 #include <string>
 
 #include "platform/com/com_ptr.h"
+#include "platform/com/wide_text.h"
+#include "platform/com/inproc_servers.h"
 #include "platform/com/variant.h"
 #include "platform/media/media.h"
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/com/inproc_servers.h"
 #include "platform/com/task_memory.h"
 #include "platform/hardware/device_list.h"
 #include "platform/kernel/performance_counter.h"
