@@ -56,7 +56,9 @@ using DriverEntryFunction = NTSTATUS (*)(DRIVER_OBJECT*, void*);
 
 class CameraStack {
  public:
-  // Loads the registered minidriver (once per process), plugs `device` in
+  // Loads the registered minidriver (once per process; a registration that
+  // names another module later loads that one too, into a class driver of
+  // its own, and stacks started before keep theirs), plugs `device` in
   // under the class driver and starts the camera: configure, initialise,
   // stream information. Null, with `*error` saying why (no driver registered,
   // a module that does not load or has no entry point, a step that failed
