@@ -41,6 +41,8 @@ constexpr MediaModule kModules[] = {
     {"ksvsmarttee.so", "the Smart Tee"},
     {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
+    {"ksvavimaker.so", "the RMC900 AVI Maker"},
+    {"ksvcaption.so", "the Mocam video caption filter"},
 };
 
 // The platform's standard categories with their documented friendly names
