@@ -42,6 +42,8 @@ constexpr MediaModule kModules[] = {
     {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
     {"ksvksproxy.so", "the camera's kernel-streaming proxy"},
+    {"ksvavimaker.so", "the RMC900 AVI Maker"},
+    {"ksvcaption.so", "the Mocam video caption filter"},
 };
 
 // The platform's standard categories with their documented friendly names
