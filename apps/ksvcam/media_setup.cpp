@@ -41,6 +41,7 @@ constexpr MediaModule kModules[] = {
     {"ksvsmarttee.so", "the Smart Tee"},
     {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
+    {"ksvacm.so", "the ACM Wrapper and audio compressors"},
 };
 
 // The platform's standard categories with their documented friendly names
