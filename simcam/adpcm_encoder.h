@@ -16,8 +16,8 @@ namespace ksv::simcam {
 inline constexpr size_t kAdpcmBlockBytes = 258;
 inline constexpr size_t kAdpcmBlockSamples = 512;
 
-// Encodes 16-bit samples into whole blocks; the last block is completed
-// with silence. Each block starts from its first sample, rounded to the
+// Encodes 16-bit samples into whole blocks (the block coder of
+// support/adpcm); the last block is completed with silence. Each block starts from its first sample, rounded to the
 // header's precision, and from the step index the previous block ended with.
 std::vector<uint8_t> EncodeAdpcm(std::span<const int16_t> samples);
 

@@ -44,6 +44,7 @@ constexpr MediaModule kModules[] = {
     {"ksvksproxy.so", "the camera's kernel-streaming proxy"},
     {"ksvavimaker.so", "the RMC900 AVI Maker"},
     {"ksvcaption.so", "the Mocam video caption filter"},
+    {"ksvacm.so", "the ACM Wrapper and audio compressors"},
 };
 
 // The platform's standard categories with their documented friendly names

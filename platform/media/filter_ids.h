@@ -21,3 +21,6 @@ inline constexpr CLSID CLSID_WavDest = ksv::com::Guid("3C78B8E2-6C4D-11D1-ADE2-0
 // The audio capture filter: one object per device, made through the device's
 // moniker in the audio input category (which tells it the device).
 inline constexpr CLSID CLSID_AudioRecord = ksv::com::Guid("E30629D2-27E5-11CE-875D-00608CB78066");
+// Sound through the Audio Compression Manager's codecs: the decoder that
+// intelligent connect inserts, and the audio compressors' filter.
+inline constexpr CLSID CLSID_ACMWrapper = ksv::com::Guid("6A08CF80-0E18-11CF-A24D-0020AFD79767");

@@ -25,6 +25,11 @@ class RecordingSink::Pin final : public CBaseInputPin {
       : CBaseInputPin("recording input", sink, &sink->lock_, result, u"In"), sink_(sink) {}
 
   HRESULT CheckMediaType(const CMediaType* type) override {
+    if (sink_->onlySubtype_) {
+      return *type->Type() == MEDIATYPE_Audio && *type->Subtype() == *sink_->onlySubtype_
+                 ? S_OK
+                 : VFW_E_TYPE_NOT_ACCEPTED;
+    }
     return *type->Type() == MEDIATYPE_Video || *type->Type() == MEDIATYPE_Audio
                ? S_OK
                : VFW_E_TYPE_NOT_ACCEPTED;
@@ -93,8 +98,9 @@ void RecordingSink::ReleaseHeld() {
   for (IMediaSample* sample : held) sample->Release();
 }
 
-RecordingSink* RecordingSink::Make() {
+RecordingSink* RecordingSink::Make(const GUID* onlySubtype) {
   auto* sink = new RecordingSink();
+  if (onlySubtype != nullptr) sink->onlySubtype_ = *onlySubtype;
   sink->NonDelegatingAddRef();
   return sink;
 }

@@ -39,8 +39,9 @@ struct RecordedSegment {
 // recorded is cleared each time the filter leaves the stopped state.
 class RecordingSink final : public CBaseFilter {
  public:
-  // Returned with one reference, which the caller releases.
-  static RecordingSink* Make();
+  // Returned with one reference, which the caller releases. With
+  // `onlySubtype`, audio of that subtype is all it takes.
+  static RecordingSink* Make(const GUID* onlySubtype = nullptr);
 
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int index) override;
@@ -64,6 +65,7 @@ class RecordingSink final : public CBaseFilter {
   friend class Pin;
   RecordingSink();
   ~RecordingSink() override;
+  std::optional<GUID> onlySubtype_;
 
   CCritSec lock_;
   Pin* pin_;
