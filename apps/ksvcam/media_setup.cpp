@@ -41,6 +41,8 @@ constexpr MediaModule kModules[] = {
     {"ksvsmarttee.so", "the Smart Tee"},
     {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
+    {"ksvvideorender.so", "the Video Renderer"},
+    {"ksvaudiorender.so", "the audio renderer"},
 };
 
 // The platform's standard categories with their documented friendly names

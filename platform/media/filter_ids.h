@@ -21,3 +21,7 @@ inline constexpr CLSID CLSID_WavDest = ksv::com::Guid("3C78B8E2-6C4D-11D1-ADE2-0
 // The audio capture filter: one object per device, made through the device's
 // moniker in the audio input category (which tells it the device).
 inline constexpr CLSID CLSID_AudioRecord = ksv::com::Guid("E30629D2-27E5-11CE-875D-00608CB78066");
+// The renderers: the window that shows video, and the default sound device
+// (also listed in the audio renderer category).
+inline constexpr CLSID CLSID_VideoRenderer = ksv::com::Guid("70E102B0-5556-11CE-97C0-00AA0055595A");
+inline constexpr CLSID CLSID_DSoundRender = ksv::com::Guid("79376820-07D0-11CF-A24D-0020AFD79767");
