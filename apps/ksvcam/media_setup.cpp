@@ -45,6 +45,8 @@ constexpr MediaModule kModules[] = {
     {"ksvavimaker.so", "the RMC900 AVI Maker"},
     {"ksvcaption.so", "the Mocam video caption filter"},
     {"ksvacm.so", "the ACM Wrapper and audio compressors"},
+    {"ksvvideorender.so", "the Video Renderer"},
+    {"ksvaudiorender.so", "the audio renderer"},
 };
 
 // The platform's standard categories with their documented friendly names

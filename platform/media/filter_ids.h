@@ -24,3 +24,7 @@ inline constexpr CLSID CLSID_AudioRecord = ksv::com::Guid("E30629D2-27E5-11CE-87
 // Sound through the Audio Compression Manager's codecs: the decoder that
 // intelligent connect inserts, and the audio compressors' filter.
 inline constexpr CLSID CLSID_ACMWrapper = ksv::com::Guid("6A08CF80-0E18-11CF-A24D-0020AFD79767");
+// The renderers: the window that shows video, and the default sound device
+// (also listed in the audio renderer category).
+inline constexpr CLSID CLSID_VideoRenderer = ksv::com::Guid("70E102B0-5556-11CE-97C0-00AA0055595A");
+inline constexpr CLSID CLSID_DSoundRender = ksv::com::Guid("79376820-07D0-11CF-A24D-0020AFD79767");

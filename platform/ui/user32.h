@@ -288,6 +288,13 @@ BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 HWND GetParent(HWND window);
 BOOL IsChild(HWND parent, HWND window);
+// Moves the window under `newParent` (null: it becomes a top-level window)
+// and returns its previous parent (null for a top-level window; null with
+// the error set when either window is not alive, or the new parent is the
+// window or lies below it). As on the platform the style is the caller's:
+// a window made a child should carry WS_CHILD (SetWindowLongPtrA) so that it
+// is not shown as a window of its own. A top-level window loses its owner.
+HWND SetParent(HWND window, HWND newParent);
 // The control with identifier `id` among the children of `dialog`.
 HWND GetDlgItem(HWND dialog, int id);
 int GetDlgCtrlID(HWND window);

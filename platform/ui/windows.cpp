@@ -262,6 +262,36 @@ BOOL IsChild(HWND parent, HWND handle) {
   return FALSE;
 }
 
+HWND SetParent(HWND handle, HWND newParent) {
+  HWND previous = nullptr;
+  {
+    std::unique_lock guard(TableLock());
+    const std::shared_ptr<Window> window = FindLocked(handle);
+    const std::shared_ptr<Window> parent = newParent != nullptr ? FindLocked(newParent) : nullptr;
+    if (window == nullptr || window->state != WindowState::Alive || window->messageOnly ||
+        (newParent != nullptr && (parent == nullptr || parent->state != WindowState::Alive))) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return nullptr;
+    }
+    // No loops: the new parent may not be the window or one of its children.
+    for (auto above = parent; above != nullptr; above = FindLocked(above->parent)) {
+      if (above->handle == handle) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+      }
+    }
+    previous = window->parent;
+    if (previous != nullptr) {
+      if (auto old = FindLocked(previous)) std::erase(old->children, handle);
+    }
+    window->parent = newParent;
+    window->owner = nullptr;
+    if (parent != nullptr) parent->children.push_back(handle);
+  }
+  NotifyWindowChanged(handle, WindowChange::Shape);
+  return previous;
+}
+
 HWND GetDlgItem(HWND dialog, int id) {
   const std::shared_ptr<Window> window = Find(dialog);
   if (window == nullptr) return nullptr;

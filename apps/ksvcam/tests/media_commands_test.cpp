@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "apps/ksvcam/tests/test_support.h"
@@ -55,7 +56,7 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   const auto setup = RunKsvcam({"setup"});
   ASSERT_EQ(setup.status, 0) << setup.err;
   EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
-  EXPECT_NE(setup.out.find("15 media modules and 6 filter categories"), std::string::npos);
+  EXPECT_NE(setup.out.find("17 media modules and 6 filter categories"), std::string::npos);
   EXPECT_NE(setup.out.find("listed KSV Simulated Microphone: "), std::string::npos) << setup.out;
   EXPECT_NE(setup.out.find("registered the camera driver RMC900 USB Camera: "), std::string::npos)
       << setup.out;
@@ -116,9 +117,14 @@ TEST_F(MediaCommands, FiltersRegistersOnFirstUseAndNamesACategory) {
   ASSERT_EQ(legacy.status, 0) << legacy.err;
   EXPECT_EQ(legacy.out.rfind("DirectShow Filters  {083863F1", 0), 0u) << legacy.out;
   // Sorted by friendly name, with the class key's identifier and the merit.
-  const size_t converter = legacy.out.find("  KSV Test Converter         "
-                                           "{7E57F117-0002-4B53-9D10-6B5376544631}  merit "
-                                           "0x00600000\n");
+  // (The name column is as wide as the longest name.)
+  std::smatch line;
+  ASSERT_TRUE(std::regex_search(legacy.out, line,
+                                std::regex("  KSV Test Converter +"
+                                           "\\{7E57F117-0002-4B53-9D10-6B5376544631\\}  merit "
+                                           "0x00600000\n")))
+      << legacy.out;
+  const size_t converter = static_cast<size_t>(line.position(0));
   const size_t sink = legacy.out.find("  KSV Test Sink  ");
   const size_t source = legacy.out.find("  KSV Test Source  ");
   ASSERT_NE(converter, std::string::npos) << legacy.out;
@@ -131,7 +137,8 @@ TEST_F(MediaCommands, FiltersRegistersOnFirstUseAndNamesACategory) {
   ASSERT_EQ(byClsid.status, 0);
   EXPECT_EQ(byClsid.out,
             "Audio Renderers  {E0F158E1-CB04-11D0-BD4E-00A0C911CE86}  merit 0x00600000\n"
-            "  (no filters)\n");
+            "  Default DirectSound Device  {79376820-07D0-11CF-A24D-0020AFD79767}  merit "
+            "0x00800000\n");
   EXPECT_EQ(RunKsvcam({"filters", "-c", "video"}).status, 2);
 }
 

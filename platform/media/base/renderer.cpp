@@ -190,12 +190,13 @@ CBaseRenderer::Step CBaseRenderer::NextStepLocked(IMediaSample* sample, bool tim
   REFERENCE_TIME start = 0;
   REFERENCE_TIME end = 0;
   if (m_pRunClock == nullptr || FAILED(sample->GetTime(&start, &end))) return Step::kRender;
+  const REFERENCE_TIME due = DueTime(start, end);
   ResetEvent(m_RenderEvent);
-  if (FAILED(m_pRunClock->AdviseTime(m_tRunStart, start, ClockHandleOf(m_RenderEvent),
+  if (FAILED(m_pRunClock->AdviseTime(m_tRunStart, due, ClockHandleOf(m_RenderEvent),
                                      &m_dwAdvise))) {
     return Step::kRender;  // a time the clock cannot wait for is already due
   }
-  m_tDue = m_tRunStart + start;
+  m_tDue = m_tRunStart + due;
   m_bScheduled = true;
   return Step::kWait;
 }

@@ -9,7 +9,8 @@
 //   end of stream arrives, GetState answers VFW_S_STATE_INTERMEDIATE and
 //   Pause returns S_FALSE.
 // - Running with a clock, a sample waits until its presentation time, run
-//   start + sample start, through IReferenceClock::AdviseTime on an event
+//   start + sample start (or what DueTime says), through
+//   IReferenceClock::AdviseTime on an event
 //   of platform/sync; a sample without a time, or a graph without a clock,
 //   is presented at once. Pausing a running renderer holds the waiting
 //   sample again; Stop and a flush release it at once.
@@ -69,6 +70,12 @@ class CBaseRenderer : public CBaseFilter {
   virtual HRESULT DoRenderSample(IMediaSample* sample) = 0;
   // The first sample after a pause from stopped or a flush, as it arrives.
   virtual void OnReceiveFirstSample(IMediaSample* /*sample*/) {}
+  // When a sample with these times is due on the run's clock (stream
+  // time): its start, where a renderer presents it; a renderer that
+  // consumes its samples over their length (a sound renderer without a
+  // device) says its end. Called on the streaming thread with the
+  // renderer's own lock held: it takes no lock.
+  virtual REFERENCE_TIME DueTime(REFERENCE_TIME start, REFERENCE_TIME /*end*/) { return start; }
   virtual HRESULT SetMediaType(const CMediaType* /*type*/) { return S_OK; }
   virtual HRESULT CompleteConnect(IPin* /*receivePin*/) { return S_OK; }
   virtual HRESULT BreakConnect() { return S_OK; }

@@ -17,10 +17,6 @@ using com::ComPtr;
 
 namespace {
 
-// The renderers the platform uses when none is given.
-constexpr CLSID kVideoRenderer = ksv::com::Guid("70E102B0-5556-11CE-97C0-00AA0055595A");
-constexpr CLSID kDirectSoundRenderer = ksv::com::Guid("79376820-07D0-11CF-A24D-0020AFD79767");
-
 // The Smart Tee's outputs, in the platform's order.
 constexpr int kTeeCapture = 0;
 constexpr int kTeePreview = 1;
@@ -91,10 +87,10 @@ HRESULT RenderDefault(IGraphBuilder* graph, IPin* output) {
   const CLSID* clsid = nullptr;
   const char16_t* name = nullptr;
   if (CarriesMajorType(output, MEDIATYPE_Video)) {
-    clsid = &kVideoRenderer;
+    clsid = &CLSID_VideoRenderer;
     name = u"Video Renderer";
   } else if (CarriesMajorType(output, MEDIATYPE_Audio)) {
-    clsid = &kDirectSoundRenderer;
+    clsid = &CLSID_DSoundRender;
     name = u"Default DirectSound Device";
   }
   if (clsid == nullptr) return graph->Render(output);

@@ -148,6 +148,38 @@ TEST_F(Windows, DestructionGoesParentFirstForDestroyAndChildrenFirstForNcDestroy
   EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
 }
 
+TEST_F(Windows, SetParentMovesAWindowBetweenParentsAndRefusesLoops) {
+  HWND top = Make("top");
+  HWND host = Make("host");
+  HWND inner = Make("inner", host, WS_CHILD, 7);
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(SetParent(top, host), nullptr) << "it was a top-level window";
+  EXPECT_TRUE(IsChild(host, top));
+  EXPECT_EQ(GetParent(top), host);
+  EXPECT_EQ(SetParent(host, top), nullptr) << "a window under itself";
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(SetParent(top, inner), host);
+  EXPECT_TRUE(IsChild(host, top)) << "a grandchild now";
+  EXPECT_EQ(SetParent(top, nullptr), inner);
+  EXPECT_FALSE(IsChild(host, top));
+  EXPECT_EQ(GetParent(top), nullptr);
+
+  // A child goes with its parent; one taken away before does not.
+  SetParent(top, host);
+  events.clear();
+  ASSERT_TRUE(DestroyWindow(host));
+  EXPECT_FALSE(IsWindow(top));
+  EXPECT_EQ(events.size(), 6u);
+  HWND other = Make("other");
+  HWND moved = Make("moved", other, WS_CHILD);
+  SetParent(moved, nullptr);
+  DestroyWindow(other);
+  EXPECT_TRUE(IsWindow(moved));
+  EXPECT_EQ(SetParent(moved, other), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+  DestroyWindow(moved);
+}
+
 TEST_F(Windows, ThreadsOnlyTheOwningThreadDestroysAWindow) {
   HWND window = Make("mine");
   BOOL destroyed = TRUE;
