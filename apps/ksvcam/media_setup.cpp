@@ -41,6 +41,9 @@ constexpr MediaModule kModules[] = {
     {"ksvsmarttee.so", "the Smart Tee"},
     {"ksvcapture.so", "the capture graph builder"},
     {"ksvaudiocapture.so", "the audio capture filter"},
+    {"ksvavidec.so", "the AVI decompressor"},
+    {"ksvcolour.so", "the colour space converter"},
+    {"ksvavico.so", "the video compressors"},
 };
 
 // The platform's standard categories with their documented friendly names

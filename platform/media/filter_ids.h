@@ -21,3 +21,9 @@ inline constexpr CLSID CLSID_WavDest = ksv::com::Guid("3C78B8E2-6C4D-11D1-ADE2-0
 // The audio capture filter: one object per device, made through the device's
 // moniker in the audio input category (which tells it the device).
 inline constexpr CLSID CLSID_AudioRecord = ksv::com::Guid("E30629D2-27E5-11CE-875D-00608CB78066");
+// The codec filters: compressed or planar video to RGB, conversions
+// between the RGB and YUV forms, and the compressor that one filter class
+// serves for every installed video codec (its moniker names the FOURCC).
+inline constexpr CLSID CLSID_AVIDec = ksv::com::Guid("CF49D4E0-1115-11CE-B03A-0020AF0BA770");
+inline constexpr CLSID CLSID_Colour = ksv::com::Guid("1643E180-90F5-11CE-97D5-00AA0055595A");
+inline constexpr CLSID CLSID_AVICo = ksv::com::Guid("D76E2820-1563-11CF-AC98-00AA004C0FA9");

@@ -54,7 +54,7 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   const auto setup = RunKsvcam({"setup"});
   ASSERT_EQ(setup.status, 0) << setup.err;
   EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
-  EXPECT_NE(setup.out.find("11 media modules and 6 filter categories"), std::string::npos);
+  EXPECT_NE(setup.out.find("14 media modules and 6 filter categories"), std::string::npos);
   EXPECT_NE(setup.out.find("listed KSV Simulated Microphone: "), std::string::npos) << setup.out;
   ASSERT_EQ(RunKsvcam({"setup"}).status, 0);
   // The listed microphone is an audio capture source.
