@@ -178,12 +178,14 @@ TEST(CodecTable, NoAllocationOfOursPerFrameAfterTheFirst) {
   }
 }
 
-// Not a check: what a 320 x 240 frame costs, for the record.
-TEST(CodecTable, TimePerQvgaFrame) {
+// What a 320 x 240 Motion JPEG frame costs, printed for the record (a
+// Cinepak frame of that size takes 70 to 100 ms to encode, too long to
+// spend here on every run).
+TEST(CodecTable, AQvgaMotionJpegFrameRoundTrips) {
   const PictureFormat qvga{320, 240, PixelFormat::kRgb24};
   const std::vector<uint8_t> scene = Scene(320, 240);
   std::vector<uint8_t> out(ImageSize(qvga));
-  for (const uint32_t fourcc : {kFourccMjpg, kFourccCvid}) {
+  for (const uint32_t fourcc : {kFourccMjpg}) {
     const VideoCodec* codec = FindVideoCodec(fourcc);
     auto encoder = codec->makeEncoder(qvga, 1);
     auto decoder = codec->makeDecoder(320, 240, 24, PixelFormat::kRgb24);
