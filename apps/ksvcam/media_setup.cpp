@@ -47,6 +47,9 @@ constexpr MediaModule kModules[] = {
     {"ksvacm.so", "the ACM Wrapper and audio compressors"},
     {"ksvvideorender.so", "the Video Renderer"},
     {"ksvaudiorender.so", "the audio renderer"},
+    {"ksvavidec.so", "the AVI decompressor"},
+    {"ksvcolour.so", "the colour space converter"},
+    {"ksvavico.so", "the video compressors"},
 };
 
 // The platform's standard categories with their documented friendly names

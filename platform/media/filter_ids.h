@@ -28,3 +28,9 @@ inline constexpr CLSID CLSID_ACMWrapper = ksv::com::Guid("6A08CF80-0E18-11CF-A24
 // (also listed in the audio renderer category).
 inline constexpr CLSID CLSID_VideoRenderer = ksv::com::Guid("70E102B0-5556-11CE-97C0-00AA0055595A");
 inline constexpr CLSID CLSID_DSoundRender = ksv::com::Guid("79376820-07D0-11CF-A24D-0020AFD79767");
+// The codec filters: compressed or planar video to RGB, conversions
+// between the RGB and YUV forms, and the compressor that one filter class
+// serves for every installed video codec (its moniker names the FOURCC).
+inline constexpr CLSID CLSID_AVIDec = ksv::com::Guid("CF49D4E0-1115-11CE-B03A-0020AF0BA770");
+inline constexpr CLSID CLSID_Colour = ksv::com::Guid("1643E180-90F5-11CE-97D5-00AA0055595A");
+inline constexpr CLSID CLSID_AVICo = ksv::com::Guid("D76E2820-1563-11CF-AC98-00AA004C0FA9");
