@@ -50,6 +50,7 @@ constexpr MediaModule kModules[] = {
     {"ksvavidec.so", "the AVI decompressor"},
     {"ksvcolour.so", "the colour space converter"},
     {"ksvavico.so", "the video compressors"},
+    {"ksvvexel5.so", "the Vexel 5 video encoder"},
 };
 
 // The platform's standard categories with their documented friendly names
