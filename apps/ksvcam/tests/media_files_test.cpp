@@ -150,5 +150,44 @@ TEST_F(MediaFiles, AFileTheSplitterRefusesLeavesNoOutput) {
   }
 }
 
+// The camera and the renderers from the command line: the camera through
+// the Vexel 5 encoder into a Motion JPEG AVI, the camera shown through the
+// AVI Decompressor in the Video Renderer's window (offscreen here), and an
+// IMA ADPCM WAV played on the audio renderer (its no-device path).
+TEST_F(MediaFiles, TheCameraIsCapturedAndShownAndAWavIsPlayed) {
+  const fs::path clip = folder_ / "camera.avi";
+  const CommandRun capture = RunKsvcam(
+      {"graph", "--seconds", "0.5",
+       "RMC900 USB Camera ! Vexel 5 Video Encoder ! AVI Mux ! File writer file=" + clip.string()});
+  ASSERT_EQ(capture.status, 0) << capture.err;
+  EXPECT_EQ(Probe(clip, "v:0", "codec_name,width,height"), "mjpeg,320,240");
+  EXPECT_GT(std::atoi(Probe(clip, "v:0", "nb_read_packets").c_str()), 2);
+  EXPECT_TRUE(DecodesCleanly(clip));
+
+  const CommandRun show = RunKsvcam(
+      {"graph", "--verbose", "--seconds", "0.3",
+       "RMC900 USB Camera ! AVI Decompressor ! Video Renderer"});
+  ASSERT_EQ(show.status, 0) << show.err;
+  EXPECT_NE(show.out.find("'AVI Decompressor'.'XForm Out' -> 'Video Renderer'.'In'  Video/RGB24"),
+            std::string::npos)
+      << show.out;
+  EXPECT_NE(show.out.find("graph stopped after --seconds"), std::string::npos) << show.out;
+
+  const fs::path sound = folder_ / "tone.wav";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=11025:"
+                         "duration=0.3 -c:a adpcm_ima_wav '" + sound.string() + "'").c_str()),
+            0);
+  ::setenv("KSV_AUDIO", "none", 1);
+  const CommandRun play = RunKsvcam(
+      {"graph", "--verbose",
+       "File Source (Async.) file=" + sound.string() + " ! Wave Parser ! Default DirectSound Device"});
+  ::unsetenv("KSV_AUDIO");
+  ASSERT_EQ(play.status, 0) << play.err;
+  EXPECT_NE(play.out.find("'ACM Wrapper'.'XForm Out' -> 'Default DirectSound Device'"),
+            std::string::npos)
+      << play.out;
+  EXPECT_NE(play.out.find("graph completed (EC_COMPLETE)"), std::string::npos) << play.out;
+}
+
 }  // namespace
 }  // namespace ksv::ksvcam::testing
