@@ -8,7 +8,7 @@
 
 #include "include/avimaker.h"
 #include "outside/avimaker/avi_maker.h"
-#include "outside/avimaker/tests/find_filter.h"
+#include "platform/media/testing/bind_device.h"
 #include "platform/media/avi/avi_reader.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/avi_mux/tests/mux_test_filters.h"
@@ -129,7 +129,7 @@ TEST(AviMakerGraph, TheGraphCompletesWhenTheCallbackRunsOutAndTheAviHoldsEveryFr
     ComPtr<IMediaFilter> media;
     graph.As(&media);
     media->SetSyncSource(nullptr);  // as fast as it goes
-    ComPtr<IBaseFilter> maker = FindFilter(CLSID_LegacyAmFilterCategory, u"RMC900 AVI Maker");
+    ComPtr<IBaseFilter> maker = BindDevice(CLSID_LegacyAmFilterCategory, u"RMC900 AVI Maker");
     ASSERT_TRUE(maker);
     ComPtr<IBaseFilter> mux, writer;
     ASSERT_EQ(CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER,

@@ -9,7 +9,7 @@
 
 #include "include/caption_control.h"
 #include "include/win32_errors.h"
-#include "outside/avimaker/tests/find_filter.h"
+#include "platform/media/testing/bind_device.h"
 #include "outside/caption/caption_filter.h"
 #include "platform/com/task_memory.h"
 #include "platform/media/filters/avi_mux/tests/mux_test_filters.h"
@@ -168,7 +168,7 @@ TEST(CaptionControl, ArgumentsAreCheckedAndTheCaptionRoundTrips) {
   media::testing::PluginRoot root({"ksvcaption.so"});
   ASSERT_TRUE(root.ok()) << root.error();
   ComPtr<IBaseFilter> filter =
-      media::testing::FindFilter(CLSID_LegacyAmFilterCategory, u"Brontal Mocam Video Caption");
+      media::testing::BindDevice(CLSID_LegacyAmFilterCategory, u"Brontal Mocam Video Caption");
   ASSERT_TRUE(filter);
   ComPtr<ICaptionControl> control;
   ASSERT_EQ(filter.As(&control), S_OK);

@@ -1,6 +1,6 @@
-// For tests: the filter of a capture device, bound from the moniker of
-// `category` whose FriendlyName is `name` (null when none is; `bound` gets
-// what BindToObject said).
+// For tests: a filter bound from the moniker of `category` whose
+// FriendlyName is `name`, as clients find capture devices, compressors and
+// named filters (null when none is; `bound` gets what BindToObject said).
 #pragma once
 
 #include <string>

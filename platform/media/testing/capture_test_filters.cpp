@@ -1,3 +1,4 @@
+#include "platform/media/base/pin_category_property.h"
 #include "platform/media/testing/capture_test_filters.h"
 
 #include <cstring>
@@ -83,18 +84,11 @@ HRESULT CategoryPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPER
 
 HRESULT CategoryPin::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data, DWORD dataSize,
                          DWORD* returned) {
-  if (set != AMPROPSETID_Pin || id != AMPROPERTY_PIN_CATEGORY) return E_NOTIMPL;
-  if (data == nullptr || returned == nullptr) return E_POINTER;
-  if (dataSize < sizeof(GUID)) return E_UNEXPECTED;
-  std::memcpy(data, &category_, sizeof(GUID));
-  *returned = sizeof(GUID);
-  return S_OK;
+  return GetPinCategoryProperty(category_, set, id, data, dataSize, returned);
 }
 
 HRESULT CategoryPin::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
-  if (set != AMPROPSETID_Pin || id != AMPROPERTY_PIN_CATEGORY) return E_NOTIMPL;
-  if (support != nullptr) *support = KSPROPERTY_SUPPORT_GET;
-  return S_OK;
+  return QueryPinCategoryProperty(set, id, support);
 }
 
 HRESULT CategoryPin::SetFormat(AM_MEDIA_TYPE* type) {

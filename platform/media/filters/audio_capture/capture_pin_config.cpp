@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/media/base/pin_category_property.h"
 #include "platform/media/filters/audio_capture/capture_pin.h"
 #include "platform/media/filters/audio_capture/pcm_media_type.h"
 #include "platform/media/media_guids.h"
@@ -112,31 +113,18 @@ HRESULT AudioCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* ca
 HRESULT AudioCapturePin::Set(REFGUID propertySet, DWORD id, LPVOID /*instanceData*/,
                              DWORD /*instanceLength*/, LPVOID /*propertyData*/,
                              DWORD /*dataLength*/) {
-  if (propertySet != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  return E_NOTIMPL;  // the category is read-only
+  return SetPinCategoryProperty(propertySet, id);
 }
 
 HRESULT AudioCapturePin::Get(REFGUID propertySet, DWORD id, LPVOID /*instanceData*/,
                              DWORD /*instanceLength*/, LPVOID propertyData, DWORD dataLength,
                              DWORD* returned) {
-  if (propertySet != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (returned == nullptr) return E_POINTER;
-  // Without a buffer the caller asks for the size.
-  *returned = sizeof(GUID);
-  if (propertyData == nullptr && dataLength == 0) return S_OK;
-  if (propertyData == nullptr) return E_POINTER;
-  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
-  std::memcpy(propertyData, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
-  return S_OK;
+  return GetPinCategoryProperty(PIN_CATEGORY_CAPTURE, propertySet, id, propertyData, dataLength,
+                                returned);
 }
 
 HRESULT AudioCapturePin::QuerySupported(REFGUID propertySet, DWORD id, DWORD* support) {
-  if (propertySet != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (support != nullptr) *support = KSPROPERTY_SUPPORT_GET;
-  return S_OK;
+  return QueryPinCategoryProperty(propertySet, id, support);
 }
 
 // ---- IAMBufferNegotiation

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/com/task_memory.h"
+#include "platform/media/base/pin_category_property.h"
 #include "platform/media/pages/page_ids.h"
 #include "platform/media/filters/ks_proxy/video_capture_pin.h"
 
@@ -89,30 +90,18 @@ HRESULT VideoCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* ca
 HRESULT VideoCapturePin::Set(REFGUID propertySet, DWORD id, LPVOID /*instanceData*/,
                              DWORD /*instanceLength*/, LPVOID /*propertyData*/,
                              DWORD /*dataLength*/) {
-  if (propertySet != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  return E_NOTIMPL;  // the category is read-only
+  return SetPinCategoryProperty(propertySet, id);
 }
 
 HRESULT VideoCapturePin::Get(REFGUID propertySet, DWORD id, LPVOID /*instanceData*/,
                              DWORD /*instanceLength*/, LPVOID propertyData, DWORD dataLength,
                              DWORD* returned) {
-  if (propertySet != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (returned == nullptr) return E_POINTER;
-  *returned = sizeof(GUID);
-  if (propertyData == nullptr && dataLength == 0) return S_OK;  // the size asked
-  if (propertyData == nullptr) return E_POINTER;
-  if (dataLength < sizeof(GUID)) return E_UNEXPECTED;
-  std::memcpy(propertyData, &PIN_CATEGORY_CAPTURE, sizeof(GUID));
-  return S_OK;
+  return GetPinCategoryProperty(PIN_CATEGORY_CAPTURE, propertySet, id, propertyData, dataLength,
+                                returned);
 }
 
 HRESULT VideoCapturePin::QuerySupported(REFGUID propertySet, DWORD id, DWORD* support) {
-  if (propertySet != AMPROPSETID_Pin) return E_PROP_SET_UNSUPPORTED;
-  if (id != AMPROPERTY_PIN_CATEGORY) return E_PROP_ID_UNSUPPORTED;
-  if (support != nullptr) *support = KSPROPERTY_SUPPORT_GET;
-  return S_OK;
+  return QueryPinCategoryProperty(propertySet, id, support);
 }
 
 // ---- ISpecifyPropertyPages

@@ -15,6 +15,7 @@
 #include "platform/media/filters/common/tests/parser_test_support.h"
 #include "platform/media/media.h"
 #include "platform/media/testing/plugin_root.h"
+#include "platform/media/testing/bind_device.h"
 #include "testing/temp_files.h"
 
 namespace ksv::media::filters::testing {
@@ -127,31 +128,9 @@ TEST_F(AcmGraph, IntelligentConnectDecodesImaAdpcmAndG711AsFfmpegDoes) {
   }
 }
 
-// The "IMA ADPCM" entry of the audio compressor category, bound by its moniker.
+// An entry of the audio compressor category, bound by its moniker.
 ComPtr<IBaseFilter> Compressor(const char16_t* wanted) {
-  ComPtr<ICreateDevEnum> devices;
-  ComPtr<IEnumMoniker> monikers;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
-      devices->CreateClassEnumerator(CLSID_AudioCompressorCategory, monikers.GetAddressOf(), 0) != S_OK) {
-    return nullptr;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(bag.GetAddressOf()));
-    VARIANT name;
-    VariantInit(&name);
-    name.vt = VT_BSTR;
-    if (bag == nullptr || FAILED(bag->Read(u"FriendlyName", &name, nullptr))) continue;
-    const bool match = com::BstrView(name.bstrVal) == std::u16string_view(wanted);
-    VariantClear(&name);
-    if (!match) continue;
-    ComPtr<IBaseFilter> filter;
-    moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter.GetAddressOf()));
-    return filter;
-  }
-  return nullptr;
+  return media::testing::BindDevice(CLSID_AudioCompressorCategory, wanted);
 }
 
 TEST_F(AcmGraph, TheImaAdpcmCompressorWritesAWavFfmpegDecodes) {

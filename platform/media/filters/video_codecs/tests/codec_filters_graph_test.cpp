@@ -19,6 +19,7 @@
 #include "platform/media/registration_interfaces.h"
 #include "platform/media/testing/filter_pins.h"
 #include "platform/media/testing/plugin_root.h"
+#include "platform/media/testing/bind_device.h"
 
 namespace ksv::media::testing {
 namespace {
@@ -44,33 +45,7 @@ std::vector<std::vector<uint8_t>> Scenes() {
 
 // The compressor listed under `name`, made through its moniker.
 ComPtr<IBaseFilter> Compressor(const std::u16string& name) {
-  ComPtr<ICreateDevEnum> devices;
-  CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                   IID_PPV_ARGS(devices.GetAddressOf()));
-  ComPtr<IEnumMoniker> monikers;
-  if (devices == nullptr ||
-      devices->CreateClassEnumerator(CLSID_VideoCompressorCategory, monikers.GetAddressOf(), 0) !=
-          S_OK) {
-    return nullptr;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> bag;
-    moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag,
-                           reinterpret_cast<void**>(bag.GetAddressOf()));
-    VARIANT text;
-    VariantInit(&text);
-    text.vt = VT_BSTR;
-    if (bag == nullptr || FAILED(bag->Read(u"FriendlyName", &text, nullptr))) continue;
-    const bool match = std::u16string(com::BstrView(text.bstrVal)) == name;
-    VariantClear(&text);
-    if (!match) continue;
-    ComPtr<IBaseFilter> filter;
-    moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,
-                          reinterpret_cast<void**>(filter.GetAddressOf()));
-    return filter;
-  }
-  return nullptr;
+  return media::testing::BindDevice(CLSID_VideoCompressorCategory, name);
 }
 
 ComPtr<IBaseFilter> Create(REFCLSID clsid) {
