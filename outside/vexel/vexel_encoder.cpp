@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/media/filters/video_codecs/video_types.h"
 #include "platform/media/formats.h"
 #include "platform/media/media_guids.h"
 
@@ -17,42 +18,17 @@ constexpr uint32_t kFourccMjpg = codecs::kFourccMjpg;
 const AMOVIESETUP_MEDIATYPE kVideo = {&MEDIATYPE_Video, &GUID_NULL};
 const AMOVIESETUP_MEDIATYPE kMjpeg = {&MEDIATYPE_Video, &MEDIASUBTYPE_MJPG};
 const AMOVIESETUP_PIN kPins[] = {
-    {u"Input", FALSE, FALSE, FALSE, FALSE, &GUID_NULL, nullptr, 1, &kVideo},
-    {u"Output", FALSE, TRUE, FALSE, FALSE, &GUID_NULL, nullptr, 1, &kMjpeg},
+    {const_cast<LPWSTR>(u"Input"), FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 1, &kVideo},
+    {const_cast<LPWSTR>(u"Output"), FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, &kMjpeg},
 };
 const AMOVIESETUP_FILTER kSetup = {&CLSID_Vexel5Encoder, u"" VEXEL5_FRIENDLY_NAME,
                                    MERIT_DO_NOT_USE, 2, kPins};
 
-const VIDEOINFOHEADER* VideoInfoOf(const CMediaType& type) {
-  if (*type.Type() != MEDIATYPE_Video || *type.FormatType() != FORMAT_VideoInfo ||
-      type.Format() == nullptr || type.FormatLength() < sizeof(VIDEOINFOHEADER)) {
-    return nullptr;
-  }
-  return reinterpret_cast<const VIDEOINFOHEADER*>(type.Format());
-}
-
-// The picture an input type carries: RGB24 bottom-up or I420, of a size a
-// JPEG holds.
+// The picture an input type carries: RGB24 bottom-up or I420.
 std::optional<codecs::PictureFormat> InputPicture(const CMediaType& type) {
-  const VIDEOINFOHEADER* info = VideoInfoOf(type);
-  if (info == nullptr) return std::nullopt;
-  const BITMAPINFOHEADER& bitmap = info->bmiHeader;
-  if (bitmap.biWidth <= 0 || bitmap.biHeight <= 0 || bitmap.biWidth > 65500 ||
-      bitmap.biHeight > 65500) {
-    return std::nullopt;
-  }
-  codecs::PictureFormat picture{bitmap.biWidth, bitmap.biHeight, codecs::PixelFormat::kRgb24};
-  if (*type.Subtype() == MEDIASUBTYPE_RGB24 && bitmap.biCompression == BI_RGB &&
-      bitmap.biBitCount == 24) {
-    return picture;
-  }
-  if ((*type.Subtype() == MEDIASUBTYPE_I420 || *type.Subtype() == MEDIASUBTYPE_IYUV) &&
-      bitmap.biBitCount == 12 &&
-      (bitmap.biCompression == codecs::kFourccI420 || bitmap.biCompression == codecs::kFourccIyuv)) {
-    picture.format = codecs::PixelFormat::kI420;
-    return picture;
-  }
-  return std::nullopt;
+  auto picture = media::filters::UncompressedPicture(type);
+  if (!picture || picture->format == codecs::PixelFormat::kRgb32) return std::nullopt;
+  return picture;
 }
 
 }  // namespace
@@ -85,10 +61,10 @@ HRESULT VexelEncoder::CheckInputType(const CMediaType* input) {
 
 HRESULT VexelEncoder::CheckTransform(const CMediaType* input, const CMediaType* output) {
   const auto picture = InputPicture(*input);
-  const VIDEOINFOHEADER* info = VideoInfoOf(*output);
-  if (!picture || info == nullptr || *output->Subtype() != MEDIASUBTYPE_MJPG ||
-      info->bmiHeader.biCompression != kFourccMjpg || info->bmiHeader.biWidth != picture->width ||
-      std::abs(info->bmiHeader.biHeight) != picture->height) {
+  const auto shape = media::filters::ReadVideoShape(*output);
+  if (!picture || !shape || *output->Subtype() != MEDIASUBTYPE_MJPG ||
+      shape->compression != kFourccMjpg || shape->width != picture->width ||
+      shape->height != picture->height) {
     return VFW_E_TYPE_NOT_ACCEPTED;
   }
   return S_OK;
@@ -100,22 +76,13 @@ HRESULT VexelEncoder::GetMediaType(int position, CMediaType* type) {
   if (position > 0) return VFW_S_NO_MORE_ITEMS;
   const CMediaType& input = m_pInput->CurrentMediaType();
   const auto picture = InputPicture(input);
-  if (!picture) return E_UNEXPECTED;
-  VIDEOINFOHEADER info = *VideoInfoOf(input);
-  auto encoder = codecs::MjpegEncoder::Create(*picture);
+  const auto shape = media::filters::ReadVideoShape(input);
+  if (!picture || !shape) return E_UNEXPECTED;
+  const auto encoder = codecs::MjpegEncoder::Create(*picture);
   if (!encoder) return E_UNEXPECTED;
-  info.bmiHeader.biCompression = kFourccMjpg;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biSizeImage = static_cast<DWORD>(encoder->MaxFrameSize());
-  info.dwBitRate = 0;
-  type->InitMediaType();
-  type->SetType(&MEDIATYPE_Video);
-  type->SetSubtype(&MEDIASUBTYPE_MJPG);
-  type->SetFormatType(&FORMAT_VideoInfo);
-  type->SetTemporalCompression(FALSE);
-  type->SetVariableSize();
-  return type->SetFormat(reinterpret_cast<const BYTE*>(&info), sizeof info) ? S_OK
-                                                                           : E_OUTOFMEMORY;
+  return media::filters::MakeCompressedType(*codecs::FindVideoCodec(kFourccMjpg), picture->width,
+                                            picture->height, shape->frameTime,
+                                            encoder->MaxFrameSize(), type);
 }
 
 HRESULT VexelEncoder::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
@@ -123,14 +90,8 @@ HRESULT VexelEncoder::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPE
   if (!picture) return E_UNEXPECTED;
   const auto encoder = codecs::MjpegEncoder::Create(*picture);
   if (!encoder) return E_UNEXPECTED;
-  const auto size = static_cast<LONG>(encoder->MaxFrameSize());
-  request->cBuffers = std::max<LONG>(request->cBuffers, 2);
-  request->cbBuffer = std::max(request->cbBuffer, size);
-  if (request->cbAlign <= 0) request->cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual{};
-  const HRESULT result = allocator->SetProperties(request, &actual);
-  if (FAILED(result)) return result;
-  return actual.cbBuffer >= size ? S_OK : E_FAIL;
+  return media::filters::DecideVideoBuffers(allocator, request,
+                                            static_cast<LONG>(encoder->MaxFrameSize()));
 }
 
 // ---- Streaming
