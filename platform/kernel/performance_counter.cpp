@@ -44,6 +44,13 @@ int64_t KeQueryPerformanceCounter(int64_t* frequency) {
   return source->Counter();
 }
 
+int64_t PerformanceCounterNow100ns() {
+  int64_t frequency = 1;
+  const int64_t counter = KeQueryPerformanceCounter(&frequency);
+  __extension__ using Wide = __int128;
+  return static_cast<int64_t>(static_cast<Wide>(counter) * 10'000'000 / frequency);
+}
+
 const PerformanceCounterSource& CurrentPerformanceCounter() {
   return *installed.load(std::memory_order_acquire);
 }

@@ -13,6 +13,10 @@ namespace ksv::platform::kernel {
 // `frequency` is not null.
 int64_t KeQueryPerformanceCounter(int64_t* frequency);
 
+// The counter now in 100-ns units (the unit of the media framework's
+// reference times and of kernel intervals).
+int64_t PerformanceCounterNow100ns();
+
 // A length of `interval` 100-ns units (not negative) in ticks of a counter
 // of `frequency`, rounded up so that a wait never ends early.
 int64_t IntervalToTicks(int64_t interval, int64_t frequency);

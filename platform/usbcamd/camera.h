@@ -90,6 +90,7 @@ class UsbCamdCamera {
 
   // The reader's side of the stream.
   bool HasFrame() const { return reads_.HasFrame(); }
+  size_t WaitingFrames() const { return reads_.WaitingFrames(); }
   DeliveredFrame FrontFrame() const { return reads_.Front(); }
   void ReleaseFrame() { reads_.PopFront(); }
   // True while the running stream's next frame boundary would find no free

@@ -40,6 +40,10 @@ struct CameraStack::State {
   bool stopBus = false;
   bool readCancelled = false;
   std::thread bus;
+  // When each frame waiting for the reader was completed, oldest first (a
+  // ring as long as the read buffers, filled as the bus completes frames).
+  std::vector<int64_t> completedAt;
+  size_t completedHead = 0;
 
   void RunBus();
   // Sleeps up to `duration` unless the bus is to stop; false when it is.
@@ -63,8 +67,13 @@ void CameraStack::State::RunBus() {
         return stopBus || !BusClock::IsSimulated() || !camera->ReadBuffersFull();
       });
       if (stopBus) return;
+      const size_t waiting = camera->WaitingFrames();
       camera->RunBusFrame();
       kernel::RunQueuedWorkItems();
+      // A frame completes at most once a bus frame; it was captured now.
+      if (camera->WaitingFrames() > waiting && !completedAt.empty()) {
+        completedAt[(completedHead + waiting) % completedAt.size()] = kernel::PerformanceCounterNow100ns();
+      }
       if (camera->HasFrame()) frameReady.notify_all();
     }
     if (!clock.WaitForNextFrame()) return;
@@ -169,6 +178,8 @@ NTSTATUS CameraStack::OpenStream(const KS_DATAFORMAT_VIDEOINFOHEADER& format,
   if (!NT_SUCCESS(status)) return status;
   s.stopBus = false;
   s.readCancelled = false;
+  s.completedAt.assign(std::max<uint32_t>(readBuffers, 1), 0);
+  s.completedHead = 0;
   try {
     s.bus = std::thread([&s] { s.RunBus(); });
   } catch (const std::system_error&) {
@@ -203,7 +214,7 @@ bool CameraStack::IsStreaming() const {
   return state_->streaming;
 }
 
-std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer) {
+std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_t* completed) {
   State& s = *state_;
   std::unique_lock guard(s.lock);
   const auto ended = [&s] { return s.readCancelled || !s.streaming; };
@@ -213,6 +224,8 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer) {
   const size_t copied = std::min(frame.data.size(), buffer.size());
   if (copied > 0) std::memcpy(buffer.data(), frame.data.data(), copied);
   const auto bytes = static_cast<uint32_t>(frame.data.size());
+  if (completed != nullptr) *completed = s.completedAt[s.completedHead];
+  s.completedHead = (s.completedHead + 1) % s.completedAt.size();
   s.camera->ReleaseFrame();
   guard.unlock();
   s.busWake.notify_all();  // a read buffer came free

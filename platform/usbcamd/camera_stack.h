@@ -93,8 +93,11 @@ class CameraStack {
   // The reader: waits for the next frame the driver delivered, copies it
   // into `buffer` (cut at its size) and gives its read buffer back. The
   // bytes the driver returned (before any cut), or nothing once the stream
-  // closes or CancelRead is called.
-  std::optional<uint32_t> ReadFrame(std::span<uint8_t> buffer);
+  // closes or CancelRead is called. `*completed`, when asked, gets the time
+  // the frame was completed on the bus, in 100-ns units of the performance
+  // counter (a reader that comes late still learns when the frame was
+  // captured).
+  std::optional<uint32_t> ReadFrame(std::span<uint8_t> buffer, int64_t* completed = nullptr);
   // Makes a waiting ReadFrame, and every later one until the stream opens
   // again, return nothing.
   void CancelRead();

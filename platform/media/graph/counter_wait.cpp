@@ -10,11 +10,7 @@ constexpr int64_t kSimulatedRecheckNs = 1'000'000;
 
 }  // namespace
 
-int64_t CounterNow100ns() {
-  int64_t frequency = 1;
-  const int64_t counter = platform::kernel::KeQueryPerformanceCounter(&frequency);
-  return static_cast<int64_t>(static_cast<Wide>(counter) * 10'000'000 / frequency);
-}
+int64_t CounterNow100ns() { return platform::kernel::PerformanceCounterNow100ns(); }
 
 namespace detail {
 

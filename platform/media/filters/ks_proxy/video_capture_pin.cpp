@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/kernel/performance_counter.h"
 #include "platform/media/filters/ks_proxy/ks_proxy_filter.h"
 
 namespace ksv::media::filters {
@@ -130,16 +131,20 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
   keep_ = false;
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data))) return E_UNEXPECTED;
-  const auto length =
-      camera_->ReadFrame(std::span<uint8_t>(data, static_cast<size_t>(sample->GetSize())));
+  int64_t completed = 0;
+  const auto length = camera_->ReadFrame(
+      std::span<uint8_t>(data, static_cast<size_t>(sample->GetSize())), &completed);
   if (!length) return S_FALSE;  // the stream is closing
+  // How long the frame waited in its read buffer since the bus completed it.
+  const REFERENCE_TIME age =
+      std::max<int64_t>(0, platform::kernel::PerformanceCounterNow100ns() - completed);
   const KsProxyFilter::RunTiming timing = static_cast<KsProxyFilter*>(m_pFilter)->Timing();
   if (timing.state != State_Running) return S_OK;  // live: nothing is held for later
   REFERENCE_TIME start = static_cast<REFERENCE_TIME>(frames_) * interval_;
   if (timing.clock) {
     REFERENCE_TIME now = 0;
     if (FAILED(timing.clock->GetTime(&now))) return E_UNEXPECTED;
-    start = now - timing.start;
+    start = now - age - timing.start;
     if (start < 0) return S_OK;  // before stream time 0
     start = std::max(start, lastEnd_);
   }

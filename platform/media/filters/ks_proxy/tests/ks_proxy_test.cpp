@@ -332,8 +332,10 @@ TEST_F(KsProxy, CaptureGraphWritesAnAviWithAFrameForEachFrameTimeThatPassed) {
   EXPECT_EQ(Probe(file, "v:0", "stream=height"), "240");
   const int frames = std::stoi(Probe(file, "v:0", "stream=nb_frames", true));
   // A frame each 1/30 s from stream time 0 to the stop; the camera's first
-  // frame and the run's start do not fall together, so one either way.
-  EXPECT_GE(frames, static_cast<int>(stopping * 30) - 1) << "stopping at " << stopping << " s";
+  // frame and the run's start do not fall together, so one either way, and
+  // the frames still in the driver's four read buffers when the stop came
+  // were captured but never delivered.
+  EXPECT_GE(frames, static_cast<int>(stopping * 30) - 1 - 4) << "stopping at " << stopping << " s";
   EXPECT_LE(frames, static_cast<int>(stopped * 30) + 1) << "stopped at " << stopped << " s";
 }
 
