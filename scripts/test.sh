@@ -8,6 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 timeout=300  # seconds
+# Two test programs at a time: most tests wait on simulated time, not on
+# the processor, and the machine has two cores.
+jobs=2
 
 scripts/setup.sh
 
@@ -16,17 +19,17 @@ scripts/check_dependencies.sh
 
 echo "== build and test (release)"
 scripts/build.sh release
-ctest --test-dir build --output-on-failure --no-tests=error --timeout "$timeout"
+ctest --test-dir build -j "$jobs" --output-on-failure --no-tests=error --timeout "$timeout"
 
 echo "== build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 scripts/build.sh sanitize
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-sanitize --output-on-failure --no-tests=error --timeout "$timeout"
+  ctest --test-dir build-sanitize -j "$jobs" --output-on-failure --no-tests=error --timeout "$timeout"
 
 echo "== build and test the threaded tests (ThreadSanitizer)"
 scripts/build.sh tsan
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir build-tsan --output-on-failure --no-tests=error --timeout "$timeout" -L threaded
+  ctest --test-dir build-tsan -j "$jobs" --output-on-failure --no-tests=error --timeout "$timeout" -L threaded
 
 echo "== fuzz smoke run"
 scripts/fuzz.sh 20

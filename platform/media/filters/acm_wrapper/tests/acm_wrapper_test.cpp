@@ -43,7 +43,7 @@ class AcmGraph : public ::testing::Test {
     ASSERT_TRUE(root_.ok()) << root_.error();
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_PPV_ARGS(graph_.GetAddressOf())),
+                               IID_PPV_ARGS(graph_.ReleaseAndGetAddressOf())),
               S_OK);
     ComPtr<IMediaFilter> media;
     graph_.As(&media);
