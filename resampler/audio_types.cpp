@@ -54,6 +54,25 @@ HRESULT CheckPcmInput(const AM_MEDIA_TYPE& type) {
   return S_OK;
 }
 
+std::string InputRefusal(const AM_MEDIA_TYPE& type) {
+  if (CheckPcmInput(type) == S_OK) return {};
+  const std::optional<PcmFormat> format = PcmFormatOf(type);
+  if (!format) return "not sound with a wave format";
+  WORD tag = 0;
+  std::memcpy(&tag, type.pbFormat, sizeof tag);
+  if (tag != WAVE_FORMAT_PCM && tag != kWaveFormatExtensible) {
+    return "format tag " + std::to_string(tag) + " is not PCM";
+  }
+  if (format->channels != 1 && format->channels != 2) {
+    return std::to_string(format->channels) + " channels: the converter takes mono or stereo";
+  }
+  if (format->bits != 8 && format->bits != 16) {
+    return std::to_string(format->bits) + "-bit samples: the converter takes 8 or 16 bits";
+  }
+  return std::to_string(format->rate) + " Hz: the converter takes " + std::to_string(kMinRate) +
+         " to " + std::to_string(kMaxRate) + " Hz";
+}
+
 void MakePcmType(const PcmFormat& format, CMediaType* type) {
   *type = CMediaType(&MEDIATYPE_Audio);
   type->SetSubtype(&MEDIASUBTYPE_WAVE);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/media/base/media_type.h"
@@ -19,6 +20,9 @@ std::optional<PcmFormat> PcmFormatOf(const AM_MEDIA_TYPE& type);
 // has no format block; VFW_E_NO_ACCEPTABLE_TYPES for anything else
 // (including a compressed format tag, whose bytes are not PCM samples).
 HRESULT CheckPcmInput(const AM_MEDIA_TYPE& type);
+// Why CheckPcmInput refuses a type, as a person reads it ("96000 Hz: the
+// converter takes 6025 to 48000 Hz"); empty when it takes it.
+std::string InputRefusal(const AM_MEDIA_TYPE& type);
 
 // The output types: 0 is `configured`, 1..20 the fixed list (rates 22050,
 // 8000, 11025, 44100, 48000 in 16-bit mono, then 8-bit mono, 16-bit stereo,
