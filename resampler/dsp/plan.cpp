@@ -94,7 +94,13 @@ PlanStatus BuildPolyphase(ResamplePlan& p) {
   int32_t furthestBack = 0, furthestAhead = 0;
   for (int32_t n = 0; n < p.polyOutputs; ++n) {
     const int64_t position = static_cast<int64_t>(n) * p.M;
-    const int32_t phase = static_cast<int32_t>(position % p.L);
+    // The output falls (position mod L) / L of an input sample after the
+    // newest input it reads. The prototype is stretched to `stride` points
+    // per input sample, so that fraction is (position mod L) * stride / L
+    // prototype points; taken unscaled it would be right only when stride
+    // equals L and would otherwise shift the outputs by up to a quarter of a
+    // sample from one position of the block to the next.
+    const auto phase = static_cast<int32_t>(((position % p.L) * p.stride * 2 + p.L) / (2 * p.L));
     const int32_t last = static_cast<int32_t>(position / p.L);  // newest input read
     const int32_t count = (kPrototypeTaps - 1 - phase) / p.stride + 1;
     p.tapOffsets[n] = static_cast<int32_t>(p.coefficients.size());

@@ -61,7 +61,11 @@ struct ResamplePlan {
   float gain = 0.0f;          // L / max(L, M)
   int32_t polyOutputs = 0;    // P: outputs of the polyphase stage per block
   int32_t polyInFrames = 0;   // its input frames per block
-  std::vector<float> coefficients;  // tap sets of all phases, each reversed, times gain
+  // Tap sets of all output positions, each reversed, times gain. Position n
+  // reads prototype indexes phase, phase + stride, ... (below 9601), where
+  // phase = ((n * M) mod L) * stride / L rounded: the output's offset from
+  // its newest input in the stretched prototype's units.
+  std::vector<float> coefficients;
   std::vector<int32_t> tapCounts;   // taps of phase n (n = 0 .. P-1)
   std::vector<int32_t> tapOffsets;  // where phase n's taps start in coefficients
 
