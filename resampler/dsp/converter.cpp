@@ -99,8 +99,7 @@ void BlockConverter::State::PreparePolyphase() {
   for (int32_t n = 0; n < P; ++n) {
     const int32_t count = plan.tapCounts[n], padded = steps[n] * kPolyLanes;
     std::copy_n(plan.coefficients.begin() + plan.tapOffsets[n], count, taps.data() + offsets[n] + (padded - count));
-    const auto newest = static_cast<int32_t>(static_cast<int64_t>(n) * plan.M / plan.L);
-    firstInput[n] = newest - padded + 1;
+    firstInput[n] = plan.newestInput[n] - padded + 1;
   }
   polyTaps = {taps.data(), offsets.data(), steps.data(), firstInput.data()};
 }
@@ -148,7 +147,7 @@ void BlockConverter::State::RunStages(int c) {
         break;
       }
       case StageKind::kPoly:
-        kernels->poly(x - plan.polyLookahead, polyTaps, out, plan.polyOutputs);
+        kernels->poly(x, polyTaps, out, plan.polyOutputs);
         break;
     }
     std::memmove(buffer, buffer + frames, sizeof(float) * static_cast<size_t>(history));

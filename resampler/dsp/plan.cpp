@@ -78,40 +78,47 @@ Cascade CascadeOf(ConversionType type) {
   return {0, {}, 0, 0};
 }
 
-// Tap sets of every output position of the block, and the history and
-// look-ahead that make every read of the stage land on a defined sample.
+// Tap sets of every output position of the block, and the history that
+// makes every read of the stage land on a defined sample.
+//
+// Output n of the block lies n * polyInFrames / P input samples after the
+// block's start: the block holds the same stretch of time on both sides, so
+// this is exact. (The ratio M / L is not always: L and M are rounded down,
+// and for rates that do not divide the grid, such as 8800 Hz, P * M / L
+// overshoots the block by most of a sample, which would shift the outputs
+// further and further within each block, jump back at the next and, at the
+// block's end, read the sample after it. For rates that divide the grid
+// both ratios are the same.) The output then falls a fraction of an input
+// sample after the newest input it reads; the prototype is stretched to
+// `stride` points per input sample, so the tap set starts that fraction of
+// `stride` into the prototype.
 PlanStatus BuildPolyphase(ResamplePlan& p) {
   const int32_t Fn = p.F / BandDivisor(p.F), Gn = p.G / BandDivisor(p.G);
   p.L = kPrototypeGrid / Fn;
   p.M = kPrototypeGrid / Gn;
   p.stride = static_cast<int32_t>(static_cast<int64_t>(std::min(Fn, Gn)) * p.L / 8000);
   p.gain = static_cast<float>(p.L) / static_cast<float>(std::max(p.L, p.M));
-  if (p.stride <= 0) return PlanStatus::kInternal;
+  if (p.stride <= 0 || p.polyOutputs <= 0) return PlanStatus::kInternal;
 
   p.coefficients.clear();
   p.tapCounts.assign(p.polyOutputs, 0);
   p.tapOffsets.assign(p.polyOutputs, 0);
-  int32_t furthestBack = 0, furthestAhead = 0;
+  p.newestInput.assign(p.polyOutputs, 0);
+  const int64_t P = p.polyOutputs;
+  int32_t furthestBack = 0;
   for (int32_t n = 0; n < p.polyOutputs; ++n) {
-    const int64_t position = static_cast<int64_t>(n) * p.M;
-    // The output falls (position mod L) / L of an input sample after the
-    // newest input it reads. The prototype is stretched to `stride` points
-    // per input sample, so that fraction is (position mod L) * stride / L
-    // prototype points; taken unscaled it would be right only when stride
-    // equals L and would otherwise shift the outputs by up to a quarter of a
-    // sample from one position of the block to the next.
-    const auto phase = static_cast<int32_t>(((position % p.L) * p.stride * 2 + p.L) / (2 * p.L));
-    const int32_t last = static_cast<int32_t>(position / p.L);  // newest input read
+    const int64_t position = static_cast<int64_t>(n) * p.polyInFrames;  // in 1/P input samples
+    const auto phase = static_cast<int32_t>(((position % P) * p.stride * 2 + P) / (2 * P));
+    const auto newest = static_cast<int32_t>(position / P);
     const int32_t count = (kPrototypeTaps - 1 - phase) / p.stride + 1;
     p.tapOffsets[n] = static_cast<int32_t>(p.coefficients.size());
     p.tapCounts[n] = count;
+    p.newestInput[n] = newest;
     for (int32_t t = count - 1; t >= 0; --t) p.coefficients.push_back(PrototypeTap(phase + t * p.stride) * p.gain);
-    furthestBack = std::max(furthestBack, count - 1 - last);
-    furthestAhead = std::max(furthestAhead, last - (p.polyInFrames - 1));
+    furthestBack = std::max(furthestBack, count - 1 - newest);
+    if (newest >= p.polyInFrames) return PlanStatus::kInternal;
   }
-  if (furthestAhead > 1) return PlanStatus::kInternal;
-  p.polyLookahead = furthestAhead;
-  p.historyFrames = std::max(kMinHistory, furthestBack + p.polyLookahead);
+  p.historyFrames = std::max(kMinHistory, furthestBack);
   return PlanStatus::kOk;
 }
 

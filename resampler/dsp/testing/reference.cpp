@@ -8,7 +8,7 @@
 #include <numbers>
 #include <random>
 
-namespace ksv::resampler::testing {
+namespace ksv::resampler::reference {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
@@ -249,4 +249,4 @@ std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes) {
   return samples;
 }
 
-}  // namespace ksv::resampler::testing
+}  // namespace ksv::resampler::reference

@@ -10,7 +10,7 @@
 #include "resampler/dsp/converter.h"
 #include "resampler/dsp/plan.h"
 
-namespace ksv::resampler::testing {
+namespace ksv::resampler::reference {
 
 // Voiced stretches (a wandering pitch of 90..230 Hz, harmonics shaped by
 // three moving formants, a syllable envelope), hissing noise bursts and short
@@ -44,4 +44,4 @@ AlignedSnr CompareAligned(const std::vector<int16_t>& ours, const std::vector<fl
 std::vector<uint8_t> AsBytes(const std::vector<int16_t>& samples);
 std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes);
 
-}  // namespace ksv::resampler::testing
+}  // namespace ksv::resampler::reference

@@ -10,14 +10,14 @@ namespace ksv::resampler {
 namespace {
 
 TEST(ResamplerQuality, SpeechAt48000To44100MatchesSoxrVeryHighQuality) {
-  const std::vector<int16_t> speech = testing::SpeechLike(48000, 1.5, 1, 7);
+  const std::vector<int16_t> speech = reference::SpeechLike(48000, 1.5, 1, 7);
   ResamplePlan plan;
   ASSERT_EQ(MakePlan({48000, 1, 16}, {44100, 1, 16}, 4096, plan), PlanStatus::kOk);
   BlockConverter converter(plan);
-  const std::vector<int16_t> ours = testing::AsSamples(testing::ConvertStream(converter, testing::AsBytes(speech)));
-  const std::vector<float> soxr = testing::SoxrConvert(speech, 1, 48000, 44100, testing::SoxrQuality::kVeryHigh);
+  const std::vector<int16_t> ours = reference::AsSamples(reference::ConvertStream(converter, reference::AsBytes(speech)));
+  const std::vector<float> soxr = reference::SoxrConvert(speech, 1, 48000, 44100, reference::SoxrQuality::kVeryHigh);
   ASSERT_FALSE(soxr.empty());
-  const testing::AlignedSnr snr = testing::CompareAligned(ours, soxr, 1, 0);
+  const reference::AlignedSnr snr = reference::CompareAligned(ours, soxr, 1, 0);
   RecordProperty("snr_db", std::to_string(snr.snrDb));
   std::printf("SNR %.2f dB, delay %.3f samples\n", snr.snrDb, snr.delay);
   EXPECT_GE(snr.snrDb, 35.0);
