@@ -61,19 +61,23 @@ struct ResamplePlan {
   float gain = 0.0f;          // L / max(L, M)
   int32_t polyOutputs = 0;    // P: outputs of the polyphase stage per block
   int32_t polyInFrames = 0;   // its input frames per block
-  std::vector<float> coefficients;  // tap sets of all phases, each reversed, times gain
-  std::vector<int32_t> tapCounts;   // taps of phase n (n = 0 .. P-1)
-  std::vector<int32_t> tapOffsets;  // where phase n's taps start in coefficients
+  // Output n of the block lies n * polyInFrames / P input samples after
+  // the block's start; newestInput[n] is the whole part, the newest input it
+  // reads. Its tap set reads prototype indexes phase, phase + stride, ...
+  // (below 9601), phase being the fractional part times stride, rounded;
+  // stored reversed (oldest input first) and times gain, one set after the
+  // other. With rates that divide the 3,528,000-point grid this is the same
+  // as stepping by M / L; with other rates M / L, rounded down, drifts off
+  // the block (and past its end), the block's own ratio does not.
+  std::vector<float> coefficients;
+  std::vector<int32_t> tapCounts;    // taps of output n (n = 0 .. P-1)
+  std::vector<int32_t> tapOffsets;   // where output n's taps start in coefficients
+  std::vector<int32_t> newestInput;  // the newest stage input output n reads
 
-  // Keeping every read defined. With L and M rounded down, some rate pairs
-  // make the polyphase stage reach further back than 41 samples or one
-  // sample past its block. The plan sizes each stage's history to what its
-  // reads need (at least kMinHistory) and, when the last output would read
-  // the sample after the block, delays the polyphase stage by one input
-  // sample (polyLookahead = 1): its last input sample is then read from the
-  // next block's history instead.
-  int32_t historyFrames = kMinHistory;  // per channel and stage
-  int32_t polyLookahead = 0;            // 0 or 1
+  // Samples each stage keeps from block to block, per channel: 41, or more
+  // where a polyphase tap set reaches further back (44 taps when the lower
+  // rate is near 6 kHz against 12 kHz: 48000 to 24100 Hz, for one).
+  int32_t historyFrames = kMinHistory;
 
   int32_t inBytesPerSample() const { return static_cast<int32_t>(inKind) % 10; }
   int32_t outBytesPerSample() const { return static_cast<int32_t>(outKind) % 10; }
