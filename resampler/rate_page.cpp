@@ -92,7 +92,7 @@ HRESULT SampleRatePage::OnDisconnect() {
     config_->SetChannels(channels_);
     config_->SetBitsPerSample(bits_);
     config_->SetDefaultNegotiation(negotiate_);
-    config_->SetMerit(merit_);
+    // The merit is written only by Apply: the registry holds merit_ already.
   }
   config_->SetPageWindow(nullptr);
   config_ = nullptr;

@@ -3,8 +3,10 @@
 // page's window told of streaming, and insertion by the filter mapper.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <mutex>
+#include <thread>
 #include <optional>
 
 #include "include/trsmplrt.h"
@@ -65,6 +67,10 @@ class PcmSink final : public CBaseFilter {
     return starts_;
   }
   bool WaitForEnd() { return ended_.Wait(20000); }
+  // The next Receive waits until LetGo: a slow renderer downstream.
+  void HoldNext() { hold_ = true; }
+  bool WaitUntilHeld() { return held_.Wait(20000); }
+  void LetGo() { gate_.Set(); }
 
  private:
   friend class PcmSinkPin;
@@ -72,6 +78,9 @@ class PcmSink final : public CBaseFilter {
   PcmSinkPin* pin_;
   PcmFormat wanted_;
   CAMEvent ended_{TRUE};
+  std::atomic<bool> hold_{false};
+  CAMEvent held_{TRUE};
+  CAMEvent gate_{TRUE};
   std::mutex mutex_;
   std::vector<int16_t> samples_;
   std::vector<LONG> lengths_;
@@ -98,6 +107,10 @@ HRESULT PcmSinkPin::Receive(IMediaSample* sample) {
   const LONG length = sample->GetActualDataLength();
   REFERENCE_TIME start = -1, stop = 0;
   sample->GetTime(&start, &stop);
+  if (sink_->hold_.exchange(false)) {
+    sink_->held_.Set();
+    sink_->gate_.Wait(20000);
+  }
   std::lock_guard<std::mutex> hold(sink_->mutex_);
   sink_->lengths_.push_back(length);
   sink_->starts_.push_back(start);
@@ -314,6 +327,54 @@ TEST_F(ConverterGraph, RefusesWhatItCannotConvertAndAnotherConverterUpstream) {
   config_->SetChannels(2);
   EXPECT_EQ(graph_->ConnectDirect(Out().Get(), FirstPin(second.Get(), PINDIR_INPUT).Get(), nullptr),
             E_UNEXPECTED);
+}
+
+// A flush that begins while a cut block is delivered stops the cutting
+// pass: the blocks after it are not sent.
+TEST_F(ConverterGraph, AFlushStopsACuttingPassWithEAbort) {
+  source_ = ComPtr<PushSource>::Adopt(Counted(new PushSource()));
+  // One empty sample, so the source has a buffer size to ask for.
+  PushPin* source = source_->AddStream(AudioType(1, 1, 48000, 96000, 2, 16),
+                                       {TestSample{std::vector<uint8_t>(2), 0, 0, false}}, AfterLast::kHold);
+  graph_->AddFilter(source_.Get(), u"Source");
+  PcmSink* sink = AddSink({44100, 1, 16});
+  config_->SetRate(44100);
+  ASSERT_EQ(graph_->ConnectDirect(source, In().Get(), nullptr), S_OK);
+  ASSERT_EQ(graph_->ConnectDirect(Out().Get(), sink->GetPin(0), nullptr), S_OK);
+  graph_.As(&control_);
+  ASSERT_EQ(control_->Pause(), S_OK);
+  for (int wait = 0; wait < 2000 && source->sent() < 1; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(source->sent(), 1u) << "one upstream thread at a time";
+
+  // Three and a half blocks of 960 bytes in one sample of our own.
+  HRESULT result = S_OK;
+  auto* allocator = new CMemAllocator("test", nullptr, &result);
+  allocator->NonDelegatingAddRef();
+  ALLOCATOR_PROPERTIES request{1, 3360, 1, 0}, actual{};
+  ASSERT_EQ(allocator->SetProperties(&request, &actual), S_OK);
+  ASSERT_EQ(allocator->Commit(), S_OK);
+  IMediaSample* sample = nullptr;
+  ASSERT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, 0), S_OK);
+  sample->SetActualDataLength(3360);
+  ComPtr<IMemInputPin> input;
+  ASSERT_EQ(In().As(&input), S_OK);
+
+  sink->HoldNext();
+  HRESULT received = S_OK;
+  std::thread upstream([&] { received = input->Receive(sample); });
+  ASSERT_TRUE(sink->WaitUntilHeld());
+  EXPECT_EQ(In()->BeginFlush(), S_OK);
+  sink->LetGo();
+  upstream.join();
+  EXPECT_EQ(received, E_ABORT);
+  EXPECT_EQ(sink->Lengths().size(), 1u) << "only the block under way when the flush began";
+  EXPECT_EQ(In()->EndFlush(), S_OK);
+  sample->Release();
+  control_->Stop();
+  allocator->Decommit();
+  allocator->NonDelegatingRelease();
 }
 
 // The page's window learns when the output streams, and Reconnect waits
