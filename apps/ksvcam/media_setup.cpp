@@ -51,6 +51,7 @@ constexpr MediaModule kModules[] = {
     {"ksvcolour.so", "the colour space converter"},
     {"ksvavico.so", "the video compressors"},
     {"ksvvexel5.so", "the Vexel 5 video encoder"},
+    {"trsmplrt.so", "the sample-rate converter"},
 };
 
 // The platform's standard categories with their documented friendly names

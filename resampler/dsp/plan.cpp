@@ -1,0 +1,181 @@
+#include "resampler/dsp/plan.h"
+
+#include <algorithm>
+
+#include "resampler/dsp/prototype.h"
+#include "resampler/dsp/rates.h"
+
+namespace ksv::resampler {
+namespace {
+
+struct Blocks {
+  int32_t in = 0, out = 0;
+};
+
+// Frames per block for each relation of the rounded rates. Exact factors of
+// two follow the upstream buffers; other ratios use blocks of a fixed time.
+Blocks BlockSizes(int32_t F, int32_t G, int32_t upstream) {
+  if (G == F) {
+    const int32_t in = std::min(upstream, 1920);
+    return {in, in};
+  }
+  if (G == 2 * F) {
+    const int32_t in = std::clamp(upstream, 64, 960);
+    return {in, 2 * in};
+  }
+  if (G == 4 * F) {
+    const int32_t in = std::clamp(upstream, 64, 480);
+    return {in, 4 * in};
+  }
+  if (2 * G == F) {
+    const int32_t in = std::clamp(upstream / 2 * 2, 128, 1920);
+    return {in, in / 2};
+  }
+  if (4 * G == F) {
+    const int32_t in = std::clamp(upstream / 4 * 4, 256, 1920);
+    return {in, in / 4};
+  }
+  const int fb = BandOf(F), gb = BandOf(G);
+  const int32_t ms = (fb == 1 || gb == 1) ? 40 : (fb == 2 || gb == 2) ? 20 : 10;
+  return {F * ms / 1000, G * ms / 1000};
+}
+
+ConversionType TypeOf(int32_t F, int32_t G) {
+  const int fb = BandOf(F), gb = BandOf(G);
+  if (G == F) return ConversionType::kSameRate;
+  if (G == 2 * F) return ConversionType::kUp2;
+  if (G == F / 2) return ConversionType::kDown2;
+  if (fb == gb) return ConversionType::kPolyphase;
+  if (G == 4 * F) return ConversionType::kUp4;
+  if (G == F / 4) return ConversionType::kDown4;
+  if (gb == fb + 1) return ConversionType::kPolyUp2;
+  if (gb == fb - 1) return ConversionType::kDown2Poly;
+  return gb > fb ? ConversionType::kPolyUp4 : ConversionType::kDown4Poly;
+}
+
+// The cascade of each type, with the polyphase stage's share of the block:
+// its outputs are outFrames / outDiv, its inputs inFrames / inDiv.
+struct Cascade {
+  int count;
+  StageKind stages[kMaxStages];
+  int32_t inDiv, outDiv;  // 0 when there is no polyphase stage
+};
+
+Cascade CascadeOf(ConversionType type) {
+  using S = StageKind;
+  switch (type) {
+    case ConversionType::kSameRate: return {0, {}, 0, 0};
+    case ConversionType::kUp2: return {1, {S::kUp2}, 0, 0};
+    case ConversionType::kDown2: return {1, {S::kDown2}, 0, 0};
+    case ConversionType::kPolyphase: return {1, {S::kPoly}, 1, 1};
+    case ConversionType::kUp4: return {2, {S::kUp2, S::kUp2}, 0, 0};
+    case ConversionType::kDown4: return {2, {S::kDown2, S::kDown2}, 0, 0};
+    case ConversionType::kPolyUp2: return {2, {S::kPoly, S::kUp2}, 1, 2};
+    case ConversionType::kDown2Poly: return {2, {S::kDown2, S::kPoly}, 2, 1};
+    case ConversionType::kPolyUp4: return {3, {S::kPoly, S::kUp2, S::kUp2}, 1, 4};
+    case ConversionType::kDown4Poly: return {3, {S::kDown2, S::kDown2, S::kPoly}, 4, 1};
+  }
+  return {0, {}, 0, 0};
+}
+
+// Tap sets of every output position of the block, and the history that
+// makes every read of the stage land on a defined sample.
+//
+// Output n of the block lies n * polyInFrames / P input samples after the
+// block's start: the block holds the same stretch of time on both sides, so
+// this is exact. (The ratio M / L is not always: L and M are rounded down,
+// and for rates that do not divide the grid, such as 8800 Hz, P * M / L
+// overshoots the block by most of a sample, which would shift the outputs
+// further and further within each block, jump back at the next and, at the
+// block's end, read the sample after it. For rates that divide the grid
+// both ratios are the same.) The output then falls a fraction of an input
+// sample after the newest input it reads; the prototype is stretched to
+// `stride` points per input sample, so the tap set starts that fraction of
+// `stride` into the prototype.
+PlanStatus BuildPolyphase(ResamplePlan& p) {
+  const int32_t Fn = p.F / BandDivisor(p.F), Gn = p.G / BandDivisor(p.G);
+  p.L = kPrototypeGrid / Fn;
+  p.M = kPrototypeGrid / Gn;
+  p.stride = static_cast<int32_t>(static_cast<int64_t>(std::min(Fn, Gn)) * p.L / 8000);
+  p.gain = static_cast<float>(p.L) / static_cast<float>(std::max(p.L, p.M));
+  if (p.stride <= 0 || p.polyOutputs <= 0) return PlanStatus::kInternal;
+
+  p.coefficients.clear();
+  p.tapCounts.assign(p.polyOutputs, 0);
+  p.tapOffsets.assign(p.polyOutputs, 0);
+  p.newestInput.assign(p.polyOutputs, 0);
+  const int64_t P = p.polyOutputs;
+  int32_t furthestBack = 0;
+  for (int32_t n = 0; n < p.polyOutputs; ++n) {
+    const int64_t position = static_cast<int64_t>(n) * p.polyInFrames;  // in 1/P input samples
+    const auto phase = static_cast<int32_t>(((position % P) * p.stride * 2 + P) / (2 * P));
+    const auto newest = static_cast<int32_t>(position / P);
+    const int32_t count = (kPrototypeTaps - 1 - phase) / p.stride + 1;
+    p.tapOffsets[n] = static_cast<int32_t>(p.coefficients.size());
+    p.tapCounts[n] = count;
+    p.newestInput[n] = newest;
+    for (int32_t t = count - 1; t >= 0; --t) p.coefficients.push_back(PrototypeTap(phase + t * p.stride) * p.gain);
+    furthestBack = std::max(furthestBack, count - 1 - newest);
+    if (newest >= p.polyInFrames) return PlanStatus::kInternal;
+  }
+  p.historyFrames = std::max(kMinHistory, furthestBack);
+  return PlanStatus::kOk;
+}
+
+}  // namespace
+
+PlanStatus MakePlan(const PcmFormat& in, const PcmFormat& out, int32_t upstreamFrames, ResamplePlan& p) {
+  if ((in.bits != 8 && in.bits != 16) || (out.bits != 8 && out.bits != 16)) return PlanStatus::kBadWidth;
+  if (in.channels < 1 || in.channels > 2 || out.channels < 1 || out.channels > 2) return PlanStatus::kBadChannels;
+  if (!IsSupportedRate(in.rate) || !IsSupportedRate(out.rate)) return PlanStatus::kBadRate;
+  if (upstreamFrames < 1) return PlanStatus::kBadBuffer;
+
+  p = ResamplePlan{};
+  p.inKind = in.bits == 8 ? SampleKind::kUnsigned8 : SampleKind::kSigned16;
+  p.outKind = out.bits == 8 ? SampleKind::kUnsigned8 : SampleKind::kSigned16;
+  p.inChannels = in.channels;
+  p.outChannels = out.channels;
+  p.F = RoundRate(in.rate);
+  p.G = RoundRate(out.rate);
+  const Blocks blocks = BlockSizes(p.F, p.G, upstreamFrames);
+  p.inFrames = blocks.in;
+  p.outFrames = blocks.out;
+  p.conversionType = TypeOf(p.F, p.G);
+  p.channelMode = in.channels == 1 ? (out.channels == 1 ? ChannelMode::kMonoToMono : ChannelMode::kMonoToStereo)
+                                   : (out.channels == 1 ? ChannelMode::kStereoToMono : ChannelMode::kStereoToStereo);
+  p.inBlockBytes = p.inFrames * p.inChannels * p.inBytesPerSample();
+  p.outBlockBytes = p.outFrames * p.outChannels * p.outBytesPerSample();
+
+  const Cascade cascade = CascadeOf(p.conversionType);
+  p.stageCount = cascade.count;
+  int32_t frames = p.inFrames;
+  for (int s = 0; s < cascade.count; ++s) {
+    p.stages[s] = cascade.stages[s];
+    p.stageInFrames[s] = frames;
+    if (cascade.stages[s] == StageKind::kDown2 && frames % 2 != 0) return PlanStatus::kInternal;
+    frames = cascade.stages[s] == StageKind::kUp2 ? frames * 2 : cascade.stages[s] == StageKind::kDown2 ? frames / 2 : 0;
+    if (cascade.stages[s] == StageKind::kPoly) {
+      if (p.inFrames % cascade.inDiv != 0 || p.outFrames % cascade.outDiv != 0) return PlanStatus::kInternal;
+      p.polyInFrames = p.inFrames / cascade.inDiv;
+      p.polyOutputs = p.outFrames / cascade.outDiv;
+      frames = p.polyOutputs;
+    }
+  }
+  if (frames != p.outFrames && cascade.count > 0) return PlanStatus::kInternal;
+  if (cascade.inDiv != 0) return BuildPolyphase(p);
+  return PlanStatus::kOk;
+}
+
+const char* PlanStatusText(PlanStatus status) {
+  switch (status) {
+    case PlanStatus::kOk: return "ok";
+    case PlanStatus::kBadWidth: return "sample width other than 8 or 16 bits";
+    case PlanStatus::kBadChannels: return "channel count other than 1 or 2";
+    case PlanStatus::kBadRate: return "sample rate outside 6025..48000 Hz";
+    case PlanStatus::kBadBuffer: return "upstream buffer holds no whole frame";
+    case PlanStatus::kInternal: return "block does not divide into its stages";
+  }
+  return "unknown";
+}
+
+}  // namespace ksv::resampler
