@@ -30,13 +30,21 @@ std::string ErrorText(HRESULT result) {
   return hex;
 }
 
+// 'MJPG', or the number when the four bytes are not all printable (an
+// audio stream's handler is often 0 or 1).
 std::string FourccText(DWORD code) {
+  if (code == 0) return "none";
   std::string text;
   for (int shift = 0; shift < 32; shift += 8) {
     const char c = static_cast<char>(code >> shift);
-    text.push_back(c >= 32 && c < 127 ? c : '.');
+    if (c < 32 || c > 126) {
+      char number[16];
+      std::snprintf(number, sizeof number, "0x%08X", code);
+      return number;
+    }
+    text.push_back(c);
   }
-  return code == 0 ? "none" : "'" + text + "'";
+  return "'" + text + "'";
 }
 
 std::string Rate(DWORD rate, DWORD scale) {
