@@ -35,6 +35,7 @@ CommandRun FiltersCommand(CLI::App& app);          // filters [--category NAME]
 CommandRun GraphCommand(CLI::App& app);            // graph DESCRIPTION [--seconds S]
 CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT
 CommandRun ResampleCommand(CLI::App& app);         // resample IN.wav -o OUT.wav
+CommandRun AviInfoCommand(CLI::App& app);          // avi-info FILE
 
 // Downloads the camera's memory into `request.outDir` as `download` does:
 // a line per file on stdout when `listFiles`, a bar on the progress line
