@@ -19,22 +19,27 @@
 extern "C" {
 #endif
 
-/* The results of both exports. */
+/* The results of both exports: HRESULT values. */
 typedef int32_t FixResult;
-#define FIXAVI_OK ((FixResult)0)
+#ifdef __cplusplus
+#define CLIPMEND_RESULT(value) static_cast<FixResult>(value##u)
+#else
+#define CLIPMEND_RESULT(value) ((FixResult)value##u)
+#endif
+#define FIXAVI_OK CLIPMEND_RESULT(0)
 /* The file could not be opened or described: missing, unreadable, not an
  * AVI file, no video stream, or video no decoder reads. */
-#define FIXAVI_E_CANNOT_OPEN ((FixResult)0x80070057)
+#define FIXAVI_E_CANNOT_OPEN CLIPMEND_RESULT(0x80070057)
 /* The video stream holds no frames. */
-#define FIXAVI_E_NO_FRAMES ((FixResult)0x800405D2)
+#define FIXAVI_E_NO_FRAMES CLIPMEND_RESULT(0x800405D2)
 /* The save failed and the target's file system has less than 128 KiB free
  * (or a file exception, see FixAVICopyForMCIControl). */
-#define FIXAVI_E_DISK_FULL ((FixResult)0x800405D3)
+#define FIXAVI_E_DISK_FULL CLIPMEND_RESULT(0x800405D3)
 /* Out of memory. */
-#define FIXAVI_E_OUT_OF_MEMORY ((FixResult)0x8007000E)
+#define FIXAVI_E_OUT_OF_MEMORY CLIPMEND_RESULT(0x8007000E)
 /* Any other failure: a target that is read-only, a folder, or cannot be
  * moved; a save that failed or was cancelled. */
-#define FIXAVI_E_FAILED ((FixResult)0x80004005)
+#define FIXAVI_E_FAILED CLIPMEND_RESULT(0x80004005)
 
 /* Called with the save's progress, 0 to 100 over all its passes. Answers 1
  * to go on; any other answer cancels the save (the fix then fails and
