@@ -1,6 +1,7 @@
 #include "avifix/avi_fixer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "avifix/save_progress.h"
@@ -53,6 +54,23 @@ struct DeleteOnExit {
     path.clear();
   }
 };
+
+// Whether frames written under the stream's format `format` read the
+// same under `stream`'s: size, row order, depth and compression.
+bool SamePictureLayout(PAVISTREAM stream, const std::vector<uint8_t>& format) {
+  std::vector<uint8_t> other(sizeof(BITMAPINFOHEADER));
+  LONG size = LONG(other.size());
+  if (format.size() < other.size() ||
+      AVIStreamReadFormat(stream, AVIStreamStart(stream), other.data(), &size) != AVIERR_OK ||
+      size_t(size) < other.size()) {
+    return false;
+  }
+  BITMAPINFOHEADER a, b;
+  std::memcpy(&a, format.data(), sizeof a);
+  std::memcpy(&b, other.data(), sizeof b);
+  return a.biWidth == b.biWidth && a.biHeight == b.biHeight && a.biBitCount == b.biBitCount &&
+         a.biCompression == b.biCompression;
+}
 
 std::string TemporaryFolder() {
   std::error_code error;
@@ -143,7 +161,8 @@ bool AviFixer::PrepareTarget(const std::string& target, bool inPlace) {
   return true;
 }
 
-PAVISTREAM AviFixer::SplitVideo(PAVISTREAM editable, LONG first, LONG last, LONG nextKey) {
+PAVISTREAM AviFixer::SplitVideo(PAVISTREAM editable, LONG first, LONG last, LONG nextKey,
+                                bool* layoutDiffers) {
   // The lead-in before the first key frame, re-encoded on its own so that
   // it starts with a key frame, then the rest pasted after it as it is.
   StreamHandle leadIn;
@@ -170,6 +189,12 @@ PAVISTREAM AviFixer::SplitVideo(PAVISTREAM editable, LONG first, LONG last, LONG
   const HRESULT got = AVIFileGetStream(reopened, encoded.Out(), streamtypeVIDEO, 0);
   AVIFileRelease(reopened);  // the stream keeps the file alive
   if (got != AVIERR_OK) return nullptr;
+  if (!SamePictureLayout(encoded.stream, video_->format())) {
+    // The codec wrote its frames another way (rows the other way up): the
+    // frames that follow would be read wrongly under its format.
+    *layoutDiffers = true;
+    return nullptr;
+  }
 
   StreamHandle rest, joined;
   start = nextKey, length = last - nextKey + 1;
@@ -187,10 +212,17 @@ PAVISTREAM AviFixer::SplitVideo(PAVISTREAM editable, LONG first, LONG last, LONG
   return result;
 }
 
-PAVISTREAM AviFixer::VideoRange(LONG first, LONG last, bool split, LONG nextKey) {
+PAVISTREAM AviFixer::VideoRange(LONG first, LONG last, LONG splitAt, bool* reencode) {
   StreamHandle editable;
   if (CreateEditableStream(editable.Out(), video_->stream()) != AVIERR_OK) return nullptr;
-  if (split) return SplitVideo(editable.stream, first, last, nextKey);
+  if (splitAt != -1) {
+    bool layoutDiffers = false;
+    PAVISTREAM joined = SplitVideo(editable.stream, first, last, splitAt, &layoutDiffers);
+    if (!layoutDiffers) return joined;
+    // Re-encoding all of it then gives one consistent stream.
+    RemoveFile(splitPath_);
+    *reencode = true;
+  }
   StreamHandle range;
   LONG start = first, length = last - first + 1;
   if (EditStreamCopy(editable.stream, &start, &length, range.Out()) != AVIERR_OK) return nullptr;
@@ -227,12 +259,15 @@ bool AviFixer::Save(EditStreams& streams, bool copyVideo) {
   LPAVICOMPRESSOPTIONS options[2] = {&videoOptions, &audioOptions};
   if (streams.audio.stream != nullptr) audioOptions = audio_->saveOptions();
   const int count = streams.audio.stream != nullptr ? 2 : 1;
-  if (AVISaveVA(savePath_.c_str(), nullptr, SaveProgressProc, count, list, options) ==
-      AVIERR_OK) {
-    return true;
-  }
-  // The save leaves nothing under its name; a work file of ours goes too.
-  lastError_ = DiskNearlyFull(FolderOf(savePath_)) ? kErrorDiskFull : kErrorGeneral;
+  const HRESULT saved =
+      AVISaveVA(savePath_.c_str(), nullptr, SaveProgressProc, count, list, options);
+  if (saved == AVIERR_OK) return true;
+  // The save has already removed what it wrote, so the space it filled is
+  // free again: a write that failed with less free than the file takes
+  // failed for space too, not only one that left under 128 KiB.
+  const uint64_t needed = saved == AVIERR_FILEWRITE ? FileSize(path_) : 0;
+  lastError_ = DiskNearlyFull(FolderOf(savePath_), needed) ? kErrorDiskFull : kErrorGeneral;
+  // A work file of ours goes too.
   if (savePath_ == workPath_) RemoveFile(workPath_);
   return false;
 }
@@ -252,13 +287,14 @@ bool AviFixer::RewriteRange(LONG first, LONG last, const std::string& target) {
   BeginPasses(needsSplit ? 2 : 1);
 
   EditStreams streams;
-  streams.video.Reset(VideoRange(first, last, needsSplit, nextKey));
+  bool reencode = !(firstIsKey || keyInRange);
+  streams.video.Reset(VideoRange(first, last, needsSplit ? nextKey : -1, &reencode));
   if (streams.video.stream == nullptr) return Fail(kErrorGeneral);
   if (audio_ != nullptr) {
     streams.audio.Reset(AudioRange(first, last));
     if (streams.audio.stream == nullptr) return Fail(kErrorGeneral);
   }
-  if (!Save(streams, firstIsKey || keyInRange)) return false;
+  if (!Save(streams, !reencode)) return false;
   streams.video.Reset();
   streams.audio.Reset();
   RemoveFile(splitPath_);

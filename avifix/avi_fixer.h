@@ -50,10 +50,13 @@ class AviFixer {
   bool Fail(DWORD error);
   // Checks and prepares the target; sets savePath_.
   bool PrepareTarget(const std::string& target, bool inPlace);
-  // The video of [first, last] as one stream (split at its first key frame
-  // when it must be); null on failure.
-  PAVISTREAM VideoRange(LONG first, LONG last, bool split, LONG nextKey);
-  PAVISTREAM SplitVideo(PAVISTREAM editable, LONG first, LONG last, LONG nextKey);
+  // The video of [first, last] as one stream: split at key frame
+  // `splitAt` when it is not -1, the lead-in before it re-encoded. Sets
+  // *reencode when the split cannot keep the frames after it as they are,
+  // so the whole range must be re-encoded. Null on failure.
+  PAVISTREAM VideoRange(LONG first, LONG last, LONG splitAt, bool* reencode);
+  PAVISTREAM SplitVideo(PAVISTREAM editable, LONG first, LONG last, LONG nextKey,
+                        bool* layoutDiffers);
   // The sound of [first, last]; null when there is none over the range.
   PAVISTREAM AudioRange(LONG first, LONG last);
   bool Save(EditStreams& streams, bool copyVideo);

@@ -86,10 +86,15 @@ bool CanReplace(const std::string& path) {
   return ::rename(moved.c_str(), path.c_str()) == 0 || ::rename(moved.c_str(), path.c_str()) == 0;
 }
 
-bool DiskNearlyFull(const std::string& path) {
+bool DiskNearlyFull(const std::string& path, uint64_t needed) {
   uint64_t available = 0;
   if (!GetDiskFreeSpaceExA(path.c_str(), &available, nullptr, nullptr)) return false;
-  return available < kDiskNearlyFullBytes;
+  return available < kDiskNearlyFullBytes || available < needed;
+}
+
+uint64_t FileSize(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? uint64_t(info.st_size) : 0;
 }
 
 DWORD ReplaceWithWorkFile(const std::string& work, const std::string& target) {

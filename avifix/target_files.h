@@ -39,8 +39,12 @@ std::string ClaimWorkFile(const std::string& folder);
 bool CanReplace(const std::string& path);
 
 // True when the file system holding `path` (a file or folder) has less
-// than kDiskNearlyFullBytes free for this process.
-bool DiskNearlyFull(const std::string& path);
+// than kDiskNearlyFullBytes free for this process, or less than `needed`
+// bytes (0: not asked).
+bool DiskNearlyFull(const std::string& path, uint64_t needed = 0);
+
+// The size of the file at `path`, 0 when unknown.
+uint64_t FileSize(const std::string& path);
 
 // Puts the saved `work` file in place of `target` in one step: with the
 // target's permissions, its data on disk first, then renamed over it (the

@@ -127,6 +127,11 @@ std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
   return ksv::testing::ReadFile(path);
 }
 
+bool HaveFfmpeg() {
+  static const bool have = test::HaveFfmpeg();
+  return have;
+}
+
 std::vector<std::string> FolderListing(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -136,7 +141,7 @@ std::vector<std::string> FolderListing(const std::filesystem::path& folder) {
   return names;
 }
 
-std::string CheckPlayable(const std::filesystem::path& path) {
+std::string CheckPlayable(const std::filesystem::path& path, bool probe) {
   std::ostringstream problems;
   const Contents contents = ReadContents(path);
   const avi::Stream* video = nullptr;
@@ -182,7 +187,7 @@ std::string CheckPlayable(const std::filesystem::path& path) {
       }
     }
   }
-  if (test::HaveFfmpeg() &&
+  if (probe && HaveFfmpeg() &&
       !test::Run("ffprobe -v error -show_streams '" + path.string() + "' >/dev/null")) {
     problems << "ffprobe cannot read it; ";
   }

@@ -46,14 +46,17 @@ Contents ReadContents(const std::filesystem::path& path);
 
 std::vector<uint8_t> FileBytes(const std::filesystem::path& path);
 
+// Whether ffmpeg and ffprobe are installed (asked once).
+bool HaveFfmpeg();
+
 // The names in a folder, sorted.
 std::vector<std::string> FolderListing(const std::filesystem::path& folder);
 
 // Checks of a file the fix wrote: an idx1 index, a main header whose frame
 // count, frame period and suggested buffer size fit its video, sound
 // interleaved with the video (never more than half a second apart along
-// the file), and ffprobe reads it (when installed). Empty when all hold,
-// else what failed.
-std::string CheckPlayable(const std::filesystem::path& path);
+// the file), and, with `probe`, ffprobe reads it (when installed). Empty
+// when all hold, else what failed.
+std::string CheckPlayable(const std::filesystem::path& path, bool probe = false);
 
 }  // namespace ksv::avifix::testing
