@@ -76,6 +76,14 @@ TEST_F(FixFault, FilesThatCannotBeOpenedOrHoldNoFrames) {
   ExpectFailsUnchanged(clip, FIXAVI_E_CANNOT_OPEN);
 }
 
+TEST_F(FixFault, SoundThatHoldsNothingOverTheVideoFailsTheFix) {
+  // The file has a sound stream, but no sample of it plays with the video:
+  // the fix will not drop the sound silently.
+  ClipSpec silentTrack;
+  silentTrack.audioSeconds = 0;
+  ExpectFailsUnchanged(Clip("empty-sound.avi", silentTrack), FIXAVI_E_FAILED);
+}
+
 TEST_F(FixFault, TruncatedClipsFailInTheirHeadersAndKeepTheirWholeFramesInTheData) {
   const std::string clip = Clip("cut.avi");
   const std::vector<uint8_t> whole = FileBytes(clip);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "avifix/tests/fix_test_support.h"
 #include "include/clipmend.h"
@@ -189,6 +190,27 @@ TEST_F(Fix, VideoWithoutSoundIsSavedAlone) {
   EXPECT_EQ(after.file.streams.size(), 1u);
   EXPECT_EQ(after.videoChunks, before.videoChunks);
   EXPECT_EQ(CheckPlayable(clip), "");
+}
+
+TEST(FixConcurrency, FixesFromSeveralThreadsRunOneAtATimeAndAllSucceed) {
+  ksv::testing::TempFolder folder;
+  std::vector<std::string> clips;
+  for (int i = 0; i < 4; ++i) {
+    clips.push_back((folder / ("clip" + std::to_string(i) + ".avi")).string());
+    ClipSpec spec;
+    spec.interleaved = false;
+    WriteClip(clips.back(), spec);
+  }
+  std::vector<FixResult> results(clips.size(), FIXAVI_E_FAILED);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < clips.size(); ++i) {
+    threads.emplace_back([&, i] { results[i] = FixAVIForMCIControl(clips[i].c_str(), Record); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (size_t i = 0; i < clips.size(); ++i) {
+    EXPECT_EQ(results[i], FIXAVI_OK) << i;
+    EXPECT_EQ(CheckPlayable(clips[i]), "") << i;
+  }
 }
 
 }  // namespace
