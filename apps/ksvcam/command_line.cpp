@@ -16,7 +16,7 @@ constexpr CommandDefinition kCommands[] = {
     DecodeCommand,   DemoCommand,     StreamCommand,    SimulatePacketsCommand,
     MemoryCommand,   CaptureCommand,  RegistryCommand,  ControlsCommand,
     DownloadCommand, InfoCommand,     SetupCommand,     SnapshotConvertCommand,
-    FiltersCommand,  GraphCommand,    AviFixCommand,
+    FiltersCommand,  GraphCommand,    AviInfoCommand,   AviFixCommand,
 };
 
 // The subcommand the arguments named, for the "see --help" hint.

@@ -34,6 +34,7 @@ CommandRun SetupCommand(CLI::App& app);            // setup [--unregister]
 CommandRun FiltersCommand(CLI::App& app);          // filters [--category NAME]
 CommandRun GraphCommand(CLI::App& app);            // graph DESCRIPTION [--seconds S]
 CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT
+CommandRun AviInfoCommand(CLI::App& app);          // avi-info FILE
 CommandRun AviFixCommand(CLI::App& app);           // avi-fix FILE [-o OUT]
 
 // Downloads the camera's memory into `request.outDir` as `download` does:

@@ -155,10 +155,25 @@ HRESULT Prepare(Track& track, const AVICOMPRESSOPTIONS* options) {
   return AVIERR_OK;
 }
 
-// Whether a's next sample starts before b's (audio first on a tie).
-bool Earlier(const Track& a, const Track& b) {
-  const Wide left = Wide{a.next} * a.header.scale * b.header.rate;
-  const Wide right = Wide{b.next} * b.header.scale * a.header.rate;
+// When a track's next chunk plays, as seconds = numerator / denominator: a
+// chunked stream's next sample, or the start of the period that holds an
+// audio track's next sample (so that the sound of frame k, whose first
+// sample may lie a fraction of a sample after the frame, comes with it).
+struct Time {
+  Wide numerator, denominator;
+};
+
+Time NextTime(const Track& track, const Period& period) {
+  const Wide scale = track.header.scale, rate = track.header.rate;
+  if (track.header.sampleSize == 0) return {Wide{track.next} * scale, rate};
+  const Wide unit = (Wide{track.next} * scale * period.denominator) / (period.numerator * rate);
+  return {unit * period.numerator, period.denominator};
+}
+
+// Whether a's next chunk plays before b's (audio first on a tie).
+bool Earlier(const Track& a, const Track& b, const Period& period) {
+  const Time x = NextTime(a, period), y = NextTime(b, period);
+  const Wide left = x.numerator * y.denominator, right = y.numerator * x.denominator;
   if (left != right) return left < right;
   return a.header.sampleSize != 0 && b.header.sampleSize == 0;
 }
@@ -215,7 +230,7 @@ HRESULT WriteAll(std::vector<Track>& tracks, const Period& period, avi::Writer& 
   for (;;) {
     Track* pick = nullptr;
     for (Track& track : tracks) {
-      if (!track.Done() && (pick == nullptr || Earlier(track, *pick))) pick = &track;
+      if (!track.Done() && (pick == nullptr || Earlier(track, *pick, period))) pick = &track;
     }
     if (pick == nullptr) break;
     const HRESULT result = WriteUnit(*pick, period, writer);

@@ -304,11 +304,16 @@ KSV_EXPORT HRESULT EditStreamPaste(PAVISTREAM pstream, LONG* pos, LONG* pastedLe
  * LPAVICOMPRESSOPTIONS) pairs for the others. The file has an idx1 index,
  * its streams interleaved, and its main header (frame count, rate,
  * suggested buffer size) made from its video stream. Options per stream:
- * null or no AVICOMPRESSF_VALID copies the stream as it is; with
- * AVICOMPRESSF_VALID, a video fccHandler (0 meaning the stream's own)
- * with AVICOMPRESSF_KEYFRAMES (a key frame every dwKeyFrameEvery frames)
- * or a dwQuality other than the stream's recompresses its frames with that
- * codec; otherwise the samples are copied. The file is written beside the
+ * null or no AVICOMPRESSF_VALID copies the stream as it is. With
+ * AVICOMPRESSF_VALID a video stream is decoded and compressed again when
+ * the options set AVICOMPRESSF_KEYFRAMES (a key frame every
+ * dwKeyFrameEvery frames; the first frame is always one) or
+ * AVICOMPRESSF_DATARATE, or name an fccHandler other than the stream's;
+ * the codec is fccHandler, 0 meaning the stream's own, at dwQuality
+ * (0..10,000). Otherwise the samples are copied. An audio stream is never
+ * converted: an lpFormat must describe the same samples (the same first 16
+ * bytes of WAVEFORMATEX, AVIERR_UNSUPPORTED else) and is what the file
+ * then stores as the stream's format. The file is written beside the
  * target and renamed over it only once complete: a failed or stopped save
  * leaves no file under `file` and returns its code (AVIERR_USERABORT when
  * the progress routine stops it, AVIERR_FILEWRITE on a write error or a

@@ -10,7 +10,8 @@ namespace ksv::avifile {
 namespace {
 
 // What decides whether two video streams' frames can follow one another:
-// the picture size and the compression. Audio must match in its wave
+// the picture size and the compression (and for uncompressed frames the
+// depth and row order). Audio must match in its wave
 // format's first 16 bytes (tag, channels, rate, bytes per second, block
 // alignment, bits).
 bool SameVideo(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
@@ -19,8 +20,10 @@ bool SameVideo(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
   BITMAPINFOHEADER x, y;
   std::memcpy(&x, a.data(), sizeof x);
   std::memcpy(&y, b.data(), sizeof y);
-  return x.biWidth == y.biWidth && std::abs(x.biHeight) == std::abs(y.biHeight) &&
-         x.biCompression == y.biCompression;
+  if (x.biCompression != y.biCompression || x.biWidth != y.biWidth) return false;
+  // Uncompressed rows lie as the header says: the same depth, the same way up.
+  if (x.biCompression == BI_RGB) return x.biHeight == y.biHeight && x.biBitCount == y.biBitCount;
+  return std::abs(x.biHeight) == std::abs(y.biHeight);
 }
 
 bool SameAudio(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {

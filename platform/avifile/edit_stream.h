@@ -31,6 +31,8 @@ class EditStream final : public IAVIStream {
   void Remove(LONG start, LONG length);
   // Inserts [sourceStart, sourceStart + length) of `source` at `pos`.
   void Insert(LONG pos, IAVIStream* source, LONG sourceStart, LONG length);
+  // The stream sample `pos` comes from, and its place there.
+  IAVIStream* SourceOf(LONG pos, LONG* sourcePos) const { return Locate(pos, sourcePos).source; }
   // Whether samples of `other` can join this stream's.
   bool Compatible(const IAVIStream& other) const;
 

@@ -147,6 +147,8 @@ HRESULT OpenForReading(const char* path, PAVIFILE* result) {
     return AVIERR_BADFORMAT;
   } catch (const std::bad_alloc&) {
     return AVIERR_MEMORY;
+  } catch (const std::exception&) {
+    return AVIERR_FILEREAD;  // the reader gave up on the bytes some other way
   }
   auto file = std::make_unique<IAVIFile>();
   std::shared_ptr<const OpenedFile> shared = std::move(opened);

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/avifile/edit_stream.h"
+
 namespace ksv::avifile {
 
 namespace codecs = media::codecs;
@@ -29,7 +31,9 @@ std::unique_ptr<FrameDecoder> FrameDecoder::Open(IAVIStream* stream, int bitCoun
   auto decoder =
       codec->makeDecoder(picture.width, picture.height, header.biBitCount, picture.format);
   if (decoder == nullptr) return nullptr;
-  return std::unique_ptr<FrameDecoder>(new FrameDecoder(stream, std::move(decoder), picture));
+  std::unique_ptr<FrameDecoder> result(new FrameDecoder(stream, std::move(decoder), picture));
+  result->bitCount_ = bitCount;
+  return result;
 }
 
 FrameDecoder::FrameDecoder(IAVIStream* stream, std::unique_ptr<codecs::VideoDecoder> decoder,
@@ -52,7 +56,7 @@ FrameDecoder::FrameDecoder(IAVIStream* stream, std::unique_ptr<codecs::VideoDeco
 FrameDecoder::~FrameDecoder() { Release(stream_); }
 
 std::span<const uint8_t> FrameDecoder::Pixels() const {
-  return std::span<const uint8_t>(packed_).subspan(kHeader);
+  return {(last_ != nullptr ? last_ : packed_.data()) + kHeader, packed_.size() - kHeader};
 }
 
 bool FrameDecoder::DecodeOne(LONG pos) {
@@ -67,7 +71,17 @@ bool FrameDecoder::DecodeOne(LONG pos) {
 
 const uint8_t* FrameDecoder::Frame(LONG pos) {
   if (pos < stream_->Start() || pos >= stream_->End()) return nullptr;
-  if (pos == decoded_) return packed_.data();
+  if (EditStream* editable = stream_->AsEditable()) {
+    LONG at = 0;
+    IAVIStream* source = editable->SourceOf(pos, &at);
+    auto& decoder = sources_[source];
+    if (decoder == nullptr) decoder = Open(source, bitCount_);
+    // A source of another picture size would not fit the bitmap promised.
+    if (decoder == nullptr || decoder->PackedSize() != packed_.size()) return nullptr;
+    last_ = decoder->Frame(at);
+    return last_;
+  }
+  if (pos == decoded_) return last_ = packed_.data();
   LONG from = pos;
   if (!(decoded_ >= 0 && pos == decoded_ + 1)) {
     while (from > stream_->Start() && !stream_->IsKey(from)) --from;
@@ -77,7 +91,7 @@ const uint8_t* FrameDecoder::Frame(LONG pos) {
     if (!DecodeOne(at)) return nullptr;
   }
   decoded_ = pos;
-  return packed_.data();
+  return last_ = packed_.data();
 }
 
 }  // namespace ksv::avifile

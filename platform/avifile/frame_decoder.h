@@ -2,9 +2,12 @@
 // (a BITMAPINFOHEADER followed by bottom-up RGB rows) through the codec
 // table. A frame that depends on earlier ones is decoded from the key frame
 // before it, unless the frame just before it was the last one decoded; an
-// empty chunk (a dropped frame) repeats the picture before it.
+// empty chunk (a dropped frame) repeats the picture before it. An edit
+// stream's frames are decoded in the streams they come from, so that a
+// range that starts between key frames still decodes from its key frame.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -43,6 +46,10 @@ class FrameDecoder {
   std::vector<uint8_t> packed_;  // header, then the picture
   std::vector<uint8_t> chunk_;
   LONG decoded_ = -1;  // the frame the picture holds
+  int bitCount_ = 24;
+  // For an edit stream: a decoder per stream its ranges name.
+  std::map<IAVIStream*, std::unique_ptr<FrameDecoder>> sources_;
+  const uint8_t* last_ = nullptr;  // the packed bitmap Frame last returned
 };
 
 }  // namespace ksv::avifile

@@ -11,22 +11,17 @@ extern "C" {
 
 PGETFRAME AVIStreamGetFrameOpen(PAVISTREAM pstream, BITMAPINFOHEADER* wanted) {
   if (pstream == nullptr) return nullptr;
-  int bitCount = 24;
   const bool best = wanted == reinterpret_cast<BITMAPINFOHEADER*>(AVIGETFRAMEF_BESTDISPLAYFMT);
-  if (wanted != nullptr && !best) {
-    // Only uncompressed RGB of the stream's own size is made.
-    if (wanted->biCompression != BI_RGB) return nullptr;
-    bitCount = wanted->biBitCount;
-    auto decoder = ksv::avifile::FrameDecoder::Open(pstream, bitCount);
-    if (decoder == nullptr) return nullptr;
-    const auto& picture = decoder->Picture();
-    if ((wanted->biWidth != 0 && wanted->biWidth != picture.width) ||
-        (wanted->biHeight != 0 && std::abs(wanted->biHeight) != picture.height))
-      return nullptr;
-    return new IGetFrame{std::move(decoder)};
-  }
-  auto decoder = ksv::avifile::FrameDecoder::Open(pstream, bitCount);
-  return decoder == nullptr ? nullptr : new IGetFrame{std::move(decoder)};
+  const bool chosen = wanted != nullptr && !best;
+  // Only uncompressed RGB of the stream's own size is made.
+  if (chosen && wanted->biCompression != BI_RGB) return nullptr;
+  auto decoder = ksv::avifile::FrameDecoder::Open(pstream, chosen ? wanted->biBitCount : 24);
+  if (decoder == nullptr) return nullptr;
+  const auto& picture = decoder->Picture();
+  if (chosen && ((wanted->biWidth != 0 && wanted->biWidth != picture.width) ||
+                 (wanted->biHeight != 0 && std::abs(wanted->biHeight) != picture.height)))
+    return nullptr;
+  return new IGetFrame{std::move(decoder)};
 }
 
 LPVOID AVIStreamGetFrame(PGETFRAME getFrame, LONG pos) {

@@ -1,5 +1,6 @@
 // The save calls.
 #include <cstdarg>
+#include <new>
 #include <vector>
 
 #include "platform/avifile/avi_save.h"
@@ -14,8 +15,12 @@ HRESULT AVISaveVA(const char* file, CLSID* handler, AVISAVECALLBACK progress, in
   if (options != nullptr) {
     for (int i = 0; i < count; ++i) chosen[size_t(i)] = options[i];
   }
-  return ksv::avifile::SaveStreams(file, {streams, static_cast<size_t>(count)}, chosen,
-                                   progress);
+  try {
+    return ksv::avifile::SaveStreams(file, {streams, static_cast<size_t>(count)}, chosen,
+                                     progress);
+  } catch (const std::bad_alloc&) {
+    return AVIERR_MEMORY;  // the partial file went with the save's sink
+  }
 }
 
 HRESULT AVISaveA(const char* file, CLSID* handler, AVISAVECALLBACK progress, int count,
