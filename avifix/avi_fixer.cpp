@@ -6,6 +6,7 @@
 
 #include "avifix/save_progress.h"
 #include "avifix/target_files.h"
+#include "include/win32_errors.h"
 #include "platform/files/files.h"
 
 namespace ksv::avifix {
@@ -267,6 +268,8 @@ bool AviFixer::Save(EditStreams& streams, bool copyVideo) {
   // failed for space too, not only one that left under 128 KiB.
   const uint64_t needed = saved == AVIERR_FILEWRITE ? FileSize(path_) : 0;
   lastError_ = DiskNearlyFull(FolderOf(savePath_), needed) ? kErrorDiskFull : kErrorGeneral;
+  // The save ran out of memory (it catches that itself): said as such.
+  if (saved == AVIERR_MEMORY && lastError_ != kErrorDiskFull) lastError_ = ERROR_NOT_ENOUGH_MEMORY;
   // A work file of ours goes too.
   if (savePath_ == workPath_) RemoveFile(workPath_);
   return false;

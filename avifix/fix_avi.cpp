@@ -8,6 +8,7 @@
 #include "avifix/avi_fixer.h"
 #include "avifix/save_progress.h"
 #include "avifix/target_files.h"
+#include "include/win32_errors.h"
 
 namespace ksv::avifix {
 
@@ -22,7 +23,9 @@ FixResult FixAvi(const std::string& source, const std::string& target, FixAVIPro
   if (length <= 0) return FIXAVI_E_NO_FRAMES;
   const LONG last = first + length - 1;
   if (!fixer.RewriteRange(first, last, target)) {
-    return fixer.LastError() == kErrorDiskFull ? FIXAVI_E_DISK_FULL : FIXAVI_E_FAILED;
+    if (fixer.LastError() == kErrorDiskFull) return FIXAVI_E_DISK_FULL;
+    if (fixer.LastError() == DWORD(ERROR_NOT_ENOUGH_MEMORY)) return FIXAVI_E_OUT_OF_MEMORY;
+    return FIXAVI_E_FAILED;
   }
   return FIXAVI_OK;
 }
