@@ -1,6 +1,5 @@
 #include "avifix/stream_description.h"
 
-#include <cstring>
 
 namespace ksv::avifix {
 namespace {
