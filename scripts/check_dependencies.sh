@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The fences between the layers, checked on the sources:
-#   - the system's libraries (codec, driver, camapi, common, snapshot,
+#   - the system's libraries (codec, driver, camapi, common, snapshot, avifix,
 #     outside) and the platform's stand-ins never include or link the
 #     simulated camera, the camera rig or the command-line tool;
 #   - platform/ includes nothing above it (only platform/, include/ and
@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-production=(codec driver camapi common snapshot outside platform support)
+production=(codec driver camapi common snapshot avifix outside platform support)
 breaches=0
 
 # Includes of `folders` (tests excluded) that match the pattern `forbidden`

@@ -16,7 +16,8 @@ constexpr CommandDefinition kCommands[] = {
     DecodeCommand,   DemoCommand,     StreamCommand,    SimulatePacketsCommand,
     MemoryCommand,   CaptureCommand,  RegistryCommand,  ControlsCommand,
     DownloadCommand, InfoCommand,     SetupCommand,     SnapshotConvertCommand,
-    FiltersCommand,  GraphCommand,    ResampleCommand, AviInfoCommand,
+    FiltersCommand,  GraphCommand,    ResampleCommand,  AviInfoCommand,
+    AviFixCommand,
 };
 
 // The subcommand the arguments named, for the "see --help" hint.

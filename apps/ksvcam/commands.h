@@ -36,6 +36,7 @@ CommandRun GraphCommand(CLI::App& app);            // graph DESCRIPTION [--secon
 CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT
 CommandRun ResampleCommand(CLI::App& app);         // resample IN.wav -o OUT.wav
 CommandRun AviInfoCommand(CLI::App& app);          // avi-info FILE
+CommandRun AviFixCommand(CLI::App& app);           // avi-fix FILE [-o OUT]
 
 // Downloads the camera's memory into `request.outDir` as `download` does:
 // a line per file on stdout when `listFiles`, a bar on the progress line

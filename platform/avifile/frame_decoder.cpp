@@ -1,5 +1,6 @@
 #include "platform/avifile/frame_decoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -33,6 +34,7 @@ std::unique_ptr<FrameDecoder> FrameDecoder::Open(IAVIStream* stream, int bitCoun
   if (decoder == nullptr) return nullptr;
   std::unique_ptr<FrameDecoder> result(new FrameDecoder(stream, std::move(decoder), picture));
   result->bitCount_ = bitCount;
+  result->topDown_ = header.biCompression == codecs::kBiRgb && header.biHeight < 0;
   return result;
 }
 
@@ -66,7 +68,17 @@ bool FrameDecoder::DecodeOne(LONG pos) {
   chunk_.resize(static_cast<size_t>(bytes));
   if (stream_->ReadData(pos, 1, chunk_.data()) != AVIERR_OK) return false;
   const std::span<uint8_t> output = std::span<uint8_t>(packed_).subspan(kHeader);
-  return decoder_->Decode(chunk_, output) == codecs::CodecResult::kOk;
+  if (decoder_->Decode(chunk_, output) != codecs::CodecResult::kOk) return false;
+  if (topDown_ && picture_.height > 1) {
+    const size_t row = output.size() / static_cast<size_t>(picture_.height);
+    for (size_t top = 0, bottom = static_cast<size_t>(picture_.height) - 1; top < bottom;
+         ++top, --bottom) {
+      std::swap_ranges(output.begin() + static_cast<std::ptrdiff_t>(top * row),
+                       output.begin() + static_cast<std::ptrdiff_t>((top + 1) * row),
+                       output.begin() + static_cast<std::ptrdiff_t>(bottom * row));
+    }
+  }
+  return true;
 }
 
 const uint8_t* FrameDecoder::Frame(LONG pos) {

@@ -45,6 +45,9 @@ class FrameDecoder {
   media::codecs::PictureFormat picture_;
   std::vector<uint8_t> packed_;  // header, then the picture
   std::vector<uint8_t> chunk_;
+  // Uncompressed frames stored top-down (a negative biHeight): their rows
+  // are turned over into the bitmap's bottom-up order.
+  bool topDown_ = false;
   LONG decoded_ = -1;  // the frame the picture holds
   int bitCount_ = 24;
   // For an edit stream: a decoder per stream its ranges name.
