@@ -6,20 +6,22 @@
 
 #include <cstdint>
 
+#include "resampler/dsp/plan.h"
+
 namespace ksv::resampler::detail {
 
 // The half-band coefficients a1, a3, ..., a15 (odd distances from the centre).
 inline constexpr float kHalfBand[8] = {0.630220f, -0.193564f, 0.098039f, -0.053484f,
                                        0.028142f, -0.013438f, 0.005865f, -0.003395f};
 
-// Polyphase tap sets padded at their oldest end with zero taps to a multiple
-// of kPolyLanes, so every set is a whole number of vector steps. Each output
+// The plan pads every polyphase tap set at its oldest end with zero taps to a
+// multiple of kPolyLanes, so each is a whole number of vector steps. Each output
 // sums lane j of every step into partial sum j, then folds the partial sums
 // as (s0+s4, s1+s5, s2+s6, s3+s7), then (u0+u2, u1+u3), then v0+v1.
-inline constexpr int32_t kPolyLanes = 8;
+inline constexpr int32_t kPolyLanes = kTapGroup;
 
 struct PolyTaps {
-  const float* coefficients;  // padded sets, each starting on a 32-byte boundary
+  const float* coefficients;  // the plan's padded sets
   const int32_t* offsets;     // where output n's set starts in coefficients
   const int32_t* steps;       // its length / kPolyLanes
   const int32_t* firstInput;  // index into the stage input of its oldest tap
