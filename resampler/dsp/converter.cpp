@@ -157,8 +157,7 @@ void BlockConverter::State::WriteOutput(uint8_t* out) const {
                                                                         : nullptr;
   const int32_t frames = plan.outFrames;
   if (plan.outKind == SampleKind::kSigned16) {
-    // The block is little-endian 16-bit PCM, as is this processor.
-    kernels->toPcm16(left, right, reinterpret_cast<int16_t*>(out), frames);
+    kernels->toPcm16(left, right, out, frames);
     return;
   }
   for (int32_t f = 0; f < frames; ++f) {

@@ -35,8 +35,9 @@ struct Kernels {
   // a_(2m-1) * (x[k-7-m] + x[k-8+m]), from m = 1 up; out[2k+1] = x[k-7].
   void (*up2)(const float* x, float* out, int32_t count);
   void (*poly)(const float* x, const PolyTaps& taps, float* out, int32_t count);
-  // 16-bit output: right == nullptr writes mono, otherwise interleaves.
-  void (*toPcm16)(const float* left, const float* right, int16_t* out, int32_t count);
+  // 16-bit little-endian output at any byte alignment: right == nullptr
+  // writes mono, otherwise interleaves.
+  void (*toPcm16)(const float* left, const float* right, uint8_t* out, int32_t count);
 };
 
 extern const Kernels kScalarKernels;
