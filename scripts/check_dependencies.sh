@@ -4,7 +4,8 @@
 #     outside) and the platform's stand-ins never include or link the
 #     simulated camera, the camera rig or the command-line tool;
 #   - platform/ includes nothing above it (only platform/, include/ and
-#     support/), and codec/ only itself and support/;
+#     support/), and codec/ and resampler/dsp/ (the converter's signal
+#     path, no COM) only themselves and support/;
 #   - the command-line tool reaches the driver only through the rig and the
 #     decoder only through its public headers (decoder.h, decode_result.h,
 #     frame_format.h): no driver/ header, no other codec/ one;
@@ -15,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-production=(codec driver camapi common snapshot avifix outside platform support)
+production=(codec driver camapi common snapshot avifix outside platform support resampler)
 breaches=0
 
 # Includes of `folders` (tests excluded) that match the pattern `forbidden`
@@ -57,9 +58,11 @@ check_includes "the system's libraries include the simulator, the rig or the too
   'simcam/|rig/|apps/' "${existing[@]}"
 check_links "the system's libraries link the simulator, the rig or the tool" "${existing[@]}"
 check_includes "platform/ includes a layer above it" \
-  'codec/|driver/|camapi/|common/|snapshot/|outside/|simcam/|rig/|apps/' platform
+  'codec/|driver/|camapi/|common/|snapshot/|outside/|resampler/|simcam/|rig/|apps/' platform
 check_includes "codec/ includes a layer above it" \
   'platform/|driver/|camapi/|common/|snapshot/|outside/|simcam/|rig/|apps/' codec
+ALLOWED='(resampler/dsp|support)/[^"]*' \
+  check_includes "resampler/dsp/ includes something besides itself and support/" '.' resampler/dsp
 ALLOWED='codec/(decoder|decode_result|frame_format)\.h' \
   check_includes "apps/ksvcam includes a driver header or an inner codec header" 'driver/|codec/' apps/ksvcam
 

@@ -16,6 +16,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev   # MPEG-1 files and the named codecs
   libswscale-dev                                 # colour conversion of foreign formats
   ffmpeg                                         # ffprobe/ffmpeg: the oracles of AVI and WAV tests
+  libsoxr-dev                                    # sample-rate conversion: the resampler's test oracle and benchmark anchor
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "resampler/dsp/kernels.h"
@@ -73,8 +74,7 @@ struct BlockConverter::State {
   AlignedFloats stage[2][kMaxStages];
   AlignedFloats result[2];
   std::vector<float> even, odd;
-  // The polyphase tap sets padded to whole vector steps.
-  AlignedFloats taps;
+  // Where each polyphase tap set starts, padding included.
   std::vector<int32_t> offsets, steps, firstInput;
   detail::PolyTaps polyTaps{};
 
@@ -84,24 +84,20 @@ struct BlockConverter::State {
   void WriteOutput(uint8_t* out) const;
 };
 
+// The plan's tap sets are already padded to whole vector steps; what is
+// left is where each starts and which input its first (padding) tap meets.
 void BlockConverter::State::PreparePolyphase() {
   const int32_t P = plan.polyOutputs;
   offsets.assign(P, 0);
   steps.assign(P, 0);
   firstInput.assign(P, 0);
-  size_t total = 0;
   for (int32_t n = 0; n < P; ++n) {
     steps[n] = (plan.tapCounts[n] + kPolyLanes - 1) / kPolyLanes;
-    offsets[n] = static_cast<int32_t>(total);
-    total += static_cast<size_t>(steps[n]) * kPolyLanes;
+    const int32_t padding = steps[n] * kPolyLanes - plan.tapCounts[n];
+    offsets[n] = plan.tapOffsets[n] - padding;
+    firstInput[n] = plan.newestInput[n] - steps[n] * kPolyLanes + 1;
   }
-  taps.Assign(total);
-  for (int32_t n = 0; n < P; ++n) {
-    const int32_t count = plan.tapCounts[n], padded = steps[n] * kPolyLanes;
-    std::copy_n(plan.coefficients.begin() + plan.tapOffsets[n], count, taps.data() + offsets[n] + (padded - count));
-    firstInput[n] = plan.newestInput[n] - padded + 1;
-  }
-  polyTaps = {taps.data(), offsets.data(), steps.data(), firstInput.data()};
+  polyTaps = {plan.coefficients.data(), offsets.data(), steps.data(), firstInput.data()};
 }
 
 void BlockConverter::State::ReadInput(const uint8_t* in) {
@@ -161,8 +157,7 @@ void BlockConverter::State::WriteOutput(uint8_t* out) const {
                                                                         : nullptr;
   const int32_t frames = plan.outFrames;
   if (plan.outKind == SampleKind::kSigned16) {
-    // The block is little-endian 16-bit PCM, as is this processor.
-    kernels->toPcm16(left, right, reinterpret_cast<int16_t*>(out), frames);
+    kernels->toPcm16(left, right, out, frames);
     return;
   }
   for (int32_t f = 0; f < frames; ++f) {
@@ -175,9 +170,10 @@ void BlockConverter::State::WriteOutput(uint8_t* out) const {
   }
 }
 
-BlockConverter::BlockConverter(const ResamplePlan& plan, SimdLevel level) : state_(std::make_unique<State>()) {
+BlockConverter::BlockConverter(ResamplePlan planToKeep, SimdLevel level) : state_(std::make_unique<State>()) {
   State& st = *state_;
-  st.plan = plan;
+  st.plan = std::move(planToKeep);
+  const ResamplePlan& plan = st.plan;
   st.level = std::min(level, BestSimdLevel());
   st.kernels = &KernelsFor(st.level);
   st.channels = plan.channelMode == ChannelMode::kStereoToStereo ? 2 : 1;

@@ -24,8 +24,9 @@ const char* SimdLevelName(SimdLevel level);
 
 class BlockConverter {
  public:
-  // Copies the plan. `level` is clamped to what the processor runs.
-  explicit BlockConverter(const ResamplePlan& plan, SimdLevel level = BestSimdLevel());
+  // Keeps the plan (move it in to spare a copy of its tap sets). `level`
+  // is clamped to what the processor runs.
+  explicit BlockConverter(ResamplePlan plan, SimdLevel level = BestSimdLevel());
   ~BlockConverter();
   BlockConverter(const BlockConverter&) = delete;
   BlockConverter& operator=(const BlockConverter&) = delete;

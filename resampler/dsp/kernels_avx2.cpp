@@ -45,7 +45,7 @@ void Poly(const float* x, const PolyTaps& taps, float* out, int32_t count) {
     const float* in = x + taps.firstInput[n];
     __m256 acc = _mm256_setzero_ps();
     for (int32_t step = 0; step < taps.steps[n]; ++step, c += kPolyLanes, in += kPolyLanes)
-      acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_load_ps(c), _mm256_loadu_ps(in)));
+      acc = _mm256_add_ps(acc, _mm256_mul_ps(_mm256_loadu_ps(c), _mm256_loadu_ps(in)));
     const __m128 u = _mm_add_ps(_mm256_castps256_ps128(acc), _mm256_extractf128_ps(acc, 1));
     _mm_store_ss(out + n, FoldFour(u));
   }

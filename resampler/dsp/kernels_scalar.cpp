@@ -36,14 +36,19 @@ void Poly(const float* x, const PolyTaps& taps, float* out, int32_t count) {
   }
 }
 
-void ToPcm16(const float* left, const float* right, int16_t* out, int32_t count) {
+void Store16(uint8_t* out, int16_t v) {
+  out[0] = static_cast<uint8_t>(v & 0xff);
+  out[1] = static_cast<uint8_t>((v >> 8) & 0xff);
+}
+
+void ToPcm16(const float* left, const float* right, uint8_t* out, int32_t count) {
   if (!right) {
-    for (int32_t n = 0; n < count; ++n) out[n] = FloatToPcm16(left[n]);
+    for (int32_t n = 0; n < count; ++n) Store16(out + 2 * n, FloatToPcm16(left[n]));
     return;
   }
   for (int32_t n = 0; n < count; ++n) {
-    out[2 * n] = FloatToPcm16(left[n]);
-    out[2 * n + 1] = FloatToPcm16(right[n]);
+    Store16(out + 4 * n, FloatToPcm16(left[n]));
+    Store16(out + 4 * n + 2, FloatToPcm16(right[n]));
   }
 }
 

@@ -43,8 +43,8 @@ void Poly(const float* x, const PolyTaps& taps, float* out, int32_t count) {
     const float* in = x + taps.firstInput[n];
     __m128 lo = _mm_setzero_ps(), hi = _mm_setzero_ps();
     for (int32_t step = 0; step < taps.steps[n]; ++step, c += kPolyLanes, in += kPolyLanes) {
-      lo = _mm_add_ps(lo, _mm_mul_ps(_mm_load_ps(c), _mm_loadu_ps(in)));
-      hi = _mm_add_ps(hi, _mm_mul_ps(_mm_load_ps(c + 4), _mm_loadu_ps(in + 4)));
+      lo = _mm_add_ps(lo, _mm_mul_ps(_mm_loadu_ps(c), _mm_loadu_ps(in)));
+      hi = _mm_add_ps(hi, _mm_mul_ps(_mm_loadu_ps(c + 4), _mm_loadu_ps(in + 4)));
     }
     _mm_store_ss(out + n, FoldFour(_mm_add_ps(lo, hi)));
   }

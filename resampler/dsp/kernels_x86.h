@@ -25,6 +25,6 @@ static inline __m128i ToInt16Range(__m128 v) {
   return _mm_or_si128(_mm_and_si128(saturate, limit), _mm_andnot_si128(saturate, _mm_cvtps_epi32(v)));
 }
 
-void ToPcm16Sse2(const float* left, const float* right, int16_t* out, int32_t count);
+void ToPcm16Sse2(const float* left, const float* right, uint8_t* out, int32_t count);
 
 }  // namespace ksv::resampler::detail

@@ -100,23 +100,32 @@ PlanStatus BuildPolyphase(ResamplePlan& p) {
   p.gain = static_cast<float>(p.L) / static_cast<float>(std::max(p.L, p.M));
   if (p.stride <= 0 || p.polyOutputs <= 0) return PlanStatus::kInternal;
 
-  p.coefficients.clear();
   p.tapCounts.assign(p.polyOutputs, 0);
   p.tapOffsets.assign(p.polyOutputs, 0);
   p.newestInput.assign(p.polyOutputs, 0);
   const int64_t P = p.polyOutputs;
-  int32_t furthestBack = 0;
-  for (int32_t n = 0; n < p.polyOutputs; ++n) {
+  auto phaseOf = [&](int32_t n) {
     const int64_t position = static_cast<int64_t>(n) * p.polyInFrames;  // in 1/P input samples
-    const auto phase = static_cast<int32_t>(((position % P) * p.stride * 2 + P) / (2 * P));
-    const auto newest = static_cast<int32_t>(position / P);
-    const int32_t count = (kPrototypeTaps - 1 - phase) / p.stride + 1;
-    p.tapOffsets[n] = static_cast<int32_t>(p.coefficients.size());
+    return static_cast<int32_t>(((position % P) * p.stride * 2 + P) / (2 * P));
+  };
+  int32_t furthestBack = 0, total = 0;
+  for (int32_t n = 0; n < p.polyOutputs; ++n) {
+    const auto newest = static_cast<int32_t>(static_cast<int64_t>(n) * p.polyInFrames / P);
+    const int32_t count = (kPrototypeTaps - 1 - phaseOf(n)) / p.stride + 1;
+    if (newest >= p.polyInFrames) return PlanStatus::kInternal;
+    const int32_t padded = (count + kTapGroup - 1) / kTapGroup * kTapGroup;
+    p.tapOffsets[n] = total + padded - count;
     p.tapCounts[n] = count;
     p.newestInput[n] = newest;
-    for (int32_t t = count - 1; t >= 0; --t) p.coefficients.push_back(PrototypeTap(phase + t * p.stride) * p.gain);
+    total += padded;
     furthestBack = std::max(furthestBack, count - 1 - newest);
-    if (newest >= p.polyInFrames) return PlanStatus::kInternal;
+  }
+  p.coefficients.assign(static_cast<size_t>(total), 0.0f);
+  const float* half = PrototypeHalf().data();
+  for (int32_t n = 0; n < p.polyOutputs; ++n) {
+    float* taps = p.coefficients.data() + p.tapOffsets[n] + p.tapCounts[n] - 1;  // the newest input's tap
+    for (int32_t index = phaseOf(n); index < kPrototypeTaps; index += p.stride, --taps)
+      *taps = (index < kPrototypeHalf ? half[index] : half[kPrototypeTaps - 1 - index]) * p.gain;
   }
   p.historyFrames = std::max(kMinHistory, furthestBack);
   return PlanStatus::kOk;

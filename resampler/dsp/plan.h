@@ -40,6 +40,8 @@ inline constexpr int kMaxStages = 3;
 // The half-band stages need 15 (x2) and 30 (/2) past samples; every stage
 // keeps at least this many.
 inline constexpr int32_t kMinHistory = 41;
+// Polyphase tap sets are padded to multiples of this many taps.
+inline constexpr int32_t kTapGroup = 8;
 
 struct ResamplePlan {
   SampleKind inKind = SampleKind::kSigned16, outKind = SampleKind::kSigned16;
@@ -66,12 +68,14 @@ struct ResamplePlan {
   // reads. Its tap set reads prototype indexes phase, phase + stride, ...
   // (below 9601), phase being the fractional part times stride, rounded;
   // stored reversed (oldest input first) and times gain, one set after the
-  // other. With rates that divide the 3,528,000-point grid this is the same
-  // as stepping by M / L; with other rates M / L, rounded down, drifts off
-  // the block (and past its end), the block's own ratio does not.
+  // other, each preceded by zero taps up to a whole number of kTapGroup
+  // taps (the vector code's step; padded sets start at multiples of it).
+  // With rates that divide the 3,528,000-point grid this is the same as
+  // stepping by M / L; with other rates M / L, rounded down, drifts off the
+  // block (and past its end), the block's own ratio does not.
   std::vector<float> coefficients;
-  std::vector<int32_t> tapCounts;    // taps of output n (n = 0 .. P-1)
-  std::vector<int32_t> tapOffsets;   // where output n's taps start in coefficients
+  std::vector<int32_t> tapCounts;    // taps of output n (n = 0 .. P-1), without the padding
+  std::vector<int32_t> tapOffsets;   // where output n's first (real) tap is in coefficients
   std::vector<int32_t> newestInput;  // the newest stage input output n reads
 
   // Samples each stage keeps from block to block, per channel: 41, or more

@@ -3,6 +3,7 @@
 // with the scalar reference bit for bit, and converting allocates nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -159,7 +160,7 @@ TEST(ResamplerConverter, HistoriesRunAcrossBlocksUntilReset) {
   EXPECT_EQ(reset, fresh);
 }
 
-TEST(ResamplerConverter, RefusesBlocksOfTheWrongSizeAndAllocatesNothing) {
+TEST(ResamplerConverter, TakesAnyBufferOfTheBlockSizeAndAllocatesNothing) {
   const ResamplePlan plan = Plan({48000, 2, 16}, {22050, 1, 8});
   BlockConverter converter(plan);
   std::vector<uint8_t> in(static_cast<size_t>(plan.inBlockBytes)), out(static_cast<size_t>(plan.outBlockBytes), 0x55);
@@ -170,6 +171,17 @@ TEST(ResamplerConverter, RefusesBlocksOfTheWrongSizeAndAllocatesNothing) {
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(converter.Convert(in, out));
   EXPECT_EQ(ksv::testing::AllocationCount(), before);
   EXPECT_EQ(out[0], 128);  // silence in, 8-bit silence out
+
+  // Media buffers need not be aligned: 16-bit samples at odd addresses.
+  const ResamplePlan wide = Plan({22050, 2, 16}, {44100, 2, 16});
+  const std::vector<uint8_t> block = Noise(static_cast<size_t>(wide.inBlockBytes), 5);
+  std::vector<uint8_t> oddIn(block.size() + 1), aligned(static_cast<size_t>(wide.outBlockBytes)), oddOut(aligned.size() + 1);
+  std::copy(block.begin(), block.end(), oddIn.begin() + 1);
+  BlockConverter first(wide), second(wide);
+  ASSERT_TRUE(first.Convert(block, aligned));
+  ASSERT_TRUE(second.Convert(std::span(oddIn).subspan(1), std::span(oddOut).subspan(1)));
+  EXPECT_TRUE(std::equal(aligned.begin(), aligned.end(), oddOut.begin() + 1));
+  EXPECT_NE(aligned, std::vector<uint8_t>(aligned.size(), 0));
 }
 
 }  // namespace
