@@ -81,17 +81,13 @@ Cascade CascadeOf(ConversionType type) {
 // Tap sets of every output position of the block, and the history that
 // makes every read of the stage land on a defined sample.
 //
-// Output n of the block lies n * polyInFrames / P input samples after the
-// block's start: the block holds the same stretch of time on both sides, so
-// this is exact. (The ratio M / L is not always: L and M are rounded down,
-// and for rates that do not divide the grid, such as 8800 Hz, P * M / L
-// overshoots the block by most of a sample, which would shift the outputs
-// further and further within each block, jump back at the next and, at the
-// block's end, read the sample after it. For rates that divide the grid
-// both ratios are the same.) The output then falls a fraction of an input
-// sample after the newest input it reads; the prototype is stretched to
-// `stride` points per input sample, so the tap set starts that fraction of
-// `stride` into the prototype.
+// Output n reads the input floor(n * M / L) and the prototype from phase
+// (n * M) mod L on, every `stride` points. L and M are rounded down, so for
+// rates that do not divide the 3,528,000-point grid (8800 Hz, say) the last
+// outputs of a block would read a sample or more past its end; there the
+// whole block's outputs are taken that many samples later (the stage looks
+// ahead by delaying its output), and the history is made long enough for
+// the tap sets that reach further back than 41 samples.
 PlanStatus BuildPolyphase(ResamplePlan& p) {
   const int32_t Fn = p.F / BandDivisor(p.F), Gn = p.G / BandDivisor(p.G);
   p.L = kPrototypeGrid / Fn;
@@ -103,14 +99,18 @@ PlanStatus BuildPolyphase(ResamplePlan& p) {
   p.tapCounts.assign(p.polyOutputs, 0);
   p.tapOffsets.assign(p.polyOutputs, 0);
   p.newestInput.assign(p.polyOutputs, 0);
-  const int64_t P = p.polyOutputs;
   auto phaseOf = [&](int32_t n) {
-    const int64_t position = static_cast<int64_t>(n) * p.polyInFrames;  // in 1/P input samples
-    return static_cast<int32_t>(((position % P) * p.stride * 2 + P) / (2 * P));
+    return static_cast<int32_t>(static_cast<int64_t>(n) * p.M % p.L);
   };
+  auto specifiedNewest = [&](int32_t n) {
+    return static_cast<int32_t>(static_cast<int64_t>(n) * p.M / p.L);
+  };
+  // How far the block's last output would read past the block's end.
+  const int32_t lookAhead =
+      std::max(0, specifiedNewest(p.polyOutputs - 1) - (p.polyInFrames - 1));
   int32_t furthestBack = 0, total = 0;
   for (int32_t n = 0; n < p.polyOutputs; ++n) {
-    const auto newest = static_cast<int32_t>(static_cast<int64_t>(n) * p.polyInFrames / P);
+    const int32_t newest = specifiedNewest(n) - lookAhead;
     const int32_t count = (kPrototypeTaps - 1 - phaseOf(n)) / p.stride + 1;
     if (newest >= p.polyInFrames) return PlanStatus::kInternal;
     const int32_t padded = (count + kTapGroup - 1) / kTapGroup * kTapGroup;

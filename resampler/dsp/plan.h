@@ -63,16 +63,14 @@ struct ResamplePlan {
   float gain = 0.0f;          // L / max(L, M)
   int32_t polyOutputs = 0;    // P: outputs of the polyphase stage per block
   int32_t polyInFrames = 0;   // its input frames per block
-  // Output n of the block lies n * polyInFrames / P input samples after
-  // the block's start; newestInput[n] is the whole part, the newest input it
-  // reads. Its tap set reads prototype indexes phase, phase + stride, ...
-  // (below 9601), phase being the fractional part times stride, rounded;
-  // stored reversed (oldest input first) and times gain, one set after the
-  // other, each preceded by zero taps up to a whole number of kTapGroup
-  // taps (the vector code's step; padded sets start at multiples of it).
-  // With rates that divide the 3,528,000-point grid this is the same as
-  // stepping by M / L; with other rates M / L, rounded down, drifts off the
-  // block (and past its end), the block's own ratio does not.
+  // Output n of the block reads the stage input floor(n * M / L) as its
+  // newest sample (newestInput[n]; for rates whose M / L, rounded down,
+  // would reach past the block, every output of it that many samples
+  // earlier). Its tap set reads prototype indexes phase, phase + stride, ...
+  // (below 9601), phase = (n * M) mod L; stored reversed (oldest input
+  // first) and times gain, one set after the other, each preceded by zero
+  // taps up to a whole number of kTapGroup taps (the vector code's step;
+  // padded sets start at multiples of it).
   std::vector<float> coefficients;
   std::vector<int32_t> tapCounts;    // taps of output n (n = 0 .. P-1), without the padding
   std::vector<int32_t> tapOffsets;   // where output n's first (real) tap is in coefficients

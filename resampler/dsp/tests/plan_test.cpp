@@ -143,10 +143,11 @@ TEST(ResamplerPlan, TapSetsAreSampledFromThePrototypeInReverse) {
   EXPECT_EQ(plan.tapCounts[0], 24);
   EXPECT_FLOAT_EQ(plan.coefficients[0], PrototypeTap(23 * 405) * plan.gain);
   EXPECT_FLOAT_EQ(plan.coefficients[23], PrototypeTap(0) * plan.gain);
-  // Position 1 is 26/294 of an input sample on: phase 26 * 405 / 294 = 36.
+  // Position 1: phase (1 x 320) mod 294 = 26, read from input floor(320 / 294) = 1.
   const float* second = plan.coefficients.data() + plan.tapOffsets[1];
   EXPECT_EQ(plan.tapOffsets[1], 24);
-  EXPECT_FLOAT_EQ(second[plan.tapCounts[1] - 1], PrototypeTap(36) * plan.gain);
+  EXPECT_EQ(plan.newestInput[1], 1);
+  EXPECT_FLOAT_EQ(second[plan.tapCounts[1] - 1], PrototypeTap(26) * plan.gain);
   // Every position passes DC at about unit gain.
   for (int32_t n = 0; n < plan.polyOutputs; n += 37) {
     const float* taps = plan.coefficients.data() + plan.tapOffsets[n];
