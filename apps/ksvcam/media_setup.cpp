@@ -73,7 +73,11 @@ void CallModuleEntry(const MediaModule& module, const char* entry) {
   if (!fs::is_regular_file(path, error)) {
     throw CommandFailure(std::string(module.what) + "'s module " + Quoted(path) + " is missing");
   }
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Kept loaded, as COM keeps the servers it loads: unloading a module
+  // would unload the libraries it brought in, and a program that goes on to
+  // use the framework would only load them again (some, such as FFmpeg's,
+  // hold per-thread state that must outlive the module).
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
   if (handle == nullptr) {
     const char* why = dlerror();
     throw CommandFailure("cannot load " + Quoted(path) + ": " + (why != nullptr ? why : "?"));
