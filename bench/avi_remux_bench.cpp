@@ -8,7 +8,6 @@
 // interleaving and for full interleaving.
 #include <dlfcn.h>
 #include <stdlib.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,19 +21,13 @@
 #include "platform/com/apartment.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
-#include "platform/media/avi/avi_reader.h"
-#include "platform/media/avi/avi_writer.h"
+#include "bench/large_avi.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/media.h"
 
 namespace {
 
 using ksv::com::ComPtr;
-namespace avi = ksv::media::avi;
-
-constexpr int kFrames = 2100;             // 70 s at 30 fps
-constexpr size_t kFrameBytes = 100'000;   // about what a Motion JPEG frame weighs
-constexpr uint32_t kAudioPerFrame = 5880;  // 44,100 Hz stereo 16-bit over 1/30 s
 
 [[noreturn]] void Fail(const std::string& why) {
   std::fprintf(stderr, "avi_remux_bench: %s\n", why.c_str());
@@ -47,97 +40,6 @@ void Check(HRESULT result, const char* what) {
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(result));
     Fail(std::string(what) + " failed with " + code);
   }
-}
-
-std::vector<uint8_t> Format(std::initializer_list<uint32_t> fields32, size_t size) {
-  std::vector<uint8_t> out;
-  for (uint32_t field : fields32) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(field >> (8 * i)));
-  }
-  out.resize(size);
-  return out;
-}
-
-// A 64 x 48 JPEG picture without its start marker.
-std::vector<uint8_t> SmallPicture() {
-  std::vector<uint8_t> rgb(64 * 48 * 3);
-  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 5);
-  tjhandle handle = tjInitCompress();
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  tjCompress2(handle, rgb.data(), 64, 0, 48, TJPF_RGB, &jpeg, &size, TJSAMP_420, 80, 0);
-  std::vector<uint8_t> picture(jpeg + 2, jpeg + size);
-  tjFree(jpeg);
-  tjDestroy(handle);
-  return picture;
-}
-
-// One frame of kFrameBytes: the start marker, comment segments of random
-// bytes, then the picture.
-void MakeFrame(std::vector<uint8_t>& frame, const std::vector<uint8_t>& picture,
-               uint64_t& state) {
-  frame.assign({0xFF, 0xD8});
-  while (frame.size() + picture.size() < kFrameBytes) {
-    const size_t room = kFrameBytes - picture.size() - frame.size();
-    if (room < 5) break;
-    const size_t payload = std::min<size_t>(room - 4, 65533);
-    frame.insert(frame.end(), {0xFF, 0xFE, uint8_t((payload + 2) >> 8), uint8_t(payload + 2)});
-    for (size_t i = 0; i < payload; ++i) {
-      state ^= state << 13, state ^= state >> 7, state ^= state << 17;
-      frame.push_back(uint8_t(state) == 0xFF ? 0xFE : uint8_t(state));  // no markers inside
-    }
-  }
-  frame.insert(frame.end(), picture.begin(), picture.end());
-}
-
-void WriteInput(const std::string& path) {
-  avi::FileByteSink sink(path);
-  avi::Writer writer(sink);
-  avi::StreamHeader video;
-  video.type = avi::kStreamVideo;
-  video.handler = avi::Fourcc("MJPG");
-  video.scale = 1;
-  video.rate = 30;
-  // BITMAPINFOHEADER: size 40, 640 x 480, 1 plane and 24 bits, MJPG.
-  std::vector<uint8_t> bitmap = Format({40, 640, 480, 1 | 24u << 16, avi::Fourcc("MJPG"),
-                                        640 * 480 * 3},
-                                       40);
-  avi::StreamHeader audio;
-  audio.type = avi::kStreamAudio;
-  audio.scale = 4;
-  audio.rate = 176400;
-  audio.sampleSize = 4;
-  // PCMWAVEFORMAT: tag 1, 2 channels, 44,100 Hz, 176,400 B/s, align 4, 16 bits.
-  std::vector<uint8_t> wave = Format({1 | 2u << 16, 44100, 176400, 4 | 16u << 16}, 16);
-  const uint32_t videoStream = writer.AddStream(video, bitmap);
-  const uint32_t audioStream = writer.AddStream(audio, wave);
-  avi::MainHeader main;
-  main.microSecPerFrame = 33333;
-  main.width = 640;
-  main.height = 480;
-  if (!writer.Begin(main)) Fail("cannot write " + path);
-  const std::vector<uint8_t> picture = SmallPicture();
-  std::vector<uint8_t> frame, sound(kAudioPerFrame);
-  uint64_t state = 0x9E3779B97F4A7C15ull;
-  for (int i = 0; i < kFrames; ++i) {
-    MakeFrame(frame, picture, state);
-    for (size_t at = 0; at < sound.size(); ++at) sound[at] = uint8_t(at * 3 + i);
-    if (!writer.WriteChunk(videoStream, frame.data(), frame.size(), true) ||
-        !writer.WriteChunk(audioStream, sound.data(), sound.size(), true)) {
-      Fail("cannot write " + path);
-    }
-  }
-  if (!writer.Finish()) Fail("cannot finish " + path);
-}
-
-// Reads the whole file, so both runs find it in the page cache.
-void Warm(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) Fail("cannot read " + path);
-  std::vector<char> buffer(1 << 20);
-  while (std::fread(buffer.data(), 1, buffer.size(), file) > 0) {
-  }
-  std::fclose(file);
 }
 
 HRESULT Register(const std::string& module) {
@@ -236,32 +138,12 @@ void Settle(const std::string& first, const std::string& second) {
   sync();
 }
 
-double Median(std::vector<double> times) {
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
-
 double RunFfmpeg(const std::string& in, const std::string& out) {
-  const std::string command = "ffmpeg -v error -y -i '" + in + "' -map 0 -c copy '" + out + "'";
   const auto start = std::chrono::steady_clock::now();
-  if (std::system(command.c_str()) != 0) Fail("ffmpeg failed");
+  if (!ksv::bench::FfmpegCopy(in, out)) Fail("ffmpeg failed");
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// The frames and audio bytes of a file, to check the copy is whole.
-std::pair<size_t, uint64_t> Contents(const std::string& path) {
-  avi::FileByteSource source(path);
-  const avi::File file = avi::ReadAvi(source);
-  size_t frames = 0;
-  uint64_t audio = 0;
-  for (const avi::Stream& stream : file.streams) {
-    for (const avi::IndexEntry& entry : stream.index) {
-      if (stream.IsVideo()) ++frames;
-      if (stream.IsAudio()) audio += entry.size;
-    }
-  }
-  return {frames, audio};
-}
 
 }  // namespace
 
@@ -278,10 +160,10 @@ int main() {
   }
 
   const std::string in = root + "/in.avi";
-  WriteInput(in);
+  ksv::bench::WriteLargeAvi(in, 640, 480);
   const double megabytes = static_cast<double>(std::filesystem::file_size(in)) / 1e6;
-  const auto expected = Contents(in);
-  Warm(in);
+  const auto expected = ksv::bench::AviContents(in);
+  ksv::bench::WarmPageCache(in);
   std::printf("input: %.1f MB, %zu video frames, %llu audio bytes\n", megabytes, expected.first,
               static_cast<unsigned long long>(expected.second));
 
@@ -298,11 +180,11 @@ int main() {
   for (int round = 0; round < 3; ++round) {
     Settle(copy, out);
     ffmpegTimes.push_back(RunFfmpeg(in, copy));
-    if (Contents(copy) != expected) Fail("ffmpeg's copy does not hold what the input does");
+    if (ksv::bench::AviContents(copy) != expected) Fail("ffmpeg's copy does not hold what the input does");
     for (size_t m = 0; m < std::size(modes); ++m) {
       Settle(copy, out);
       ourTimes[m].push_back(RunGraph(in, out, modes[m].second));
-      const auto got = Contents(out);
+      const auto got = ksv::bench::AviContents(out);
       if (got != expected) {
         std::fprintf(stderr, "graph remux (%s): %zu frames and %llu audio bytes written\n",
                      modes[m].first, got.first, static_cast<unsigned long long>(got.second));
@@ -310,10 +192,10 @@ int main() {
       }
     }
   }
-  const double ffmpeg = Median(ffmpegTimes);
+  const double ffmpeg = ksv::bench::Median(ffmpegTimes);
   std::printf("ffmpeg -c copy: %.3f s, %.1f MB/s\n", ffmpeg, megabytes / ffmpeg);
   for (size_t m = 0; m < std::size(modes); ++m) {
-    const double ours = Median(ourTimes[m]);
+    const double ours = ksv::bench::Median(ourTimes[m]);
     std::printf("graph remux (%s): %.3f s, %.1f MB/s, ours/ffmpeg %.2f\n", modes[m].first, ours,
                 megabytes / ours, ours / ffmpeg);
   }
