@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/large_avi.h"
 #include "platform/com/apartment.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
-#include "bench/large_avi.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/media.h"
 
