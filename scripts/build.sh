@@ -8,12 +8,18 @@ cd "$(dirname "$0")/.."
 
 flavour=${1:-release}
 shift || true
+# The sanitizer flavours exist to run checks whose reports need function
+# names, files and lines (inlined frames included), not variables: -g1 keeps
+# those and saves a fifth to a quarter of the compile time of -g.
+debug_lines=(-DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1)
+optimized_lines=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 case "$flavour" in
   release)  dir=build;          opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  sanitize) dir=build-sanitize; opts=(-DCMAKE_BUILD_TYPE=Debug -DKSV_SANITIZE=ON -DKSV_BUILD_BENCH=OFF) ;;
-  tsan)     dir=build-tsan;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_TSAN=ON -DKSV_BUILD_BENCH=OFF) ;;
+  sanitize) dir=build-sanitize; opts=(-DCMAKE_BUILD_TYPE=Debug -DKSV_SANITIZE=ON -DKSV_BUILD_BENCH=OFF "${debug_lines[@]}") ;;
+  tsan)     dir=build-tsan;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_TSAN=ON -DKSV_BUILD_BENCH=OFF "${optimized_lines[@]}") ;;
   fuzz)     dir=build-fuzz;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_BUILD_FUZZ=ON -DKSV_BUILD_TESTS=OFF
-                                      -DKSV_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+                                      -DKSV_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+                                      "${optimized_lines[@]}") ;;
   *) echo "usage: scripts/build.sh [release|sanitize|tsan|fuzz] [targets...]" >&2; exit 2 ;;
 esac
 
