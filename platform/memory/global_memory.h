@@ -7,6 +7,7 @@
 // Windows. Unknown or already freed handles are refused, never dereferenced.
 #pragma once
 
+#include "include/win32_calls.h"
 #include "include/win32_types.h"
 
 #define GMEM_FIXED 0x0000u
