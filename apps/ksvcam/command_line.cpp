@@ -68,6 +68,13 @@ std::string CommandLineManualPage(std::string_view date) {
 }
 
 int RunCommandLine(std::span<const std::string> args, Console& console) {
+  // The build writes the manual page with `ksvcam --manual-page DATE`; not
+  // an option people need, so --help does not list it.
+  if (args.size() >= 2 && args[1] == "--manual-page") {
+    console.out << CommandLineManualPage(args.size() > 2 ? args[2] : "");
+    console.out.flush();
+    return console.out ? kExitOk : kExitFailure;
+  }
   CLI::App app{kDescription, "ksvcam"};
   const Commands commands = DefineCommandLine(app);
 

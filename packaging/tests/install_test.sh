@@ -9,7 +9,8 @@
 #   installed ksvcam, without LD_LIBRARY_PATH, and writes nothing into the
 #   prefix;
 # - the installed ksvcam registers the installed plug-ins by their paths;
-# - `man ksvcam` shows every subcommand --help lists.
+# - `man ksvcam` shows every subcommand --help lists;
+# - the tree works when moved.
 set -euo pipefail
 
 build=$(cd "$1" && pwd)
@@ -126,4 +127,9 @@ for command in $subcommands; do
 done
 # A nested subcommand and an option's text, as --help gives them.
 grep -qx " *ksvcam memory build" "$work/manual.txt" || fail "man ksvcam lacks 'memory build'"
+echo "== the installed tree still works when moved"
+mv "$prefix" "$work/moved"
+"$work/moved/bin/ksvcam" memory info "$work/camera.img" >/dev/null || fail "a moved ksvcam does not run"
+PKG_CONFIG_PATH=$work/moved/lib/pkgconfig pkg-config --libs ksv-oksv1api | grep -q -- "-L$work/moved/" ||
+  fail "the moved pkg-config files do not follow the prefix"
 echo "install test: passed"

@@ -53,7 +53,12 @@ TEST(ManualPage, KsvcamsPageHasEverySubcommandOfItsHelp) {
   const std::string args[] = {"ksvcam", "--help"};
   ASSERT_EQ(RunCommandLine(args, console), 0);
   const std::string help = out.str();
-  const std::string page = CommandLineManualPage("today");
+  std::ostringstream manual;
+  Console manualConsole{manual, err, false};
+  const std::string manualArgs[] = {"ksvcam", "--manual-page", "today"};
+  ASSERT_EQ(RunCommandLine(manualArgs, manualConsole), 0);
+  const std::string page = manual.str();
+  EXPECT_EQ(page.rfind(".TH KSVCAM 1 \"today\"", 0), 0u);
   const size_t list = help.find("Subcommands:");
   ASSERT_NE(list, std::string::npos);
   std::istringstream lines(help.substr(list));
