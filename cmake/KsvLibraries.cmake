@@ -8,7 +8,7 @@
 # Dll entry points. Each has an export list checked into the repository, and
 # a test compares the built file's dynamic symbols with it.
 #
-# Both functions also install what they make (cmake/KsvInstall.cmake adds
+# Both functions also install what they make (packaging/CMakeLists.txt adds
 # the rest: the stand-in libraries they need at run time, headers,
 # pkg-config files, the CMake package): deliverables into lib/ with their
 # SONAME, found beside each other ($ORIGIN); plug-ins and other modules into

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+// The C declarations programs see; the compiler checks they match these.
 #include "include/win32_calls.h"
 #include "include/win32_types.h"
 
@@ -29,7 +30,7 @@ namespace ksv::platform {
 
 // Registers a library of the system under its file name (as "OKSV1API.DLL"):
 // the system keeps its libraries in its system folder, so the module's file
-// is `file_name` in $KSV_ROOT/system32 (the root as it is when asked), never
+// is `fileName` in $KSV_ROOT/system32 (the root as it is when asked), never
 // the installed, read-only file. The same name gives the same handle.
 HMODULE RegisterSystemModule(std::string_view fileName);
 
