@@ -48,13 +48,16 @@ for header in "$prefix"/include/ksv/*.h; do
 done
 
 echo "== nothing installed points into the build"
+# The library search path a file carries (RPATH or RUNPATH), if any.
+search_path() { readelf -d "$1" | sed -n 's/.*(R[UNPATH]*).*\[\(.*\)\]$/\1/p'; }
 for file in "$prefix"/bin/* "$prefix"/lib/*.so.* "$prefix"/lib/ksv/*.so; do
-  if readelf -d "$file" | grep -E 'R(UN)?PATH' | grep -v -q 'ORIGIN'; then
-    fail "$file has a search path other than \$ORIGIN: $(readelf -d "$file" | grep PATH)"
-  fi
+  IFS=: read -r -a folders <<<"$(search_path "$file")"
+  for folder in "${folders[@]}"; do
+    case "$folder" in '$ORIGIN' | '$ORIGIN/'*) ;; *) fail "$file searches $folder" ;; esac
+  done
 done
-[ "$(readelf -d "$prefix/bin/ksvcam" | sed -n 's/.*R[UN]*PATH.*\[\(.*\)\]/\1/p')" = '$ORIGIN/../lib' ] ||
-  fail "bin/ksvcam does not look in ../lib"
+[ "$(search_path "$prefix/bin/ksvcam")" = '$ORIGIN/../lib' ] || fail "bin/ksvcam does not look in ../lib"
+[ "$(search_path "$prefix/lib/ksv/ksvmedia.so")" = '$ORIGIN/..' ] || fail "plug-ins do not look in lib/"
 if grep -rl -e "$build" -e "$tests" "$prefix/lib/pkgconfig" "$prefix/lib/cmake"; then
   fail "a package file names the build or source tree"
 fi
