@@ -16,6 +16,11 @@ namespace {
 
 std::atomic<bool> ksvMode{false};
 
+// The system keeps this library in its system folder: a program names it
+// with GetModuleHandleA("OKSV1API.DLL") and hands that to KXCAMAPI_Init, so
+// the clip work folder lies under $KSV_ROOT, not beside the installed file.
+[[maybe_unused]] const HMODULE thisLibrary = ksv::platform::RegisterSystemModule("OKSV1API.DLL");
+
 // The decoder as the library uses it before the first item: 320 x 240,
 // 24-bit, built-in pair 2.
 bool SetUpDecoder(codec::StoredFrameDecoder& decoder) {

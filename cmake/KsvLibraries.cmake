@@ -7,6 +7,33 @@
 # into them kept inside. COM plug-ins are modules that export only the four
 # Dll entry points. Each has an export list checked into the repository, and
 # a test compares the built file's dynamic symbols with it.
+#
+# Both functions also install what they make (packaging/CMakeLists.txt adds
+# the rest: the stand-in libraries they need at run time, headers,
+# pkg-config files, the CMake package): deliverables into lib/ with their
+# SONAME, found beside each other ($ORIGIN); plug-ins and other modules into
+# lib/ksv/, off the linker's path, finding the libraries one folder up.
+
+# Where things go under the install prefix. Fixed rather than GNUInstallDirs'
+# multiarch folders: ksvcam finds its modules at bin/../lib/ksv.
+set(KSV_INSTALL_LIBDIR lib)
+set(KSV_INSTALL_MODULEDIR lib/ksv)
+
+# Installs a module that is loaded by path (a COM plug-in, the driver, a
+# hardware module) into lib/ksv/.
+function(ksv_install_module target)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/..")
+  install(TARGETS ${target} LIBRARY DESTINATION ${KSV_INSTALL_MODULEDIR})
+  set_property(GLOBAL APPEND PROPERTY KSV_INSTALLED_TARGETS ${target})
+endfunction()
+
+# Installs a shared library into lib/ with its SONAME and version.
+function(ksv_install_shared_library target)
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN"
+    VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+  install(TARGETS ${target} LIBRARY DESTINATION ${KSV_INSTALL_LIBDIR})
+  set_property(GLOBAL APPEND PROPERTY KSV_INSTALLED_TARGETS ${target})
+endfunction()
 
 # Makes `target` export exactly the names in `list` (one per line; '#'
 # starts a comment) and adds a test that compares the built file's dynamic
@@ -44,7 +71,8 @@ endfunction()
 # An in-process COM server: a module that COM loads with dlopen from the path
 # its registration wrote, placed under lib/ksv/ of the build (as installed,
 # off the linker's path), exporting DllGetClassObject, DllCanUnloadNow,
-# DllRegisterServer and DllUnregisterServer only.
+# DllRegisterServer and DllUnregisterServer only. Installed into lib/ksv/
+# unless it is a test's (made under a tests/ or testing/ folder).
 function(ksv_add_com_plugin name)
   cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
   add_library(${name} MODULE ${ARG_SOURCES})
@@ -57,6 +85,9 @@ function(ksv_add_com_plugin name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ksv_warnings)
   ksv_export_only(${name} ${PROJECT_SOURCE_DIR}/cmake/com_plugin.exports)
+  if(NOT CMAKE_CURRENT_SOURCE_DIR MATCHES "/(tests|testing)(/|$)")
+    ksv_install_module(${name})
+  endif()
 endfunction()
 
 # ksv_add_deliverable(NAME OUTPUT_NAME FILE EXPORTS LIST SOURCES ...
@@ -67,7 +98,10 @@ endfunction()
 # are compiled once; the same objects also make NAME_internal, a static
 # library for the library's own tests and fuzz targets, which reach its
 # inner parts. Everything else links NAME, so a process holds one copy of
-# the library's state.
+# the library's state. Installed into lib/ with a pkg-config file
+# ksv-<file in lower case>.pc and an imported target KSV::<FILE> of the CMake
+# package; deliverables among PUBLIC are its Requires, among PRIVATE its
+# Requires.private.
 function(ksv_add_deliverable name)
   cmake_parse_arguments(ARG "" "OUTPUT_NAME;EXPORTS" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
   add_library(${name}_objects OBJECT ${ARG_SOURCES})
@@ -82,6 +116,10 @@ function(ksv_add_deliverable name)
     OUTPUT_NAME ${ARG_OUTPUT_NAME}
     VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
   ksv_export_only(${name} ${ARG_EXPORTS})
+  ksv_install_shared_library(${name})
+  set_target_properties(${name} PROPERTIES
+    KSV_PUBLIC_LIBS "${ARG_PUBLIC}" KSV_PRIVATE_LIBS "${ARG_PRIVATE}")
+  set_property(GLOBAL APPEND PROPERTY KSV_DELIVERABLES ${name})
 
   add_library(${name}_internal STATIC)
   target_link_libraries(${name}_internal PUBLIC ${name}_objects ${ARG_PUBLIC} ${ARG_PRIVATE})

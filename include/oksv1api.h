@@ -86,7 +86,8 @@ typedef struct CameraContext* KXCAMAPI_HANDLE;
 
 /* Opens the camera: null when `module` or `window` is null, the camera is
  * not there or memory is short. The clip work folder "RM900Clp" beside the
- * module's file is emptied. KXCAMAPI_InitKSV does the same and turns on KSV
+ * module's file is emptied: pass GetModuleHandleA("OKSV1API.DLL")
+ * (win32_calls.h) to have it under $KSV_ROOT. KXCAMAPI_InitKSV does the same and turns on KSV
  * mode for every context of the process; KXCAMAPI_Init turns it off. */
 KSV_EXPORT KXCAMAPI_HANDLE KXCAMAPI_Init(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                               intptr_t userData, HINSTANCE module, HWND window);

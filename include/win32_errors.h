@@ -3,7 +3,7 @@
 #ifndef KSV_INCLUDE_WIN32_ERRORS_H
 #define KSV_INCLUDE_WIN32_ERRORS_H
 
-#include "include/win32_types.h"
+#include "win32_types.h"
 
 #ifdef __cplusplus
 

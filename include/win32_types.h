@@ -27,6 +27,7 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef WORD ATOM;
+typedef int32_t HRESULT; /* a COM result (platform/com/hresult.h): negative fails */
 
 typedef struct tagPOINT {
   LONG x;

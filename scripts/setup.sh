@@ -17,6 +17,7 @@ packages=(
   libswscale-dev                                 # colour conversion of foreign formats
   ffmpeg                                         # ffprobe/ffmpeg: the oracles of AVI and WAV tests
   libsoxr-dev                                    # sample-rate conversion: the resampler's test oracle and benchmark anchor
+  man-db                                         # man: the install test reads ksvcam's manual page
 )
 
 missing=()

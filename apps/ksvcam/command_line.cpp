@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/manual_page.h"
 #include "outside/camprop/control_client.h"
 
 namespace ksv::ksvcam {
@@ -41,17 +42,41 @@ std::string ParseErrorMessage(const CLI::App& app, const CLI::ParseError& error,
   return error.what();
 }
 
-}  // namespace
+using Commands = std::vector<std::pair<const CLI::App*, CommandRun>>;
 
-int RunCommandLine(std::span<const std::string> args, Console& console) {
-  CLI::App app{"Decodes the camera's compressed frames and runs the simulated camera.", "ksvcam"};
+// The command line with every subcommand; what each one runs.
+Commands DefineCommandLine(CLI::App& app) {
   app.set_version_flag("--version", "ksvcam " KSVCAM_VERSION);
   app.require_subcommand(1);
-  std::vector<std::pair<const CLI::App*, CommandRun>> commands;
+  Commands commands;
   for (const CommandDefinition define : kCommands) {
     CommandRun run = define(app);
     commands.emplace_back(app.get_subcommands({}).back(), std::move(run));
   }
+  return commands;
+}
+
+constexpr const char* kDescription =
+    "Decodes the camera's compressed frames and runs the simulated camera.";
+
+}  // namespace
+
+std::string CommandLineManualPage(std::string_view date) {
+  CLI::App app{kDescription, "ksvcam"};
+  DefineCommandLine(app);
+  return ManualPage(app, KSVCAM_VERSION, date);
+}
+
+int RunCommandLine(std::span<const std::string> args, Console& console) {
+  // The build writes the manual page with `ksvcam --manual-page DATE`; not
+  // an option people need, so --help does not list it.
+  if (args.size() >= 2 && args[1] == "--manual-page") {
+    console.out << CommandLineManualPage(args.size() > 2 ? args[2] : "");
+    console.out.flush();
+    return console.out ? kExitOk : kExitFailure;
+  }
+  CLI::App app{kDescription, "ksvcam"};
+  const Commands commands = DefineCommandLine(app);
 
   std::vector<const char*> argv{"ksvcam"};
   if (!args.empty()) {

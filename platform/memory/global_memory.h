@@ -7,6 +7,8 @@
 // Windows. Unknown or already freed handles are refused, never dereferenced.
 #pragma once
 
+// The C declarations programs see; the compiler checks they match these.
+#include "include/win32_calls.h"
 #include "include/win32_types.h"
 
 #define GMEM_FIXED 0x0000u

@@ -9,15 +9,22 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/root/system_root.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 // Handles are 1-based indexes into the table, never reused, so a handle
-// never turns into another module.
+// never turns into another module. A system library's entry holds its file
+// name only; its folder is the system folder when asked.
+struct ModuleEntry {
+  std::string path;
+  bool inSystemFolder = false;
+};
 struct ModuleTable {
   std::mutex mutex;
-  std::vector<std::string> paths;
+  std::vector<ModuleEntry> modules;
 };
 
 ModuleTable& Table() {
@@ -38,21 +45,52 @@ bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-// The module's file, or nothing for an unknown handle.
+// The module's file, or nothing for an unknown handle (or a system library
+// while no system root can be had).
 bool PathOf(HMODULE module, std::string& path) {
   if (module == nullptr) {
     path = ExecutablePath();
     return !path.empty();
   }
-  ModuleTable& table = Table();
-  std::lock_guard lock(table.mutex);
-  const auto index = reinterpret_cast<uintptr_t>(module);
-  if (index == 0 || index > table.paths.size()) return false;
-  path = table.paths[index - 1];
-  return true;
+  ModuleEntry entry;
+  {
+    ModuleTable& table = Table();
+    std::lock_guard lock(table.mutex);
+    const auto index = reinterpret_cast<uintptr_t>(module);
+    if (index == 0 || index > table.modules.size()) return false;
+    entry = table.modules[index - 1];
+  }
+  if (!entry.inSystemFolder) {
+    path = entry.path;
+    return true;
+  }
+  try {
+    path = (ksv::platform::SystemRoot() / "system32" / entry.path).string();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::string FileNameOf(const ModuleEntry& entry) {
+  return entry.inSystemFolder ? entry.path : fs::path(entry.path).filename().string();
 }
 
 HMODULE HandleOfIndex(size_t index) { return reinterpret_cast<HMODULE>(index + 1); }
+
+// The handle of the entry, added when the table has none like it.
+HMODULE Enter(ModuleEntry entry) {
+  ModuleTable& table = Table();
+  std::lock_guard lock(table.mutex);
+  for (size_t i = 0; i < table.modules.size(); ++i) {
+    const ModuleEntry& known = table.modules[i];
+    if (known.inSystemFolder == entry.inSystemFolder && known.path == entry.path) {
+      return HandleOfIndex(i);
+    }
+  }
+  table.modules.push_back(std::move(entry));
+  return HandleOfIndex(table.modules.size() - 1);
+}
 
 }  // namespace
 
@@ -64,14 +102,14 @@ HMODULE GetModuleHandleA(const char* name) {
   if (name == nullptr) {
     // The executable registers itself on first use.
     const std::string self = ExecutablePath();
-    for (size_t i = 0; i < table.paths.size(); ++i) {
-      if (table.paths[i] == self) return HandleOfIndex(i);
+    for (size_t i = 0; i < table.modules.size(); ++i) {
+      if (!table.modules[i].inSystemFolder && table.modules[i].path == self) return HandleOfIndex(i);
     }
-    table.paths.push_back(self);
-    return HandleOfIndex(table.paths.size() - 1);
+    table.modules.push_back({self, false});
+    return HandleOfIndex(table.modules.size() - 1);
   }
-  for (size_t i = 0; i < table.paths.size(); ++i) {
-    if (SameNameIgnoringCase(fs::path(table.paths[i]).filename().string(), name)) {
+  for (size_t i = 0; i < table.modules.size(); ++i) {
+    if (SameNameIgnoringCase(FileNameOf(table.modules[i]), name)) {
       return HandleOfIndex(i);
     }
   }
@@ -99,14 +137,12 @@ HMODULE RegisterModule(std::string_view path) {
   std::error_code error;
   fs::path full = fs::absolute(fs::path(path), error);
   if (error) full = fs::path(path);
-  const std::string text = full.lexically_normal().string();
-  ModuleTable& table = Table();
-  std::lock_guard lock(table.mutex);
-  for (size_t i = 0; i < table.paths.size(); ++i) {
-    if (table.paths[i] == text) return HandleOfIndex(i);
-  }
-  table.paths.push_back(text);
-  return HandleOfIndex(table.paths.size() - 1);
+  return Enter({full.lexically_normal().string(), false});
+}
+
+HMODULE RegisterSystemModule(std::string_view fileName) {
+  if (fileName.empty() || fileName.find('/') != std::string_view::npos) return nullptr;
+  return Enter({std::string(fileName), true});
 }
 
 }  // namespace ksv::platform

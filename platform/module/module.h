@@ -6,6 +6,8 @@
 
 #include <string_view>
 
+// The C declarations programs see; the compiler checks they match these.
+#include "include/win32_calls.h"
 #include "include/win32_types.h"
 
 extern "C" {
@@ -25,6 +27,12 @@ DWORD GetModuleFileNameA(HMODULE module, char* buffer, DWORD size);
 }  // extern "C"
 
 namespace ksv::platform {
+
+// Registers a library of the system under its file name (as "OKSV1API.DLL"):
+// the system keeps its libraries in its system folder, so the module's file
+// is `fileName` in $KSV_ROOT/system32 (the root as it is when asked), never
+// the installed, read-only file. The same name gives the same handle.
+HMODULE RegisterSystemModule(std::string_view fileName);
 
 // Registers a module for the library or plug-in file at `path` (absolute or
 // relative to the current folder; the file need not exist) and returns its

@@ -34,6 +34,8 @@
 // MWMO_INPUTAVAILABLE); window handles are never reused.
 #pragma once
 
+// The C declarations programs see; the compiler checks they match these.
+#include "include/win32_calls.h"
 #include "include/win32_errors.h"
 #include "include/win32_types.h"
 
