@@ -81,8 +81,9 @@ outside::bulk::StoredItem ToneClip(const std::vector<picture::RgbPicture>& frame
 
 std::vector<uint8_t> StreamForm(const outside::bulk::StoredItem& item) {
   const auto header = outside::bulk::EncodeItemHeader(item.header);
-  std::vector<uint8_t> bytes(header.begin(), header.end());
-  bytes.insert(bytes.end(), item.data.begin(), item.data.end());
+  std::vector<uint8_t> bytes(header.size() + item.data.size());
+  std::memcpy(bytes.data(), header.data(), header.size());
+  if (!item.data.empty()) std::memcpy(bytes.data() + header.size(), item.data.data(), item.data.size());
   return bytes;
 }
 
@@ -101,7 +102,7 @@ AttachedClip::~AttachedClip() {
   context_.bulk->clipBytes = 0;
 }
 
-SamplePool::SamplePool(long bytes) {
+SamplePool::SamplePool(LONG bytes) {
   HRESULT result = S_OK;
   allocator_ = new CMemAllocator("test samples", nullptr, &result);
   allocator_->AddRef();

@@ -57,7 +57,7 @@ struct Pulled {
 // Samples of `bytes` bytes, one at a time, from a committed allocator.
 class SamplePool {
  public:
-  explicit SamplePool(long bytes);
+  explicit SamplePool(LONG bytes);
   ~SamplePool();
   Pulled Pull(HRESULT (*function)(IMediaSample*, int*));
 

@@ -72,7 +72,7 @@ class CappedAllocator final : public CMemAllocator {
 class CappedSink;
 class CappedPin final : public CBaseInputPin {
  public:
-  CappedPin(CBaseFilter* filter, CCritSec* lock, long cap, HRESULT* result)
+  CappedPin(CBaseFilter* filter, CCritSec* lock, LONG cap, HRESULT* result)
       : CBaseInputPin("capped pin", filter, lock, result, u"In"), cap_(cap) {}
   HRESULT CheckMediaType(const CMediaType* /*type*/) override { return S_OK; }
   HRESULT GetAllocator(IMemAllocator** allocator) override {
@@ -92,12 +92,12 @@ class CappedPin final : public CBaseInputPin {
   }
 
  private:
-  long cap_;
+  LONG cap_;
 };
 
 class CappedSink final : public CBaseFilter {
  public:
-  explicit CappedSink(long cap) : CBaseFilter("capped sink", nullptr, &lock_, CLSID_NULL) {
+  explicit CappedSink(LONG cap) : CBaseFilter("capped sink", nullptr, &lock_, CLSID_NULL) {
     HRESULT result = S_OK;
     pin_ = new CappedPin(this, &lock_, cap, &result);
   }
@@ -225,7 +225,7 @@ TEST_F(DownloadFilter, RefusesAnAllocatorWhoseBuffersAreSmallerThanItsSamples) {
   graph->AddFilter(source.Get(), nullptr);
   struct Case {
     int pin;
-    long cap;
+    LONG cap;
     bool connects;
   };
   for (const Case& c : {Case{1, 8192, false}, Case{1, 16384, true}, Case{0, 230399, false},
