@@ -64,7 +64,10 @@ struct BulkContext {
   uint32_t decodeWidth = 0;
   uint32_t decodeHeight = 0;
   uint32_t fetchPending = 0;
+  // The clip being converted: its stored-item header and its bytes in all
+  // (header included).
   const uint8_t* clipHeader = nullptr;
+  size_t clipBytes = 0;
   uint32_t upSampleRate = kDefaultUpSampleRate;
   // Each context has its own decoder, so that one context's teardown never
   // pulls the tables from under another.

@@ -78,11 +78,13 @@ ItemAction HandleBurst(CameraContext& context, const StoredItemHeader& header,
 ItemAction HandleClip(CameraContext& context, const StoredItemHeader& header,
                       std::span<const uint8_t> item) {
   context.bulk->clipHeader = item.data();
+  context.bulk->clipBytes = item.size();
   const int kind =
       header.subtype == kClipSubtype ? KXCAMAPI_KIND_STREAM_CLIP : KXCAMAPI_KIND_STREAM_LORES_CLIP;
   if (BeginItem(context, kind)) return ItemAction::kStop;
   const bool cancelled = EndItem(context, KXCAMAPI_NOT_CONVERTED);
   context.bulk->clipHeader = nullptr;
+  context.bulk->clipBytes = 0;
   return cancelled ? ItemAction::kStop : ItemAction::kGoOn;
 }
 
