@@ -64,7 +64,9 @@ AviSummary SummariseAvi(const fs::path& file) {
   for (const media::avi::Stream& stream : avi.streams) {
     if (stream.IsVideo() && summary.width == 0 && stream.format.size() >= 40) {
       const uint8_t* bitmap = stream.format.data();
-      summary.frames = stream.index.size();
+      for (const media::avi::IndexEntry& entry : stream.index) {
+        ++(entry.size == 0 ? summary.dropped : summary.frames);
+      }
       summary.width = Le32(bitmap + 4);
       const auto height = static_cast<int32_t>(Le32(bitmap + 8));
       summary.height = static_cast<uint32_t>(height < 0 ? -height : height);
@@ -74,6 +76,7 @@ AviSummary SummariseAvi(const fs::path& file) {
                     summary.width, summary.height, FourccText(Le32(bitmap + 16)).c_str(),
                     summary.framesPerSecond);
       summary.text = text;
+      if (summary.dropped != 0) summary.text += " (" + std::to_string(summary.dropped) + " dropped)";
     } else if (stream.IsAudio() && !summary.sound) {
       summary.sound = true;
       sound = "sound " + SoundText(stream.format.data(), stream.format.size());

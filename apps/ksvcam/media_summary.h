@@ -10,12 +10,13 @@
 namespace ksv::ksvcam {
 
 struct AviSummary {
-  size_t frames = 0;  // video chunks in the index
+  size_t frames = 0;   // video frames with data
+  size_t dropped = 0;  // empty video chunks: frames a capture dropped, kept for timing
   uint32_t width = 0;
   uint32_t height = 0;
   double framesPerSecond = 0;
   bool sound = false;
-  std::string text;  // "40 frames of 320x240 'MJPG' at 25 fps, sound 22050 Hz mono PCM"
+  std::string text;  // "40 frames of 320x240 'MJPG' at 25 fps (2 dropped), sound 22050 Hz mono PCM"
 };
 AviSummary SummariseAvi(const std::filesystem::path& file);
 
