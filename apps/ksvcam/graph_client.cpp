@@ -1,5 +1,7 @@
 #include "apps/ksvcam/graph_client.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "apps/ksvcam/machine_camera.h"
@@ -138,6 +140,12 @@ QmgVideoFormat FormatOfSize(const std::string& device, uint32_t width, uint32_t 
     throw CommandFailure("cannot learn the formats of " + Quoted(device));
   }
   return {static_cast<int32_t>(width), static_cast<int32_t>(height), current.compression};
+}
+
+void CheckSomethingStopsIt(double seconds, bool windowOnScreen) {
+  if (seconds > 0 || windowOnScreen || isatty(STDIN_FILENO) != 0) return;
+  throw UsageError("give --seconds: with no terminal and no window on the screen nothing "
+                   "could stop it");
 }
 
 std::string DurationText(double seconds) {

@@ -79,6 +79,11 @@ class GraphClient {
 // fails the build that asks for it.
 QmgVideoFormat FormatOfSize(const std::string& device, uint32_t width, uint32_t height);
 
+// A live graph runs until Escape unless `seconds` is given: throws
+// UsageError when nothing could stop it (no --seconds, stdin not a terminal
+// and no window on the screen).
+void CheckSomethingStopsIt(double seconds, bool windowOnScreen);
+
 // "3.4 s".
 std::string DurationText(double seconds);
 // What ended a run, for summary lines: "completed", "stopped by Escape" ...

@@ -13,6 +13,7 @@
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/view_window.h"
+#include "platform/ui/presenter/presenter.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -45,6 +46,7 @@ int RunPreview(const PreviewOptions& options, Console& console) {
     throw CommandFailure("cannot set the caption " + Quoted(options.caption));
   }
   if (!view.Attach(client.handle())) throw CommandFailure("the preview shows no video window");
+  CheckSomethingStopsIt(options.seconds, platform::ui::PresenterRunning());
 
   ProgressLine progress(console);
   GraphRunLimits limits;

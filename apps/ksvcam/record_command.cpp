@@ -53,6 +53,7 @@ void ClearOutput(const std::string& path) {
 }
 
 int RunRecord(const RecordOptions& options, Console& console) {
+  CheckSomethingStopsIt(options.seconds, false);
   EnsureMediaMachine();
   std::optional<codec::FrameSize> size;
   if (!options.size.empty()) size = ParseFrameSize(options.size);
@@ -91,6 +92,7 @@ int RunRecord(const RecordOptions& options, Console& console) {
 }
 
 int RunRecordAudio(const RecordOptions& options, Console& console) {
+  CheckSomethingStopsIt(options.seconds, false);
   EnsureMediaMachine();
   GraphClient client;
   const std::string audioDevice =

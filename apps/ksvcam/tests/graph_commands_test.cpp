@@ -144,10 +144,10 @@ TEST_F(GraphCommands, PicturesToAviThenMergeAndSplitRoundTrip) {
   picture::WritePicture(pictures / "p8.png", TestPicture(128, 48, 8));
   const fs::path video = folder_ / "video.avi";
   const CommandRun images =
-      RunKsvcam({"avi", "images", pictures.string(), "-o", video.string(), "--fps", "10"});
+      RunKsvcam({"avi", "images", pictures.string(), "-o", video.string(), "--fps", "20"});
   ASSERT_EQ(images.status, 0) << images.err;
   EXPECT_EQ(Probe(video, "v:0", "codec_name,width,height,nb_read_packets"), "rawvideo,64,48,9");
-  EXPECT_EQ(Probe(video, "v:0", "avg_frame_rate"), "10/1");
+  EXPECT_EQ(Probe(video, "v:0", "avg_frame_rate"), "20/1");
   // Uncompressed: every frame is its picture, exactly.
   const std::string third = ShellOutput("ffmpeg -v error -i '" + video.string() +
                                         "' -vf 'select=eq(n\\,2)' -frames:v 1 -f rawvideo "
