@@ -13,12 +13,13 @@ namespace ksv::graph::testing {
 
 namespace {
 
-// Every plug-in the file graphs, and the playback of their files, use.
+// Every plug-in the file graphs and the playback of their files use (a
+// handle's graph context also holds a capture graph builder).
 const std::vector<std::string> kModules = {
     "ksvfilesource.so", "ksvavisplit.so",    "ksvwaveparser.so",    "ksvavimux.so",
     "ksvfilewriter.so", "ksvwavdest.so",     "ksvavimaker.so",      "ksvacm.so",
     "ksvavidec.so",     "ksvcolour.so",      "ksvvideorender.so",   "ksvaudiorender.so",
-    "ksvavico.so",      "ksvvexel5.so",
+    "ksvavico.so",      "ksvvexel5.so",      "ksvcapture.so",
 };
 
 constexpr char kParentClass[] = "GraphFileTestParent";
