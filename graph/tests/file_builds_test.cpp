@@ -132,7 +132,7 @@ TEST_F(FileBuilds, AnMpeg1FileSplitsThroughItsDecoders) {
   const size_t bytes = WavData(sound).size();
   const size_t channels = Probe(sound, "a:0", "stream=channels") == "2" ? 2 : 1;
   EXPECT_EQ(Probe(sound, "a:0", "stream=codec_name,sample_rate"), "pcm_s16le\n32000");
-  EXPECT_NEAR(double(bytes) / (2 * channels * 32000), 0.4, 0.08);
+  EXPECT_NEAR(double(bytes) / double(2 * channels * 32000), 0.4, 0.08);
 }
 
 // The Vexel 5 filter found for a video compressor of the build.
