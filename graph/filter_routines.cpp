@@ -70,11 +70,15 @@ IBaseFilter* FindFilterByFriendlyName(GraphContext& context, REFCLSID category, 
   while (monikers->Next(1, &next, nullptr) == S_OK) {
     const auto moniker = ComPtr<IMoniker>::Adopt(next);
     const ComPtr<IPropertyBag> bag = OpenPropertyBag(moniker.Get());
-    char friendly[kFriendlyNameMax + 1] = {};
+    // One byte more than a name may have, to tell a name that was cut.
+    char friendly[kFriendlyNameMax + 2] = {};
     if (!bag || !ReadFriendlyName(bag.Get(), friendly, sizeof friendly)) continue;
-    // A read name is cut to the buffer, so a longer wanted name never matches.
+    const bool cut = std::strlen(friendly) > kFriendlyNameMax;
+    friendly[kFriendlyNameMax] = '\0';
+    // A name longer than the buffer matches no wanted name, not even the
+    // part of it that fits.
     const bool matches = (vexelRule && Contains(friendly, "Vexel") && Contains(friendly, "5")) ||
-                         std::strcmp(friendly, name) == 0;
+                         (!cut && std::strcmp(friendly, name) == 0);
     if (!matches) continue;
     IBaseFilter* filter = nullptr;
     if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter,

@@ -94,6 +94,34 @@ int32_t Built(QmgHandle* handle, int32_t kind) {
   return 1;
 }
 
+// The connected output pin of `filter`, if any.
+com::ComPtr<IPin> ConnectedOutput(IBaseFilter* filter) {
+  com::ComPtr<IEnumPins> pins;
+  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return nullptr;
+  IPin* next = nullptr;
+  while (pins->Next(1, &next, nullptr) == S_OK) {
+    auto pin = com::ComPtr<IPin>::Adopt(next);
+    PIN_DIRECTION direction = PINDIR_INPUT;
+    com::ComPtr<IPin> peer;
+    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT &&
+        SUCCEEDED(pin->ConnectedTo(peer.GetAddressOf()))) {
+      return pin;
+    }
+  }
+  return nullptr;
+}
+
+// The AVI maker reconnects its own output when its period changes; a
+// compressor after it derives its output type (and the period the AVI Mux
+// writes into the file) from its input, so its output is reconnected too.
+bool PassPeriodOn(GraphContext& context) {
+  IBaseFilter* tail = context.videoTail;
+  com::ComPtr<IBaseFilter> maker;
+  if (tail == nullptr || FAILED(context.aviMaker.As(&maker)) || maker.Get() == tail) return true;
+  const com::ComPtr<IPin> output = ConnectedOutput(tail);
+  return !output || SUCCEEDED(context.graph->Reconnect(output.Get()));
+}
+
 int32_t ImageToAvi(QmgHandle* handle, const FrameSource& source, const char* outputAviPath,
                    const char* compressorName, const char* wavPath) {
   if (handle == nullptr || handle->graph == nullptr || source.frames == nullptr ||
@@ -139,7 +167,9 @@ KSV_EXPORT int32_t QMG_BuildPreviewClip(QmgHandle* handle, int32_t width, int32_
 
 KSV_EXPORT int32_t QMG_AviMaker_MillisecondPerFrame(QmgHandle* handle, int32_t milliseconds) {
   if (handle == nullptr || handle->graph == nullptr || !handle->graph->aviMaker) return 0;
-  return handle->graph->aviMaker->SetMillisecondsPerFrame(milliseconds) == S_OK ? 1 : 0;
+  GraphContext& context = *handle->graph;
+  if (context.aviMaker->SetMillisecondsPerFrame(milliseconds) != S_OK) return 0;
+  return PassPeriodOn(context) ? 1 : 0;
 }
 
 }  // extern "C"

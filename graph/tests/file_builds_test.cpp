@@ -107,6 +107,34 @@ TEST_F(FileBuilds, FramesBecomeAnAviThatMergesWithSoundSplitsBackAndRecompresses
   EXPECT_EQ(Probe(adpcm, "a:0", "stream=codec_name,sample_rate"), "adpcm_ima_wav\n8000");
 }
 
+// An MPEG-1 system stream splits through the MPEG-1 splitter and both
+// decoders: decoded pictures into the AVI, decoded sound into the WAV.
+TEST_F(FileBuilds, AnMpeg1FileSplitsThroughItsDecoders) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "no ffmpeg to make the MPEG-1 file";
+  const std::string mpeg = root_.Path("clip.mpg");
+  const std::string pictures = root_.Path("pictures.avi"), sound = root_.Path("sound.wav");
+  int status = -1;
+  media::testing::RunCommand("ffmpeg -v error -f lavfi -i testsrc=size=32x32:rate=25 -f lavfi "
+                             "-i sine=frequency=440:sample_rate=32000 -t 0.4 -c:v mpeg1video "
+                             "-c:a mp2 -b:a 64k -f mpeg '" + mpeg + "'",
+                             &status);
+  ASSERT_EQ(status, 0);
+  QmgHandle* split = Handle();
+  ASSERT_EQ(QMG_BuildAVI2AviWave(split, mpeg.c_str(), pictures.c_str(), sound.c_str(), nullptr, nullptr), 1);
+  ASSERT_TRUE(RunToCompletion(split));
+  const media::avi::File file = ReadAviFile(pictures);
+  ASSERT_EQ(file.streams.size(), 1u);
+  ASSERT_TRUE(file.streams[0].IsVideo());
+  EXPECT_GE(file.streams[0].index.size(), 9u);
+  EXPECT_LE(file.streams[0].index.size(), 11u);
+  EXPECT_EQ(Probe(pictures, "v:0", "stream=width,height"), "32\n32");
+  // 0.4 s of 16-bit sound at 32 kHz, give or take an MPEG audio frame.
+  const size_t bytes = WavData(sound).size();
+  const size_t channels = Probe(sound, "a:0", "stream=channels") == "2" ? 2 : 1;
+  EXPECT_EQ(Probe(sound, "a:0", "stream=codec_name,sample_rate"), "pcm_s16le\n32000");
+  EXPECT_NEAR(double(bytes) / double(2 * channels * 32000), 0.4, 0.08);
+}
+
 // The Vexel 5 filter found for a video compressor of the build.
 IVexelEncode* VexelIn(QmgHandle* handle) {
   GraphContext& context = *handle->graph;

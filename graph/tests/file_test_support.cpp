@@ -13,12 +13,13 @@ namespace ksv::graph::testing {
 
 namespace {
 
-// Every plug-in the file graphs, and the playback of their files, use.
+// Every plug-in the file graphs and the playback of their files use (a
+// handle's graph context also holds a capture graph builder).
 const std::vector<std::string> kModules = {
     "ksvfilesource.so", "ksvavisplit.so",    "ksvwaveparser.so",    "ksvavimux.so",
     "ksvfilewriter.so", "ksvwavdest.so",     "ksvavimaker.so",      "ksvacm.so",
     "ksvavidec.so",     "ksvcolour.so",      "ksvvideorender.so",   "ksvaudiorender.so",
-    "ksvavico.so",      "ksvvexel5.so",
+    "ksvavico.so",      "ksvvexel5.so",      "ksvcapture.so",       "ksvmpeg1.so",
 };
 
 constexpr char kParentClass[] = "GraphFileTestParent";
@@ -31,7 +32,9 @@ void Put32(std::vector<uint8_t>& out, uint32_t value) {
   Put16(out, value & 0xFFFF);
   Put16(out, value >> 16);
 }
-void PutTag(std::vector<uint8_t>& out, const char* tag) { out.insert(out.end(), tag, tag + 4); }
+void PutTag(std::vector<uint8_t>& out, const char* tag) {
+  for (int at = 0; at < 4; ++at) out.push_back(uint8_t(tag[at]));
+}
 uint32_t Get32(const uint8_t* at) {
   return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
 }
