@@ -7,9 +7,12 @@
 
 #include <cstdlib>
 #include <regex>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "apps/ksvcam/tests/test_support.h"
+#include "platform/ui/input.h"
 #include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam::testing {
@@ -116,6 +119,28 @@ TEST_F(GraphCommands, RecordWritesTheCamerasFramesAndTheMicrophonesSound) {
       << loudness;
   EXPECT_GT(std::stod(peak[1]), -40.0) << "the sound is silent";
   EXPECT_TRUE(DecodesCleanly(out));
+}
+
+TEST_F(GraphCommands, EscapeEndsALiveCaptureAndKeepsWhatWasRecorded) {
+  const fs::path out = folder_ / "sound.wav";
+  // Escape pressed while the capture runs reaches the command through the
+  // library's timer (callback code 1), long before --seconds.
+  std::thread person([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ksv::platform::ui::input::PressKey(VK_ESCAPE);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const CommandRun run = RunKsvcam({"record-audio", "-o", out.string(), "--seconds", "20"});
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  person.join();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("stopped by Escape"), std::string::npos) << run.out;
+  EXPECT_LT(seconds, 5.0);
+  std::smatch said;
+  ASSERT_TRUE(std::regex_search(run.out, said, std::regex(R"(: ([\d.]+) s of sound, 44100 Hz)")))
+      << run.out;
+  EXPECT_GT(std::stod(said[1]), 0.3);
 }
 
 // A picture whose pixels tell rows, columns and frames apart.
