@@ -18,7 +18,8 @@ constexpr CommandDefinition kCommands[] = {
     MemoryCommand,   CaptureCommand,  RegistryCommand,  ControlsCommand,
     DownloadCommand, InfoCommand,     SetupCommand,     SnapshotConvertCommand,
     FiltersCommand,  GraphCommand,    ResampleCommand,  AviInfoCommand,
-    AviFixCommand,
+    AviFixCommand,   DevicesCommand,  PreviewCommand,   RecordCommand,
+    RecordAudioCommand, AviCommand,   WavCommand,       PlayCommand,
 };
 
 // The subcommand the arguments named, for the "see --help" hint.

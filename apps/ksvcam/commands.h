@@ -37,6 +37,14 @@ CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT 
 CommandRun ResampleCommand(CLI::App& app);         // resample IN.wav -o OUT.wav
 CommandRun AviInfoCommand(CLI::App& app);          // avi-info FILE
 CommandRun AviFixCommand(CLI::App& app);           // avi-fix FILE [-o OUT]
+// Clients of the media graph library (include/oksv1gra.h).
+CommandRun DevicesCommand(CLI::App& app);          // devices
+CommandRun PreviewCommand(CLI::App& app);          // preview [--seconds S] [--screenshot F]
+CommandRun RecordCommand(CLI::App& app);           // record -o FILE.avi [--seconds S]
+CommandRun RecordAudioCommand(CLI::App& app);      // record-audio -o FILE.wav [--seconds S]
+CommandRun AviCommand(CLI::App& app);              // avi images|merge|split
+CommandRun WavCommand(CLI::App& app);              // wav compress IN -o OUT --compressor C
+CommandRun PlayCommand(CLI::App& app);             // play FILE [--rate R]
 
 // Downloads the camera's memory into `request.outDir` as `download` does:
 // a line per file on stdout when `listFiles`, a bar on the progress line

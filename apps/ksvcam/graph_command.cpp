@@ -5,8 +5,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <termios.h>
-#include <unistd.h>
 
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/graph_builder.h"
@@ -14,6 +12,7 @@
 #include "apps/ksvcam/graph_report.h"
 #include "apps/ksvcam/hresult_text.h"
 #include "apps/ksvcam/media_setup.h"
+#include "apps/ksvcam/terminal_escape.h"
 #include "platform/ui/user32.h"
 
 namespace ksv::ksvcam {
@@ -23,44 +22,6 @@ struct GraphOptions {
   std::string description;
   double seconds = 0;  // 0: until the graph completes
   bool verbose = false;
-};
-
-// Escape on the terminal: the key as the windows layer saw it, or the byte
-// typed on stdin (read without waiting, the terminal put in raw mode while
-// the graph runs). Nothing when stdin is not a terminal.
-class EscapeKey {
- public:
-  EscapeKey() : terminal_(isatty(STDIN_FILENO) != 0) {
-    if (!terminal_ || tcgetattr(STDIN_FILENO, &saved_) != 0) {
-      raw_ = false;
-      return;
-    }
-    termios raw = saved_;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    raw_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-  }
-  ~EscapeKey() {
-    if (raw_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-  }
-  EscapeKey(const EscapeKey&) = delete;
-  EscapeKey& operator=(const EscapeKey&) = delete;
-
-  bool Pressed() {
-    if (!terminal_) return false;
-    if ((GetAsyncKeyState(VK_ESCAPE) & 0x8001) != 0) return true;
-    char byte = 0;
-    while (raw_ && read(STDIN_FILENO, &byte, 1) == 1) {
-      if (byte == 0x1B) return true;
-    }
-    return false;
-  }
-
- private:
-  bool terminal_;
-  bool raw_ = false;
-  termios saved_{};
 };
 
 std::string SecondsText(double seconds) {
@@ -96,7 +57,7 @@ int RunGraph(const GraphOptions& options, Console& console) {
     throw CommandFailure("cannot run the graph: " + HresultText(result));
   }
 
-  EscapeKey escape;
+  TerminalEscape escape;
   ProgressLine progress(console);
   std::string outcome;
   HRESULT failure = S_OK;

@@ -15,35 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool HaveFfmpeg() {
-  return std::system("ffmpeg -version >/dev/null 2>&1") == 0 &&
-         std::system("ffprobe -version >/dev/null 2>&1") == 0;
-}
-
-// What a shell command printed; empty when it failed.
-std::string Output(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {};
-  std::string text;
-  char buffer[4096];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
-  return pclose(pipe) == 0 ? text : std::string();
-}
-
-// "stream=KEY" of stream `select` ("v:0", "a:0"), counting packets.
-std::string Probe(const fs::path& file, const std::string& select, const std::string& key) {
-  std::string value = Output("ffprobe -v error -count_packets -select_streams " + select +
-                             " -show_entries stream=" + key + " -of csv=p=0 '" + file.string() +
-                             "'");
-  while (!value.empty() && (value.back() == '\n' || value.back() == ',')) value.pop_back();
-  return value;
-}
-
-bool DecodesCleanly(const fs::path& file) {
-  return Output("ffmpeg -v error -i '" + file.string() + "' -f null - 2>&1 && echo ok") == "ok\n";
-}
-
 class MediaFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -87,9 +58,9 @@ TEST_F(MediaFiles, RemuxKeepsEveryFrameAndTheSound) {
   EXPECT_EQ(Probe(out, "a:0", "nb_read_packets").empty(), false);
   EXPECT_TRUE(DecodesCleanly(out));
   // The same pictures, byte for byte.
-  const std::string hashIn = Output("ffmpeg -v error -i '" + in.string() +
+  const std::string hashIn = ShellOutput("ffmpeg -v error -i '" + in.string() +
                                     "' -map 0:v -c copy -f hash -hash md5 -");
-  const std::string hashOut = Output("ffmpeg -v error -i '" + out.string() +
+  const std::string hashOut = ShellOutput("ffmpeg -v error -i '" + out.string() +
                                      "' -map 0:v -c copy -f hash -hash md5 -");
   EXPECT_FALSE(hashIn.empty());
   EXPECT_EQ(hashIn, hashOut);
@@ -103,9 +74,9 @@ TEST_F(MediaFiles, SoundOfAnAviGoesToAWavFile) {
                                                  out.string()});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Probe(out, "a:0", "codec_name,sample_rate,channels"), "pcm_s16le,22050,1");
-  const std::string hashIn = Output("ffmpeg -v error -i '" + in.string() +
+  const std::string hashIn = ShellOutput("ffmpeg -v error -i '" + in.string() +
                                     "' -map 0:a -f s16le -acodec copy - | md5sum");
-  const std::string hashOut = Output("ffmpeg -v error -i '" + out.string() +
+  const std::string hashOut = ShellOutput("ffmpeg -v error -i '" + out.string() +
                                      "' -map 0:a -f s16le -acodec copy - | md5sum");
   EXPECT_FALSE(hashIn.empty());
   EXPECT_EQ(hashIn, hashOut);

@@ -34,6 +34,17 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint
 picture::RgbPicture DecodePngFile(const std::vector<uint8_t>& file);
 picture::RgbPicture DecodeBmpFile(const std::vector<uint8_t>& file);
 
+// Whether ffmpeg and ffprobe run (the tests that use them skip without).
+bool HaveFfmpeg();
+// What a shell command printed on stdout; empty when it failed.
+std::string ShellOutput(const std::string& command);
+// "stream=KEY[,KEY]" of stream `select` ("v:0", "a:0") as ffprobe prints
+// it (csv, packets counted: nb_read_packets works).
+std::string Probe(const std::filesystem::path& file, const std::string& select,
+                  const std::string& key);
+// Whether ffmpeg decodes every stream of the file without an error.
+bool DecodesCleanly(const std::filesystem::path& file);
+
 // The shared test frames and photographs.
 std::filesystem::path TestDataDir();
 

@@ -1,0 +1,228 @@
+// `ksvcam avi images DIR -o FILE.avi [--wav FILE] [--fps F] [--size WxH]
+// [--compressor NAME]`: an AVI file from a folder of pictures (and a WAV
+// file as its sound track) through the media graph library's image-to-AVI
+// builds, the pictures handed over through its frame callback;
+// `ksvcam avi merge VIDEO.avi SOUND.wav -o FILE.avi`: an AVI file's video
+// with a WAV file's sound; `ksvcam avi split FILE [--avi OUT.avi] [--wav
+// OUT.wav]`: a file's video into a video-only AVI file and its sound into a
+// WAV file. File builds run as fast as the filters allow.
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <memory>
+
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/graph_client.h"
+#include "apps/ksvcam/graph_names.h"
+#include "apps/ksvcam/media_summary.h"
+#include "apps/ksvcam/parsers.h"
+#include "apps/ksvcam/photo_input.h"
+#include "apps/ksvcam/picture_frames.h"
+#include "support/picture/picture_file.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct AviOptions {
+  CLI::App* images = nullptr;
+  CLI::App* merge = nullptr;
+  // images
+  std::string folder;
+  std::string wav;
+  double fps = 25;
+  std::string size;
+  std::string compressor;
+  // merge
+  std::string video;
+  std::string sound;
+  // split
+  std::string source;
+  std::string aviOut;
+  std::string wavOut;
+  // images and merge
+  std::string output;
+};
+
+// The size of the first picture that reads.
+codec::FrameSize FirstPictureSize(const std::vector<fs::path>& pictures) {
+  for (const fs::path& path : pictures) {
+    try {
+      const picture::RgbPicture first = picture::ReadPicture(path);
+      return {first.width, first.height};
+    } catch (const std::exception&) {
+      // Passed over here; named with the reason when the frames are read.
+    }
+  }
+  throw CommandFailure("none of the pictures could be read");
+}
+
+int RunImages(const AviOptions& options, Console& console) {
+  picture::PhotoFiles files = ListPhotos(options.folder, "DIR");
+  ReportSkipped(files, console);
+  if (files.pictures.empty()) {
+    throw CommandFailure("no PNG, JPEG or BMP picture in " + Quoted(options.folder));
+  }
+  const codec::FrameSize size =
+      options.size.empty() ? FirstPictureSize(files.pictures) : ParseFrameSize(options.size);
+  if (!options.wav.empty() && !fs::is_regular_file(options.wav)) {
+    throw CommandFailure("no WAV file " + Quoted(options.wav));
+  }
+  EnsureMediaMachine();
+  GraphClient client;
+  const std::string compressor =
+      options.compressor.empty()
+          ? std::string()
+          : ChooseName(NameList::VideoCompressors, options.compressor, "--compressor");
+  PictureFrames frames(std::move(files.pictures), size);
+  const auto width = static_cast<int32_t>(size.width);
+  const auto height = static_cast<int32_t>(size.height);
+  const intptr_t user = reinterpret_cast<intptr_t>(&frames);
+  const char* codec = compressor.empty() ? nullptr : compressor.c_str();
+  std::error_code ignored;
+  fs::remove(options.output, ignored);
+  client.CheckBuilt(
+      options.wav.empty()
+          ? QMG_BuildImage2AVI(client.handle(), width, height, 24, &PictureFrames::Next, user,
+                               options.output.c_str(), codec)
+          : QMG_BuildImageWav2AVI(client.handle(), width, height, 24, &PictureFrames::Next, user,
+                                  options.output.c_str(), codec, options.wav.c_str()),
+      "an AVI file of " + SizeText(size) + " frames");
+  const auto milliseconds = static_cast<int32_t>(std::lround(1000.0 / options.fps));
+  if (QMG_AviMaker_MillisecondPerFrame(client.handle(), std::max(milliseconds, 1)) == 0) {
+    throw CommandFailure("cannot set the frame rate");
+  }
+
+  ProgressLine progress(console, frames.total());
+  GraphRunLimits limits;
+  limits.onTick = [&](double) { progress.Show(frames.delivered(), "frames"); };
+  const GraphClient::Outcome outcome = client.Run(limits);
+  progress.Clear();
+  picture::PhotoFiles passedOver;
+  passedOver.skipped = frames.skipped();
+  ReportSkipped(passedOver, console);
+  if (outcome.end != GraphEnd::Completed) {
+    throw CommandFailure(EndText(outcome.end) + " after " + std::to_string(frames.delivered()) +
+                         " of " + std::to_string(frames.total()) + " pictures");
+  }
+  const AviSummary summary = SummariseAvi(options.output);
+  console.out << "wrote " << options.output << ": " << summary.text << ", from "
+              << frames.delivered() << " pictures in " << DurationText(outcome.seconds) << "\n";
+  if (frames.delivered() == 0) throw CommandFailure("none of the pictures could be read");
+  return kExitOk;
+}
+
+void CheckInput(const std::string& path) {
+  if (!fs::is_regular_file(path)) throw CommandFailure("no file " + Quoted(path));
+}
+
+// Runs a file build to its end with a progress line.
+void RunToEnd(GraphClient& client, const std::string& what, Console& console) {
+  ProgressLine progress(console);
+  GraphRunLimits limits;
+  limits.onTick = [&](double seconds) { progress.Draw(what + " " + DurationText(seconds)); };
+  const GraphClient::Outcome outcome = client.Run(limits);
+  progress.Clear();
+  if (outcome.end != GraphEnd::Completed) {
+    throw CommandFailure(what + " " + EndText(outcome.end) + " before the end");
+  }
+}
+
+int RunMerge(const AviOptions& options, Console& console) {
+  CheckInput(options.video);
+  CheckInput(options.sound);
+  EnsureMediaMachine();
+  GraphClient client;
+  std::error_code ignored;
+  fs::remove(options.output, ignored);
+  client.CheckBuilt(QMG_Merge_AVI_WAV_2_AVI(client.handle(), options.video.c_str(),
+                                            options.sound.c_str(), options.output.c_str()),
+                    "the merge of " + Quoted(options.video) + " and " + Quoted(options.sound));
+  RunToEnd(client, "merging", console);
+  console.out << "wrote " << options.output << ": " << SummariseAvi(options.output).text << "\n";
+  return kExitOk;
+}
+
+int RunSplit(const AviOptions& options, Console& console) {
+  if (options.aviOut.empty() && options.wavOut.empty()) {
+    throw UsageError("give --avi OUT.avi, --wav OUT.wav or both");
+  }
+  CheckInput(options.source);
+  EnsureMediaMachine();
+  GraphClient client;
+  std::error_code ignored;
+  for (const std::string& out : {options.aviOut, options.wavOut}) {
+    if (!out.empty()) fs::remove(out, ignored);
+  }
+  const auto orNull = [](const std::string& text) { return text.empty() ? nullptr : text.c_str(); };
+  client.CheckBuilt(QMG_BuildAVI2AviWave(client.handle(), options.source.c_str(),
+                                         orNull(options.aviOut), orNull(options.wavOut), nullptr,
+                                         nullptr),
+                    "the split of " + Quoted(options.source));
+  RunToEnd(client, "splitting", console);
+  if (!options.aviOut.empty()) {
+    console.out << "wrote " << options.aviOut << ": " << SummariseAvi(options.aviOut).text << "\n";
+  }
+  if (!options.wavOut.empty()) {
+    console.out << "wrote " << options.wavOut << ": " << SummariseWav(options.wavOut) << "\n";
+  }
+  return kExitOk;
+}
+
+void AddImages(CLI::App& avi, AviOptions& options) {
+  CLI::App& command = *avi.add_subcommand(
+      "images", "Makes an AVI file of the pictures of a folder, in name order");
+  options.images = &command;
+  command.add_option("DIR", options.folder, "The folder of PNG, JPEG or BMP pictures")->required();
+  command.add_option("-o,--output", options.output, "The AVI file to write")
+      ->type_name("FILE.avi")
+      ->required();
+  command.add_option("--wav", options.wav, "A WAV file as the sound track")->type_name("FILE");
+  command.add_option("--fps", options.fps, "Frames per second (the frame time in whole ms)")
+      ->type_name("F")
+      ->check(CLI::Range(1.0, 1000.0));
+  command.add_option("-s,--size", options.size,
+                     "The frame size (else the first picture's); pictures of another size are "
+                     "centre-cropped to its shape and scaled")
+      ->type_name("WxH");
+  command.add_option("-c,--compressor", options.compressor, "A video compressor (else none)")
+      ->type_name("NAME");
+}
+
+void AddMerge(CLI::App& avi, AviOptions& options) {
+  CLI::App& command =
+      *avi.add_subcommand("merge", "Makes an AVI file of an AVI file's video and a WAV file's sound");
+  options.merge = &command;
+  command.add_option("VIDEO", options.video, "The AVI file of the video")->required();
+  command.add_option("SOUND", options.sound, "The WAV file of the sound")->required();
+  command.add_option("-o,--output", options.output, "The AVI file to write")
+      ->type_name("FILE.avi")
+      ->required();
+}
+
+void AddSplit(CLI::App& avi, AviOptions& options) {
+  CLI::App& command = *avi.add_subcommand(
+      "split", "Writes an AVI, MPEG-1 or WAV file's video to an AVI file and its sound to a WAV file");
+  command.add_option("FILE", options.source, "The file to split")->required();
+  command.add_option("--avi", options.aviOut, "The AVI file of the video")->type_name("OUT.avi");
+  command.add_option("--wav", options.wavOut, "The WAV file of the sound")->type_name("OUT.wav");
+}
+
+}  // namespace
+
+CommandRun AviCommand(CLI::App& app) {
+  auto options = std::make_shared<AviOptions>();
+  CLI::App& avi = *app.add_subcommand(
+      "avi", "Makes AVI files through the media graph library: from pictures, merged, split");
+  avi.require_subcommand(1);
+  AddImages(avi, *options);
+  AddMerge(avi, *options);
+  AddSplit(avi, *options);
+  return [options](Console& console) {
+    if (options->images->parsed()) return RunImages(*options, console);
+    if (options->merge->parsed()) return RunMerge(*options, console);
+    return RunSplit(*options, console);
+  };
+}
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,163 @@
+// `ksvcam record -o FILE.avi [--device NAME] [--size WxH] [--compressor
+// NAME] [--audio-device NAME] [--audio-compressor NAME] [--seconds S]`: the
+// media graph library's video capture from a camera (with the sound of a
+// microphone, the first one listed unless named) into an AVI file, and
+// `ksvcam record-audio -o FILE.wav [--audio-device NAME] [--compressor
+// NAME] [--seconds S]`: its audio capture into a WAV file. Both run in real
+// time until S seconds have passed on the machine's clock or Escape is
+// pressed, with a progress line, and end with a summary of the file.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/graph_client.h"
+#include "apps/ksvcam/graph_names.h"
+#include "apps/ksvcam/media_summary.h"
+#include "apps/ksvcam/parsers.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+struct RecordOptions {
+  std::string output;
+  std::string device;
+  std::string size;
+  std::string compressor;
+  std::string audioDevice;
+  std::string audioCompressor;
+  double seconds = 0;
+};
+
+const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
+// Runs the built capture with a progress line.
+GraphClient::Outcome RunCapture(GraphClient& client, double seconds, const std::string& what,
+                                Console& console) {
+  ProgressLine progress(console);
+  GraphRunLimits limits;
+  limits.seconds = seconds;
+  limits.onTick = [&](double done) {
+    progress.Draw("recording " + what + " " + DurationText(done) + " (Escape stops)");
+  };
+  const GraphClient::Outcome outcome = client.Run(limits);
+  progress.Clear();
+  return outcome;
+}
+
+// The output replaces a file of that name: the person named it.
+void ClearOutput(const std::string& path) {
+  std::error_code error;
+  std::filesystem::remove(path, error);
+}
+
+int RunRecord(const RecordOptions& options, Console& console) {
+  CheckSomethingStopsIt(options.seconds, false);
+  EnsureMediaMachine();
+  std::optional<codec::FrameSize> size;
+  if (!options.size.empty()) size = ParseFrameSize(options.size);
+  GraphClient client;
+  const std::string device = ChooseName(NameList::VideoDevices, options.device, "--device");
+  if (device.empty()) throw CommandFailure("there is no video capture device");
+  const std::string compressor =
+      ChooseName(NameList::VideoCompressors, options.compressor, "--compressor");
+  const std::string audioDevice =
+      ChooseName(NameList::AudioDevices, options.audioDevice, "--audio-device");
+  const std::string audioCompressor = options.audioCompressor.empty()
+                                          ? std::string()
+                                          : ChooseName(NameList::AudioCompressors,
+                                                       options.audioCompressor, "--audio-compressor");
+  if (!audioCompressor.empty() && audioDevice.empty()) {
+    throw UsageError("--audio-compressor needs an audio capture device, and there is none");
+  }
+
+  std::optional<QmgVideoFormat> format;
+  if (size) format = FormatOfSize(device, size->width, size->height);
+  ClearOutput(options.output);
+  client.CheckBuilt(QMG_BuildCaptureVideo(client.handle(), device.c_str(),
+                                          format ? &*format : nullptr,
+                                          options.compressor.empty() ? nullptr : compressor.c_str(),
+                                          OrNull(audioDevice), OrNull(audioCompressor),
+                                          options.output.c_str()),
+                    "the capture from " + Quoted(device));
+  const GraphClient::Outcome outcome = RunCapture(client, options.seconds, "video", console);
+  const AviSummary summary = SummariseAvi(options.output);
+  console.out << "recorded " << options.output << " from " << Quoted(device)
+              << (audioDevice.empty() ? std::string() : " and " + Quoted(audioDevice)) << ": "
+              << summary.text << " (" << EndText(outcome.end) << " after "
+              << DurationText(outcome.seconds) << ")\n";
+  if (summary.frames == 0) throw CommandFailure("the capture holds no frame");
+  return kExitOk;
+}
+
+int RunRecordAudio(const RecordOptions& options, Console& console) {
+  CheckSomethingStopsIt(options.seconds, false);
+  EnsureMediaMachine();
+  GraphClient client;
+  const std::string audioDevice =
+      ChooseName(NameList::AudioDevices, options.audioDevice, "--audio-device");
+  if (audioDevice.empty()) throw CommandFailure("there is no audio capture device");
+  const std::string compressor = options.compressor.empty()
+                                     ? std::string()
+                                     : ChooseName(NameList::AudioCompressors, options.compressor,
+                                                  "--compressor");
+  ClearOutput(options.output);
+  client.CheckBuilt(QMG_BuildCaptureAudio(client.handle(), audioDevice.c_str(),
+                                          OrNull(compressor), options.output.c_str()),
+                    "the audio capture from " + Quoted(audioDevice));
+  const GraphClient::Outcome outcome = RunCapture(client, options.seconds, "sound", console);
+  console.out << "recorded " << options.output << " from " << Quoted(audioDevice) << ": "
+              << SummariseWav(options.output) << " (" << EndText(outcome.end) << " after "
+              << DurationText(outcome.seconds) << ")\n";
+  return kExitOk;
+}
+
+void AddSeconds(CLI::App& command, RecordOptions& options) {
+  command.add_option("--seconds", options.seconds, "Stop after this many seconds (else Escape)")
+      ->type_name("S")
+      ->check(CLI::PositiveNumber);
+}
+
+}  // namespace
+
+CommandRun RecordCommand(CLI::App& app) {
+  auto options = std::make_shared<RecordOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "record", "Records a camera and a microphone into an AVI file in real time");
+  command.add_option("-o,--output", options->output, "The AVI file to write")
+      ->type_name("FILE.avi")
+      ->required();
+  command.add_option("-d,--device", options->device, "The video capture device (see 'devices')")
+      ->type_name("NAME");
+  command.add_option("-s,--size", options->size, "The picture size the device streams")
+      ->type_name("WxH");
+  command.add_option("-c,--compressor", options->compressor, "A video compressor (else none)")
+      ->type_name("NAME");
+  command.add_option("--audio-device", options->audioDevice,
+                     "The audio capture device (else the first listed)")
+      ->type_name("NAME");
+  command.add_option("--audio-compressor", options->audioCompressor,
+                     "An audio compressor (else PCM)")
+      ->type_name("NAME");
+  AddSeconds(command, *options);
+  return [options](Console& console) { return RunRecord(*options, console); };
+}
+
+CommandRun RecordAudioCommand(CLI::App& app) {
+  auto options = std::make_shared<RecordOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "record-audio", "Records a microphone into a WAV file in real time");
+  command.add_option("-o,--output", options->output, "The WAV file to write")
+      ->type_name("FILE.wav")
+      ->required();
+  command.add_option("--audio-device", options->audioDevice,
+                     "The audio capture device (else the first listed)")
+      ->type_name("NAME");
+  command.add_option("-c,--compressor", options->compressor, "An audio compressor (else PCM)")
+      ->type_name("NAME");
+  AddSeconds(command, *options);
+  return [options](Console& console) { return RunRecordAudio(*options, console); };
+}
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,65 @@
+// `ksvcam wav compress IN -o OUT.wav --compressor NAME`: a WAV (or AVI or
+// MPEG-1) file's sound recompressed into a WAV file through the media graph
+// library, as fast as the filters allow.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <memory>
+
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/graph_client.h"
+#include "apps/ksvcam/graph_names.h"
+#include "apps/ksvcam/media_summary.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+struct WavOptions {
+  std::string input;
+  std::string output;
+  std::string compressor;
+};
+
+int RunCompress(const WavOptions& options, Console& console) {
+  if (!std::filesystem::is_regular_file(options.input)) {
+    throw CommandFailure("no file " + Quoted(options.input));
+  }
+  EnsureMediaMachine();
+  GraphClient client;
+  const std::string compressor =
+      ChooseName(NameList::AudioCompressors, options.compressor, "--compressor");
+  std::error_code ignored;
+  std::filesystem::remove(options.output, ignored);
+  client.CheckBuilt(QMG_CompressedWAV(client.handle(), options.input.c_str(),
+                                      options.output.c_str(), compressor.c_str()),
+                    "the compression of " + Quoted(options.input) + " with " + Quoted(compressor));
+  ProgressLine progress(console);
+  GraphRunLimits limits;
+  limits.onTick = [&](double seconds) { progress.Draw("compressing " + DurationText(seconds)); };
+  const GraphClient::Outcome outcome = client.Run(limits);
+  progress.Clear();
+  if (outcome.end != GraphEnd::Completed) {
+    throw CommandFailure("compressing " + EndText(outcome.end) + " before the end");
+  }
+  console.out << "wrote " << options.output << ": " << SummariseWav(options.output) << "\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+CommandRun WavCommand(CLI::App& app) {
+  auto options = std::make_shared<WavOptions>();
+  CLI::App& wav = *app.add_subcommand("wav", "Works on WAV files through the media graph library");
+  wav.require_subcommand(1);
+  CLI::App& compress =
+      *wav.add_subcommand("compress", "Recompresses a file's sound into a WAV file");
+  compress.add_option("IN", options->input, "The WAV, AVI or MPEG-1 file")->required();
+  compress.add_option("-o,--output", options->output, "The WAV file to write")
+      ->type_name("OUT.wav")
+      ->required();
+  compress.add_option("-c,--compressor", options->compressor, "The audio compressor (see 'devices')")
+      ->type_name("NAME")
+      ->required();
+  return [options](Console& console) { return RunCompress(*options, console); };
+}
+
+}  // namespace ksv::ksvcam

@@ -1,0 +1,113 @@
+// `ksvcam record` from the camera at 320 x 240 (with the microphone, as the
+// command records by default) for S seconds of real time, timed as a whole
+// process: the CPU time of all its threads (user + system) per captured
+// frame. The anchor, in the same run: the CPU time per frame of decoding
+// the same camera frames alone (the camera's compressed frames into I420 by
+// the driver's decoder, which the capture also runs). Prints both and the
+// ratio.
+//
+//   build/bench/ksvcam_record_bench [seconds, default 10]
+#include <stdlib.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "bench/camera_frames.h"
+#include "bench/child_run.h"
+#include "codec/decoder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr ksv::codec::FrameSize kSize{320, 240};
+
+[[noreturn]] void Fail(const std::string& why) {
+  std::fprintf(stderr, "ksvcam_record_bench: %s\n", why.c_str());
+  std::exit(1);
+}
+
+double ProcessCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// CPU seconds per frame of decoding `count` of the camera's frames.
+double DecodeCpuPerFrame(const std::vector<std::vector<uint8_t>>& frames, size_t count) {
+  ksv::codec::DecoderTables decoder;
+  if (!decoder.SetUp()) Fail("decoder set-up failed");
+  std::vector<uint8_t> out(ksv::codec::PlanarBytes(kSize));
+  const double start = ProcessCpuSeconds();
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t written = 0;
+    if (!decoder.DecodeFrame({}, frames[i % frames.size()], out, written, kSize, kSize,
+                             ksv::codec::kCompressionI420)) {
+      Fail("decode failed");
+    }
+  }
+  return (ProcessCpuSeconds() - start) / double(count);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string seconds = argc > 1 ? argv[1] : "10";
+  if (std::atof(seconds.c_str()) <= 0) Fail("usage: ksvcam_record_bench [seconds]");
+  const fs::path root = fs::temp_directory_path() / ("ksv_record_bench_" + std::to_string(getpid()));
+  fs::create_directories(root);
+  setenv("KSV_ROOT", root.c_str(), 1);
+  setenv("KSV_HEADLESS", "1", 1);
+
+  if (ksv::bench::RunChild({KSVCAM, "setup"}).status != 0) Fail("ksvcam setup failed");
+  const fs::path file = root / "record.avi";
+  // A recording and its frame count.
+  const auto recordFor = [&file](const std::string& time, size_t* frames) {
+    const ksv::bench::ChildRun run = ksv::bench::RunChild(
+        {KSVCAM, "record", "-o", file.string(), "--size", "320x240", "--seconds", time});
+    if (run.status != 0) Fail("ksvcam record failed: " + run.out);
+    std::smatch said;
+    if (!std::regex_search(run.out, said, std::regex(R"((\d+) frames of 320x240)"))) {
+      Fail("no frame count in: " + run.out);
+    }
+    *frames = std::stoul(said[1]);
+    if (*frames == 0) Fail("no frame captured");
+    return run;
+  };
+  size_t frames = 0;
+  size_t shortFrames = 0;
+  const ksv::bench::ChildRun record = recordFor(seconds, &frames);
+  // One second, for the cost of starting and ending (loading the modules,
+  // building the graph, finishing the file) apart from the frames.
+  const ksv::bench::ChildRun shortRecord = recordFor("1", &shortFrames);
+  fs::remove_all(root);
+
+  const auto cameraFrames = ksv::bench::CameraFrames(kSize);
+  const double decode = DecodeCpuPerFrame(cameraFrames, std::max<size_t>(frames, 300));
+  const double capture = record.cpuSeconds / double(frames);
+  std::printf("ksvcam record, 320x240 from the camera with the microphone, %s s\n",
+              seconds.c_str());
+  std::printf("%s", record.out.c_str());
+  std::printf("%-46s %10s %14s\n", "", "frames", "CPU ms/frame");
+  std::printf("%-46s %10zu %14.3f\n", "ksvcam record (whole process, every thread)", frames,
+              capture * 1e3);
+  if (frames > shortFrames) {
+    std::printf("%-46s %10zu %14.3f\n", "  the same, less a 1 s recording (per extra frame)",
+                frames - shortFrames,
+                (record.cpuSeconds - shortRecord.cpuSeconds) / double(frames - shortFrames) * 1e3);
+  }
+  std::printf("%-46s %10s %14.3f\n", "anchor: decoding the camera's frames alone", "",
+              decode * 1e3);
+  std::printf("ratio, record / decode alone (CPU per frame): %.2f\n", capture / decode);
+  if (frames > shortFrames) {
+    std::printf("ratio, record's per extra frame / decode alone:  %.2f\n",
+                (record.cpuSeconds - shortRecord.cpuSeconds) / double(frames - shortFrames) /
+                    decode);
+  }
+  std::printf("ksvcam record used %.1f%% of one core over %.1f s\n",
+              100.0 * record.cpuSeconds / record.wallSeconds, record.wallSeconds);
+  return 0;
+}
