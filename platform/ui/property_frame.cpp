@@ -115,6 +115,10 @@ INT_PTR FrameProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
                             reinterpret_cast<LPARAM>(page.title.c_str()));
       }
       SendDlgItemMessageA(dialog, kFramePageListId, CB_SETCURSEL, 0, 0);
+      // A page may have said it changed before there was a frame to tell.
+      for (const Page& page : frame->pages) {
+        if (page.page->IsPageDirty() == S_OK) EnableWindow(GetDlgItem(dialog, kFrameApplyId), TRUE);
+      }
       Activate(*frame, 0);
       PostMessageA(dialog, kCallDriver, 0, 0);
       return TRUE;
