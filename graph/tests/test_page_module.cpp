@@ -1,6 +1,7 @@
 #include "graph/tests/test_page.h"
 #include "platform/media/base/plugin_entry_points.h"
 #include "platform/media/base/property_page.h"
+#include "platform/media/testing/capture_test_filters.h"
 
 namespace {
 
@@ -36,8 +37,14 @@ class TestPage final : public CBasePropertyPage {
   ksv::com::ComPtr<ITestSetting> setting_;
 };
 
+CUnknown* NewCamera(LPUNKNOWN outer, HRESULT* result) {
+  *result = outer != nullptr ? CLASS_E_NOAGGREGATION : S_OK;
+  return outer != nullptr ? nullptr : new ksv::media::testing::CaptureSource(kTestCameraFrames, false);
+}
+
 const CFactoryTemplate kTemplates[] = {
     {u"QMG test page", &kTestPageClsid, TestPage::CreateInstance},
+    {u"QMG test camera", &kTestCameraClsid, NewCamera},
 };
 
 }  // namespace
