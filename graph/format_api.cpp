@@ -109,9 +109,9 @@ KSV_EXPORT int32_t QMG_ChooseAudioFormat(QmgHandle* handle) {
   choose.fdwEnum = ACM_FORMATENUMF_HARDWARE | ACM_FORMATENUMF_INPUT;
   if (acmFormatChooseA(&choose) == MMSYSERR_NOERROR) {
     const size_t chosenSize = sizeof(WAVEFORMATEX) + choose.pwfx->cbSize;
-    auto* block = static_cast<BYTE*>(CoTaskMemAlloc(chosenSize));
+    auto* block = chosenSize <= buffer.size() ? static_cast<BYTE*>(CoTaskMemAlloc(chosenSize)) : nullptr;
     if (block != nullptr) {
-      std::memcpy(block, buffer.data(), std::min(chosenSize, buffer.size()));
+      std::memcpy(block, buffer.data(), chosenSize);
       CoTaskMemFree(type->pbFormat);
       type->pbFormat = block;
       type->cbFormat = ULONG(chosenSize);

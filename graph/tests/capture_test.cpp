@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "graph/graph_routines.h"
+#include "platform/acm/format_chooser.h"
 #include "platform/com/inproc_servers.h"
 #include "platform/hardware/device_list.h"
 #include "platform/kernel/performance_counter.h"
 #include "platform/media/filters/audio_capture/tests/test_microphone.h"
 #include "platform/media/testing/plugin_root.h"
+#include "platform/ui/dialogs/dialogs.h"
+#include "platform/ui/input.h"
 #include "platform/ui/user32.h"
 
 namespace ksv::graph {
@@ -89,7 +92,7 @@ class AudioCapture : public ::testing::Test {
   }
 
   media::testing::PluginRoot root_{
-      {"ksvcapture.so", "ksvaudiocapture.so", "ksvfilewriter.so", "ksvwavdest.so"}};
+      {"ksvcapture.so", "ksvaudiocapture.so", "ksvfilewriter.so", "ksvwavdest.so", "ksvaudiorender.so"}};
   kernel::SimulatedPerformanceCounter counter_{kMicroseconds};
   kernel::ScopedPerformanceCounter installed_{counter_};
   TestMicrophone microphone_{"QMG Test Microphone", kSoundFrames};
@@ -175,6 +178,42 @@ TEST_F(AudioCapture, AFullFilterListFailsTheBuild) {
   EXPECT_EQ(QMG_BuildCaptureAudio(handle, "QMG Test Microphone", nullptr, (root_ / "x.wav").c_str()), 0);
   EXPECT_EQ(handle->graph->filterCount, kMaxFilters);
   EXPECT_EQ(QMG_Play(handle), 0) << "no controls were attached";
+  EXPECT_EQ(QMG_Reset(handle), 1);
+}
+
+TEST_F(AudioCapture, TheMicrophonesFormatIsChosenInTheAcmDialog) {
+  QmgHandle* handle = QMG_Init(nullptr, parent_);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(QMG_ChooseAudioFormat(handle), 0) << "no microphone graph yet";
+  ASSERT_EQ(QMG_BuildPreview_Mic(handle, "QMG Test Microphone"), 1);
+  EXPECT_EQ(handle->graphKind, kGraphNone);
+  ASSERT_TRUE(handle->graph->audioConfig);
+
+  // A person picks 22.050 kHz 16-bit mono PCM and presses OK.
+  bool found = false;
+  const auto previous = platform::acm::SetFormatChooser([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, platform::acm::kFormatListId);
+    const int rows = int(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int row = 0; row < rows && !found; ++row) {
+      char text[128] = {};
+      SendMessageA(list, LB_GETTEXT, WPARAM(row), reinterpret_cast<LPARAM>(text));
+      if (std::string(text) == "PCM, 22.050 kHz, 16 Bit, Mono") {
+        platform::ui::input::ChooseItem(list, row);
+        found = true;
+      }
+    }
+    platform::ui::input::Click(GetDlgItem(dialog, IDOK));
+  });
+  EXPECT_EQ(QMG_ChooseAudioFormat(handle), 1);
+  platform::acm::SetFormatChooser(previous);
+  ASSERT_TRUE(found);
+  AM_MEDIA_TYPE* type = nullptr;
+  ASSERT_EQ(handle->graph->audioConfig->GetFormat(&type), S_OK);
+  const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
+  EXPECT_EQ(wave->nSamplesPerSec, 22050u);
+  EXPECT_EQ(wave->wBitsPerSample, 16);
+  EXPECT_EQ(wave->nChannels, 1);
+  DeleteMediaType(type);
   EXPECT_EQ(QMG_Reset(handle), 1);
 }
 
