@@ -8,6 +8,7 @@
 
 #include "camapi/camera_context.h"
 #include "include/win32_types.h"
+#include "platform/com/hresult.h"
 
 namespace ksv::camapi {
 

@@ -11,6 +11,7 @@
 
 #include "ksv_export.h"
 #include "win32_types.h"
+#include "platform/com/hresult.h"
 
 class CMediaType;
 struct IMediaSample;

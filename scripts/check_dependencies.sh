@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-production=(codec driver camapi common snapshot avifix outside platform support resampler)
+production=(codec driver camapi dlfilter common snapshot avifix outside platform support resampler)
 breaches=0
 
 # Includes of `folders` (tests excluded) that match the pattern `forbidden`

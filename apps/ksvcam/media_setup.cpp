@@ -52,6 +52,7 @@ constexpr MediaModule kModules[] = {
     {"ksvavico.so", "the video compressors"},
     {"ksvvexel5.so", "the Vexel 5 video encoder"},
     {"trsmplrt.so", "the sample-rate converter"},
+    {"Dextro.so", "the download source filter"},
 };
 
 // The platform's standard categories with their documented friendly names

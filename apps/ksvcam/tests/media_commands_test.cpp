@@ -56,7 +56,7 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   const auto setup = RunKsvcam({"setup"});
   ASSERT_EQ(setup.status, 0) << setup.err;
   EXPECT_NE(setup.out.find("registered the media framework"), std::string::npos) << setup.out;
-  EXPECT_NE(setup.out.find("22 media modules and 6 filter categories"), std::string::npos);
+  EXPECT_NE(setup.out.find("23 media modules and 6 filter categories"), std::string::npos);
   EXPECT_NE(setup.out.find("listed KSV Simulated Microphone: "), std::string::npos) << setup.out;
   EXPECT_NE(setup.out.find("registered the camera driver RMC900 USB Camera: "), std::string::npos)
       << setup.out;
