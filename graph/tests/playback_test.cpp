@@ -1,0 +1,76 @@
+// Playing a media file through the playback build, and its rate.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "graph/graph_context.h"
+#include "graph/tests/file_test_support.h"
+
+namespace ksv::graph::testing {
+namespace {
+
+class Playback : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(root_.ok()) << root_.error();
+    handle_ = root_.NewHandle();
+    ASSERT_NE(handle_, nullptr);
+  }
+  void TearDown() override { QMG_Reset(handle_); }
+
+  // A short clip with sound: 3 frames 50 ms apart and 0.15 s of sound.
+  std::string MakeClip() {
+    const std::string tone = root_.Path("tone.wav"), clip = root_.Path("clip.avi");
+    WriteToneWav(tone, 8000, 1200);
+    FrameFeed feed;
+    feed.frames = 3;
+    QmgHandle* make = root_.NewHandle();
+    EXPECT_EQ(QMG_BuildImageWav2AVI(make, feed.width, feed.height, 24, FrameFeed::Next, feed.user(),
+                                    clip.c_str(), "Motion JPEG Codec", tone.c_str()),
+              1);
+    QMG_AviMaker_MillisecondPerFrame(make, 50);
+    EXPECT_TRUE(RunToCompletion(make));
+    QMG_Reset(make);
+    return clip;
+  }
+
+  FileGraphRoot root_;
+  QmgHandle* handle_ = nullptr;
+};
+
+// The file plays to its end; a rate the graph takes is kept, one it
+// refuses changes nothing.
+TEST_F(Playback, AFilePlaysToItsEndAndARefusedRateLeavesTheRate) {
+  const std::string clip = MakeClip();
+  double rate = 0;
+  EXPECT_EQ(QMG_GetPlayRate(handle_, nullptr), 0);
+  ASSERT_EQ(QMG_BuildPlayMediaFile(handle_, clip.c_str()), 1);
+  EXPECT_EQ(handle_->graphKind, kGraphPlayback);
+  ASSERT_EQ(QMG_GetPlayRate(handle_, &rate), 1);
+  EXPECT_EQ(rate, 1.0);
+  EXPECT_EQ(QMG_SetPlayRate(handle_, 2.0), 1);
+  EXPECT_EQ(QMG_SetPlayRate(handle_, 0.0), 0);
+  EXPECT_EQ(QMG_SetPlayRate(handle_, -1.0), 0);
+  ASSERT_EQ(QMG_GetPlayRate(handle_, &rate), 1);
+  EXPECT_EQ(rate, 2.0);
+  // Renderers and decoders were recorded as the graph's own filters.
+  int recorded = 0;
+  for (int entry = 0; entry < handle_->graph->filterCount; ++entry) {
+    recorded += handle_->graph->filters[entry].kind == kKindRecorded;
+  }
+  EXPECT_GE(recorded, 4) << "source, splitter, and a renderer for each stream at least";
+  EXPECT_TRUE(RunToCompletion(handle_));
+}
+
+// A file that cannot be rendered at all fails the build instead of leaving
+// an empty graph to play.
+TEST_F(Playback, AFileThatCannotBeRenderedFailsTheBuild) {
+  EXPECT_EQ(QMG_BuildPlayMediaFile(handle_, root_.Path("missing.avi").c_str()), 0);
+  EXPECT_EQ(QMG_BuildPlayMediaFile(handle_, nullptr), 0);
+  EXPECT_EQ(QMG_BuildPlayMediaFile(nullptr, "x.avi"), 0);
+  EXPECT_EQ(handle_->graphKind, kGraphNone);
+  EXPECT_EQ(QMG_Play(handle_), 0);
+}
+
+}  // namespace
+}  // namespace ksv::graph::testing
