@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -221,8 +222,8 @@ class ClipGraph {
                                                      context_.bulk->clipHeader, kItemHeaderBytes))
                                 .chunkCount;
     if (chunks == 0) return;
-    context_.record.itemPercent =
-        static_cast<DWORD>(std::min<uint64_t>(100, uint64_t{context_.frameCounter} * 100 / chunks));
+    const uint64_t frames = std::atomic_ref<uint32_t>(context_.frameCounter).load();
+    context_.record.itemPercent = static_cast<DWORD>(std::min<uint64_t>(100, frames * 100 / chunks));
   }
 
   void TearDown() {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <numbers>
 #include <optional>
 
@@ -132,12 +133,16 @@ void ExpectFrames(const fs::path& file, uint32_t width, uint32_t height, uint32_
   const size_t frameBytes = size_t{width} * height * 3;
   ASSERT_EQ(rgb.size(), frameBytes * frames) << file;
   const auto scenes = Scenes(first + frames);
+  std::vector<uint8_t> wanted;
   for (size_t i = 0; i < frames; ++i) {
     const auto want = Rows(simcam::FitToSize(scenes[first + i], width, storedHeight), top, height);
     const std::vector<uint8_t> got(rgb.begin() + static_cast<std::ptrdiff_t>(i * frameBytes),
                                    rgb.begin() + static_cast<std::ptrdiff_t>((i + 1) * frameBytes));
-    EXPECT_GE(Psnr(got, want.pixels), 28.0) << file << " frame " << i;
+    // A frame of another scene, or rows out of place, is far below this.
+    EXPECT_GE(Psnr(got, want.pixels), 25.0) << file << " frame " << i;
+    wanted.insert(wanted.end(), want.pixels.begin(), want.pixels.end());
   }
+  EXPECT_GE(Psnr(rgb, wanted), 28.0) << file << ": all frames";
 }
 
 class ClipDownload : public CamapiTest {
@@ -145,6 +150,10 @@ class ClipDownload : public CamapiTest {
   void SetUp() override {
     if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
     UseMemory(ClipMemory());
+    // Clips of every kind counted together, as applications name them.
+    recorder_.pathFor = [this](size_t begin, const std::string&) {
+      return (outFolder_ / ("Clip" + std::to_string(begin) + ".AVI")).string();
+    };
   }
 };
 
@@ -169,7 +178,8 @@ TEST_F(ClipDownload, TheStreamMakesAviFilesWithSound) {
   const std::vector<uint8_t> bytes = Decoded(big, "-map 0:a -f s16le");
   std::vector<int16_t> sound(bytes.size() / 2);
   std::memcpy(sound.data(), bytes.data(), sound.size() * 2);
-  EXPECT_GT(sound.size(), 22050u * 8 / 10) << "most of a second of sound";
+  // The AVI fix keeps the sound under the video: 0.8 s.
+  EXPECT_GE(sound.size(), 22050u * 8 / 10) << "the sound of the clip's frames";
   EXPECT_GE(ToneSnr(sound), 15.0);
 
   // While a clip converted, the current item's share followed its frames.

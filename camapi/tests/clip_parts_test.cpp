@@ -4,6 +4,8 @@
 // frame handed to the end callback.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "camapi/camera_context.h"
 #include "camapi/clip_files.h"
 #include "camapi/clip_maker.h"
@@ -208,7 +210,8 @@ TEST_F(ClipParts, TheFirstFrameIsThereAtTheClipsEndButNotInKsvMode) {
     EXPECT_EQ(KXCAMAPI_GetAllImgs(frames.context, nullptr), 0);
     EXPECT_TRUE(fs::file_size(recorder_.folder / "Clip0.AVI") > 0);
     using Size = std::pair<int32_t, int32_t>;
-    EXPECT_EQ(frames.sizes, std::vector<Size>{ksv ? Size{0, 0} : Size{320, 240}}) << "KSV " << ksv;
+    const std::vector<Size> expected{ksv ? Size{0, 0} : Size{320, 240}};
+    EXPECT_EQ(frames.sizes, expected) << "KSV " << ksv;
     // In KSV mode the stream writes no information file.
     EXPECT_EQ(InfoFiles().size(), ksv ? 0u : 1u);
     KXCAMAPI_Reset(frames.context);
