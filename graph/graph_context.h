@@ -10,6 +10,9 @@
 #include "include/caption_control.h"
 #include "include/oksv1gra.h"
 #include "platform/com/com_ptr.h"
+#include "platform/media/capture_interfaces.h"
+#include "platform/media/filter_ids.h"
+#include "platform/media/ks_property_set.h"
 #include "platform/media/media.h"
 
 namespace ksv::graph {
@@ -124,4 +127,5 @@ struct QmgHandle {
   QmgVideoFormat format = {};
   bool hasFormat = false;  // a format was given with the last preview or capture build
   int32_t eventFlag = 0;
+  bool comInitialised = false;  // QMG_Reset undoes only an initialisation that succeeded
 };

@@ -1,0 +1,48 @@
+// OleCreatePropertyFrame: a modal frame (a dialog of the dialog model) that
+// shows property pages for the given objects, with OK, Cancel and Apply and
+// a list to switch between the pages, and returns when it is closed.
+//
+// Who works the frame is set per process, as the ACM's format chooser is:
+// the driver is called on the frame's thread once the frame's own loop
+// runs, with the frame; it may feed it input (platform/ui/input.h), post it
+// messages, end it itself, or leave it to a person at the screen. With no
+// driver nobody would ever close the frame, so none is shown and the call
+// returns S_OK at once, as if the person had cancelled.
+//
+// OK applies every page that says it is dirty and closes; Apply does the
+// same without closing; Cancel (or Escape, or closing the window) applies
+// nothing. The pages are made from their class identifiers, given a site
+// and the objects, activated one at a time in the frame, and at the end
+// deactivated and given back their objects and site.
+#pragma once
+
+#include <functional>
+
+#include "platform/com/property_page.h"
+#include "platform/ui/user32.h"
+
+extern "C" {
+
+// `x`, `y`: the frame's place in pixels from the owner's corner. `caption`
+// names the object in the title (null: "Properties"). E_INVALIDARG without
+// objects or pages; a page class that cannot be made fails the call with
+// CoCreateInstance's error.
+HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR caption, ULONG objectCount,
+                               IUnknown** objects, ULONG pageCount, const CLSID* pages, LCID locale,
+                               DWORD reserved, void* reservedPointer);
+
+}  // extern "C"
+
+namespace ksv::platform::ui {
+
+using PropertyFrameDriver = std::function<void(HWND frame)>;
+
+// Sets the driver (an empty one: no frame is shown); returns the one it
+// replaces.
+PropertyFrameDriver SetPropertyFrameDriver(PropertyFrameDriver driver);
+
+// The frame's own controls (OK and Cancel are IDOK and IDCANCEL).
+inline constexpr int kFrameApplyId = 0x3021;
+inline constexpr int kFramePageListId = 0x3020;  // combo box of the pages' titles
+
+}  // namespace ksv::platform::ui
