@@ -92,7 +92,7 @@ int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record) {
 
 const std::vector<std::string> kClipModules = {
     "Dextro.so",       "ksvvexel5.so",   "trsmplrt.so", "ksvavimux.so", "ksvfilewriter.so",
-    "ksvavimaker.so",  "ksvavico.so",    "ksvcolour.so", "ksvacm.so"};
+    "ksvavimaker.so",  "ksvavico.so",    "ksvcolour.so", "ksvacm.so",    "ksvcapture.so"};
 
 CamapiTest::CamapiTest() {
   EXPECT_TRUE(plugins_.ok()) << plugins_.error();

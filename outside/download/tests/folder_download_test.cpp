@@ -54,7 +54,7 @@ class FolderDownload : public ::testing::Test {
   // KSV_ROOT, with the plug-ins a clip is converted with.
   media::testing::PluginRoot plugins_{{"Dextro.so", "ksvvexel5.so", "trsmplrt.so", "ksvavimux.so",
                                        "ksvfilewriter.so", "ksvavimaker.so", "ksvavico.so",
-                                       "ksvcolour.so", "ksvacm.so"}};
+                                       "ksvcolour.so", "ksvacm.so", "ksvcapture.so"}};
   ksv::testing::TempFolder folder_;
 };
 
