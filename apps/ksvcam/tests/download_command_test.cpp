@@ -26,6 +26,8 @@ class DownloadCommand : public ::testing::Test {
  protected:
   DownloadCommand() {
     ::setenv("KSV_ROOT", (folder_ / "root").c_str(), 1);
+    // Clips are converted through the build's plug-ins.
+    ::setenv("KSV_MODULE_DIR", KSV_TEST_MODULE_DIR, 1);
     ::unsetenv("KSV_CAMERA_MEMORY");
     using namespace simcam;
     using namespace outside::bulk;
