@@ -90,6 +90,9 @@ struct CameraContext {
   uint32_t itemIndex = 0;
   std::string clipFolder;  // ends in "/"
   std::vector<std::string> clipInfoPaths = std::vector<std::string>(kMaxClips);
+  // Frames of the current clip; counted on the clip graph's video thread
+  // while the calling thread reads it for progress (both through
+  // std::atomic_ref).
   uint32_t frameCounter = 0;
   char pathBuffer[KXCAMAPI_PATH_BYTES] = {};
   int32_t cancel = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "camapi/camera_context.h"
+#include "camapi/item_clip.h"
 #include "common/folders.h"
 #include "common/packed_bitmap.h"
 #include "platform/memory/global_memory.h"
@@ -87,6 +88,7 @@ void Teardown(::CameraContext* context) {
       return nullptr;
     }
     context->bulk->burstFrameHook = SaveBurstFrame;
+    context->bulk->clipFrameHook = SaveClipFrameHook;
     context->clipFolder = ClipFolderOf(module);
     if (context->clipFolder.empty()) {
       Teardown(context);

@@ -4,6 +4,7 @@
 
 #include "camapi/burst_frames.h"
 #include "camapi/camera_context.h"
+#include "camapi/item_clip.h"
 #include "camapi/item_files.h"
 #include "camapi/item_headers.h"
 #include "camapi/picture_resave.h"
@@ -59,14 +60,6 @@ int HandleBurst(CameraContext& context, const PerItemHeader& header) {
   return kItemFailed;
 }
 
-// Clips become AVI files in a later version; until then each is reported
-// as not converted and the download goes on.
-int HandleClip(CameraContext& context) {
-  if (BeginItem(context, KXCAMAPI_KIND_CLIP)) return kItemCancelled;
-  EndItem(context, KXCAMAPI_NOT_CONVERTED);
-  return Finish(context);
-}
-
 // Reads the per-item header into the bulk state. False when the header
 // describes data outside the fetched item.
 bool TakeHeader(BulkContext& bulk, const PerItemHeader& header) {
@@ -98,7 +91,7 @@ int HandleFetchedItem(CameraContext& context) {
   }
   switch (bulk.kind) {
     case KXCAMAPI_KIND_CLIP:
-      return HandleClip(context);
+      return HandleItemClip(context, header);
     case KXCAMAPI_KIND_BURST_PICTURE:
       return HandleBurst(context, header);
     case KXCAMAPI_KIND_HQ_PICTURE:

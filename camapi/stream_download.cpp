@@ -4,6 +4,9 @@
 #include <new>
 
 #include "camapi/burst_frames.h"
+#include "camapi/clip_files.h"
+#include "camapi/clip_graph.h"
+#include "include/clipmend.h"
 #include "camapi/camera_context.h"
 #include "camapi/item_files.h"
 #include "camapi/item_headers.h"
@@ -15,6 +18,9 @@ namespace {
 
 // What handling a complete item leads to.
 enum class ItemAction { kGoOn, kStop };
+
+// A stream clip runs 10 frames a second.
+constexpr uint32_t kStreamClipFrameMs = 100;
 
 DWORD Percent(uint64_t part, uint64_t whole) {
   if (whole == 0) return 0;
@@ -73,19 +79,35 @@ ItemAction HandleBurst(CameraContext& context, const StoredItemHeader& header,
   return EndItem(context, KXCAMAPI_ITEM_FAILED) ? ItemAction::kStop : ItemAction::kGoOn;
 }
 
-// Clips become AVI files in a later version; until then each is reported
-// as not converted and the stream goes on.
+// The AVI fix's progress routine: always go on.
+int AlwaysGoOn(int) { return 1; }
+
+// A clip becomes an AVI file with its sound through the clip graph, then
+// (outside KSV mode) is re-saved by the AVI fix. Clips past the 256th of
+// the context are skipped.
 ItemAction HandleClip(CameraContext& context, const StoredItemHeader& header,
                       std::span<const uint8_t> item) {
-  context.bulk->clipHeader = item.data();
-  context.bulk->clipBytes = item.size();
+  if (context.itemIndex >= kMaxClips) return ItemAction::kGoOn;
+  BulkContext& bulk = *context.bulk;
+  bulk.clipHeader = item.data();
+  bulk.clipBytes = item.size();
+  context.frameCounter = 0;
+  const bool ksv = KsvMode();
+  if (!ksv) WriteClipInfo(context, header.chunkCount, kStreamClipFrameMs);
   const int kind =
       header.subtype == kClipSubtype ? KXCAMAPI_KIND_STREAM_CLIP : KXCAMAPI_KIND_STREAM_LORES_CLIP;
-  if (BeginItem(context, kind)) return ItemAction::kStop;
-  const bool cancelled = EndItem(context, KXCAMAPI_NOT_CONVERTED);
-  context.bulk->clipHeader = nullptr;
-  context.bulk->clipBytes = 0;
-  return cancelled ? ItemAction::kStop : ItemAction::kGoOn;
+  HRESULT result = S_OK;
+  const bool cancelled = BeginItem(context, kind);
+  if (!cancelled) {
+    result = RunClipAviGraph(context);
+    context.record.itemPercent = 100;
+    if (!ksv && SUCCEEDED(result)) result = FixAVIForMCIControl(context.pathBuffer, AlwaysGoOn);
+  }
+  bulk.clipHeader = nullptr;
+  bulk.clipBytes = 0;
+  if (cancelled || EndItem(context, static_cast<DWORD>(result))) return ItemAction::kStop;
+  ++context.itemIndex;
+  return ItemAction::kGoOn;
 }
 
 ItemAction HandleItem(CameraContext& context, std::span<const uint8_t> item) {

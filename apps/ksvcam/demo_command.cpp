@@ -261,7 +261,8 @@ int RunDemo(const DemoOptions& options, Console& console) {
   // The camera's memory, downloaded the way an application does it.
   ChooseCamera("");
   const bool downloaded =
-      DownloadInto({.outDir = outDir / "camera", .overwrite = options.overwrite}, console, false, true);
+      DownloadInto({.outDir = outDir / "camera", .overwrite = options.overwrite, .firstFrames = true},
+                   console, false, true);
   // Live video through the driver, as a capture application gets it.
   const bool captured = RunDemoCapture(outDir, console);
   return run.totals.failures == 0 && downloaded && captured ? kExitOk : kExitFailure;

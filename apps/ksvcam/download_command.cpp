@@ -10,6 +10,7 @@
 
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/machine_camera.h"
+#include "apps/ksvcam/media_setup.h"
 #include "common/driver_files.h"
 #include "include/oksv1api.h"
 #include "platform/root/system_root.h"
@@ -30,10 +31,6 @@ class ConsoleListener final : public outside::download::DownloadListener {
   void Written(const std::string& name, uintmax_t bytes) override {
     bar_.Clear();
     if (listFiles_) console_.out << name << ": " << bytes << " bytes\n";
-  }
-  void NotConverted(const std::string& name) override {
-    bar_.Clear();
-    if (listFiles_) console_.out << name << ": skipped, clips are not converted yet\n";
   }
   void Failed(const std::string& line) override {
     bar_.Clear();
@@ -72,10 +69,6 @@ std::string SummaryText(const DownloadSummary& summary, const std::filesystem::p
                 summary.files, summary.files == 1 ? "" : "s", summary.bytes,
                 outDir.string().c_str(), summary.seconds);
   std::string line = text;
-  if (summary.clipsNotConverted != 0) {
-    line += "; " + std::to_string(summary.clipsNotConverted) + " clip" +
-            (summary.clipsNotConverted == 1 ? "" : "s") + " not converted";
-  }
   if (!summary.failures.empty()) {
     line += "; " + std::to_string(summary.failures.size()) + " failed";
   }
@@ -88,12 +81,15 @@ struct DownloadOptions {
   bool perItem = false;
   bool bitmaps = false;
   bool overwrite = false;
+  bool ksv = false;
+  bool firstFrames = false;
 };
 
 int RunDownload(const DownloadOptions& options, Console& console) {
   ChooseCamera(options.memoryFile);
-  const outside::download::DownloadRequest request{
-      options.outDir, options.perItem, options.bitmaps, options.overwrite};
+  const outside::download::DownloadRequest request{options.outDir,    options.perItem,
+                                                   options.bitmaps,   options.overwrite,
+                                                   options.ksv,       options.firstFrames};
   // A bar where a person watches; plain lines into logs and pipes.
   return DownloadInto(request, console, true, ::isatty(STDOUT_FILENO) == 1) ? kExitOk
                                                                            : kExitFailure;
@@ -143,6 +139,8 @@ int RunInfo(const std::string& memoryFile, Console& console) {
 
 bool DownloadInto(const outside::download::DownloadRequest& request, Console& console,
                   bool listFiles, bool progressBar) {
+  // Clips are converted through the media framework's filters.
+  EnsureMediaFramework();
   DownloadSummary summary;
   {
     ConsoleListener listener(console, listFiles, progressBar);
@@ -159,8 +157,9 @@ CommandRun DownloadCommand(CLI::App& app) {
   auto options = std::make_shared<DownloadOptions>();
   CLI::App& command = *app.add_subcommand(
       "download",
-      "Download every picture, burst and recording the camera stores into a folder (HQ0.JPG, "
-      "WQ0.JPG, Burst0.JPG, Clip0.AVI, Raw0.WAV, each kind counted from 0).");
+      "Download every picture, burst, clip and recording the camera stores into a folder "
+      "(HQ0.JPG, WQ0.JPG, Burst0.JPG, Clip0.AVI, Raw0.WAV, each kind counted from 0). Streamed "
+      "clips carry their sound; clips fetched one at a time (--per-item) are video only.");
   command.add_option("--memory", options->memoryFile,
                      "Camera memory image to download from (default: KSV_CAMERA_MEMORY, else "
                      "the simulated camera)")
@@ -175,6 +174,12 @@ CommandRun DownloadCommand(CLI::App& app) {
   command.add_flag("--bmp", options->bitmaps, "Write pictures as Windows bitmap files (.BMP)");
   command.add_flag("-y,--overwrite", options->overwrite,
                    "Replace files an earlier download left in the folder");
+  command.add_flag("--ksv", options->ksv,
+                   "Open the camera library in KSV mode (streamed clips get no clip information "
+                   "file and no AVI fix, so no first frames)");
+  command.add_flag("--first-frames", options->firstFrames,
+                   "Also save each clip's first frame as Clip0.png, ... (from the camera library, "
+                   "when the clip is done)");
   return [options](Console& console) { return RunDownload(*options, console); };
 }
 

@@ -90,9 +90,13 @@ int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record) {
   return recorder.stopProgress && recorder.stopProgress(*record) ? 1 : 0;
 }
 
+const std::vector<std::string> kClipModules = {
+    "Dextro.so",       "ksvvexel5.so",   "trsmplrt.so", "ksvavimux.so", "ksvfilewriter.so",
+    "ksvavimaker.so",  "ksvavico.so",    "ksvcolour.so", "ksvacm.so",    "ksvcapture.so"};
+
 CamapiTest::CamapiTest() {
-  root_ = folder_.path();
-  ::setenv("KSV_ROOT", root_.c_str(), 1);
+  EXPECT_TRUE(plugins_.ok()) << plugins_.error();
+  root_ = plugins_ / "root";  // KSV_ROOT
   ::unsetenv("KSV_CAMERA_MEMORY");
   BULK_UseCameraMemory(nullptr);
   outFolder_ = root_ / "out";

@@ -13,6 +13,7 @@
 
 #include "include/oksv1api.h"
 #include "outside/bulk/memory/camera_memory.h"
+#include "platform/media/testing/plugin_root.h"
 #include "support/picture/picture.h"
 #include "support/picture/psnr.h"
 #include "testing/temp_files.h"
@@ -49,12 +50,20 @@ void RecordBegin(intptr_t user, int kind, char* path, int32_t* cancel);
 void RecordEnd(intptr_t user, DWORD status, char* path, int32_t* cancel);
 int RecordProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record);
 
-// Each test runs with KSV_ROOT set to a new folder, a module registered as
-// ROOT/lib/OKSV1API.so and a message-only window.
+// The plug-ins a clip download creates: the clip graph's five filters, and
+// the AVI maker and compressors of the media graph library's build.
+extern const std::vector<std::string> kClipModules;
+
+// Each test runs with KSV_ROOT set to a new folder in which the clip
+// download's plug-ins are registered (COM initialised on the test's
+// thread), a module registered as ROOT/lib/OKSV1API.so and a message-only
+// window.
 class CamapiTest : public ::testing::Test {
  protected:
   CamapiTest();
   ~CamapiTest() override;
+
+  media::testing::PluginRoot plugins_{kClipModules};
 
   // Writes `memory` as an image file and makes it the camera.
   void UseMemory(const outside::bulk::CameraMemory& memory);

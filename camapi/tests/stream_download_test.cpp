@@ -35,11 +35,8 @@ TEST_F(StreamDownload, WritesPicturesAndBurstsAndReportsProgress) {
   ASSERT_EQ(Run(context), 0);
   EXPECT_EQ(recorder_.FileNames(),
             (std::vector<std::string>{"Burst0.JPG", "Burst1.JPG", "Burst2.JPG", "Burst3.JPG",
-                                      "Burst4.JPG", "HQ0.JPG", "HQ1.JPG", "WQ0.JPG"}));
-  for (const ItemEvent& end : recorder_.Ends()) {
-    EXPECT_EQ(end.status, end.kind == KXCAMAPI_KIND_STREAM_CLIP ? KXCAMAPI_NOT_CONVERTED : 0u)
-        << end.path;
-  }
+                                      "Burst4.JPG", "Clip0.AVI", "HQ0.JPG", "HQ1.JPG", "WQ0.JPG"}));
+  for (const ItemEvent& end : recorder_.Ends()) EXPECT_EQ(end.status, 0u) << end.path;
 
   // The stuffed form decodes to the same picture as the camera's own file.
   KXCAMAPI_HANDLE perItem = Open();
@@ -74,15 +71,18 @@ TEST_F(StreamDownload, WritesPicturesAndBurstsAndReportsProgress) {
   EXPECT_EQ(first.storedClips, 1u);
   EXPECT_EQ(first.storedLoResClips, 0u);
   EXPECT_EQ(first.itemReceived, 64u);
-  DWORD completed = 0;
+  DWORD completed = 0, received = 0;
   uint64_t bytes = 0;
   for (const KXCAMAPI_ProgressRecord& record : recorder_.progress) {
     ASSERT_LE(record.overallPercent, 100u);
     ASSERT_LE(record.itemPercent, 100u);
     ASSERT_GE(record.itemsCompleted, completed);
     ASSERT_EQ(record.itemReceived % 64, 0u);
+    // While the clip converts, its progress is told again with its frames.
+    const bool step = bytes == 0 || record.itemsCompleted != completed || record.itemReceived != received;
     completed = record.itemsCompleted;
-    bytes += 64;
+    received = record.itemReceived;
+    if (step) bytes += 64;
   }
   const KXCAMAPI_ProgressRecord& last = recorder_.progress.back();
   EXPECT_EQ(last.itemsCompleted, 6u);
@@ -134,7 +134,7 @@ TEST_F(StreamDownload, ADownloadStoppedMidItemLeavesTheNextOneClean) {
   recorder_ = Recorder();
   recorder_.folder = outFolder_;
   ASSERT_EQ(Run(context), 0);
-  EXPECT_EQ(recorder_.FileNames().size(), 8u);
+  EXPECT_EQ(recorder_.FileNames().size(), 9u);  // the clip too
   EXPECT_EQ(ReadFile(outFolder_ / "HQ0.JPG"), firstPicture);
   EXPECT_EQ(recorder_.progress.back().itemsCompleted, 6u);
 }
@@ -185,9 +185,11 @@ TEST_F(StreamDownload, TheSimulatedCamerasMemory) {
                 recorder_.counters[KXCAMAPI_KIND_STREAM_LORES_CLIP],
             2u);  // the two clips with sound
   for (const std::string& name : recorder_.FileNames()) {
+    if (!name.ends_with(".JPG")) continue;
     uint32_t width = 0, height = 0;
     EXPECT_FALSE(DecodeJpegFile(outFolder_ / name, width, height).empty()) << name;
   }
+  for (const ItemEvent& end : recorder_.Ends()) EXPECT_EQ(end.status, 0u) << end.path;
   EXPECT_EQ(recorder_.progress.back().overallPercent, 100u);
 }
 

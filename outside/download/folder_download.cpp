@@ -14,6 +14,8 @@
 #include "platform/root/system_root.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/user32.h"
+#include "support/picture/bmp_file.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::outside::download {
 
@@ -43,6 +45,11 @@ Naming NamingOf(int kind) {
   }
 }
 
+bool IsClip(int kind) {
+  return kind == KXCAMAPI_KIND_CLIP || kind == KXCAMAPI_KIND_STREAM_CLIP ||
+         kind == KXCAMAPI_KIND_STREAM_LORES_CLIP;
+}
+
 bool IsPicture(int kind) {
   return kind == KXCAMAPI_KIND_BURST_PICTURE || kind == KXCAMAPI_KIND_HQ_PICTURE ||
          kind == KXCAMAPI_KIND_LQ_PICTURE;
@@ -57,7 +64,13 @@ std::string StatusText(DWORD status) {
     case KXCAMAPI_SAVE_FAILED:
       return "the picture could not be saved";
     case KXCAMAPI_ITEM_FAILED:
-      return "the stored frames could not be decoded";
+      return "the stored frames could not be decoded or assembled";
+    case 0x80004005u:
+      return "the clip could not be converted";
+    case 0x80070057u:
+      return "the clip could not be read";
+    case 0x80004004u:
+      return "the clip's conversion was stopped";
     default: {
       char text[32];
       std::snprintf(text, sizeof text, "status 0x%X", static_cast<unsigned>(status));
@@ -108,6 +121,7 @@ class DownloadSession {
 
   void Begin(int kind, char* path, int32_t* cancel) {
     kind_ = kind;
+    inItem_ = true;
     const Naming naming = NamingOf(kind);
     name_ = naming.prefix + std::to_string(counters_[naming.counter]++) + naming.extension;
     const fs::path target = request_.outDir / name_;
@@ -127,14 +141,13 @@ class DownloadSession {
   }
 
   void End(DWORD status, const char* path) {
-    if (status == KXCAMAPI_NOT_CONVERTED) {
-      ++summary_.clipsNotConverted;
-      listener_.NotConverted(name_);
-    } else if (status != KXCAMAPI_OK) {
+    inItem_ = false;
+    if (status != KXCAMAPI_OK) {
       summary_.failures.push_back(name_ + ": " + StatusText(status));
       listener_.Failed(summary_.failures.back());
     } else {
       Written(path);
+      if (request_.firstFrames && IsClip(kind_)) SaveFirstFrame();
     }
     // The stream's progress calls redraw the bar; one item at a time, the
     // files done are all there is to show.
@@ -149,10 +162,14 @@ class DownloadSession {
   void Expect(unsigned files) { expected_ = files; }
 
   int Progress(const KXCAMAPI_ProgressRecord& record) {
+    // Between the begin and the end of a file (a clip being converted) the
+    // item's share is that of its frames.
     listener_.Progress(record.itemsCompleted, record.overallPercent, record.itemPercent,
-                       record.itemPercent == 100 ? name_ : "");
+                       inItem_ || record.itemPercent == 100 ? name_ : "");
     return 0;
   }
+
+  void UseContext(KXCAMAPI_HANDLE context) { context_ = context; }
 
   DownloadSummary& summary() { return summary_; }
   const fs::path& conflict() const { return conflict_; }
@@ -162,6 +179,36 @@ class DownloadSession {
   static bool Exists(const fs::path& path) {
     std::error_code error;
     return fs::exists(fs::symlink_status(path, error));
+  }
+
+  // The clip's first frame from the library, as a PNG file beside the clip.
+  void SaveFirstFrame() {
+    const std::string name = fs::path(name_).replace_extension(".png").string();
+    HGLOBAL frame = KXCAMAPI_GetVideoFrame(context_);
+    if (frame == nullptr) {
+      summary_.failures.push_back(name + ": the library has no first frame" +
+                                  (request_.ksv ? " in KSV mode" : ""));
+      listener_.Failed(summary_.failures.back());
+      return;
+    }
+    try {
+      const auto* bits = static_cast<const uint8_t*>(GlobalLock(frame));
+      const picture::RgbPicture first = picture::DecodeDib({bits, GlobalSize(frame)}, name);
+      GlobalUnlock(frame);
+      picture::WritePicture(request_.outDir / name, first,
+                            request_.overwrite ? picture::ExistingFile::kReplace
+                                               : picture::ExistingFile::kKeep);
+      ++summary_.files;
+      std::error_code error;
+      const auto bytes = fs::file_size(request_.outDir / name, error);
+      summary_.bytes += error ? 0 : static_cast<size_t>(bytes);
+      listener_.Written(name, error ? 0 : bytes);
+    } catch (const std::exception& failure) {
+      GlobalUnlock(frame);
+      summary_.failures.push_back(name + ": " + failure.what());
+      listener_.Failed(summary_.failures.back());
+    }
+    GlobalFree(frame);
   }
 
   void Written(const char* path) {
@@ -197,6 +244,8 @@ class DownloadSession {
   unsigned itemsDone_ = 0;
   unsigned expected_ = 0;
   int kind_ = 0;
+  bool inItem_ = false;
+  KXCAMAPI_HANDLE context_ = nullptr;
   std::string name_;
   fs::path conflict_;
   bool tooLong_ = false;
@@ -258,13 +307,14 @@ int OnProgress(intptr_t user, const KXCAMAPI_ProgressRecord* record) {
 }  // namespace
 
 CameraLibrary::CameraLibrary(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
-                             intptr_t user) {
+                             intptr_t user, bool ksv) {
   // The library's module lies in the system folder; its clip work folder
   // is made beside it.
   const HINSTANCE module =
       platform::RegisterModule((platform::SystemRoot() / "system32" / "OKSV1API.DLL").string());
   window_ = platform::ui::CreateMessageOnlyWindow();
-  context_ = KXCAMAPI_Init(begin, end, user, module, window_);
+  context_ = ksv ? KXCAMAPI_InitKSV(begin, end, user, module, window_)
+                 : KXCAMAPI_Init(begin, end, user, module, window_);
   if (context_ == nullptr) {
     DestroyWindow(window_);
     throw DownloadError("cannot open the camera: " + BulkFailure());
@@ -284,7 +334,8 @@ DownloadSummary DownloadCamera(const DownloadRequest& request, DownloadListener&
   }
   DownloadSession session(request, listener);
   const auto user = reinterpret_cast<intptr_t>(&session);
-  CameraLibrary library(OnBegin, OnEnd, user);
+  CameraLibrary library(OnBegin, OnEnd, user, request.ksv);
+  session.UseContext(library.get());
   if (!request.overwrite) CheckNothingReplaced(request, library.get());
   session.Expect(ExpectedFiles(library.get()));
   const auto start = std::chrono::steady_clock::now();

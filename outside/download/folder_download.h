@@ -27,8 +27,10 @@ class DownloadError : public std::runtime_error {
 // folder and a stand-in window, on the camera the bulk library connects to.
 class CameraLibrary {
  public:
-  // Throws DownloadError saying why the camera cannot be opened.
-  CameraLibrary(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end, intptr_t user);
+  // Throws DownloadError saying why the camera cannot be opened. `ksv`
+  // opens the library in KSV mode.
+  CameraLibrary(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end, intptr_t user,
+                bool ksv = false);
   ~CameraLibrary();
   CameraLibrary(const CameraLibrary&) = delete;
   CameraLibrary& operator=(const CameraLibrary&) = delete;
@@ -45,12 +47,13 @@ struct DownloadRequest {
   bool perItem = false;    // one item at a time instead of the whole memory as one stream
   bool bitmaps = false;    // pictures as Windows bitmap files (.BMP) instead of JPEG
   bool overwrite = false;  // replace files an earlier download left
+  bool ksv = false;        // the library in KSV mode: stream clips without the AVI fix
+  bool firstFrames = false;  // each clip's first frame also as "Clip0.png", ...
 };
 
 struct DownloadSummary {
   size_t files = 0;
   size_t bytes = 0;
-  size_t clipsNotConverted = 0;
   std::vector<std::string> failures;  // one line each
   int libraryStatus = 0;              // the download export's status
   double seconds = 0;
@@ -63,12 +66,11 @@ class DownloadListener {
   virtual ~DownloadListener() = default;
   // A file is in place: its name in the folder and its bytes.
   virtual void Written(const std::string& name, uintmax_t bytes) = 0;
-  // A clip the library does not convert yet.
-  virtual void NotConverted(const std::string& name) = 0;
   // "NAME: reason" for a file that failed; the download goes on.
   virtual void Failed(const std::string& line) = 0;
-  // Items done, percent done of all and of the current item, and the
-  // current file's name (empty while it is not known).
+  // Items done, percent done of all and of the current item (for a clip
+  // being converted: of its frames), and the current file's name (empty
+  // while it is not known).
   virtual void Progress(unsigned items, unsigned overall, unsigned item,
                         const std::string& name) = 0;
 };

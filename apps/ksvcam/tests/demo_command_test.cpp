@@ -26,6 +26,8 @@ size_t CountLines(const std::string& text) { return std::count(text.begin(), tex
 class DemoCommand : public ::testing::Test {
  protected:
   DemoCommand() {
+    // The camera's clips are converted through the build's plug-ins.
+    ::setenv("KSV_MODULE_DIR", KSV_TEST_MODULE_DIR, 1);
     fs::create_directory(photos_);
     WriteBytes(photos_ / "ramp.png", picture::EncodePng(picture::testing::SmoothPicture(96, 64)));
     WriteBytes(photos_ / "notes.txt", {'x'});  // not a photograph
@@ -98,8 +100,12 @@ TEST_F(DemoCommand, PrintsALinePerFrameAndASummary) {
   }
   std::getline(lines, line);
   EXPECT_EQ(line.rfind("demo: 8 frames from 1 photo in", 0), 0u) << line;
-  // The camera's memory follows, summed up in one line.
-  EXPECT_NE(run.out.find("\ndownload: 10 files,"), std::string::npos) << run.out;
+  // The camera's memory follows, summed up in one line: ten pictures, a
+  // clip of each size with sound, and each clip's first frame.
+  EXPECT_NE(run.out.find("\ndownload: 14 files,"), std::string::npos) << run.out;
+  for (const char* file : {"Clip0.AVI", "Clip1.AVI", "Clip0.png", "Clip1.png"}) {
+    EXPECT_TRUE(fs::exists(out_ / "camera" / file)) << file;
+  }
 }
 
 TEST_F(DemoCommand, KeepsAnEarlierRunUnlessAskedToOverwrite) {

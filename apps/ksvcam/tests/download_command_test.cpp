@@ -26,6 +26,8 @@ class DownloadCommand : public ::testing::Test {
  protected:
   DownloadCommand() {
     ::setenv("KSV_ROOT", (folder_ / "root").c_str(), 1);
+    // Clips are converted through the build's plug-ins.
+    ::setenv("KSV_MODULE_DIR", KSV_TEST_MODULE_DIR, 1);
     ::unsetenv("KSV_CAMERA_MEMORY");
     using namespace simcam;
     using namespace outside::bulk;
@@ -61,16 +63,21 @@ class DownloadCommand : public ::testing::Test {
   const fs::path out_ = folder_ / "out";
 };
 
-TEST_F(DownloadCommand, StreamsEveryPictureAndBurstWithALinePerFile) {
-  const CommandRun run = Download();
+TEST_F(DownloadCommand, StreamsEveryPictureBurstAndClipWithALinePerFile) {
+  const CommandRun run = Download({"--first-frames"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Names(), (std::vector<std::string>{"Burst0.JPG", "Burst1.JPG", "Burst2.JPG",
-                                               "Burst3.JPG", "Burst4.JPG", "HQ0.JPG", "WQ0.JPG"}));
+                                               "Burst3.JPG", "Burst4.JPG", "Clip0.AVI", "Clip0.png",
+                                               "HQ0.JPG", "WQ0.JPG"}));
   EXPECT_NE(run.out.find("HQ0.JPG: "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Clip0.AVI: skipped"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("download: 7 files"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("1 clip not converted"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Clip0.AVI: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("download: 9 files"), std::string::npos) << run.out;
   EXPECT_EQ(run.err, "");  // no bar into a pipe
+  // In KSV mode the library keeps no first frame; the clip is made all the same.
+  const CommandRun ksv = Download({"--ksv", "--first-frames", "-y"});
+  EXPECT_EQ(ksv.status, 1);
+  EXPECT_NE(ksv.err.find("Clip0.png: the library has no first frame in KSV mode"), std::string::npos)
+      << ksv.err;
   const std::vector<uint8_t> picture = ReadBytes(out_ / "HQ0.JPG");
   ASSERT_GT(picture.size(), 623u);
   EXPECT_EQ(picture[0], 0xFF);
@@ -83,8 +90,8 @@ TEST_F(DownloadCommand, PerItemWithBitmapsAndRecordings) {
   const CommandRun run = Download({"--per-item", "--bmp"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Names(), (std::vector<std::string>{"Burst0.BMP", "Burst1.BMP", "Burst2.BMP",
-                                               "Burst3.BMP", "Burst4.BMP", "HQ0.BMP", "Raw0.WAV",
-                                               "WQ0.BMP"}));
+                                               "Burst3.BMP", "Burst4.BMP", "Clip0.AVI", "HQ0.BMP",
+                                               "Raw0.WAV", "WQ0.BMP"}));
   const auto bitmap = testing::DecodeBmpFile(ReadBytes(out_ / "WQ0.BMP"));
   EXPECT_EQ(bitmap.width, 320u);  // resampled in the per-item download
   EXPECT_EQ(bitmap.height, 240u);

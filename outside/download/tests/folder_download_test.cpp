@@ -10,6 +10,7 @@
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
 #include "support/picture/picture_file.h"
+#include "platform/media/testing/plugin_root.h"
 #include "testing/temp_files.h"
 
 namespace ksv::outside::download {
@@ -19,7 +20,6 @@ struct Recorder final : DownloadListener {
   void Written(const std::string& name, uintmax_t bytes) override {
     events.push_back(name + " " + (bytes > 0 ? "written" : "empty"));
   }
-  void NotConverted(const std::string& name) override { events.push_back(name + " skipped"); }
   void Failed(const std::string& line) override { events.push_back("failed " + line); }
   void Progress(unsigned, unsigned overall, unsigned, const std::string&) override {
     EXPECT_GE(overall, lastOverall);
@@ -32,7 +32,7 @@ struct Recorder final : DownloadListener {
 class FolderDownload : public ::testing::Test {
  protected:
   FolderDownload() {
-    ::setenv("KSV_ROOT", (folder_ / "root").c_str(), 1);
+    EXPECT_TRUE(plugins_.ok()) << plugins_.error();
     using namespace simcam;
     using namespace bulk;
     CameraMemory memory{{"fw", "sensor", "chip"}, SimulatedCameraModes(), {}};
@@ -49,24 +49,37 @@ class FolderDownload : public ::testing::Test {
   }
   ~FolderDownload() override {
     BULK_UseCameraMemory(nullptr);
-    ::unsetenv("KSV_ROOT");
   }
 
+  // KSV_ROOT, with the plug-ins a clip is converted with.
+  media::testing::PluginRoot plugins_{{"Dextro.so", "ksvvexel5.so", "trsmplrt.so", "ksvavimux.so",
+                                       "ksvfilewriter.so", "ksvavimaker.so", "ksvavico.so",
+                                       "ksvcolour.so", "ksvacm.so", "ksvcapture.so"}};
   ksv::testing::TempFolder folder_;
 };
 
 TEST_F(FolderDownload, NamesTheFilesByKindAndTellsTheListener) {
   for (const bool perItem : {false, true}) {
     Recorder recorder;
-    const DownloadRequest request{folder_ / (perItem ? "items" : "stream"), perItem, false, false};
+    DownloadRequest request{folder_ / (perItem ? "items" : "stream"), perItem, false, false};
+    request.firstFrames = true;
     const DownloadSummary summary = DownloadCamera(request, recorder);
-    EXPECT_TRUE(summary.ok());
-    EXPECT_EQ(summary.files, 1u);
-    EXPECT_EQ(summary.clipsNotConverted, 1u);
-    EXPECT_EQ(recorder.events, (std::vector<std::string>{"HQ0.JPG written", "Clip0.AVI skipped"}))
+    EXPECT_TRUE(summary.ok()) << (summary.failures.empty() ? "" : summary.failures.front());
+    EXPECT_EQ(summary.files, 3u);
+    EXPECT_EQ(recorder.events, (std::vector<std::string>{"HQ0.JPG written", "Clip0.AVI written",
+                                                         "Clip0.png written"}))
         << "per item: " << perItem;
-    EXPECT_TRUE(std::filesystem::exists(request.outDir / "HQ0.JPG"));
+    const picture::RgbPicture first = picture::ReadPicture(request.outDir / "Clip0.png");
+    EXPECT_EQ(first.width, 320u);
+    EXPECT_EQ(first.height, 240u);
   }
+  // In KSV mode the streamed clip has no first frame to give.
+  Recorder recorder;
+  DownloadRequest request{folder_ / "ksv", false, false, false, true, true};
+  const DownloadSummary summary = DownloadCamera(request, recorder);
+  EXPECT_EQ(recorder.events, (std::vector<std::string>{
+                                 "HQ0.JPG written", "Clip0.AVI written",
+                                 "failed Clip0.png: the library has no first frame in KSV mode"}));
 }
 
 TEST_F(FolderDownload, KeepsTheFilesOfAnEarlierDownloadUnlessToldToReplaceThem) {
