@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -78,12 +79,15 @@ class AudioCapture : public ::testing::Test {
     platform::hardware::UnplugDevice(&endless_);
   }
 
-  // Dispatches messages until `done` says so (or a generous number of
-  // messages went by).
+  // Dispatches messages until `done` says so or 20 s of wall time went by.
+  // The limit is in wall time, not in messages: on simulated time the timer
+  // posts ticks as fast as they are taken, and a loaded machine may not run
+  // the thread that posts the awaited events for thousands of them.
   template <class Done>
   bool PumpUntil(Done done) {
     MSG message{};
-    for (int guard = 0; guard < 20000; ++guard) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
       if (done()) return true;
       if (GetMessageA(&message, nullptr, 0, 0) <= 0) return false;
       DispatchMessageA(&message);
