@@ -102,7 +102,9 @@ TEST_F(GraphCommands, RecordWritesTheCamerasFramesAndTheMicrophonesSound) {
                                             out.string() + "' | awk -F/ '{print $1/$2}'")
                                     .c_str());
   ASSERT_GT(rate, 0);
-  EXPECT_GE(frames, rate * 1.0) << "frames at " << rate << " per second";
+  // The capture runs in real time: under the sanitizers, on a loaded
+  // machine, the camera's frames may come at a fraction of their rate.
+  EXPECT_GE(frames, rate * 0.25) << "frames at " << rate << " per second";
   EXPECT_LE(frames, rate * 2.0) << "frames at " << rate << " per second";
   // The microphone's sound: about as long as the video, and not silence.
   const double soundSeconds =
