@@ -22,24 +22,7 @@ using media::testing::Probe;
 constexpr uint32_t kRate = 8000;
 constexpr uint32_t kSamples = 4000;  // half a second
 
-class FileBuilds : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(root_.ok()) << root_.error(); }
-
-  // A fresh handle for one build; reset when the test ends.
-  QmgHandle* Handle() {
-    QmgHandle* handle = root_.NewHandle();
-    EXPECT_NE(handle, nullptr);
-    handles_.push_back(handle);
-    return handle;
-  }
-  void TearDown() override {
-    for (QmgHandle* handle : handles_) QMG_Reset(handle);
-  }
-
-  FileGraphRoot root_;
-  std::vector<QmgHandle*> handles_;
-};
+class FileBuilds : public FileGraphTest {};
 
 void ExpectVideoOnly(const std::string& path, uint32_t compression, int frames) {
   const media::avi::File file = ReadAviFile(path);

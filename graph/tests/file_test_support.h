@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "include/oksv1gra.h"
 #include "platform/media/avi/avi_file.h"
 #include "platform/media/testing/plugin_root.h"
@@ -35,6 +37,26 @@ class FileGraphRoot {
  private:
   media::testing::PluginRoot root_;
   HWND window_ = nullptr;
+};
+
+// A test of file graphs: the root, and fresh handles reset when it ends.
+class FileGraphTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(root_.ok()) << root_.error(); }
+  void TearDown() override {
+    for (QmgHandle* handle : handles_) QMG_Reset(handle);
+  }
+
+  // A fresh handle for one build.
+  QmgHandle* Handle() {
+    QmgHandle* handle = root_.NewHandle();
+    EXPECT_NE(handle, nullptr);
+    handles_.push_back(handle);
+    return handle;
+  }
+
+  FileGraphRoot root_;
+  std::vector<QmgHandle*> handles_;
 };
 
 // The client's frame callback: `frames` 24-bit pictures of width x height

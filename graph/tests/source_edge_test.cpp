@@ -16,22 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SourceEdges : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(root_.ok()) << root_.error(); }
-  QmgHandle* Handle() {
-    QmgHandle* handle = root_.NewHandle();
-    EXPECT_NE(handle, nullptr);
-    handles_.push_back(handle);
-    return handle;
-  }
-  void TearDown() override {
-    for (QmgHandle* handle : handles_) QMG_Reset(handle);
-  }
-
-  FileGraphRoot root_;
-  std::vector<QmgHandle*> handles_;
-};
+class SourceEdges : public FileGraphTest {};
 
 // Every build that opens a source fails for a file that is neither MPEG-1,
 // AVI nor WAV, and for one that is missing; nothing is written.
