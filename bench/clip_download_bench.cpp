@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "codec/decoder.h"
+#include "bench/median_timing.h"
 #include "include/oksv1api.h"
 #include "include/oksv1dnl.h"
 #include "outside/bulk/memory/camera_memory.h"
@@ -49,23 +50,14 @@ using namespace ksv;
 
 namespace {
 
+using ksv::bench::MedianSeconds;
+
 constexpr size_t kFrames = 300;
 constexpr double kRealSeconds = kFrames / 10.0;
 
 [[noreturn]] void Fail(const std::string& why) {
   std::fprintf(stderr, "clip_download_bench: %s\n", why.c_str());
   std::exit(1);
-}
-
-double MedianSeconds(int runs, const std::function<void()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
 }
 
 void Register(const std::string& module) {
@@ -96,7 +88,7 @@ outside::bulk::CameraMemory ClipMemory() {
   }
   simcam::MonoAudio tone{8000, std::vector<int16_t>(static_cast<size_t>(8000 * kRealSeconds))};
   for (size_t i = 0; i < tone.samples.size(); ++i) {
-    const double t = i / 8000.0;
+    const double t = static_cast<double>(i) / 8000.0;
     tone.samples[i] = static_cast<int16_t>(6000 * std::sin(2 * std::numbers::pi * 440 * t) +
                                            3000 * std::sin(2 * std::numbers::pi * 1250 * t));
   }
@@ -255,7 +247,7 @@ int main(int argc, char** argv) {
   });
 
   std::printf("clip: %zu frames 320 x 240, %.0f s at 10 frames a second; AVI %.1f MB; median of %d runs\n",
-              kFrames, kRealSeconds, fileBytes / 1e6, runs);
+              kFrames, kRealSeconds, static_cast<double>(fileBytes) / 1e6, runs);
   std::printf("stream path, KSV mode (graph only):  %6.3f s  %6.1f x real time\n", graph,
               kRealSeconds / graph);
   std::printf("stream path with the AVI fix:        %6.3f s  %6.1f x real time\n", fixed,

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/median_timing.h"
 #include "include/oksv1api.h"
 #include "include/oksv1dnl.h"
 #include "platform/module/module.h"
@@ -41,22 +42,12 @@ using namespace ksv;
 
 namespace {
 
+using ksv::bench::MedianSeconds;
+
 const char* const kPhotos[] = {"astronaut", "chelsea", "coffee", "hubble_deep_field"};
 
 picture::RgbPicture Photo(const std::string& stem) {
   return picture::ReadPicture(support::TestDataPath("photos/" + stem + ".png"));
-}
-
-// The median of `runs` timings of `work`, in seconds.
-double MedianSeconds(int runs, const std::function<void()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    work();
-    times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
 }
 
 void WriteFile(const fs::path& path, const uint8_t* bytes, size_t size) {
