@@ -38,7 +38,9 @@ TEST(DialogThreads, APersonFillsInAModalDialogAndAppliesIt) {
         if (!driven) PostMessageA(dialog, WM_CLOSE, 0, 0);
       }
     } closer{dialog, driven};
-    ownerDisabled = IsWindowEnabled(owner) == FALSE;
+    // The dialog exists (its WM_INITDIALOG ran) a moment before the modal
+    // loop disables the owner, so the person looks until it is.
+    ownerDisabled = WaitFor([&] { return IsWindowEnabled(owner) == FALSE; });
     ASSERT_TRUE(WaitFor([&] { return GetFocus() == GetDlgItem(dialog, kRateEdit); })) << "the first tab stop";
     input::TypeText("441a00");
     ASSERT_TRUE(WaitFor([&] { return TextOf(dialog, kRateEdit) == "44100"; }));
