@@ -182,8 +182,15 @@ void UnregisterMediaFramework(const std::function<void(const std::string&)>& rep
 }
 
 void EnsureMediaFramework() {
+  // The machine's registration is kept when it names this ksvcam's own
+  // framework. One that names a module that is gone, or another copy of
+  // the suite (an older build, a moved install), would have this program
+  // run filters other than its own: it registers its own, as setup does.
   com::InprocServer server;
-  if (SUCCEEDED(com::FindInprocServer(CLSID_FilterGraph, &server))) return;
+  if (SUCCEEDED(com::FindInprocServer(CLSID_FilterGraph, &server))) {
+    std::error_code error;
+    if (fs::equivalent(server.path, ModuleFolder() / kModules[0].file, error)) return;
+  }
   RegisterMediaFramework([](const std::string&) {});
 }
 

@@ -57,7 +57,8 @@ MediaRegistration RegisterMediaFramework(const std::function<void(const std::str
 // Undoes it in reverse order. Throws CommandFailure when a step fails.
 void UnregisterMediaFramework(const std::function<void(const std::string&)>& report);
 
-// Registers the framework unless its filter graph class is registered.
+// Registers this program's framework unless the machine's registration
+// already names it (none, a missing module or another copy: it registers).
 void EnsureMediaFramework();
 
 }  // namespace ksv::ksvcam

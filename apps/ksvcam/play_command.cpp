@@ -59,7 +59,9 @@ CommandRun PlayCommand(CLI::App& app) {
   CLI::App& command = *app.add_subcommand(
       "play", "Plays a media file until its end or Escape, its video in a window");
   command.add_option("FILE", options->file, "The AVI, MPEG-1 or WAV file")->required();
-  command.add_option("-r,--rate", options->rate, "The playback rate (1 is normal speed)")
+  command
+      .add_option("-r,--rate", options->rate,
+                  "The playback rate (1 is normal speed; other rates play without sound)")
       ->type_name("R")
       ->check(CLI::PositiveNumber);
   return [options](Console& console) { return RunPlay(*options, console); };

@@ -1,6 +1,7 @@
 // Playing a media file through the playback build, and its rate.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "graph/graph_context.h"
@@ -18,12 +19,13 @@ class Playback : public ::testing::Test {
   }
   void TearDown() override { QMG_Reset(handle_); }
 
-  // A short clip with sound: 3 frames 50 ms apart and 0.15 s of sound.
-  std::string MakeClip() {
+  // A clip with sound: `frames` frames 50 ms apart and as much sound
+  // (0.15 s by default).
+  std::string MakeClip(int frames = 3) {
     const std::string tone = root_.Path("tone.wav"), clip = root_.Path("clip.avi");
-    WriteToneWav(tone, 8000, 1200);
+    WriteToneWav(tone, 8000, static_cast<uint32_t>(frames) * 400);
     FrameFeed feed;
-    feed.frames = 3;
+    feed.frames = frames;
     QmgHandle* make = root_.NewHandle();
     EXPECT_EQ(QMG_BuildImageWav2AVI(make, feed.width, feed.height, 24, FrameFeed::Next, feed.user(),
                                     clip.c_str(), "Motion JPEG Codec", tone.c_str()),
@@ -60,6 +62,21 @@ TEST_F(Playback, AFilePlaysToItsEndAndARefusedRateLeavesTheRate) {
   }
   EXPECT_GE(recorded, 4) << "source, splitter, and a renderer for each stream at least";
   EXPECT_TRUE(RunToCompletion(handle_));
+}
+
+// The rate reaches the parser through the renderers and decoders: a clip
+// of one second played four times as fast ends in about a quarter of it,
+// its sound kept in time in silence. The clock still paces it.
+TEST_F(Playback, AFasterRatePlaysTheFileInLessTime) {
+  const std::string clip = MakeClip(20);
+  ASSERT_EQ(QMG_BuildPlayMediaFile(handle_, clip.c_str()), 1);
+  ASSERT_EQ(QMG_SetPlayRate(handle_, 4.0), 1);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(RunToCompletion(handle_));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 0.7) << "a one-second clip at four times the rate";
+  EXPECT_GE(seconds, 0.2) << "the clock still paces the frames";
 }
 
 // A file that cannot be rendered at all fails the build instead of leaving

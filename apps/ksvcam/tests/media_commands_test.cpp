@@ -12,6 +12,7 @@
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/media/media_guids.h"
+#include "platform/registry/win32_registry.h"
 #include "platform/usbcamd/camera_stack.h"
 
 namespace ksv::ksvcam::testing {
@@ -110,6 +111,29 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_NE(again.out.find("not registered: category DirectShow Filters"), std::string::npos);
   EXPECT_NE(again.out.find("not registered: the camera driver"), std::string::npos) << again.out;
+}
+
+// A machine whose registration names a framework that is gone (another
+// copy of the suite, since removed) gets this program's own on first use.
+TEST_F(MediaCommands, ARegistrationOfAVanishedFrameworkIsReplacedOnFirstUse) {
+  ASSERT_EQ(RunKsvcam({"setup"}).status, 0);
+  HKEY server = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT,
+                          "CLSID\\{E436EBB3-524F-11CE-9F53-0020AF0BA770}\\InprocServer32", 0,
+                          KEY_WRITE, &server),
+            ERROR_SUCCESS);
+  const std::string gone = (folder_.path() / "old-install" / "ksvmedia.so").string();
+  RegSetValueExA(server, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(gone.c_str()),
+                 static_cast<DWORD>(gone.size() + 1));
+  RegCloseKey(server);
+
+  const auto filters = RunKsvcam({"filters"});
+  ASSERT_EQ(filters.status, 0) << filters.err;
+  EXPECT_NE(filters.out.find("DirectShow Filters"), std::string::npos) << filters.out;
+  ksv::com::InprocServer registered;
+  ASSERT_EQ(ksv::com::FindInprocServer(CLSID_FilterGraph, &registered), S_OK);
+  EXPECT_TRUE(fs::equivalent(registered.path, fs::path(KSV_TEST_MODULE_DIR) / "ksvmedia.so"))
+      << registered.path;
 }
 
 TEST_F(MediaCommands, FiltersRegistersOnFirstUseAndNamesACategory) {

@@ -65,6 +65,10 @@ CBaseRenderer::CBaseRenderer(REFCLSID clsid, const TCHAR* name, LPUNKNOWN outer,
   HRESULT made = S_OK;
   m_pInputPin = new (std::nothrow) CRendererInputPin(this, &made, u"In");
   if (m_pInputPin == nullptr) made = E_OUTOFMEMORY;
+  if (m_pInputPin != nullptr) {
+    m_pPosition = new (std::nothrow) CPosPassThru("renderer position", GetOwner(), m_pInputPin);
+    if (m_pPosition == nullptr) made = E_OUTOFMEMORY;
+  }
   if (m_RenderEvent == nullptr || m_StateEvent == nullptr || m_ReadyEvent == nullptr) {
     made = E_OUTOFMEMORY;
   }
@@ -72,11 +76,19 @@ CBaseRenderer::CBaseRenderer(REFCLSID clsid, const TCHAR* name, LPUNKNOWN outer,
 }
 
 CBaseRenderer::~CBaseRenderer() {
+  delete m_pPosition;
   delete m_pInputPin;
   if (m_pRunClock != nullptr) m_pRunClock->Release();
   CloseHandle(m_RenderEvent);
   CloseHandle(m_StateEvent);
   CloseHandle(m_ReadyEvent);
+}
+
+HRESULT CBaseRenderer::NonDelegatingQueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IMediaSeeking && m_pPosition != nullptr) {
+    return m_pPosition->NonDelegatingQueryInterface(iid, object);
+  }
+  return CBaseFilter::NonDelegatingQueryInterface(iid, object);
 }
 
 CBasePin* CBaseRenderer::GetPin(int index) { return index == 0 ? m_pInputPin : nullptr; }

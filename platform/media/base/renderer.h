@@ -28,6 +28,7 @@
 
 #include "platform/media/base/filter.h"
 #include "platform/media/base/pins.h"
+#include "platform/media/base/position_pass_through.h"
 #include "platform/sync/sync.h"
 
 class CBaseRenderer;
@@ -55,6 +56,8 @@ class CBaseRenderer : public CBaseFilter {
   CBaseRenderer(REFCLSID clsid, const TCHAR* name, LPUNKNOWN outer, HRESULT* result);
   ~CBaseRenderer() override;
 
+  // IMediaSeeking passes upstream (the graph sets its rate through renderers).
+  HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int index) override;
 
@@ -90,6 +93,7 @@ class CBaseRenderer : public CBaseFilter {
  protected:
   CCritSec m_InterfaceLock;
   CRendererInputPin* m_pInputPin = nullptr;
+  CPosPassThru* m_pPosition = nullptr;
 
  private:
   enum class Step { kRender, kDrop, kWait };

@@ -9,8 +9,12 @@
 // delivered downstream.
 #pragma once
 
+#include <memory>
+#include <mutex>
+
 #include "platform/media/base/filter.h"
 #include "platform/media/base/pins.h"
+#include "platform/media/base/position_pass_through.h"
 
 class CTransformFilter;
 
@@ -46,6 +50,9 @@ class CTransformOutputPin : public CBaseOutputPin {
   CTransformOutputPin(const TCHAR* objectName, CTransformFilter* filter, HRESULT* result,
                       LPCWSTR pinName);
 
+  // IMediaSeeking passes upstream through the filter's input pin.
+  HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
+
   // The input must be connected first (E_UNEXPECTED).
   HRESULT CheckConnect(IPin* pin) override;
   HRESULT BreakConnect() override;
@@ -62,6 +69,11 @@ class CTransformOutputPin : public CBaseOutputPin {
 
  protected:
   CTransformFilter* m_pTransformFilter;
+
+ private:
+  // Made on the first request, once the filter's input pin exists.
+  std::once_flag m_PositionMade;
+  std::unique_ptr<CPosPassThru> m_pPosition;
 };
 
 class CTransformFilter : public CBaseFilter {

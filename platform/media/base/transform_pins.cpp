@@ -1,5 +1,7 @@
 #include "platform/media/base/transform.h"
 
+#include <new>
+
 CTransformInputPin::CTransformInputPin(const TCHAR* objectName, CTransformFilter* filter,
                                        HRESULT* result, LPCWSTR pinName)
     : CBaseInputPin(objectName, filter, &filter->m_csFilter, result, pinName),
@@ -95,6 +97,17 @@ CTransformOutputPin::CTransformOutputPin(const TCHAR* objectName, CTransformFilt
                                          HRESULT* result, LPCWSTR pinName)
     : CBaseOutputPin(objectName, filter, &filter->m_csFilter, result, pinName),
       m_pTransformFilter(filter) {}
+
+HRESULT CTransformOutputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
+  if (iid == IID_IMediaSeeking && m_pTransformFilter->m_pInput != nullptr) {
+    std::call_once(m_PositionMade, [this] {
+      m_pPosition.reset(new (std::nothrow) CPosPassThru(
+          "transform position", static_cast<IPin*>(this), m_pTransformFilter->m_pInput));
+    });
+    if (m_pPosition != nullptr) return m_pPosition->NonDelegatingQueryInterface(iid, object);
+  }
+  return CBaseOutputPin::NonDelegatingQueryInterface(iid, object);
+}
 
 HRESULT CTransformOutputPin::CheckConnect(IPin* pin) {
   CTransformInputPin* input = m_pTransformFilter->m_pInput;

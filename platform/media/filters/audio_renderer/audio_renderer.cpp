@@ -100,14 +100,18 @@ HRESULT AudioRenderer::Stop() {
   return result;
 }
 
+bool AudioRenderer::DeviceTakesTheStream() const {
+  return playing_ && m_pInputPin->CurrentRate() == 1.0;
+}
+
 REFERENCE_TIME AudioRenderer::DueTime(REFERENCE_TIME start, REFERENCE_TIME end) {
   // A device is fed ahead and plays at its own pace; without one a buffer
   // lasts until its end.
-  return playing_ ? start : end;
+  return DeviceTakesTheStream() ? start : end;
 }
 
 HRESULT AudioRenderer::DoRenderSample(IMediaSample* sample) {
-  if (!playing_) return S_OK;  // consumed: its time has passed
+  if (!DeviceTakesTheStream()) return S_OK;  // consumed: its time has passed
   BYTE* bytes = nullptr;
   const LONG length = sample->GetActualDataLength();
   if (FAILED(sample->GetPointer(&bytes)) || length <= 0) return S_OK;

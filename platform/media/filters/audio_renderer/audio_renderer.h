@@ -4,7 +4,9 @@
 // and the end of stream waits until the device has played what is queued.
 // Without a device each buffer is consumed when the graph's clock reaches
 // its end time, so a graph plays as long with or without sound; without a
-// clock, at once. The end of stream reaches the graph as EC_COMPLETE.
+// clock, at once. A segment played at another rate than the normal one
+// is consumed the same way, in silence: the device plays sound only at
+// the rate it was recorded at. The end of stream reaches the graph as EC_COMPLETE.
 // Registered as a filter and in the audio renderer category.
 #pragma once
 
@@ -40,6 +42,9 @@ class AudioRenderer final : public CBaseRenderer {
 
  private:
   bool DeviceStillPlaying();
+  // The device plays the stream: one is open and the segment runs at the
+  // normal rate (on the streaming thread, which delivers the segments).
+  bool DeviceTakesTheStream() const;
 
   WAVEFORMATEX format_{};  // the connected type's, set while stopped
   // The device, from pause until stop. Its own lock, so that the stream

@@ -1,6 +1,7 @@
 #include "platform/media/filters/common/pull_output_pin.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/media/media_guids.h"
 
@@ -53,15 +54,24 @@ HRESULT CPullOutputPin::OnThreadCreate() {
   next_ = 0;
   segmentSent_ = false;
   position_ = 0;
+  stampRate_ = rate_.load();
+  rateFrom_ = 0;
+  stampFrom_ = 0;
   return S_OK;
 }
 
 HRESULT CPullOutputPin::OnThreadStartPlay() {
   if (!segmentSent_) {
     segmentSent_ = true;
-    DeliverNewSegment(0, duration_, 1.0);
+    DeliverNewSegment(0, duration_, stampRate_);
   }
   return S_OK;
+}
+
+REFERENCE_TIME CPullOutputPin::Stamp(REFERENCE_TIME fileTime) const {
+  if (stampRate_ == 1.0) return stampFrom_ + (fileTime - rateFrom_);
+  return stampFrom_ + static_cast<REFERENCE_TIME>(
+                          static_cast<double>(fileTime - rateFrom_) / stampRate_);
 }
 
 HRESULT CPullOutputPin::FillBuffer(IMediaSample* sample) {
@@ -78,8 +88,16 @@ HRESULT CPullOutputPin::FillBuffer(IMediaSample* sample) {
   // A short read (S_FALSE): the file lost bytes the index promised.
   if (read != S_OK) return FAILED(read) ? read : VFW_E_FILE_TOO_SHORT;
   sample->SetActualDataLength(static_cast<LONG>(packet.size));
-  REFERENCE_TIME start = packet.start;
-  REFERENCE_TIME stop = packet.stop;
+  const double rate = rate_.load();
+  if (rate != stampRate_) {
+    // The samples already sent keep their times; this one starts the new rate.
+    stampFrom_ = Stamp(packet.start);
+    rateFrom_ = packet.start;
+    stampRate_ = rate;
+    DeliverNewSegment(packet.start, duration_, rate);
+  }
+  REFERENCE_TIME start = Stamp(packet.start);
+  REFERENCE_TIME stop = Stamp(packet.stop);
   sample->SetTime(&start, &stop);
   sample->SetSyncPoint(packet.syncPoint ? TRUE : FALSE);
   sample->SetDiscontinuity(next_ == 0 ? TRUE : FALSE);
@@ -183,11 +201,15 @@ HRESULT CPullOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
   return S_OK;
 }
 
-HRESULT CPullOutputPin::SetRate(double rate) { return rate == 1.0 ? S_OK : E_NOTIMPL; }
+HRESULT CPullOutputPin::SetRate(double rate) {
+  if (!(rate > 0.0) || !std::isfinite(rate)) return E_INVALIDARG;
+  rate_ = rate;
+  return S_OK;
+}
 
 HRESULT CPullOutputPin::GetRate(double* rate) {
   if (rate == nullptr) return E_POINTER;
-  *rate = 1.0;
+  *rate = rate_.load();
   return S_OK;
 }
 

@@ -7,7 +7,11 @@
 // after the last one it delivers the end of stream. A read that fails
 // aborts the stream: EC_ERRORABORT to the graph, then the end of stream.
 // The pin also answers IMediaSeeking for the whole stream (duration,
-// position, and the whole-file range as the only positions it takes).
+// position, and the whole-file range as the only positions it takes) and
+// plays it at any positive rate: a sample's times are the file's divided
+// by the rate, counted from where the rate last changed, so a renderer
+// downstream presents it that much sooner. A new rate takes effect from
+// the next packet, announced by a new segment that carries it.
 #pragma once
 
 #include <atomic>
@@ -86,7 +90,7 @@ class CPullOutputPin : public CSourceStream, public IMediaSeeking {
                        DWORD stopFlags) override;
   HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
   HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-  // Only the normal rate (1.0).
+  // Any rate above zero (E_INVALIDARG otherwise).
   HRESULT SetRate(double rate) override;
   HRESULT GetRate(double* rate) override;
   HRESULT GetPreroll(LONGLONG* preroll) override;
@@ -105,7 +109,16 @@ class CPullOutputPin : public CSourceStream, public IMediaSeeking {
   // The worker's place in the plan (touched by the worker only while it runs).
   size_t next_ = 0;
   bool segmentSent_ = false;
+  // The rate in the stamps, and where it took effect: the file's time and
+  // the time that was stamped there (worker only).
+  double stampRate_ = 1.0;
+  REFERENCE_TIME rateFrom_ = 0;
+  REFERENCE_TIME stampFrom_ = 0;
   std::atomic<REFERENCE_TIME> position_{0};
+  std::atomic<double> rate_{1.0};
+
+  // A file time as a sample time at the rate in the stamps.
+  REFERENCE_TIME Stamp(REFERENCE_TIME fileTime) const;
 };
 
 }  // namespace ksv::media::filters

@@ -134,7 +134,7 @@ HRESULT AviCompressor::Transform(IMediaSample* input, IMediaSample* output) {
   // A short picture from upstream is dropped, never read past its end.
   if (result == codecs::CodecResult::kBadInput) return S_FALSE;
   if (result != codecs::CodecResult::kOk) return E_FAIL;
-  output->SetActualDataLength(static_cast<long>(written));
+  output->SetActualDataLength(static_cast<LONG>(written));
   output->SetSyncPoint(key ? TRUE : FALSE);
   return S_OK;
 }

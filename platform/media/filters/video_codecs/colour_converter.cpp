@@ -87,7 +87,7 @@ HRESULT ColourConverter::Transform(IMediaSample* input, IMediaSample* output) {
   if (input->GetActualDataLength() < static_cast<long>(codecs::ImageSize(from_))) return S_FALSE;
   if (output->GetSize() < static_cast<long>(codecs::ImageSize(to_))) return E_FAIL;
   if (!codecs::ConvertPicture(from_, in, to_, out)) return E_UNEXPECTED;
-  output->SetActualDataLength(static_cast<long>(codecs::ImageSize(to_)));
+  output->SetActualDataLength(static_cast<LONG>(codecs::ImageSize(to_)));
   output->SetSyncPoint(TRUE);
   return S_OK;
 }

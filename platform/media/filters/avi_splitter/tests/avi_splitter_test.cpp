@@ -371,6 +371,78 @@ TEST_F(AviSplitterGraph, OutputPinsSeekTheWholeStream) {
   EXPECT_EQ(current, duration);
 }
 
+// At twice the rate every sample comes stamped at half its file time, and
+// the segment says so; a rate of zero or below is refused.
+TEST_F(AviSplitterGraph, AtTwiceTheRateTheSamplesComeInHalfTheTime) {
+  ParserGraph graph;
+  ASSERT_EQ(graph.Open(File("mjpeg_pcm.avi"), CLSID_AviSplitter), S_OK);
+  const auto packets = Framecrc(File("mjpeg_pcm.avi"));
+  ASSERT_TRUE(packets.has_value());
+  for (size_t output = 0; output < 2; ++output) {
+    ComPtr<IMediaSeeking> seeking;
+    ASSERT_EQ(graph.Outputs()[output].As(&seeking), S_OK);
+    EXPECT_EQ(seeking->SetRate(0.0), E_INVALIDARG);
+    EXPECT_EQ(seeking->SetRate(-2.0), E_INVALIDARG);
+    ASSERT_EQ(seeking->SetRate(2.0), S_OK);
+    double rate = 0;
+    ASSERT_EQ(seeking->GetRate(&rate), S_OK);
+    EXPECT_EQ(rate, 2.0);
+  }
+  ASSERT_EQ(graph.RunToEnd(), EC_COMPLETE);
+  for (const int output : {kVideo, kAudio}) {
+    const std::vector<FramecrcPacket> file = PacketsOf(*packets, output);
+    const std::vector<RecordedSample> samples = graph.Sink(output)->Samples();
+    ASSERT_EQ(samples.size(), file.size());
+    for (size_t index = 0; index < samples.size(); ++index) {
+      EXPECT_EQ(samples[index].start, file[index].Time(file[index].pts) / 2) << index;
+    }
+    const auto segments = graph.Sink(output)->Segments();
+    ASSERT_EQ(segments.size(), 1u);
+    EXPECT_EQ(segments[0].rate, 2.0);
+  }
+}
+
+// A rate changed while the file plays applies from the next packet: the
+// times run on without a gap, the samples after it are half as long, and
+// a new segment at that packet's file time carries the rate.
+TEST_F(AviSplitterGraph, ARateChangedWhilePlayingGoesOnFromTheNextPacket) {
+  ParserGraph graph;
+  ASSERT_EQ(graph.Open(File("mjpeg_pcm.avi"), CLSID_AviSplitter), S_OK);
+  RecordingSink* video = graph.Sink(kVideo);
+  video->SetDelay(20);  // slow enough to change the rate between frames
+  ComPtr<IMediaSeeking> seeking;
+  ASSERT_EQ(graph.Outputs()[kVideo].As(&seeking), S_OK);
+  std::thread changer([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (video->Samples().empty() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    seeking->SetRate(2.0);
+  });
+  const LONG end = graph.RunToEnd();
+  changer.join();
+  ASSERT_EQ(end, EC_COMPLETE);
+  const std::vector<RecordedSample> samples = video->Samples();
+  ASSERT_EQ(samples.size(), 10u);
+  constexpr REFERENCE_TIME kFrame = 1'000'000;  // 0.1 s
+  size_t firstFast = samples.size();
+  for (size_t index = 0; index < samples.size(); ++index) {
+    if (index > 0) {
+      EXPECT_EQ(samples[index].start, samples[index - 1].stop) << index;
+    }
+    const REFERENCE_TIME length = samples[index].stop - samples[index].start;
+    if (firstFast == samples.size() && length == kFrame / 2) firstFast = index;
+    EXPECT_EQ(length, index < firstFast ? kFrame : kFrame / 2) << index;
+  }
+  ASSERT_GE(firstFast, 1u) << "the first frame went out at the normal rate";
+  ASSERT_LT(firstFast, samples.size()) << "the new rate came into effect";
+  const auto segments = video->Segments();
+  ASSERT_EQ(segments.size(), 2u);
+  EXPECT_EQ(segments[0].rate, 1.0);
+  EXPECT_EQ(segments[1].rate, 2.0);
+  EXPECT_EQ(segments[1].start, static_cast<REFERENCE_TIME>(firstFast) * kFrame);
+}
+
 TEST_F(AviSplitterGraph, IntelligentConnectFindsTheSplitterByItsRegistration) {
   ComPtr<IGraphBuilder> graph;
   ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
