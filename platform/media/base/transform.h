@@ -72,7 +72,7 @@ class CTransformOutputPin : public CBaseOutputPin {
 
  private:
   // Made on the first request, once the filter's input pin exists.
-  std::once_flag m_PositionMade;
+  std::mutex m_PositionLock;
   std::unique_ptr<CPosPassThru> m_pPosition;
 };
 

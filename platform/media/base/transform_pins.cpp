@@ -100,10 +100,11 @@ CTransformOutputPin::CTransformOutputPin(const TCHAR* objectName, CTransformFilt
 
 HRESULT CTransformOutputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IMediaSeeking && m_pTransformFilter->m_pInput != nullptr) {
-    std::call_once(m_PositionMade, [this] {
+    std::lock_guard made(m_PositionLock);
+    if (m_pPosition == nullptr) {
       m_pPosition.reset(new (std::nothrow) CPosPassThru(
           "transform position", static_cast<IPin*>(this), m_pTransformFilter->m_pInput));
-    });
+    }
     if (m_pPosition != nullptr) return m_pPosition->NonDelegatingQueryInterface(iid, object);
   }
   return CBaseOutputPin::NonDelegatingQueryInterface(iid, object);
