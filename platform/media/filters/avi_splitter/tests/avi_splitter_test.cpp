@@ -409,7 +409,9 @@ TEST_F(AviSplitterGraph, ARateChangedWhilePlayingGoesOnFromTheNextPacket) {
   ParserGraph graph;
   ASSERT_EQ(graph.Open(File("mjpeg_pcm.avi"), CLSID_AviSplitter), S_OK);
   RecordingSink* video = graph.Sink(kVideo);
-  video->SetDelay(20);  // slow enough to change the rate between frames
+  // Slow enough (half a second in all) that the rate changes mid-file even
+  // when the thread that changes it is late to run.
+  video->SetDelay(50);
   ComPtr<IMediaSeeking> seeking;
   ASSERT_EQ(graph.Outputs()[kVideo].As(&seeking), S_OK);
   std::thread changer([&] {
