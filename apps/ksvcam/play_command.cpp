@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/graph_client.h"
@@ -28,7 +29,10 @@ int RunPlay(const PlayOptions& options, Console& console) {
   client.CheckBuilt(QMG_BuildPlayMediaFile(client.handle(), options.file.c_str()),
                     "the playback of " + Quoted(options.file));
   if (options.rate != 1.0 && QMG_SetPlayRate(client.handle(), options.rate) == 0) {
-    throw CommandFailure("the playback does not take the rate " + std::to_string(options.rate));
+    std::ostringstream rate;
+    rate << options.rate;  // "2" or "0.5", not "2.000000"
+    throw CommandFailure("the playback of " + Quoted(options.file) + " does not take the rate " +
+                         rate.str() + " (MPEG-1 files play at the normal rate only)");
   }
   const bool video = view.Attach(client.handle());
 

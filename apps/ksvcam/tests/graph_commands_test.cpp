@@ -214,6 +214,33 @@ TEST_F(GraphCommands, PicturesToAviThenMergeAndSplitRoundTrip) {
   EXPECT_EQ(hash(soundBack, "a"), hash(sound, "a"));
 }
 
+// A file plays at the rate asked for; an MPEG-1 file, which plays only at
+// its own rate, is refused with a reason.
+TEST_F(GraphCommands, PlayTakesARateAndAnMpegFileRefusesOne) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+  const fs::path clip = folder_ / "clip.avi";
+  const fs::path mpeg = folder_ / "clip.mpg";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=10 -f lavfi -i "
+                         "sine=frequency=440:sample_rate=22050 -t 2 -c:v mjpeg -c:a pcm_s16le '" +
+                         clip.string() + "' && ffmpeg -v error -y -f lavfi -i "
+                         "testsrc=size=160x120:rate=25 -t 1 -c:v mpeg1video -f mpeg '" +
+                         mpeg.string() + "'")
+                            .c_str()),
+            0);
+  const CommandRun fast = RunKsvcam({"play", clip.string(), "--rate", "4"});
+  ASSERT_EQ(fast.status, 0) << fast.err;
+  std::smatch after;
+  ASSERT_TRUE(std::regex_search(fast.out, after, std::regex("completed after ([0-9.]+) s")))
+      << fast.out;
+  EXPECT_LT(std::stod(after[1]), 1.2) << "two seconds of film at four times the rate";
+
+  const CommandRun refused = RunKsvcam({"play", mpeg.string(), "--rate", "2"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("does not take the rate 2 (MPEG-1 files play at the normal rate only)"),
+            std::string::npos)
+      << refused.err;
+}
+
 // Whether every pixel of the rectangle is black or white, with both there.
 bool OnlyBlackAndWhite(const picture::RgbPicture& shot, uint32_t left, uint32_t top,
                        uint32_t width, uint32_t height) {
