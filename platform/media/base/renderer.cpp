@@ -66,7 +66,8 @@ CBaseRenderer::CBaseRenderer(REFCLSID clsid, const TCHAR* name, LPUNKNOWN outer,
   m_pInputPin = new (std::nothrow) CRendererInputPin(this, &made, u"In");
   if (m_pInputPin == nullptr) made = E_OUTOFMEMORY;
   if (m_pInputPin != nullptr) {
-    m_pPosition = new (std::nothrow) CPosPassThru("renderer position", GetOwner(), m_pInputPin);
+    m_pPosition.reset(
+        new (std::nothrow) CPosPassThru("renderer position", GetOwner(), m_pInputPin));
     if (m_pPosition == nullptr) made = E_OUTOFMEMORY;
   }
   if (m_RenderEvent == nullptr || m_StateEvent == nullptr || m_ReadyEvent == nullptr) {
@@ -76,7 +77,7 @@ CBaseRenderer::CBaseRenderer(REFCLSID clsid, const TCHAR* name, LPUNKNOWN outer,
 }
 
 CBaseRenderer::~CBaseRenderer() {
-  delete m_pPosition;
+  m_pPosition.reset();  // before the pin it passes through
   delete m_pInputPin;
   if (m_pRunClock != nullptr) m_pRunClock->Release();
   CloseHandle(m_RenderEvent);

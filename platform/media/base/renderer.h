@@ -24,6 +24,7 @@
 // presenting.
 #pragma once
 
+#include <memory>
 #include <mutex>
 
 #include "platform/media/base/filter.h"
@@ -93,9 +94,9 @@ class CBaseRenderer : public CBaseFilter {
  protected:
   CCritSec m_InterfaceLock;
   CRendererInputPin* m_pInputPin = nullptr;
-  CPosPassThru* m_pPosition = nullptr;
 
  private:
+  std::unique_ptr<CPosPassThru> m_pPosition;  // IMediaSeeking, passed upstream
   enum class Step { kRender, kDrop, kWait };
   // With m_RendererLock held: what the waiting sample does now (`timeCame`:
   // the clock signalled), making its clock request once it runs.

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
 #include "platform/media/base/filter.h"
 #include "platform/media/base/pins.h"
@@ -50,7 +49,8 @@ class CTransformOutputPin : public CBaseOutputPin {
   CTransformOutputPin(const TCHAR* objectName, CTransformFilter* filter, HRESULT* result,
                       LPCWSTR pinName);
 
-  // IMediaSeeking passes upstream through the filter's input pin.
+  // IMediaSeeking passes upstream through the filter's input pin, which
+  // CreatePins makes before this pin.
   HRESULT NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
   // The input must be connected first (E_UNEXPECTED).
@@ -71,9 +71,7 @@ class CTransformOutputPin : public CBaseOutputPin {
   CTransformFilter* m_pTransformFilter;
 
  private:
-  // Made on the first request, once the filter's input pin exists.
-  std::mutex m_PositionLock;
-  std::unique_ptr<CPosPassThru> m_pPosition;
+  std::unique_ptr<CPosPassThru> m_pPosition;  // null without an input pin
 };
 
 class CTransformFilter : public CBaseFilter {

@@ -96,16 +96,16 @@ HRESULT CTransformInputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop
 CTransformOutputPin::CTransformOutputPin(const TCHAR* objectName, CTransformFilter* filter,
                                          HRESULT* result, LPCWSTR pinName)
     : CBaseOutputPin(objectName, filter, &filter->m_csFilter, result, pinName),
-      m_pTransformFilter(filter) {}
+      m_pTransformFilter(filter) {
+  if (filter->m_pInput != nullptr) {
+    m_pPosition.reset(new (std::nothrow) CPosPassThru("transform position",
+                                                      static_cast<IPin*>(this), filter->m_pInput));
+  }
+}
 
 HRESULT CTransformOutputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_IMediaSeeking && m_pTransformFilter->m_pInput != nullptr) {
-    std::lock_guard made(m_PositionLock);
-    if (m_pPosition == nullptr) {
-      m_pPosition.reset(new (std::nothrow) CPosPassThru(
-          "transform position", static_cast<IPin*>(this), m_pTransformFilter->m_pInput));
-    }
-    if (m_pPosition != nullptr) return m_pPosition->NonDelegatingQueryInterface(iid, object);
+  if (iid == IID_IMediaSeeking && m_pPosition != nullptr) {
+    return m_pPosition->NonDelegatingQueryInterface(iid, object);
   }
   return CBaseOutputPin::NonDelegatingQueryInterface(iid, object);
 }

@@ -6,7 +6,8 @@
 // its end time, so a graph plays as long with or without sound; without a
 // clock, at once. A segment played at another rate than the normal one
 // is consumed the same way, in silence: the device plays sound only at
-// the rate it was recorded at. The end of stream reaches the graph as EC_COMPLETE.
+// the rate it was recorded at. The end of stream reaches the graph as
+// EC_COMPLETE.
 // Registered as a filter and in the audio renderer category.
 #pragma once
 

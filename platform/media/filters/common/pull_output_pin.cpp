@@ -69,7 +69,7 @@ HRESULT CPullOutputPin::OnThreadStartPlay() {
 }
 
 REFERENCE_TIME CPullOutputPin::Stamp(REFERENCE_TIME fileTime) const {
-  if (stampRate_ == 1.0) return stampFrom_ + (fileTime - rateFrom_);
+  // Exact at the normal rate: a double holds any time of under 28 years.
   return stampFrom_ + static_cast<REFERENCE_TIME>(
                           static_cast<double>(fileTime - rateFrom_) / stampRate_);
 }
