@@ -19,6 +19,18 @@ Region::Region(const RECT& rect) {
   }
 }
 
+Region::Region(const std::vector<RECT>& rects) {
+  std::vector<pixman_box32_t> boxes;
+  boxes.reserve(rects.size());
+  for (const RECT& rect : rects) {
+    if (rect.right > rect.left && rect.bottom > rect.top) boxes.push_back({rect.left, rect.top, rect.right, rect.bottom});
+  }
+  // One pass over all of them, however many a region resource holds.
+  if (pixman_region32_init_rects(&region_, boxes.data(), static_cast<int>(boxes.size())) == 0) {
+    pixman_region32_init(&region_);
+  }
+}
+
 void Region::Combine(const Region& other, int mode) {
   auto* self = &region_;
   auto* with = const_cast<pixman_region32_t*>(&other.region_);
@@ -101,14 +113,13 @@ HRGN ExtCreateRegion(const XFORM* transform, DWORD size, const RGNDATA* data) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  Region region;
+  std::vector<RECT> rects(count);
   for (uint32_t i = 0; i < count; ++i) {
     const uint8_t* at = bytes + headerSize + size_t{i} * kRectBytes;
-    const RECT rect{static_cast<LONG>(ReadDword(at)), static_cast<LONG>(ReadDword(at + 4)),
+    rects[i] = RECT{static_cast<LONG>(ReadDword(at)), static_cast<LONG>(ReadDword(at + 4)),
                     static_cast<LONG>(ReadDword(at + 8)), static_cast<LONG>(ReadDword(at + 12))};
-    region.Combine(Region(rect), RGN_OR);  // empty or inverted rectangles add nothing
   }
-  return ToHandle<HRGN>(NewObject(RegionObject{std::move(region)}));
+  return ToHandle<HRGN>(NewObject(RegionObject{Region(rects)}));
 }
 
 int CombineRgn(HRGN destination, HRGN first, HRGN second, int mode) {

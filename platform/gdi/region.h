@@ -14,6 +14,8 @@ class Region {
  public:
   Region() { pixman_region32_init(&region_); }
   explicit Region(const RECT& rect);
+  // The union of the rectangles (empty or inverted ones add nothing).
+  explicit Region(const std::vector<RECT>& rects);
   Region(const Region& other) : Region() { pixman_region32_copy(&region_, &other.region_); }
   Region& operator=(const Region& other) {
     if (this != &other) pixman_region32_copy(&region_, &other.region_);

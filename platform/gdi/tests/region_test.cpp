@@ -53,6 +53,15 @@ TEST(Regions, ComeFromRegionDataAndRefuseWhatDoesNotHold) {
   EXPECT_EQ(box.bottom, 4);
   DeleteObject(shape);
 
+  // Rectangles out of order and overlapping make their union.
+  const std::vector<uint8_t> loose = RegionData({{2, 2, 6, 6}, {0, 0, 4, 4}, {9, 9, 8, 8}}, 3);
+  const HRGN united = FromData(loose, loose.size());
+  EXPECT_TRUE(PtInRegion(united, 5, 5));
+  EXPECT_TRUE(PtInRegion(united, 1, 1));
+  EXPECT_FALSE(PtInRegion(united, 5, 1));
+  EXPECT_FALSE(PtInRegion(united, 8, 8));
+  DeleteObject(united);
+
   EXPECT_EQ(FromData(data, data.size() - 1), nullptr);           // the last rectangle cut short
   EXPECT_EQ(FromData(RegionData(kL, 3), data.size()), nullptr);  // more rectangles than bytes
   EXPECT_EQ(FromData(RegionData(kL, 0xFFFFFFFFu), data.size()), nullptr);
