@@ -13,6 +13,8 @@ packages=(
   libcli11-dev                                   # the command line of ksvcam
   libsqlite3-dev                                 # the machine registry store
   libsdl2-dev                                    # the presenter: windows on the desktop
+  libpixman-1-dev                                # drawing: regions, fills, blits and stretches
+  libfreetype-dev fonts-dejavu-core              # drawing: text, in DejaVu Sans without anti-aliasing
   libavformat-dev libavcodec-dev libavutil-dev   # MPEG-1 files and the named codecs
   libswscale-dev                                 # colour conversion of foreign formats
   ffmpeg                                         # ffprobe/ffmpeg: the oracles of AVI and WAV tests

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/ui/controls/control_support.h"
+#include "platform/ui/painting.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/window.h"
 
@@ -52,7 +53,7 @@ HWND TopLevelOf(HWND window, POINT& offset) {
 HWND WindowAt(HWND topLevel, int x, int y, POINT* local) {
   RECT rect{};
   if (!GetWindowRect(topLevel, &rect) || x < 0 || y < 0 || x >= rect.right - rect.left ||
-      y >= rect.bottom - rect.top) {
+      y >= rect.bottom - rect.top || !ShapeContains(topLevel, x, y)) {
     return nullptr;
   }
   HWND hit = topLevel;
@@ -61,7 +62,10 @@ HWND WindowAt(HWND topLevel, int x, int y, POINT* local) {
     deeper = false;
     for (const Child& child : ChildrenOf(hit)) {
       if ((child.style & WS_VISIBLE) == 0 || (child.style & WS_DISABLED) != 0) continue;
-      if (!Contains(child.rect, point.x, point.y)) continue;
+      if (!Contains(child.rect, point.x, point.y) ||
+          !ShapeContains(child.handle, point.x - child.rect.left, point.y - child.rect.top)) {
+        continue;
+      }
       if (SendMessageA(child.handle, WM_NCHITTEST, 0, MAKELPARAM(point.x, point.y)) == HTTRANSPARENT) continue;
       hit = child.handle;
       point = {point.x - child.rect.left, point.y - child.rect.top};

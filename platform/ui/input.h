@@ -16,8 +16,9 @@ namespace ksv::platform::ui::input {
 
 // The window under a point of `topLevel`'s client area: the deepest
 // visible, enabled child there that does not answer WM_NCHITTEST with
-// HTTRANSPARENT (group boxes, plain statics), else `topLevel`. Null when
-// the point is outside. `local` gets the point in that window's client area.
+// HTTRANSPARENT (group boxes, plain statics), else `topLevel`; a window
+// shaped by SetWindowRgn is hit only inside its shape. Null when the point
+// is outside. `local` gets the point in that window's client area.
 HWND WindowAt(HWND topLevel, int x, int y, POINT* local = nullptr);
 
 // The left button pressed (or released) at a point of `topLevel`, as a

@@ -102,6 +102,12 @@ std::optional<MSG> MessageQueue::Take(const MessageFilter& filter, bool remove) 
     if (remove) quit_ = false;
     return MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, MessageTime(), {}};
   }
+  for (auto it = needsPaint_.begin(); it != needsPaint_.end(); ++it) {
+    if (!filter.Takes(*it, WM_PAINT)) continue;
+    const MSG message{*it, WM_PAINT, 0, 0, MessageTime(), {}};
+    if (remove) needsPaint_.erase(it);
+    return message;
+  }
   const int64_t now = Now();
   const Timer* due = DueTimerLocked(&filter, now);
   if (due == nullptr) return std::nullopt;
@@ -173,8 +179,20 @@ bool MessageQueue::HasTimer(HWND window, UINT_PTR id, TIMERPROC procedure) {
   });
 }
 
+void MessageQueue::SetNeedsPaint(HWND window, bool needs) {
+  std::lock_guard guard(mutex_);
+  // Marked again, a window goes last: an invalidation lists a parent
+  // before its children, and so they are painted after it.
+  std::erase(needsPaint_, window);
+  if (needs && !closed_) {
+    needsPaint_.push_back(window);
+    NotifyLocked(QS_PAINT);
+  }
+}
+
 void MessageQueue::ForgetWindow(HWND window) {
   std::lock_guard guard(mutex_);
+  std::erase(needsPaint_, window);
   std::erase_if(timers_, [&](const Timer& timer) { return timer.window == window; });
   std::erase_if(posted_, [&](const MSG& message) { return message.hwnd == window; });
 }
@@ -184,6 +202,7 @@ std::vector<std::shared_ptr<SentMessage>> MessageQueue::Close() {
   closed_ = true;
   posted_.clear();
   timers_.clear();
+  needsPaint_.clear();
   quit_ = false;
   std::vector<std::shared_ptr<SentMessage>> waiting(sent_.begin(), sent_.end());
   sent_.clear();
@@ -203,6 +222,7 @@ UINT MessageQueue::KindsLocked(int64_t now) const {
   }
   if (quit_) kinds |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
   if (!sent_.empty()) kinds |= QS_SENDMESSAGE;
+  if (!needsPaint_.empty()) kinds |= QS_PAINT;
   if (DueTimerLocked(nullptr, now) != nullptr) kinds |= QS_TIMER;
   return kinds;
 }
@@ -232,6 +252,9 @@ bool MessageQueue::FilterSource::Ready() {
   if (!queue_.sent_.empty() || queue_.quit_) return true;
   for (const MSG& message : queue_.posted_) {
     if (filter_.Takes(message.hwnd, message.message)) return true;
+  }
+  for (HWND window : queue_.needsPaint_) {
+    if (filter_.Takes(window, WM_PAINT)) return true;
   }
   return queue_.DueTimerLocked(&filter_, Now()) != nullptr;
 }

@@ -61,7 +61,8 @@ class MessageQueue {
   // On the sender's queue: the answer, once there is one.
   std::optional<LRESULT> ResultOf(const SentMessage& sent);
 
-  // The next posted message, WM_QUIT or due timer the filter takes.
+  // The next posted message, WM_QUIT, WM_PAINT or due timer the filter
+  // takes (a WM_PAINT taken with `remove` stops being offered).
   std::optional<MSG> Take(const MessageFilter& filter, bool remove);
   // The QS_* kinds of input waiting; `clearNew` forgets which arrived since
   // the last look (the low word of GetQueueStatus).
@@ -72,6 +73,11 @@ class MessageQueue {
   UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure);
   bool KillTimer(HWND window, UINT_PTR id);
   bool HasTimer(HWND window, UINT_PTR id, TIMERPROC procedure);
+  // Whether a window of the owner waits for WM_PAINT (painting.cpp keeps
+  // its update region); they are offered in the order last marked. Any
+  // thread.
+  void SetNeedsPaint(HWND window, bool needs);
+
   // A window's end: its timers and the messages posted to it go.
   void ForgetWindow(HWND window);
 
@@ -110,6 +116,7 @@ class MessageQueue {
   UINT newKinds_ = 0;
   std::vector<Timer> timers_;
   UINT_PTR lastThreadTimer_ = 0;
+  std::vector<HWND> needsPaint_;  // in the order they were invalidated
 };
 
 // What every wait on a queue shares: the queue wakes its waiters whenever

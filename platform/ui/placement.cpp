@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/sync/sync.h"
+#include "platform/ui/painting.h"
 #include "platform/ui/surface.h"
 #include "platform/ui/window.h"
 
@@ -29,6 +30,12 @@ bool Activates(int command) {
   }
 }
 
+// A child's parent and its rectangle there; null for a top-level window.
+std::pair<HWND, RECT> ParentAndRect(const Window& window) {
+  std::shared_lock guard(TableLock());
+  return {(window.style & WS_CHILD) != 0 ? window.parent : nullptr, window.rect};
+}
+
 // Sets or clears WS_VISIBLE; returns whether it was set. Sends
 // WM_SHOWWINDOW when it changes.
 bool SetVisible(HWND handle, Window& window, bool visible) {
@@ -45,6 +52,11 @@ bool SetVisible(HWND handle, Window& window, bool visible) {
   if (was != visible) {
     SendMessageA(handle, WM_SHOWWINDOW, visible ? TRUE : FALSE, 0);
     NotifyWindowChanged(handle, WindowChange::Shape);
+    if (visible) {
+      RepaintShown(handle);
+    } else if (const auto [parent, rect] = ParentAndRect(window); parent != nullptr) {
+      RepaintParentArea(parent, rect);
+    }
   }
   return was;
 }
@@ -93,6 +105,7 @@ BOOL SetWindowPos(HWND handle, HWND /*insertAfter*/, int x, int y, int width, in
   if (window == nullptr) return FALSE;
   bool moved = false;
   bool sized = false;
+  const RECT before = ParentAndRect(*window).second;
   {
     std::unique_lock guard(TableLock());
     RECT rect = window->rect;
@@ -116,7 +129,16 @@ BOOL SetWindowPos(HWND handle, HWND /*insertAfter*/, int x, int y, int width, in
   }
   if (moved) SendMessageA(handle, WM_MOVE, 0, PackWords(x, y));
   if (sized) SendMessageA(handle, WM_SIZE, 0 /* SIZE_RESTORED */, PackWords(width, height));
-  if (moved || sized) NotifyWindowChanged(handle, WindowChange::Shape);
+  if (moved || sized) {
+    NotifyWindowChanged(handle, WindowChange::Shape);
+    // A child's parent shows again where it was; the window is drawn anew.
+    if (const auto [parent, after] = ParentAndRect(*window); parent != nullptr) {
+      RepaintParentArea(parent, before);
+      RepaintParentArea(parent, after);
+    } else if (sized) {
+      RepaintShown(handle);
+    }
+  }
   if ((flags & SWP_SHOWWINDOW) != 0) SetVisible(handle, *window, true);
   if ((flags & SWP_HIDEWINDOW) != 0) SetVisible(handle, *window, false);
   return TRUE;

@@ -38,6 +38,7 @@
 #include "include/win32_calls.h"
 #include "include/win32_errors.h"
 #include "include/win32_types.h"
+#include "platform/gdi/gdi.h"
 
 typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
@@ -83,6 +84,15 @@ typedef struct tagWNDCLASSEXA {
   const char* lpszClassName;
   HICON hIconSm;
 } WNDCLASSEXA;
+
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;  // the background is still to be erased (WM_ERASEBKGND answered 0)
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT;
 
 typedef struct tagCREATESTRUCTA {
   void* lpCreateParams;
@@ -162,6 +172,7 @@ inline constexpr DWORD WS_CAPTION = 0x00C00000;
 inline constexpr DWORD WS_SYSMENU = 0x00080000;
 inline constexpr DWORD WS_TABSTOP = 0x00010000;
 inline constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+inline constexpr DWORD WS_EX_TOPMOST = 0x00000008;
 inline constexpr int CW_USEDEFAULT = static_cast<int>(0x80000000u);
 
 // Window fields for Get/SetWindowLongPtrA (nonnegative indexes are offsets
@@ -393,6 +404,36 @@ SHORT GetKeyState(int virtualKey);
 // the old one and WM_SETFOCUS to the new one and returns the old one.
 HWND SetFocus(HWND window);
 HWND GetFocus();
+
+// Painting (painting.cpp). A window's DC draws into its top-level window's
+// surface (surface.h; made on the first GetDC or BeginPaint), at the
+// window's place, clipped to what of it can be seen: its client area within
+// its parents' and their shapes (SetWindowRgn), less its visible children
+// when it has WS_CLIPCHILDREN. The picture is shown again when the DC ends.
+//
+// InvalidateRect adds to the update region of a visible window (null: its
+// client area) and, unless it has WS_CLIPCHILDREN, of its visible children
+// under it; a window is invalidated whole when it is created visible, shown
+// or sized, and its parent's area when a child moves, hides or ends.
+// WM_PAINT comes from the queue after posted messages and before timers,
+// parents first, while the update region is not empty; BeginPaint empties it,
+// sending WM_ERASEBKGND first when an invalidation asked for erasing, and
+// clips its DC to it. Unlike the platform, a WM_PAINT taken from the queue
+// is not made again until the window is invalidated again, so a procedure
+// that ignores WM_PAINT, or a loop that takes messages without dispatching
+// them, never spins. DefWindowProcA validates on WM_PAINT and erases with
+// the class's brush on WM_ERASEBKGND.
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+// Sends WM_PAINT at once when the update region is not empty.
+BOOL UpdateWindow(HWND window);
+// The window takes the region's shape (window coordinates; null: its
+// rectangle): it is drawn and hit only inside it, and a top-level window's
+// surface is black outside it. The system owns the region from then on.
+int SetWindowRgn(HWND window, HRGN region, BOOL redraw);
 
 // Whether a window takes mouse and keyboard input (not WS_DISABLED).
 // EnableWindow sends WM_ENABLE when the state changes, and a window being

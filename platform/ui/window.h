@@ -20,7 +20,8 @@
 namespace ksv::platform::ui {
 
 class MessageQueue;
-class Surface;  // surface.h
+class Surface;        // surface.h
+struct PaintState;    // painting.h
 
 struct WindowClass {
   std::string name;
@@ -73,6 +74,7 @@ struct Window {
   std::vector<HWND> children;    // in creation order
   std::shared_ptr<WindowAttachment> attachment;
   std::shared_ptr<Surface> surface;  // its 24-bit picture, if it has one; dropped at its end
+  std::shared_ptr<PaintState> paint;  // update region and shape, once it has either
 };
 
 // The rectangle of a window at (x, y) of `width` by `height`, as callers

@@ -7,6 +7,7 @@
 #include "platform/ui/controls/controls.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/painting.h"
 #include "platform/ui/threads.h"
 #include "platform/ui/window.h"
 
@@ -201,7 +202,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     return nullptr;
   }
   // The procedure may have destroyed the window while creating it.
-  return IsWindow(handle) ? handle : nullptr;
+  if (!IsWindow(handle)) return nullptr;
+  if ((style & WS_VISIBLE) != 0) RepaintShown(handle);
+  return handle;
 }
 
 BOOL DestroyWindow(HWND handle) {
@@ -220,8 +223,14 @@ BOOL DestroyWindow(HWND handle) {
   for (HWND owned : OwnedWindows(handle)) DestroyWindow(owned);
 
   std::vector<std::shared_ptr<Window>> tree;
+  HWND parent = nullptr;  // a shown child leaves its area to its parent
+  RECT area{};
   {
     std::unique_lock guard(TableLock());
+    if ((window->style & (WS_CHILD | WS_VISIBLE)) == (WS_CHILD | WS_VISIBLE)) {
+      parent = window->parent;
+      area = window->rect;
+    }
     tree = TreeLocked(window);
     for (const auto& record : tree) record->state = WindowState::Destroying;
   }
@@ -238,6 +247,7 @@ BOOL DestroyWindow(HWND handle) {
     (*it)->queue->ForgetWindow((*it)->handle);
     NotifyWindowChanged((*it)->handle, WindowChange::Destroyed);
   }
+  if (parent != nullptr) RepaintParentArea(parent, area);
   return TRUE;
 }
 
@@ -374,6 +384,11 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:
       DestroyWindow(handle);
       return 0;
+    case WM_PAINT:
+      DefaultPaint(handle);
+      return 0;
+    case WM_ERASEBKGND:
+      return DefaultErase(handle, reinterpret_cast<HDC>(wParam));
     case WM_SETTEXT:
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH: {

@@ -1,6 +1,10 @@
 // The presenter: shows top-level windows that have a surface (surface.h) on
 // the screen, each in a window of the desktop of its size with the window's
-// text as its title, and brings the keyboard and the close button back.
+// text as its title, and brings the keyboard and the close button back. A
+// window without a caption is shown without a frame, one with
+// WS_EX_TOPMOST above the others, and one shaped by SetWindowRgn in its
+// shape where the desktop has shaped windows (else with the black outside
+// the shape showing).
 //
 // With a display (KSV_HEADLESS unset or "0", a desktop session named by
 // DISPLAY or WAYLAND_DISPLAY or a driver by SDL_VIDEODRIVER, and SDL2

@@ -4,6 +4,7 @@
 #include <limits>
 #include <mutex>
 
+#include "platform/ui/painting.h"
 #include "platform/ui/presenter/keymap.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/window.h"
@@ -15,25 +16,72 @@ constexpr uint64_t kNeverDrawn = std::numeric_limits<uint64_t>::max();
 
 }  // namespace
 
+bool ScreenWindows::Look::operator==(const Look& other) const {
+  const auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  return borderless == other.borderless && topmost == other.topmost &&
+         std::equal(shape.begin(), shape.end(), other.shape.begin(), other.shape.end(), same);
+}
+
 std::map<HWND, ScreenWindows::Wanted> ScreenWindows::WantedWindows() {
   std::map<HWND, Wanted> wanted;
   for (const std::shared_ptr<Window>& window : AllWindows()) {
-    std::shared_lock guard(TableLock());
-    if (window->state != WindowState::Alive || window->surface == nullptr || window->messageOnly ||
-        (window->style & WS_CHILD) != 0) {
-      continue;
+    Look look{};
+    {
+      std::shared_lock guard(TableLock());
+      if (window->state != WindowState::Alive || window->surface == nullptr || window->messageOnly ||
+          (window->style & WS_CHILD) != 0) {
+        continue;
+      }
+      look.borderless = (window->style & WS_CAPTION) != WS_CAPTION;
+      look.topmost = (window->exStyle & WS_EX_TOPMOST) != 0;
+      wanted.emplace(window->handle,
+                     Wanted{window->surface, {}, window->text, (window->style & WS_VISIBLE) != 0});
     }
-    wanted.emplace(window->handle,
-                   Wanted{window->surface, window->text, (window->style & WS_VISIBLE) != 0});
+    look.shape = ShapeRects(window->handle);
+    wanted[window->handle].look = std::move(look);
   }
   return wanted;
+}
+
+SDL_Window* ScreenWindows::MakeWindow(const Wanted& wanted, int width, int height) {
+  Uint32 flags = SDL_WINDOW_HIDDEN;
+  if (wanted.look.borderless) flags |= SDL_WINDOW_BORDERLESS;
+  if (wanted.look.topmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+  if (!wanted.look.shape.empty()) {
+    // Shaped through a mask: opaque inside the region, clear outside. Where
+    // the desktop has no shaped windows, a plain one shows the black
+    // outside instead.
+    SDL_Window* shaped = SDL_CreateShapedWindow(wanted.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
+                                                SDL_WINDOWPOS_UNDEFINED, width, height, flags);
+    SDL_Surface* mask = shaped != nullptr ? SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA8888)
+                                          : nullptr;
+    if (mask != nullptr) {
+      SDL_FillRect(mask, nullptr, 0);
+      for (const RECT& rect : wanted.look.shape) {
+        SDL_Rect area{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+        SDL_FillRect(mask, &area, 0xFFFFFFFFu);
+      }
+      SDL_WindowShapeMode mode{};
+      mode.mode = ShapeModeBinarizeAlpha;
+      mode.parameters.binarizationCutoff = 128;
+      const bool shapedOk = SDL_SetWindowShape(shaped, mask, &mode) == 0;
+      SDL_FreeSurface(mask);
+      if (shapedOk) return shaped;
+    }
+    if (shaped != nullptr) SDL_DestroyWindow(shaped);
+  }
+  return SDL_CreateWindow(wanted.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                          flags);
 }
 
 void ScreenWindows::Follow() {
   const std::map<HWND, Wanted> wanted = WantedWindows();
   for (auto it = shown_.begin(); it != shown_.end();) {
     const auto found = wanted.find(it->first);
-    if (found == wanted.end() || found->second.surface != it->second.surface) {
+    if (found == wanted.end() || found->second.surface != it->second.surface ||
+        !(found->second.look == it->second.look)) {
       SDL_DestroyWindow(it->second.window);
       it = shown_.erase(it);
     } else {
@@ -52,10 +100,9 @@ void ScreenWindows::Follow() {
         height = pixels.height();
       }
       if (width == 0 || height == 0) continue;  // nothing to show yet
-      SDL_Window* window = SDL_CreateWindow(want.title.c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                            SDL_WINDOWPOS_UNDEFINED, width, height, SDL_WINDOW_HIDDEN);
+      SDL_Window* window = MakeWindow(want, width, height);
       if (window == nullptr) continue;
-      found = shown_.emplace(handle, Shown{window, want.surface, want.title, width, height, false,
+      found = shown_.emplace(handle, Shown{window, want.surface, want.look, want.title, width, height, false,
                                            kNeverDrawn, 0})
                   .first;
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/ui/presenter/presenter.h"
 #include "platform/ui/surface.h"
@@ -33,9 +34,19 @@ class ScreenWindows {
   std::optional<picture::RgbPicture> ReadBack(HWND window) const;
 
  private:
+  // How the screen window is made: without a frame for a window without a
+  // caption, above the others for WS_EX_TOPMOST, shaped by SetWindowRgn's
+  // region (rectangles; empty for none). A change makes it again.
+  struct Look {
+    bool borderless = false;
+    bool topmost = false;
+    std::vector<RECT> shape;
+    bool operator==(const Look& other) const;
+  };
   struct Shown {
     SDL_Window* window = nullptr;
     std::shared_ptr<Surface> surface;
+    Look look;
     std::string title;
     int width = 0;
     int height = 0;
@@ -45,11 +56,13 @@ class ScreenWindows {
   };
   struct Wanted {
     std::shared_ptr<Surface> surface;
+    Look look;
     std::string title;
     bool visible = false;
   };
 
   static std::map<HWND, Wanted> WantedWindows();
+  static SDL_Window* MakeWindow(const Wanted& wanted, int width, int height);
   void Update(Shown& shown, const Wanted& wanted);
   // Copies the surface into the SDL window and shows it.
   void Draw(Shown& shown);

@@ -1,0 +1,19 @@
+// Where LoadBitmapA finds a module's bitmap resources. The layer that
+// keeps modules' resources installs a finder; without one, or when it finds
+// nothing, LoadBitmapA fails as the platform does for a missing resource.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/gdi/gdi.h"
+
+namespace ksv::platform::gdi {
+
+// The bytes of resource `name` (a string or MAKEINTRESOURCEA id) of type
+// `type` in `module`, empty when it has none. The bytes must stay as long
+// as the module.
+using ResourceFinder = std::span<const uint8_t> (*)(HINSTANCE module, const char* name, const char* type);
+void SetResourceFinder(ResourceFinder finder);
+
+}  // namespace ksv::platform::gdi
