@@ -30,6 +30,9 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
+for photo in astronaut.png chelsea.png coffee.png hubble_deep_field.png README.md; do
+  [ -f "$prefix/share/ksv/photos/$photo" ] || fail "the photographs demo uses are not installed: no $photo"
+done
 
 echo "== headers compile alone"
 [ -f "$prefix/include/ksv/oksv1api.h" ] || fail "no include/ksv/oksv1api.h"
