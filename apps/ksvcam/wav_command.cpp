@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/media_summary.h"
@@ -20,6 +21,7 @@ struct WavOptions {
 };
 
 int RunCompress(const WavOptions& options, Console& console) {
+  CheckOutputExtension(options.output, "-o", "wav compress writes a WAV file", ".wav");
   if (!std::filesystem::is_regular_file(options.input)) {
     throw CommandFailure("no file " + Quoted(options.input));
   }
