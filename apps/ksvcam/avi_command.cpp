@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/media_summary.h"
@@ -67,9 +68,8 @@ int RunImages(const AviOptions& options, Console& console) {
   }
   const codec::FrameSize size =
       options.size.empty() ? FirstPictureSize(files.pictures) : ParseFrameSize(options.size);
-  if (!options.wav.empty() && !fs::is_regular_file(options.wav)) {
-    throw CommandFailure("no WAV file " + Quoted(options.wav));
-  }
+  if (!options.wav.empty()) CheckMediaInput(options.wav, {MediaKind::Wav});
+  CheckWritableOutput(options.output);
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =
@@ -115,10 +115,6 @@ int RunImages(const AviOptions& options, Console& console) {
   return kExitOk;
 }
 
-void CheckInput(const std::string& path) {
-  if (!fs::is_regular_file(path)) throw CommandFailure("no file " + Quoted(path));
-}
-
 // Runs a file build to its end with a progress line.
 void RunToEnd(GraphClient& client, const std::string& what, Console& console) {
   ProgressLine progress(console);
@@ -133,8 +129,9 @@ void RunToEnd(GraphClient& client, const std::string& what, Console& console) {
 
 int RunMerge(const AviOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "avi merge writes an AVI file", ".avi");
-  CheckInput(options.video);
-  CheckInput(options.sound);
+  CheckMediaInput(options.video, {MediaKind::Avi, MediaKind::Mpeg1});
+  CheckMediaInput(options.sound, {MediaKind::Wav});
+  CheckWritableOutput(options.output);
   EnsureMediaMachine();
   GraphClient client;
   std::error_code ignored;
@@ -157,7 +154,10 @@ int RunSplit(const AviOptions& options, Console& console) {
   if (!options.wavOut.empty()) {
     CheckOutputExtension(options.wavOut, "--wav", "avi split writes the sound as a WAV file", ".wav");
   }
-  CheckInput(options.source);
+  CheckMediaInput(options.source, {MediaKind::Avi, MediaKind::Mpeg1, MediaKind::Wav});
+  for (const std::string& out : {options.aviOut, options.wavOut}) {
+    if (!out.empty()) CheckWritableOutput(out);
+  }
   EnsureMediaMachine();
   GraphClient client;
   std::error_code ignored;

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/device_sizes.h"
 #include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_client.h"
@@ -93,6 +94,7 @@ int RunRecord(const RecordOptions& options, Console& console) {
     format = FormatOfSize(device, size->width, size->height);
   }
   ClearOutput(options.output);
+  CheckWritableOutput(options.output);
   client.CheckBuilt(QMG_BuildCaptureVideo(client.handle(), device.c_str(),
                                           format ? &*format : nullptr,
                                           options.compressor.empty() ? nullptr : compressor.c_str(),
@@ -122,6 +124,7 @@ int RunRecordAudio(const RecordOptions& options, Console& console) {
                                      : ChooseName(NameList::AudioCompressors, options.compressor,
                                                   "--compressor");
   ClearOutput(options.output);
+  CheckWritableOutput(options.output);
   client.CheckBuilt(QMG_BuildCaptureAudio(client.handle(), audioDevice.c_str(),
                                           OrNull(compressor), options.output.c_str()),
                     "the audio capture from " + Quoted(audioDevice));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
@@ -22,9 +23,8 @@ struct WavOptions {
 
 int RunCompress(const WavOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "wav compress writes a WAV file", ".wav");
-  if (!std::filesystem::is_regular_file(options.input)) {
-    throw CommandFailure("no file " + Quoted(options.input));
-  }
+  CheckMediaInput(options.input, {MediaKind::Wav, MediaKind::Avi, MediaKind::Mpeg1});
+  CheckWritableOutput(options.output);
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =

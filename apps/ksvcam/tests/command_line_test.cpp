@@ -80,6 +80,23 @@ TEST(CommandLine, ValuesThatCannotWorkAreUsageErrorsInWords) {
   ExpectUsageError({"avi", "split", "in.avi", "--wav", "x.mp3"}, "give it a .wav name");
 }
 
+// A file that is not what a subcommand reads is named, with what it should
+// be, before any graph is built.
+TEST(CommandLine, FilesOfTheWrongKindAreNamedInWords) {
+  testing::TempFolder folder;
+  const std::string notes = (folder / "notes.txt").string();
+  testing::WriteBytes(notes, {'h', 'i', '\n'});
+  const std::string out = (folder / "out.wav").string();
+  CommandRun run = RunKsvcam({"wav", "compress", notes, "-o", out, "--compressor", "x"});
+  EXPECT_EQ(run.status, 1);
+  ExpectOneErrorLine(run, "'" + notes + "' is not a WAV, AVI or MPEG-1 file");
+  run = RunKsvcam({"avi", "merge", notes, notes, "-o", (folder / "out.avi").string()});
+  EXPECT_EQ(run.status, 1);
+  ExpectOneErrorLine(run, "'" + notes + "' is not an AVI or MPEG-1 file");
+  run = RunKsvcam({"wav", "compress", notes + ".missing", "-o", out, "--compressor", "x"});
+  ExpectOneErrorLine(run, "no file '" + notes + ".missing'");
+}
+
 TEST(CommandLine, RefusesMissingOrUnknownSubcommand) {
   ExpectUsageError({}, "subcommand");
   ExpectUsageError({"encode"}, "encode");

@@ -142,6 +142,12 @@ TEST_F(ResampleCommand, TheConverterIsListedUnderItsNameAndNotForInsertion) {
 }
 
 TEST_F(ResampleCommand, NamesWhyAnInputCannotBeConverted) {
+  const fs::path notes = folder_ / "notes.txt";
+  WriteBytes(notes, {'h', 'i', '\n'});
+  const CommandRun text = RunKsvcam({"resample", notes.string(), "-o", (folder_ / "t.wav").string()});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(text.err, "ksvcam: error: '" + notes.string() + "': not a WAV file\n");
+
   const fs::path fast = folder_ / "fast.wav";
   WriteBytes(fast, Wav(96000, 1, 16, 960));
   CommandRun run = RunKsvcam({"resample", fast.string(), "-o", (folder_ / "x.wav").string()});
