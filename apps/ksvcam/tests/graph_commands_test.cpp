@@ -73,6 +73,14 @@ TEST_F(GraphCommands, DevicesListsTheSimulatedDevicesAndBadRequestsAreUsageError
             std::string::npos)
       << device.err;
   EXPECT_FALSE(fs::exists(folder_ / "x.avi"));
+  // A size the camera does not offer is refused with those it does.
+  const CommandRun size = RunKsvcam({"record", "-o", (folder_ / "x.avi").string(), "--size",
+                                     "640x480", "--seconds", "1"});
+  EXPECT_EQ(size.status, 2);
+  EXPECT_NE(size.err.find("--size 640x480: 'RMC900 USB Camera' does not offer it (choose "
+                          "320x240 or 160x120)"),
+            std::string::npos)
+      << size.err;
   const CommandRun split = RunKsvcam({"avi", "split", (folder_ / "x.avi").string()});
   EXPECT_EQ(split.status, 2);
   EXPECT_NE(split.err.find("give --avi OUT.avi, --wav OUT.wav or both"), std::string::npos);
