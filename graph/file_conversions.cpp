@@ -12,6 +12,17 @@ namespace {
 
 bool Usable(const QmgHandle* handle) { return handle != nullptr && handle->graph != nullptr; }
 
+// Connects the sound to the compressor; sound the compressor does not take
+// (already compressed: IMA ADPCM, mu-law) is decoded to PCM first by the
+// ACM Wrapper.
+bool ConnectToCompressor(GraphContext& context, IBaseFilter* compressor) {
+  if (ConnectFilters(context.audioTail, compressor)) return true;
+  IBaseFilter* decoder = CreateFilter(context, CLSID_ACMWrapper, kKindAudioCompressor, true);
+  if (decoder == nullptr || !ConnectFilters(context.audioTail, decoder)) return false;
+  context.audioTail = decoder;
+  return ConnectFilters(decoder, compressor);
+}
+
 // The source's sound through the named audio compressor and WAV Dest into
 // the file.
 bool BuildCompressedWav(QmgHandle& handle, const char* sourcePath, const char* outputWavPath,
@@ -20,7 +31,7 @@ bool BuildCompressedWav(QmgHandle& handle, const char* sourcePath, const char* o
   if (!OpenSourceFile(context, sourcePath, kWantAudio) || context.audioTail == nullptr) return false;
   IBaseFilter* compressor = FindFilterByFriendlyName(context, CLSID_AudioCompressorCategory,
                                                      compressorName, kKindAudioCompressor, true);
-  if (compressor == nullptr || !ConnectFilters(context.audioTail, compressor)) return false;
+  if (compressor == nullptr || !ConnectToCompressor(context, compressor)) return false;
   IBaseFilter* wavDest = CreateFilter(context, CLSID_WavDest, kKindWavDest, true);
   if (wavDest == nullptr || !ConnectFilters(compressor, wavDest)) return false;
   if (!AddFileWriter(context, outputWavPath, false) || !ConnectFilters(wavDest, context.wavWriter)) {

@@ -220,6 +220,7 @@ HRESULT SampleRateConverterFilter::StartStreaming() {
 }
 
 HRESULT SampleRateConverterFilter::EndFlush() {
+  lastBlockRealBytes_ = 0;
   {
     CAutoLock receiving(&m_csReceive);
     if (converter_) converter_->Reset();
@@ -242,9 +243,19 @@ HRESULT SampleRateConverterFilter::Transform(IMediaSample* input, IMediaSample* 
                            {out, static_cast<size_t>(plan.outBlockBytes)})) {
     return E_UNEXPECTED;
   }
-  output->SetActualDataLength(plan.outBlockBytes);
+  LONG outBytes = plan.outBlockBytes;
+  const size_t realBytes = lastBlockRealBytes_.exchange(0);
+  const int64_t inFrameBytes = int64_t{planInput_.channels} * (planInput_.bits / 8);
+  const int64_t outFrameBytes = int64_t{planOutput_.channels} * (planOutput_.bits / 8);
+  if (realBytes != 0 && inFrameBytes > 0 && plan.inFrames > 0) {
+    // The padding's share of the block is not sound of the stream.
+    const int64_t realFrames = static_cast<int64_t>(realBytes) / inFrameBytes;
+    const int64_t outFrames = (realFrames * plan.outFrames + plan.inFrames / 2) / plan.inFrames;
+    outBytes = static_cast<LONG>(std::min<int64_t>(outFrames * outFrameBytes, plan.outBlockBytes));
+  }
+  output->SetActualDataLength(outBytes);
   const int64_t bytesPerSecond = BytesPerSecond(planOutput_);
-  if (bytesPerSecond > 0) produced_ += int64_t{plan.outBlockBytes} * 1000 / bytesPerSecond * 10000;
+  if (bytesPerSecond > 0) produced_ += int64_t{outBytes} * 10'000'000 / bytesPerSecond;
   output->SetPreroll(input->IsPreroll() == S_OK);
   return S_OK;
 }

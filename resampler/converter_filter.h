@@ -75,6 +75,10 @@ class SampleRateConverterFilter final : public CTransformFilter,
   // For the pins.
   // The input block size and the input's bytes per second, when a plan is made.
   bool BlockLayout(size_t* blockBytes, int64_t* bytesPerSecond);
+  // The next block is the stream's last, padded after `realBytes` bytes of
+  // sound: its output is cut to the frames those bytes give, so the output
+  // ends where the input ends.
+  void EndNextBlockAfter(size_t realBytes) { lastBlockRealBytes_ = realBytes; }
   // The output pin started (true) or stopped streaming.
   void OutputStreaming(bool active);
   CCritSec* ReceiveLock() { return &m_csReceive; }
@@ -102,6 +106,7 @@ class SampleRateConverterFilter final : public CTransformFilter,
   bool reconnectingInput_ = false;  // our own request is being carried out
 
   std::atomic<int64_t> produced_{0};  // 100-ns units since the output became active
+  std::atomic<size_t> lastBlockRealBytes_{0};  // 0: the next block is whole
 };
 
 }  // namespace ksv::resampler

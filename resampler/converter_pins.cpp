@@ -130,7 +130,9 @@ HRESULT ReblockingInputPin::CutAndSend(IMediaSample* sample) {
     if (sample != nullptr) {
       whole = cutter_.Fill(bytes, &offset, start);
     } else {
+      const size_t real = cutter_.Pending();
       whole = cutter_.PadLast();
+      if (whole) converter_->EndNextBlockAfter(real);
     }
     if (!whole) return S_OK;
     // The block is copied out before the lock goes, so a flush meanwhile

@@ -3,7 +3,8 @@
 // into whole blocks in buffers of the pin's own allocator, each transformed
 // and delivered in turn on the thread that delivered the sample, with the
 // remainder kept for the next sample. At the end of the stream a partial
-// block is padded with its last byte. A flush discards what is pending and
+// block is padded with its last byte, and its output cut to the frames of
+// the sound before the padding. A flush discards what is pending and
 // stops a cutting pass between blocks (E_ABORT).
 //
 // The output pin tells the filter when it starts and stops streaming.

@@ -8,6 +8,7 @@
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
 #include "support/picture/picture_file.h"
+#include "support/shipped_data.h"
 #include "support/test_data.h"
 
 namespace ksv::simcam {
@@ -99,7 +100,13 @@ MonoAudio Tune(uint32_t rate, double seconds) {
 
 }  // namespace
 
-fs::path DefaultPhotosDir() { return support::TestDataPath("photos"); }
+fs::path DefaultPhotosDir() {
+  try {
+    return support::DefaultPhotosDir();
+  } catch (const support::TestDataNotFound&) {
+    return {};  // drawn pictures
+  }
+}
 
 bulk::CameraMemory DefaultCameraMemory(const fs::path& photosDir) {
   std::vector<picture::RgbPicture> photos = ReadPhotos(photosDir);

@@ -9,8 +9,9 @@ namespace ksv::simcam {
 
 namespace bulk = outside::bulk;
 
-// The test photographs: "photos" in the test data folder, found at run time
-// (support/test_data.h). Throws support::TestDataNotFound without one.
+// The photographs the camera stores by default, found at run time
+// (support/shipped_data.h): those the tool ships, or the test photographs;
+// empty when there are none (the camera then stores drawn pictures).
 std::filesystem::path DefaultPhotosDir();
 
 // Three high-quality and two low-quality pictures, a burst, a clip of each

@@ -5,12 +5,14 @@
 // `ksvcam avi merge VIDEO.avi SOUND.wav -o FILE.avi`: an AVI file's video
 // with a WAV file's sound; `ksvcam avi split FILE [--avi OUT.avi] [--wav
 // OUT.wav]`: a file's video into a video-only AVI file and its sound into a
-// WAV file. File builds run as fast as the filters allow.
+// WAV file. File builds run as fast as the filters allow. `ksvcam avi info`
+// and `ksvcam avi fix` are avi-info and avi-fix under the name people try.
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/media_summary.h"
@@ -58,6 +60,7 @@ codec::FrameSize FirstPictureSize(const std::vector<fs::path>& pictures) {
 }
 
 int RunImages(const AviOptions& options, Console& console) {
+  CheckOutputExtension(options.output, "-o", "avi images writes an AVI file", ".avi");
   picture::PhotoFiles files = ListPhotos(options.folder, "DIR");
   ReportSkipped(files, console);
   if (files.pictures.empty()) {
@@ -65,9 +68,8 @@ int RunImages(const AviOptions& options, Console& console) {
   }
   const codec::FrameSize size =
       options.size.empty() ? FirstPictureSize(files.pictures) : ParseFrameSize(options.size);
-  if (!options.wav.empty() && !fs::is_regular_file(options.wav)) {
-    throw CommandFailure("no WAV file " + Quoted(options.wav));
-  }
+  if (!options.wav.empty()) CheckMediaInput(options.wav, {MediaKind::Wav});
+  CheckWritableOutput(options.output);
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =
@@ -107,13 +109,10 @@ int RunImages(const AviOptions& options, Console& console) {
   }
   const AviSummary summary = SummariseAvi(options.output);
   console.out << "wrote " << options.output << ": " << summary.text << ", from "
-              << frames.delivered() << " pictures in " << DurationText(outcome.seconds) << "\n";
+              << Counted(frames.delivered(), "picture") << " in " << DurationText(outcome.seconds)
+              << "\n";
   if (frames.delivered() == 0) throw CommandFailure("none of the pictures could be read");
   return kExitOk;
-}
-
-void CheckInput(const std::string& path) {
-  if (!fs::is_regular_file(path)) throw CommandFailure("no file " + Quoted(path));
 }
 
 // Runs a file build to its end with a progress line.
@@ -129,8 +128,10 @@ void RunToEnd(GraphClient& client, const std::string& what, Console& console) {
 }
 
 int RunMerge(const AviOptions& options, Console& console) {
-  CheckInput(options.video);
-  CheckInput(options.sound);
+  CheckOutputExtension(options.output, "-o", "avi merge writes an AVI file", ".avi");
+  CheckMediaInput(options.video, {MediaKind::Avi, MediaKind::Mpeg1});
+  CheckMediaInput(options.sound, {MediaKind::Wav});
+  CheckWritableOutput(options.output);
   EnsureMediaMachine();
   GraphClient client;
   std::error_code ignored;
@@ -147,7 +148,16 @@ int RunSplit(const AviOptions& options, Console& console) {
   if (options.aviOut.empty() && options.wavOut.empty()) {
     throw UsageError("give --avi OUT.avi, --wav OUT.wav or both");
   }
-  CheckInput(options.source);
+  if (!options.aviOut.empty()) {
+    CheckOutputExtension(options.aviOut, "--avi", "avi split writes the video as an AVI file", ".avi");
+  }
+  if (!options.wavOut.empty()) {
+    CheckOutputExtension(options.wavOut, "--wav", "avi split writes the sound as a WAV file", ".wav");
+  }
+  CheckMediaInput(options.source, {MediaKind::Avi, MediaKind::Mpeg1, MediaKind::Wav});
+  for (const std::string& out : {options.aviOut, options.wavOut}) {
+    if (!out.empty()) CheckWritableOutput(out);
+  }
   EnsureMediaMachine();
   GraphClient client;
   std::error_code ignored;
@@ -180,7 +190,8 @@ void AddImages(CLI::App& avi, AviOptions& options) {
   command.add_option("--wav", options.wav, "A WAV file as the sound track")->type_name("FILE");
   command.add_option("--fps", options.fps, "Frames per second (the frame time in whole ms)")
       ->type_name("F")
-      ->check(CLI::Range(1.0, 1000.0));
+      ->check(CLI::Range(1.0, 1000.0))
+      ->capture_default_str();
   command.add_option("-s,--size", options.size,
                      "The frame size (else the first picture's); pictures of another size are "
                      "centre-cropped to its shape and scaled")
@@ -213,14 +224,24 @@ void AddSplit(CLI::App& avi, AviOptions& options) {
 CommandRun AviCommand(CLI::App& app) {
   auto options = std::make_shared<AviOptions>();
   CLI::App& avi = *app.add_subcommand(
-      "avi", "Makes AVI files through the media graph library: from pictures, merged, split");
+      "avi", "Makes AVI files through the media graph library (from pictures, merged, split); "
+             "'avi info' and 'avi fix' are avi-info and avi-fix");
   avi.require_subcommand(1);
   AddImages(avi, *options);
   AddMerge(avi, *options);
   AddSplit(avi, *options);
-  return [options](Console& console) {
+  // `avi info` and `avi fix`, the same as avi-info and avi-fix.
+  const CommandRun info = AviInfoCommand(avi);
+  CLI::App* infoCommand = avi.get_subcommand("avi-info");
+  infoCommand->name("info");
+  const CommandRun fix = AviFixCommand(avi);
+  CLI::App* fixCommand = avi.get_subcommand("avi-fix");
+  fixCommand->name("fix");
+  return [options, info, infoCommand, fix, fixCommand](Console& console) {
     if (options->images->parsed()) return RunImages(*options, console);
     if (options->merge->parsed()) return RunMerge(*options, console);
+    if (infoCommand->parsed()) return info(console);
+    if (fixCommand->parsed()) return fix(console);
     return RunSplit(*options, console);
   };
 }

@@ -90,8 +90,8 @@ std::string FormatText(const std::vector<uint8_t>& format, DWORD type) {
     std::memcpy(&block, &format[12], 2);
     std::memcpy(&bits, &format[14], 2);
     std::snprintf(line, sizeof line,
-                  ": wave tag 0x%04X, %u channels, %u Hz, %u bytes/s, block %u, %u bits", tag,
-                  channels, rate, bytesPerSecond, block, bits);
+                  ": wave tag 0x%04X, %u channel%s, %u Hz, %u bytes/s, block %u, %u bits", tag,
+                  channels, channels == 1 ? "" : "s", rate, bytesPerSecond, block, bits);
     text += line;
   }
   return text;
@@ -145,8 +145,8 @@ int RunAviInfo(const std::string& path, Console& console) {
   std::unique_ptr<IAVIFile, ULONG (*)(PAVIFILE)> owned(file, AVIFileRelease);
   AVIFILEINFOA info{};
   AVIFileInfoA(file, &info, sizeof info);
-  console.out << Quoted(path) << ": " << info.dwStreams << " streams, " << info.dwWidth << " x "
-              << info.dwHeight << ", " << info.dwLength << " frames at "
+  console.out << Quoted(path) << ": " << Counted(info.dwStreams, "stream") << ", " << info.dwWidth
+              << " x " << info.dwHeight << ", " << Counted(info.dwLength, "frame") << " at "
               << Rate(info.dwRate, info.dwScale) << "\n"
               << "  flags: " << FlagsText(info.dwFlags)
               << ", suggested buffer: " << info.dwSuggestedBufferSize

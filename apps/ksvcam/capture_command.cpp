@@ -84,10 +84,11 @@ std::string SummaryLine(const CaptureOptions& options, const CaptureReport& repo
                         const FrameSink* sink) {
   char text[512];
   std::snprintf(text, sizeof text,
-                "capture: %llu frames %s %s (%llu damaged, %u not decodable, %u dropped by "
+                "capture: %llu frame%s %s %s (%llu damaged, %u not decodable, %u dropped by "
                 "pacing) over alternate setting %u (%u-byte packets), %.1f frames/s; "
                 "DriverStatus %s",
-                static_cast<unsigned long long>(report.delivered), options.size.c_str(),
+                static_cast<unsigned long long>(report.delivered), report.delivered == 1 ? "" : "s",
+                options.size.c_str(),
                 options.format.c_str(), static_cast<unsigned long long>(report.damaged),
                 report.notDecoded, report.framesDropped, report.alternateSetting,
                 report.packetSize,

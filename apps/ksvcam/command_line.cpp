@@ -1,6 +1,7 @@
 #include "apps/ksvcam/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <memory>
 #include <new>
 #include <utility>
 #include <vector>
@@ -43,11 +44,40 @@ std::string ParseErrorMessage(const CLI::App& app, const CLI::ParseError& error,
   return error.what();
 }
 
+// --help as the manual page puts it: the value's name beside the option,
+// its default and what it needs at the end of its description ("(default:
+// 25)"), instead of CLI11's "HOW=button Needs: --snapshot-at".
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_option_opts(const CLI::Option* option) const override {
+    std::string text;
+    if (option->get_type_size() != 0 && !option->get_type_name().empty()) {
+      text += " " + option->get_type_name();
+      if (option->get_expected_max() == CLI::detail::expected_max_vector_size) text += " ...";
+    }
+    if (option->get_required() && option->nonpositional()) text += " (required)";
+    return text;
+  }
+  std::string make_option_desc(const CLI::Option* option) const override {
+    std::string text = option->get_description();
+    if (option->get_type_size() != 0 && !option->get_default_str().empty()) {
+      text += " (default: " + option->get_default_str() + ")";
+    }
+    std::string needs;
+    for (const CLI::Option* other : option->get_needs()) {
+      needs += (needs.empty() ? "" : " and ") + other->get_name();
+    }
+    if (!needs.empty()) text += "; needs " + needs;
+    return text;
+  }
+};
+
 using Commands = std::vector<std::pair<const CLI::App*, CommandRun>>;
 
 // The command line with every subcommand; what each one runs.
 Commands DefineCommandLine(CLI::App& app) {
   app.set_version_flag("--version", "ksvcam " KSVCAM_VERSION);
+  app.formatter(std::make_shared<HelpFormatter>());
   app.require_subcommand(1);
   Commands commands;
   for (const CommandDefinition define : kCommands) {
@@ -58,7 +88,10 @@ Commands DefineCommandLine(CLI::App& app) {
 }
 
 constexpr const char* kDescription =
-    "Decodes the camera's compressed frames and runs the simulated camera.";
+    "The command-line tool of the KSV dual-mode camera: live video from the camera (capture, "
+    "stream, preview, record), the pictures and clips it stores (download, memory, info), media "
+    "files (AVI and WAV files: avi, wav, resample, play) and the graph tool (graph, filters). "
+    "Every subcommand works on the simulated camera, so it runs on any machine.";
 
 }  // namespace
 

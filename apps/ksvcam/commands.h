@@ -53,9 +53,8 @@ CommandRun PlayCommand(CLI::App& app);             // play FILE [--rate R]
 bool DownloadInto(const outside::download::DownloadRequest& request, Console& console,
                   bool listFiles, bool progressBar);
 
-// The folder of test photographs `demo` uses when --photos is not given:
-// "photos" in the test data folder (support/test_data.h). Throws
-// CommandFailure without one.
+// The folder of photographs `demo` uses when --photos is not given: those
+// ksvcam ships (support/shipped_data.h). Throws CommandFailure without one.
 std::string DefaultPhotosDir();
 
 }  // namespace ksv::ksvcam

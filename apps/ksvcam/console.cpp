@@ -15,6 +15,10 @@ void PrintError(Console& console, const std::string& message) {
   console.err << "ksvcam: error: " << line << '\n' << std::flush;
 }
 
+std::string Counted(uint64_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 ProgressLine::ProgressLine(Console& console, size_t total, bool enabled)

@@ -3,6 +3,7 @@
 
 #include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <stdexcept>
@@ -35,6 +36,9 @@ class CommandFailure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// "1 frame", "2 frames": a count with its noun, plural when it is not 1.
+std::string Counted(uint64_t count, std::string_view noun);
 
 // Prints `message` as the tool's one-line error.
 void PrintError(Console& console, const std::string& message);

@@ -28,6 +28,7 @@
 #include "support/picture/picture_file.h"
 #include "support/picture/psnr.h"
 #include "support/picture/whole_file.h"
+#include "support/shipped_data.h"
 #include "support/test_data.h"
 
 namespace ksv::ksvcam {
@@ -272,7 +273,7 @@ int RunDemo(const DemoOptions& options, Console& console) {
 
 std::string DefaultPhotosDir() {
   try {
-    return support::TestDataPath("photos").string();
+    return support::DefaultPhotosDir().string();
   } catch (const support::TestDataNotFound& missing) {
     throw CommandFailure(std::string(missing.what()) + "; name a folder with --photos");
   }
@@ -282,13 +283,14 @@ CommandRun DemoCommand(CLI::App& app) {
   auto options = std::make_shared<DemoOptions>();
   CLI::App& command = *app.add_subcommand(
       "demo",
-      "Photograph the test pictures with the simulated camera at every compression level, "
+      "Photograph the shipped photographs (or --photos) with the simulated camera at every compression level, "
       "decode the frames and write frames and pictures into a folder.");
   command
       .add_option(
           "--photos", options->photosDir,
-          "Folder of PNG or JPEG photographs (default: the test photographs, \"photos\" in the "
-          "test data folder: $KSV_TESTDATA_DIR, else the first shared/testdata above ksvcam)")
+          "Folder of PNG or JPEG photographs (default: the photographs ksvcam ships, in "
+          "share/ksv/photos of its build or installed tree; $KSV_TESTDATA_DIR/photos when that "
+          "is set)")
       ->type_name("DIR");
   command.add_option("--out", options->outDir, "Folder to write into (created if missing)")
       ->type_name("DIR")

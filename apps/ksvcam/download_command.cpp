@@ -36,6 +36,10 @@ class ConsoleListener final : public outside::download::DownloadListener {
     bar_.Clear();
     console_.err << "ksvcam: error: " << line << '\n';
   }
+  void Skipped(const std::string& line) override {
+    bar_.Clear();
+    console_.err << "ksvcam: skipped " << line << '\n';
+  }
   void Progress(unsigned items, unsigned overall, unsigned item, const std::string& name) override {
     if (drawn_ && overall == overall_ && item == item_ && items == items_) return;
     // The stream reports every 64 bytes: at most 20 redraws a second, but
@@ -69,6 +73,10 @@ std::string SummaryText(const DownloadSummary& summary, const std::filesystem::p
                 summary.files, summary.files == 1 ? "" : "s", summary.bytes,
                 outDir.string().c_str(), summary.seconds);
   std::string line = text;
+  if (!summary.skipped.empty()) {
+    line += "; " + std::to_string(summary.skipped.size()) + " item" +
+            (summary.skipped.size() == 1 ? "" : "s") + " skipped (--per-item converts them)";
+  }
   if (!summary.failures.empty()) {
     line += "; " + std::to_string(summary.failures.size()) + " failed";
   }
@@ -86,6 +94,10 @@ struct DownloadOptions {
 };
 
 int RunDownload(const DownloadOptions& options, Console& console) {
+  if (options.ksv && options.firstFrames) {
+    throw UsageError("--first-frames cannot go with --ksv: in KSV mode the camera library keeps "
+                     "no first frame of a clip");
+  }
   ChooseCamera(options.memoryFile);
   const outside::download::DownloadRequest request{options.outDir,    options.perItem,
                                                    options.bitmaps,   options.overwrite,

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_builder.h"
 #include "apps/ksvcam/graph_description.h"
 #include "apps/ksvcam/graph_report.h"
@@ -100,7 +101,7 @@ CommandRun GraphCommand(CLI::App& app) {
       ->required();
   command.add_option("-s,--seconds", options->seconds, "Stop after this many seconds")
       ->type_name("S")
-      ->check(CLI::PositiveNumber);
+      ->check(AboveZero());
   command.add_flag("-v,--verbose", options->verbose,
                    "Print the graph built: filters, connections and media types");
   return [options](Console& console) { return RunGraph(*options, console); };

@@ -42,6 +42,13 @@ constexpr Named kNames[] = {
     {VFW_E_UNKNOWN_FILE_TYPE, "VFW_E_UNKNOWN_FILE_TYPE"},
     {VFW_E_INVALID_FILE_FORMAT, "VFW_E_INVALID_FILE_FORMAT"},
     {VFW_E_CANNOT_RENDER, "VFW_E_CANNOT_RENDER"},
+    // What files answer, in the words a person acts on.
+    {E_ACCESSDENIED, "permission denied"},
+    {HRESULT_FROM_WIN32(2), "no such file"},
+    {HRESULT_FROM_WIN32(3), "no such folder"},
+    {HRESULT_FROM_WIN32(32), "the file is in use"},
+    {HRESULT_FROM_WIN32(112), "the disk is full"},
+    {HRESULT_FROM_WIN32(19), "the disk is read-only"},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "apps/ksvcam/console.h"
@@ -16,19 +17,31 @@ namespace fs = std::filesystem;
 uint16_t Le16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
 uint32_t Le32(const uint8_t* bytes) { return Le16(bytes) | uint32_t{Le16(bytes + 2)} << 16; }
 
+// The names people know a sound format by; null for one without.
+const char* SoundFormatName(uint16_t tag) {
+  switch (tag) {
+    case 0x0001: return "PCM";
+    case 0x0002: return "MS ADPCM";
+    case 0x0006: return "A-law";
+    case 0x0007: return "mu-law";
+    case 0x0011: return "IMA ADPCM";
+    case 0x0055: return "MP3";
+    default: return nullptr;
+  }
+}
+
 // "22050 Hz mono PCM" from a WAVEFORMATEX.
 std::string SoundText(const uint8_t* format, size_t size) {
   if (size < 16) return "sound of an unreadable format";
   const uint16_t tag = Le16(format);
   const uint16_t channels = Le16(format + 2);
-  char text[96];
-  const char* kind = tag == 1 ? "PCM" : tag == 0x11 ? "IMA ADPCM" : tag == 0x55 ? "MP3" : nullptr;
-  char tagText[16];
+  const char* name = SoundFormatName(tag);
+  char tagText[24];
   std::snprintf(tagText, sizeof tagText, "format 0x%04X", tag);
-  std::snprintf(text, sizeof text, "%u Hz %s %s", Le32(format + 4),
-                channels == 1 ? "mono" : channels == 2 ? "stereo" : "multichannel",
-                kind != nullptr ? kind : tagText);
-  return text;
+  const std::string layout = channels == 1   ? "mono"
+                             : channels == 2 ? "stereo"
+                                             : std::to_string(channels) + " channels";
+  return std::to_string(Le32(format + 4)) + " Hz " + layout + " " + (name != nullptr ? name : tagText);
 }
 
 std::string FourccText(uint32_t code) {
@@ -70,13 +83,18 @@ AviSummary SummariseAvi(const fs::path& file) {
       summary.width = Le32(bitmap + 4);
       const auto height = static_cast<int32_t>(Le32(bitmap + 8));
       summary.height = static_cast<uint32_t>(height < 0 ? -height : height);
-      summary.framesPerSecond = static_cast<double>(stream.header.rate) / stream.header.scale;
-      char text[128];
-      std::snprintf(text, sizeof text, "%zu frames of %ux%u %s at %.3g fps", summary.frames,
-                    summary.width, summary.height, FourccText(Le32(bitmap + 16)).c_str(),
-                    summary.framesPerSecond);
+      summary.framesPerSecond = stream.header.scale == 0 ? 0
+                                : static_cast<double>(stream.header.rate) / stream.header.scale;
+      const size_t chunks = summary.frames + summary.dropped;
+      char text[160];
+      std::snprintf(text, sizeof text, "%zu frame%s of %ux%u %s at %.3g fps (%.3f s", summary.frames,
+                    summary.frames == 1 ? "" : "s", summary.width, summary.height,
+                    FourccText(Le32(bitmap + 16)).c_str(), summary.framesPerSecond,
+                    summary.framesPerSecond > 0 ? static_cast<double>(chunks) / summary.framesPerSecond
+                                                : 0.0);
       summary.text = text;
-      if (summary.dropped != 0) summary.text += " (" + std::to_string(summary.dropped) + " dropped)";
+      if (summary.dropped != 0) summary.text += ", " + std::to_string(summary.dropped) + " dropped";
+      summary.text += ")";
     } else if (stream.IsAudio() && !summary.sound) {
       summary.sound = true;
       sound = "sound " + SoundText(stream.format.data(), stream.format.size());
@@ -118,7 +136,7 @@ std::string SummariseWav(const fs::path& file) {
   if (format == nullptr || formatSize < 16 || !data) throw bad("no fmt or data chunk");
   const uint32_t bytesPerSecond = Le32(format + 8);
   char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%.1f s",
+  std::snprintf(seconds, sizeof seconds, "%.3f s",
                 bytesPerSecond == 0 ? 0.0 : static_cast<double>(dataSize) / bytesPerSecond);
   return std::string(seconds) + " of sound, " + SoundText(format, formatSize);
 }

@@ -16,11 +16,12 @@ struct AviSummary {
   uint32_t height = 0;
   double framesPerSecond = 0;
   bool sound = false;
-  std::string text;  // "40 frames of 320x240 'MJPG' at 25 fps (2 dropped), sound 22050 Hz mono PCM"
+  // "40 frames of 320x240 'MJPG' at 25 fps (1.680 s, 2 dropped), sound 22050 Hz mono PCM"
+  std::string text;
 };
 AviSummary SummariseAvi(const std::filesystem::path& file);
 
-// "2.0 s of sound, 22050 Hz mono PCM".
+// "2.000 s of sound, 22050 Hz mono PCM": the length to the millisecond.
 std::string SummariseWav(const std::filesystem::path& file);
 
 }  // namespace ksv::ksvcam

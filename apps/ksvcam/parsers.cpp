@@ -1,5 +1,6 @@
 #include "apps/ksvcam/parsers.h"
 
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -20,6 +21,24 @@ std::optional<uint32_t> ParseDimension(std::string_view digits) {
 }
 
 }  // namespace
+
+void CheckOutputExtension(std::string_view path, std::string_view option, std::string_view what,
+                          std::string_view extension) {
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.rfind('/');
+  std::string given;
+  if (dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash)) {
+    given = path.substr(dot);
+  }
+  bool same = given.size() == extension.size();
+  for (size_t i = 0; same && i < given.size(); ++i) {
+    same = std::tolower(static_cast<unsigned char>(given[i])) == extension[i];
+  }
+  if (!same) {
+    throw UsageError(std::string(option) + " " + Quoted(path) + ": " + std::string(what) +
+                     "; give it a " + std::string(extension) + " name");
+  }
+}
 
 codec::FrameSize ParseFrameSize(std::string_view text) {
   const size_t cross = text.find_first_of("xX");

@@ -42,6 +42,11 @@ uint32_t ParseDword(std::string_view text);
 // "NAME=VALUE" as `option` takes it.
 std::pair<std::string, std::string> ParseAssignment(std::string_view text,
                                                     std::string_view option);
+// An output file named for what is written into it: `path`'s extension is
+// `extension` (".avi", any letter case), else a UsageError naming it ("-o
+// 'x.mp4': record writes an AVI file (.avi)").
+void CheckOutputExtension(std::string_view path, std::string_view option, std::string_view what,
+                          std::string_view extension);
 // A rate from 0 to 1.
 void CheckRate(double rate, std::string_view option);
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/view_window.h"
 
@@ -67,7 +68,8 @@ CommandRun PlayCommand(CLI::App& app) {
       .add_option("-r,--rate", options->rate,
                   "The playback rate (1 is normal speed; other rates play without sound)")
       ->type_name("R")
-      ->check(CLI::PositiveNumber);
+      ->check(AboveZero())
+      ->capture_default_str();
   return [options](Console& console) { return RunPlay(*options, console); };
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/parsers.h"
@@ -85,7 +86,7 @@ CommandRun PreviewCommand(CLI::App& app) {
       ->type_name("TEXT");
   command.add_option("--seconds", options->seconds, "Stop after this many seconds")
       ->type_name("S")
-      ->check(CLI::PositiveNumber);
+      ->check(AboveZero());
   command.add_option("--screenshot", options->screenshot,
                      "Save the window's picture at the end as a PNG file")
       ->type_name("FILE.png");

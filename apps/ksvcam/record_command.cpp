@@ -7,11 +7,15 @@
 // time until S seconds have passed on the machine's clock or Escape is
 // pressed, with a progress line, and end with a summary of the file.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/file_checks.h"
+#include "apps/ksvcam/device_sizes.h"
+#include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/media_summary.h"
@@ -53,6 +57,7 @@ void ClearOutput(const std::string& path) {
 }
 
 int RunRecord(const RecordOptions& options, Console& console) {
+  CheckOutputExtension(options.output, "-o", "record writes an AVI file", ".avi");
   CheckSomethingStopsIt(options.seconds, false);
   EnsureMediaMachine();
   std::optional<codec::FrameSize> size;
@@ -73,8 +78,23 @@ int RunRecord(const RecordOptions& options, Console& console) {
   }
 
   std::optional<QmgVideoFormat> format;
-  if (size) format = FormatOfSize(device, size->width, size->height);
+  if (size) {
+    const std::vector<codec::FrameSize> offered = DeviceFrameSizes(device);
+    const bool ok = std::any_of(offered.begin(), offered.end(), [&](const codec::FrameSize& s) {
+      return s.width == size->width && s.height == size->height;
+    });
+    if (!ok && !offered.empty()) {
+      std::string choices;
+      for (size_t n = 0; n < offered.size(); ++n) {
+        choices += (n == 0 ? "" : n + 1 == offered.size() ? " or " : ", ") + SizeText(offered[n]);
+      }
+      throw UsageError("--size " + options.size + ": " + Quoted(device) + " does not offer it (choose " +
+                       choices + ")");
+    }
+    format = FormatOfSize(device, size->width, size->height);
+  }
   ClearOutput(options.output);
+  CheckWritableOutput(options.output);
   client.CheckBuilt(QMG_BuildCaptureVideo(client.handle(), device.c_str(),
                                           format ? &*format : nullptr,
                                           options.compressor.empty() ? nullptr : compressor.c_str(),
@@ -92,6 +112,7 @@ int RunRecord(const RecordOptions& options, Console& console) {
 }
 
 int RunRecordAudio(const RecordOptions& options, Console& console) {
+  CheckOutputExtension(options.output, "-o", "record-audio writes a WAV file", ".wav");
   CheckSomethingStopsIt(options.seconds, false);
   EnsureMediaMachine();
   GraphClient client;
@@ -103,6 +124,7 @@ int RunRecordAudio(const RecordOptions& options, Console& console) {
                                      : ChooseName(NameList::AudioCompressors, options.compressor,
                                                   "--compressor");
   ClearOutput(options.output);
+  CheckWritableOutput(options.output);
   client.CheckBuilt(QMG_BuildCaptureAudio(client.handle(), audioDevice.c_str(),
                                           OrNull(compressor), options.output.c_str()),
                     "the audio capture from " + Quoted(audioDevice));
@@ -116,7 +138,7 @@ int RunRecordAudio(const RecordOptions& options, Console& console) {
 void AddSeconds(CLI::App& command, RecordOptions& options) {
   command.add_option("--seconds", options.seconds, "Stop after this many seconds (else Escape)")
       ->type_name("S")
-      ->check(CLI::PositiveNumber);
+      ->check(AboveZero());
 }
 
 }  // namespace

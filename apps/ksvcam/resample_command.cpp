@@ -10,8 +10,10 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/hresult_text.h"
 #include "apps/ksvcam/media_setup.h"
+#include "apps/ksvcam/media_summary.h"
 #include "include/trsmplrt.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
@@ -116,6 +118,7 @@ PcmFormat InputFormat(IBaseFilter* parser, const std::string& file) {
 }
 
 int Resample(const ResampleOptions& options, Console& console) {
+  CheckOutputExtension(options.output, "-o", "resample writes a WAV file", ".wav");
   if (!std::filesystem::is_regular_file(options.input)) {
     throw CommandFailure(options.input + ": no such file");
   }
@@ -142,8 +145,14 @@ int Resample(const ResampleOptions& options, Console& console) {
   source.As(&file);
   const std::u16string inName(options.input.begin(), options.input.end());
   result = file ? file->Load(inName.c_str(), nullptr) : E_NOINTERFACE;
-  if (FAILED(result)) throw CommandFailure(options.input + ": cannot open: " + HresultText(result));
-  Link(graph.Get(), source.Get(), parser.Get(), "the File Source to the Wave Parser");
+  if (FAILED(result)) throw CommandFailure("cannot open " + Quoted(options.input) + ": " + HresultText(result));
+  {
+    const ComPtr<IPin> out = PinOf(source.Get(), PINDIR_OUTPUT);
+    const ComPtr<IPin> in = PinOf(parser.Get(), PINDIR_INPUT);
+    result = out && in ? graph->ConnectDirect(out.Get(), in.Get(), nullptr) : E_UNEXPECTED;
+    // The Wave Parser takes only a RIFF WAVE stream.
+    if (FAILED(result)) throw CommandFailure(Quoted(options.input) + ": not a WAV file");
+  }
   const PcmFormat in = InputFormat(parser.Get(), options.input);
 
   PcmFormat out = in;
@@ -185,6 +194,11 @@ int Resample(const ResampleOptions& options, Console& console) {
   result = control->Run();
   if (FAILED(result)) {
     control->Stop();
+    // The File writer opens the output as the graph starts: a system
+    // error is the output's.
+    if ((static_cast<uint32_t>(result) & 0xFFFF0000u) == 0x80070000u) {
+      throw CommandFailure("cannot write " + Quoted(options.output) + ": " + HresultText(result));
+    }
     throw CommandFailure("cannot run the graph: " + HresultText(result));
   }
   LONG code = 0;
@@ -204,15 +218,14 @@ int Resample(const ResampleOptions& options, Console& console) {
     std::filesystem::remove(options.output, ignored);  // never a half-written file
     throw CommandFailure("the conversion stopped on an error: " + HresultText(failure));
   }
-  int64_t produced = 0;
-  ComPtr<IResamplePlanInfo> info;
-  if (SUCCEEDED(converter.As(&info))) info->GetProducedDuration(&produced);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char summary[160];
-  std::snprintf(summary, sizeof summary, "%.2f s of sound, %s -> %s, in %.2f s", static_cast<double>(produced) / 1e7,
-                Describe(in).c_str(), Describe(out).c_str(), seconds);
-  console.out << "wrote " << options.output << ": " << summary << "\n";
+  std::snprintf(summary, sizeof summary, " (%s -> %s, in %.2f s)", Describe(in).c_str(),
+                Describe(out).c_str(), seconds);
+  // The length is that of the file written, read back.
+  console.out << "wrote " << options.output << ": " << SummariseWav(options.output) << summary
+              << "\n";
   return kExitOk;
 }
 

@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/file_checks.h"
+#include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/media_summary.h"
@@ -20,9 +22,9 @@ struct WavOptions {
 };
 
 int RunCompress(const WavOptions& options, Console& console) {
-  if (!std::filesystem::is_regular_file(options.input)) {
-    throw CommandFailure("no file " + Quoted(options.input));
-  }
+  CheckOutputExtension(options.output, "-o", "wav compress writes a WAV file", ".wav");
+  CheckMediaInput(options.input, {MediaKind::Wav, MediaKind::Avi, MediaKind::Mpeg1});
+  CheckWritableOutput(options.output);
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =

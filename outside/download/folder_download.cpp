@@ -1,6 +1,9 @@
 #include "outside/download/folder_download.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <system_error>
@@ -122,6 +125,8 @@ class DownloadSession {
   void Begin(int kind, char* path, int32_t* cancel) {
     kind_ = kind;
     inItem_ = true;
+    begunSinceComplete_ = true;
+    if (IsClip(kind)) ++clipsBegun_;
     const Naming naming = NamingOf(kind);
     name_ = naming.prefix + std::to_string(counters_[naming.counter]++) + naming.extension;
     const fs::path target = request_.outDir / name_;
@@ -162,6 +167,13 @@ class DownloadSession {
   void Expect(unsigned files) { expected_ = files; }
 
   int Progress(const KXCAMAPI_ProgressRecord& record) {
+    // The library handles an item right after the step that completes it;
+    // one that made no file by the next step was passed over.
+    if (record.itemsCompleted > itemsCompleted_) {
+      NoteWhetherPassedOver();
+      itemsCompleted_ = record.itemsCompleted;
+      begunSinceComplete_ = false;
+    }
     // Between the begin and the end of a file (a clip being converted) the
     // item's share is that of its frames.
     listener_.Progress(record.itemsCompleted, record.overallPercent, record.itemPercent,
@@ -170,6 +182,15 @@ class DownloadSession {
   }
 
   void UseContext(KXCAMAPI_HANDLE context) { context_ = context; }
+
+  // The stream's last item, once the stream is over.
+  void NoteWhetherPassedOver() {
+    if (itemsCompleted_ != 0 && !begunSinceComplete_) passedOver_.push_back(itemsCompleted_ - 1);
+    begunSinceComplete_ = true;
+  }
+  // The items (indexes in the camera's memory) the stream made no file of.
+  const std::vector<int>& passedOver() const { return passedOver_; }
+  size_t clipsBegun() const { return clipsBegun_; }
 
   DownloadSummary& summary() { return summary_; }
   const fs::path& conflict() const { return conflict_; }
@@ -246,6 +267,10 @@ class DownloadSession {
   int kind_ = 0;
   bool inItem_ = false;
   KXCAMAPI_HANDLE context_ = nullptr;
+  DWORD itemsCompleted_ = 0;
+  bool begunSinceComplete_ = true;
+  std::vector<int> passedOver_;
+  size_t clipsBegun_ = 0;
   std::string name_;
   fs::path conflict_;
   bool tooLong_ = false;
@@ -292,6 +317,44 @@ void CheckNothingReplaced(const DownloadRequest& request, KXCAMAPI_HANDLE contex
   }
 }
 
+// What an item the stream passed over is, from its header in the camera's
+// per-item view (byte 15 its kind, bytes 11..12 its frames): the stream
+// converts clips with sound only, up to 256 of them.
+std::string PassedOverItem(BULK_HANDLE bulk, int index, size_t clipsStreamed) {
+  const int size = BULK_GetNthSize(bulk, index);
+  std::vector<BYTE> item(static_cast<size_t>(std::max(size, 0)));
+  if (size < 64 || !BULK_GetNthDSC(bulk, index, size, item.data())) return "an item";
+  const unsigned frames = item[11] | item[12] << 8;
+  switch (item[15]) {
+    case 1:
+      return clipsStreamed >= 256 ? "a clip past the 256th"
+                                  : "a clip without sound (" + std::to_string(frames) + " frames)";
+    case 2:
+      return "a burst";
+    case 3:
+    case 4:
+      return "a picture";
+    case 5:
+      return "a raw recording";
+    default:
+      return "an item";
+  }
+}
+
+// A line for each item the stream passed over, saying what it is.
+std::vector<std::string> DescribePassedOver(const std::vector<int>& indexes, size_t clipsStreamed) {
+  std::vector<std::string> lines;
+  if (indexes.empty()) return lines;
+  const BULK_HANDLE bulk = BULK_Init();
+  for (const int index : indexes) {
+    lines.push_back("item " + std::to_string(index + 1) + ", " +
+                    PassedOverItem(bulk, index, clipsStreamed) +
+                    ", is not part of the streamed download; --per-item converts it");
+  }
+  if (bulk != 0) BULK_Reset(bulk);
+  return lines;
+}
+
 DownloadSession& SessionOf(intptr_t user) { return *reinterpret_cast<DownloadSession*>(user); }
 
 void OnBegin(intptr_t user, int kind, char* path, int32_t* cancel) {
@@ -332,6 +395,11 @@ DownloadSummary DownloadCamera(const DownloadRequest& request, DownloadListener&
   if (error) {
     throw DownloadError("cannot create '" + request.outDir.string() + "': " + error.message());
   }
+  // Said once here rather than once a file.
+  if (::access(request.outDir.c_str(), W_OK | X_OK) != 0) {
+    throw DownloadError("cannot write into '" + request.outDir.string() +
+                        "': " + std::generic_category().message(errno));
+  }
   DownloadSession session(request, listener);
   const auto user = reinterpret_cast<intptr_t>(&session);
   CameraLibrary library(OnBegin, OnEnd, user, request.ksv);
@@ -347,6 +415,11 @@ DownloadSummary DownloadCamera(const DownloadRequest& request, DownloadListener&
   }
   if (session.tooLong()) throw DownloadError("the folder's path is too long for the camera's files");
   DownloadSummary summary = session.summary();
+  if (!request.perItem) {
+    session.NoteWhetherPassedOver();
+    summary.skipped = DescribePassedOver(session.passedOver(), session.clipsBegun());
+    for (const std::string& line : summary.skipped) listener.Skipped(line);
+  }
   summary.libraryStatus = status;
   if (status != KXCAMAPI_OK) summary.failures.push_back(LibraryStatusText(status));
   summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -55,6 +55,7 @@ struct DownloadSummary {
   size_t files = 0;
   size_t bytes = 0;
   std::vector<std::string> failures;  // one line each
+  std::vector<std::string> skipped;   // items the stream does not convert, one line each
   int libraryStatus = 0;              // the download export's status
   double seconds = 0;
   bool ok() const { return failures.empty() && libraryStatus == 0; }
@@ -68,6 +69,9 @@ class DownloadListener {
   virtual void Written(const std::string& name, uintmax_t bytes) = 0;
   // "NAME: reason" for a file that failed; the download goes on.
   virtual void Failed(const std::string& line) = 0;
+  // An item the streamed download passed over: what it is, and that
+  // --per-item converts it.
+  virtual void Skipped(const std::string& /*line*/) {}
   // Items done, percent done of all and of the current item (for a clip
   // being converted: of its frames), and the current file's name (empty
   // while it is not known).

@@ -30,6 +30,10 @@ fail() {
 }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
+for photo in astronaut.png chelsea.png coffee.png hubble_deep_field.png; do
+  [ -f "$prefix/share/ksv/photos/$photo" ] || fail "the photographs demo uses are not installed: no $photo"
+done
+[ -f "$prefix/share/doc/ksv/photos.md" ] || fail "the photographs' credits are not installed"
 
 echo "== headers compile alone"
 [ -f "$prefix/include/ksv/oksv1api.h" ] || fail "no include/ksv/oksv1api.h"

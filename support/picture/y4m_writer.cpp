@@ -29,7 +29,7 @@ FrameRate FrameRateOfInterval(uint64_t interval) {
 std::string Y4mHeader(uint32_t width, uint32_t height, FrameRate rate) {
   return "YUV4MPEG2 W" + std::to_string(width) + " H" + std::to_string(height) + " F" +
          std::to_string(rate.numerator) + ":" + std::to_string(rate.denominator) +
-         " Ip A1:1 C420jpeg\n";
+         " Ip A1:1 C420jpeg XCOLORRANGE=FULL\n";
 }
 
 Y4mWriter::Y4mWriter(const std::filesystem::path& path, uint32_t width, uint32_t height,

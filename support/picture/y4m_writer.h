@@ -1,6 +1,7 @@
 // YUV4MPEG2 streams of planar pictures (C420jpeg: full-range 4:2:0 with
 // centred chroma, as the camera's pictures are), which ffplay, mpv and
-// ffmpeg open.
+// ffmpeg open. The header says the range (XCOLORRANGE=FULL): without it
+// players take the samples as limited range and crush blacks and whites.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,7 @@ struct FrameRate {
 // for 0 (unpaced).
 FrameRate FrameRateOfInterval(uint64_t interval);
 
-// "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg\n".
+// "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n".
 std::string Y4mHeader(uint32_t width, uint32_t height, FrameRate rate);
 
 // The stream, written through an AtomicFile: nothing is under the final

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 
+#include "support/shipped_data.h"
 #include "testing/temp_files.h"
 
 namespace ksv::support {
@@ -46,6 +48,26 @@ TEST(TestData, NoneFoundIsAClearError) {
 // folder beside shared/: either way it holds the photographs.
 TEST(TestData, ThisCheckoutHasIt) {
   EXPECT_TRUE(fs::is_regular_file(TestDataPath("photos/astronaut.png"))) << TestDataDir();
+}
+
+// The photographs the tool ships lie in share/ksv/photos of its tree, found
+// from bin/ (the program) and from lib/ksv/ (a module), with no folder
+// beside the project.
+TEST(ShippedData, PhotosAreFoundFromTheProgramAndFromAModule) {
+  testing::TempFolder folder;
+  const fs::path tree = folder / "prefix";
+  fs::create_directories(tree / "share/ksv/photos");
+  fs::create_directories(tree / "bin");
+  fs::create_directories(tree / "lib/ksv");
+  EXPECT_EQ(FindShippedPhotos({tree / "bin"}), tree / "share/ksv/photos");
+  EXPECT_EQ(FindShippedPhotos({{}, tree / "lib/ksv"}), tree / "share/ksv/photos");
+  EXPECT_EQ(FindShippedPhotos({folder / "elsewhere/bin"}), fs::path());
+  // The build copies them into its own share/ksv/photos.
+  EXPECT_TRUE(fs::is_regular_file(fs::path(KSV_BINARY_DIR) / "share/ksv/photos/astronaut.png"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(fs::path(KSV_BINARY_DIR) / "share/ksv/photos"),
+                          fs::directory_iterator()),
+            4)
+      << "the four photographs and nothing a listing would pass over";
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(AviInfoCommand, DescribesEachStreamAndNamesWhyAFileCannotBeRead) {
         "compression 'MJPG'\n",
         "stream 1: 'auds', handler 0x00000001\n", "  rate/scale: 8000/1 (8000.000 per second)\n",
         "  start: 0, length: 8000 (1000 ms)\n", "  key frames: every sample\n",
-        "wave tag 0x0001, 1 channels, 8000 Hz, 16000 bytes/s, block 2, 16 bits\n"}) {
+        "wave tag 0x0001, 1 channel, 8000 Hz, 16000 bytes/s, block 2, 16 bits\n"}) {
     EXPECT_NE(run.out.find(line), std::string::npos) << "missing: " << line << "\n" << run.out;
   }
 

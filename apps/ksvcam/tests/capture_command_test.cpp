@@ -27,7 +27,7 @@ class CaptureCommand : public ::testing::Test {
 void ExpectY4m(const fs::path& path, codec::FrameSize size, size_t frames) {
   const std::vector<uint8_t> file = testing::ReadBytes(path);
   const std::string header = "YUV4MPEG2 W" + std::to_string(size.width) + " H" +
-                             std::to_string(size.height) + " F30:1 Ip A1:1 C420jpeg\n";
+                             std::to_string(size.height) + " F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n";
   ASSERT_GE(file.size(), header.size());
   EXPECT_EQ(std::string(file.begin(), file.begin() + static_cast<long>(header.size())), header);
   EXPECT_EQ(file.size(), header.size() + frames * (6 + codec::PlanarBytes(size)));

@@ -51,6 +51,52 @@ TEST(CommandLine, EverySubcommandHasHelp) {
   EXPECT_NE(top.out.find("demo"), std::string::npos);
 }
 
+// What the tool is, each option's default and what it needs, in words; the
+// AVI subcommands under the name people try first.
+TEST(CommandLine, HelpSaysWhatTheToolIsAndShowsDefaults) {
+  const CommandRun top = RunKsvcam({"--help"});
+  for (const char* part : {"live video", "stored", "media files", "graph tool"}) {
+    EXPECT_NE(top.out.find(part), std::string::npos) << part << " in\n" << top.out;
+  }
+  const CommandRun images = RunKsvcam({"avi", "images", "--help"});
+  EXPECT_NE(images.out.find("(default: 25)"), std::string::npos) << images.out;
+  const CommandRun capture = RunKsvcam({"capture", "--help"});
+  EXPECT_NE(capture.out.find("(default: button); needs --snapshot-at"), std::string::npos)
+      << capture.out;
+  EXPECT_EQ(capture.out.find("Needs:"), std::string::npos) << capture.out;
+  const CommandRun info = RunKsvcam({"avi", "info", "--help"});
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("Describe an AVI file"), std::string::npos) << info.out;
+  const CommandRun fix = RunKsvcam({"avi", "fix", "no-such.avi"});
+  EXPECT_EQ(fix.status, 1) << "avi fix runs avi-fix";
+  EXPECT_NE(fix.err.find("no-such.avi"), std::string::npos) << fix.err;
+}
+
+TEST(CommandLine, ValuesThatCannotWorkAreUsageErrorsInWords) {
+  ExpectUsageError({"record", "-o", "x.avi", "--seconds", "0"}, "--seconds: must be above 0");
+  ExpectUsageError({"play", "x.avi", "--rate", "0"}, "--rate: must be above 0");
+  ExpectUsageError({"record", "-o", "x.mp4", "--seconds", "1"}, "give it a .avi name");
+  ExpectUsageError({"resample", "in.wav", "-o", "x.flac"}, "give it a .wav name");
+  ExpectUsageError({"avi", "split", "in.avi", "--wav", "x.mp3"}, "give it a .wav name");
+}
+
+// A file that is not what a subcommand reads is named, with what it should
+// be, before any graph is built.
+TEST(CommandLine, FilesOfTheWrongKindAreNamedInWords) {
+  testing::TempFolder folder;
+  const std::string notes = (folder / "notes.txt").string();
+  testing::WriteBytes(notes, {'h', 'i', '\n'});
+  const std::string out = (folder / "out.wav").string();
+  CommandRun run = RunKsvcam({"wav", "compress", notes, "-o", out, "--compressor", "x"});
+  EXPECT_EQ(run.status, 1);
+  ExpectOneErrorLine(run, "'" + notes + "' is not a WAV, AVI or MPEG-1 file");
+  run = RunKsvcam({"avi", "merge", notes, notes, "-o", (folder / "out.avi").string()});
+  EXPECT_EQ(run.status, 1);
+  ExpectOneErrorLine(run, "'" + notes + "' is not an AVI or MPEG-1 file");
+  run = RunKsvcam({"wav", "compress", notes + ".missing", "-o", out, "--compressor", "x"});
+  ExpectOneErrorLine(run, "no file '" + notes + ".missing'");
+}
+
 TEST(CommandLine, RefusesMissingOrUnknownSubcommand) {
   ExpectUsageError({}, "subcommand");
   ExpectUsageError({"encode"}, "encode");

@@ -2,9 +2,14 @@
 #include "apps/ksvcam/commands.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "apps/ksvcam/tests/test_support.h"
 #include "simcam/memory_builder.h"
@@ -72,18 +77,43 @@ TEST_F(DownloadCommand, StreamsEveryPictureBurstAndClipWithALinePerFile) {
   EXPECT_NE(run.out.find("HQ0.JPG: "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Clip0.AVI: "), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("download: 9 files"), std::string::npos) << run.out;
-  EXPECT_EQ(run.err, "");  // no bar into a pipe
-  // In KSV mode the library keeps no first frame; the clip is made all the same.
+  // No bar into a pipe; the raw recording the stream does not convert is named.
+  EXPECT_EQ(run.err, "ksvcam: skipped item 5, a raw recording, is not part of the streamed "
+                     "download; --per-item converts it\n");
+  EXPECT_NE(run.out.find("; 1 item skipped (--per-item converts them)"), std::string::npos)
+      << run.out;
+  // In KSV mode the library keeps no first frame: refused before anything is fetched.
   const CommandRun ksv = Download({"--ksv", "--first-frames", "-y"});
-  EXPECT_EQ(ksv.status, 1);
-  EXPECT_NE(ksv.err.find("Clip0.png: the library has no first frame in KSV mode"), std::string::npos)
-      << ksv.err;
+  EXPECT_EQ(ksv.status, 2);
+  EXPECT_NE(ksv.err.find("--first-frames cannot go with --ksv"), std::string::npos) << ksv.err;
+  EXPECT_EQ(ksv.err.find('\n'), ksv.err.size() - 1) << "one line: " << ksv.err;
   const std::vector<uint8_t> picture = ReadBytes(out_ / "HQ0.JPG");
   ASSERT_GT(picture.size(), 623u);
   EXPECT_EQ(picture[0], 0xFF);
   EXPECT_EQ(picture[1], 0xD8);
   EXPECT_EQ(picture[picture.size() - 2], 0xFF);
   EXPECT_EQ(picture.back(), 0xD9);
+}
+
+TEST_F(DownloadCommand, TheStreamNamesAClipWithoutSoundItPassesOver) {
+  using namespace simcam;
+  using namespace outside::bulk;
+  CameraMemory memory{{"fw 9", "sensor 8", "chip 7"}, SimulatedCameraModes(), {}};
+  const picture::RgbPicture photo =
+      picture::ReadPicture((testing::TestDataDir() / "photos" / "chelsea.png").string());
+  const std::vector<picture::RgbPicture> frames(2, photo);
+  memory.items.push_back(MakeClipItem(frames, *memory.FindMode(kVideoOnlyClipMode),
+                                      kLowResClipSubtype, ClipSound::kNone, {}));
+  memory.items.push_back(MakePictureItem(photo, *memory.FindMode(kHighQualityPictureMode),
+                                         kHighQualitySubtype));
+  WriteBytes(image_, WriteMemoryImage(memory));
+  const CommandRun run = Download();
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Names(), std::vector<std::string>{"HQ0.JPG"});
+  EXPECT_EQ(run.err, "ksvcam: skipped item 1, a clip without sound (2 frames), is not part of "
+                     "the streamed download; --per-item converts it\n");
+  EXPECT_NE(run.out.find("download: 1 file, "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("; 1 item skipped"), std::string::npos) << run.out;
 }
 
 TEST_F(DownloadCommand, PerItemWithBitmapsAndRecordings) {
@@ -117,6 +147,34 @@ TEST_F(DownloadCommand, AFileThatCannotBeWrittenFailsTheRunButNotTheOthers) {
   EXPECT_NE(run.err.find("HQ0.JPG: the file could not be written"), std::string::npos) << run.err;
   EXPECT_TRUE(fs::exists(out_ / "WQ0.JPG"));
   EXPECT_NE(run.out.find("1 failed"), std::string::npos) << run.out;
+}
+
+// A folder that cannot be written is one line, not one a file. Root writes
+// through permissions, so it gets a read-only mount of the folder instead
+// (in a child with a mount namespace of its own).
+TEST_F(DownloadCommand, AFolderThatCannotBeWrittenIsOneLine) {
+  fs::create_directories(out_);
+  fs::permissions(out_, fs::perms::owner_read | fs::perms::owner_exec);
+  constexpr int kNoNamespace = 77;
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 &&
+        (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount(out_.c_str(), out_.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+         mount(nullptr, out_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)) {
+      _exit(kNoNamespace);
+    }
+    const CommandRun run = Download();
+    const bool oneLine = run.status == 1 && run.err.find('\n') == run.err.size() - 1 &&
+                         run.err.find("cannot write into '" + out_.string() + "'") != std::string::npos;
+    if (!oneLine) std::fprintf(stderr, "status %d, stderr:\n%s", run.status, run.err.c_str());
+    _exit(oneLine ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  fs::permissions(out_, fs::perms::owner_all);
+  if (WIFEXITED(status) && WEXITSTATUS(status) == kNoNamespace) GTEST_SKIP() << "no mount namespace";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST_F(DownloadCommand, ClearErrorsWithoutACamera) {

@@ -73,6 +73,14 @@ TEST_F(GraphCommands, DevicesListsTheSimulatedDevicesAndBadRequestsAreUsageError
             std::string::npos)
       << device.err;
   EXPECT_FALSE(fs::exists(folder_ / "x.avi"));
+  // A size the camera does not offer is refused with those it does.
+  const CommandRun size = RunKsvcam({"record", "-o", (folder_ / "x.avi").string(), "--size",
+                                     "640x480", "--seconds", "1"});
+  EXPECT_EQ(size.status, 2);
+  EXPECT_NE(size.err.find("--size 640x480: 'RMC900 USB Camera' does not offer it (choose "
+                          "320x240 or 160x120)"),
+            std::string::npos)
+      << size.err;
   const CommandRun split = RunKsvcam({"avi", "split", (folder_ / "x.avi").string()});
   EXPECT_EQ(split.status, 2);
   EXPECT_NE(split.err.find("give --avi OUT.avi, --wav OUT.wav or both"), std::string::npos);
@@ -94,6 +102,21 @@ TEST_F(GraphCommands, RecordWritesTheCamerasFramesAndTheMicrophonesSound) {
       << run.out;
   const int frames = std::stoi(said[1]);
   EXPECT_EQ(Probe(out, "v:0", "width,height"), "320,240");
+  // The first video chunk of the index is a key frame with data, not an
+  // empty chunk for a frame dropped before the first one came.
+  const std::vector<uint8_t> file = ReadBytes(out);
+  const std::string text(file.begin(), file.end());
+  const size_t index = text.rfind("idx1");
+  ASSERT_NE(index, std::string::npos);
+  const size_t first = text.find("00d", index + 8);
+  ASSERT_NE(first, std::string::npos);
+  ASSERT_LE(first + 16, file.size());
+  const auto le32 = [&](size_t at) {
+    return uint32_t(file[at]) | uint32_t(file[at + 1]) << 8 | uint32_t(file[at + 2]) << 16 |
+           uint32_t(file[at + 3]) << 24;
+  };
+  EXPECT_NE(le32(first + 4) & 0x10, 0u) << "a key frame";
+  EXPECT_GT(le32(first + 12), 0u) << "a frame with data";
   // ffprobe counts the frames the summary read back, and they span the
   // time recorded at the camera's rate.
   EXPECT_EQ(Probe(out, "v:0", "nb_read_packets"), std::to_string(frames));
@@ -212,6 +235,23 @@ TEST_F(GraphCommands, PicturesToAviThenMergeAndSplitRoundTrip) {
   EXPECT_EQ(hash(videoBack, "v"), hash(video, "v"));
   EXPECT_FALSE(hash(sound, "a").empty());
   EXPECT_EQ(hash(soundBack, "a"), hash(sound, "a"));
+}
+
+// A summary counts in words and gives the length of the file written.
+TEST_F(GraphCommands, OnePictureIsOneFrameInTheSummary) {
+  const fs::path pictures = folder_ / "one";
+  fs::create_directories(pictures);
+  picture::WritePicture(pictures / "p.png", TestPicture(64, 48, 0));
+  const fs::path video = folder_ / "one.avi";
+  const CommandRun run = RunKsvcam({"avi", "images", pictures.string(), "-o", video.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(": 1 frame of 64x48 uncompressed at 25 fps (0.040 s), no sound, from 1 "
+                         "picture in "),
+            std::string::npos)
+      << run.out;
+  const CommandRun info = RunKsvcam({"avi", "info", video.string()});
+  ASSERT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find(": 1 stream, 64 x 48, 1 frame at "), std::string::npos) << info.out;
 }
 
 // A file plays at the rate asked for; an MPEG-1 file, which plays only at

@@ -161,5 +161,20 @@ TEST_F(MediaFiles, TheCameraIsCapturedAndShownAndAWavIsPlayed) {
   EXPECT_NE(play.out.find("graph completed (EC_COMPLETE)"), std::string::npos) << play.out;
 }
 
+// Sound that is already compressed is decoded by the ACM Wrapper before it
+// is compressed again, and the summary names the format in words.
+TEST_F(MediaFiles, CompressedSoundIsRecompressedAndNamedInWords) {
+  const fs::path sound = folder_ / "tone.wav";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i sine=frequency=440:sample_rate=11025:"
+                         "duration=0.5 -c:a adpcm_ima_wav '" + sound.string() + "'").c_str()),
+            0);
+  const fs::path out = folder_ / "mulaw.wav";
+  const CommandRun run = RunKsvcam(
+      {"wav", "compress", sound.string(), "-o", out.string(), "--compressor", "CCITT u-Law"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find(" s of sound, 11025 Hz mono mu-law\n"), std::string::npos) << run.out;
+  EXPECT_EQ(Probe(out, "a:0", "codec_name,sample_rate,channels"), "pcm_mulaw,11025,1");
+}
+
 }  // namespace
 }  // namespace ksv::ksvcam::testing

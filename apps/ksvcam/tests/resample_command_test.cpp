@@ -117,6 +117,20 @@ TEST_F(ResampleCommand, ConvertsAWavFileAndShowsThePlan) {
   }
 }
 
+TEST_F(ResampleCommand, TheOutputIsAsLongAsTheInputAndTheSummarySaysSo) {
+  // 5.541 s: the last block of the conversion holds a part of a block.
+  const fs::path in = folder_ / "in.wav";
+  const fs::path out = folder_ / "out.wav";
+  WriteBytes(in, Wav(22050, 1, 16, 122180));
+  const CommandRun run = RunKsvcam({"resample", in.string(), "-o", out.string(), "--rate", "8000"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<uint8_t> wav = ReadBytes(out);
+  ASSERT_GE(wav.size(), 44u);
+  // 122180 frames at 22050 Hz are 44328.3 frames at 8000 Hz.
+  EXPECT_EQ(Read32(wav, 40), 44328u * 2) << "no padding after the input's last sample";
+  EXPECT_NE(run.out.find(": 5.541 s of sound, 8000 Hz mono PCM"), std::string::npos) << run.out;
+}
+
 TEST_F(ResampleCommand, TheConverterIsListedUnderItsNameAndNotForInsertion) {
   const CommandRun run = RunKsvcam({"filters", "--category", "legacy"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -128,6 +142,12 @@ TEST_F(ResampleCommand, TheConverterIsListedUnderItsNameAndNotForInsertion) {
 }
 
 TEST_F(ResampleCommand, NamesWhyAnInputCannotBeConverted) {
+  const fs::path notes = folder_ / "notes.txt";
+  WriteBytes(notes, {'h', 'i', '\n'});
+  const CommandRun text = RunKsvcam({"resample", notes.string(), "-o", (folder_ / "t.wav").string()});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(text.err, "ksvcam: error: '" + notes.string() + "': not a WAV file\n");
+
   const fs::path fast = folder_ / "fast.wav";
   WriteBytes(fast, Wav(96000, 1, 16, 960));
   CommandRun run = RunKsvcam({"resample", fast.string(), "-o", (folder_ / "x.wav").string()});

@@ -3,6 +3,8 @@
 // and the driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -115,7 +117,7 @@ TEST_F(StreamCommand, ACleanCaptureStreamsEveryFrameOfThePatternIntoY4m) {
   EXPECT_EQ(summary.damaged, 0u);
   EXPECT_EQ(summary.dropped, 0u);
 
-  const auto frames = ReadY4m(video, "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg\n", 115200);
+  const auto frames = ReadY4m(video, "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n", 115200);
   ASSERT_EQ(frames.size(), 8u);
   codec::DecoderTables decoder;
   ASSERT_TRUE(decoder.SetUp());
@@ -146,7 +148,7 @@ TEST_F(StreamCommand, FaultsComeOutAsDamagedFramesAndTheSameSeedGivesTheSameCapt
   const StreamSummary summary = ParseSummary(run.out);
   EXPECT_GT(summary.damaged, 0u);
   EXPECT_LE(summary.delivered, 20u);
-  EXPECT_EQ(ReadY4m(video, "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg\n", 115200).size(),
+  EXPECT_EQ(ReadY4m(video, "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n", 115200).size(),
             summary.delivered);
 }
 
@@ -159,6 +161,35 @@ TEST_F(StreamCommand, PacingAtHalfTheCameraRateDropsEveryOtherFrame) {
   EXPECT_EQ(summary.dropped, 5u);
   EXPECT_EQ(Stream({"--interval", "0"}).out.find("0 dropped by pacing") != std::string::npos,
             true);
+}
+
+// What a player shows of the y4m stream is what the BMP of the same frame
+// holds: the header says the samples are full range, so ffmpeg does not
+// stretch them (28 dB against the BMP untagged).
+TEST_F(StreamCommand, PlayersReadTheY4mAsTheBmpOfTheSameFrame) {
+  if (!testing::HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  const fs::path photo = testing::TestDataDir() / "photos" / "astronaut.png";
+  ASSERT_EQ(Simulate({"--frames", "1", photo.string()}).status, 0);
+  const fs::path video = folder_ / "video.y4m";
+  const fs::path pictures = folder_ / "pictures";
+  ASSERT_EQ(Stream({"-o", video.string()}).status, 0);
+  ASSERT_EQ(Stream({"--format", "bgr24", "--out", pictures.string()}).status, 0);
+  const auto rgb = [](const fs::path& file) {
+    return testing::ShellOutput("ffmpeg -v error -i '" + file.string() +
+                                "' -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+  };
+  const std::string fromY4m = rgb(video);
+  const std::string fromBmp = rgb(pictures / "frame_000001.bmp");
+  ASSERT_EQ(fromY4m.size(), 320u * 240 * 3);
+  ASSERT_EQ(fromBmp.size(), fromY4m.size());
+  double squares = 0;
+  for (size_t i = 0; i < fromY4m.size(); ++i) {
+    const double difference = static_cast<uint8_t>(fromY4m[i]) - static_cast<uint8_t>(fromBmp[i]);
+    squares += difference * difference;
+  }
+  const double psnr = 10 * std::log10(255.0 * 255.0 * static_cast<double>(fromY4m.size()) /
+                                      std::max(squares, 1.0));
+  EXPECT_GE(psnr, 45.0);
 }
 
 TEST_F(StreamCommand, WritesAFilePerFrameAndKeepsThemWithoutOverwrite) {

@@ -15,13 +15,13 @@ using ::ksv::testing::TempFolder;
 
 TEST(Y4m, FrameRateOfAnInterval) {
   EXPECT_EQ(Y4mHeader(160, 120, FrameRateOfInterval(333'333)),
-            "YUV4MPEG2 W160 H120 F30:1 Ip A1:1 C420jpeg\n");
+            "YUV4MPEG2 W160 H120 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n");
   EXPECT_EQ(Y4mHeader(320, 240, FrameRateOfInterval(1'666'666)),
-            "YUV4MPEG2 W320 H240 F6:1 Ip A1:1 C420jpeg\n");
+            "YUV4MPEG2 W320 H240 F6:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n");
   EXPECT_EQ(Y4mHeader(320, 240, FrameRateOfInterval(0)),
-            "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg\n");
+            "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n");
   EXPECT_EQ(Y4mHeader(320, 240, FrameRateOfInterval(3'000'000)),
-            "YUV4MPEG2 W320 H240 F10:3 Ip A1:1 C420jpeg\n");
+            "YUV4MPEG2 W320 H240 F10:3 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n");
 }
 
 TEST(Y4m, HeaderThenEachFrameBehindItsMarker) {
@@ -35,7 +35,7 @@ TEST(Y4m, HeaderThenEachFrameBehindItsMarker) {
   EXPECT_EQ(writer.frames(), 2u);
   const std::vector<uint8_t> file = ReadFile(folder / "s.y4m");
   const std::string expected =
-      "YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420jpeg\nFRAME\n"
+      "YUV4MPEG2 W2 H2 F25:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\nFRAME\n"
       "\x01\x02\x03\x04\x05\x06"
       "FRAME\n\x07\x08\x09\x0a\x0b\x0c";
   EXPECT_EQ(std::string(file.begin(), file.end()), expected);

@@ -1,5 +1,6 @@
 #include "platform/media/filters/ks_proxy/video_capture_pin.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -144,9 +145,13 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
   if (timing.clock) {
     REFERENCE_TIME now = 0;
     if (FAILED(timing.clock->GetTime(&now))) return E_UNEXPECTED;
-    start = now - age - timing.start;
-    if (start < 0) return S_OK;  // before stream time 0
-    start = std::max(start, lastEnd_);
+    // The bus completed the frame at the end of the interval the camera
+    // took it in: that interval is its time. A frame completed before
+    // stream time 0 is dropped; the first one after it starts at 0 (not one
+    // interval late, which a file writer would fill with an empty frame).
+    const REFERENCE_TIME completedAt = now - age - timing.start;
+    if (completedAt < 0) return S_OK;  // before stream time 0
+    start = std::max({completedAt - interval_, REFERENCE_TIME{0}, lastEnd_});
   }
   REFERENCE_TIME end = start + interval_;
   lastEnd_ = end;

@@ -7,9 +7,9 @@
 //
 // Active opens the driver's stream in the connected format and Inactive
 // closes it. The pin's thread takes each frame the driver's reads deliver
-// into a sample and stamps it from the stream clock (when the bus completed
-// it, on the graph's clock, less stream time 0, lasting one frame
-// interval), or by its count without a clock. A live source: frames that arrive while paused are
+// into a sample and stamps it from the stream clock (the frame interval
+// that ends when the bus completed it, on the graph's clock, less stream
+// time 0, so the first frame starts at 0), or by its count without a clock. A live source: frames that arrive while paused are
 // dropped, and so are those that come before stream time 0.
 #pragma once
 
