@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_names.h"
@@ -20,17 +21,14 @@ struct WavOptions {
 };
 
 int RunCompress(const WavOptions& options, Console& console) {
-  if (!std::filesystem::is_regular_file(options.input)) {
-    throw CommandFailure("no file " + Quoted(options.input));
-  }
+  RequireRegularFile(options.input);
+  OutputFile output(options.output, {options.input});
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =
       ChooseName(NameList::AudioCompressors, options.compressor, "--compressor");
-  std::error_code ignored;
-  std::filesystem::remove(options.output, ignored);
   client.CheckBuilt(QMG_CompressedWAV(client.handle(), options.input.c_str(),
-                                      options.output.c_str(), compressor.c_str()),
+                                      output.temporary().c_str(), compressor.c_str()),
                     "the compression of " + Quoted(options.input) + " with " + Quoted(compressor));
   ProgressLine progress(console);
   GraphRunLimits limits;
@@ -40,7 +38,9 @@ int RunCompress(const WavOptions& options, Console& console) {
   if (outcome.end != GraphEnd::Completed) {
     throw CommandFailure("compressing " + EndText(outcome.end) + " before the end");
   }
-  console.out << "wrote " << options.output << ": " << SummariseWav(options.output) << "\n";
+  const std::string summary = SummariseWav(output.temporary());
+  output.Commit();
+  console.out << "wrote " << options.output << ": " << summary << "\n";
   return kExitOk;
 }
 
