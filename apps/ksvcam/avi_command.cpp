@@ -9,8 +9,12 @@
 // and `ksvcam avi fix` are avi-info and avi-fix under the name people try.
 #include <CLI/CLI.hpp>
 #include <cmath>
+#include <cstring>
+#include <fstream>
 #include <memory>
+#include <optional>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/graph_client.h"
@@ -68,8 +72,13 @@ int RunImages(const AviOptions& options, Console& console) {
   }
   const codec::FrameSize size =
       options.size.empty() ? FirstPictureSize(files.pictures) : ParseFrameSize(options.size);
-  if (!options.wav.empty()) CheckMediaInput(options.wav, {MediaKind::Wav});
-  CheckWritableOutput(options.output);
+  if (!options.wav.empty()) {
+    RequireRegularFile(options.wav);
+    CheckMediaInput(options.wav, {MediaKind::Wav});
+  }
+  std::vector<std::string> inputs{options.wav};
+  for (const fs::path& picture : files.pictures) inputs.push_back(picture.string());
+  OutputFile output(options.output, inputs);
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =
@@ -81,14 +90,13 @@ int RunImages(const AviOptions& options, Console& console) {
   const auto height = static_cast<int32_t>(size.height);
   const intptr_t user = reinterpret_cast<intptr_t>(&frames);
   const char* codec = compressor.empty() ? nullptr : compressor.c_str();
-  std::error_code ignored;
-  fs::remove(options.output, ignored);
+  const std::string temporary = output.temporary();
   client.CheckBuilt(
       options.wav.empty()
           ? QMG_BuildImage2AVI(client.handle(), width, height, 24, &PictureFrames::Next, user,
-                               options.output.c_str(), codec)
+                               temporary.c_str(), codec)
           : QMG_BuildImageWav2AVI(client.handle(), width, height, 24, &PictureFrames::Next, user,
-                                  options.output.c_str(), codec, options.wav.c_str()),
+                                  temporary.c_str(), codec, options.wav.c_str()),
       "an AVI file of " + SizeText(size) + " frames");
   const auto milliseconds = static_cast<int32_t>(std::lround(1000.0 / options.fps));
   if (QMG_AviMaker_MillisecondPerFrame(client.handle(), std::max(milliseconds, 1)) == 0) {
@@ -107,11 +115,12 @@ int RunImages(const AviOptions& options, Console& console) {
     throw CommandFailure(EndText(outcome.end) + " after " + std::to_string(frames.delivered()) +
                          " of " + std::to_string(frames.total()) + " pictures");
   }
-  const AviSummary summary = SummariseAvi(options.output);
+  if (frames.delivered() == 0) throw CommandFailure("none of the pictures could be read");
+  const AviSummary summary = SummariseAvi(temporary);
+  output.Commit();
   console.out << "wrote " << options.output << ": " << summary.text << ", from "
               << Counted(frames.delivered(), "picture") << " in " << DurationText(outcome.seconds)
               << "\n";
-  if (frames.delivered() == 0) throw CommandFailure("none of the pictures could be read");
   return kExitOk;
 }
 
@@ -129,18 +138,48 @@ void RunToEnd(GraphClient& client, const std::string& what, Console& console) {
 
 int RunMerge(const AviOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "avi merge writes an AVI file", ".avi");
+  RequireRegularFile(options.video);
+  RequireRegularFile(options.sound);
   CheckMediaInput(options.video, {MediaKind::Avi, MediaKind::Mpeg1});
   CheckMediaInput(options.sound, {MediaKind::Wav});
-  CheckWritableOutput(options.output);
+  OutputFile output(options.output, {options.video, options.sound});
   EnsureMediaMachine();
   GraphClient client;
-  std::error_code ignored;
-  fs::remove(options.output, ignored);
   client.CheckBuilt(QMG_Merge_AVI_WAV_2_AVI(client.handle(), options.video.c_str(),
-                                            options.sound.c_str(), options.output.c_str()),
+                                            options.sound.c_str(), output.temporary().c_str()),
                     "the merge of " + Quoted(options.video) + " and " + Quoted(options.sound));
   RunToEnd(client, "merging", console);
-  console.out << "wrote " << options.output << ": " << SummariseAvi(options.output).text << "\n";
+  const std::string summary = SummariseAvi(output.temporary()).text;
+  output.Commit();
+  console.out << "wrote " << options.output << ": " << summary << "\n";
+  return kExitOk;
+}
+
+// Whether the file starts as a RIFF WAVE file does.
+bool IsWaveFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  char head[12] = {};
+  in.read(head, sizeof head);
+  return in && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+}
+
+// A WAV file holds no video, and its sound is a WAV file already: the
+// library's split of one succeeds and writes nothing, so its graph would
+// never end. Its sound is copied as it is instead.
+int SplitWaveFile(const AviOptions& options, Console& console) {
+  if (!options.aviOut.empty()) {
+    throw UsageError(Quoted(options.source) + " is a WAV file: it has no video for --avi");
+  }
+  OutputFile output(options.wavOut, {options.source});
+  std::error_code error;
+  fs::copy_file(options.source, output.temporary(), fs::copy_options::overwrite_existing, error);
+  if (error) {
+    throw CommandFailure("cannot write " + Quoted(options.wavOut) + ": " + error.message());
+  }
+  const std::string summary = SummariseWav(output.temporary());
+  output.Commit();
+  console.out << "wrote " << options.wavOut << ": " << summary
+              << " (the sound of a WAV file, as it is)\n";
   return kExitOk;
 }
 
@@ -154,28 +193,32 @@ int RunSplit(const AviOptions& options, Console& console) {
   if (!options.wavOut.empty()) {
     CheckOutputExtension(options.wavOut, "--wav", "avi split writes the sound as a WAV file", ".wav");
   }
+  RequireRegularFile(options.source);
   CheckMediaInput(options.source, {MediaKind::Avi, MediaKind::Mpeg1, MediaKind::Wav});
-  for (const std::string& out : {options.aviOut, options.wavOut}) {
-    if (!out.empty()) CheckWritableOutput(out);
+  if (!options.aviOut.empty() && !options.wavOut.empty() &&
+      fs::weakly_canonical(options.aviOut) == fs::weakly_canonical(options.wavOut)) {
+    throw UsageError("--avi and --wav name the same file " + Quoted(options.aviOut));
   }
+  if (IsWaveFile(options.source)) return SplitWaveFile(options, console);
+  std::optional<OutputFile> aviOut;
+  std::optional<OutputFile> wavOut;
+  if (!options.aviOut.empty()) aviOut.emplace(options.aviOut, std::vector{options.source});
+  if (!options.wavOut.empty()) wavOut.emplace(options.wavOut, std::vector{options.source});
+  const std::string aviPath = aviOut ? aviOut->temporary() : std::string();
+  const std::string wavPath = wavOut ? wavOut->temporary() : std::string();
   EnsureMediaMachine();
   GraphClient client;
-  std::error_code ignored;
-  for (const std::string& out : {options.aviOut, options.wavOut}) {
-    if (!out.empty()) fs::remove(out, ignored);
-  }
-  const auto orNull = [](const std::string& text) { return text.empty() ? nullptr : text.c_str(); };
   client.CheckBuilt(QMG_BuildAVI2AviWave(client.handle(), options.source.c_str(),
-                                         orNull(options.aviOut), orNull(options.wavOut), nullptr,
-                                         nullptr),
+                                         aviOut ? aviPath.c_str() : nullptr,
+                                         wavOut ? wavPath.c_str() : nullptr, nullptr, nullptr),
                     "the split of " + Quoted(options.source));
   RunToEnd(client, "splitting", console);
-  if (!options.aviOut.empty()) {
-    console.out << "wrote " << options.aviOut << ": " << SummariseAvi(options.aviOut).text << "\n";
-  }
-  if (!options.wavOut.empty()) {
-    console.out << "wrote " << options.wavOut << ": " << SummariseWav(options.wavOut) << "\n";
-  }
+  const std::string aviSummary = aviOut ? SummariseAvi(aviPath).text : std::string();
+  const std::string wavSummary = wavOut ? SummariseWav(wavPath) : std::string();
+  if (aviOut) aviOut->Commit();
+  if (wavOut) wavOut->Commit();
+  if (aviOut) console.out << "wrote " << options.aviOut << ": " << aviSummary << "\n";
+  if (wavOut) console.out << "wrote " << options.wavOut << ": " << wavSummary << "\n";
   return kExitOk;
 }
 

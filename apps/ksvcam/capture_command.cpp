@@ -8,13 +8,16 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "apps/ksvcam/capture_measure.h"
 #include "apps/ksvcam/capture_session.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/frame_sinks.h"
+#include "apps/ksvcam/interruption.h"
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/photo_input.h"
+#include "support/picture/atomic_path.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -128,6 +131,16 @@ int RunCaptureCommand(const CaptureOptions& options, Console& console) {
       MakeFrameSink(options.outDir, options.outputPath, planar ? FrameFile::kPng : FrameFile::kBmp,
                     settings.size, static_cast<uint64_t>(settings.interval), options.overwrite);
   ProgressLine progress(console, settings.frames);
+  // Ctrl-C ends the capture after the frame it came in, its file whole; a
+  // second one leaves no temporary file behind.
+  const InterruptWatch interrupt;
+  std::optional<AbortCleanup> cleanup;
+  if (!options.outputPath.empty()) {
+    const fs::path output(options.outputPath);
+    cleanup.emplace(output.has_parent_path() ? output.parent_path() : fs::path("."),
+                    picture::TemporaryNamePrefix(output));
+  }
+  settings.stop = [] { return InterruptWatch::Requested(); };
   const CaptureReport report =
       RunCapture(settings, [&](std::span<const uint8_t> frame, bool, uint64_t number) {
         if (sink) sink->Write(frame);

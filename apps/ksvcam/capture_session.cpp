@@ -39,6 +39,7 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
     }
     onFrame(frame->data, frame->damaged, frame->number);
     snapshot.AfterFrame(frame->number);
+    if (settings.stop && settings.stop()) break;
   }
   report.streamingSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

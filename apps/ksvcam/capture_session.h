@@ -31,6 +31,8 @@ struct CaptureSettings {
   SnapshotPlan snapshot;                   // a snapshot during the capture, or none
   // Controls set (as manual) through the driver before the stream opens.
   std::vector<std::pair<const outside::camprop::ControlDescription*, int32_t>> controls;
+  // Asked after each frame: true ends the capture there, as a whole one.
+  std::function<bool()> stop;
 };
 
 // What the stream delivered (rig::RigStatistics) and what the driver did

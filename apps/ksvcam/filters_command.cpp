@@ -8,6 +8,7 @@
 
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/filter_catalog.h"
+#include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/media_setup.h"
 #include "platform/com/guid.h"
 
@@ -78,7 +79,7 @@ CommandRun FiltersCommand(CLI::App& app) {
       ->type_name("NAME");
   return [category](Console& console) {
     const ComSession com;
-    EnsureMediaFramework();
+    EnsureMediaMachine();  // as devices does: the camera and microphone listed too
     const auto categories = ReadCatalog(CLSID_ActiveMovieCategories);
     if (!category->empty()) {
       PrintCategory(console, NamedCategory(*category, categories));

@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <filesystem>
+
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/console.h"
 #include "apps/ksvcam/filter_catalog.h"
 #include "apps/ksvcam/hresult_text.h"
@@ -59,13 +62,15 @@ com::ComPtr<IBaseFilter> CreateFilter(const GraphElement& element) {
   return filter;
 }
 
-void GiveFile(const GraphElement& element, IBaseFilter* filter) {
-  const std::u16string path = com::Utf8ToUtf16(element.file);
+void GiveFile(const GraphElement& element, IBaseFilter* filter, const SinkPath& sinkPath) {
   HRESULT result = E_NOINTERFACE;
   if (auto source = Query<IFileSourceFilter>(filter)) {
-    result = source->Load(path.c_str(), nullptr);
+    // Test sources take a count as their "file"; only a path is checked.
+    if (std::filesystem::exists(element.file)) RequireRegularFile(element.file);
+    result = source->Load(com::Utf8ToUtf16(element.file).c_str(), nullptr);
   } else if (auto sink = Query<IFileSinkFilter>(filter)) {
-    result = sink->SetFileName(path.c_str(), nullptr);
+    const std::string path = sinkPath ? sinkPath(element.file) : element.file;
+    result = sink->SetFileName(com::Utf8ToUtf16(path).c_str(), nullptr);
   } else {
     throw CommandFailure(Quoted(element.Label()) +
                          " takes no file= (it is neither a file source nor a file sink)");
@@ -147,7 +152,7 @@ std::string PinLabel(IPin* pin) {
   return Quoted(filter) + "." + Quoted(com::Utf16ToUtf8(com::WideView(info.achName)));
 }
 
-BuiltGraph BuildGraph(const GraphDescription& description) {
+BuiltGraph BuildGraph(const GraphDescription& description, const SinkPath& sinkPath) {
   BuiltGraph built;
   HRESULT result = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IGraphBuilder,
@@ -163,7 +168,7 @@ BuiltGraph BuildGraph(const GraphDescription& description) {
       throw CommandFailure("cannot add " + Quoted(element.Label()) + " to the graph: " +
                            HresultText(result));
     }
-    if (!element.file.empty()) GiveFile(element, filter.Get());
+    if (!element.file.empty()) GiveFile(element, filter.Get(), sinkPath);
     built.filters.push_back(filter);
   }
   for (const GraphLink& link : description.links) {

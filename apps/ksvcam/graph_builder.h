@@ -5,6 +5,8 @@
 // IGraphBuilder::Connect, so the graph may insert converters between.
 #pragma once
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "apps/ksvcam/graph_description.h"
@@ -22,7 +24,11 @@ struct BuiltGraph {
 // CommandFailure for a name no registered filter has ("no filter named
 // 'X'; see ksvcam filters"), a file the filter refuses or cannot take, and
 // a link that fails ("cannot connect 'A'.'Output' to 'B'.'Input': ...").
-BuiltGraph BuildGraph(const GraphDescription& description);
+// A file source's file must be a regular file. A file sink is given
+// `sinkPath(file)` when set (where it writes before the file is put in
+// place), else its file.
+using SinkPath = std::function<std::string(const std::string& file)>;
+BuiltGraph BuildGraph(const GraphDescription& description, const SinkPath& sinkPath = {});
 
 // "'filter'.'pin'", as messages name a pin.
 std::string PinLabel(IPin* pin);

@@ -7,6 +7,7 @@
 #include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
+#include "apps/ksvcam/interruption.h"
 #include "apps/ksvcam/terminal_escape.h"
 #include "platform/hardware/device_list.h"
 #include "platform/kernel/performance_counter.h"
@@ -96,8 +97,13 @@ GraphClient::Outcome GraphClient::Run(const GraphRunLimits& limits) {
   if (QMG_Play(handle_) == 0) throw CommandFailure("the graph does not run");
   const int64_t start = platform::kernel::PerformanceCounterNow100ns();
   TerminalEscape terminal;
+  const InterruptWatch interrupt;
   Outcome outcome;
   for (;;) {
+    if (InterruptWatch::Requested()) {
+      outcome.end = GraphEnd::Signal;
+      break;
+    }
     MSG message{};
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);
     if (got == -1) break;
@@ -164,6 +170,8 @@ std::string EndText(GraphEnd end) {
       return "stopped: the window was closed";
     case GraphEnd::TimeUp:
       return "stopped after --seconds";
+    case GraphEnd::Signal:
+      return "stopped by a signal (Ctrl-C)";
   }
   return "stopped";
 }

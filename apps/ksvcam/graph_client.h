@@ -27,6 +27,7 @@ enum class GraphEnd {
   Escape,     // Escape, in a window (the callback's code 1) or on the terminal
   Closed,     // the person closed the window showing the graph
   TimeUp,     // the --seconds given passed
+  Signal,     // Ctrl-C (SIGINT) or SIGTERM
 };
 
 struct GraphRunLimits {
@@ -54,8 +55,8 @@ class GraphClient {
   void CheckBuilt(int32_t built, const std::string& what) const;
 
   // Plays the built graph (QMG_Play) and pumps this thread's messages until
-  // it completes, Escape is pressed, its window is closed or the time is
-  // up; then stops it (QMG_Stop). Throws CommandFailure when it does not
+  // it completes, Escape is pressed (or Ctrl-C: see interruption.h), its
+  // window is closed or the time is up; then stops it (QMG_Stop). Throws CommandFailure when it does not
   // run. Returns the end and the seconds it ran.
   struct Outcome {
     GraphEnd end = GraphEnd::Completed;

@@ -1,17 +1,24 @@
 // `ksvcam graph DESCRIPTION [--seconds S] [--verbose]`: builds a filter
 // graph from one line (graph_description.h) and runs it until it completes,
-// Escape is pressed or S seconds have passed, as a person tries graphs out.
+// Escape or Ctrl-C is pressed or S seconds have passed, as a person tries
+// graphs out. What a File writer writes appears under its name only when
+// the graph ended without an error.
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_builder.h"
+#include "apps/ksvcam/graph_client.h"
 #include "apps/ksvcam/graph_description.h"
+#include "apps/ksvcam/graph_ends.h"
 #include "apps/ksvcam/graph_report.h"
 #include "apps/ksvcam/hresult_text.h"
+#include "apps/ksvcam/interruption.h"
 #include "apps/ksvcam/media_setup.h"
 #include "apps/ksvcam/terminal_escape.h"
 #include "platform/ui/user32.h"
@@ -39,12 +46,42 @@ com::ComPtr<T> Query(IUnknown* object, const char* what) {
   return result;
 }
 
+// The grammar and examples; each example runs in the tests on a fresh machine.
+constexpr char kGraphHelpFooter[] =
+    "Grammar:\n"
+    "  description := chain (' ; ' chain)*    (a new line also ends a chain)\n"
+    "  chain       := element (' ! ' element)*\n"
+    "  element     := NAME [file=PATH] [name=ID] | {CLSID} [file=PATH] [name=ID] | ID.\n"
+    "Examples:\n"
+    "  ksvcam graph 'File Source (Async.) file=in.avi ! AVI Splitter ! AVI Mux ! File writer "
+    "file=out.avi'\n"
+    "  ksvcam graph --seconds 10 'RMC900 USB Camera ! AVI Mux name=m ! File writer file=x.avi ; "
+    "KSV Simulated Microphone ! m.'\n";
+
 int RunGraph(const GraphOptions& options, Console& console) {
   const GraphDescription description = ParseGraphDescription(options.description);
   const ComSession com;
-  EnsureMediaFramework();
-  const BuiltGraph built = BuildGraph(description);
+  EnsureMediaMachine();
+  // Each file sink writes beside its file, put in place once the graph
+  // stopped without an error; its file must be none of the others.
+  std::vector<std::unique_ptr<OutputFile>> outputs;
+  const auto sinkPath = [&](const std::string& file) {
+    std::vector<std::string> others;
+    bool self = false;
+    for (const GraphElement& element : description.filters) {
+      if (element.file.empty()) continue;
+      if (element.file == file && !self) {
+        self = true;
+      } else {
+        others.push_back(element.file);
+      }
+    }
+    outputs.push_back(std::make_unique<OutputFile>(file, others));
+    return outputs.back()->temporary();
+  };
+  const BuiltGraph built = BuildGraph(description, sinkPath);
   if (options.verbose) PrintGraph(built.graph.Get(), console.out);
+  CheckTheGraphEnds(built.graph.Get(), options.seconds);
 
   const auto control = Query<IMediaControl>(built.graph.Get(), "IMediaControl");
   const auto events = Query<IMediaEventEx>(built.graph.Get(), "IMediaEventEx");
@@ -52,6 +89,7 @@ int RunGraph(const GraphOptions& options, Console& console) {
   const auto elapsed = [&start] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   };
+  const InterruptWatch interrupt;
   HRESULT result = control->Run();
   if (FAILED(result)) {
     control->Stop();
@@ -76,6 +114,7 @@ int RunGraph(const GraphOptions& options, Console& console) {
       }
     }
     if (outcome.empty() && escape.Pressed()) outcome = "stopped by Escape";
+    if (outcome.empty() && InterruptWatch::Requested()) outcome = "stopped by a signal (Ctrl-C)";
     if (outcome.empty() && options.seconds > 0 && elapsed() >= options.seconds) {
       outcome = "stopped after --seconds";
     }
@@ -85,8 +124,11 @@ int RunGraph(const GraphOptions& options, Console& console) {
   control->Stop();
   console.out << "graph " << outcome << " after " << SecondsText(elapsed()) << ", "
               << FilterCount(built.graph.Get()) << " filters\n";
-  if (!outcome.starts_with("stopped on an error")) return kExitOk;
-  throw CommandFailure("the graph stopped on an error: " + HresultText(failure));
+  if (outcome.starts_with("stopped on an error")) {
+    throw CommandFailure("the graph stopped on an error: " + HresultText(failure));
+  }
+  for (const auto& output : outputs) output->Commit();
+  return kExitOk;
 }
 
 }  // namespace
@@ -96,9 +138,11 @@ CommandRun GraphCommand(CLI::App& app) {
   CLI::App& command = *app.add_subcommand(
       "graph", "Builds a filter graph from one line and runs it: 'A file=in ! B ! C name=c'");
   command.add_option("description", options->description,
-                     "Filters separated by ' ! ': a friendly name or {CLSID}, then file=PATH "
-                     "and name=ID; ID. continues from the filter named ID")
+                     "Chains of filters separated by ' ! ', chains by ' ; ' or a new line: a "
+                     "friendly name or {CLSID}, then file=PATH and name=ID; ID. continues from "
+                     "(or, ending a chain, joins into) the filter named ID")
       ->required();
+  command.footer(kGraphHelpFooter);
   command.add_option("-s,--seconds", options->seconds, "Stop after this many seconds")
       ->type_name("S")
       ->check(AboveZero());

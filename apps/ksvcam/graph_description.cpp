@@ -123,16 +123,35 @@ GraphDescription ParseGraphDescription(std::string_view text) {
   Parser parser{text, {}, {}, std::nullopt};
   std::vector<Word> element;
   size_t elementAt = words.front().at;
-  for (size_t i = 0; i < words.size(); ++i) {
-    if (words[i].text != "!") {
-      element.push_back(words[i]);
-      continue;
-    }
-    parser.Element(element, elementAt, false);
+  bool afterLink = false;  // a " ! " waits for the element after it
+  // Ends the chain so far: the next element starts a new one.
+  const auto endChain = [&](size_t nextAt) {
+    if (!element.empty() || afterLink) parser.Element(element, elementAt, true);
     element.clear();
-    elementAt = i + 1 < words.size() ? words[i + 1].at : text.size();
+    afterLink = false;
+    parser.previous.reset();
+    elementAt = nextAt;
+  };
+  for (size_t i = 0; i < words.size(); ++i) {
+    const size_t next = i + 1 < words.size() ? words[i + 1].at : text.size();
+    const size_t gapFrom = i == 0 ? 0 : words[i - 1].at + words[i - 1].text.size();
+    // A line that ends in " ! " goes on in the next one.
+    const bool newLine =
+        text.substr(gapFrom, words[i].at - gapFrom).find('\n') != std::string_view::npos;
+    if (newLine && !(element.empty() && afterLink)) endChain(words[i].at);
+    if (words[i].text == ";") {
+      endChain(next);
+    } else if (words[i].text == "!") {
+      parser.Element(element, elementAt, false);
+      element.clear();
+      afterLink = true;
+      elementAt = next;
+    } else {
+      element.push_back(words[i]);
+    }
   }
-  parser.Element(element, elementAt, true);
+  endChain(text.size());
+  if (parser.result.filters.empty()) throw UsageError("graph description: empty");
   return std::move(parser.result);
 }
 

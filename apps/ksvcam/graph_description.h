@@ -1,6 +1,7 @@
 // The one-line graph descriptions of `ksvcam graph`:
 //
-//   description := element (" ! " element)*
+//   description := chain ((" ; " | newline) chain)*
+//   chain       := element (" ! " element)*
 //   element     := NAME option* | "{" CLSID "}" option* | ID "."
 //   option      := "file=" PATH | "name=" ID
 //
@@ -10,10 +11,12 @@
 // least one. "ID." stands for the filter an earlier element named with
 // name=ID: in the middle of a description it starts a branch from that
 // filter (the link before it is not made), at the end it joins the chain
-// into that filter.
+// into that filter. A chain ends at " ; " or at the end of a line; the
+// next one starts unlinked, so two chains fit on one line.
 //
 //   File Source (Async.) file=in.avi ! AVI Splitter ! AVI Mux ! File writer file=out.avi
 //   KSV Test Source name=src ! KSV Test Sink ! src. ! KSV Test Sink
+//   RMC900 USB Camera ! AVI Mux name=m ! File writer file=x.avi ; KSV Simulated Microphone ! m.
 #pragma once
 
 #include <cstddef>

@@ -3,10 +3,12 @@
 // when there is no display), until the end of the file, Escape or the
 // window is closed.
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/graph_client.h"
@@ -21,9 +23,11 @@ struct PlayOptions {
 };
 
 int RunPlay(const PlayOptions& options, Console& console) {
-  if (!std::filesystem::is_regular_file(options.file)) {
-    throw CommandFailure("no file " + Quoted(options.file));
+  // A rate the graph could never play at (a frame time of years, or none).
+  if (!std::isfinite(options.rate) || options.rate < 1.0 / 64 || options.rate > 64) {
+    throw UsageError("--rate must be a number from 1/64 (0.015625) to 64");
   }
+  RequireRegularFile(options.file);
   EnsureMediaMachine();
   ViewWindow view("ksvcam play: " + options.file);
   GraphClient client(view.handle());
@@ -66,9 +70,9 @@ CommandRun PlayCommand(CLI::App& app) {
   command.add_option("FILE", options->file, "The AVI, MPEG-1 or WAV file")->required();
   command
       .add_option("-r,--rate", options->rate,
-                  "The playback rate (1 is normal speed; other rates play without sound)")
+                  "The playback rate, 1/64 to 64 (1 is normal speed; other rates play without "
+                  "sound)")
       ->type_name("R")
-      ->check(AboveZero())
       ->capture_default_str();
   return [options](Console& console) { return RunPlay(*options, console); };
 }

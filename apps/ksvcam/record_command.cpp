@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/device_sizes.h"
@@ -50,15 +51,10 @@ GraphClient::Outcome RunCapture(GraphClient& client, double seconds, const std::
   return outcome;
 }
 
-// The output replaces a file of that name: the person named it.
-void ClearOutput(const std::string& path) {
-  std::error_code error;
-  std::filesystem::remove(path, error);
-}
-
 int RunRecord(const RecordOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "record writes an AVI file", ".avi");
   CheckSomethingStopsIt(options.seconds, false);
+  CheckOutputPath(options.output, {});
   EnsureMediaMachine();
   std::optional<codec::FrameSize> size;
   if (!options.size.empty()) size = ParseFrameSize(options.size);
@@ -93,27 +89,29 @@ int RunRecord(const RecordOptions& options, Console& console) {
     }
     format = FormatOfSize(device, size->width, size->height);
   }
-  ClearOutput(options.output);
-  CheckWritableOutput(options.output);
+  // The file replaces one of that name (the person named it), once whole.
+  OutputFile output(options.output, {});
   client.CheckBuilt(QMG_BuildCaptureVideo(client.handle(), device.c_str(),
                                           format ? &*format : nullptr,
                                           options.compressor.empty() ? nullptr : compressor.c_str(),
                                           OrNull(audioDevice), OrNull(audioCompressor),
-                                          options.output.c_str()),
+                                          output.temporary().c_str()),
                     "the capture from " + Quoted(device));
   const GraphClient::Outcome outcome = RunCapture(client, options.seconds, "video", console);
-  const AviSummary summary = SummariseAvi(options.output);
+  const AviSummary summary = SummariseAvi(output.temporary());
+  if (summary.frames == 0) throw CommandFailure("the capture holds no frame");
+  output.Commit();
   console.out << "recorded " << options.output << " from " << Quoted(device)
               << (audioDevice.empty() ? std::string() : " and " + Quoted(audioDevice)) << ": "
               << summary.text << " (" << EndText(outcome.end) << " after "
               << DurationText(outcome.seconds) << ")\n";
-  if (summary.frames == 0) throw CommandFailure("the capture holds no frame");
   return kExitOk;
 }
 
 int RunRecordAudio(const RecordOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "record-audio writes a WAV file", ".wav");
   CheckSomethingStopsIt(options.seconds, false);
+  CheckOutputPath(options.output, {});
   EnsureMediaMachine();
   GraphClient client;
   const std::string audioDevice =
@@ -123,14 +121,15 @@ int RunRecordAudio(const RecordOptions& options, Console& console) {
                                      ? std::string()
                                      : ChooseName(NameList::AudioCompressors, options.compressor,
                                                   "--compressor");
-  ClearOutput(options.output);
-  CheckWritableOutput(options.output);
+  OutputFile output(options.output, {});
   client.CheckBuilt(QMG_BuildCaptureAudio(client.handle(), audioDevice.c_str(),
-                                          OrNull(compressor), options.output.c_str()),
+                                          OrNull(compressor), output.temporary().c_str()),
                     "the audio capture from " + Quoted(audioDevice));
   const GraphClient::Outcome outcome = RunCapture(client, options.seconds, "sound", console);
+  const std::string summary = SummariseWav(output.temporary());
+  output.Commit();
   console.out << "recorded " << options.output << " from " << Quoted(audioDevice) << ": "
-              << SummariseWav(options.output) << " (" << EndText(outcome.end) << " after "
+              << summary << " (" << EndText(outcome.end) << " after "
               << DurationText(outcome.seconds) << ")\n";
   return kExitOk;
 }

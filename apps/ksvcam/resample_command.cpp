@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/hresult_text.h"
@@ -119,9 +120,7 @@ PcmFormat InputFormat(IBaseFilter* parser, const std::string& file) {
 
 int Resample(const ResampleOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "resample writes a WAV file", ".wav");
-  if (!std::filesystem::is_regular_file(options.input)) {
-    throw CommandFailure(options.input + ": no such file");
-  }
+  RequireRegularFile(options.input);
   const ComSession com;
   EnsureMediaFramework();
   ComPtr<IGraphBuilder> graph;
@@ -173,9 +172,10 @@ int Resample(const ResampleOptions& options, Console& console) {
   Link(graph.Get(), converter.Get(), dest.Get(), "the converter to WAV Dest (" + Describe(out) + ")");
   ComPtr<IFileSinkFilter> sink;
   writer.As(&sink);
-  std::error_code ignored;
-  std::filesystem::remove(options.output, ignored);  // -o names a file to replace
-  const std::u16string outName(options.output.begin(), options.output.end());
+  // -o names a file to replace, once the new one is whole.
+  OutputFile output(options.output, {options.input});
+  const std::string temporary = output.temporary();
+  const std::u16string outName(temporary.begin(), temporary.end());
   result = sink ? sink->SetFileName(outName.c_str(), nullptr) : E_NOINTERFACE;
   if (FAILED(result)) throw CommandFailure(options.output + ": " + HresultText(result));
   Link(graph.Get(), dest.Get(), writer.Get(), "WAV Dest to the File writer");
@@ -215,9 +215,9 @@ int Resample(const ResampleOptions& options, Console& console) {
   }
   control->Stop();
   if (code != EC_COMPLETE) {
-    std::filesystem::remove(options.output, ignored);  // never a half-written file
     throw CommandFailure("the conversion stopped on an error: " + HresultText(failure));
   }
+  output.Commit();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char summary[160];

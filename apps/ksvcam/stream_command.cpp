@@ -8,6 +8,7 @@
 #include <fstream>
 #include <memory>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/frame_sinks.h"
 #include "apps/ksvcam/parsers.h"
@@ -122,6 +123,7 @@ std::string SummaryLine(const StreamTotals& totals, const FrameSink* sink) {
 int RunStream(const StreamOptions& options, Console& console) {
   FrameFile file = FrameFile::kI420;
   const rig::VideoFormat format = PlanStream(options, file);
+  RequireRegularFile(options.packetsPath);
   std::ifstream capture(options.packetsPath, std::ios::binary);
   if (!capture) throw CommandFailure("cannot read " + Quoted(options.packetsPath));
   std::error_code sizeError;

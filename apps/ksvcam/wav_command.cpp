@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/file_checks.h"
 #include "apps/ksvcam/parsers.h"
@@ -23,16 +24,15 @@ struct WavOptions {
 
 int RunCompress(const WavOptions& options, Console& console) {
   CheckOutputExtension(options.output, "-o", "wav compress writes a WAV file", ".wav");
+  RequireRegularFile(options.input);
   CheckMediaInput(options.input, {MediaKind::Wav, MediaKind::Avi, MediaKind::Mpeg1});
-  CheckWritableOutput(options.output);
+  OutputFile output(options.output, {options.input});
   EnsureMediaMachine();
   GraphClient client;
   const std::string compressor =
       ChooseName(NameList::AudioCompressors, options.compressor, "--compressor");
-  std::error_code ignored;
-  std::filesystem::remove(options.output, ignored);
   client.CheckBuilt(QMG_CompressedWAV(client.handle(), options.input.c_str(),
-                                      options.output.c_str(), compressor.c_str()),
+                                      output.temporary().c_str(), compressor.c_str()),
                     "the compression of " + Quoted(options.input) + " with " + Quoted(compressor));
   ProgressLine progress(console);
   GraphRunLimits limits;
@@ -42,7 +42,9 @@ int RunCompress(const WavOptions& options, Console& console) {
   if (outcome.end != GraphEnd::Completed) {
     throw CommandFailure("compressing " + EndText(outcome.end) + " before the end");
   }
-  console.out << "wrote " << options.output << ": " << SummariseWav(options.output) << "\n";
+  const std::string summary = SummariseWav(output.temporary());
+  output.Commit();
+  console.out << "wrote " << options.output << ": " << summary << "\n";
   return kExitOk;
 }
 

@@ -1,5 +1,7 @@
 #include "support/picture/whole_file.h"
 
+#include "support/picture/atomic_path.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -76,14 +78,21 @@ bool IsSpecialFile(const fs::path& path) {
   return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 
+}  // namespace
+
+std::string TemporaryNamePrefix(const fs::path& path) {
+  return "." + path.filename().string() + ".part-" + std::to_string(::getpid()) + "-";
+}
+
+namespace {
+
 // A fresh hidden file next to `target`; its name cannot collide with
 // another writer's. errno on failure.
 int CreateTemporary(const fs::path& target, fs::path& temporary, int& fd) {
   static std::atomic<unsigned> counter{0};
   const fs::path folder = FolderOf(target);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder / ("." + target.filename().string() + ".part-" + std::to_string(::getpid()) +
-                          "-" + std::to_string(counter++));
+    temporary = folder / (TemporaryNamePrefix(target) + std::to_string(counter++));
     fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return 0;
     if (errno != EEXIST) return errno;
@@ -215,6 +224,32 @@ void AtomicFile::Commit() {
   if (const int error = FinishTemporary(fd, temporary_, path_, existing_, 0); error != 0) {
     throw WriteFailure(path_, error);
   }
+}
+
+AtomicPath::AtomicPath(const fs::path& path) : path_(FinalPath(path)) {
+  int fd = -1;
+  if (const int error = CreateTemporary(path_, temporary_, fd); error != 0) {
+    throw WriteFailure(path, error);
+  }
+  ::close(fd);
+}
+
+AtomicPath::~AtomicPath() {
+  if (committed_) return;
+  ::unlink(temporary_.c_str());
+  // The writer's own temporary file beside it, when it left one.
+  const std::string prefix = "." + temporary_.filename().string() + ".";
+  std::error_code error;
+  for (fs::directory_iterator entry(FolderOf(temporary_), error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (entry->path().filename().string().starts_with(prefix)) ::unlink(entry->path().c_str());
+  }
+}
+
+void AtomicPath::Commit() {
+  if (committed_) throw FileError("cannot write " + Quoted(path_) + ": already finished", EBADF);
+  if (::rename(temporary_.c_str(), path_.c_str()) != 0) throw WriteFailure(path_, errno);
+  committed_ = true;
 }
 
 }  // namespace ksv::picture

@@ -1,9 +1,15 @@
 // `ksvcam capture` and `ksvcam registry`: the whole driver life on the
 // simulated camera, seen from the command line.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <regex>
 #include <string>
+#include <thread>
 
 #include "apps/ksvcam/tests/test_support.h"
 #include "codec/frame_format.h"
@@ -52,6 +58,40 @@ TEST_F(CaptureCommand, WritesAPlayableStreamAtBothSizesAndTheDriverStatesInOrder
   const CommandRun status = RunKsvcam({"registry", "get", "DriverStatus"});
   ASSERT_EQ(status.status, 0) << status.err;
   EXPECT_EQ(status.out, "8\n");
+}
+
+// Ctrl-C (here a SIGINT to this process, sent once the stream's temporary
+// file is there) ends a long capture after the frame it came in: the file
+// under its name holds every frame the summary counts, and nothing else is
+// left. (Before, the signal ended the process and left the hidden file.)
+TEST_F(CaptureCommand, CtrlCEndsTheCaptureWithItsFileWhole) {
+  const fs::path out = folder_ / "out";
+  fs::create_directories(out);
+  std::atomic<bool> done{false};
+  std::thread person([&] {
+    while (!done) {
+      for (const auto& entry : fs::directory_iterator(out)) {
+        if (entry.path().filename().string().rfind(".long.y4m.part-", 0) == 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+          ::kill(::getpid(), SIGINT);
+          return;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  const CommandRun run =
+      RunKsvcam({"capture", "-o", (out / "long.y4m").string(), "--frames", "100000"});
+  done = true;
+  person.join();
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::smatch frames;
+  ASSERT_TRUE(std::regex_search(run.out, frames, std::regex("capture: (\\d+) frames"))) << run.out;
+  const size_t count = std::stoul(frames[1]);
+  EXPECT_GT(count, 0u);
+  EXPECT_LT(count, 100000u);
+  ExpectY4m(out / "long.y4m", {320, 240}, count);
+  EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
 TEST_F(CaptureCommand, PacingAtHalfTheCameraRateDropsEveryOtherFrame) {

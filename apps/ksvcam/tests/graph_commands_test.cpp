@@ -2,12 +2,21 @@
 // avi images|merge|split) end to end: over a fresh system root set up from
 // the build's lib/ksv, with no display, their files judged by ffprobe and
 // ffmpeg (the tests that need them skip without).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <cstdlib>
-#include <regex>
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -334,6 +343,296 @@ TEST_F(GraphCommands, PreviewScreenshotShowsTheCameraWithTheCaption) {
   EXPECT_FALSE(OnlyBlackAndWhite(without, 8, 8, 8 * 12, 16));
   EXPECT_GT(Colours(shot), 50u);
   EXPECT_GT(Colours(without), 50u);
+}
+
+// The files of a folder, hidden ones included, sorted.
+std::vector<std::string> FilesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Nine small pictures as an uncompressed AVI, through `avi images`.
+void MakeVideo(const fs::path& folder, const fs::path& video) {
+  const fs::path pictures = folder / "pictures";
+  fs::create_directories(pictures);
+  for (int frame = 0; frame < 9; ++frame) {
+    picture::WritePicture(pictures / ("p" + std::to_string(frame) + ".png"),
+                          TestPicture(64, 48, frame));
+  }
+  const CommandRun images = RunKsvcam({"avi", "images", pictures.string(), "-o", video.string()});
+  ASSERT_EQ(images.status, 0) << images.err;
+}
+
+TEST_F(GraphCommands, AnOutputIsReplacedOnlyWhenWholeAndNeverAnInputOrAFolder) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is needed";
+  const fs::path work = folder_ / "work";
+  fs::create_directories(work);
+  const fs::path video = work / "v.avi";
+  MakeVideo(folder_.path(), video);
+  const fs::path sound = work / "a.wav";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i sine=sample_rate=22050:duration=0.5 "
+                         "-c:a pcm_s16le '" + sound.string() + "'").c_str()),
+            0);
+  const fs::path bad = work / "bad.avi";
+  WriteBytes(bad, std::vector<uint8_t>(4096, 'x'));
+  const fs::path precious = work / "precious.avi";
+  const std::vector<uint8_t> kept{'k', 'e', 'p', 't'};
+  WriteBytes(precious, kept);
+  const std::vector<uint8_t> videoBytes = ReadBytes(video);
+
+  // A merge that fails leaves the file that was there as it was.
+  const CommandRun failed =
+      RunKsvcam({"avi", "merge", bad.string(), sound.string(), "-o", precious.string()});
+  EXPECT_EQ(failed.status, 1) << failed.out;
+  EXPECT_EQ(ReadBytes(precious), kept);
+  const CommandRun failedSplit =
+      RunKsvcam({"avi", "split", bad.string(), "--wav", precious.string()});
+  EXPECT_EQ(failedSplit.status, 1);
+  EXPECT_EQ(ReadBytes(precious), kept);
+
+  // An output that is an input, however spelled, is a usage error before
+  // anything is written.
+  const std::string sameVideo = (work / "." / ".." / "work" / "v.avi").string();
+  const CommandRun self =
+      RunKsvcam({"avi", "merge", video.string(), sound.string(), "-o", sameVideo});
+  EXPECT_EQ(self.status, 2);
+  EXPECT_NE(self.err.find("is the input"), std::string::npos) << self.err;
+  EXPECT_EQ(ReadBytes(video), videoBytes);
+  fs::create_hard_link(sound, work / "link.wav");
+  const CommandRun linked =
+      RunKsvcam({"wav", "compress", sound.string(), "-o", (work / "link.wav").string(), "-c",
+                 "IMA ADPCM"});
+  EXPECT_EQ(linked.status, 2) << linked.err;
+  EXPECT_EQ(RunKsvcam({"avi", "split", video.string(), "--avi", video.string()}).status, 2);
+  EXPECT_EQ(ReadBytes(video), videoBytes);
+  EXPECT_EQ(RunKsvcam({"avi", "images", (folder_ / "pictures").string(), "-o",
+                       (folder_ / "pictures" / "p3.png").string()})
+                .status,
+            2);
+  // A folder of that name is never replaced.
+  fs::create_directories(work / "taken.avi");
+  const CommandRun folder =
+      RunKsvcam({"record", "-o", (work / "taken.avi").string(), "--seconds", "1"});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("is a folder"), std::string::npos) << folder.err;
+  EXPECT_TRUE(fs::is_directory(work / "taken.avi"));
+
+  // A merge that works replaces the file, and leaves nothing else.
+  const CommandRun merged =
+      RunKsvcam({"avi", "merge", video.string(), sound.string(), "-o", precious.string()});
+  ASSERT_EQ(merged.status, 0) << merged.err;
+  EXPECT_EQ(Probe(precious, "a:0", "codec_type"), "audio");
+  EXPECT_EQ(FilesIn(work), (std::vector<std::string>{"a.wav", "bad.avi", "link.wav",
+                                                     "precious.avi", "taken.avi", "v.avi"}));
+}
+
+TEST_F(GraphCommands, EveryFileBuildEndsOrIsRefusedAtOnce) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is needed";
+  const fs::path sound = folder_ / "voice.wav";
+  ASSERT_EQ(std::system(("ffmpeg -v error -y -f lavfi -i sine=sample_rate=8000:duration=0.5 "
+                         "-c:a pcm_s16le '" + sound.string() + "'").c_str()),
+            0);
+  // A WAV file's sound is a WAV file already; it has no video. (The
+  // library's split of a WAV file writes nothing, and its graph never
+  // ended.)
+  const fs::path out = folder_ / "out.wav";
+  const CommandRun split = RunKsvcam({"avi", "split", sound.string(), "--wav", out.string()});
+  ASSERT_EQ(split.status, 0) << split.err;
+  EXPECT_EQ(ReadBytes(out), ReadBytes(sound));
+  const CommandRun video =
+      RunKsvcam({"avi", "split", sound.string(), "--avi", (folder_ / "v.avi").string()});
+  EXPECT_EQ(video.status, 2);
+  EXPECT_NE(video.err.find("it has no video for --avi"), std::string::npos) << video.err;
+  EXPECT_FALSE(fs::exists(folder_ / "v.avi"));
+
+  // Graphs nothing could end are refused before they run.
+  const CommandRun nothing = RunKsvcam({"graph", "File Source (Async.) file=" + sound.string()});
+  EXPECT_EQ(nothing.status, 2);
+  EXPECT_NE(nothing.err.find("nothing in the graph takes a stream"), std::string::npos)
+      << nothing.err;
+  const CommandRun starved = RunKsvcam(
+      {"graph", "AVI Mux ! File writer file=" + (folder_ / "never.avi").string()});
+  EXPECT_EQ(starved.status, 2);
+  EXPECT_NE(starved.err.find("'AVI Mux' has no input connected"), std::string::npos)
+      << starved.err;
+  EXPECT_FALSE(fs::exists(folder_ / "never.avi"));
+  // A live source with no --seconds and no terminal, as record refuses it.
+  const int savedStdin = dup(STDIN_FILENO);
+  const int null = open("/dev/null", O_RDONLY);
+  dup2(null, STDIN_FILENO);
+  close(null);
+  const CommandRun live =
+      RunKsvcam({"graph", "RMC900 USB Camera ! AVI Decompressor ! Video Renderer"});
+  dup2(savedStdin, STDIN_FILENO);
+  close(savedStdin);
+  EXPECT_EQ(live.status, 2);
+  EXPECT_NE(live.err.find("give --seconds"), std::string::npos) << live.err;
+}
+
+// Opens the FIFO's writing end again and again after a delay, so that a
+// reader that blocks on it is let go (and the test ends) even where the
+// program waits for ever.
+class FifoReleaser {
+ public:
+  explicit FifoReleaser(fs::path fifo)
+      : thread_([this, fifo = std::move(fifo)] {
+          std::this_thread::sleep_for(std::chrono::seconds(2));
+          while (!done_) {
+            const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+        }) {}
+  ~FifoReleaser() {
+    done_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+TEST_F(GraphCommands, APipeGivenAsAnInputAndARateNoGraphCanPlayAreRefusedAtOnce) {
+  const fs::path fifo = folder_ / "pipe.avi";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const FifoReleaser releaser(fifo);
+  const std::vector<std::vector<std::string>> commands{
+      {"avi-info", fifo.string()},
+      {"stream", "--packets", fifo.string(), "-o", (folder_ / "s.y4m").string()},
+      {"graph", "File Source (Async.) file=" + fifo.string() +
+                    " ! AVI Splitter ! AVI Mux ! File writer file=" +
+                    (folder_ / "g.avi").string()},
+      {"avi-fix", fifo.string(), "-o", (folder_ / "f.avi").string()},
+      {"play", fifo.string()},
+      {"avi", "split", fifo.string(), "--wav", (folder_ / "w.wav").string()},
+  };
+  for (const auto& command : commands) {
+    const auto start = std::chrono::steady_clock::now();
+    const CommandRun run = RunKsvcam(command);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(run.status, 1) << command[0] << ": " << run.err;
+    EXPECT_LT(seconds, 1.5) << command[0] << " waited on the pipe";
+  }
+  EXPECT_EQ(FilesIn(folder_.path()), (std::vector<std::string>{"pipe.avi", "root"}));
+
+  for (const char* rate : {"nan", "inf", "1e-300", "0.01", "65"}) {
+    const CommandRun play = RunKsvcam({"play", fifo.string(), "--rate", rate});
+    EXPECT_EQ(play.status, 2) << rate << ": " << play.err;
+    EXPECT_NE(play.err.find("--rate must be a number from 1/64 (0.015625) to 64"),
+              std::string::npos)
+        << rate << ": " << play.err;
+  }
+}
+
+// ksvcam itself, in a process of its own (sharing this test's machine), so
+// that it can be sent signals.
+class KsvcamProcess {
+ public:
+  explicit KsvcamProcess(const std::vector<std::string>& args, const fs::path& log) {
+    std::vector<std::string> all{KSVCAM_BINARY};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : all) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~KsvcamProcess() {
+    if (spawned_ && !waited_) {
+      kill(pid_, SIGKILL);
+      Wait(10);
+    }
+  }
+  bool spawned() const { return spawned_; }
+  // Waits (at most a minute) until a hidden file appears in `folder`: the
+  // output is being written, and Ctrl-C is the command's to handle.
+  static void WaitForTemporary(const fs::path& folder) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < until) {
+      for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().rfind('.', 0) == 0) return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  void Signal(int number) { kill(pid_, number); }
+  // The wait status, or nothing when it has not ended within `seconds`.
+  std::optional<int> Wait(double seconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < until) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        waited_ = true;
+        return status;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool spawned_ = false;
+  bool waited_ = false;
+};
+
+TEST_F(GraphCommands, CtrlCFinishesTheRecordingAndASecondLeavesNothing) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+  const fs::path out = folder_ / "out";
+  fs::create_directories(out);
+  const fs::path file = out / "take.avi";
+  {
+    KsvcamProcess record({"record", "-o", file.string(), "--seconds", "30"}, folder_ / "log1");
+    ASSERT_TRUE(record.spawned());
+    KsvcamProcess::WaitForTemporary(out);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    record.Signal(SIGINT);
+    const std::optional<int> status = record.Wait(30);
+    ASSERT_TRUE(status.has_value()) << "still recording 30 s after Ctrl-C";
+    const std::string log = ShellOutput("cat '" + (folder_ / "log1").string() + "'");
+    ASSERT_TRUE(WIFEXITED(*status)) << log;
+    EXPECT_EQ(WEXITSTATUS(*status), 0) << log;
+    EXPECT_NE(log.find("stopped by a signal (Ctrl-C)"), std::string::npos) << log;
+  }
+  EXPECT_EQ(FilesIn(out), std::vector<std::string>{"take.avi"});
+  const double seconds = std::atof(
+      ShellOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 '" +
+                  file.string() + "'").c_str());
+  // About the three seconds recorded (less the time the graph took to
+  // start, long under the sanitizers).
+  EXPECT_GT(seconds, 0.5);
+  EXPECT_LT(seconds, 3.5);
+  EXPECT_TRUE(DecodesCleanly(file));
+
+  // A second signal while the first is handled abandons the file: nothing
+  // is left, not even the hidden temporary, and the take before stays.
+  const std::vector<uint8_t> before = ReadBytes(file);
+  {
+    KsvcamProcess record({"record-audio", "-o", file.string(), "--seconds", "30"},
+                         folder_ / "log2");
+    ASSERT_TRUE(record.spawned());
+    KsvcamProcess::WaitForTemporary(out);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    record.Signal(SIGINT);
+    record.Signal(SIGTERM);
+    const std::optional<int> status = record.Wait(30);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_TRUE(WIFSIGNALED(*status)) << ShellOutput("cat '" + (folder_ / "log2").string() + "'");
+  }
+  EXPECT_EQ(FilesIn(out), std::vector<std::string>{"take.avi"});
+  EXPECT_EQ(ReadBytes(file), before);
 }
 
 }  // namespace

@@ -64,6 +64,30 @@ TEST(GraphDescription, ReferenceStartsABranchInTheMiddleAndJoinsAtTheEnd) {
   EXPECT_EQ(join.links[3].to, 1u);
 }
 
+TEST(GraphDescription, ASemicolonOrANewLineEndsAChain) {
+  // The camera into the mux and the writer; the microphone, a chain of its
+  // own, joins the mux. Before, the second source was linked after the
+  // writer.
+  for (const char* text : {"Video ! Mux name=m ! Writer ; Audio ! m.",
+                           "Video ! Mux name=m ! Writer\n  Audio ! m.",
+                           "Video ! Mux name=m !\n Writer ; ; Audio ! m. ;"}) {
+    const auto graph = ParseGraphDescription(text);
+    ASSERT_EQ(graph.filters.size(), 4u) << text;
+    ASSERT_EQ(graph.links.size(), 3u) << text;
+    EXPECT_EQ(graph.links[1].from, 1u) << text;
+    EXPECT_EQ(graph.links[1].to, 2u) << text;
+    EXPECT_EQ(graph.links[2].from, 3u) << text;
+    EXPECT_EQ(graph.links[2].to, 1u) << text;
+  }
+  // A chain may start from a named filter: a branch.
+  const auto branch = ParseGraphDescription("Source ! Tee name=t ! Sink A ; t. ! Sink B");
+  ASSERT_EQ(branch.links.size(), 3u);
+  EXPECT_EQ(branch.links[2].from, 1u);
+  EXPECT_EQ(branch.links[2].to, 3u);
+  EXPECT_EQ(ErrorOf(" ; "), "graph description: empty");
+  EXPECT_EQ(ErrorOf("A ! ; B"), "graph description: missing element at column 5");
+}
+
 TEST(GraphDescription, BadInputIsAUsageErrorNamingTheColumn) {
   EXPECT_EQ(ErrorOf("   "), "graph description: empty");
   EXPECT_EQ(ErrorOf("A ! ! B"), "graph description: missing element at column 5");

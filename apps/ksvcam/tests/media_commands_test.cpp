@@ -137,7 +137,11 @@ TEST_F(MediaCommands, ARegistrationOfAVanishedFrameworkIsReplacedOnFirstUse) {
 }
 
 TEST_F(MediaCommands, FiltersRegistersOnFirstUseAndNamesACategory) {
-  RunKsvcam({"filters"});  // first use registers the framework
+  // First use sets the machine up as devices does: the framework, and the
+  // simulated camera and microphone listed.
+  const auto inputs = RunKsvcam({"filters", "--category", "video-input"});
+  ASSERT_EQ(inputs.status, 0) << inputs.err;
+  EXPECT_NE(inputs.out.find("  RMC900 USB Camera  "), std::string::npos) << inputs.out;
   RegisterTestFilters();
   const auto legacy = RunKsvcam({"filters", "--category", "legacy"});
   ASSERT_EQ(legacy.status, 0) << legacy.err;
@@ -240,6 +244,95 @@ TEST_F(MediaCommands, GraphStopsAfterSeconds) {
   const auto run = RunKsvcam({"graph", "--seconds", "0.2", "KSV Test Source file=100000000 ! KSV Test Sink"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("graph stopped after --seconds"), std::string::npos) << run.out;
+}
+
+// The `ksvcam graph` lines of a text, each split as the shell splits it
+// (words, and one '...' description).
+std::vector<std::vector<std::string>> GraphExamples(const std::string& text,
+                                                    const std::string& indent) {
+  std::vector<std::vector<std::string>> examples;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind(indent + "ksvcam graph ", 0) != 0) continue;
+    std::vector<std::string> words;
+    std::string word;
+    bool quoted = false;
+    bool any = false;
+    for (const char c : line.substr(indent.size() + 7)) {
+      if (c == '\'') {
+        quoted = !quoted;
+        any = true;
+      } else if (c == ' ' && !quoted) {
+        if (any) words.push_back(word);
+        word.clear();
+        any = false;
+      } else {
+        word += c;
+        any = true;
+      }
+    }
+    if (any) words.push_back(word);
+    examples.push_back(words);
+  }
+  return examples;
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string text;
+  for (const auto& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
+}
+
+// As a person would: a fresh machine (no setup, no devices run first), the
+// input files beside them, and the commands as the README and --help print
+// them (live ones for half a second instead of ten).
+TEST_F(MediaCommands, EveryGraphExampleOfTheReadmeAndTheHelpRunsOnAFreshMachine) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is needed for the example inputs";
+  const fs::path work = folder_.path() / "work";
+  fs::create_directories(work);
+  ASSERT_EQ(std::system(("cd '" + work.string() +
+                         "' && ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=10 -f lavfi "
+                         "-i sine=sample_rate=22050 -t 1 -c:v mjpeg -c:a pcm_s16le in.avi && "
+                         "ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -f lavfi -i "
+                         "sine=sample_rate=44100 -t 1 -c:v mpeg1video -c:a mp2 -f mpeg in.mpg && "
+                         "ffmpeg -v error -y -f lavfi -i sine=sample_rate=22050 -t 1 -c:a "
+                         "pcm_s16le in.wav")
+                            .c_str()),
+            0);
+  ::setenv("KSV_HEADLESS", "1", 1);
+  ::setenv("KSV_AUDIO", "none", 1);
+  const fs::path before = fs::current_path();
+  fs::current_path(work);
+
+  std::ifstream readme(fs::path(KSV_SOURCE_DIR) / "README.md");
+  std::stringstream text;
+  text << readme.rdbuf();
+  auto examples = GraphExamples(text.str(), "");
+  const auto help = RunKsvcam({"graph", "--help"});
+  EXPECT_NE(help.out.find("description := chain (' ; ' chain)*"), std::string::npos) << help.out;
+  const auto helpExamples = GraphExamples(help.out, "  ");
+  EXPECT_GE(helpExamples.size(), 2u) << help.out;
+  examples.insert(examples.end(), helpExamples.begin(), helpExamples.end());
+  EXPECT_GE(examples.size(), 10u);
+  for (auto& example : examples) {
+    for (size_t i = 0; i + 1 < example.size(); ++i) {
+      if (example[i] == "--seconds") example[i + 1] = "0.5";
+    }
+    const std::string shown = Joined(example);
+    EXPECT_EQ(shown.find("KSV Test"), std::string::npos) << "a test filter in " << shown;
+    const auto run = RunKsvcam(example);
+    EXPECT_EQ(run.status, 0) << shown << "\n" << run.err;
+    if (shown.find("KSV Simulated Microphone") != std::string::npos) {
+      // Both chains reached the mux: a video and a sound stream.
+      const std::string file = shown.find("file=x.avi") != std::string::npos ? "x.avi" : "out.avi";
+      EXPECT_EQ(Probe(work / file, "v:0", "codec_type"), "video") << shown;
+      EXPECT_EQ(Probe(work / file, "a:0", "codec_type"), "audio") << shown;
+    }
+  }
+  fs::current_path(before);
+  ::unsetenv("KSV_AUDIO");
+  ::unsetenv("KSV_HEADLESS");
 }
 
 }  // namespace

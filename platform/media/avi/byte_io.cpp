@@ -27,8 +27,18 @@ bool MemoryByteSource::ReadAt(uint64_t offset, void* buffer, size_t size) {
   return true;
 }
 
+// Non-blocking, and only a regular file: a pipe or a device in a file's
+// place would block the reader for ever (O_NONBLOCK does nothing to the
+// reads of a regular file).
 FileByteSource::FileByteSource(const std::string& path)
-    : fd_(OpenOrThrow(path, O_RDONLY | O_CLOEXEC)) {}
+    : fd_(OpenOrThrow(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+  struct stat status {};
+  if (::fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    ::close(fd_);
+    throw std::system_error(error, std::generic_category(), path + ": not a regular file");
+  }
+}
 
 FileByteSource::~FileByteSource() { ::close(fd_); }
 

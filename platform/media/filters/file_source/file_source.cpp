@@ -66,11 +66,13 @@ HRESULT FileSource::Load(LPCOLESTR fileName, const AM_MEDIA_TYPE* type) {
   CAutoLock guard(&lock_);
   if (pin_.IsConnected()) return VFW_E_ALREADY_CONNECTED;
   const std::string path = com::Utf16ToUtf8(name);
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, and only a regular file: a pipe or a device would block
+  // every read for ever.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return HresultFromErrno(errno);
   struct stat status{};
-  if (fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
-    const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = S_ISDIR(status.st_mode) ? EISDIR : S_ISREG(status.st_mode) ? errno : EINVAL;
     close(fd);
     return HresultFromErrno(error);
   }
