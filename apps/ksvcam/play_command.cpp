@@ -23,6 +23,7 @@ struct PlayOptions {
 };
 
 int RunPlay(const PlayOptions& options, Console& console) {
+  if (options.rate <= 0) throw UsageError("--rate: must be above 0");
   // A rate the graph could never play at (a frame time of years, or none).
   if (!std::isfinite(options.rate) || options.rate < 1.0 / 64 || options.rate > 64) {
     throw UsageError("--rate must be a number from 1/64 (0.015625) to 64");

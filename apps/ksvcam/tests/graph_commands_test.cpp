@@ -389,10 +389,12 @@ TEST_F(GraphCommands, AnOutputIsReplacedOnlyWhenWholeAndNeverAnInputOrAFolder) {
       RunKsvcam({"avi", "merge", bad.string(), sound.string(), "-o", precious.string()});
   EXPECT_EQ(failed.status, 1) << failed.out;
   EXPECT_EQ(ReadBytes(precious), kept);
+  const fs::path preciousSound = work / "precious.wav";
+  WriteBytes(preciousSound, kept);
   const CommandRun failedSplit =
-      RunKsvcam({"avi", "split", bad.string(), "--wav", precious.string()});
+      RunKsvcam({"avi", "split", bad.string(), "--wav", preciousSound.string()});
   EXPECT_EQ(failedSplit.status, 1);
-  EXPECT_EQ(ReadBytes(precious), kept);
+  EXPECT_EQ(ReadBytes(preciousSound), kept);
 
   // An output that is an input, however spelled, is a usage error before
   // anything is written.
@@ -618,9 +620,11 @@ TEST_F(GraphCommands, CtrlCFinishesTheRecordingAndASecondLeavesNothing) {
 
   // A second signal while the first is handled abandons the file: nothing
   // is left, not even the hidden temporary, and the take before stays.
-  const std::vector<uint8_t> before = ReadBytes(file);
+  const fs::path voice = out / "voice.wav";
+  const std::vector<uint8_t> before{'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+  WriteBytes(voice, before);
   {
-    KsvcamProcess record({"record-audio", "-o", file.string(), "--seconds", "30"},
+    KsvcamProcess record({"record-audio", "-o", voice.string(), "--seconds", "30"},
                          folder_ / "log2");
     ASSERT_TRUE(record.spawned());
     KsvcamProcess::WaitForTemporary(out);
@@ -631,8 +635,8 @@ TEST_F(GraphCommands, CtrlCFinishesTheRecordingAndASecondLeavesNothing) {
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(WIFSIGNALED(*status)) << ShellOutput("cat '" + (folder_ / "log2").string() + "'");
   }
-  EXPECT_EQ(FilesIn(out), std::vector<std::string>{"take.avi"});
-  EXPECT_EQ(ReadBytes(file), before);
+  EXPECT_EQ(FilesIn(out), (std::vector<std::string>{"take.avi", "voice.wav"}));
+  EXPECT_EQ(ReadBytes(voice), before);
 }
 
 }  // namespace
