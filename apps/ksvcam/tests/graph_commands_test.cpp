@@ -428,8 +428,8 @@ TEST_F(GraphCommands, AnOutputIsReplacedOnlyWhenWholeAndNeverAnInputOrAFolder) {
       RunKsvcam({"avi", "merge", video.string(), sound.string(), "-o", precious.string()});
   ASSERT_EQ(merged.status, 0) << merged.err;
   EXPECT_EQ(Probe(precious, "a:0", "codec_type"), "audio");
-  EXPECT_EQ(FilesIn(work), (std::vector<std::string>{"a.wav", "bad.avi", "link.wav",
-                                                     "precious.avi", "taken.avi", "v.avi"}));
+  EXPECT_EQ(FilesIn(work), (std::vector<std::string>{"a.wav", "bad.avi", "link.wav", "precious.avi",
+                                                     "precious.wav", "taken.avi", "v.avi"}));
 }
 
 TEST_F(GraphCommands, EveryFileBuildEndsOrIsRefusedAtOnce) {
