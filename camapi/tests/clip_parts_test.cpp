@@ -42,7 +42,9 @@ class ClipParts : public CamapiTest {
   }
   std::vector<std::string> InfoFiles() {
     std::vector<std::string> files;
-    for (const auto& name : common::ListPlainFiles((root_ / "lib" / "RM900Clp").string())) {
+    // Each context keeps its files in a folder of its own below the work folder.
+    for (const auto& entry : fs::recursive_directory_iterator(root_ / "lib" / "RM900Clp")) {
+      const std::string name = entry.path().filename().string();
       if (name.ends_with(".PRO")) files.push_back(name);
     }
     return files;

@@ -32,8 +32,7 @@ void ExpectVideoOnly(const std::string& path, uint32_t compression, int frames) 
   EXPECT_EQ(file.streams[0].index.size(), size_t(frames)) << path;
 }
 
-// Frames become a Cinepak AVI (the Vexel choice on, as the camera access
-// library asks, still takes the named compressor it meets first); the AVI
+// Frames become a Cinepak AVI (the compressor named, the Vexel choice off); the AVI
 // and a sound file merge into one; the merged file splits back into the
 // video alone and the very sound samples; the sound recompresses.
 TEST_F(FileBuilds, FramesBecomeAnAviThatMergesWithSoundSplitsBackAndRecompresses) {
@@ -44,7 +43,6 @@ TEST_F(FileBuilds, FramesBecomeAnAviThatMergesWithSoundSplitsBackAndRecompresses
 
   FrameFeed feed;
   QmgHandle* make = Handle();
-  ASSERT_EQ(QMG_UseVexel5CompressionFilter(make, 1), 1);
   ASSERT_EQ(QMG_BuildImage2AVI(make, feed.width, feed.height, 24, FrameFeed::Next, feed.user(),
                                video.c_str(), "Cinepak Codec by Radius"),
             1);
@@ -133,8 +131,9 @@ IVexelEncode* VexelIn(QmgHandle* handle) {
 }
 
 // A compressor name that matches nothing writes the frames uncompressed;
-// with the Vexel choice on, the Vexel 5 encoder (enumerated before the
-// missing name) takes its place and is told to compress quickly; the
+// with the Vexel choice on, the Vexel 5 encoder (registered above the other
+// video compressors, so met before the name the camera access library
+// gives) takes its place and is told to compress quickly; the
 // split build through it says so in the debug output.
 TEST_F(FileBuilds, CompressorNamesThatMatchNothingGiveRawFramesOrTheVexelEncoder) {
   const std::string raw = root_.Path("raw.avi"), vexel = root_.Path("vexel.avi");
@@ -154,7 +153,7 @@ TEST_F(FileBuilds, CompressorNamesThatMatchNothingGiveRawFramesOrTheVexelEncoder
   QmgHandle* chosen = Handle();
   ASSERT_EQ(QMG_UseVexel5CompressionFilter(chosen, 1), 1);
   ASSERT_EQ(QMG_BuildImage2AVI(chosen, vexelFeed.width, vexelFeed.height, 24, FrameFeed::Next,
-                               vexelFeed.user(), vexel.c_str(), "No Such Codec"),
+                               vexelFeed.user(), vexel.c_str(), "Cinepak Codec by Radius"),
             1);
   IVexelEncode* encoder = VexelIn(chosen);
   ASSERT_NE(encoder, nullptr) << "the Vexel 5 encoder was not taken";
