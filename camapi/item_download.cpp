@@ -28,9 +28,13 @@ int HandlePicture(CameraContext& context) {
   const WriteOutcome outcome = WritePlainJpeg(
       context.pathBuffer, bulk.jpegHeader, {bulk.dataStart, bulk.dataSize}, context.fileBuffer);
   if (!outcome.ok) return ItemWriteFailed(context, outcome);
-  // A low-quality picture is saved again at 320 x 240; when that fails the
-  // file stays as first written.
-  if (bulk.kind == KXCAMAPI_KIND_LQ_PICTURE) ResaveResampled(context.pathBuffer);
+  // A low-quality picture is saved again at 320 x 240; when it cannot be
+  // read or resampled the file stays as first written, and when the new
+  // picture cannot be saved the item failed.
+  if (bulk.kind == KXCAMAPI_KIND_LQ_PICTURE &&
+      ResaveResampled(context.pathBuffer) == Resaved::kSaveFailed) {
+    return ItemWriteFailed(context, {});
+  }
   EndItem(context, KXCAMAPI_OK);
   return Finish(context);
 }

@@ -49,9 +49,11 @@ ItemAction HandlePicture(CameraContext& context, const StoredItemHeader& header,
   if (!outcome.ok) {
     // The picture is skipped and the stream goes on; the application hears why.
     status = DiskNearlyFull(context.pathBuffer, outcome) ? KXCAMAPI_DISK_FULL : KXCAMAPI_WRITE_FAILED;
-  } else if (kind == KXCAMAPI_KIND_LQ_PICTURE) {
-    // Cut to 160 x 120; a smaller picture keeps its first form.
-    ResaveCropped(context.pathBuffer);
+  } else if (kind == KXCAMAPI_KIND_LQ_PICTURE &&
+             ResaveCropped(context.pathBuffer) == Resaved::kSaveFailed) {
+    // Cut to 160 x 120 (a smaller picture keeps its first form); a cut
+    // picture that cannot be saved is no picture written.
+    status = DiskNearlyFull(context.pathBuffer, {}) ? KXCAMAPI_DISK_FULL : KXCAMAPI_WRITE_FAILED;
   }
   return EndItem(context, status) ? ItemAction::kStop : ItemAction::kGoOn;
 }

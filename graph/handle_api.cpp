@@ -12,16 +12,27 @@ namespace ksv::graph {
 
 void DispatchEvent(int32_t code, QmgHandle* handle) {
   if (handle == nullptr || code < QMG_CODE_TICK || code > QMG_CODE_BUILT) return;
+  // The callback may reset the handle: what it needs is taken first.
+  const QmgCallback callback = handle->callback;
+  const intptr_t userData = handle->userData;
+  bool completed = false, aborted = false;
   if (code == QMG_CODE_GRAPH_EVENTS && handle->graph != nullptr && handle->graph->events) {
     IMediaEventEx* events = handle->graph->events.Get();
     LONG event = 0;
     LONG_PTR first = 0, second = 0;
     while (SUCCEEDED(events->GetEvent(&event, &first, &second, 0))) {
       if (event == EC_COMPLETE && handle->eventFlag == 1) handle->eventFlag = 0;
+      completed = completed || event == EC_COMPLETE;
+      aborted = aborted || event == EC_ERRORABORT;
       events->FreeEventParams(event, first, second);
     }
   }
-  if (handle->callback != nullptr) handle->callback(code, handle->userData);
+  if (callback == nullptr) return;
+  // A client must learn that its graph stopped on an error (it never
+  // completes then), and when it completed.
+  if (aborted) callback(QMG_CODE_ERROR_ABORT, userData);
+  if (completed) callback(QMG_CODE_COMPLETE, userData);
+  callback(code, userData);
 }
 
 bool ApplyViewWindow(GraphContext& context, HWND owner, int32_t x, int32_t y, int32_t width,

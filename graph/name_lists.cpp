@@ -63,7 +63,11 @@ int32_t Total(int which) {
 int32_t Name(int which, int32_t index, char* name) {
   const NameList& list = List(which);
   if (!list.built || name == nullptr || index < 0 || size_t(index) >= list.names.size()) return 0;
-  std::memcpy(name, list.names[size_t(index)].data(), kSlotBytes);
+  // The name and its zero only: the caller's buffer may be sized to the name.
+  const char* slot = list.names[size_t(index)].data();
+  const size_t length = ::strnlen(slot, kSlotBytes - 1);
+  std::memcpy(name, slot, length);
+  name[length] = '\0';
   return 1;
 }
 

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "graph/graph_context.h"
 #include "graph/tests/file_test_support.h"
@@ -178,6 +179,38 @@ TEST_F(FileBuilds, CompressorNamesThatMatchNothingGiveRawFramesOrTheVexelEncoder
   EXPECT_NE(debug.find("QuickCompress on Vexel succeeded!\n"), std::string::npos) << debug;
   ASSERT_TRUE(RunToCompletion(split));
   ExpectVideoOnly(again, Fourcc("MJPG"), rawFeed.frames);
+}
+
+std::vector<int32_t> heard;  // the client callback's codes, other than ticks
+void HearEvents(int32_t code, intptr_t) {
+  if (code != QMG_CODE_TICK && code != QMG_CODE_TICK_ESCAPE) heard.push_back(code);
+}
+
+// A graph that stops on an error never completes: the client hears of the
+// error (and of a completion) by its own code, before the drained events'.
+TEST_F(FileBuilds, TheClientHearsOfAnErrorThatStopsTheGraphAndOfCompletion) {
+  FrameFeed feed;
+  feed.frames = 2;
+  QmgHandle* handle = Handle();
+  ASSERT_EQ(QMG_BuildImage2AVI(handle, feed.width, feed.height, 24, FrameFeed::Next, feed.user(),
+                               root_.Path("aborted.avi").c_str(), "No Such Codec"),
+            1);
+  heard.clear();
+  ASSERT_EQ(QMG_SetCallbackProc(handle, HearEvents, 0), 1);
+  com::ComPtr<IMediaEventSink> sink;
+  ASSERT_EQ(handle->graph->graph->QueryInterface(IID_IMediaEventSink,
+                                                 reinterpret_cast<void**>(sink.GetAddressOf())),
+            S_OK);
+  ASSERT_EQ(sink->Notify(EC_ERRORABORT, E_FAIL, 0), S_OK);
+  MSG message{};
+  for (int guard = 0; heard.empty() && guard < 100 && GetMessageA(&message, nullptr, 0, 0) > 0; ++guard) {
+    DispatchMessageA(&message);
+  }
+  EXPECT_EQ(heard, (std::vector<int32_t>{QMG_CODE_ERROR_ABORT, QMG_CODE_GRAPH_EVENTS}));
+
+  heard.clear();
+  ASSERT_TRUE(RunToCompletion(handle));
+  EXPECT_EQ(heard, (std::vector<int32_t>{QMG_CODE_COMPLETE, QMG_CODE_GRAPH_EVENTS}));
 }
 
 }  // namespace
