@@ -149,11 +149,41 @@ TEST_F(FixFault, ACancelledOrFailingProgressRoutineLeavesTheSource) {
   EXPECT_EQ(FixAVIForMCIControl(clip.c_str(), nullptr), FIXAVI_OK);
 }
 
+// A fix started from inside a fix's progress routine is refused (it would
+// wait for the fix that runs it); the outer fix goes on.
+FixResult nestedResult = FIXAVI_OK;
+std::string nestedPath;
+int StartAnotherFix(int percent) {
+  if (percent > 0 && nestedResult == FIXAVI_OK) {
+    nestedResult = FixAVIForMCIControl(nestedPath.c_str(), nullptr);
+  }
+  return 1;
+}
+
+TEST_F(FixFault, AFixFromInsideTheProgressRoutineIsRefused) {
+  const std::string clip = Clip("clip.avi");
+  nestedPath = Clip("other.avi");
+  const std::vector<uint8_t> other = FileBytes(nestedPath);
+  nestedResult = FIXAVI_OK;
+  EXPECT_EQ(FixAVIForMCIControl(clip.c_str(), StartAnotherFix), FIXAVI_OK);
+  EXPECT_EQ(nestedResult, FIXAVI_E_FAILED);
+  EXPECT_EQ(FileBytes(nestedPath), other);
+}
+
 TEST_F(FixFault, ReadOnlyFilesAndTargetsThatAreFoldersAreNotReplaced) {
   const std::string clip = Clip("clip.avi");
   fs::permissions(clip, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   ExpectFailsUnchanged(clip, FIXAVI_E_FAILED);
   fs::permissions(clip, fs::perms::owner_write, fs::perm_options::add);
+
+  // The copy export fails on a read-only target as deleting it would, and
+  // leaves it as it was, permissions and all.
+  const std::string readOnly = Clip("read-only.avi");
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+  const std::vector<uint8_t> kept = FileBytes(readOnly);
+  EXPECT_EQ(FixAVICopyForMCIControl(clip.c_str(), readOnly.c_str(), nullptr), FIXAVI_E_FAILED);
+  EXPECT_EQ(FileBytes(readOnly), kept);
+  EXPECT_EQ(fs::status(readOnly).permissions(), fs::perms::owner_read | fs::perms::group_read);
 
   fs::create_directory(Path("folder.avi"));
   const std::vector<uint8_t> before = FileBytes(clip);
