@@ -8,6 +8,7 @@
 #include "camapi/item_files.h"
 #include "camapi/item_headers.h"
 #include "camapi/picture_resave.h"
+#include "common/no_throw.h"
 
 namespace ksv::camapi {
 
@@ -142,23 +143,25 @@ int DownloadItem(ksv::camapi::CameraContext& context, int index) {
 }  // namespace
 
 extern "C" int KXCAMAPI_Download(KXCAMAPI_HANDLE context) {
-  if (context == nullptr || !context->bulk || context->bulk->handle == 0) {
-    return KXCAMAPI_NO_CONTEXT;
-  }
-  BulkContext& bulk = *context->bulk;
-  // Counted again: items erased since the context opened are not fetched.
-  const int count = BULK_GetImgCount(bulk.handle);
-  if (BULK_GetErrCode(bulk.handle) == BULK_ERR_NONE) {
-    bulk.storedCount = static_cast<uint16_t>(count < 0 ? 0 : (count > 0xFFFF ? 0xFFFF : count));
-  }
-  try {
-    for (int index = 0; index < bulk.storedCount; ++index) {
-      if (const int status = DownloadItem(*context, index); status != KXCAMAPI_OK) return status;
+  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+    if (context == nullptr || !context->bulk || context->bulk->handle == 0) {
+      return KXCAMAPI_NO_CONTEXT;
     }
-  } catch (const std::bad_alloc&) {
-    return KXCAMAPI_OUT_OF_MEMORY;
-  } catch (const std::exception&) {
-    return static_cast<int>(KXCAMAPI_INTERNAL_ERROR);
-  }
-  return KXCAMAPI_OK;
+    BulkContext& bulk = *context->bulk;
+    // Counted again: items erased since the context opened are not fetched.
+    const int count = BULK_GetImgCount(bulk.handle);
+    if (BULK_GetErrCode(bulk.handle) == BULK_ERR_NONE) {
+      bulk.storedCount = static_cast<uint16_t>(count < 0 ? 0 : (count > 0xFFFF ? 0xFFFF : count));
+    }
+    try {
+      for (int index = 0; index < bulk.storedCount; ++index) {
+        if (const int status = DownloadItem(*context, index); status != KXCAMAPI_OK) return status;
+      }
+    } catch (const std::bad_alloc&) {
+      return KXCAMAPI_OUT_OF_MEMORY;
+    } catch (const std::exception&) {
+      return static_cast<int>(KXCAMAPI_INTERNAL_ERROR);
+    }
+    return KXCAMAPI_OK;
+  });
 }

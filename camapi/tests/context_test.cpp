@@ -13,6 +13,7 @@
 #include "platform/registry/registry_store.h"
 #include "platform/version/version.h"
 #include "simcam/memory_builder.h"
+#include "testing/allocation_counter.h"
 
 namespace ksv::camapi::testing {
 namespace {
@@ -202,6 +203,17 @@ TEST_F(Context, RegistryPassThroughsAndNullContexts) {
   EXPECT_EQ(KXCAMAPI_Download(nullptr), 1);
   EXPECT_EQ(KXCAMAPI_GetAllImgs(nullptr, nullptr), 1);
   EXPECT_EQ(KXCAMAPI_GetVideoFrame(nullptr), nullptr);
+}
+
+// Out of memory inside an export is its failure code, never an exception
+// thrown at a C caller.
+TEST_F(Context, AFailedAllocationIsAFailureNotAnException) {
+  KXCAMAPI_HANDLE context = Open();
+  ASSERT_NE(context, nullptr);
+  ksv::testing::FailAllocations(true);
+  const int stream = KXCAMAPI_GetAllImgs(context, nullptr);
+  ksv::testing::FailAllocations(false);
+  EXPECT_NE(stream, KXCAMAPI_OK);
 }
 
 TEST_F(Context, VideoFrameIsTheFirstFrameOfTheClipJustMade) {
