@@ -12,6 +12,7 @@
 #include "include/vexel5.h"
 #include "platform/media/avi/avi_file.h"
 #include "platform/media/filters/avi_mux/tests/mux_test_filters.h"
+#include "platform/ui/user32.h"
 
 namespace ksv::graph::testing {
 namespace {
