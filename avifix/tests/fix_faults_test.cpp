@@ -272,6 +272,25 @@ TEST_F(FixFault, AFullDiskIsToldApartAndLeavesTheSource) {
     return inPlace != 0 ? inPlace : FailsUnchanged(clip, (disk / "copy.avi").string(), FIXAVI_E_DISK_FULL);
   });
   EXPECT_EQ(status, 0) << "full for this file";
+
+  // Room for the source but not for the new file, which is larger (it adds
+  // the legacy index): the space the failed save had taken is free again
+  // when it ends, yet the save failed for space.
+  status = InMountNamespace(mountDisk, [&] {
+    ClipSpec grows;
+    grows.video = Video::kRgb;
+    grows.frames = 200;
+    grows.legacyIndex = false;
+    const std::string clip = (disk / "grows.avi").string();
+    WriteClip(clip, grows);
+    const fs::path trial = folder_ / "trial.avi";
+    if (FixAVICopyForMCIControl(clip.c_str(), trial.c_str(), nullptr) != FIXAVI_OK) return 11;
+    const uint64_t source = fs::file_size(clip);
+    const uint64_t room = (source + 4095) / 4096 * 4096;
+    if (fs::file_size(trial) <= room || room < 128 * 1024 || !FillUpTo(disk, room)) return 10;
+    return FailsUnchanged(clip, clip, FIXAVI_E_DISK_FULL);
+  });
+  EXPECT_EQ(status, 0) << "room for the source, not for the new file";
 }
 
 TEST_F(FixFault, AReadOnlyFolderFailsAndLeavesTheSource) {
