@@ -91,8 +91,8 @@ Replaceable CanReplace(const std::string& path) {
   // The folder just let it go, so it takes it back; a second try rather
   // than leave the file under the temporary name. When both fail the file
   // stays there, and the caller is told so.
-  if (renameCall(moved.c_str(), path.c_str()) == 0 || renameCall(moved.c_str(), path.c_str()) == 0) {
-    return Replaceable::kYes;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (renameCall(moved.c_str(), path.c_str()) == 0) return Replaceable::kYes;
   }
   return Replaceable::kMovedAway;
 }

@@ -42,7 +42,8 @@ PictureSize FrameSizeOf(std::span<const uint8_t> header) {
     if (code == 0xC0 && length >= 8 && at + 2 + length <= header.size()) {
       // Precision, height, width, components; the camera's are 4:2:0.
       const uint8_t* f = &header[at + 4];
-      const bool camera420 = length == 17 && f[5] == 3 && f[7] == 0x22 && f[10] == 0x11 && f[13] == 0x11;
+      const bool camera420 =
+          length == 17 && f[5] == 3 && f[7] == 0x22 && f[10] == 0x11 && f[13] == 0x11;
       if (!camera420) return {};
       return {uint32_t{f[3]} << 8 | f[4], uint32_t{f[1]} << 8 | f[2]};
     }

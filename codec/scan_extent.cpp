@@ -67,8 +67,9 @@ class CodeWalker {
       uint32_t bit = 0;
       if (!bits.Take(1, bit)) return -1;
       code = code << 1 | static_cast<int32_t>(bit);
-      if (first_[length] >= 0 && code - first_[length] < spec_.counts[length] && code >= first_[length]) {
-        return spec_.symbols[static_cast<size_t>(firstIndex_[length] + code - first_[length])];
+      const int32_t offset = code - first_[length];
+      if (first_[length] >= 0 && offset >= 0 && offset < spec_.counts[length]) {
+        return spec_.symbols[static_cast<size_t>(firstIndex_[length] + offset)];
       }
     }
     return -1;

@@ -135,7 +135,8 @@ GraphClient::Outcome GraphClient::Run(const GraphRunLimits& limits) {
   QMG_Stop(handle_);
   // A graph stopped by an error never completes; its output is not whole.
   if (aborted_) {
-    throw CommandFailure("the graph stopped on an error (a filter failed, as a write to a full disk does)");
+    throw CommandFailure(
+        "the graph stopped on an error (a filter failed, as a write to a full disk does)");
   }
   return outcome;
 }

@@ -190,7 +190,9 @@ TEST_F(ClipParts, APerItemClipThatStallsOrCannotBeWrittenFailsWithoutAFile) {
   ksv::testing::SmallFileSystem small(64 * 1024);
   if (!small.ok()) GTEST_SKIP() << small.why();
   recorder_.events.clear();
-  recorder_.pathFor = [&](size_t, const std::string&) { return (small.path() / "Clip0.AVI").string(); };
+  recorder_.pathFor = [&](size_t, const std::string&) {
+    return (small.path() / "Clip0.AVI").string();
+  };
   EXPECT_EQ(KXCAMAPI_Download(context), KXCAMAPI_ITEM_FAILED);
   ASSERT_EQ(recorder_.Ends().size(), 1u);
   EXPECT_EQ(recorder_.Ends()[0].status, KXCAMAPI_ITEM_FAILED);

@@ -43,10 +43,14 @@ TEST(ItemFiles, StuffedFormStuffsEveryFFAndEndsWithEoi) {
 // before EOI, and the pixels are those of the data without its padding.
 TEST(ItemFiles, PicturesEndWhereTheirScanEndsNotAtThePadding) {
   picture::RgbPicture scene = picture::BlankRgb(320, 240);
-  for (size_t i = 0; i < scene.pixels.size(); ++i) scene.pixels[i] = static_cast<uint8_t>(i * 7 % 251);
+  for (size_t i = 0; i < scene.pixels.size(); ++i) {
+    scene.pixels[i] = static_cast<uint8_t>(i * 7 % 251);
+  }
   const codec::QuantPair tables = codec::ScaledAnnexKPair(50);
-  const std::vector<uint8_t> entropy = simcam::EncodeStoredFrame(picture::RgbToPlanar(scene), tables);
-  ASSERT_NE(std::find(entropy.begin(), entropy.end(), 0xFF), entropy.end());  // stuffing is exercised
+  const std::vector<uint8_t> entropy =
+      simcam::EncodeStoredFrame(picture::RgbToPlanar(scene), tables);
+  // Stuffing is exercised.
+  ASSERT_NE(std::find(entropy.begin(), entropy.end(), 0xFF), entropy.end());
   const auto header = outside::bulk::StoredPictureHeader(tables, 320, 240);
   std::vector<uint8_t> padded = entropy;
   padded.resize((entropy.size() / 64 + 2) * 64, 0);

@@ -183,10 +183,12 @@ TEST_F(StreamDownload, ALowQualityPictureWhoseCutCannotBeSavedFails) {
   ksv::testing::SmallFileSystem small(256 * 1024);
   if (!small.ok()) GTEST_SKIP() << small.why();
   outside::bulk::CameraMemory memory = EmptyMemory();
-  memory.items = {simcam::MakePictureItem(Photo("coffee"), *memory.FindMode(simcam::kLowQualityPictureMode),
+  memory.items = {simcam::MakePictureItem(Photo("coffee"),
+                                          *memory.FindMode(simcam::kLowQualityPictureMode),
                                           outside::bulk::kLowQualitySubtype)};
   const std::span<const uint8_t> scan = memory.items[0].Content();
-  const size_t firstForm = 623 + scan.size() + size_t(std::count(scan.begin(), scan.end(), 0xFF)) + 2;
+  const size_t stuffed = scan.size() + size_t(std::count(scan.begin(), scan.end(), 0xFF));
+  const size_t firstForm = 623 + stuffed + 2;
   UseMemory(memory);
   recorder_.pathFor = [&](size_t, const std::string&) {
     small.FillLeaving((firstForm + 4095) / 4096 * 4096);  // the first form's pages and no more
