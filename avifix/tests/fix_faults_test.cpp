@@ -276,7 +276,10 @@ TEST_F(FixFault, AFullDiskIsToldApartAndLeavesTheSource) {
   // Room for the source but not for the new file, which is larger (it adds
   // the legacy index): the space the failed save had taken is free again
   // when it ends, yet the save failed for space.
-  status = InMountNamespace(mountDisk, [&] {
+  const auto mountLargerDisk = [&] {
+    return mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=2m") == 0;
+  };
+  status = InMountNamespace(mountLargerDisk, [&] {
     ClipSpec grows;
     grows.video = Video::kRgb;
     grows.frames = 200;
