@@ -3,6 +3,8 @@
 #include <array>
 
 #include "codec/annex_k.h"
+#include "codec/bit_reader.h"
+#include "codec/huffman_decoder.h"
 
 namespace ksv::codec {
 
@@ -103,15 +105,91 @@ bool SkipBlock(ScanBitReader& bits, const CodeWalker& dc, const CodeWalker& ac) 
   return true;
 }
 
+// The bare form, walked as the decoder walks it (table lookups on a 64-bit
+// window): the stream download passes every picture through here. False
+// for a code in no table or a run past the block's end.
+bool SkipBareBlock(BitReader& r, const HuffmanTable& dc, const HuffmanTable& ac) {
+  r.RefillIfBelow(32);
+  uint32_t e = dc.Lookup(r.Peek(HuffmanTable::kLookupBits));
+  if (HuffmanTable::KindOf(e) == HuffmanTable::kComplete) {
+    r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+  } else {
+    uint32_t size;
+    if (HuffmanTable::KindOf(e) == HuffmanTable::kNeedsExtra) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      size = HuffmanTable::Size(e);
+    } else {
+      int length = 0;
+      const int symbol = dc.DecodeLong(r.Peek(16), length);
+      if (symbol < 0) return false;
+      r.Skip(length);
+      size = static_cast<uint32_t>(symbol);
+    }
+    r.Skip(static_cast<int>(size));
+  }
+  for (int k = 1; k < 64;) {
+    r.RefillIfBelow(32);
+    e = ac.Lookup(r.Peek(HuffmanTable::kLookupBits));
+    if (HuffmanTable::IsComplete(e)) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      k += static_cast<int>(HuffmanTable::Run(e)) + 1;
+      continue;
+    }
+    const HuffmanTable::Kind kind = HuffmanTable::KindOf(e);
+    if (kind == HuffmanTable::kEndOfBlock) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      return true;
+    }
+    uint32_t run, size;
+    if (kind == HuffmanTable::kNeedsExtra) {
+      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      run = HuffmanTable::Run(e);
+      size = HuffmanTable::Size(e);
+    } else {
+      int length = 0;
+      const int symbol = ac.DecodeLong(r.Peek(16), length);
+      if (symbol < 0) return false;
+      r.Skip(length);
+      if (symbol == 0) return true;  // end of block
+      run = static_cast<uint32_t>(symbol) >> 4;
+      size = static_cast<uint32_t>(symbol) & 15;
+    }
+    r.Skip(static_cast<int>(size));
+    k += static_cast<int>(run) + 1;
+    if (k > 64) return false;
+  }
+  return true;
+}
+
+std::optional<size_t> BareExtent(std::span<const uint8_t> data, uint64_t macroblocks) {
+  static const HuffmanTable luminanceDc(kLuminanceDc, true), luminanceAc(kLuminanceAc, false);
+  static const HuffmanTable chrominanceDc(kChrominanceDc, true),
+      chrominanceAc(kChrominanceAc, false);
+  BitReader bits(data.data(), data.size());
+  for (uint64_t m = 0; m < macroblocks; ++m) {
+    for (int y = 0; y < 4; ++y) {
+      if (!SkipBareBlock(bits, luminanceDc, luminanceAc)) return std::nullopt;
+    }
+    for (int c = 0; c < 2; ++c) {
+      if (!SkipBareBlock(bits, chrominanceDc, chrominanceAc)) return std::nullopt;
+    }
+  }
+  // Bits past the data read as zeros: a walk that took any of them ran out.
+  const uint64_t used = bits.Position();
+  if (used > uint64_t{data.size()} * 8) return std::nullopt;
+  return static_cast<size_t>((used + 7) / 8);
+}
+
 }  // namespace
 
 std::optional<size_t> ScanExtent(std::span<const uint8_t> data, uint32_t width, uint32_t height,
                                  ScanBytes layout) {
   if (width == 0 || height == 0) return std::nullopt;
+  const uint64_t macroblocks = uint64_t{(width + 15) / 16} * ((height + 15) / 16);
+  if (layout == ScanBytes::kBare) return BareExtent(data, macroblocks);
   const CodeWalker luminanceDc(kLuminanceDc), luminanceAc(kLuminanceAc);
   const CodeWalker chrominanceDc(kChrominanceDc), chrominanceAc(kChrominanceAc);
   ScanBitReader bits(data, layout);
-  const uint64_t macroblocks = uint64_t{(width + 15) / 16} * ((height + 15) / 16);
   for (uint64_t m = 0; m < macroblocks; ++m) {
     for (int y = 0; y < 4; ++y) {
       if (!SkipBlock(bits, luminanceDc, luminanceAc)) return std::nullopt;
