@@ -152,10 +152,19 @@ bool AviFixer::PrepareTarget(const std::string& target, bool inPlace) {
     if (std::filesystem::exists(status) && std::filesystem::is_directory(status)) {
       return Fail(kErrorGeneral);
     }
+    // A read-only target cannot be deleted, so it is not replaced either.
+    if (std::filesystem::exists(status) && !IsWritableFile(target)) return Fail(kErrorGeneral);
     savePath_ = target;
     return true;
   }
-  if (!CanReplace(target)) return Fail(kErrorGeneral);
+  switch (CanReplace(target)) {
+    case Replaceable::kYes:
+      break;
+    case Replaceable::kNo:
+      return Fail(kErrorGeneral);
+    case Replaceable::kMovedAway:
+      return Fail(kErrorSourceMoved);
+  }
   workPath_ = ClaimWorkFile(FolderOf(target));
   if (workPath_.empty()) return Fail(kErrorGeneral);
   savePath_ = workPath_;
@@ -260,14 +269,21 @@ bool AviFixer::Save(EditStreams& streams, bool copyVideo) {
   LPAVICOMPRESSOPTIONS options[2] = {&videoOptions, &audioOptions};
   if (streams.audio.stream != nullptr) audioOptions = audio_->saveOptions();
   const int count = streams.audio.stream != nullptr ? 2 : 1;
+  WatchFreeSpace(FolderOf(savePath_));
   const HRESULT saved =
       AVISaveVA(savePath_.c_str(), nullptr, SaveProgressProc, count, list, options);
   if (saved == AVIERR_OK) return true;
   // The save has already removed what it wrote, so the space it filled is
   // free again: a write that failed with less free than the file takes
-  // failed for space too, not only one that left under 128 KiB.
+  // failed for space too, not only one that left under 128 KiB. And the
+  // new file may need more than the source: a write that failed after the
+  // save had brought the free space under 128 KiB (give or take the two
+  // hundredths of the file written between two looks) failed for space.
   const uint64_t needed = saved == AVIERR_FILEWRITE ? FileSize(path_) : 0;
-  lastError_ = DiskNearlyFull(FolderOf(savePath_), needed) ? kErrorDiskFull : kErrorGeneral;
+  const bool filledDisk = saved == AVIERR_FILEWRITE &&
+                          LeastFreeSpaceSeen() < kDiskNearlyFullBytes + needed / 50;
+  lastError_ = filledDisk || DiskNearlyFull(FolderOf(savePath_), needed) ? kErrorDiskFull
+                                                                          : kErrorGeneral;
   // The save ran out of memory (it catches that itself): said as such.
   if (saved == AVIERR_MEMORY && lastError_ != kErrorDiskFull) lastError_ = ERROR_NOT_ENOUGH_MEMORY;
   // A work file of ours goes too.

@@ -14,6 +14,9 @@ namespace ksv::avifix {
 
 FixResult FixAvi(const std::string& source, const std::string& target, FixAVIProgress progress) {
   const SaveProgressScope progressScope(progress);
+  // Started from inside a fix's own progress routine: it would wait for
+  // itself.
+  if (!progressScope.held()) return FIXAVI_E_FAILED;
   AviFixer fixer;
   if (!fixer.Open(source)) return FIXAVI_E_CANNOT_OPEN;
   // The whole video, from its first frame to its last.
@@ -24,6 +27,7 @@ FixResult FixAvi(const std::string& source, const std::string& target, FixAVIPro
   const LONG last = first + length - 1;
   if (!fixer.RewriteRange(first, last, target)) {
     if (fixer.LastError() == kErrorDiskFull) return FIXAVI_E_DISK_FULL;
+    if (fixer.LastError() == kErrorSourceMoved) return FIXAVI_E_SOURCE_MOVED;
     if (fixer.LastError() == DWORD(ERROR_NOT_ENOUGH_MEMORY)) return FIXAVI_E_OUT_OF_MEMORY;
     return FIXAVI_E_FAILED;
   }

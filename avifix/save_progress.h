@@ -6,7 +6,9 @@
 // takes the process-wide lock).
 #pragma once
 
+#include <cstdint>
 #include <mutex>
+#include <string>
 
 #include "include/clipmend.h"
 #include "include/win32_types.h"
@@ -14,7 +16,9 @@
 namespace ksv::avifix {
 
 // Holds the progress storage for one fix: from construction to destruction
-// no other fix in the process runs.
+// no other fix in the process runs. A fix started on the thread that holds
+// it (from inside the progress routine) would wait for itself: it holds
+// nothing and held() is false.
 class SaveProgressScope {
  public:
   explicit SaveProgressScope(FixAVIProgress routine);
@@ -22,9 +26,19 @@ class SaveProgressScope {
   SaveProgressScope(const SaveProgressScope&) = delete;
   SaveProgressScope& operator=(const SaveProgressScope&) = delete;
 
+  bool held() const { return hold_.owns_lock(); }
+
  private:
   std::unique_lock<std::mutex> hold_;
 };
+
+// Watches the free space of `folder`'s file system at every progress step
+// of the saves that follow (a save that fails removes what it wrote, so
+// only a look during the save sees how full it made the disk).
+void WatchFreeSpace(const std::string& folder);
+// The least free space seen since WatchFreeSpace (the most a uint64_t holds
+// when none was seen).
+uint64_t LeastFreeSpaceSeen();
 
 // Sets the number of passes of the fix and starts the first.
 void BeginPasses(int passes);

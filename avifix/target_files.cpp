@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string_view>
 
 #include "include/win32_errors.h"
@@ -12,6 +13,8 @@
 
 namespace ksv::avifix {
 namespace {
+
+RenameCall renameCall = ::rename;
 
 // A fresh name claimed through GetTempFileNameA ("<prefix><hex>.TMP").
 std::string ClaimTempName(const std::string& folder, const char* prefix) {
@@ -69,21 +72,29 @@ std::string ClaimWorkFile(const std::string& folder) {
   return {};
 }
 
-bool CanReplace(const std::string& path) {
+bool IsWritableFile(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  // Read-only: no write permission for anybody (as the read-only attribute
-  // marks a file whoever runs), or none for this process.
-  if ((info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return false;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 0222) != 0 &&
+         ::access(path.c_str(), W_OK) == 0;
+}
+
+void UseRenameCall(RenameCall call) { renameCall = call != nullptr ? call : ::rename; }
+
+Replaceable CanReplace(const std::string& path) {
+  if (!IsWritableFile(path)) return Replaceable::kNo;
   const std::string moved = ClaimTempName(FolderOf(path), "AVM");
-  if (moved.empty()) return false;
-  if (::rename(path.c_str(), moved.c_str()) != 0) {
+  if (moved.empty()) return Replaceable::kNo;
+  if (renameCall(path.c_str(), moved.c_str()) != 0) {
     ::unlink(moved.c_str());
-    return false;
+    return Replaceable::kNo;
   }
   // The folder just let it go, so it takes it back; a second try rather
-  // than leave the file under the temporary name.
-  return ::rename(moved.c_str(), path.c_str()) == 0 || ::rename(moved.c_str(), path.c_str()) == 0;
+  // than leave the file under the temporary name. When both fail the file
+  // stays there, and the caller is told so.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (renameCall(moved.c_str(), path.c_str()) == 0) return Replaceable::kYes;
+  }
+  return Replaceable::kMovedAway;
 }
 
 bool DiskNearlyFull(const std::string& path, uint64_t needed) {

@@ -14,6 +14,9 @@ namespace ksv::avifix {
 // save that failed on a nearly full disk.
 inline constexpr DWORD kErrorGeneral = 204;
 inline constexpr DWORD kErrorDiskFull = 222;
+// The source could be moved to its test name but not back: it stays under
+// that name ("AVM<hex>.TMP" in its folder).
+inline constexpr DWORD kErrorSourceMoved = 2;  // ERROR_FILE_NOT_FOUND: not at its name
 
 // A save that fails with less than this free on its disk failed for space.
 inline constexpr uint64_t kDiskNearlyFullBytes = 128 * 1024;
@@ -33,10 +36,22 @@ std::string FolderOf(const std::string& path);
 // touched). Empty when the folder cannot take a new file.
 std::string ClaimWorkFile(const std::string& folder);
 
-// True when the file at `path` may be replaced by a fix: a plain file,
-// not read-only (some write permission set, and writable by this
-// process), that can be moved to another name in its folder and back.
-bool CanReplace(const std::string& path);
+// True when `path` names a plain file that is not read-only: some write
+// permission set (as the read-only attribute marks a file whoever runs),
+// and writable by this process.
+bool IsWritableFile(const std::string& path);
+
+// Whether the file at `path` may be replaced by a fix: a plain file, not
+// read-only, that can be moved to another name in its folder and back.
+// kMovedAway: it was moved but could not be moved back, and stays under
+// the other name (never deleted).
+enum class Replaceable { kYes, kNo, kMovedAway };
+Replaceable CanReplace(const std::string& path);
+
+// For tests: the call that renames files (rename(2) unless set; null
+// puts it back).
+using RenameCall = int (*)(const char* from, const char* to);
+void UseRenameCall(RenameCall call);
 
 // True when the file system holding `path` (a file or folder) has less
 // than kDiskNearlyFullBytes free for this process, or less than `needed`

@@ -12,6 +12,7 @@
 
 #include "camapi/stream_reassembler.h"
 #include "codec/decoder.h"
+#include "common/work_folder.h"
 #include "include/oksv1api.h"
 #include "include/oksv1dnl.h"
 
@@ -88,7 +89,11 @@ struct CameraContext {
   int32_t burstWidth = 320;
   int32_t burstHeight = 240;
   uint32_t itemIndex = 0;
-  std::string clipFolder;  // ends in "/"
+  // The handle's own sub-folder of the clip work folder, which other
+  // handles, in this process or another, never touch; clipFolder is its
+  // path (ends in "/").
+  common::WorkFolder clipWork;
+  std::string clipFolder;
   std::vector<std::string> clipInfoPaths = std::vector<std::string>(kMaxClips);
   // Frames of the current clip; counted on the clip graph's video thread
   // while the calling thread reads it for progress (both through

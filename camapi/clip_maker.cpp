@@ -1,5 +1,8 @@
 #include "camapi/clip_maker.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -21,9 +24,9 @@ using Clock = std::chrono::steady_clock;
 // The compressor the clips are written with; with the Vexel 5 flag set the
 // graph library takes a Vexel 5 encoder instead when it meets one first.
 constexpr const char* kClipCompressor = "Cinepak Codec by Radius";
-// A graph that asks for no frame this long has stopped (a failed write
-// aborts it without a word to the frame supplier).
-constexpr auto kStalled = std::chrono::seconds(15);
+// A graph that asks for no frame this long has stopped (a filter that
+// failed without saying so); a test may shorten it.
+std::atomic<int64_t> stallLimitNs{std::chrono::nanoseconds(std::chrono::seconds(15)).count()};
 // After the last frame, how long the graph may take to report completion.
 constexpr auto kCompletionGrace = std::chrono::seconds(3);
 
@@ -77,21 +80,44 @@ bool WaitForClip(ClipMakerRecord& record) {
   for (;;) {
     const DWORD waited = WaitForSingleObject(record.doneEvent, 10);
     PumpMessages();
+    if (record.aborted.load()) return false;
     if (waited == WAIT_OBJECT_0) break;
     if (waited != WAIT_TIMEOUT) return false;
-    if (NowNs() - record.lastCallNs.load() >
-        std::chrono::duration_cast<std::chrono::nanoseconds>(kStalled).count()) {
-      return false;
-    }
+    if (NowNs() - record.lastCallNs.load() > stallLimitNs.load()) return false;
   }
   // The last frame is on its way to the file; stopping now could lose it.
+  // A write that fails now still stops the graph on an error.
   const auto deadline = Clock::now() + kCompletionGrace;
   while (Clock::now() < deadline) {
     if (record.ended.load() && QMG_GetEventFlag(record.graph) == 0) break;
     PumpMessages();
+    if (record.aborted.load()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  return true;
+  PumpMessages();
+  return !record.aborted.load();
+}
+
+// The graph library's callback: the only word of a graph stopped by an
+// error.
+void HearGraph(int32_t code, intptr_t user) {
+  if (code == QMG_CODE_ERROR_ABORT) reinterpret_cast<ClipMakerRecord*>(user)->aborted = true;
+}
+
+// Identifies the file at a path, to tell a file this run made from one
+// that was there before.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  int64_t modifiedNs = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+FileIdentity IdentityOf(const char* path) {
+  struct stat status {};
+  if (::stat(path, &status) != 0) return {};
+  return {true, status.st_dev, status.st_ino,
+          int64_t{status.st_mtim.tv_sec} * 1'000'000'000 + status.st_mtim.tv_nsec};
 }
 
 bool RunGraph(CameraContext& context, ClipMakerRecord& record) {
@@ -105,12 +131,13 @@ bool RunGraph(CameraContext& context, ClipMakerRecord& record) {
   }
   // A period the maker refuses (0) leaves its default of 100 ms.
   QMG_AviMaker_MillisecondPerFrame(graph, record.frameMs);
+  QMG_SetCallbackProc(graph, HearGraph, reinterpret_cast<intptr_t>(&record));
   QMG_SetEventFlag(graph);
   record.lastCallNs = NowNs();
   if (!QMG_Play(graph)) return false;
   const bool made = WaitForClip(record);
-  QMG_Stop(graph);
-  return made;
+  const bool stopped = QMG_Stop(graph) != 0;
+  return made && stopped && !record.aborted.load();
 }
 
 }  // namespace
@@ -152,7 +179,12 @@ bool BuildClipMakerRecord(const std::string& infoFile, ClipMakerRecord& record) 
   return true;
 }
 
+void SetClipStallLimit(std::chrono::milliseconds limit) {
+  stallLimitNs = std::chrono::nanoseconds(limit).count();
+}
+
 bool MakeClipAvi(CameraContext& context) {
+  const FileIdentity before = IdentityOf(context.pathBuffer);
   HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (event == nullptr) return false;
   context.clipDoneEvent = reinterpret_cast<intptr_t>(event);
@@ -171,6 +203,12 @@ bool MakeClipAvi(CameraContext& context) {
   CloseHandle(event);
   context.clipDoneEvent = -1;
   context.clipSlot = nullptr;
+  // A clip that failed leaves no file of its own behind, however far the
+  // graph got; a file that was there before is not this run's to delete.
+  if (!made) {
+    const FileIdentity after = IdentityOf(context.pathBuffer);
+    if (after.exists && !(after == before)) ::unlink(context.pathBuffer);
+  }
   return made;
 }
 

@@ -31,6 +31,9 @@ struct ClipMakerRecord {
   // Set by the supplier (on the graph's thread), read by the waiter.
   std::atomic<bool> signalled{false};
   std::atomic<bool> ended{false};  // "no more frames" was answered
+  // The graph stopped on an error (a failed write, for one): set by the
+  // graph library's callback on the waiting thread.
+  std::atomic<bool> aborted{false};
   std::atomic<int64_t> lastCallNs{0};
 };
 
@@ -47,7 +50,13 @@ bool BuildClipMakerRecord(const std::string& infoFile, ClipMakerRecord& record);
 
 // Makes the AVI file at the context's path buffer from the frame files of
 // the clip numbered context.itemIndex, waiting until it is written. False
-// when the graph cannot be built or started, or stops delivering frames.
+// when the graph cannot be built or started, stops on an error, fails to
+// stop, or stops asking for frames for the stall limit; then no file of
+// this run stands at the path (a file that was there before stays).
 bool MakeClipAvi(CameraContext& context);
+
+// How long a graph may go without asking for a frame before the clip
+// counts as failed: 15 seconds unless a test sets less.
+void SetClipStallLimit(std::chrono::milliseconds limit);
 
 }  // namespace ksv::camapi

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "camapi/clip_sample_source.h"
+#include "common/no_throw.h"
 #include "include/oksv1api_samples.h"
 #include "platform/media/base/media_type.h"
 #include "support/adpcm/ima_adpcm.h"
@@ -50,41 +51,45 @@ std::optional<std::span<const uint8_t>> DecodeHeldBlocks(AudioSide& audio,
 using namespace ksv::camapi::clip;
 
 HRESULT DoGetAudioMediaTypeForMe(int /*unused*/, CMediaType* type) {
-  if (type == nullptr) return E_POINTER;
-  std::shared_lock preparation(PreparationLock());
-  const SampleSource& source = Source();
-  if (!source.prepared) return E_FAIL;
-  type->InitMediaType();
-  type->SetType(&MEDIATYPE_Audio);
-  type->SetFormatType(&FORMAT_WaveFormatEx);
-  if (!type->SetFormat(reinterpret_cast<const BYTE*>(&source.waveFormat), sizeof(WAVEFORMATEX))) {
-    return E_OUTOFMEMORY;
-  }
-  return S_OK;
+  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+    if (type == nullptr) return E_POINTER;
+    std::shared_lock preparation(PreparationLock());
+    const SampleSource& source = Source();
+    if (!source.prepared) return E_FAIL;
+    type->InitMediaType();
+    type->SetType(&MEDIATYPE_Audio);
+    type->SetFormatType(&FORMAT_WaveFormatEx);
+    if (!type->SetFormat(reinterpret_cast<const BYTE*>(&source.waveFormat), sizeof(WAVEFORMATEX))) {
+      return E_OUTOFMEMORY;
+    }
+    return S_OK;
+  });
 }
 
 HRESULT ProcessAudioData(IMediaSample* sample, int* last) {
-  if (sample == nullptr || last == nullptr) return E_POINTER;
-  *last = 0;
-  std::shared_lock preparation(PreparationLock());
-  std::lock_guard lock(AudioLock());
-  SampleSource& source = Source();
-  if (!source.prepared) return E_FAIL;
-  AudioSide& audio = source.audio;
-  const std::optional<Chunk> chunk = ChunkAt(source, audio.position);
-  if (!chunk) return E_FAIL;
+  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+    if (sample == nullptr || last == nullptr) return E_POINTER;
+    *last = 0;
+    std::shared_lock preparation(PreparationLock());
+    std::lock_guard lock(AudioLock());
+    SampleSource& source = Source();
+    if (!source.prepared) return E_FAIL;
+    AudioSide& audio = source.audio;
+    const std::optional<Chunk> chunk = ChunkAt(source, audio.position);
+    if (!chunk) return E_FAIL;
 
-  std::span<const uint8_t> pcm = chunk->audio;
-  if (source.rate == 8000) {
-    const auto decoded = DecodeHeldBlocks(audio, chunk->audio);
-    if (!decoded) return E_FAIL;
-    pcm = *decoded;
-  }
-  const HRESULT copied = CopyIntoSample(sample, pcm);
+    std::span<const uint8_t> pcm = chunk->audio;
+    if (source.rate == 8000) {
+      const auto decoded = DecodeHeldBlocks(audio, chunk->audio);
+      if (!decoded) return E_FAIL;
+      pcm = *decoded;
+    }
+    const HRESULT copied = CopyIntoSample(sample, pcm);
 
-  Advance(audio.position, *chunk);
-  StampSample(sample, audio.count);
-  ++audio.count;
-  *last = audio.count >= source.chunkCount ? 1 : 0;
-  return copied;
+    Advance(audio.position, *chunk);
+    StampSample(sample, audio.count);
+    ++audio.count;
+    *last = audio.count >= source.chunkCount ? 1 : 0;
+    return copied;
+  });
 }

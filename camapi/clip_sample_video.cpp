@@ -5,6 +5,7 @@
 #include "camapi/clip_frame_files.h"
 #include "camapi/clip_sample_source.h"
 #include "common/bitmap_resample.h"
+#include "common/no_throw.h"
 #include "common/packed_bitmap.h"
 #include "include/oksv1api_samples.h"
 #include "platform/media/base/media_type.h"
@@ -80,60 +81,64 @@ void SaveFirstFrame(const SampleSource& source) {
 using namespace ksv::camapi::clip;
 
 HRESULT DoGetVideoMediaTypeForMe(int /*unused*/, CMediaType* type) {
-  if (type == nullptr) return E_POINTER;
-  std::shared_lock preparation(PreparationLock());
-  std::lock_guard video(VideoLock());
-  const SampleSource& source = Source();
-  if (!source.prepared) return E_POINTER;
-  // The next frame must decode: a clip whose video cannot be read offers no type.
-  const std::optional<Chunk> chunk = ChunkAt(source, source.video.position);
-  if (!chunk || !DecodeVideo(source, *chunk)) return E_POINTER;
+  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+    if (type == nullptr) return E_POINTER;
+    std::shared_lock preparation(PreparationLock());
+    std::lock_guard video(VideoLock());
+    const SampleSource& source = Source();
+    if (!source.prepared) return E_POINTER;
+    // The next frame must decode: a clip whose video cannot be read offers no type.
+    const std::optional<Chunk> chunk = ChunkAt(source, source.video.position);
+    if (!chunk || !DecodeVideo(source, *chunk)) return E_POINTER;
 
-  const BITMAPINFOHEADER header = SampleHeader(source);
-  type->InitMediaType();
-  type->SetType(&MEDIATYPE_Video);
-  type->SetFormatType(&FORMAT_VideoInfo);
-  auto* info = reinterpret_cast<VIDEOINFO*>(type->AllocFormatBuffer(sizeof(VIDEOINFO)));
-  if (info == nullptr) return E_OUTOFMEMORY;
-  std::memset(info, 0, sizeof(VIDEOINFO));
-  info->rcSource = {0, 0, header.biWidth, header.biHeight};
-  info->rcTarget = info->rcSource;
-  info->dwBitRate = header.biSizeImage * 80;  // ten frames a second, in bits
-  info->dwBitErrorRate = 0;
-  info->AvgTimePerFrame = kSampleTime;
-  info->bmiHeader = header;
-  const GUID subtype = GetBitmapSubtype(&header);
-  type->SetSubtype(&subtype);
-  type->SetTemporalCompression(FALSE);
-  type->SetSampleSize(header.biSizeImage);
-  return S_OK;
+    const BITMAPINFOHEADER header = SampleHeader(source);
+    type->InitMediaType();
+    type->SetType(&MEDIATYPE_Video);
+    type->SetFormatType(&FORMAT_VideoInfo);
+    auto* info = reinterpret_cast<VIDEOINFO*>(type->AllocFormatBuffer(sizeof(VIDEOINFO)));
+    if (info == nullptr) return E_OUTOFMEMORY;
+    std::memset(info, 0, sizeof(VIDEOINFO));
+    info->rcSource = {0, 0, header.biWidth, header.biHeight};
+    info->rcTarget = info->rcSource;
+    info->dwBitRate = header.biSizeImage * 80;  // ten frames a second, in bits
+    info->dwBitErrorRate = 0;
+    info->AvgTimePerFrame = kSampleTime;
+    info->bmiHeader = header;
+    const GUID subtype = GetBitmapSubtype(&header);
+    type->SetSubtype(&subtype);
+    type->SetTemporalCompression(FALSE);
+    type->SetSampleSize(header.biSizeImage);
+    return S_OK;
+  });
 }
 
 HRESULT ProcessVideoData(IMediaSample* sample, int* last) {
-  if (sample == nullptr || last == nullptr) return E_POINTER;
-  *last = 0;
-  std::shared_lock preparation(PreparationLock());
-  std::lock_guard video(VideoLock());
-  SampleSource& source = Source();
-  if (!source.prepared) return E_FAIL;
-  const std::optional<Chunk> chunk = ChunkAt(source, source.video.position);
-  if (!chunk || !DecodeVideo(source, *chunk)) return E_FAIL;
-  std::atomic_ref<uint32_t>(source.context->frameCounter).fetch_add(1);
+  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+    if (sample == nullptr || last == nullptr) return E_POINTER;
+    *last = 0;
+    std::shared_lock preparation(PreparationLock());
+    std::lock_guard video(VideoLock());
+    SampleSource& source = Source();
+    if (!source.prepared) return E_FAIL;
+    const std::optional<Chunk> chunk = ChunkAt(source, source.video.position);
+    if (!chunk || !DecodeVideo(source, *chunk)) return E_FAIL;
+    std::atomic_ref<uint32_t>(source.context->frameCounter).fetch_add(1);
 
-  // The decoder writes rows bottom-up, so the sample carries the bottom
-  // rows of a 160 x 128 frame while the first frame shows the top ones.
-  const size_t bytes = size_t{source.width} * source.sampleHeight * 3;
-  const HRESULT copied =
-      CopyIntoSample(sample, std::span<const uint8_t>(source.bulk->decodeBuffer).first(bytes));
-  if (source.video.firstSample) {
-    if (!ksv::camapi::KsvMode()) SaveFirstFrame(source);
-    source.video.firstSample = false;
-  }
-  if (FAILED(copied)) return copied;
+    // The decoder writes rows bottom-up, so the sample carries the bottom
+    // rows of a 160 x 128 frame while the first frame shows the top ones.
+    const size_t bytes = size_t{source.width} * source.sampleHeight * 3;
+    const HRESULT copied =
+        CopyIntoSample(sample, std::span<const uint8_t>(source.bulk->decodeBuffer).first(bytes));
+    if (source.video.firstSample) {
+      if (!ksv::camapi::KsvMode()) SaveFirstFrame(source);
+      source.video.firstSample = false;
+    }
+    if (FAILED(copied)) return copied;
 
-  Advance(source.video.position, *chunk);
-  StampSample(sample, source.video.count);
-  ++source.video.count;
-  *last = source.video.count + source.syncFrames >= source.chunkCount ? 1 : 0;
-  return S_OK;
+    Advance(source.video.position, *chunk);
+    StampSample(sample, source.video.count);
+    ++source.video.count;
+    *last = source.video.count + source.syncFrames >= source.chunkCount ? 1 : 0;
+    return S_OK;
+  });
 }

@@ -6,7 +6,7 @@
 
 #include "camapi/camera_context.h"
 #include "camapi/item_clip.h"
-#include "common/folders.h"
+#include "common/no_throw.h"
 #include "common/packed_bitmap.h"
 #include "platform/memory/global_memory.h"
 #include "platform/module/module.h"
@@ -62,7 +62,7 @@ std::string ClipFolderOf(HINSTANCE module) {
 void Teardown(::CameraContext* context) {
   if (context->frameBitmap != nullptr) GlobalFree(context->frameBitmap);
   if (context->burstBitmap != nullptr) GlobalFree(context->burstBitmap);
-  if (!context->clipFolder.empty()) common::DeletePlainFiles(context->clipFolder);
+  context->clipWork.Release();  // this handle's work files, and no one else's
   if (context->bulk) {
     context->bulk->decoder.Release();
     if (context->bulk->handle != 0) BULK_Reset(context->bulk->handle);
@@ -89,12 +89,18 @@ void Teardown(::CameraContext* context) {
     }
     context->bulk->burstFrameHook = SaveBurstFrame;
     context->bulk->clipFrameHook = SaveClipFrameHook;
-    context->clipFolder = ClipFolderOf(module);
-    if (context->clipFolder.empty()) {
+    const std::string clipFolder = ClipFolderOf(module);
+    if (clipFolder.empty()) {
       Teardown(context);
       return nullptr;
     }
-    common::DeletePlainFiles(context->clipFolder);
+    // Other handles, of this process or another, may be converting clips in
+    // the work folder right now: this handle works in a sub-folder of its
+    // own, and only the folders of handles that are gone are cleared. When
+    // the folder cannot be written, clips fail there later as they always
+    // did, and nothing is deleted.
+    context->clipFolder =
+        context->clipWork.Claim(clipFolder) ? context->clipWork.path() : clipFolder;
     context->frameBitmap = common::CreatePackedBitmap(320, 240, 24);
     context->burstBitmap =
         common::CreatePackedBitmap(context->burstWidth, context->burstHeight, 24);
@@ -135,18 +141,24 @@ extern "C" {
 
 KXCAMAPI_HANDLE KXCAMAPI_Init(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                               intptr_t userData, HINSTANCE module, HWND window) {
-  return ksv::camapi::Open(false, begin, end, userData, module, window);
+  return ksv::common::NoThrow<KXCAMAPI_HANDLE>(nullptr, [&]() -> KXCAMAPI_HANDLE {
+    return ksv::camapi::Open(false, begin, end, userData, module, window);
+  });
 }
 
 KXCAMAPI_HANDLE KXCAMAPI_InitKSV(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                                  intptr_t userData, HINSTANCE module, HWND window) {
-  return ksv::camapi::Open(true, begin, end, userData, module, window);
+  return ksv::common::NoThrow<KXCAMAPI_HANDLE>(nullptr, [&]() -> KXCAMAPI_HANDLE {
+    return ksv::camapi::Open(true, begin, end, userData, module, window);
+  });
 }
 
 int KXCAMAPI_Reset(KXCAMAPI_HANDLE context) {
-  if (context == nullptr) return KXCAMAPI_NO_CONTEXT;
-  ksv::camapi::Teardown(context);
-  return KXCAMAPI_OK;
+  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+    if (context == nullptr) return KXCAMAPI_NO_CONTEXT;
+    ksv::camapi::Teardown(context);
+    return KXCAMAPI_OK;
+  });
 }
 
 }  // extern "C"

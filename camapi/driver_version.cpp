@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/no_throw.h"
 #include "include/oksv1api.h"
 #include "platform/root/system_root.h"
 #include "platform/version/version.h"
@@ -51,8 +52,16 @@ int CopyDriverVersion(const char* driverFile, char* text) {
 
 extern "C" {
 
-int KXCAMAPI_GetVideoDriverVer(char* text) { return CopyDriverVersion("OKSV1VID.SYS", text); }
+int KXCAMAPI_GetVideoDriverVer(char* text) {
+  return ksv::common::NoThrow<int>(0, [&]() -> int {
+    return CopyDriverVersion("OKSV1VID.SYS", text);
+  });
+}
 
-int KXCAMAPI_GetBulkDriverVer(char* text) { return CopyDriverVersion("OKSV1BLK.SYS", text); }
+int KXCAMAPI_GetBulkDriverVer(char* text) {
+  return ksv::common::NoThrow<int>(0, [&]() -> int {
+    return CopyDriverVersion("OKSV1BLK.SYS", text);
+  });
+}
 
 }  // extern "C"

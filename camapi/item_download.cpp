@@ -8,6 +8,7 @@
 #include "camapi/item_files.h"
 #include "camapi/item_headers.h"
 #include "camapi/picture_resave.h"
+#include "common/no_throw.h"
 
 namespace ksv::camapi {
 
@@ -28,9 +29,13 @@ int HandlePicture(CameraContext& context) {
   const WriteOutcome outcome = WritePlainJpeg(
       context.pathBuffer, bulk.jpegHeader, {bulk.dataStart, bulk.dataSize}, context.fileBuffer);
   if (!outcome.ok) return ItemWriteFailed(context, outcome);
-  // A low-quality picture is saved again at 320 x 240; when that fails the
-  // file stays as first written.
-  if (bulk.kind == KXCAMAPI_KIND_LQ_PICTURE) ResaveResampled(context.pathBuffer);
+  // A low-quality picture is saved again at 320 x 240; when it cannot be
+  // read or resampled the file stays as first written, and when the new
+  // picture cannot be saved the item failed.
+  if (bulk.kind == KXCAMAPI_KIND_LQ_PICTURE &&
+      ResaveResampled(context.pathBuffer) == Resaved::kSaveFailed) {
+    return ItemWriteFailed(context, {});
+  }
   EndItem(context, KXCAMAPI_OK);
   return Finish(context);
 }
@@ -138,23 +143,25 @@ int DownloadItem(ksv::camapi::CameraContext& context, int index) {
 }  // namespace
 
 extern "C" int KXCAMAPI_Download(KXCAMAPI_HANDLE context) {
-  if (context == nullptr || !context->bulk || context->bulk->handle == 0) {
-    return KXCAMAPI_NO_CONTEXT;
-  }
-  BulkContext& bulk = *context->bulk;
-  // Counted again: items erased since the context opened are not fetched.
-  const int count = BULK_GetImgCount(bulk.handle);
-  if (BULK_GetErrCode(bulk.handle) == BULK_ERR_NONE) {
-    bulk.storedCount = static_cast<uint16_t>(count < 0 ? 0 : (count > 0xFFFF ? 0xFFFF : count));
-  }
-  try {
-    for (int index = 0; index < bulk.storedCount; ++index) {
-      if (const int status = DownloadItem(*context, index); status != KXCAMAPI_OK) return status;
+  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+    if (context == nullptr || !context->bulk || context->bulk->handle == 0) {
+      return KXCAMAPI_NO_CONTEXT;
     }
-  } catch (const std::bad_alloc&) {
-    return KXCAMAPI_OUT_OF_MEMORY;
-  } catch (const std::exception&) {
-    return static_cast<int>(KXCAMAPI_INTERNAL_ERROR);
-  }
-  return KXCAMAPI_OK;
+    BulkContext& bulk = *context->bulk;
+    // Counted again: items erased since the context opened are not fetched.
+    const int count = BULK_GetImgCount(bulk.handle);
+    if (BULK_GetErrCode(bulk.handle) == BULK_ERR_NONE) {
+      bulk.storedCount = static_cast<uint16_t>(count < 0 ? 0 : (count > 0xFFFF ? 0xFFFF : count));
+    }
+    try {
+      for (int index = 0; index < bulk.storedCount; ++index) {
+        if (const int status = DownloadItem(*context, index); status != KXCAMAPI_OK) return status;
+      }
+    } catch (const std::bad_alloc&) {
+      return KXCAMAPI_OUT_OF_MEMORY;
+    } catch (const std::exception&) {
+      return static_cast<int>(KXCAMAPI_INTERNAL_ERROR);
+    }
+    return KXCAMAPI_OK;
+  });
 }

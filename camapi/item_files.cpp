@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "codec/scan_extent.h"
 #include "platform/files/files.h"
 #include "support/picture/whole_file.h"
 
@@ -27,18 +28,59 @@ void AppendHeader(std::vector<uint8_t>& out, std::span<const uint8_t> header) {
   if (out.size() > kJfifTerminator) out[kJfifTerminator] = 0;
 }
 
+// The picture size the header's baseline frame segment names; 0 x 0 when it
+// has none.
+struct PictureSize {
+  uint32_t width = 0;
+  uint32_t height = 0;
+};
+PictureSize FrameSizeOf(std::span<const uint8_t> header) {
+  size_t at = 2;  // past SOI
+  while (at + 4 <= header.size() && header[at] == 0xFF) {
+    const uint8_t code = header[at + 1];
+    const size_t length = size_t{header[at + 2]} << 8 | header[at + 3];
+    if (code == 0xC0 && length >= 8 && at + 2 + length <= header.size()) {
+      // Precision, height, width, components; the camera's are 4:2:0.
+      const uint8_t* f = &header[at + 4];
+      const bool camera420 =
+          length == 17 && f[5] == 3 && f[7] == 0x22 && f[10] == 0x11 && f[13] == 0x11;
+      if (!camera420) return {};
+      return {uint32_t{f[3]} << 8 | f[4], uint32_t{f[1]} << 8 | f[2]};
+    }
+    if (code == 0xDA) break;
+    at += 2 + length;
+  }
+  return {};
+}
+
+// `data` up to the end of its scan: the camera's memory pads each item with
+// zeros, which must not stand between the scan and the end marker. Data
+// whose scan cannot be walked is kept whole.
+std::span<const uint8_t> ScanOnly(std::span<const uint8_t> header, std::span<const uint8_t> data,
+                                  codec::ScanBytes layout) {
+  const PictureSize size = FrameSizeOf(header);
+  const std::optional<size_t> extent = codec::ScanExtent(data, size.width, size.height, layout);
+  return extent ? data.first(*extent) : data;
+}
+
 }  // namespace
 
 WriteOutcome WritePlainJpeg(const char* path, std::span<const uint8_t> header,
                             std::span<const uint8_t> data, std::vector<uint8_t>& scratch) {
   AppendHeader(scratch, header);
-  scratch.insert(scratch.end(), data.begin(), data.end());
+  const std::span<const uint8_t> scan = ScanOnly(header, data, codec::ScanBytes::kStuffed);
+  scratch.insert(scratch.end(), scan.begin(), scan.end());
+  if (scan.size() != data.size()) {
+    scratch.push_back(0xFF);
+    scratch.push_back(0xD9);
+  }
   return WriteFileBytes(path, scratch);
 }
 
 WriteOutcome WriteStuffedJpeg(const char* path, std::span<const uint8_t> header,
                               std::span<const uint8_t> data, std::vector<uint8_t>& scratch) {
   AppendHeader(scratch, header);
+  data = ScanOnly(header, data, codec::ScanBytes::kBare);
   // At most every byte is 0xFF: room for the worst case at once. The data
   // is copied in the runs between its 0xFF bytes.
   scratch.reserve(scratch.size() + 2 * data.size() + 2);

@@ -20,14 +20,15 @@ struct WriteOutcome {
 // Below this much free space a failed write counts as a full disk.
 inline constexpr uint64_t kNearlyFullBytes = 1048576;
 
-// Header (byte 10 set to 0, the zero that ends "JFIF"), then `data`
-// unchanged: the per-item form, whose data is already stuffed and ends in
-// EOI.
+// Header (byte 10 set to 0, the zero that ends "JFIF"), then `data`: the
+// per-item form, whose data is already stuffed and ends in EOI. Anything
+// between the end of the scan and EOI (the camera's padding) is left out.
 WriteOutcome WritePlainJpeg(const char* path, std::span<const uint8_t> header,
                             std::span<const uint8_t> data, std::vector<uint8_t>& scratch);
 
 // Header (byte 10 set to 0), then `data` with 0x00 after every 0xFF, then
-// EOI (FF D9): the stream form, whose data is the bare entropy-coded data.
+// EOI (FF D9): the stream form, whose data is the bare entropy-coded data
+// followed by the camera's zero padding, which is left out.
 WriteOutcome WriteStuffedJpeg(const char* path, std::span<const uint8_t> header,
                               std::span<const uint8_t> data, std::vector<uint8_t>& scratch);
 

@@ -37,22 +37,23 @@ bool SaveBitmap(const char* path, HGLOBAL block) {
 }
 
 template <typename Transform>
-bool Resave(const char* path, Transform transform) {
+Resaved Resave(const char* path, Transform transform) {
   const OwnedBlock picture(JPEG_2Dib(path));
-  if (picture.get() == nullptr) return false;
+  if (picture.get() == nullptr) return Resaved::kKept;
   const OwnedBlock changed(transform(picture.get()));
-  return changed.get() != nullptr && SaveBitmap(path, changed.get());
+  if (changed.get() == nullptr) return Resaved::kKept;
+  return SaveBitmap(path, changed.get()) ? Resaved::kDone : Resaved::kSaveFailed;
 }
 
 }  // namespace
 
-bool ResaveResampled(const char* path) {
+Resaved ResaveResampled(const char* path) {
   return Resave(path, [](HGLOBAL picture) {
     return common::ResamplePackedBitmap(picture, 320, 240);
   });
 }
 
-bool ResaveCropped(const char* path) {
+Resaved ResaveCropped(const char* path) {
   return Resave(path, [](HGLOBAL picture) {
     return common::CropPackedBitmapTopLeft(picture, 160, 120);
   });

@@ -6,6 +6,7 @@
 #include "camapi/burst_frames.h"
 #include "camapi/clip_files.h"
 #include "camapi/clip_graph.h"
+#include "common/no_throw.h"
 #include "include/clipmend.h"
 #include "camapi/camera_context.h"
 #include "camapi/item_files.h"
@@ -49,9 +50,11 @@ ItemAction HandlePicture(CameraContext& context, const StoredItemHeader& header,
   if (!outcome.ok) {
     // The picture is skipped and the stream goes on; the application hears why.
     status = DiskNearlyFull(context.pathBuffer, outcome) ? KXCAMAPI_DISK_FULL : KXCAMAPI_WRITE_FAILED;
-  } else if (kind == KXCAMAPI_KIND_LQ_PICTURE) {
-    // Cut to 160 x 120; a smaller picture keeps its first form.
-    ResaveCropped(context.pathBuffer);
+  } else if (kind == KXCAMAPI_KIND_LQ_PICTURE &&
+             ResaveCropped(context.pathBuffer) == Resaved::kSaveFailed) {
+    // Cut to 160 x 120 (a smaller picture keeps its first form); a cut
+    // picture that cannot be saved is no picture written.
+    status = DiskNearlyFull(context.pathBuffer, {}) ? KXCAMAPI_DISK_FULL : KXCAMAPI_WRITE_FAILED;
   }
   return EndItem(context, status) ? ItemAction::kStop : ItemAction::kGoOn;
 }
@@ -199,24 +202,26 @@ bool CountStoredItems(CameraContext& context, uint32_t& bursts) {
 }  // namespace ksv::camapi
 
 extern "C" int KXCAMAPI_GetAllImgs(KXCAMAPI_HANDLE context, KXCAMAPI_ProgressCallback progress) {
-  using namespace ksv::camapi;
-  if (context == nullptr || !context->bulk) return KXCAMAPI_NO_CONTEXT;
-  uint32_t bursts = 0;
-  if (!CountStoredItems(*context, bursts)) return KXCAMAPI_STREAM_FAILED;
-  const KXCAMAPI_ProgressRecord& record = context->record;
-  if (record.storedHqPictures == 0 && record.storedLqPictures == 0 && record.storedClips == 0 &&
-      record.storedLoResClips == 0 && bursts == 0) {
-    return KXCAMAPI_OK;
-  }
-  context->progress = progress;
-  context->streamStop = 0;
-  context->stream.Start();  // a download stopped mid-item leaves nothing behind
-  const int result =
-      BULK_GetAllImgs(context->bulk->handle, reinterpret_cast<intptr_t>(static_cast<ksv::camapi::CameraContext*>(context)),
-                      StreamCallback);
-  if (context->streamStop != 0) return context->streamStop;
-  if (result == BULK_STREAM_STOPPED) return KXCAMAPI_CANCELLED;
-  if (result != BULK_STREAM_DONE) return KXCAMAPI_STREAM_FAILED;
-  // A stream that ends inside an item has lost that item.
-  return context->stream.MidItem() ? KXCAMAPI_BAD_STREAM : KXCAMAPI_OK;
+  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+    using namespace ksv::camapi;
+    if (context == nullptr || !context->bulk) return KXCAMAPI_NO_CONTEXT;
+    uint32_t bursts = 0;
+    if (!CountStoredItems(*context, bursts)) return KXCAMAPI_STREAM_FAILED;
+    const KXCAMAPI_ProgressRecord& record = context->record;
+    if (record.storedHqPictures == 0 && record.storedLqPictures == 0 && record.storedClips == 0 &&
+        record.storedLoResClips == 0 && bursts == 0) {
+      return KXCAMAPI_OK;
+    }
+    context->progress = progress;
+    context->streamStop = 0;
+    context->stream.Start();  // a download stopped mid-item leaves nothing behind
+    const int result =
+        BULK_GetAllImgs(context->bulk->handle, reinterpret_cast<intptr_t>(static_cast<ksv::camapi::CameraContext*>(context)),
+                        StreamCallback);
+    if (context->streamStop != 0) return context->streamStop;
+    if (result == BULK_STREAM_STOPPED) return KXCAMAPI_CANCELLED;
+    if (result != BULK_STREAM_DONE) return KXCAMAPI_STREAM_FAILED;
+    // A stream that ends inside an item has lost that item.
+    return context->stream.MidItem() ? KXCAMAPI_BAD_STREAM : KXCAMAPI_OK;
+  });
 }

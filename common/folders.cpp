@@ -1,5 +1,6 @@
 #include "common/folders.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,8 +27,10 @@ std::string WithSlash(std::string folder) {
 bool ProbeFolder(const std::string& folder) {
   if (folder.empty()) return false;
   const std::string probe = WithSlash(folder) + kProbeFileName;
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  // Exclusive creation: a person's own file of that name is never
+  // truncated or deleted; its being there shows the folder exists.
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == EEXIST;
   ::close(fd);
   ::unlink(probe.c_str());
   return true;

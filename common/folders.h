@@ -10,8 +10,9 @@ namespace ksv::common {
 // The file a folder probe creates and deletes again.
 inline constexpr const char* kProbeFileName = "12345678.tmp";
 
-// True when "12345678.tmp" can be created (replacing any such file) in
-// `folder`; the file is deleted again.
+// True when `folder` exists and can be written: "12345678.tmp" is created
+// there only when no such file exists (and deleted again at once); a file
+// of that name already there is never opened, and means the folder exists.
 bool ProbeFolder(const std::string& folder);
 
 // Makes every missing folder along `path` (up to 512 characters; a trailing

@@ -68,6 +68,7 @@ void ResetStreamingState(CameraDeviceExtension& extension) {
   extension.PacketErrors = 0;
   extension.ExpectedSequence = 0;
   extension.DecodeFailures = 0;
+  extension.StreamHasGoodFrame = 0;
   extension.OversizedFrames = 0;
   extension.TruncatedPassThroughFrames = 0;
 }

@@ -78,6 +78,9 @@ struct CameraDeviceExtension {
   // What the frame path did with frames it could not decode or pass whole.
   uint32_t DecodeFailures;
   uint32_t OversizedFrames;
+  // Set once a frame of the current stream decoded: until then LastGoodFrame
+  // holds a picture of an earlier stream, which never stands in for this one.
+  uint8_t StreamHasGoodFrame;
   uint32_t TruncatedPassThroughFrames;
 
   // Picture controls reported in pass-through frames.

@@ -24,9 +24,15 @@ bool HasFrameBuffers(const CameraDeviceExtension& extension) {
 }
 
 // Copies the last good frame into the output, as much of it as both hold.
+// Before this stream's first good frame the last good one is an earlier
+// stream's: zeros stand in instead.
 uint32_t RepeatLastGoodFrame(const CameraDeviceExtension& extension, std::span<uint8_t> output) {
   const size_t count = std::min<size_t>(output.size(), kLastGoodFrameSize);
-  std::memcpy(output.data(), extension.LastGoodFrame, count);
+  if (extension.StreamHasGoodFrame == 0) {
+    std::fill_n(output.begin(), count, uint8_t{0});
+  } else {
+    std::memcpy(output.data(), extension.LastGoodFrame, count);
+  }
   return static_cast<uint32_t>(count);
 }
 
@@ -82,6 +88,7 @@ uint32_t DecodeOrRepeat(CameraDeviceExtension& extension, std::span<const uint8_
   }
   const size_t count = std::min<size_t>(output.size(), kLastGoodFrameSize);
   std::memcpy(extension.LastGoodFrame, output.data(), count);
+  extension.StreamHasGoodFrame = 1;
   return static_cast<uint32_t>(count);
 }
 

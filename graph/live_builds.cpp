@@ -2,6 +2,7 @@
 // monitoring, video capture to AVI and audio capture to WAV.
 #include <cstring>
 
+#include "common/no_throw.h"
 #include "graph/graph_routines.h"
 #include "graph/live_graphs.h"
 
@@ -172,49 +173,57 @@ using namespace ksv::graph;
 extern "C" {
 
 KSV_EXPORT int32_t QMG_BuildPreview(QmgHandle* handle, const char* deviceName, const QmgVideoFormat* format) {
-  if (handle == nullptr || handle->graph == nullptr || deviceName == nullptr) return 0;
-  if (!BuildPreviewGraph(*handle, deviceName, format)) return 0;
-  Remember(*handle, deviceName, format);
-  handle->graphKind = kGraphPreview;
-  DispatchEvent(QMG_CODE_BUILT, handle);
-  handle->mediaState = QMG_STATE_STOPPED;
-  return 1;
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    if (handle == nullptr || handle->graph == nullptr || deviceName == nullptr) return 0;
+    if (!BuildPreviewGraph(*handle, deviceName, format)) return 0;
+    Remember(*handle, deviceName, format);
+    handle->graphKind = kGraphPreview;
+    DispatchEvent(QMG_CODE_BUILT, handle);
+    handle->mediaState = QMG_STATE_STOPPED;
+    return 1;
+  });
 }
 
 KSV_EXPORT int32_t QMG_BuildPreview_Mic(QmgHandle* handle, const char* audioDeviceName) {
-  if (handle == nullptr || handle->graph == nullptr || audioDeviceName == nullptr) return 0;
-  return BuildMicGraph(*handle, audioDeviceName) ? 1 : 0;
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    if (handle == nullptr || handle->graph == nullptr || audioDeviceName == nullptr) return 0;
+    return BuildMicGraph(*handle, audioDeviceName) ? 1 : 0;
+  });
 }
 
 KSV_EXPORT int32_t QMG_BuildCaptureVideo(QmgHandle* handle, const char* deviceName, const QmgVideoFormat* format,
                                          const char* videoCompressorName, const char* audioDeviceName,
                                          const char* audioCompressorName, const char* outputAviPath) {
-  if (handle == nullptr || handle->graph == nullptr || deviceName == nullptr || outputAviPath == nullptr) return 0;
-  GraphContext& context = *handle->graph;
-  IBaseFilter* source =
-      FindFilterByFriendlyName(context, CLSID_VideoInputDeviceCategory, deviceName, kKindVideoDevice, false);
-  int32_t built = 0;
-  if (source != nullptr) {
-    context.videoSource = ComPtr<IBaseFilter>::Adopt(source);
-    BuildCaptureRest(*handle, format, videoCompressorName, audioDeviceName, audioCompressorName, outputAviPath);
-    built = 1;
-  }
-  Remember(*handle, deviceName, format);
-  handle->graphKind = kGraphCaptureVideo;
-  DispatchEvent(QMG_CODE_BUILT, handle);
-  handle->mediaState = QMG_STATE_STOPPED;
-  return built;
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    if (handle == nullptr || handle->graph == nullptr || deviceName == nullptr || outputAviPath == nullptr) return 0;
+    GraphContext& context = *handle->graph;
+    IBaseFilter* source =
+        FindFilterByFriendlyName(context, CLSID_VideoInputDeviceCategory, deviceName, kKindVideoDevice, false);
+    int32_t built = 0;
+    if (source != nullptr) {
+      context.videoSource = ComPtr<IBaseFilter>::Adopt(source);
+      BuildCaptureRest(*handle, format, videoCompressorName, audioDeviceName, audioCompressorName, outputAviPath);
+      built = 1;
+    }
+    Remember(*handle, deviceName, format);
+    handle->graphKind = kGraphCaptureVideo;
+    DispatchEvent(QMG_CODE_BUILT, handle);
+    handle->mediaState = QMG_STATE_STOPPED;
+    return built;
+  });
 }
 
 KSV_EXPORT int32_t QMG_BuildCaptureAudio(QmgHandle* handle, const char* audioDeviceName,
                                          const char* audioCompressorName, const char* outputWavPath) {
-  if (handle == nullptr || handle->graph == nullptr || audioDeviceName == nullptr || outputWavPath == nullptr) {
-    return 0;
-  }
-  const bool built = BuildCaptureAudioGraph(*handle, audioDeviceName, audioCompressorName, outputWavPath);
-  handle->graphKind = kGraphCaptureAudio;
-  handle->mediaState = QMG_STATE_STOPPED;
-  return built ? 1 : 0;
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    if (handle == nullptr || handle->graph == nullptr || audioDeviceName == nullptr || outputWavPath == nullptr) {
+      return 0;
+    }
+    const bool built = BuildCaptureAudioGraph(*handle, audioDeviceName, audioCompressorName, outputWavPath);
+    handle->graphKind = kGraphCaptureAudio;
+    handle->mediaState = QMG_STATE_STOPPED;
+    return built ? 1 : 0;
+  });
 }
 
 }  // extern "C"

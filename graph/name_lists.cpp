@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/no_throw.h"
 #include "graph/category_monikers.h"
 #include "graph/graph_routines.h"
 
@@ -63,7 +64,11 @@ int32_t Total(int which) {
 int32_t Name(int which, int32_t index, char* name) {
   const NameList& list = List(which);
   if (!list.built || name == nullptr || index < 0 || size_t(index) >= list.names.size()) return 0;
-  std::memcpy(name, list.names[size_t(index)].data(), kSlotBytes);
+  // The name and its zero only: the caller's buffer may be sized to the name.
+  const char* slot = list.names[size_t(index)].data();
+  const size_t length = ::strnlen(slot, kSlotBytes - 1);
+  std::memcpy(name, slot, length);
+  name[length] = '\0';
   return 1;
 }
 
@@ -75,18 +80,46 @@ using namespace ksv::graph;
 
 extern "C" {
 
-KSV_EXPORT int32_t QMG_GetTotalVideoDevice(void) { return Total(kVideoDevices); }
-KSV_EXPORT int32_t QMG_GetTotalAudioDevice(void) { return Total(kAudioDevices); }
-KSV_EXPORT int32_t QMG_GetTotalVideoCompressor(void) { return Total(kVideoCompressors); }
-KSV_EXPORT int32_t QMG_GetTotalAudioCompressor(void) { return Total(kAudioCompressors); }
+KSV_EXPORT int32_t QMG_GetTotalVideoDevice(void) {
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Total(kVideoDevices);
+  });
+}
+KSV_EXPORT int32_t QMG_GetTotalAudioDevice(void) {
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Total(kAudioDevices);
+  });
+}
+KSV_EXPORT int32_t QMG_GetTotalVideoCompressor(void) {
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Total(kVideoCompressors);
+  });
+}
+KSV_EXPORT int32_t QMG_GetTotalAudioCompressor(void) {
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Total(kAudioCompressors);
+  });
+}
 
-KSV_EXPORT int32_t QMG_GetVideoDeviceName(int32_t index, char* name) { return Name(kVideoDevices, index, name); }
-KSV_EXPORT int32_t QMG_GetAudioDeviceName(int32_t index, char* name) { return Name(kAudioDevices, index, name); }
+KSV_EXPORT int32_t QMG_GetVideoDeviceName(int32_t index, char* name) {
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Name(kVideoDevices, index, name);
+  });
+}
+KSV_EXPORT int32_t QMG_GetAudioDeviceName(int32_t index, char* name) {
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Name(kAudioDevices, index, name);
+  });
+}
 KSV_EXPORT int32_t QMG_GetVideoCompressorName(int32_t index, char* name) {
-  return Name(kVideoCompressors, index, name);
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Name(kVideoCompressors, index, name);
+  });
 }
 KSV_EXPORT int32_t QMG_GetAudioCompressorName(int32_t index, char* name) {
-  return Name(kAudioCompressors, index, name);
+  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+    return Name(kAudioCompressors, index, name);
+  });
 }
 
 }  // extern "C"

@@ -38,8 +38,13 @@ typedef int32_t FixResult;
 /* Out of memory. */
 #define FIXAVI_E_OUT_OF_MEMORY CLIPMEND_RESULT(0x8007000E)
 /* Any other failure: a target that is read-only, a folder, or cannot be
- * moved; a save that failed or was cancelled. */
+ * moved; a save that failed or was cancelled; a fix started from inside a
+ * fix's progress routine. */
 #define FIXAVI_E_FAILED CLIPMEND_RESULT(0x80004005)
+/* The in-place fix moved the source to a test name in its folder
+ * ("AVM<hex>.TMP") and could not move it back: the file is whole, under
+ * that name. (HRESULT of ERROR_FILE_NOT_FOUND: it is not at its path.) */
+#define FIXAVI_E_SOURCE_MOVED CLIPMEND_RESULT(0x80070002)
 
 /* Called with the save's progress, 0 to 100 over all its passes. Answers 1
  * to go on; any other answer cancels the save (the fix then fails and
@@ -52,7 +57,8 @@ KSV_EXPORT FixResult FixAVIForMCIControl(const char* path, FixAVIProgress progre
 
 /* Writes the rewritten form of the AVI file at `sourcePath` to `targetPath`
  * (in place when both name the same file). An existing different target is
- * replaced. Out of memory gives FIXAVI_E_OUT_OF_MEMORY and a failed file
+ * replaced, unless it is read-only (FIXAVI_E_FAILED, as when it cannot be
+ * deleted). Out of memory gives FIXAVI_E_OUT_OF_MEMORY and a failed file
  * operation FIXAVI_E_DISK_FULL. */
 KSV_EXPORT FixResult FixAVICopyForMCIControl(const char* sourcePath, const char* targetPath,
                                              FixAVIProgress progress);

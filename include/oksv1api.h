@@ -85,9 +85,11 @@ typedef int (*KXCAMAPI_ProgressCallback)(intptr_t userData, const KXCAMAPI_Progr
 typedef struct CameraContext* KXCAMAPI_HANDLE;
 
 /* Opens the camera: null when `module` or `window` is null, the camera is
- * not there or memory is short. The clip work folder "RM900Clp" beside the
- * module's file is emptied: pass GetModuleHandleA("OKSV1API.DLL")
- * (win32_calls.h) to have it under $KSV_ROOT. KXCAMAPI_InitKSV does the same and turns on KSV
+ * not there or memory is short. The context works in a folder of its own
+ * inside the clip work folder "RM900Clp" beside the module's file (removed
+ * again by KXCAMAPI_Reset; the folders of contexts whose process has gone
+ * are removed too, those of live contexts never): pass
+ * GetModuleHandleA("OKSV1API.DLL") (win32_calls.h) to have it under $KSV_ROOT. KXCAMAPI_InitKSV does the same and turns on KSV
  * mode for every context of the process; KXCAMAPI_Init turns it off. */
 KSV_EXPORT KXCAMAPI_HANDLE KXCAMAPI_Init(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                               intptr_t userData, HINSTANCE module, HWND window);

@@ -44,6 +44,11 @@ typedef void (*QmgCallback)(int32_t code, intptr_t userData);
 #define QMG_CODE_TICK_ESCAPE 1   /* the timer, and Escape was pressed since the last tick */
 #define QMG_CODE_GRAPH_EVENTS 2  /* graph events arrived and were drained */
 #define QMG_CODE_BUILT 3         /* a graph was built */
+/* The graph events a client must hear of, each told once, after the events
+ * were drained and before code 2: QMG_CODE_GRAPH_EVENT + the event code. */
+#define QMG_CODE_GRAPH_EVENT 0x100
+#define QMG_CODE_COMPLETE (QMG_CODE_GRAPH_EVENT + 1)     /* EC_COMPLETE: every stream ended */
+#define QMG_CODE_ERROR_ABORT (QMG_CODE_GRAPH_EVENT + 3)  /* EC_ERRORABORT: the graph stopped on an error */
 
 /* The frame callback of the image-to-AVI and preview-clip builds: called on
  * the graph's streaming thread once per frame with a buffer of
@@ -73,8 +78,8 @@ KSV_EXPORT int32_t QMG_SetViewWnd(QmgHandle* handle, HWND owner, int32_t x, int3
 
 /* The names of the installed devices and compressors, listed once per
  * process on first use. The totals return the count; the name getters copy
- * up to 128 bytes (with the terminating zero) and fail before their total
- * was asked for. */
+ * the name and its terminating zero (at most 128 bytes in all, nothing past
+ * the zero) and fail before their total was asked for. */
 KSV_EXPORT int32_t QMG_GetTotalVideoDevice(void);
 KSV_EXPORT int32_t QMG_GetTotalAudioDevice(void);
 KSV_EXPORT int32_t QMG_GetTotalVideoCompressor(void);

@@ -26,6 +26,28 @@ constexpr FixedType kFixedTypes[kOutputTypeCount - 1] = {
     {8000, 2, 8},   {11025, 2, 8},  {22050, 2, 8},  {44100, 2, 8},  {48000, 2, 8},
 };
 
+// WAVEFORMATEXTENSIBLE: the WAVEFORMATEX with cbSize of at least 22, then
+// valid bits, channel mask and, at byte 24, the SubFormat that says what the
+// samples are.
+constexpr ULONG kExtensibleFormatBytes = 40;
+constexpr ULONG kSubFormatOffset = 24;
+constexpr WORD kExtensibleExtraBytes = 22;
+
+// The format tag says PCM, or the extensible form's SubFormat does. An
+// extensible format of any other SubFormat (A-law, float, ...) is not PCM
+// whatever its sample size.
+bool IsPcmTag(const AM_MEDIA_TYPE& type) {
+  WORD tag = 0;
+  std::memcpy(&tag, type.pbFormat, sizeof tag);
+  if (tag == WAVE_FORMAT_PCM) return true;
+  if (tag != kWaveFormatExtensible || type.cbFormat < kExtensibleFormatBytes) return false;
+  WORD extra = 0;
+  std::memcpy(&extra, type.pbFormat + 16, sizeof extra);
+  GUID subFormat{};
+  std::memcpy(&subFormat, type.pbFormat + kSubFormatOffset, sizeof subFormat);
+  return extra >= kExtensibleExtraBytes && subFormat == MEDIASUBTYPE_PCM;
+}
+
 }  // namespace
 
 std::optional<PcmFormat> PcmFormatOf(const AM_MEDIA_TYPE& type) {
@@ -45,9 +67,7 @@ std::optional<PcmFormat> PcmFormatOf(const AM_MEDIA_TYPE& type) {
 HRESULT CheckPcmInput(const AM_MEDIA_TYPE& type) {
   const std::optional<PcmFormat> format = PcmFormatOf(type);
   if (!format) return VFW_E_INVALIDMEDIATYPE;
-  WORD tag = 0;
-  std::memcpy(&tag, type.pbFormat, sizeof tag);
-  if (tag != WAVE_FORMAT_PCM && tag != kWaveFormatExtensible) return VFW_E_NO_ACCEPTABLE_TYPES;
+  if (!IsPcmTag(type)) return VFW_E_NO_ACCEPTABLE_TYPES;
   if (format->channels != 1 && format->channels != 2) return VFW_E_NO_ACCEPTABLE_TYPES;
   if (format->bits != 8 && format->bits != 16) return VFW_E_NO_ACCEPTABLE_TYPES;
   if (!IsSupportedRate(format->rate)) return VFW_E_NO_ACCEPTABLE_TYPES;
@@ -58,9 +78,10 @@ std::string InputRefusal(const AM_MEDIA_TYPE& type) {
   if (CheckPcmInput(type) == S_OK) return {};
   const std::optional<PcmFormat> format = PcmFormatOf(type);
   if (!format) return "not sound with a wave format";
-  WORD tag = 0;
-  std::memcpy(&tag, type.pbFormat, sizeof tag);
-  if (tag != WAVE_FORMAT_PCM && tag != kWaveFormatExtensible) {
+  if (!IsPcmTag(type)) {
+    WORD tag = 0;
+    std::memcpy(&tag, type.pbFormat, sizeof tag);
+    if (tag == kWaveFormatExtensible) return "an extensible format whose SubFormat is not PCM";
     return "format tag " + std::to_string(tag) + " is not PCM";
   }
   if (format->channels != 1 && format->channels != 2) {

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev                      # unit tests
   libbenchmark-dev                               # benchmarks
   libjpeg62-turbo-dev libturbojpeg0-dev          # JPEG codec library, test oracle, benchmark anchor
+  libjpeg-turbo-progs                            # djpeg: the oracle of the downloaded JPEG files
   libpng-dev                                     # picture files
   libcli11-dev                                   # the command line of ksvcam
   libsqlite3-dev                                 # the machine registry store

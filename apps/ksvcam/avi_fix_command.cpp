@@ -51,6 +51,10 @@ std::string FailureMessage(FixResult result, const std::string& source, const st
       return "cannot write " + Quoted(target) + ": the disk is full" + unchanged;
     case FIXAVI_E_OUT_OF_MEMORY:
       return "cannot fix " + Quoted(source) + ": out of memory" + unchanged;
+    case FIXAVI_E_SOURCE_MOVED:
+      return "cannot fix " + Quoted(source) +
+             ": it was moved to a test name and could not be moved back; it is whole, as "
+             "AVM<hex>.TMP in its folder (" + Code(result) + ")";
     default:
       return "cannot fix " + Quoted(source) +
              ": the new file could not be saved, or " + Quoted(target) +

@@ -1,6 +1,6 @@
 // `ksvcam filters [--category NAME]`: the registered filter categories and,
 // in each, every entry's friendly name, class identifier and merit, as the
-// system device enumerator lists them (sorted by friendly name).
+// system device enumerator lists them (by merit, then friendly name).
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>

@@ -78,6 +78,9 @@ void GraphClient::Callback(int32_t code, intptr_t self) {
     case QMG_CODE_TICK:
       client->ticked_ = true;
       break;
+    case QMG_CODE_ERROR_ABORT:
+      client->aborted_ = true;
+      break;
     case QMG_CODE_GRAPH_EVENTS:
       // The flag set before the run is cleared by the completion event.
       if (QMG_GetEventFlag(client->handle_) == 0) client->completed_ = true;
@@ -92,7 +95,7 @@ void GraphClient::CheckBuilt(int32_t built, const std::string& what) const {
 }
 
 GraphClient::Outcome GraphClient::Run(const GraphRunLimits& limits) {
-  escape_ = completed_ = ticked_ = false;
+  escape_ = completed_ = ticked_ = aborted_ = false;
   QMG_SetEventFlag(handle_);
   if (QMG_Play(handle_) == 0) throw CommandFailure("the graph does not run");
   const int64_t start = platform::kernel::PerformanceCounterNow100ns();
@@ -113,6 +116,7 @@ GraphClient::Outcome GraphClient::Run(const GraphRunLimits& limits) {
     }
     TranslateMessage(&message);
     DispatchMessageA(&message);
+    if (aborted_) break;
     if (completed_) {
       outcome.end = GraphEnd::Completed;
       break;
@@ -135,6 +139,11 @@ GraphClient::Outcome GraphClient::Run(const GraphRunLimits& limits) {
   }
   outcome.seconds = SecondsSince(start);
   QMG_Stop(handle_);
+  // A graph stopped by an error never completes; its output is not whole.
+  if (aborted_) {
+    throw CommandFailure(
+        "the graph stopped on an error (a filter failed, as a write to a full disk does)");
+  }
   return outcome;
 }
 

@@ -56,8 +56,9 @@ class GraphClient {
 
   // Plays the built graph (QMG_Play) and pumps this thread's messages until
   // it completes, Escape is pressed (or Ctrl-C: see interruption.h), its
-  // window is closed or the time is up; then stops it (QMG_Stop). Throws CommandFailure when it does not
-  // run. Returns the end and the seconds it ran.
+  // window is closed or the time is up; then stops it (QMG_Stop). Throws
+  // CommandFailure when it does not run or when it stops on an error.
+  // Returns the end and the seconds it ran.
   struct Outcome {
     GraphEnd end = GraphEnd::Completed;
     double seconds = 0;
@@ -71,6 +72,7 @@ class GraphClient {
   QmgHandle* handle_ = nullptr;
   bool escape_ = false;     // the callback saw code 1
   bool completed_ = false;  // the callback saw the event flag cleared
+  bool aborted_ = false;    // the callback heard the graph stop on an error
   bool ticked_ = false;     // the callback saw a tick
 };
 

@@ -149,11 +149,41 @@ TEST_F(FixFault, ACancelledOrFailingProgressRoutineLeavesTheSource) {
   EXPECT_EQ(FixAVIForMCIControl(clip.c_str(), nullptr), FIXAVI_OK);
 }
 
+// A fix started from inside a fix's progress routine is refused (it would
+// wait for the fix that runs it); the outer fix goes on.
+FixResult nestedResult = FIXAVI_OK;
+std::string nestedPath;
+int StartAnotherFix(int percent) {
+  if (percent > 0 && nestedResult == FIXAVI_OK) {
+    nestedResult = FixAVIForMCIControl(nestedPath.c_str(), nullptr);
+  }
+  return 1;
+}
+
+TEST_F(FixFault, AFixFromInsideTheProgressRoutineIsRefused) {
+  const std::string clip = Clip("clip.avi");
+  nestedPath = Clip("other.avi");
+  const std::vector<uint8_t> other = FileBytes(nestedPath);
+  nestedResult = FIXAVI_OK;
+  EXPECT_EQ(FixAVIForMCIControl(clip.c_str(), StartAnotherFix), FIXAVI_OK);
+  EXPECT_EQ(nestedResult, FIXAVI_E_FAILED);
+  EXPECT_EQ(FileBytes(nestedPath), other);
+}
+
 TEST_F(FixFault, ReadOnlyFilesAndTargetsThatAreFoldersAreNotReplaced) {
   const std::string clip = Clip("clip.avi");
   fs::permissions(clip, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   ExpectFailsUnchanged(clip, FIXAVI_E_FAILED);
   fs::permissions(clip, fs::perms::owner_write, fs::perm_options::add);
+
+  // The copy export fails on a read-only target as deleting it would, and
+  // leaves it as it was, permissions and all.
+  const std::string readOnly = Clip("read-only.avi");
+  fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+  const std::vector<uint8_t> kept = FileBytes(readOnly);
+  EXPECT_EQ(FixAVICopyForMCIControl(clip.c_str(), readOnly.c_str(), nullptr), FIXAVI_E_FAILED);
+  EXPECT_EQ(FileBytes(readOnly), kept);
+  EXPECT_EQ(fs::status(readOnly).permissions(), fs::perms::owner_read | fs::perms::group_read);
 
   fs::create_directory(Path("folder.avi"));
   const std::vector<uint8_t> before = FileBytes(clip);
@@ -242,6 +272,28 @@ TEST_F(FixFault, AFullDiskIsToldApartAndLeavesTheSource) {
     return inPlace != 0 ? inPlace : FailsUnchanged(clip, (disk / "copy.avi").string(), FIXAVI_E_DISK_FULL);
   });
   EXPECT_EQ(status, 0) << "full for this file";
+
+  // Room for the source but not for the new file, which is larger (it adds
+  // the legacy index): the space the failed save had taken is free again
+  // when it ends, yet the save failed for space.
+  const auto mountLargerDisk = [&] {
+    return mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=2m") == 0;
+  };
+  status = InMountNamespace(mountLargerDisk, [&] {
+    ClipSpec grows;
+    grows.video = Video::kRgb;
+    grows.frames = 200;
+    grows.legacyIndex = false;
+    const std::string clip = (disk / "grows.avi").string();
+    WriteClip(clip, grows);
+    const fs::path trial = folder_ / "trial.avi";
+    if (FixAVICopyForMCIControl(clip.c_str(), trial.c_str(), nullptr) != FIXAVI_OK) return 11;
+    const uint64_t source = fs::file_size(clip);
+    const uint64_t room = (source + 4095) / 4096 * 4096;
+    if (fs::file_size(trial) <= room || room < 128 * 1024 || !FillUpTo(disk, room)) return 10;
+    return FailsUnchanged(clip, clip, FIXAVI_E_DISK_FULL);
+  });
+  EXPECT_EQ(status, 0) << "room for the source, not for the new file";
 }
 
 TEST_F(FixFault, AReadOnlyFolderFailsAndLeavesTheSource) {

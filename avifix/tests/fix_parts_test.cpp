@@ -3,6 +3,8 @@
 // that never takes a user's file.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include "avifix/save_progress.h"
@@ -111,18 +113,39 @@ TEST(WorkFile, IsFreshBesideTheTargetAndNeverAUsersFile) {
   EXPECT_EQ(ClaimWorkFile((folder / "no-such-folder").string()), "");
 }
 
+// Renames that work once, then fail: the move back never happens.
+int renamesLeft = 0;
+int RenameOnce(const char* from, const char* to) {
+  if (renamesLeft-- > 0) return ::rename(from, to);
+  errno = EACCES;
+  return -1;
+}
+
 TEST(TargetChecks, ReadOnlyFilesAndFoldersCannotBeReplaced) {
   ksv::testing::TempFolder folder;
   const auto file = folder / "clip.avi";
   ksv::testing::WriteFile(file, {1, 2, 3});
-  EXPECT_TRUE(CanReplace(file.string()));
+  EXPECT_EQ(CanReplace(file.string()), Replaceable::kYes);
   EXPECT_EQ(ksv::testing::ReadFile(file), (std::vector<uint8_t>{1, 2, 3}));  // moved back
   EXPECT_EQ(testing::FolderListing(folder.path()), std::vector<std::string>{"clip.avi"});
+
+  // Moved to its test name but never back: said so, and the file is kept
+  // whole under that name.
+  renamesLeft = 1;
+  UseRenameCall(RenameOnce);
+  EXPECT_EQ(CanReplace(file.string()), Replaceable::kMovedAway);
+  UseRenameCall(nullptr);
+  const auto left = testing::FolderListing(folder.path());
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(left[0].starts_with("AVM") && left[0].ends_with(".TMP")) << left[0];
+  EXPECT_EQ(ksv::testing::ReadFile(folder / left[0]), (std::vector<uint8_t>{1, 2, 3}));
+  std::filesystem::rename(folder / left[0], file);
+
   std::filesystem::permissions(file, std::filesystem::perms::owner_read |
                                          std::filesystem::perms::group_read);
-  EXPECT_FALSE(CanReplace(file.string()));
-  EXPECT_FALSE(CanReplace(folder.path().string()));
-  EXPECT_FALSE(CanReplace((folder / "missing.avi").string()));
+  EXPECT_EQ(CanReplace(file.string()), Replaceable::kNo);
+  EXPECT_EQ(CanReplace(folder.path().string()), Replaceable::kNo);
+  EXPECT_EQ(CanReplace((folder / "missing.avi").string()), Replaceable::kNo);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "platform/sync/sync.h"
 #include "simcam/memory_builder.h"
 #include "simcam/simulated_modes.h"
+#include "testing/small_file_system.h"
 
 namespace ksv::camapi::testing {
 namespace {
@@ -42,7 +43,9 @@ class ClipParts : public CamapiTest {
   }
   std::vector<std::string> InfoFiles() {
     std::vector<std::string> files;
-    for (const auto& name : common::ListPlainFiles((root_ / "lib" / "RM900Clp").string())) {
+    // Each context keeps its files in a folder of its own below the work folder.
+    for (const auto& entry : fs::recursive_directory_iterator(root_ / "lib" / "RM900Clp")) {
+      const std::string name = entry.path().filename().string();
       if (name.ends_with(".PRO")) files.push_back(name);
     }
     return files;
@@ -168,6 +171,32 @@ TEST_F(ClipParts, APerItemClipWithoutTotalFailsWithoutAnAviFile) {
   };
   EXPECT_EQ(KXCAMAPI_Download(context), KXCAMAPI_ITEM_FAILED);
   EXPECT_FALSE(fs::exists(outFolder_ / "Clip0.AVI"));
+}
+
+// A per-item clip whose graph stalls, or stops on a write to a full disk,
+// is a failed item and leaves no file of its own.
+TEST_F(ClipParts, APerItemClipThatStallsOrCannotBeWrittenFailsWithoutAFile) {
+  UseClips(1, 20);
+  KXCAMAPI_HANDLE context = Open();
+  ASSERT_NE(context, nullptr);
+  SetClipStallLimit(std::chrono::milliseconds(0));  // any wait for a frame is a stall
+  const int stalled = KXCAMAPI_Download(context);
+  SetClipStallLimit(std::chrono::seconds(15));
+  EXPECT_EQ(stalled, KXCAMAPI_ITEM_FAILED);
+  ASSERT_EQ(recorder_.Ends().size(), 1u);
+  EXPECT_EQ(recorder_.Ends()[0].status, KXCAMAPI_ITEM_FAILED);
+  EXPECT_FALSE(fs::exists(outFolder_ / "Clip0.AVI"));
+
+  ksv::testing::SmallFileSystem small(64 * 1024);
+  if (!small.ok()) GTEST_SKIP() << small.why();
+  recorder_.events.clear();
+  recorder_.pathFor = [&](size_t, const std::string&) {
+    return (small.path() / "Clip0.AVI").string();
+  };
+  EXPECT_EQ(KXCAMAPI_Download(context), KXCAMAPI_ITEM_FAILED);
+  ASSERT_EQ(recorder_.Ends().size(), 1u);
+  EXPECT_EQ(recorder_.Ends()[0].status, KXCAMAPI_ITEM_FAILED);
+  EXPECT_TRUE(fs::is_empty(small.path())) << "a partial AVI or a work file was left";
 }
 
 // The end callback of a clip asks for its first frame.

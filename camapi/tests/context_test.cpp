@@ -13,6 +13,7 @@
 #include "platform/registry/registry_store.h"
 #include "platform/version/version.h"
 #include "simcam/memory_builder.h"
+#include "testing/allocation_counter.h"
 
 namespace ksv::camapi::testing {
 namespace {
@@ -38,9 +39,12 @@ TEST_F(Context, NeedsAModuleAndAWindowBeforeConnecting) {
   EXPECT_EQ(BulkMode(), std::nullopt);
 }
 
-TEST_F(Context, EmptiesTheClipFolderAtBothEndsButNotWithoutACamera) {
+// Each context works in a folder of its own in the clip work folder and
+// removes it at its end; another live context's files, and anything else
+// in the folder, stay.
+TEST_F(Context, WorksInAClipFolderOfItsOwnAndRemovesItAtTheEnd) {
   fs::create_directories(ClipFolder() / "kept");
-  std::ofstream(ClipFolder() / "CLP1.TMP") << "old frame";
+  std::ofstream(ClipFolder() / "CLP1.TMP") << "someone's frame";
   BULK_UseCameraMemory((root_ / "missing.mem").c_str());
   EXPECT_EQ(Open(), nullptr);
   EXPECT_TRUE(fs::exists(ClipFolder() / "CLP1.TMP"));
@@ -49,11 +53,20 @@ TEST_F(Context, EmptiesTheClipFolderAtBothEndsButNotWithoutACamera) {
   KXCAMAPI_HANDLE context = KXCAMAPI_Init(RecordBegin, RecordEnd, 0, module_, window_);
   ASSERT_NE(context, nullptr);
   EXPECT_EQ(BulkMode(), 1u);
-  EXPECT_FALSE(fs::exists(ClipFolder() / "CLP1.TMP"));
-  EXPECT_TRUE(fs::is_directory(ClipFolder() / "kept"));
-  std::ofstream(ClipFolder() / "CLP2.TMP") << "frame";
+  const fs::path own = context->clipFolder;
+  EXPECT_EQ(own.parent_path().parent_path(), ClipFolder());
+  EXPECT_TRUE(fs::is_directory(own));
+  std::ofstream(own / "CLP2.TMP") << "frame";
+  KXCAMAPI_HANDLE other = KXCAMAPI_Init(RecordBegin, RecordEnd, 0, module_, window_);
+  ASSERT_NE(other, nullptr);
+  EXPECT_NE(other->clipFolder, context->clipFolder);
+  EXPECT_TRUE(fs::exists(own / "CLP2.TMP")) << "another context's start deleted it";
+  EXPECT_EQ(KXCAMAPI_Reset(other), 0);
+  EXPECT_TRUE(fs::exists(own / "CLP2.TMP"));
   EXPECT_EQ(KXCAMAPI_Reset(context), 0);
-  EXPECT_FALSE(fs::exists(ClipFolder() / "CLP2.TMP"));
+  EXPECT_FALSE(fs::exists(own));
+  EXPECT_TRUE(fs::exists(ClipFolder() / "CLP1.TMP"));
+  EXPECT_TRUE(fs::is_directory(ClipFolder() / "kept"));
   EXPECT_EQ(BulkMode(), 0u);
   EXPECT_EQ(KXCAMAPI_Reset(nullptr), 1);
 }
@@ -192,6 +205,17 @@ TEST_F(Context, RegistryPassThroughsAndNullContexts) {
   EXPECT_EQ(KXCAMAPI_GetVideoFrame(nullptr), nullptr);
 }
 
+// Out of memory inside an export is its failure code, never an exception
+// thrown at a C caller.
+TEST_F(Context, AFailedAllocationIsAFailureNotAnException) {
+  KXCAMAPI_HANDLE context = Open();
+  ASSERT_NE(context, nullptr);
+  ksv::testing::FailAllocations(true);
+  const int stream = KXCAMAPI_GetAllImgs(context, nullptr);
+  ksv::testing::FailAllocations(false);
+  EXPECT_NE(stream, KXCAMAPI_OK);
+}
+
 TEST_F(Context, VideoFrameIsTheFirstFrameOfTheClipJustMade) {
   KXCAMAPI_HANDLE context = Open();
   ASSERT_NE(context, nullptr);
@@ -200,11 +224,11 @@ TEST_F(Context, VideoFrameIsTheFirstFrameOfTheClipJustMade) {
   const fs::path folder = root_ / "lib" / "RM900Clp";
   const std::string info = (folder / "CLP11_0.PRO").string();
   auto makeClipFiles = [&] {
-    fs::create_directories(folder);
+    const fs::path own = context->clipFolder;
     HGLOBAL frame = common::CreatePackedBitmap(160, 120, 24);
     static_cast<uint8_t*>(GlobalLock(frame))[40] = 0x5A;
     GlobalUnlock(frame);
-    ASSERT_TRUE(common::WriteBitmapFile((folder / "CLP12.TMP").c_str(), frame));
+    ASSERT_TRUE(common::WriteBitmapFile((own / "CLP12.TMP").c_str(), frame));
     GlobalFree(frame);
     WritePrivateProfileStringA("CLIP_FILE", "1", "\"CLP12.TMP\"", info.c_str());
     context->clipInfoPaths[0] = info;
@@ -215,7 +239,7 @@ TEST_F(Context, VideoFrameIsTheFirstFrameOfTheClipJustMade) {
   makeClipFiles();
   EXPECT_EQ(KXCAMAPI_GetVideoFrame(context), nullptr);
 
-  ASSERT_NE(Open(false), nullptr);  // empties the work folder again
+  ASSERT_NE(Open(false), nullptr);
   makeClipFiles();
   HGLOBAL first = KXCAMAPI_GetVideoFrame(context);
   ASSERT_NE(first, nullptr);

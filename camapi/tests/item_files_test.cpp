@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "camapi/tests/camapi_test_support.h"
+#include "codec/scan_extent.h"
+#include "outside/bulk/memory/jpeg_file.h"
+#include "simcam/frame_encoder.h"
+#include "support/picture/colour.h"
+#include "testing/djpeg_oracle.h"
 
 namespace ksv::camapi {
 namespace {
@@ -30,6 +36,53 @@ TEST(ItemFiles, StuffedFormStuffsEveryFFAndEndsWithEoi) {
   EXPECT_EQ(std::vector<uint8_t>(plain.begin() + 623, plain.end()),
             (std::vector<uint8_t>{0xFF, 0x00, 0xFF, 0xD9}));
   fs::remove(path);
+}
+
+// The camera pads a picture's data with zeros to its memory's 64-byte grid;
+// both written forms end at the scan, so libjpeg finds nothing extraneous
+// before EOI, and the pixels are those of the data without its padding.
+TEST(ItemFiles, PicturesEndWhereTheirScanEndsNotAtThePadding) {
+  picture::RgbPicture scene = picture::BlankRgb(320, 240);
+  for (size_t i = 0; i < scene.pixels.size(); ++i) {
+    scene.pixels[i] = static_cast<uint8_t>(i * 7 % 251);
+  }
+  const codec::QuantPair tables = codec::ScaledAnnexKPair(50);
+  const std::vector<uint8_t> entropy =
+      simcam::EncodeStoredFrame(picture::RgbToPlanar(scene), tables);
+  // Stuffing is exercised.
+  ASSERT_NE(std::find(entropy.begin(), entropy.end(), 0xFF), entropy.end());
+  const auto header = outside::bulk::StoredPictureHeader(tables, 320, 240);
+  std::vector<uint8_t> padded = entropy;
+  padded.resize((entropy.size() / 64 + 2) * 64, 0);
+  EXPECT_EQ(codec::ScanExtent(padded, 320, 240, codec::ScanBytes::kBare), entropy.size());
+  EXPECT_EQ(codec::ScanExtent(std::span(entropy).first(entropy.size() - 1), 320, 240,
+                              codec::ScanBytes::kBare),
+            std::nullopt);  // data that ends early is kept whole
+
+  const fs::path reference = fs::path(::testing::TempDir()) / "reference.jpg";
+  ksv::testing::WriteFile(reference, outside::bulk::WrapAsJpeg(entropy, tables, 320, 240));
+  const ksv::testing::DjpegRun expected = ksv::testing::RunDjpeg(reference);
+  ASSERT_EQ(expected.status, 0) << expected.messages;
+
+  const fs::path path = fs::path(::testing::TempDir()) / "padded.jpg";
+  std::vector<uint8_t> scratch;
+  ASSERT_TRUE(WriteStuffedJpeg(path.c_str(), header, padded, scratch).ok);
+  ksv::testing::DjpegRun run = ksv::testing::RunDjpeg(path);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.messages, "");
+  EXPECT_EQ(run.pixels, expected.pixels);
+
+  std::vector<uint8_t> stuffed;
+  outside::bulk::AppendStuffed(entropy, stuffed);
+  stuffed.resize(stuffed.size() + 40, 0);
+  outside::bulk::AppendEndOfImage(stuffed);
+  ASSERT_TRUE(WritePlainJpeg(path.c_str(), header, stuffed, scratch).ok);
+  run = ksv::testing::RunDjpeg(path);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.messages, "");
+  EXPECT_EQ(run.pixels, expected.pixels);
+  fs::remove(path);
+  fs::remove(reference);
 }
 
 TEST(ItemFiles, RawBytesRotateRightByTwo) {

@@ -1,10 +1,13 @@
 // KXCAMAPI_GetAllImgs: the whole memory as one stream.
+#include <algorithm>
+
 #include "camapi/tests/camapi_test_support.h"
 #include "simcam/framing.h"
 #include "simcam/memory_builder.h"
 #include "outside/bulk/memory/memory_image.h"
 #include "simcam/simulated_modes.h"
 #include "support/picture/picture.h"
+#include "testing/small_file_system.h"
 
 namespace ksv::camapi::testing {
 namespace {
@@ -172,6 +175,30 @@ TEST_F(StreamDownload, ASmallLowQualityPictureKeepsItsFirstForm) {
   EXPECT_EQ(width, 96u);
   EXPECT_EQ(height, 64u);
   EXPECT_GT(Psnr(picture, simcam::FitToSize(Photo("coffee"), 96, 64).pixels), 24.0);
+}
+
+// A low-quality picture whose first form fits on the disk but whose cut
+// to 160 x 120 does not is a failed picture, not one reported written.
+TEST_F(StreamDownload, ALowQualityPictureWhoseCutCannotBeSavedFails) {
+  ksv::testing::SmallFileSystem small(256 * 1024);
+  if (!small.ok()) GTEST_SKIP() << small.why();
+  outside::bulk::CameraMemory memory = EmptyMemory();
+  memory.items = {simcam::MakePictureItem(Photo("coffee"),
+                                          *memory.FindMode(simcam::kLowQualityPictureMode),
+                                          outside::bulk::kLowQualitySubtype)};
+  const std::span<const uint8_t> scan = memory.items[0].Content();
+  const size_t stuffed = scan.size() + size_t(std::count(scan.begin(), scan.end(), 0xFF));
+  const size_t firstForm = 623 + stuffed + 2;
+  UseMemory(memory);
+  recorder_.pathFor = [&](size_t, const std::string&) {
+    small.FillLeaving((firstForm + 4095) / 4096 * 4096);  // the first form's pages and no more
+    return (small.path() / "WQ0.JPG").string();
+  };
+  KXCAMAPI_HANDLE context = Open();
+  ASSERT_EQ(Run(context), 0);
+  const auto ends = recorder_.Ends();
+  ASSERT_EQ(ends.size(), 1u);
+  EXPECT_EQ(ends[0].status, KXCAMAPI_DISK_FULL);
 }
 
 TEST_F(StreamDownload, TheSimulatedCamerasMemory) {

@@ -26,6 +26,19 @@ TEST_F(Folders, ProbeLeavesNothingBehind) {
   EXPECT_FALSE(ProbeFolder(""));
 }
 
+// A person's own file of the probe's name, anywhere along a chain, is
+// neither truncated nor deleted.
+TEST_F(Folders, ProbesNeverTouchAnExistingFileOfTheirName) {
+  std::ofstream(root_ / kProbeFileName) << "mine";
+  EXPECT_TRUE(ProbeFolder(root_.string()));
+  EXPECT_TRUE(CreateFolderChain((root_ / "x" / "y").string()));
+  std::ifstream kept(root_ / kProbeFileName);
+  std::string text;
+  kept >> text;
+  EXPECT_EQ(text, "mine");
+  EXPECT_TRUE(fs::is_directory(root_ / "x" / "y"));
+}
+
 TEST_F(Folders, ChainsAreMadeLevelByLevel) {
   const fs::path deep = root_ / "a" / "b" / "c";
   EXPECT_TRUE(CreateFolderChain(deep.string()));

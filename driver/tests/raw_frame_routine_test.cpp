@@ -138,6 +138,23 @@ TEST_F(RawFrameRoutine, TheFirstFrameOfAStreamDamagedIsZeros) {
   EXPECT_EQ(Process(raw, 115200, {1, true}), std::vector<uint8_t>(115200, 0));
 }
 
+// The camera's first whole frame of a new stream, damaged or not
+// decodable, shows zeros, not the last picture of an earlier stream; once
+// this stream has a good frame, that one stands in.
+TEST_F(RawFrameRoutine, NoFrameOfAStreamShowsAPictureOfAnEarlierStream) {
+  OpenStream({320, 240}, codec::kCompressionI420, kThirtyFps);
+  const std::vector<uint8_t> raw = RawFrame(PatternFrame({320, 240}, 3), packetSize);
+  const std::vector<uint8_t> good = Process(raw, 115200);  // the earlier stream's picture
+  OpenStream({320, 240}, codec::kCompressionI420, kThirtyFps);
+  const std::vector<uint8_t> zeros(115200, 0);
+  EXPECT_EQ(Process(raw, 115200, {2, true}), zeros) << "damaged";
+  std::vector<uint8_t> badLevel = PatternFrame({320, 240}, 9);
+  badLevel[7] = 4;  // no such level: the frame does not decode
+  EXPECT_EQ(Process(RawFrame(badLevel, packetSize), 115200), zeros) << "not decodable";
+  EXPECT_EQ(Process(raw, 115200), good);
+  EXPECT_EQ(Process(RawFrame(badLevel, packetSize), 115200), good) << "this stream's own";
+}
+
 TEST_F(RawFrameRoutine, ADamagedPassThroughFrameCarriesTheMark) {
   OpenStream({320, 240}, kCompressionKxjs, kThirtyFps);
   const std::vector<uint8_t> output =

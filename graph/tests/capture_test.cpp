@@ -234,6 +234,12 @@ TEST_F(AudioCapture, TheNameListsAreBuiltOnFirstUseAndEmptyOnesAreTriedAgain) {
   ASSERT_EQ(QMG_GetAudioDeviceName(1, name), 1);
   EXPECT_EQ((std::vector<std::string>{first, name}),
             (std::vector<std::string>{"QMG Endless Microphone", "QMG Test Microphone"}));
+  // A buffer sized to the name gets the name and its zero, nothing past them.
+  char fitted[sizeof "QMG Test Microphone" + 1];
+  std::memset(fitted, 0x5A, sizeof fitted);
+  ASSERT_EQ(QMG_GetAudioDeviceName(1, fitted), 1);
+  EXPECT_STREQ(fitted, "QMG Test Microphone");
+  EXPECT_EQ(fitted[sizeof fitted - 1], 0x5A) << "copied past the name's zero";
 
   EXPECT_EQ(QMG_GetTotalVideoDevice(), 0) << "no camera";
   EXPECT_EQ(QMG_GetVideoDeviceName(0, name), 0);

@@ -5,12 +5,14 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "graph/graph_context.h"
 #include "graph/tests/file_test_support.h"
 #include "include/vexel5.h"
 #include "platform/media/avi/avi_file.h"
 #include "platform/media/filters/avi_mux/tests/mux_test_filters.h"
+#include "platform/ui/user32.h"
 
 namespace ksv::graph::testing {
 namespace {
@@ -32,8 +34,7 @@ void ExpectVideoOnly(const std::string& path, uint32_t compression, int frames) 
   EXPECT_EQ(file.streams[0].index.size(), size_t(frames)) << path;
 }
 
-// Frames become a Cinepak AVI (the Vexel choice on, as the camera access
-// library asks, still takes the named compressor it meets first); the AVI
+// Frames become a Cinepak AVI (the compressor named, the Vexel choice off); the AVI
 // and a sound file merge into one; the merged file splits back into the
 // video alone and the very sound samples; the sound recompresses.
 TEST_F(FileBuilds, FramesBecomeAnAviThatMergesWithSoundSplitsBackAndRecompresses) {
@@ -44,7 +45,6 @@ TEST_F(FileBuilds, FramesBecomeAnAviThatMergesWithSoundSplitsBackAndRecompresses
 
   FrameFeed feed;
   QmgHandle* make = Handle();
-  ASSERT_EQ(QMG_UseVexel5CompressionFilter(make, 1), 1);
   ASSERT_EQ(QMG_BuildImage2AVI(make, feed.width, feed.height, 24, FrameFeed::Next, feed.user(),
                                video.c_str(), "Cinepak Codec by Radius"),
             1);
@@ -133,8 +133,9 @@ IVexelEncode* VexelIn(QmgHandle* handle) {
 }
 
 // A compressor name that matches nothing writes the frames uncompressed;
-// with the Vexel choice on, the Vexel 5 encoder (enumerated before the
-// missing name) takes its place and is told to compress quickly; the
+// with the Vexel choice on, the Vexel 5 encoder (registered above the other
+// video compressors, so met before the name the camera access library
+// gives) takes its place and is told to compress quickly; the
 // split build through it says so in the debug output.
 TEST_F(FileBuilds, CompressorNamesThatMatchNothingGiveRawFramesOrTheVexelEncoder) {
   const std::string raw = root_.Path("raw.avi"), vexel = root_.Path("vexel.avi");
@@ -154,7 +155,7 @@ TEST_F(FileBuilds, CompressorNamesThatMatchNothingGiveRawFramesOrTheVexelEncoder
   QmgHandle* chosen = Handle();
   ASSERT_EQ(QMG_UseVexel5CompressionFilter(chosen, 1), 1);
   ASSERT_EQ(QMG_BuildImage2AVI(chosen, vexelFeed.width, vexelFeed.height, 24, FrameFeed::Next,
-                               vexelFeed.user(), vexel.c_str(), "No Such Codec"),
+                               vexelFeed.user(), vexel.c_str(), "Cinepak Codec by Radius"),
             1);
   IVexelEncode* encoder = VexelIn(chosen);
   ASSERT_NE(encoder, nullptr) << "the Vexel 5 encoder was not taken";
@@ -179,6 +180,38 @@ TEST_F(FileBuilds, CompressorNamesThatMatchNothingGiveRawFramesOrTheVexelEncoder
   EXPECT_NE(debug.find("QuickCompress on Vexel succeeded!\n"), std::string::npos) << debug;
   ASSERT_TRUE(RunToCompletion(split));
   ExpectVideoOnly(again, Fourcc("MJPG"), rawFeed.frames);
+}
+
+std::vector<int32_t> heard;  // the client callback's codes, other than ticks
+void HearEvents(int32_t code, intptr_t) {
+  if (code != QMG_CODE_TICK && code != QMG_CODE_TICK_ESCAPE) heard.push_back(code);
+}
+
+// A graph that stops on an error never completes: the client hears of the
+// error (and of a completion) by its own code, before the drained events'.
+TEST_F(FileBuilds, TheClientHearsOfAnErrorThatStopsTheGraphAndOfCompletion) {
+  FrameFeed feed;
+  feed.frames = 2;
+  QmgHandle* handle = Handle();
+  ASSERT_EQ(QMG_BuildImage2AVI(handle, feed.width, feed.height, 24, FrameFeed::Next, feed.user(),
+                               root_.Path("aborted.avi").c_str(), "No Such Codec"),
+            1);
+  heard.clear();
+  ASSERT_EQ(QMG_SetCallbackProc(handle, HearEvents, 0), 1);
+  com::ComPtr<IMediaEventSink> sink;
+  ASSERT_EQ(handle->graph->graph->QueryInterface(IID_IMediaEventSink,
+                                                 reinterpret_cast<void**>(sink.GetAddressOf())),
+            S_OK);
+  ASSERT_EQ(sink->Notify(EC_ERRORABORT, E_FAIL, 0), S_OK);
+  MSG message{};
+  for (int guard = 0; heard.empty() && guard < 100 && GetMessageA(&message, nullptr, 0, 0) > 0; ++guard) {
+    DispatchMessageA(&message);
+  }
+  EXPECT_EQ(heard, (std::vector<int32_t>{QMG_CODE_ERROR_ABORT, QMG_CODE_GRAPH_EVENTS}));
+
+  heard.clear();
+  ASSERT_TRUE(RunToCompletion(handle));
+  EXPECT_EQ(heard, (std::vector<int32_t>{QMG_CODE_COMPLETE, QMG_CODE_GRAPH_EVENTS}));
 }
 
 }  // namespace

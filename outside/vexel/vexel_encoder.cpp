@@ -21,8 +21,11 @@ const AMOVIESETUP_PIN kPins[] = {
     {const_cast<LPWSTR>(u"Input"), FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 1, &kVideo},
     {const_cast<LPWSTR>(u"Output"), FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, &kMjpeg},
 };
+// Above the other video compressors (all MERIT_DO_NOT_USE), so a client
+// that walks the category for its first match meets this encoder first; the
+// category itself stays out of intelligent connect.
 const AMOVIESETUP_FILTER kSetup = {&CLSID_Vexel5Encoder, u"" VEXEL5_FRIENDLY_NAME,
-                                   MERIT_DO_NOT_USE, 2, kPins};
+                                   MERIT_DO_NOT_USE + 1, 2, kPins};
 
 // The picture an input type carries: RGB24 bottom-up or I420.
 std::optional<codecs::PictureFormat> InputPicture(const CMediaType& type) {

@@ -101,7 +101,9 @@ std::optional<std::pair<size_t, size_t>> LocateResource(const std::string& file)
   return std::nullopt;
 }
 
-std::optional<std::string> ReadWholeFile(const char* fileName) {
+// The file's bytes, or nothing when it cannot be read whole (out of
+// memory included: no exception leaves the exports below).
+std::optional<std::string> ReadWholeFile(const char* fileName) noexcept try {
   if (fileName == nullptr) return std::nullopt;
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return std::nullopt;
@@ -112,6 +114,8 @@ std::optional<std::string> ReadWholeFile(const char* fileName) {
     if (bytes.size() > kMaxFileBytes) return std::nullopt;
   }
   return bytes;
+} catch (...) {
+  return std::nullopt;
 }
 
 }  // namespace

@@ -25,11 +25,26 @@ CMediaType Wave(WORD tag, WORD channels, DWORD rate, WORD bits, ULONG formatByte
   return type;
 }
 
+// WAVE_FORMAT_EXTENSIBLE with `subFormat` as its SubFormat.
+CMediaType Extensible(const GUID& subFormat, WORD extra = 22) {
+  CMediaType type = Wave(0xFFFE, 2, 44100, 16, 40);
+  std::memcpy(type.pbFormat + 16, &extra, sizeof extra);
+  std::memcpy(type.pbFormat + 24, &subFormat, sizeof subFormat);
+  return type;
+}
+
 TEST(CheckPcmInput, TakesPcmSoundTheConverterCanConvertAndNamesWhyItRefusesTheRest) {
   EXPECT_EQ(CheckPcmInput(Wave(1, 1, 6025, 8)), S_OK) << "lowest rate";
   EXPECT_EQ(CheckPcmInput(Wave(1, 2, 48000, 16)), S_OK) << "highest rate";
   EXPECT_EQ(CheckPcmInput(Wave(1, 2, 44100, 16, 16)), S_OK) << "a PCMWAVEFORMAT without cbSize";
-  EXPECT_EQ(CheckPcmInput(Wave(0xFFFE, 2, 44100, 16)), S_OK) << "extensible";
+  EXPECT_EQ(CheckPcmInput(Extensible(MEDIASUBTYPE_PCM)), S_OK) << "extensible PCM";
+  // A-law in extensible form is no PCM, nor is an extensible format that
+  // has no SubFormat.
+  const GUID alaw = ksv::com::Guid("00000006-0000-0010-8000-00AA00389B71");
+  EXPECT_EQ(CheckPcmInput(Extensible(alaw)), VFW_E_NO_ACCEPTABLE_TYPES);
+  EXPECT_EQ(InputRefusal(Extensible(alaw)), "an extensible format whose SubFormat is not PCM");
+  EXPECT_EQ(CheckPcmInput(Extensible(MEDIASUBTYPE_PCM, 0)), VFW_E_NO_ACCEPTABLE_TYPES);
+  EXPECT_EQ(CheckPcmInput(Wave(0xFFFE, 2, 44100, 16)), VFW_E_NO_ACCEPTABLE_TYPES);
 
   EXPECT_EQ(CheckPcmInput(Wave(1, 1, 6024, 16)), VFW_E_NO_ACCEPTABLE_TYPES);
   EXPECT_EQ(CheckPcmInput(Wave(1, 1, 48001, 16)), VFW_E_NO_ACCEPTABLE_TYPES);

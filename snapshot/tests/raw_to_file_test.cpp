@@ -13,6 +13,7 @@
 #include "snapshot/tests/snapshot_test_support.h"
 #include "support/picture/picture_file.h"
 #include "support/test_data.h"
+#include "testing/allocation_counter.h"
 
 namespace ksv::snapshot {
 namespace {
@@ -137,6 +138,18 @@ TEST_F(RawToFile, PathsOfAnyLengthAreKeptWhole) {
   EXPECT_EQ(KXSNAPSHOT_RawToFile(0.0, longPath.c_str(), KXSNAPSHOT_MODE_CONVERT, &out),
             KXSNAPSHOT_CANNOT_OPEN);
   EXPECT_EQ(LastSnapshotPath(), longPath);
+}
+
+// Out of memory inside the export is its failure code, never an exception
+// thrown at a C caller.
+TEST_F(RawToFile, AFailedAllocationIsAFailureNotAnException) {
+  testing::WriteFile(path_, MakeRawSnapshot(PatternPicture(320, 240)));
+  HGLOBAL bitmap = nullptr;
+  ksv::testing::FailAllocations(true);
+  const int32_t status = KXSNAPSHOT_RawToFile(0.0, path_.c_str(), KXSNAPSHOT_MODE_CONVERT, &bitmap);
+  ksv::testing::FailAllocations(false);
+  EXPECT_EQ(status, KXSNAPSHOT_NO_BITMAP);
+  EXPECT_EQ(bitmap, nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include "outside/bulk/memory/memory_image.h"
 #include "simcam/simulated_modes.h"
 #include "support/picture/picture_file.h"
+#include "testing/djpeg_oracle.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -48,6 +50,15 @@ class DownloadCommand : public ::testing::Test {
                                         ClipSound::kAdpcm8000, MonoAudio{8000, {}}));
     memory.items.push_back(MakeRecordingItem(std::vector<uint8_t>{'R', 'I', 'F', 'F'}, 0));
     WriteBytes(image_, WriteMemoryImage(memory));
+  }
+
+  // `ksvcam download` of `memory` (the simulated camera's own when empty).
+  CommandRun DownloadInto(const fs::path& out, const std::string& memory,
+                          std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"download", "--out", out.string()};
+    if (!memory.empty()) args.insert(args.end(), {"--memory", memory});
+    args.insert(args.end(), extra.begin(), extra.end());
+    return RunKsvcam(args);
   }
 
   CommandRun Download(std::vector<std::string> extra = {}) {
@@ -204,6 +215,69 @@ TEST_F(DownloadCommand, InfoShowsCountsAndVersionsAndInstallsTheDriverFiles) {
   EXPECT_NE(run.err.find("installed"), std::string::npos);
   // Installed once: the second run finds them.
   EXPECT_EQ(RunKsvcam({"info", "--memory", image_.string()}).err, "");
+}
+
+// Every picture of both downloads, of the camera's own memory and of one
+// made from photographs, is a JPEG file libjpeg reads without a warning
+// (the camera's padding once stood between the scan and its end marker).
+TEST_F(DownloadCommand, EveryDownloadedPictureDecodesWithoutAWarning) {
+  int runs = 0;
+  for (const std::string& memory : {image_.string(), std::string()}) {
+    for (const bool perItem : {false, true}) {
+      const fs::path out = folder_ / ("pictures" + std::to_string(runs++));
+      std::vector<std::string> extra;
+      if (perItem) extra.push_back("--per-item");
+      const CommandRun run = DownloadInto(out, memory, extra);
+      ASSERT_EQ(run.status, 0) << run.err;
+      int pictures = 0;
+      for (const auto& entry : fs::directory_iterator(out)) {
+        if (entry.path().extension() != ".JPG") continue;
+        ++pictures;
+        const ksv::testing::DjpegRun decoded = ksv::testing::RunDjpeg(entry.path());
+        EXPECT_EQ(decoded.status, 0) << entry.path() << ": " << decoded.messages;
+        EXPECT_EQ(decoded.messages, "") << entry.path();
+      }
+      EXPECT_GE(pictures, 7) << out;  // HQ, WQ and five burst pictures at least
+    }
+  }
+}
+
+// Probing the folders on the way to the clip work folder never touches a
+// person's own file of the probe's name.
+TEST_F(DownloadCommand, AFileNamedLikeTheFolderProbeSurvivesADownload) {
+  const fs::path mine = folder_ / "12345678.tmp";  // the folder above $KSV_ROOT
+  WriteBytes(mine, {'m', 'i', 'n', 'e'});
+  const CommandRun run = Download({"--per-item"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(mine), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+}
+
+// Another process opening the camera (`ksvcam info`, over and over) while a
+// per-item download converts its clip leaves the clip as it is when the
+// download runs alone: each process's work files are its own.
+TEST_F(DownloadCommand, AnotherProcessOpeningTheCameraLeavesAClipAlone) {
+  const fs::path alone = folder_ / "alone", beside = folder_ / "beside";
+  ASSERT_EQ(DownloadInto(alone, "", {"--per-item"}).status, 0);
+  const fs::path count = folder_ / "info-runs";
+  const pid_t loop = ::fork();
+  if (loop == 0) {
+    ::setpgid(0, 0);
+    const std::string script = std::string("while :; do '") + KSVCAM_BINARY +
+                               "' info >/dev/null 2>&1; echo >> '" + count.string() + "'; done";
+    ::execl("/bin/sh", "sh", "-c", script.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ASSERT_GT(loop, 0);
+  // Let the loop get going (one run done) before the download starts.
+  for (int i = 0; i < 500 && !fs::exists(count); ++i) ::usleep(20000);
+  const bool looping = fs::exists(count);
+  const CommandRun run = DownloadInto(beside, "", {"--per-item"});
+  ::kill(-loop, SIGKILL);
+  ::kill(loop, SIGKILL);
+  ::waitpid(loop, nullptr, 0);
+  ASSERT_TRUE(looping) << "the info loop never ran";
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadBytes(beside / "Clip0.AVI"), ReadBytes(alone / "Clip0.AVI"));
 }
 
 }  // namespace

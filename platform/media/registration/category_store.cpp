@@ -1,11 +1,21 @@
 #include "platform/media/registration/category_store.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "platform/com/class_registry.h"
 #include "platform/registry/win32_registry.h"
 
 namespace ksv::media::registration {
+
+bool FriendlyNameLess(std::string_view a, std::string_view b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) <
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 namespace {
 
 class Key {

@@ -23,6 +23,9 @@ struct CategoryEntry {
   std::optional<FilterData> data;  // absent when the key has no FilterData
 };
 
+// Friendly names in the order categories list them: without regard to case.
+bool FriendlyNameLess(std::string_view a, std::string_view b);
+
 // The instances of a category in key order. An instance whose FilterData
 // cannot be read (wrong type, damaged bytes) is left out.
 std::vector<CategoryEntry> ReadCategory(REFCLSID category);

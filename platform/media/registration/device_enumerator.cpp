@@ -1,7 +1,6 @@
 #include "platform/media/registration/device_enumerator.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/com/registry_moniker.h"
 #include "platform/media/registration/category_store.h"
@@ -10,11 +9,13 @@
 namespace ksv::media::registration {
 namespace {
 
-bool NameLess(const std::string& a, const std::string& b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) <
-           std::tolower(static_cast<unsigned char>(y));
-  });
+// The merit a category entry is ranked by: its class key's "Merit" when it
+// has one, else its FilterData's; an entry with neither ranks last.
+DWORD RankingMerit(const CategoryEntry& entry) {
+  if (entry.clsid) {
+    if (const std::optional<DWORD> merit = ClassKeyMerit(*entry.clsid)) return *merit;
+  }
+  return entry.data ? entry.data->merit : 0;
 }
 
 }  // namespace
@@ -28,10 +29,18 @@ HRESULT SystemDeviceEnum::CreateClassEnumerator(REFCLSID category, IEnumMoniker*
   }
   std::vector<CategoryEntry> entries = ReadCategory(category);
   if (entries.empty()) return S_FALSE;
-  std::stable_sort(entries.begin(), entries.end(),
-                   [](const CategoryEntry& a, const CategoryEntry& b) {
-                     return NameLess(a.friendlyName, b.friendlyName);
-                   });
+  // By merit, highest first, then by friendly name: the same order on every
+  // machine, and a client that takes the first match of a name takes the
+  // filter registered to be preferred.
+  std::vector<std::pair<DWORD, CategoryEntry>> ranked;
+  ranked.reserve(entries.size());
+  for (CategoryEntry& entry : entries) ranked.emplace_back(RankingMerit(entry), std::move(entry));
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first > b.first;
+    return FriendlyNameLess(a.second.friendlyName, b.second.friendlyName);
+  });
+  entries.clear();
+  for (auto& [merit, entry] : ranked) entries.push_back(std::move(entry));
   std::vector<com::ComPtr<IMoniker>> monikers;
   for (const CategoryEntry& entry : entries) {
     com::ComPtr<IMoniker> moniker;

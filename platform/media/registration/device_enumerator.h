@@ -1,5 +1,6 @@
 // The system device enumerator (CLSID_SystemDeviceEnum): the devices and
-// filters of a category as registry monikers, sorted by friendly name
+// filters of a category as registry monikers, by merit (highest first; the
+// class key's "Merit" over the FilterData's) and then by friendly name
 // without regard to case (entries of equal names keep their key order).
 // Entries whose FilterData is unreadable are left out. The video and audio
 // input categories first publish the machine's capture hardware

@@ -147,6 +147,7 @@ HRESULT FilterMapper::EnumMatchingFilters(
   struct Found {
     DWORD merit;
     std::string keyPath;
+    std::string friendlyName;
   };
   std::vector<Found> found;
   for (const auto& [category, categoryMerit] : SearchedCategories()) {
@@ -156,11 +157,15 @@ HRESULT FilterMapper::EnumMatchingFilters(
       const DWORD effective = ClassKeyMerit(*entry.clsid).value_or(entry.data->merit);
       if (effective < merit) continue;
       if (!SideMatches(*entry.data, in, exact) || !SideMatches(*entry.data, out, exact)) continue;
-      found.push_back({effective, entry.keyPath});
+      found.push_back({effective, entry.keyPath, entry.friendlyName});
     }
   }
-  std::stable_sort(found.begin(), found.end(),
-                   [](const Found& a, const Found& b) { return a.merit > b.merit; });
+  // By merit, highest first, then by friendly name, as the device enumerator
+  // lists a category.
+  std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+    if (a.merit != b.merit) return a.merit > b.merit;
+    return FriendlyNameLess(a.friendlyName, b.friendlyName);
+  });
 
   std::vector<com::ComPtr<IMoniker>> monikers;
   for (const Found& filter : found) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "testing/allocation_counter.h"
 #include "testing/temp_files.h"
 
 namespace {
@@ -79,6 +80,19 @@ TEST_F(Version, TextsAndTranslationComeBackFromAFile) {
                               &length));
   EXPECT_FALSE(VerQueryValueA(block.data(), "\\StringFileInfo\\04070000\\FileVersion", &value,
                               &length));
+}
+
+// Out of memory while reading the file is a failure, never an exception
+// thrown at the C caller.
+TEST_F(Version, AFailedAllocationIsAFailureNotAnException) {
+  const std::string file = WriteFile(ksv::platform::BuildVersionResource(DriverInfo()));
+  std::vector<uint8_t> block(4096);
+  ksv::testing::FailAllocations(true);
+  const DWORD size = GetFileVersionInfoSizeA(file.c_str(), nullptr);
+  const BOOL read = GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data());
+  ksv::testing::FailAllocations(false);
+  EXPECT_EQ(size, 0u);
+  EXPECT_FALSE(read);
 }
 
 TEST_F(Version, FilesWithoutAWholeResourceHaveNone) {

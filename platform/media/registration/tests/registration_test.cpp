@@ -155,7 +155,11 @@ TEST_F(Registration, ClassKeyMeritOverridesTheFilterData) {
   EXPECT_EQ(VideoInputMatches(MEDIASUBTYPE_RGB24, MERIT_DO_NOT_USE, false).size(), 2u);
 }
 
-TEST_F(Registration, CategoryListsSortedByNameAndBindsToTheFilter) {
+TEST_F(Registration, CategoryListsByMeritThenNameAndBindsToTheFilter) {
+  // Beta has the higher merit; at equal merits the names decide.
+  EXPECT_EQ(Names(Category(CLSID_LegacyAmFilterCategory)),
+            (std::vector<std::string>{"Beta Test Filter", "alpha Test Filter"}));
+  ASSERT_TRUE(WriteDword(com::ClassKeyPath(kAlphaClsid), "Merit", MERIT_NORMAL));
   const auto monikers = Category(CLSID_LegacyAmFilterCategory);
   ASSERT_EQ(Names(monikers), (std::vector<std::string>{"alpha Test Filter", "Beta Test Filter"}));
   EXPECT_EQ(ReadBagText(monikers[1].Get(), u"CLSID"), com::FormatGuid(kBetaClsid));
