@@ -1,14 +1,8 @@
 #include "avifix/stream_description.h"
 
+#include "support/byte_order.h"
 
 namespace ksv::avifix {
-namespace {
-
-void PutLe(std::vector<uint8_t>& bytes, size_t at, uint32_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes[at + i] = uint8_t(value >> (8 * i));
-}
-
-}  // namespace
 
 DescribedStream::~DescribedStream() {
   if (decoder_ != nullptr) AVIStreamGetFrameClose(decoder_);
@@ -57,12 +51,12 @@ AVICOMPRESSOPTIONS DescribedStream::CopyOptions() const {
 }
 
 std::vector<uint8_t> RewriteAudioFormat(std::vector<uint8_t> format) {
-  if (format.size() < 16 || (format[0] | format[1] << 8) != kRewrittenAudioTag) return format;
+  if (format.size() < 16 || support::LoadLe16(format, 0) != kRewrittenAudioTag) return format;
   format.resize(kRewrittenAudioFormatBytes);
-  PutLe(format, 16, 10, 2);           // extra size
-  PutLe(format, 18, 0x0000, 2);
-  PutLe(format, 20, 0xF7329ACEu, 4);
-  PutLe(format, 24, 0xACDEAEA2u, 4);
+  support::StoreLe16(format, 16, 10);  // extra size
+  support::StoreLe16(format, 18, 0x0000);
+  support::StoreLe32(format, 20, 0xF7329ACEu);
+  support::StoreLe32(format, 24, 0xACDEAEA2u);
   return format;
 }
 

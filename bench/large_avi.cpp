@@ -9,6 +9,7 @@
 
 #include "platform/media/avi/avi_reader.h"
 #include "platform/media/avi/avi_writer.h"
+#include "support/byte_order.h"
 
 namespace ksv::bench {
 namespace {
@@ -20,9 +21,7 @@ constexpr uint32_t kAudioPerFrame = 5880;  // 44,100 Hz stereo 16-bit over 1/30 
 
 std::vector<uint8_t> Format(std::initializer_list<uint32_t> fields32, size_t size) {
   std::vector<uint8_t> out;
-  for (uint32_t field : fields32) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(field >> (8 * i)));
-  }
+  for (uint32_t field : fields32) support::AppendLe32(out, field);
   out.resize(size);
   return out;
 }

@@ -22,6 +22,7 @@
 #include "platform/files/files.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/media.h"
+#include "platform/media/pin_search.h"
 #include "platform/ui/user32.h"
 #include "support/byte_order.h"
 
@@ -50,19 +51,6 @@ std::array<BYTE, VEXEL5_RECORD_SIZE> QuickCompressRecord() {
   for (size_t i = 0; i < std::size(fields); ++i) support::StoreLe32(record, 4 * i, fields[i]);
   support::StoreLe32(record, 76, 1);
   return record;
-}
-
-// The index-th pin of `direction` in the filter's pin order.
-ComPtr<IPin> NthPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return nullptr;
-  IPin* pin = nullptr;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    ComPtr<IPin> held = ComPtr<IPin>::Adopt(pin);
-    PIN_DIRECTION its;
-    if (SUCCEEDED(held->QueryDirection(&its)) && its == direction && index-- == 0) return held;
-  }
-  return nullptr;
 }
 
 void PumpMessages() {
@@ -194,8 +182,8 @@ class ClipGraph {
                           {kConverter, 0, kMux, 1, true},
                           {kMux, 0, kWriter, 0, true}};
     for (const Link& link : links) {
-      ComPtr<IPin> out = NthPin(filters_[link.from].Get(), PINDIR_OUTPUT, link.output);
-      ComPtr<IPin> in = NthPin(filters_[link.to].Get(), PINDIR_INPUT, link.input);
+      ComPtr<IPin> out = media::NthPin(filters_[link.from].Get(), PINDIR_OUTPUT, link.output);
+      ComPtr<IPin> in = media::NthPin(filters_[link.to].Get(), PINDIR_INPUT, link.input);
       HRESULT made = E_FAIL;
       if (out && in) {
         made = link.direct ? graph_->ConnectDirect(out.Get(), in.Get(), nullptr)

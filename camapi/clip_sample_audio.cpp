@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 #include <cstring>
 
 #include "camapi/clip_sample_source.h"
@@ -11,6 +12,7 @@
 #include "include/oksv1api_samples.h"
 #include "platform/media/base/media_type.h"
 #include "support/adpcm/ima_adpcm.h"
+#include "support/byte_order.h"
 
 namespace ksv::camapi::clip {
 namespace {
@@ -33,10 +35,9 @@ std::optional<std::span<const uint8_t>> DecodeHeldBlocks(AudioSide& audio,
     adpcm::DecodeCameraBlock(
         std::span<const uint8_t, kBlockBytes>(audio.adpcm.data() + b * kBlockBytes, kBlockBytes),
         samples);
-    uint8_t* out = audio.pcm.data() + b * kBlockPcmBytes;
+    const std::span<uint8_t> out = std::span<uint8_t>(audio.pcm).subspan(b * kBlockPcmBytes, kBlockPcmBytes);
     for (size_t i = 0; i < samples.size(); ++i) {  // little-endian 16-bit PCM
-      out[2 * i] = static_cast<uint8_t>(static_cast<uint16_t>(samples[i]));
-      out[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(samples[i]) >> 8);
+      support::StoreLe16(out, 2 * i, static_cast<uint16_t>(samples[i]));
     }
   }
   const size_t used = blocks * kBlockBytes;

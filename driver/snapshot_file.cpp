@@ -16,11 +16,6 @@ namespace kernel = platform::kernel;
 constexpr size_t kImageTypeOffset = 64;
 constexpr uint8_t kImageTypeBgr24 = 1;  // 24-bit pixels from offset 1024
 
-void PutLittle16(uint8_t* at, uint16_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
 // A reader polls for the snapshot file, so it is written whole under this
 // suffix and then renamed over the old one: the folder never shows part of
 // a snapshot under its name.

@@ -7,6 +7,7 @@
 #include "graph/source_file.h"
 #include "include/avimaker.h"
 #include "platform/media/filter_ids.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::graph {
 
@@ -97,17 +98,8 @@ int32_t Built(QmgHandle* handle, int32_t kind) {
 
 // The connected output pin of `filter`, if any.
 com::ComPtr<IPin> ConnectedOutput(IBaseFilter* filter) {
-  com::ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return nullptr;
-  IPin* next = nullptr;
-  while (pins->Next(1, &next, nullptr) == S_OK) {
-    auto pin = com::ComPtr<IPin>::Adopt(next);
-    PIN_DIRECTION direction = PINDIR_INPUT;
-    com::ComPtr<IPin> peer;
-    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == PINDIR_OUTPUT &&
-        SUCCEEDED(pin->ConnectedTo(peer.GetAddressOf()))) {
-      return pin;
-    }
+  for (const com::ComPtr<IPin>& pin : media::PinsOf(filter, PINDIR_OUTPUT)) {
+    if (media::PeerOf(pin.Get())) return pin;
   }
   return nullptr;
 }

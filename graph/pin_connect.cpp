@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "graph/graph_routines.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::graph {
 
@@ -28,12 +29,9 @@ struct PinRecord {
 
 std::vector<PinRecord> RecordPins(IBaseFilter* filter, bool withTypes) {
   std::vector<PinRecord> records;
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return records;
-  IPin* next = nullptr;
-  while (pins->Next(1, &next, nullptr) == S_OK) {
+  for (ComPtr<IPin>& pin : media::PinsOf(filter)) {
     PinRecord record;
-    record.pin = ComPtr<IPin>::Adopt(next);
+    record.pin = std::move(pin);
     if (FAILED(record.pin->QueryDirection(&record.direction))) continue;
     AM_MEDIA_TYPE connection{};
     record.connected = SUCCEEDED(record.pin->ConnectionMediaType(&connection));

@@ -3,26 +3,19 @@
 #include "graph/graph_routines.h"
 #include "include/vexel5.h"
 #include "platform/com/com_ptr.h"
+#include "support/byte_order.h"
 
 namespace ksv::graph {
 
-namespace {
-
-void PutLittleEndian(uint8_t* at, uint32_t value) {
-  for (int byte = 0; byte < 4; ++byte) at[byte] = uint8_t(value >> (8 * byte));
-}
-
-}  // namespace
-
 std::array<uint8_t, kQuickCompressRecordSize> QuickCompressRecord() {
   std::array<uint8_t, kQuickCompressRecordSize> record{};
-  PutLittleEndian(&record[0], kQuickCompressRecordSize);
-  PutLittleEndian(&record[4], VEXEL5_RECORD_FOURCC);
-  PutLittleEndian(&record[8], VEXEL5_VERSION);
-  PutLittleEndian(&record[12], 6);           // quality level
-  PutLittleEndian(&record[16], 2);           // key-frame spacing
-  PutLittleEndian(&record[20], 0x80000100);  // flags
-  PutLittleEndian(&record[76], 1);           // QuickCompress
+  support::StoreLe32(record, 0, kQuickCompressRecordSize);
+  support::StoreLe32(record, 4, VEXEL5_RECORD_FOURCC);
+  support::StoreLe32(record, 8, VEXEL5_VERSION);
+  support::StoreLe32(record, 12, 6);           // quality level
+  support::StoreLe32(record, 16, 2);           // key-frame spacing
+  support::StoreLe32(record, 20, 0x80000100);  // flags
+  support::StoreLe32(record, 76, 1);           // QuickCompress
   return record;
 }
 

@@ -3,6 +3,7 @@
 #include "graph/graph_routines.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/media_guids.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::graph {
 
@@ -14,13 +15,7 @@ enum class SourceStream { kUnknown, kMpeg1System, kAvi, kWave };
 
 // The subtype of the first media type of the source's first output pin.
 SourceStream ClassifySource(IBaseFilter* source) {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(source->EnumPins(pins.GetAddressOf()))) return SourceStream::kUnknown;
-  IPin* pin = nullptr;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    auto held = ComPtr<IPin>::Adopt(pin);
-    PIN_DIRECTION direction = PINDIR_INPUT;
-    if (FAILED(held->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) continue;
+  for (const ComPtr<IPin>& held : media::PinsOf(source, PINDIR_OUTPUT)) {
     ComPtr<IEnumMediaTypes> types;
     if (FAILED(held->EnumMediaTypes(types.GetAddressOf()))) return SourceStream::kUnknown;
     AM_MEDIA_TYPE* type = nullptr;

@@ -1,6 +1,7 @@
 // Taking a graph apart: the connections downstream of the listed filters,
 // the filters themselves, the controls, the graph and its builder.
 #include "graph/graph_routines.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::graph {
 
@@ -11,11 +12,7 @@ namespace {
 // Breaks every connection from `filter`'s pins to input pins, the
 // furthest downstream first.
 void DisconnectFrom(IFilterGraph* graph, IBaseFilter* filter) {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf()))) return;
-  IPin* next = nullptr;
-  while (pins->Next(1, &next, nullptr) == S_OK) {
-    const auto pin = ComPtr<IPin>::Adopt(next);
+  for (const ComPtr<IPin>& pin : media::PinsOf(filter)) {
     ComPtr<IPin> peer;
     if (FAILED(pin->ConnectedTo(peer.GetAddressOf())) || !peer) continue;
     PIN_INFO info{};

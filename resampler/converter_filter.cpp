@@ -4,7 +4,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/com/task_memory.h"
+#include "platform/com/property_page_list.h"
 #include "platform/media/media_guids.h"
 #include "platform/ui/user32.h"
 #include "resampler/audio_types.h"
@@ -270,15 +270,7 @@ void SampleRateConverterFilter::OutputStreaming(bool active) {
 // --- Property pages and the plan -------------------------------------------
 
 HRESULT SampleRateConverterFilter::GetPages(CAUUID* pages) {
-  if (pages == nullptr) return E_POINTER;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (pages->pElems == nullptr) {
-    pages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_SampleRateConverterPage;
-  return S_OK;
+  return ListPropertyPages({&CLSID_SampleRateConverterPage, 1}, pages);
 }
 
 HRESULT SampleRateConverterFilter::GetPlan(ResamplePlan* plan) {

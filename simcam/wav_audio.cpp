@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <string>
 
+#include "platform/media/avi/wav_file.h"
 #include "support/byte_order.h"
 
 namespace ksv::simcam {
@@ -19,8 +19,6 @@ struct WavFormat {
   uint32_t rate = 0;
   uint16_t bits = 0;
 };
-
-bool IdIs(const uint8_t* at, const char* id) { return std::memcmp(at, id, 4) == 0; }
 
 WavFormat ReadFormat(std::span<const uint8_t> chunk) {
   if (chunk.size() < 16) throw WavError("WAV format chunk is too short");
@@ -61,48 +59,28 @@ MonoAudio MixDown(const WavFormat& format, std::span<const uint8_t> data) {
 }  // namespace
 
 MonoAudio ReadWav(std::span<const uint8_t> file) {
-  if (file.size() < 12 || !IdIs(&file[0], "RIFF") || !IdIs(&file[8], "WAVE")) {
-    throw WavError("not a WAV file (no RIFF/WAVE header)");
+  media::avi::WavFile wav;
+  try {
+    media::avi::MemoryByteSource source(file);
+    wav = media::avi::ReadWav(source);
+  } catch (const media::avi::FormatError& error) {
+    throw WavError(error.what());
   }
-  bool haveFormat = false;
-  WavFormat format;
-  size_t at = 12;
-  while (file.size() - at >= 8) {
-    const uint8_t* id = &file[at];
-    const size_t size = support::LoadLe32(file, at + 4);
-    at += 8;
-    if (size > file.size() - at) throw WavError("WAV chunk runs past the end of the file");
-    const auto chunk = file.subspan(at, size);
-    if (IdIs(id, "fmt ")) {
-      format = ReadFormat(chunk);
-      haveFormat = true;
-    } else if (IdIs(id, "data")) {
-      if (!haveFormat) throw WavError("WAV data comes before its format");
-      return MixDown(format, chunk);
-    }
-    at += size + (size & 1);  // chunks are padded to even sizes
-    if (at > file.size()) break;
-  }
-  throw WavError("WAV file has no sound data");
+  if (wav.truncated) throw WavError("WAV data runs past the end of the file");
+  return MixDown(ReadFormat(wav.format), file.subspan(wav.dataOffset, wav.dataSize));
 }
 
 std::vector<uint8_t> WriteWav8(const MonoAudio& audio) {
-  const auto dataSize = static_cast<uint32_t>(audio.samples.size());
-  std::vector<uint8_t> file(44, 0);
-  std::memcpy(&file[0], "RIFF", 4);
-  support::StoreLe32(file, 4, 36 + dataSize + (dataSize & 1));
-  std::memcpy(&file[8], "WAVEfmt ", 8);
-  support::StoreLe32(file, 16, 16);
-  support::StoreLe16(file, 20, kFormatPcm);
-  support::StoreLe16(file, 22, 1);  // mono
-  support::StoreLe32(file, 24, audio.rate);
-  support::StoreLe32(file, 28, audio.rate);  // bytes a second
-  support::StoreLe16(file, 32, 1);           // block align
-  support::StoreLe16(file, 34, 8);
-  std::memcpy(&file[36], "data", 4);
-  support::StoreLe32(file, 40, dataSize);
+  std::vector<uint8_t> format(18, 0);  // WAVEFORMATEX, no extra bytes
+  support::StoreLe16(format, 0, kFormatPcm);
+  support::StoreLe16(format, 2, 1);  // mono
+  support::StoreLe32(format, 4, audio.rate);
+  support::StoreLe32(format, 8, audio.rate);  // bytes a second
+  support::StoreLe16(format, 12, 1);          // block align
+  support::StoreLe16(format, 14, 8);
+  std::vector<uint8_t> file = media::avi::WavHeader(format, audio.samples.size(), 0);
   for (int16_t sample : audio.samples) file.push_back(ToUnsigned8(sample));
-  if (dataSize & 1) file.push_back(0);
+  if (audio.samples.size() & 1) file.push_back(0);
   return file;
 }
 

@@ -10,6 +10,7 @@
 #include "apps/ksvcam/hresult_text.h"
 #include "platform/com/inproc_servers.h"
 #include "platform/com/wide_text.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -81,25 +82,6 @@ void GiveFile(const GraphElement& element, IBaseFilter* filter, const SinkPath& 
   }
 }
 
-std::vector<com::ComPtr<IPin>> Pins(IBaseFilter* filter, PIN_DIRECTION wanted, bool unconnected) {
-  std::vector<com::ComPtr<IPin>> pins;
-  com::ComPtr<IEnumPins> enumerator;
-  if (FAILED(filter->EnumPins(enumerator.GetAddressOf())) || !enumerator) return pins;
-  IPin* next = nullptr;
-  while (enumerator->Next(1, &next, nullptr) == S_OK) {
-    com::ComPtr<IPin> pin;
-    pin.Attach(next);
-    PIN_DIRECTION direction;
-    if (FAILED(pin->QueryDirection(&direction)) || direction != wanted) continue;
-    if (unconnected) {
-      com::ComPtr<IPin> peer;
-      if (SUCCEEDED(pin->ConnectedTo(peer.GetAddressOf())) && peer) continue;
-    }
-    pins.push_back(pin);
-  }
-  return pins;
-}
-
 std::string FilterLabel(IBaseFilter* filter) {
   FILTER_INFO info{};
   if (FAILED(filter->QueryFilterInfo(&info))) return "?";
@@ -111,7 +93,7 @@ std::string FilterLabel(IBaseFilter* filter) {
 // `to`; an output `to` cannot take stays unconnected (an AVI's video beside
 // the sound that goes to WAV Dest). The link fails when no output connects.
 void Link(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
-  const auto outputs = Pins(from, PINDIR_OUTPUT, true);
+  const auto outputs = media::PinsOf(from, PINDIR_OUTPUT, true);
   if (outputs.empty()) {
     throw CommandFailure("cannot connect " + Quoted(FilterLabel(from)) + " to " +
                          Quoted(FilterLabel(to)) + ": " + Quoted(FilterLabel(from)) +
@@ -122,7 +104,7 @@ void Link(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
   for (const auto& output : outputs) {
     // Asked again each time: a filter such as a multiplexer grows a new
     // input pin for every stream connected.
-    const auto inputs = Pins(to, PINDIR_INPUT, true);
+    const auto inputs = media::PinsOf(to, PINDIR_INPUT, true);
     if (inputs.empty()) {
       if (connected) break;
       throw CommandFailure("cannot connect " + PinLabel(output.Get()) + " to " +

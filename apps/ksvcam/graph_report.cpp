@@ -6,6 +6,7 @@
 #include "apps/ksvcam/graph_builder.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/wide_text.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -72,16 +73,9 @@ std::vector<com::ComPtr<IBaseFilter>> Filters(IFilterGraph* graph) {
 }
 
 void PrintConnections(IBaseFilter* filter, std::ostream& out) {
-  com::ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf())) || !pins) return;
-  IPin* next = nullptr;
-  while (pins->Next(1, &next, nullptr) == S_OK) {
-    com::ComPtr<IPin> pin;
-    pin.Attach(next);
-    PIN_DIRECTION direction;
-    com::ComPtr<IPin> peer;
-    if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) continue;
-    if (FAILED(pin->ConnectedTo(peer.GetAddressOf())) || !peer) continue;
+  for (const com::ComPtr<IPin>& pin : media::PinsOf(filter, PINDIR_OUTPUT)) {
+    const com::ComPtr<IPin> peer = media::PeerOf(pin.Get());
+    if (!peer) continue;
     AM_MEDIA_TYPE type{};
     const bool typed = SUCCEEDED(pin->ConnectionMediaType(&type));
     out << "  " << PinLabel(pin.Get()) << " -> " << PinLabel(peer.Get()) << "  "

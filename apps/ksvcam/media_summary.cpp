@@ -1,21 +1,21 @@
 #include "apps/ksvcam/media_summary.h"
 
 #include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "apps/ksvcam/console.h"
 #include "platform/media/avi/avi_reader.h"
+#include "platform/media/avi/wav_file.h"
+#include "support/byte_order.h"
 
 namespace ksv::ksvcam {
 namespace {
 
 namespace fs = std::filesystem;
 
-uint16_t Le16(const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] | bytes[1] << 8); }
-uint32_t Le32(const uint8_t* bytes) { return Le16(bytes) | uint32_t{Le16(bytes + 2)} << 16; }
+using support::LoadLe16;
+using support::LoadLe32;
 
 // The names people know a sound format by; null for one without.
 const char* SoundFormatName(uint16_t tag) {
@@ -31,17 +31,18 @@ const char* SoundFormatName(uint16_t tag) {
 }
 
 // "22050 Hz mono PCM" from a WAVEFORMATEX.
-std::string SoundText(const uint8_t* format, size_t size) {
-  if (size < 16) return "sound of an unreadable format";
-  const uint16_t tag = Le16(format);
-  const uint16_t channels = Le16(format + 2);
+std::string SoundText(std::span<const uint8_t> format) {
+  if (format.size() < 16) return "sound of an unreadable format";
+  const uint16_t tag = LoadLe16(format, 0);
+  const uint16_t channels = LoadLe16(format, 2);
   const char* name = SoundFormatName(tag);
   char tagText[24];
   std::snprintf(tagText, sizeof tagText, "format 0x%04X", tag);
   const std::string layout = channels == 1   ? "mono"
                              : channels == 2 ? "stereo"
                                              : std::to_string(channels) + " channels";
-  return std::to_string(Le32(format + 4)) + " Hz " + layout + " " + (name != nullptr ? name : tagText);
+  return std::to_string(LoadLe32(format, 4)) + " Hz " + layout + " " +
+         (name != nullptr ? name : tagText);
 }
 
 std::string FourccText(uint32_t code) {
@@ -76,12 +77,12 @@ AviSummary SummariseAvi(const fs::path& file) {
   std::string sound;
   for (const media::avi::Stream& stream : avi.streams) {
     if (stream.IsVideo() && summary.width == 0 && stream.format.size() >= 40) {
-      const uint8_t* bitmap = stream.format.data();
+      const std::span<const uint8_t> bitmap = stream.format;
       for (const media::avi::IndexEntry& entry : stream.index) {
         ++(entry.size == 0 ? summary.dropped : summary.frames);
       }
-      summary.width = Le32(bitmap + 4);
-      const auto height = static_cast<int32_t>(Le32(bitmap + 8));
+      summary.width = LoadLe32(bitmap, 4);
+      const auto height = static_cast<int32_t>(LoadLe32(bitmap, 8));
       summary.height = static_cast<uint32_t>(height < 0 ? -height : height);
       summary.framesPerSecond = stream.header.scale == 0 ? 0
                                 : static_cast<double>(stream.header.rate) / stream.header.scale;
@@ -89,7 +90,7 @@ AviSummary SummariseAvi(const fs::path& file) {
       char text[160];
       std::snprintf(text, sizeof text, "%zu frame%s of %ux%u %s at %.3g fps (%.3f s", summary.frames,
                     summary.frames == 1 ? "" : "s", summary.width, summary.height,
-                    FourccText(Le32(bitmap + 16)).c_str(), summary.framesPerSecond,
+                    FourccText(LoadLe32(bitmap, 16)).c_str(), summary.framesPerSecond,
                     summary.framesPerSecond > 0 ? static_cast<double>(chunks) / summary.framesPerSecond
                                                 : 0.0);
       summary.text = text;
@@ -97,7 +98,7 @@ AviSummary SummariseAvi(const fs::path& file) {
       summary.text += ")";
     } else if (stream.IsAudio() && !summary.sound) {
       summary.sound = true;
-      sound = "sound " + SoundText(stream.format.data(), stream.format.size());
+      sound = "sound " + SoundText(stream.format);
     }
   }
   if (summary.text.empty()) summary.text = "no video";
@@ -107,38 +108,18 @@ AviSummary SummariseAvi(const fs::path& file) {
 
 std::string SummariseWav(const fs::path& file) {
   CheckFile(file);
-  std::ifstream in(file, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const auto bad = [&file](const char* why) {
-    return CommandFailure(Quoted(file) + " is not a readable WAV file: " + why);
-  };
-  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
-      std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
-    throw bad("no RIFF WAVE header");
+  media::avi::WavFile wav;
+  try {
+    media::avi::FileByteSource source(file.string());
+    wav = media::avi::ReadWav(source);
+  } catch (const std::exception& failure) {
+    throw CommandFailure(Quoted(file) + " is not a readable WAV file: " + failure.what());
   }
-  const uint8_t* format = nullptr;
-  size_t formatSize = 0;
-  uint64_t dataSize = 0;
-  bool data = false;
-  for (size_t at = 12; at + 8 <= bytes.size();) {
-    const uint32_t size = Le32(bytes.data() + at + 4);
-    const size_t body = at + 8;
-    const size_t kept = std::min<size_t>(size, bytes.size() - body);
-    if (std::memcmp(bytes.data() + at, "fmt ", 4) == 0) {
-      format = bytes.data() + body;
-      formatSize = kept;
-    } else if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
-      data = true;
-      dataSize = kept;
-    }
-    at = body + size + (size & 1);
-  }
-  if (format == nullptr || formatSize < 16 || !data) throw bad("no fmt or data chunk");
-  const uint32_t bytesPerSecond = Le32(format + 8);
+  const uint32_t bytesPerSecond = LoadLe32(wav.format, 8);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f s",
-                bytesPerSecond == 0 ? 0.0 : static_cast<double>(dataSize) / bytesPerSecond);
-  return std::string(seconds) + " of sound, " + SoundText(format, formatSize);
+                bytesPerSecond == 0 ? 0.0 : static_cast<double>(wav.dataSize) / bytesPerSecond);
+  return std::string(seconds) + " of sound, " + SoundText(wav.format);
 }
 
 }  // namespace ksv::ksvcam

@@ -20,6 +20,7 @@
 #include "platform/com/inproc_servers.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/media.h"
+#include "platform/media/pin_search.h"
 #include "resampler/audio_types.h"
 #include "resampler/plan_info.h"
 
@@ -50,20 +51,9 @@ ComPtr<IBaseFilter> Create(const CLSID& clsid, const char* what) {
   return filter;
 }
 
-ComPtr<IPin> PinOf(IBaseFilter* filter, PIN_DIRECTION wanted) {
-  ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.ReleaseAndGetAddressOf()))) return {};
-  ComPtr<IPin> pin;
-  while (pins->Next(1, pin.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    PIN_DIRECTION direction{};
-    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted) return pin;
-  }
-  return {};
-}
-
 void Link(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to, const std::string& what) {
-  const ComPtr<IPin> out = PinOf(from, PINDIR_OUTPUT);
-  const ComPtr<IPin> in = PinOf(to, PINDIR_INPUT);
+  const ComPtr<IPin> out = media::NthPin(from, PINDIR_OUTPUT);
+  const ComPtr<IPin> in = media::NthPin(to, PINDIR_INPUT);
   if (!out || !in) throw CommandFailure("cannot connect " + what + ": a pin is missing");
   const HRESULT result = graph->ConnectDirect(out.Get(), in.Get(), nullptr);
   if (FAILED(result)) throw CommandFailure("cannot connect " + what + ": " + HresultText(result));
@@ -104,7 +94,7 @@ void PrintPlan(const ResamplePlan& plan, std::ostream& out) {
 // The Wave Parser's output format, checked against what the converter
 // takes, so a refusal names its reason.
 PcmFormat InputFormat(IBaseFilter* parser, const std::string& file) {
-  const ComPtr<IPin> out = PinOf(parser, PINDIR_OUTPUT);
+  const ComPtr<IPin> out = media::NthPin(parser, PINDIR_OUTPUT);
   ComPtr<IEnumMediaTypes> types;
   AM_MEDIA_TYPE* type = nullptr;
   if (!out || FAILED(out->EnumMediaTypes(types.ReleaseAndGetAddressOf())) ||

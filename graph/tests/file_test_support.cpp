@@ -7,6 +7,7 @@
 #include "platform/media/avi/avi_reader.h"
 #include "platform/media/avi/byte_io.h"
 #include "platform/ui/user32.h"
+#include "support/byte_order.h"
 #include "testing/temp_files.h"
 
 namespace ksv::graph::testing {
@@ -24,14 +25,6 @@ const std::vector<std::string> kModules = {
 
 constexpr char kParentClass[] = "GraphFileTestParent";
 
-void Put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(uint8_t(value));
-  out.push_back(uint8_t(value >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
 void PutTag(std::vector<uint8_t>& out, const char* tag) {
   for (int at = 0; at < 4; ++at) out.push_back(uint8_t(tag[at]));
 }
@@ -67,22 +60,22 @@ std::vector<uint8_t> WriteToneWav(const std::string& path, uint32_t rate, uint32
   std::vector<uint8_t> sound;
   for (uint32_t sample = 0; sample < samples; ++sample) {
     const double value = 8000.0 * std::sin(2.0 * M_PI * 440.0 * sample / rate);
-    Put16(sound, uint16_t(int16_t(std::lround(value))));
+    support::AppendLe16(sound, uint16_t(int16_t(std::lround(value))));
   }
   std::vector<uint8_t> file;
   PutTag(file, "RIFF");
-  Put32(file, uint32_t(36 + sound.size()));
+  support::AppendLe32(file, uint32_t(36 + sound.size()));
   PutTag(file, "WAVE");
   PutTag(file, "fmt ");
-  Put32(file, 16);
-  Put16(file, 1);         // PCM
-  Put16(file, 1);         // mono
-  Put32(file, rate);
-  Put32(file, rate * 2);  // bytes per second
-  Put16(file, 2);         // block align
-  Put16(file, 16);        // bits
+  support::AppendLe32(file, 16);
+  support::AppendLe16(file, 1);         // PCM
+  support::AppendLe16(file, 1);         // mono
+  support::AppendLe32(file, rate);
+  support::AppendLe32(file, rate * 2);  // bytes per second
+  support::AppendLe16(file, 2);         // block align
+  support::AppendLe16(file, 16);        // bits
   PutTag(file, "data");
-  Put32(file, uint32_t(sound.size()));
+  support::AppendLe32(file, uint32_t(sound.size()));
   file.insert(file.end(), sound.begin(), sound.end());
   ksv::testing::WriteFile(path, file);
   return sound;

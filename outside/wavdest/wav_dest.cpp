@@ -4,6 +4,7 @@
 
 #include "platform/media/avi/wav_file.h"
 #include "platform/media/filter_ids.h"
+#include "support/byte_order.h"
 
 namespace ksv::media::wavdest {
 namespace {
@@ -23,33 +24,18 @@ const AMOVIESETUP_PIN kPins[] = {
 };
 const AMOVIESETUP_FILTER kSetup = {&CLSID_WavDest, u"WAV Dest", MERIT_DO_NOT_USE, 2, kPins};
 
-uint16_t Get16(const std::vector<uint8_t>& bytes, size_t at) {
-  return uint16_t(bytes[at] | bytes[at + 1] << 8);
-}
-uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
-  return uint32_t(Get16(bytes, at)) | uint32_t(Get16(bytes, at + 2)) << 16;
-}
-void Put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(uint8_t(value));
-  out.push_back(uint8_t(value >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
-
 // The WAVEFORMATEX of an accepted type, field by field, with its extra bytes.
 std::vector<uint8_t> StoredFormat(const CMediaType& type) {
   const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type.Format());
   const uint16_t extra = type.FormatLength() >= kWaveFormatSize ? wave->cbSize : 0;
   std::vector<uint8_t> out;
-  Put16(out, wave->wFormatTag);
-  Put16(out, wave->nChannels);
-  Put32(out, wave->nSamplesPerSec);
-  Put32(out, wave->nAvgBytesPerSec);
-  Put16(out, wave->nBlockAlign);
-  Put16(out, wave->wBitsPerSample);
-  Put16(out, extra);
+  support::AppendLe16(out, wave->wFormatTag);
+  support::AppendLe16(out, wave->nChannels);
+  support::AppendLe32(out, wave->nSamplesPerSec);
+  support::AppendLe32(out, wave->nAvgBytesPerSec);
+  support::AppendLe16(out, wave->nBlockAlign);
+  support::AppendLe16(out, wave->wBitsPerSample);
+  support::AppendLe16(out, extra);
   out.insert(out.end(), type.Format() + kWaveFormatSize, type.Format() + kWaveFormatSize + extra);
   return out;
 }
@@ -58,13 +44,13 @@ std::vector<uint8_t> StoredFormat(const CMediaType& type) {
 
 uint32_t CountSamples(const std::vector<uint8_t>& format, uint64_t dataSize) {
   if (format.size() < kWaveFormatSize) return 0;
-  const uint16_t tag = Get16(format, 0);
-  const uint32_t rate = Get32(format, 4);
-  const uint32_t bytesPerSecond = Get32(format, 8);
-  const uint16_t blockAlign = Get16(format, 12);
+  const uint16_t tag = support::LoadLe16(format, 0);
+  const uint32_t rate = support::LoadLe32(format, 4);
+  const uint32_t bytesPerSecond = support::LoadLe32(format, 8);
+  const uint16_t blockAlign = support::LoadLe16(format, 12);
   uint64_t samples = 0;
   if (tag == kImaAdpcm && format.size() >= kWaveFormatSize + 2 && blockAlign != 0) {
-    samples = dataSize / blockAlign * Get16(format, kWaveFormatSize);
+    samples = dataSize / blockAlign * support::LoadLe16(format, kWaveFormatSize);
   } else if (bytesPerSecond != 0) {
     samples = static_cast<uint64_t>(static_cast<long double>(dataSize) * rate / bytesPerSecond);
   }

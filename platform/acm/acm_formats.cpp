@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "support/adpcm/ima_adpcm.h"
+#include "support/byte_order.h"
 
 namespace ksv::platform::acm {
 namespace {
@@ -37,7 +38,7 @@ std::vector<uint8_t> MakeFormat(WORD tag, DWORD rate, WORD channels) {
     wave.wBitsPerSample = 4;
     wave.nBlockAlign = static_cast<WORD>(blockAlign);
     wave.nAvgBytesPerSec = static_cast<DWORD>(uint64_t(rate) * blockAlign / perBlock);
-    extra = {static_cast<uint8_t>(perBlock & 0xFF), static_cast<uint8_t>(perBlock >> 8)};
+    support::AppendLe16(extra, static_cast<uint16_t>(perBlock));
   } else {
     wave.wBitsPerSample = tag == WAVE_FORMAT_PCM ? 16 : 8;
     wave.nBlockAlign = static_cast<WORD>(channels * wave.wBitsPerSample / 8);

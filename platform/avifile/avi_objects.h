@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/avifile/avifile.h"
+#include "platform/com/com_object.h"
 
 namespace ksv::avifile {
 class EditStream;
@@ -23,7 +24,7 @@ struct IAVIStream {
   IAVIStream(const IAVIStream&) = delete;
   IAVIStream& operator=(const IAVIStream&) = delete;
 
-  std::atomic<ULONG> references{1};
+  ksv::com::ReferenceCount references;
   // dwStart and dwLength are kept current by the subclass.
   AVISTREAMINFOA info{};
   std::vector<uint8_t> format;
@@ -54,7 +55,7 @@ struct IAVIFile {
   IAVIFile(const IAVIFile&) = delete;
   IAVIFile& operator=(const IAVIFile&) = delete;
 
-  std::atomic<ULONG> references{1};
+  ksv::com::ReferenceCount references;
   AVIFILEINFOA info{};
   // The streams, each holding one reference the file gives back when it
   // goes; a stream holds a reference to its file only while a caller holds
@@ -64,9 +65,10 @@ struct IAVIFile {
 
 namespace ksv::avifile {
 
-// Adds a reference / gives one back (deleting at zero). Null-safe.
-void Retain(IAVIStream* stream);
-void Release(IAVIStream* stream);
+// Adds a reference / gives one back (deleting at zero), answering the count
+// after. Null-safe: a null stream counts 0.
+ULONG Retain(IAVIStream* stream);
+ULONG Release(IAVIStream* stream);
 
 // Rate and scale as a sample's time in milliseconds and back, each rounded
 // to the nearest (so a frame's time gives back the frame for any frame

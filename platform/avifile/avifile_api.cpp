@@ -43,12 +43,13 @@ LONG IAVIStream::ConvenientCount(LONG start) {
 
 namespace ksv::avifile {
 
-void Retain(IAVIStream* stream) {
-  if (stream) stream->references.fetch_add(1);
-}
+ULONG Retain(IAVIStream* stream) { return stream == nullptr ? 0 : stream->references.Add(); }
 
-void Release(IAVIStream* stream) {
-  if (stream && stream->references.fetch_sub(1) == 1) delete stream;
+ULONG Release(IAVIStream* stream) {
+  if (stream == nullptr) return 0;
+  const ULONG left = stream->references.Drop();
+  if (left == 0) delete stream;
+  return left;
 }
 
 LONG SampleToMilliseconds(const AVISTREAMINFOA& info, LONG sample) {
@@ -92,12 +93,12 @@ HRESULT AVIFileOpenA(PAVIFILE* ppfile, const char* file, UINT mode, CLSID* handl
 }
 
 ULONG AVIFileAddRef(PAVIFILE pfile) {
-  return pfile == nullptr ? 0 : pfile->references.fetch_add(1) + 1;
+  return pfile == nullptr ? 0 : pfile->references.Add();
 }
 
 ULONG AVIFileRelease(PAVIFILE pfile) {
   if (pfile == nullptr) return 0;
-  const ULONG left = pfile->references.fetch_sub(1) - 1;
+  const ULONG left = pfile->references.Drop();
   if (left == 0) delete pfile;
   return left;
 }
@@ -126,16 +127,9 @@ HRESULT AVIFileGetStream(PAVIFILE pfile, PAVISTREAM* ppstream, DWORD type, LONG 
   return AVIERR_NODATA;
 }
 
-ULONG AVIStreamAddRef(PAVISTREAM pstream) {
-  return pstream == nullptr ? 0 : pstream->references.fetch_add(1) + 1;
-}
+ULONG AVIStreamAddRef(PAVISTREAM pstream) { return ksv::avifile::Retain(pstream); }
 
-ULONG AVIStreamRelease(PAVISTREAM pstream) {
-  if (pstream == nullptr) return 0;
-  const ULONG left = pstream->references.fetch_sub(1) - 1;
-  if (left == 0) delete pstream;
-  return left;
-}
+ULONG AVIStreamRelease(PAVISTREAM pstream) { return ksv::avifile::Release(pstream); }
 
 HRESULT AVIStreamInfoA(PAVISTREAM pstream, LPAVISTREAMINFOA info, LONG size) {
   if (pstream == nullptr) return AVIERR_BADHANDLE;

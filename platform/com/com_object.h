@@ -15,6 +15,21 @@
 
 namespace ksv::com {
 
+// A thread-safe count of references, born at one: the count every COM object
+// keeps, and the one of handles that are counted the same way without being
+// COM objects (the AVIFile handles). Its owner deletes itself when Drop
+// answers 0.
+class ReferenceCount {
+ public:
+  // The count after adding one.
+  ULONG Add() { return count_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  // The count after dropping one.
+  ULONG Drop() { return count_.fetch_sub(1, std::memory_order_acq_rel) - 1; }
+
+ private:
+  std::atomic<ULONG> count_{1};
+};
+
 template <class First, class... Rest>
 class ComObject : public First, public Rest... {
  public:
@@ -29,9 +44,9 @@ class ComObject : public First, public Rest... {
     AddRef();
     return S_OK;
   }
-  ULONG AddRef() override { return references_.fetch_add(1, std::memory_order_relaxed) + 1; }
+  ULONG AddRef() override { return references_.Add(); }
   ULONG Release() override {
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    const ULONG left = references_.Drop();
     if (left == 0) delete this;
     return left;
   }
@@ -53,7 +68,7 @@ class ComObject : public First, public Rest... {
     return iid == IidOf<Interface>() ? static_cast<Interface*>(this) : nullptr;
   }
 
-  std::atomic<ULONG> references_{1};
+  ReferenceCount references_;
 };
 
 }  // namespace ksv::com

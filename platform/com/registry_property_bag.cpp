@@ -5,6 +5,7 @@
 #include "platform/com/com_object.h"
 #include "platform/com/registry_moniker.h"
 #include "platform/com/wide_text.h"
+#include "support/byte_order.h"
 
 namespace ksv::com {
 
@@ -30,8 +31,8 @@ HRESULT ToVariant(DWORD type, const std::string& bytes, VARIANT* value) {
     if (value->bstrVal == nullptr) return E_OUTOFMEMORY;
     value->vt = VT_BSTR;
   } else if (type == REG_DWORD && bytes.size() == 4) {
-    const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
-    value->ulVal = static_cast<ULONG>(b[0] | b[1] << 8 | b[2] << 16 | uint32_t{b[3]} << 24);
+    value->ulVal = support::LoadLe32(
+        {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, 0);
     value->vt = VT_I4;
   } else if (type == REG_BINARY) {
     value->parray = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
@@ -52,10 +53,9 @@ HRESULT FromVariant(const VARIANT& value, DWORD* type, std::string* bytes) {
     bytes->push_back('\0');
   } else if (value.vt == VT_I4 || value.vt == VT_UI4) {
     *type = REG_DWORD;
-    const ULONG v = value.ulVal;
-    const char le[4] = {static_cast<char>(v), static_cast<char>(v >> 8),
-                        static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
-    bytes->assign(le, 4);
+    uint8_t le[4];
+    support::StoreLe32(le, 0, value.ulVal);
+    bytes->assign(reinterpret_cast<const char*>(le), 4);
   } else if (value.vt == (VT_ARRAY | VT_UI1) && value.parray != nullptr) {
     *type = REG_BINARY;
     bytes->assign(static_cast<const char*>(value.parray->pvData),

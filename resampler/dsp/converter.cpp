@@ -9,6 +9,7 @@
 #include "resampler/dsp/kernels.h"
 #include "resampler/dsp/pcm.h"
 #include "resampler/dsp/same_rate.h"
+#include "support/byte_order.h"
 
 namespace ksv::resampler {
 namespace {
@@ -104,7 +105,7 @@ void BlockConverter::State::ReadInput(const uint8_t* in) {
   float* left = stage[0][0].data() + history;
   const int32_t frames = plan.inFrames;
   const bool eight = plan.inKind == SampleKind::kUnsigned8;
-  auto s16 = [in](int32_t i) { return static_cast<int16_t>(in[2 * i] | (in[2 * i + 1] << 8)); };
+  auto s16 = [in](int32_t i) { return support::unchecked::LoadLeInt16(in + 2 * i); };
   if (plan.inChannels == 1) {
     for (int32_t f = 0; f < frames; ++f) left[f] = eight ? Pcm8ToFloat(in[f]) : Pcm16ToFloat(s16(f));
   } else if (plan.channelMode == ChannelMode::kStereoToMono) {

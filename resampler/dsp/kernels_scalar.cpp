@@ -1,6 +1,7 @@
 #include "resampler/dsp/kernels.h"
 
 #include "resampler/dsp/pcm.h"
+#include "support/byte_order.h"
 
 namespace ksv::resampler::detail {
 namespace {
@@ -36,10 +37,7 @@ void Poly(const float* x, const PolyTaps& taps, float* out, int32_t count) {
   }
 }
 
-void Store16(uint8_t* out, int16_t v) {
-  out[0] = static_cast<uint8_t>(v & 0xff);
-  out[1] = static_cast<uint8_t>((v >> 8) & 0xff);
-}
+void Store16(uint8_t* out, int16_t v) { support::unchecked::StoreLe16(out, static_cast<uint16_t>(v)); }
 
 void ToPcm16(const float* left, const float* right, uint8_t* out, int32_t count) {
   if (!right) {

@@ -3,15 +3,13 @@
 #include <cstddef>
 #include <cstring>
 
+#include "support/byte_order.h"
 
 namespace ksv::resampler::detail {
 namespace {
 
-int32_t Load16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
-void Store16(uint8_t* p, int32_t v) {
-  p[0] = static_cast<uint8_t>(v & 0xff);
-  p[1] = static_cast<uint8_t>((v >> 8) & 0xff);
-}
+using support::unchecked::LoadLeInt16;
+using support::unchecked::StoreLe16;
 
 // One mono sample from a frame of the input, at the input's width.
 int32_t Mixed(const ResamplePlan& p, const uint8_t* frame, bool toEight) {
@@ -20,7 +18,7 @@ int32_t Mixed(const ResamplePlan& p, const uint8_t* frame, bool toEight) {
     if (toEight) return ((l + 1) >> 1) + r / 2;
     return ((r / 2) - 64 + ((l - 127) >> 1)) * 256;
   }
-  const int32_t l = Load16(frame), r = Load16(frame + 2);
+  const int32_t l = LoadLeInt16(frame), r = LoadLeInt16(frame + 2);
   if (toEight) return ((((r >> 1) + ((l + 1) >> 1)) >> 8) + 128);
   return ((l + 1) >> 1) + (r >> 1);
 }
@@ -28,7 +26,7 @@ int32_t Mixed(const ResamplePlan& p, const uint8_t* frame, bool toEight) {
 // One sample converted to the output's width.
 int32_t Widened(const ResamplePlan& p, const uint8_t* sample, bool toEight) {
   if (p.inKind == SampleKind::kUnsigned8) return toEight ? sample[0] : (sample[0] - 128) * 256;
-  const int32_t s = Load16(sample);
+  const int32_t s = LoadLeInt16(sample);
   return toEight ? (s >> 8) + 128 : s;
 }
 
@@ -52,7 +50,7 @@ void ConvertSameRate(const ResamplePlan& p, const uint8_t* in, uint8_t* out) {
       if (toEight)
         dst[c] = static_cast<uint8_t>(v);
       else
-        Store16(dst + c * 2, v);
+        StoreLe16(dst + c * 2, static_cast<uint16_t>(v));
     }
   }
 }

@@ -7,6 +7,7 @@
 
 #include "platform/media/avi/wav_file.h"
 #include "platform/media/formats.h"
+#include "support/byte_order.h"
 
 namespace ksv::simcam {
 namespace {
@@ -94,14 +95,14 @@ bool WavFrames::Next(Frame& frame) {
       return false;
     }
   }
-  const uint8_t* bytes = block_.data() + used_;
+  const std::span<const uint8_t> bytes = std::span<const uint8_t>(block_).subspan(used_, align);
   used_ += align;
   for (uint16_t channel = 0; channel < format_.channels; ++channel) {
     int32_t value;
     if (format_.bitsPerSample == 8) {
       value = (int32_t{bytes[channel]} - 128) * 256;
     } else {
-      value = static_cast<int16_t>(bytes[2 * channel] | (bytes[2 * channel + 1] << 8));
+      value = support::LoadLeInt16(bytes, 2 * channel);
     }
     frame[channel] = value;
   }
@@ -157,15 +158,14 @@ size_t ConvertingCapture::Read(std::span<uint8_t> buffer) {
   size_t written = 0;
   Frame frame;
   while (written + align <= buffer.size() && NextFrame(frame)) {
-    uint8_t* out = buffer.data() + written;
+    const std::span<uint8_t> out = buffer.subspan(written, align);
     for (uint16_t channel = 0; channel < format_.channels; ++channel) {
       const int32_t value = Clamp16(format_.channels == 1 ? (frame[0] + frame[1]) / 2
                                                           : frame[channel]);
       if (format_.bitsPerSample == 8) {
         out[channel] = static_cast<uint8_t>((value >> 8) + 128);
       } else {
-        out[2 * channel] = static_cast<uint8_t>(value & 0xFF);
-        out[2 * channel + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+        support::StoreLe16(out, 2 * channel, static_cast<uint16_t>(value));
       }
     }
     written += align;

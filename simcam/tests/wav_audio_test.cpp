@@ -80,11 +80,11 @@ TEST(WavAudio, FilesItCannotUseAreRefusedWithTheReason) {
   support::StoreLe32(file, 24, 500);
   ExpectRefused(file, "500 Hz");
   file = good;
-  std::memcpy(&file[12], "junk", 4);  // no format before the data
-  ExpectRefused(file, "before its format");
+  std::memcpy(&file[12], "junk", 4);  // no format
+  ExpectRefused(file, "without a format");
   file = good;
   file.resize(36);
-  ExpectRefused(file, "no sound data");
+  ExpectRefused(file, "without data");
 }
 
 TEST(WavAudio, ResamplingScalesTheLengthAndFollowsTheWave) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/byte_order.h"
+
 namespace ksv::adpcm {
 
 const std::array<int, 89> kStepTable = {
@@ -23,8 +25,6 @@ constexpr size_t kWavHeaderBytes = 4;  // per channel
 constexpr size_t kWavRunBytes = 4;     // codes of one channel before the next channel's
 
 int ClampIndex(int index) { return std::clamp(index, 0, kMaxIndex); }
-
-int16_t ReadInt16(const uint8_t* bytes) { return static_cast<int16_t>(bytes[0] | bytes[1] << 8); }
 
 }  // namespace
 
@@ -106,8 +106,8 @@ bool DecodeWavBlock(std::span<const uint8_t> block, int channels, std::span<int1
   if (perBlock == 0 || samples.size() < perBlock * count) return false;
   std::array<ImaChannel, 2> state;
   for (size_t c = 0; c < count; ++c) {
-    const uint8_t* header = &block[c * kWavHeaderBytes];
-    state[c] = ImaChannel{ReadInt16(header), ClampIndex(header[2])};
+    const size_t header = c * kWavHeaderBytes;
+    state[c] = ImaChannel{support::LoadLeInt16(block, header), ClampIndex(block[header + 2])};
     samples[c] = static_cast<int16_t>(state[c].predictor);
   }
   // Each channel's runs of 8 codes, one channel after the other.
@@ -133,8 +133,7 @@ bool EncodeWavBlock(std::span<const int16_t> samples, int channels, std::array<i
   for (size_t c = 0; c < count; ++c) {
     state[c] = ImaChannel{samples[c], ClampIndex((*indexes)[c])};
     uint8_t* header = &block[c * kWavHeaderBytes];
-    header[0] = static_cast<uint8_t>(samples[c] & 0xFF);
-    header[1] = static_cast<uint8_t>((samples[c] >> 8) & 0xFF);
+    support::StoreLe16(block, c * kWavHeaderBytes, static_cast<uint16_t>(samples[c]));
     header[2] = static_cast<uint8_t>(state[c].index);
     header[3] = 0;
   }

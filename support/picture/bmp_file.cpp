@@ -4,6 +4,7 @@
 #include <bit>
 #include <limits>
 
+#include "support/byte_order.h"
 #include "support/picture/colour.h"
 
 namespace ksv::picture {
@@ -16,17 +17,10 @@ constexpr uint32_t kColourMasks = 3;
 constexpr uint32_t kPixelsPerMetre72Dpi = 2835;
 constexpr size_t kMaskBytes = 12;  // red, green and blue masks after a 40-byte header
 
-// Little-endian fields of `bytes` (byte-order helpers are kept here until
-// the suite has one shared set): `count` bytes from `offset`.
-uint32_t LoadLe(std::span<const uint8_t> bytes, size_t offset, size_t count) {
-  uint32_t value = 0;
-  for (size_t i = count; i-- > 0;) value = value << 8 | bytes[offset + i];
-  return value;
-}
-
-void StoreLe(std::vector<uint8_t>& out, size_t offset, uint32_t value, size_t count) {
-  for (size_t i = 0; i < count; ++i) out[offset + i] = static_cast<uint8_t>(value >> (8 * i));
-}
+using support::LoadLe16;
+using support::LoadLe32;
+using support::StoreLe16;
+using support::StoreLe32;
 
 [[noreturn]] void Refuse(const std::string& name, const std::string& cause) {
   throw PictureError(name, "not a usable bitmap: " + cause);
@@ -70,7 +64,7 @@ struct Masks {
 // or inside a later one; without masks, 5-5-5 or 8-8-8.
 Masks MasksOf(std::span<const uint8_t> dib, const BitmapLayout& layout) {
   if (layout.compression == kColourMasks) {
-    return {Channel(LoadLe(dib, 40, 4)), Channel(LoadLe(dib, 44, 4)), Channel(LoadLe(dib, 48, 4))};
+    return {Channel(LoadLe32(dib, 40)), Channel(LoadLe32(dib, 44)), Channel(LoadLe32(dib, 48))};
   }
   if (layout.bitCount == 16) return {Channel(0x7C00), Channel(0x03E0), Channel(0x001F)};
   return {Channel(0xFF0000), Channel(0x00FF00), Channel(0x0000FF)};
@@ -142,13 +136,13 @@ RgbPicture DecodeRows(std::span<const uint8_t> dib, const BitmapLayout& layout,
 BitmapLayout DescribeDib(std::span<const uint8_t> dib, const std::string& name) {
   if (dib.size() < kBitmapInfoHeaderBytes) Refuse(name, "shorter than a bitmap header");
   BitmapLayout layout;
-  layout.headerBytes = LoadLe(dib, 0, 4);
-  layout.width = static_cast<int32_t>(LoadLe(dib, 4, 4));
-  layout.height = static_cast<int32_t>(LoadLe(dib, 8, 4));
-  layout.bitCount = static_cast<uint16_t>(LoadLe(dib, 14, 2));
-  layout.compression = LoadLe(dib, 16, 4);
-  const uint32_t storedImageBytes = LoadLe(dib, 20, 4);
-  const uint32_t coloursUsed = LoadLe(dib, 32, 4);
+  layout.headerBytes = LoadLe32(dib, 0);
+  layout.width = static_cast<int32_t>(LoadLe32(dib, 4));
+  layout.height = static_cast<int32_t>(LoadLe32(dib, 8));
+  layout.bitCount = LoadLe16(dib, 14);
+  layout.compression = LoadLe32(dib, 16);
+  const uint32_t storedImageBytes = LoadLe32(dib, 20);
+  const uint32_t coloursUsed = LoadLe32(dib, 32);
 
   if (layout.headerBytes < kBitmapInfoHeaderBytes || layout.headerBytes > dib.size()) {
     Refuse(name, "a header of " + std::to_string(layout.headerBytes) + " bytes");
@@ -205,7 +199,7 @@ RgbPicture DecodeBmp(std::span<const uint8_t> file, const std::string& name) {
   const BitmapLayout layout = DescribeDib(dib, name);
   // The file header says where the rows start; writers that leave a gap
   // after the colour table count on it.
-  size_t pixelOffset = LoadLe(file, 10, 4);
+  size_t pixelOffset = LoadLe32(file, 10);
   const size_t afterTable = kBmpFileHeaderBytes + layout.headerBytes + layout.tableBytes;
   if (pixelOffset < afterTable || pixelOffset > file.size()) pixelOffset = afterTable;
   return DecodeRows(dib, layout, file.subspan(pixelOffset), name);
@@ -222,11 +216,11 @@ std::vector<uint8_t> BmpFileOfDib(std::span<const uint8_t> dib) {
   std::copy_n(dib.begin(), body, file.begin() + kBmpFileHeaderBytes);
   file[0] = 'B';
   file[1] = 'M';
-  StoreLe(file, 2, static_cast<uint32_t>(kBmpFileHeaderBytes + body), 4);
-  StoreLe(file, 10,
-          static_cast<uint32_t>(kBmpFileHeaderBytes + layout.headerBytes + layout.tableBytes), 4);
+  StoreLe32(file, 2, static_cast<uint32_t>(kBmpFileHeaderBytes + body));
+  StoreLe32(file, 10,
+            static_cast<uint32_t>(kBmpFileHeaderBytes + layout.headerBytes + layout.tableBytes));
   if (layout.compression != kRle8 && layout.compression != kRle4) {
-    StoreLe(file, kBmpFileHeaderBytes + 20, static_cast<uint32_t>(layout.imageBytes), 4);
+    StoreLe32(file, kBmpFileHeaderBytes + 20, static_cast<uint32_t>(layout.imageBytes));
   }
   return file;
 }
@@ -239,15 +233,15 @@ std::vector<uint8_t> EncodeBmp(const RgbPicture& picture) {
     throw PictureError("the picture is too large for a BMP file");
   }
   std::vector<uint8_t> dib(kBitmapInfoHeaderBytes);
-  StoreLe(dib, 0, kBitmapInfoHeaderBytes, 4);
-  StoreLe(dib, 4, picture.width, 4);
-  StoreLe(dib, 8, picture.height, 4);  // positive: rows stored bottom-up
-  StoreLe(dib, 12, 1, 2);              // planes
-  StoreLe(dib, 14, 24, 2);             // bits a pixel
-  StoreLe(dib, 16, kNoCompression, 4);
-  StoreLe(dib, 20, static_cast<uint32_t>(rows.size()), 4);
-  StoreLe(dib, 24, kPixelsPerMetre72Dpi, 4);
-  StoreLe(dib, 28, kPixelsPerMetre72Dpi, 4);
+  StoreLe32(dib, 0, kBitmapInfoHeaderBytes);
+  StoreLe32(dib, 4, picture.width);
+  StoreLe32(dib, 8, picture.height);  // positive: rows stored bottom-up
+  StoreLe16(dib, 12, 1);              // planes
+  StoreLe16(dib, 14, 24);             // bits a pixel
+  StoreLe32(dib, 16, kNoCompression);
+  StoreLe32(dib, 20, static_cast<uint32_t>(rows.size()));
+  StoreLe32(dib, 24, kPixelsPerMetre72Dpi);
+  StoreLe32(dib, 28, kPixelsPerMetre72Dpi);
   dib.insert(dib.end(), rows.begin(), rows.end());
   return BmpFileOfDib(dib);
 }

@@ -6,33 +6,6 @@ namespace ksv::media::capture {
 
 using com::ComPtr;
 
-std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
-  std::vector<ComPtr<IPin>> pins;
-  ComPtr<IEnumPins> each;
-  if (filter == nullptr || FAILED(filter->EnumPins(each.GetAddressOf())) || !each) return pins;
-  IPin* pin = nullptr;
-  while (each->Next(1, &pin, nullptr) == S_OK) pins.push_back(ComPtr<IPin>::Adopt(pin));
-  return pins;
-}
-
-PIN_DIRECTION DirectionOf(IPin* pin) {
-  PIN_DIRECTION direction = PINDIR_INPUT;
-  pin->QueryDirection(&direction);
-  return direction;
-}
-
-ComPtr<IPin> PeerOf(IPin* pin) {
-  ComPtr<IPin> peer;
-  if (FAILED(pin->ConnectedTo(peer.GetAddressOf()))) return nullptr;
-  return peer;
-}
-
-ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
-  PIN_INFO info{};
-  if (FAILED(pin->QueryPinInfo(&info))) return nullptr;
-  return ComPtr<IBaseFilter>::Adopt(info.pFilter);
-}
-
 bool IsClass(IBaseFilter* filter, REFCLSID clsid) {
   CLSID actual{};
   return filter != nullptr && SUCCEEDED(filter->GetClassID(&actual)) && actual == clsid;

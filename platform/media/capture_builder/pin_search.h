@@ -1,6 +1,7 @@
-// The questions the capture graph builder asks of filters and pins: their
-// pins, a pin's direction, peer, owner, category (through the pin property
-// set) and major type, and the n-th pin that fits a description.
+// The questions the capture graph builder asks of filters and pins beyond
+// the common ones (pin_search.h in platform/media): a filter's class, a
+// pin's category (through the pin property set) and major type, and the
+// n-th pin that fits a description.
 #pragma once
 
 #include <optional>
@@ -8,14 +9,10 @@
 
 #include "platform/com/com_ptr.h"
 #include "platform/media/filter_interfaces.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::media::capture {
 
-std::vector<com::ComPtr<IPin>> PinsOf(IBaseFilter* filter);
-// PINDIR_INPUT when the pin does not answer.
-PIN_DIRECTION DirectionOf(IPin* pin);
-com::ComPtr<IPin> PeerOf(IPin* pin);
-com::ComPtr<IBaseFilter> OwnerOf(IPin* pin);
 bool IsClass(IBaseFilter* filter, REFCLSID clsid);
 
 // The category the pin reports through IKsPropertySet; none when it

@@ -6,30 +6,18 @@
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
+
+#include "platform/media/codecs/av_handles.h"
 
 namespace ksv::media::codecs {
 namespace {
 
-struct ContextFree {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFree {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFree {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct ScaleFree {
-  void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-using ContextPtr = std::unique_ptr<AVCodecContext, ContextFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using ScalePtr = std::unique_ptr<SwsContext, ScaleFree>;
+using ContextPtr = av::CodecContextPtr;
+using av::FramePtr;
+using av::PacketPtr;
+using av::ScalePtr;
 
 AVPixelFormat DibFormat(PixelFormat format) {
   switch (format) {

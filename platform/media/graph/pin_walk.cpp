@@ -6,39 +6,6 @@ namespace ksv::media::graph {
 
 using com::ComPtr;
 
-std::vector<ComPtr<IPin>> PinsOf(IBaseFilter* filter) {
-  std::vector<ComPtr<IPin>> pins;
-  ComPtr<IEnumPins> enumerator;
-  if (filter == nullptr || FAILED(filter->EnumPins(enumerator.ReleaseAndGetAddressOf())) ||
-      !enumerator) {
-    return pins;
-  }
-  IPin* pin = nullptr;
-  ULONG fetched = 0;
-  while (enumerator->Next(1, &pin, &fetched) == S_OK && fetched == 1) {
-    pins.push_back(ComPtr<IPin>::Adopt(pin));
-  }
-  return pins;
-}
-
-PIN_DIRECTION DirectionOf(IPin* pin) {
-  PIN_DIRECTION direction = PINDIR_INPUT;
-  if (pin == nullptr || FAILED(pin->QueryDirection(&direction))) return PINDIR_INPUT;
-  return direction;
-}
-
-ComPtr<IPin> PeerOf(IPin* pin) {
-  ComPtr<IPin> peer;
-  if (pin != nullptr && SUCCEEDED(pin->ConnectedTo(peer.ReleaseAndGetAddressOf()))) return peer;
-  return nullptr;
-}
-
-ComPtr<IBaseFilter> OwnerOf(IPin* pin) {
-  PIN_INFO info{};
-  if (pin == nullptr || FAILED(pin->QueryPinInfo(&info))) return nullptr;
-  return ComPtr<IBaseFilter>::Adopt(info.pFilter);
-}
-
 bool HasConnected(IBaseFilter* filter, PIN_DIRECTION direction) {
   for (const ComPtr<IPin>& pin : PinsOf(filter)) {
     if (DirectionOf(pin.Get()) == direction && PeerOf(pin.Get())) return true;

@@ -1,5 +1,9 @@
 #include "platform/media/registration/filter_data.h"
 
+#include <span>
+
+#include "support/byte_order.h"
+
 namespace ksv::media::registration {
 namespace {
 
@@ -13,15 +17,8 @@ constexpr size_t kMediumSize = kGuidSize + 8;
 
 class Writer {
  public:
-  void U32(uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-      bytes_.push_back(static_cast<uint8_t>(value >> shift));
-    }
-  }
-  void U16(uint16_t value) {
-    bytes_.push_back(static_cast<uint8_t>(value));
-    bytes_.push_back(static_cast<uint8_t>(value >> 8));
-  }
+  void U32(uint32_t value) { support::AppendLe32(bytes_, value); }
+  void U16(uint16_t value) { support::AppendLe16(bytes_, value); }
   void Guid(const GUID& guid) {
     U32(guid.Data1);
     U16(guid.Data2);
@@ -36,18 +33,17 @@ class Writer {
 
 class Reader {
  public:
-  Reader(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
-  size_t Left() const { return size_ - at_; }
+  Reader(const uint8_t* bytes, size_t size) : bytes_(bytes, size) {}
+  size_t Left() const { return bytes_.size() - at_; }
   bool U32(uint32_t* value) {
     if (Left() < 4) return false;
-    *value = 0;
-    for (int i = 0; i < 4; ++i) *value |= static_cast<uint32_t>(bytes_[at_ + i]) << (8 * i);
+    *value = support::LoadLe32(bytes_, at_);
     at_ += 4;
     return true;
   }
   bool U16(uint16_t* value) {
     if (Left() < 2) return false;
-    *value = static_cast<uint16_t>(bytes_[at_] | bytes_[at_ + 1] << 8);
+    *value = support::LoadLe16(bytes_, at_);
     at_ += 2;
     return true;
   }
@@ -62,8 +58,7 @@ class Reader {
   }
 
  private:
-  const uint8_t* bytes_;
-  size_t size_;
+  std::span<const uint8_t> bytes_;
   size_t at_ = 0;
 };
 

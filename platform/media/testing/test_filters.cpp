@@ -6,6 +6,7 @@
 #include "platform/com/task_memory.h"
 #include "platform/com/wide_text.h"
 #include "platform/media/testing/test_filter_ids.h"
+#include "support/byte_order.h"
 
 namespace ksv::media::testing {
 
@@ -105,7 +106,7 @@ HRESULT TestSourcePin::FillBuffer(IMediaSample* sample) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || sample->GetSize() < kTestSampleBytes) return E_FAIL;
   const uint32_t index = static_cast<uint32_t>(produced_);
-  for (int byte = 0; byte < kTestSampleBytes; ++byte) data[byte] = (index >> (8 * byte)) & 0xFF;
+  support::StoreLe32({data, static_cast<size_t>(kTestSampleBytes)}, 0, index);
   sample->SetActualDataLength(kTestSampleBytes);
   sample->SetSyncPoint(TRUE);
   ++produced_;

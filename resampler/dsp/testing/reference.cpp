@@ -8,6 +8,8 @@
 #include <numbers>
 #include <random>
 
+#include "support/byte_order.h"
+
 namespace ksv::resampler::reference {
 namespace {
 
@@ -236,16 +238,13 @@ AlignedSnr CompareAligned(const std::vector<int16_t>& ours, const std::vector<fl
 
 std::vector<uint8_t> AsBytes(const std::vector<int16_t>& samples) {
   std::vector<uint8_t> bytes(samples.size() * 2);
-  for (size_t i = 0; i < samples.size(); ++i) {
-    bytes[2 * i] = static_cast<uint8_t>(samples[i] & 0xff);
-    bytes[2 * i + 1] = static_cast<uint8_t>((samples[i] >> 8) & 0xff);
-  }
+  for (size_t i = 0; i < samples.size(); ++i) support::StoreLe16(bytes, 2 * i, static_cast<uint16_t>(samples[i]));
   return bytes;
 }
 
 std::vector<int16_t> AsSamples(const std::vector<uint8_t>& bytes) {
   std::vector<int16_t> samples(bytes.size() / 2);
-  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = support::LoadLeInt16(bytes, 2 * i);
   return samples;
 }
 

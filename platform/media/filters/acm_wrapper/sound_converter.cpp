@@ -2,9 +2,11 @@
 
 #include <array>
 #include <cstring>
+#include <span>
 
 #include "platform/acm/acm_formats.h"
 #include "support/adpcm/ima_adpcm.h"
+#include "support/byte_order.h"
 #include "support/g711/g711.h"
 
 namespace ksv::media::acm {
@@ -40,8 +42,8 @@ std::optional<SoundConverter> SoundConverter::Decoding(const WAVEFORMATEX& forma
     if (perBlock == 0 || format.wBitsPerSample != 4) return std::nullopt;
     // The stored samples per block, when there, must agree with the block size.
     if (format.cbSize >= 2 && formatBytes >= sizeof(WAVEFORMATEX) + 2) {
-      const auto* extra = reinterpret_cast<const uint8_t*>(&format) + sizeof(WAVEFORMATEX);
-      if ((extra[0] | extra[1] << 8) != static_cast<int>(perBlock)) return std::nullopt;
+      const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(&format), formatBytes);
+      if (support::LoadLe16(bytes, sizeof(WAVEFORMATEX)) != perBlock) return std::nullopt;
     }
     converter.inputUnit_ = format.nBlockAlign;
     converter.framesPerUnit_ = perBlock;

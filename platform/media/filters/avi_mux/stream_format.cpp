@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "platform/media/vfw_errors.h"
+#include "support/byte_order.h"
 
 namespace ksv::media::avimux {
 namespace {
@@ -13,15 +14,6 @@ constexpr size_t kBitmapHeaderSize = 40;
 constexpr size_t kWaveFormatSize = 18;
 constexpr size_t kPcmFormatSize = 16;  // PCMWAVEFORMAT: no cbSize
 constexpr REFERENCE_TIME kDefaultFrameTime = UNITS / 30;
-
-void Put16(std::vector<uint8_t>& out, uint32_t value) {
-  out.push_back(uint8_t(value));
-  out.push_back(uint8_t(value >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t value) {
-  Put16(out, value & 0xFFFF);
-  Put16(out, value >> 16);
-}
 
 // The colour table or bit masks that follow a bitmap header, in bytes.
 size_t ColourBytes(const BITMAPINFOHEADER& header) {
@@ -113,17 +105,17 @@ StreamSetup DescribeVideo(const CMediaType& type, REFERENCE_TIME firstDuration) 
   // The bitmap header field by field, then what follows it (its own extra
   // bytes and the colour table or masks that the block holds).
   std::vector<uint8_t>& out = setup.format;
-  Put32(out, bitmap.biSize);
-  Put32(out, uint32_t(bitmap.biWidth));
-  Put32(out, uint32_t(bitmap.biHeight));
-  Put16(out, bitmap.biPlanes == 0 ? 1 : bitmap.biPlanes);
-  Put16(out, bitmap.biBitCount);
-  Put32(out, bitmap.biCompression);
-  Put32(out, bitmap.biSizeImage);
-  Put32(out, uint32_t(bitmap.biXPelsPerMeter));
-  Put32(out, uint32_t(bitmap.biYPelsPerMeter));
-  Put32(out, bitmap.biClrUsed);
-  Put32(out, bitmap.biClrImportant);
+  support::AppendLe32(out, bitmap.biSize);
+  support::AppendLe32(out, uint32_t(bitmap.biWidth));
+  support::AppendLe32(out, uint32_t(bitmap.biHeight));
+  support::AppendLe16(out, bitmap.biPlanes == 0 ? WORD{1} : bitmap.biPlanes);
+  support::AppendLe16(out, bitmap.biBitCount);
+  support::AppendLe32(out, bitmap.biCompression);
+  support::AppendLe32(out, bitmap.biSizeImage);
+  support::AppendLe32(out, uint32_t(bitmap.biXPelsPerMeter));
+  support::AppendLe32(out, uint32_t(bitmap.biYPelsPerMeter));
+  support::AppendLe32(out, bitmap.biClrUsed);
+  support::AppendLe32(out, bitmap.biClrImportant);
   const size_t room = type.FormatLength() - offsetof(VIDEOINFOHEADER, bmiHeader);
   size_t keep = bitmap.biSize + ColourBytes(bitmap);
   if (keep > room) keep = bitmap.biSize;
@@ -143,15 +135,15 @@ StreamSetup DescribeAudio(const CMediaType& type) {
   header.sampleSize = wave->nBlockAlign;
 
   std::vector<uint8_t>& out = setup.format;
-  Put16(out, wave->wFormatTag);
-  Put16(out, wave->nChannels);
-  Put32(out, wave->nSamplesPerSec);
-  Put32(out, wave->nAvgBytesPerSec);
-  Put16(out, wave->nBlockAlign);
-  Put16(out, wave->wBitsPerSample);
+  support::AppendLe16(out, wave->wFormatTag);
+  support::AppendLe16(out, wave->nChannels);
+  support::AppendLe32(out, wave->nSamplesPerSec);
+  support::AppendLe32(out, wave->nAvgBytesPerSec);
+  support::AppendLe16(out, wave->nBlockAlign);
+  support::AppendLe16(out, wave->wBitsPerSample);
   if (wave->wFormatTag != WAVE_FORMAT_PCM) {
     const uint16_t extra = type.FormatLength() >= kWaveFormatSize ? wave->cbSize : 0;
-    Put16(out, extra);
+    support::AppendLe16(out, extra);
     const auto* bytes = type.Format() + kWaveFormatSize;
     out.insert(out.end(), bytes, bytes + extra);
   }

@@ -2,9 +2,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <span>
 
 #include "platform/media/avi/avi_reader.h"
 #include "platform/media/filters/common/audio_type.h"
+#include "support/byte_order.h"
 
 namespace ksv::media::filters {
 
@@ -13,25 +15,22 @@ namespace {
 constexpr size_t kBitmapHeaderSize = 40;
 constexpr int64_t kUnits = 10'000'000;
 
-uint16_t Le16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8); }
-uint32_t Le32(const uint8_t* bytes) {
-  return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-         uint32_t(bytes[3]) << 24;
-}
+using support::LoadLe16;
+using support::LoadLe32;
 
-BITMAPINFOHEADER ReadBitmapHeader(const uint8_t* bytes) {
+BITMAPINFOHEADER ReadBitmapHeader(std::span<const uint8_t> bytes) {
   BITMAPINFOHEADER header{};
-  header.biSize = Le32(bytes);
-  header.biWidth = static_cast<LONG>(Le32(bytes + 4));
-  header.biHeight = static_cast<LONG>(Le32(bytes + 8));
-  header.biPlanes = Le16(bytes + 12);
-  header.biBitCount = Le16(bytes + 14);
-  header.biCompression = Le32(bytes + 16);
-  header.biSizeImage = Le32(bytes + 20);
-  header.biXPelsPerMeter = static_cast<LONG>(Le32(bytes + 24));
-  header.biYPelsPerMeter = static_cast<LONG>(Le32(bytes + 28));
-  header.biClrUsed = Le32(bytes + 32);
-  header.biClrImportant = Le32(bytes + 36);
+  header.biSize = LoadLe32(bytes, 0);
+  header.biWidth = static_cast<LONG>(LoadLe32(bytes, 4));
+  header.biHeight = static_cast<LONG>(LoadLe32(bytes, 8));
+  header.biPlanes = LoadLe16(bytes, 12);
+  header.biBitCount = LoadLe16(bytes, 14);
+  header.biCompression = LoadLe32(bytes, 16);
+  header.biSizeImage = LoadLe32(bytes, 20);
+  header.biXPelsPerMeter = static_cast<LONG>(LoadLe32(bytes, 24));
+  header.biYPelsPerMeter = static_cast<LONG>(LoadLe32(bytes, 28));
+  header.biClrUsed = LoadLe32(bytes, 32);
+  header.biClrImportant = LoadLe32(bytes, 36);
   return header;
 }
 
@@ -50,7 +49,7 @@ uint32_t ImageSize(const BITMAPINFOHEADER& header) {
 bool VideoMediaType(const avi::Stream& stream, const PullPlan& plan, CMediaType* type) {
   const std::vector<uint8_t>& format = stream.format;
   if (format.size() < kBitmapHeaderSize) return false;
-  const BITMAPINFOHEADER header = ReadBitmapHeader(format.data());
+  const BITMAPINFOHEADER header = ReadBitmapHeader(format);
   const size_t blockSize = offsetof(VIDEOINFOHEADER, bmiHeader) + format.size();
   type->InitMediaType();
   BYTE* block = type->AllocFormatBuffer(static_cast<ULONG>(blockSize));

@@ -1,27 +1,27 @@
 #include "platform/media/filters/common/audio_type.h"
 
 #include <cstring>
+#include <span>
+
+#include "support/byte_order.h"
 
 namespace ksv::media::filters {
 
 namespace {
 
-uint16_t Le16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8); }
-uint32_t Le32(const uint8_t* bytes) {
-  return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-         uint32_t(bytes[3]) << 24;
-}
+using support::LoadLe16;
+using support::LoadLe32;
 
 constexpr size_t kWaveFormatSize = 16;    // WAVEFORMAT with wBitsPerSample
 constexpr size_t kWaveFormatExSize = 18;  // + cbSize
 constexpr size_t kSubFormatOffset = 24;   // WAVEFORMATEXTENSIBLE's SubFormat
 
-GUID ReadGuid(const uint8_t* bytes) {
+GUID ReadGuid(std::span<const uint8_t> bytes, size_t at) {
   GUID guid{};
-  guid.Data1 = Le32(bytes);
-  guid.Data2 = Le16(bytes + 4);
-  guid.Data3 = Le16(bytes + 6);
-  std::memcpy(guid.Data4, bytes + 8, 8);
+  guid.Data1 = LoadLe32(bytes, at);
+  guid.Data2 = LoadLe16(bytes, at + 4);
+  guid.Data3 = LoadLe16(bytes, at + 6);
+  std::memcpy(guid.Data4, bytes.subspan(at + 8, 8).data(), 8);
   return guid;
 }
 
@@ -30,14 +30,14 @@ GUID ReadGuid(const uint8_t* bytes) {
 WAVEFORMATEX ReadWaveFormat(const std::vector<uint8_t>& format) {
   WAVEFORMATEX wave{};
   if (format.size() < kWaveFormatSize) return wave;
-  const uint8_t* bytes = format.data();
-  wave.wFormatTag = Le16(bytes);
-  wave.nChannels = Le16(bytes + 2);
-  wave.nSamplesPerSec = Le32(bytes + 4);
-  wave.nAvgBytesPerSec = Le32(bytes + 8);
-  wave.nBlockAlign = Le16(bytes + 12);
-  wave.wBitsPerSample = Le16(bytes + 14);
-  if (format.size() >= kWaveFormatExSize) wave.cbSize = Le16(bytes + 16);
+  const std::span<const uint8_t> bytes = format;
+  wave.wFormatTag = LoadLe16(bytes, 0);
+  wave.nChannels = LoadLe16(bytes, 2);
+  wave.nSamplesPerSec = LoadLe32(bytes, 4);
+  wave.nAvgBytesPerSec = LoadLe32(bytes, 8);
+  wave.nBlockAlign = LoadLe16(bytes, 12);
+  wave.wBitsPerSample = LoadLe16(bytes, 14);
+  if (format.size() >= kWaveFormatExSize) wave.cbSize = LoadLe16(bytes, 16);
   return wave;
 }
 
@@ -46,16 +46,13 @@ bool AudioMediaType(const std::vector<uint8_t>& format, CMediaType* type) {
   std::vector<uint8_t> block = format;
   if (block.size() < kWaveFormatExSize) block.resize(kWaveFormatExSize, 0);
   const size_t extra = block.size() - kWaveFormatExSize;
-  if (Le16(block.data() + 16) > extra) {
-    block[16] = static_cast<uint8_t>(extra & 0xFF);
-    block[17] = static_cast<uint8_t>(extra >> 8);
-  }
+  if (LoadLe16(block, 16) > extra) support::StoreLe16(block, 16, static_cast<uint16_t>(extra));
   const WAVEFORMATEX wave = ReadWaveFormat(block);
 
   GUID subtype = FourccSubtype(wave.wFormatTag);
   if (wave.wFormatTag == kWaveFormatExtensible && wave.cbSize >= 22 &&
       block.size() >= kSubFormatOffset + 16) {
-    subtype = ReadGuid(block.data() + kSubFormatOffset);
+    subtype = ReadGuid(block, kSubFormatOffset);
   }
   type->InitMediaType();
   type->SetType(&MEDIATYPE_Audio);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/com/property_page_list.h"
 #include "platform/com/variant.h"
 #include "platform/com/wide_text.h"
 #include "platform/hardware/device_list.h"
@@ -192,11 +193,8 @@ HRESULT KsProxyFilter::QuerySupported(REFGUID propertySet, DWORD id, DWORD* supp
 // ---- ISpecifyPropertyPages
 
 HRESULT KsProxyFilter::GetPages(CAUUID* pages) {
-  if (pages == nullptr) return E_POINTER;
   // The camera's settings pages come with their own libraries.
-  pages->cElems = 0;
-  pages->pElems = nullptr;
-  return S_OK;
+  return ListPropertyPages({}, pages);
 }
 
 }  // namespace ksv::media::filters

@@ -3,7 +3,7 @@
 // format page (ISpecifyPropertyPages).
 #include <cstring>
 
-#include "platform/com/task_memory.h"
+#include "platform/com/property_page_list.h"
 #include "platform/media/base/pin_category_property.h"
 #include "platform/media/pages/page_ids.h"
 #include "platform/media/filters/ks_proxy/video_capture_pin.h"
@@ -107,15 +107,7 @@ HRESULT VideoCapturePin::QuerySupported(REFGUID propertySet, DWORD id, DWORD* su
 // ---- ISpecifyPropertyPages
 
 HRESULT VideoCapturePin::GetPages(CAUUID* pages) {
-  if (pages == nullptr) return E_POINTER;
-  pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
-  if (pages->pElems == nullptr) {
-    pages->cElems = 0;
-    return E_OUTOFMEMORY;
-  }
-  pages->cElems = 1;
-  pages->pElems[0] = CLSID_VideoStreamConfigPropertyPage;
-  return S_OK;
+  return ListPropertyPages({&CLSID_VideoStreamConfigPropertyPage, 1}, pages);
 }
 
 }  // namespace ksv::media::filters

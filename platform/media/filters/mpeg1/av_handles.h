@@ -1,38 +1,20 @@
-// Owning handles for the FFmpeg objects the MPEG filters keep, so that
-// every way out of a function frees them.
+// The FFmpeg handles the MPEG filters keep (codecs/av_handles.h) and the
+// time base they convert to.
 #pragma once
 
-#include <memory>
-
 extern "C" {
-#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libswscale/swscale.h>
 }
+
+#include "platform/media/codecs/av_handles.h"
 
 namespace ksv::media::mpeg1 {
 
-struct CodecContextFree {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct ParserFree {
-  void operator()(AVCodecParserContext* parser) const { av_parser_close(parser); }
-};
-struct PacketFree {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFree {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct ScaleFree {
-  void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using ParserPtr = std::unique_ptr<AVCodecParserContext, ParserFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using ScalePtr = std::unique_ptr<SwsContext, ScaleFree>;
+using av::CodecContextPtr;
+using av::FramePtr;
+using av::PacketPtr;
+using av::ParserPtr;
+using av::ScalePtr;
 
 // 100-ns units, the media framework's time base.
 inline constexpr AVRational kReferenceTimeBase = {1, 10'000'000};

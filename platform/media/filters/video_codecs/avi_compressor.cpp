@@ -7,6 +7,7 @@
 #include "platform/media/filter_ids.h"
 #include "platform/media/filters/video_codecs/video_types.h"
 #include "platform/media/vfw_errors.h"
+#include "support/byte_order.h"
 
 namespace ksv::media::filters {
 namespace {
@@ -48,8 +49,7 @@ HRESULT AviCompressor::Load(IPropertyBag* bag, IErrorLog* /*errorLog*/) {
   const std::string text = com::Utf16ToUtf8(com::BstrView(value.bstrVal));
   VariantClear(&value);
   if (text.size() != 4) return E_FAIL;
-  const uint32_t fourcc = uint32_t(uint8_t(text[0])) | uint32_t(uint8_t(text[1])) << 8 |
-                          uint32_t(uint8_t(text[2])) << 16 | uint32_t(uint8_t(text[3])) << 24;
+  const uint32_t fourcc = support::FourCC(text[0], text[1], text[2], text[3]);
   const codecs::VideoCodec* codec = codecs::FindVideoCodec(fourcc);
   if (codec == nullptr || codec->makeEncoder == nullptr) return E_FAIL;
   codec_ = codec;

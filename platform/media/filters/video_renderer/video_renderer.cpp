@@ -95,7 +95,7 @@ HRESULT VideoRenderer::Pause() {
   bool show = false;
   {
     CAutoLock lock(&m_InterfaceLock);
-    show = m_State == State_Stopped && autoShow_ && m_pInputPin->IsConnected();
+    show = m_State == State_Stopped && m_pInputPin->IsConnected();
   }
   if (show && window_.handle() != nullptr && !IsWindowVisible(window_.handle())) {
     ShowWindow(window_.handle(), SW_SHOWNORMAL);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/media/filters/common/audio_type.h"
+#include "support/byte_order.h"
 
 namespace ksv::media::filters {
 
@@ -46,7 +47,7 @@ WavePackets::WavePackets(const avi::WavFile& file) : dataOffset_(file.dataOffset
     rate_ = frames;
   } else if (wave.wFormatTag == kWaveFormatImaAdpcm && wave.cbSize >= 2 &&
              file.format.size() >= 20) {
-    samplesPerBlock_ = uint16_t(file.format[18] | file.format[19] << 8);
+    samplesPerBlock_ = support::LoadLe16(file.format, 18);
     clock_ = samplesPerBlock_ > 0 ? Clock::kAdpcmBlocks : Clock::kByteRate;
     rate_ = frames;
   }
