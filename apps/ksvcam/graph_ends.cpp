@@ -4,9 +4,10 @@
 
 #include "apps/ksvcam/console.h"
 #include "apps/ksvcam/graph_client.h"
+#include "apps/ksvcam/graph_report.h"
 #include "platform/com/com_ptr.h"
-#include "platform/com/wide_text.h"
 #include "platform/media/config_interfaces.h"
+#include "platform/media/pin_search.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -21,22 +22,10 @@ struct FilterPins {
 
 FilterPins Describe(IBaseFilter* filter) {
   FilterPins described;
-  FILTER_INFO info{};
-  if (SUCCEEDED(filter->QueryFilterInfo(&info))) {
-    if (info.pGraph != nullptr) info.pGraph->Release();
-    described.name = com::Utf16ToUtf8(com::WideView(info.achName));
-  }
-  com::ComPtr<IEnumPins> pins;
-  if (FAILED(filter->EnumPins(pins.GetAddressOf())) || !pins) return described;
-  IPin* next = nullptr;
-  while (pins->Next(1, &next, nullptr) == S_OK) {
-    com::ComPtr<IPin> pin;
-    pin.Attach(next);
-    PIN_DIRECTION direction;
-    if (FAILED(pin->QueryDirection(&direction))) continue;
-    com::ComPtr<IPin> peer;
-    const bool connected = SUCCEEDED(pin->ConnectedTo(peer.GetAddressOf())) && peer;
-    if (direction == PINDIR_INPUT) {
+  described.name = FilterName(filter);
+  for (const com::ComPtr<IPin>& pin : media::PinsOf(filter)) {
+    const bool connected = static_cast<bool>(media::PeerOf(pin.Get()));
+    if (media::DirectionOf(pin.Get()) == PINDIR_INPUT) {
       ++described.inputs;
       if (connected) ++described.connectedInputs;
     } else {
@@ -53,12 +42,7 @@ FilterPins Describe(IBaseFilter* filter) {
 
 std::vector<FilterPins> DescribeFilters(IFilterGraph* graph) {
   std::vector<FilterPins> filters;
-  com::ComPtr<IEnumFilters> enumerator;
-  if (FAILED(graph->EnumFilters(enumerator.GetAddressOf())) || !enumerator) return filters;
-  IBaseFilter* next = nullptr;
-  while (enumerator->Next(1, &next, nullptr) == S_OK) {
-    com::ComPtr<IBaseFilter> filter;
-    filter.Attach(next);
+  for (const com::ComPtr<IBaseFilter>& filter : Filters(graph)) {
     filters.push_back(Describe(filter.Get()));
   }
   return filters;

@@ -52,26 +52,6 @@ std::string GuidName(const GUID& guid, const NamedGuid* table, size_t count, boo
   return com::FormatGuid(guid);
 }
 
-std::string FilterName(IBaseFilter* filter) {
-  FILTER_INFO info{};
-  if (FAILED(filter->QueryFilterInfo(&info))) return "?";
-  if (info.pGraph != nullptr) info.pGraph->Release();
-  return com::Utf16ToUtf8(com::WideView(info.achName));
-}
-
-std::vector<com::ComPtr<IBaseFilter>> Filters(IFilterGraph* graph) {
-  std::vector<com::ComPtr<IBaseFilter>> filters;
-  com::ComPtr<IEnumFilters> enumerator;
-  if (FAILED(graph->EnumFilters(enumerator.GetAddressOf())) || !enumerator) return filters;
-  IBaseFilter* next = nullptr;
-  while (enumerator->Next(1, &next, nullptr) == S_OK) {
-    com::ComPtr<IBaseFilter> filter;
-    filter.Attach(next);
-    filters.push_back(filter);
-  }
-  return filters;
-}
-
 void PrintConnections(IBaseFilter* filter, std::ostream& out) {
   for (const com::ComPtr<IPin>& pin : media::PinsOf(filter, PINDIR_OUTPUT)) {
     const com::ComPtr<IPin> peer = media::PeerOf(pin.Get());
@@ -104,6 +84,26 @@ void PrintGraph(IFilterGraph* graph, std::ostream& out) {
   }
   out << "connections:\n";
   for (const auto& filter : filters) PrintConnections(filter.Get(), out);
+}
+
+std::string FilterName(IBaseFilter* filter) {
+  FILTER_INFO info{};
+  if (FAILED(filter->QueryFilterInfo(&info))) return "?";
+  if (info.pGraph != nullptr) info.pGraph->Release();
+  return com::Utf16ToUtf8(com::WideView(info.achName));
+}
+
+std::vector<com::ComPtr<IBaseFilter>> Filters(IFilterGraph* graph) {
+  std::vector<com::ComPtr<IBaseFilter>> filters;
+  com::ComPtr<IEnumFilters> enumerator;
+  if (FAILED(graph->EnumFilters(enumerator.GetAddressOf())) || !enumerator) return filters;
+  IBaseFilter* next = nullptr;
+  while (enumerator->Next(1, &next, nullptr) == S_OK) {
+    com::ComPtr<IBaseFilter> filter;
+    filter.Attach(next);
+    filters.push_back(filter);
+  }
+  return filters;
 }
 
 }  // namespace ksv::ksvcam

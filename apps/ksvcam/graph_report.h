@@ -5,12 +5,20 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
+#include "platform/com/com_ptr.h"
 #include "platform/media/media.h"
 
 namespace ksv::ksvcam {
 
 void PrintGraph(IFilterGraph* graph, std::ostream& out);
+
+// The graph's filters in its enumeration order, those it inserted included.
+std::vector<com::ComPtr<IBaseFilter>> Filters(IFilterGraph* graph);
+
+// The filter's name in its graph; "?" when it does not answer.
+std::string FilterName(IBaseFilter* filter);
 
 // How many filters the graph holds, those it inserted included.
 size_t FilterCount(IFilterGraph* graph);

@@ -136,8 +136,8 @@ int Resample(const ResampleOptions& options, Console& console) {
   result = file ? file->Load(inName.c_str(), nullptr) : E_NOINTERFACE;
   if (FAILED(result)) throw CommandFailure("cannot open " + Quoted(options.input) + ": " + HresultText(result));
   {
-    const ComPtr<IPin> out = PinOf(source.Get(), PINDIR_OUTPUT);
-    const ComPtr<IPin> in = PinOf(parser.Get(), PINDIR_INPUT);
+    const ComPtr<IPin> out = media::NthPin(source.Get(), PINDIR_OUTPUT);
+    const ComPtr<IPin> in = media::NthPin(parser.Get(), PINDIR_INPUT);
     result = out && in ? graph->ConnectDirect(out.Get(), in.Get(), nullptr) : E_UNEXPECTED;
     // The Wave Parser takes only a RIFF WAVE stream.
     if (FAILED(result)) throw CommandFailure(Quoted(options.input) + ": not a WAV file");
