@@ -83,7 +83,10 @@ bool WaitForClip(ClipMakerRecord& record) {
     if (record.aborted.load()) return false;
     if (waited == WAIT_OBJECT_0) break;
     if (waited != WAIT_TIMEOUT) return false;
-    if (NowNs() - record.lastCallNs.load() > stallLimitNs.load()) return false;
+    // The last call is read before the clock, so a frame handed over
+    // meanwhile never makes the time since it negative.
+    const int64_t lastCallNs = record.lastCallNs.load();
+    if (NowNs() - lastCallNs >= stallLimitNs.load()) return false;
   }
   // The last frame is on its way to the file; stopping now could lose it.
   // A write that fails now still stops the graph on an error.

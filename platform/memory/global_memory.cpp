@@ -75,8 +75,11 @@ class BlockTable {
 
 BlockTable& Table() {
   // Never destroyed: blocks may be freed from static destructors of other
-  // modules.
-  static BlockTable* table = new BlockTable;
+  // modules. Made in static storage, so that the first GlobalAlloc of a
+  // process allocates nothing but its block and fails, when memory is
+  // short, by returning null like any other.
+  alignas(BlockTable) static unsigned char storage[sizeof(BlockTable)];
+  static BlockTable* table = new (storage) BlockTable;
   return *table;
 }
 
