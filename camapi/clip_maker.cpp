@@ -78,15 +78,16 @@ void PumpMessages() {
 // asking for frames first.
 bool WaitForClip(ClipMakerRecord& record) {
   for (;;) {
+    // The last call is read before the clock, so a frame handed over
+    // meanwhile never makes the time since it negative; the check comes
+    // before each wait, so a limit of 0 lets the graph no time at all.
+    const int64_t lastCallNs = record.lastCallNs.load();
+    if (NowNs() - lastCallNs >= stallLimitNs.load()) return false;
     const DWORD waited = WaitForSingleObject(record.doneEvent, 10);
     PumpMessages();
     if (record.aborted.load()) return false;
     if (waited == WAIT_OBJECT_0) break;
     if (waited != WAIT_TIMEOUT) return false;
-    // The last call is read before the clock, so a frame handed over
-    // meanwhile never makes the time since it negative.
-    const int64_t lastCallNs = record.lastCallNs.load();
-    if (NowNs() - lastCallNs >= stallLimitNs.load()) return false;
   }
   // The last frame is on its way to the file; stopping now could lose it.
   // A write that fails now still stops the graph on an error.
