@@ -21,7 +21,11 @@ CMediaType Wave(WORD tag, WORD channels, DWORD rate, WORD bits, ULONG formatByte
   wave.wBitsPerSample = bits;
   wave.nBlockAlign = static_cast<WORD>(channels * bits / 8);
   wave.nAvgBytesPerSec = wave.nBlockAlign * rate;
-  type.SetFormat(reinterpret_cast<const BYTE*>(&wave), formatBytes);
+  // Room for the largest format a test gives (WAVEFORMATEXTENSIBLE's 40
+  // bytes); the bytes past the WAVEFORMATEX are zero.
+  BYTE bytes[40] = {};
+  std::memcpy(bytes, &wave, sizeof wave);
+  type.SetFormat(bytes, formatBytes);
   return type;
 }
 

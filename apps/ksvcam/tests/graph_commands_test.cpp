@@ -136,7 +136,7 @@ TEST_F(GraphCommands, RecordWritesTheCamerasFramesAndTheMicrophonesSound) {
   ASSERT_GT(rate, 0);
   // The capture runs in real time: under the sanitizers, on a loaded
   // machine, the camera's frames may come at a fraction of their rate.
-  EXPECT_GE(frames, rate * 0.25) << "frames at " << rate << " per second";
+  EXPECT_GE(frames, rate * 0.15) << "frames at " << rate << " per second";
   EXPECT_LE(frames, rate * 2.0) << "frames at " << rate << " per second";
   // The microphone's sound: about as long as the video, and not silence.
   const double soundSeconds =

@@ -147,11 +147,13 @@ HRESULT VideoCapturePin::FillBuffer(IMediaSample* sample) {
     if (FAILED(timing.clock->GetTime(&now))) return E_UNEXPECTED;
     // The bus completed the frame at the end of the interval the camera
     // took it in: that interval is its time. A frame completed before
-    // stream time 0 is dropped; the first one after it starts at 0 (not one
-    // interval late, which a file writer would fill with an empty frame).
+    // stream time 0 is dropped. The run's first frame starts at 0 however
+    // late the graph's start made it (a file writer would fill the time
+    // before it with empty frames, and a recording starts with a picture).
     const REFERENCE_TIME completedAt = now - age - timing.start;
     if (completedAt < 0) return S_OK;  // before stream time 0
-    start = std::max({completedAt - interval_, REFERENCE_TIME{0}, lastEnd_});
+    const bool first = lastEnd_ == 0;  // every delivered frame ends after 0
+    start = first ? 0 : std::max(completedAt - interval_, lastEnd_);
   }
   REFERENCE_TIME end = start + interval_;
   lastEnd_ = end;
