@@ -10,7 +10,8 @@ namespace ksv::platform::ui {
 
 // The calling thread takes a key message from its queue: its own view of
 // the keyboard (GetKeyState, TranslateMessage) follows the messages it has
-// taken rather than the keys as they are now.
+// taken rather than the keys as they are now. A mouse message's flags
+// (MK_LBUTTON, MK_SHIFT, MK_CONTROL) count as the state of those keys.
 void NoteKeyMessage(const MSG& message);
 
 // Drops the focus when it is on one of `windows` (they are being destroyed).

@@ -7,6 +7,7 @@
 #include "platform/ui/input.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/mouse.h"
 #include "platform/ui/threads.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/window.h"
@@ -68,7 +69,10 @@ std::optional<MSG> Look(MessageQueue& queue, const MessageFilter& filter, bool r
   }
   queue.NewKinds(/*clear=*/true);
   std::optional<MSG> taken = queue.Take(filter, remove);
-  if (taken && remove) NoteKeyMessage(*taken);
+  if (taken && remove) {
+    NoteKeyMessage(*taken);
+    NoteMouseMessage(*taken);
+  }
   return taken;
 }
 
@@ -106,7 +110,7 @@ extern "C" {
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const DWORD time = MessageTime();
   if (window == nullptr) {
-    return ReportPost(CurrentQueue()->Post(MSG{nullptr, message, wParam, lParam, time, {}}),
+    return ReportPost(CurrentQueue()->Post(MSG{nullptr, message, wParam, lParam, time, PointerPosition()}),
                       ERROR_INVALID_THREAD_ID);
   }
   // Posted under the table's lock, so a window's destruction, which drops
@@ -117,7 +121,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  return ReportPost(record->queue->Post(MSG{window, message, wParam, lParam, time, {}}),
+  return ReportPost(record->queue->Post(MSG{window, message, wParam, lParam, time, PointerPosition()}),
                     ERROR_INVALID_WINDOW_HANDLE);
 }
 
@@ -127,7 +131,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
   }
-  return ReportPost(queue->Post(MSG{nullptr, message, wParam, lParam, MessageTime(), {}}),
+  return ReportPost(queue->Post(MSG{nullptr, message, wParam, lParam, MessageTime(), PointerPosition()}),
                     ERROR_INVALID_THREAD_ID);
 }
 

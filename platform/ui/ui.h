@@ -17,4 +17,8 @@ void FeedKey(int virtualKey, bool down);
 // the calling thread; that thread ends it with DestroyWindow.
 HWND CreateMessageOnlyWindow();
 
+// The size of the display windows are shown on (the presenter tells it when
+// it starts on one; 0 x 0 forgets it): GetSystemMetrics answers from it.
+void SetDisplaySize(int width, int height);
+
 }  // namespace ksv::platform::ui
