@@ -78,12 +78,22 @@ std::optional<Pcm> ParseWave(const uint8_t* bytes) {
   return pcm;
 }
 
-// Whether sound may be heard: a real clock, not told to stay headless
-// (KSV_HEADLESS, as tests run), and SDL's audio starting.
+// Whether sound may be heard: on the real clock, unless told otherwise
+// (KSV_AUDIO=none, as for the audio renderer; KSV_HEADLESS, as tests run).
 bool AudioWanted() {
   if (!kernel::CurrentPerformanceCounter().IsReal()) return false;
+  const char* audio = std::getenv("KSV_AUDIO");
+  if (audio != nullptr && std::string_view(audio) == "none") return false;
   const char* headless = std::getenv("KSV_HEADLESS");
-  return headless == nullptr || std::string_view(headless) == "0";
+  return headless == nullptr || *headless == '\0' || std::string_view(headless) == "0";
+}
+
+// Drivers that play nowhere count as no device unless asked for by name.
+bool DriverPlays() {
+  const char* asked = std::getenv("SDL_AUDIODRIVER");
+  if (asked != nullptr && *asked != '\0') return true;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  return driver != nullptr && std::string_view(driver) != "dummy" && std::string_view(driver) != "disk";
 }
 
 class Player {
@@ -122,6 +132,10 @@ class Player {
     if (!audioTried_) {
       audioTried_ = true;
       audioStarted_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+      if (audioStarted_ && !DriverPlays()) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audioStarted_ = false;
+      }
     }
     return audioStarted_;
   }

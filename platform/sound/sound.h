@@ -2,8 +2,10 @@
 // (sndPlaySoundA) and the system's beep (MessageBeep).
 //
 // A sound is played through SDL2's audio when the installed performance
-// counter is the real clock and an audio device opens; otherwise (a
-// machine without sound, a test on a simulated counter) it is not heard,
+// counter is the real clock and an audio device opens (not with
+// KSV_AUDIO=none or KSV_HEADLESS set, nor on SDL's dummy or disk driver
+// unless asked for by SDL_AUDIODRIVER); otherwise (a machine without sound,
+// a test, a simulated counter) it is not heard,
 // and a synchronous play lasts the sound's duration on the installed
 // counter (a simulated one that advances with waits moves on by it at
 // once), so nothing ever waits for a device that is not there.

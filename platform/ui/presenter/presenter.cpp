@@ -17,6 +17,7 @@
 
 #include "platform/ui/input.h"
 #include "platform/ui/presenter/screen_windows.h"
+#include "platform/ui/ui.h"
 #include "platform/ui/window.h"
 
 namespace ksv::platform::ui {
@@ -87,6 +88,7 @@ void WakeLocked(Presenter& presenter) {
 // Only what it started, as another part of the program may use SDL too; all
 // of SDL (its hints too) when nothing else does.
 void EndVideo() {
+  SetDisplaySize(0, 0);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
@@ -104,6 +106,9 @@ bool StartVideo() {
     return false;
   }
   SDL_StopTextInput();  // characters come from TranslateMessage, not SDL
+  // The screen the program sees (GetSystemMetrics) is this display's.
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) SetDisplaySize(mode.w, mode.h);
   return true;
 }
 
