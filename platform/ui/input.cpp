@@ -175,6 +175,10 @@ bool PostButtonAt(HWND topLevel, int x, int y, bool down) {
   return PostMessageA(topLevel, kButtonAtMessage, down ? 1 : 0, PointParam(POINT{x, y})) != FALSE;
 }
 
+bool PostMoveAt(HWND topLevel, int x, int y) {
+  return PostMessageA(topLevel, kButtonAtMessage, kMoveAtParam, PointParam(POINT{x, y})) != FALSE;
+}
+
 bool ClickAt(HWND topLevel, int x, int y, unsigned keys) {
   HoldKeys(keys, true);
   const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN, keys) &&

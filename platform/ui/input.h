@@ -45,8 +45,12 @@ bool ButtonAt(HWND topLevel, int x, int y, bool down);
 // presenter's): posted to `topLevel`, and hit-tested and passed on to the
 // window under the point when that thread dispatches it.
 bool PostButtonAt(HWND topLevel, int x, int y, bool down);
-// The message PostButtonAt posts; DispatchMessageA hands it to ButtonAt.
+// The pointer moved there, the same way (MoveAt when dispatched).
+bool PostMoveAt(HWND topLevel, int x, int y);
+// The message PostButtonAt and PostMoveAt post; DispatchMessageA hands it
+// to ButtonAt (wParam 0 or 1) or MoveAt (wParam 2).
 inline constexpr UINT kButtonAtMessage = 0x03F1;  // in the system's reserved range
+inline constexpr WPARAM kMoveAtParam = 2;
 // The left button pressed and released at a point of `topLevel`.
 bool ClickAt(HWND topLevel, int x, int y, unsigned keys = kNoKeys);
 // A click in the middle of `window` (through whatever lies on top of it).

@@ -195,7 +195,11 @@ LRESULT DispatchMessageA(const MSG* message) {
   if (message->message == input::kButtonAtMessage) {
     const auto x = static_cast<int16_t>(message->lParam & 0xFFFF);
     const auto y = static_cast<int16_t>((message->lParam >> 16) & 0xFFFF);
-    input::ButtonAt(message->hwnd, x, y, message->wParam != 0);
+    if (message->wParam == input::kMoveAtParam) {
+      input::MoveAt(message->hwnd, x, y);
+    } else {
+      input::ButtonAt(message->hwnd, x, y, message->wParam != 0);
+    }
     return 0;
   }
   return CallProcedure(*window, message->message, message->wParam, message->lParam);

@@ -23,8 +23,9 @@
 namespace ksv::platform::ui {
 namespace {
 
-// A person's left button on a shown window, to the control under it.
+// A person's pointer and left button on a shown window, to the control under it.
 void LeftButtonToWindows(HWND window, int x, int y, int button, bool down) {
+  if (button == 0) input::PostMoveAt(window, x, y);
   if (button == SDL_BUTTON_LEFT) input::PostButtonAt(window, x, y, down);
 }
 

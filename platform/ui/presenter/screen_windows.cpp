@@ -36,8 +36,8 @@ std::map<HWND, ScreenWindows::Wanted> ScreenWindows::WantedWindows() {
       }
       look.borderless = (window->style & WS_CAPTION) != WS_CAPTION;
       look.topmost = (window->exStyle & WS_EX_TOPMOST) != 0;
-      wanted.emplace(window->handle,
-                     Wanted{window->surface, {}, window->text, (window->style & WS_VISIBLE) != 0});
+      wanted.emplace(window->handle, Wanted{window->surface, {}, window->text, (window->style & WS_VISIBLE) != 0,
+                                            POINT{window->rect.left, window->rect.top}});
     }
     look.shape = ShapeRects(window->handle);
     wanted[window->handle].look = std::move(look);
@@ -103,7 +103,7 @@ void ScreenWindows::Follow() {
       SDL_Window* window = MakeWindow(want, width, height);
       if (window == nullptr) continue;
       found = shown_.emplace(handle, Shown{window, want.surface, want.look, want.title, width, height, false,
-                                           kNeverDrawn, 0})
+                                           kNeverDrawn, 0, want.origin})
                   .first;
     }
     Update(found->second, want);
@@ -111,6 +111,15 @@ void ScreenWindows::Follow() {
 }
 
 void ScreenWindows::Update(Shown& shown, const Wanted& wanted) {
+  if (shown.origin.x != wanted.origin.x || shown.origin.y != wanted.origin.y) {
+    // Where the desktop first put the window is its own; moves follow it
+    // (a window dragged by its body, say).
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(shown.window, &x, &y);
+    SDL_SetWindowPosition(shown.window, x + wanted.origin.x - shown.origin.x, y + wanted.origin.y - shown.origin.y);
+    shown.origin = wanted.origin;
+  }
   if (shown.title != wanted.title) {
     SDL_SetWindowTitle(shown.window, wanted.title.c_str());
     shown.title = wanted.title;
@@ -176,6 +185,11 @@ void ScreenWindows::Handle(const SDL_Event& event, PointerSink pointerSink) {
       }
       break;
     }
+    case SDL_MOUSEMOTION: {
+      const HWND handle = HandleOf(event.motion.windowID);
+      if (handle != nullptr && pointerSink != nullptr) pointerSink(handle, event.motion.x, event.motion.y, 0, false);
+      break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const HWND handle = HandleOf(event.button.windowID);
@@ -199,8 +213,10 @@ std::optional<PresentedWindow> ScreenWindows::Describe(HWND handle) const {
   const auto found = shown_.find(handle);
   if (found == shown_.end()) return std::nullopt;
   const Shown& shown = found->second;
-  return PresentedWindow{SDL_GetWindowID(shown.window), shown.title, shown.width, shown.height,
-                         shown.visible, shown.frames};
+  PresentedWindow described{SDL_GetWindowID(shown.window), shown.title, shown.width, shown.height,
+                            shown.visible, shown.frames};
+  SDL_GetWindowPosition(shown.window, &described.x, &described.y);
+  return described;
 }
 
 std::optional<picture::RgbPicture> ScreenWindows::ReadBack(HWND handle) const {

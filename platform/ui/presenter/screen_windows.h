@@ -53,12 +53,14 @@ class ScreenWindows {
     bool visible = false;
     uint64_t version = 0;  // of the surface, as last put on screen
     uint64_t frames = 0;
+    POINT origin{};  // the window's place as of the last update: a move moves the screen window as much
   };
   struct Wanted {
     std::shared_ptr<Surface> surface;
     Look look;
     std::string title;
     bool visible = false;
+    POINT origin{};
   };
 
   static std::map<HWND, Wanted> WantedWindows();
