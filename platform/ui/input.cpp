@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/ui/controls/control_support.h"
+#include "platform/ui/keyboard.h"
 #include "platform/ui/mouse.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/ui.h"
@@ -53,11 +54,12 @@ HWND TopLevelOf(HWND window, POINT& offset) {
 std::atomic<bool> leftButtonDown{false};
 
 // The keys a mouse message carries: the left button as it is after the
-// message, and the modifiers held.
-WPARAM KeyFlags(unsigned keys) {
+// message, and the modifiers as the keyboard has them (held by the seam for
+// this action, or by a person at the presenter's keyboard).
+WPARAM KeyFlags() {
   WPARAM flags = leftButtonDown.load() ? MK_LBUTTON : 0;
-  if ((keys & kShift) != 0) flags |= MK_SHIFT;
-  if ((keys & kControl) != 0) flags |= MK_CONTROL;
+  if (KeyIsDown(VK_SHIFT)) flags |= MK_SHIFT;
+  if (KeyIsDown(VK_CONTROL)) flags |= MK_CONTROL;
   return flags;
 }
 
@@ -78,7 +80,7 @@ bool HasDoubleClicks(HWND window) {
 // Moves the pointer to a point of `topLevel` and posts `message` to the
 // window that gets it there: the one with the capture, else the one under
 // the point. A double click reaches a class without CS_DBLCLKS as a press.
-bool PostMouse(HWND topLevel, int x, int y, UINT message, unsigned keys) {
+bool PostMouse(HWND topLevel, int x, int y, UINT message) {
   POINT screen{x, y};
   if (!ClientToScreen(topLevel, &screen)) return false;
   MovePointer(screen);
@@ -94,7 +96,7 @@ bool PostMouse(HWND topLevel, int x, int y, UINT message, unsigned keys) {
   if (message == WM_LBUTTONDBLCLK && !HasDoubleClicks(target)) message = WM_LBUTTONDOWN;
   if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) leftButtonDown = true;
   if (message == WM_LBUTTONUP) leftButtonDown = false;
-  return PostMessageA(target, message, KeyFlags(keys), PointParam(local)) != FALSE;
+  return PostMessageA(target, message, KeyFlags(), PointParam(local)) != FALSE;
 }
 
 // As PostMouse, to `target` whatever lies under the point.
@@ -104,7 +106,7 @@ bool PostMouseTo(HWND target, HWND topLevel, int x, int y, POINT local, UINT mes
   MovePointer(screen);
   if (message == WM_LBUTTONDOWN) leftButtonDown = true;
   if (message == WM_LBUTTONUP) leftButtonDown = false;
-  return PostMessageA(target, message, KeyFlags(0), PointParam(local)) != FALSE;
+  return PostMessageA(target, message, KeyFlags(), PointParam(local)) != FALSE;
 }
 
 }  // namespace
@@ -137,36 +139,36 @@ HWND WindowAt(HWND topLevel, int x, int y, POINT* local) {
 }
 
 bool ButtonAt(HWND topLevel, int x, int y, bool down) {
-  return PostMouse(topLevel, x, y, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, kNoKeys);
+  return PostMouse(topLevel, x, y, down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
 }
 
 bool MoveAt(HWND topLevel, int x, int y, unsigned keys) {
   HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_MOUSEMOVE, keys);
+  const bool posted = PostMouse(topLevel, x, y, WM_MOUSEMOVE);
   HoldKeys(keys, false);
   return posted;
 }
 
 bool PressAt(HWND topLevel, int x, int y, unsigned keys) {
   HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN, keys);
+  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN);
   HoldKeys(keys, false);
   return posted;
 }
 
 bool ReleaseAt(HWND topLevel, int x, int y, unsigned keys) {
   HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONUP, keys);
+  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONUP);
   HoldKeys(keys, false);
   return posted;
 }
 
 bool DoubleClickAt(HWND topLevel, int x, int y, unsigned keys) {
   HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN, keys) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONUP, keys) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONDBLCLK, keys) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONUP, keys);
+  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN) &&
+                      PostMouse(topLevel, x, y, WM_LBUTTONUP) &&
+                      PostMouse(topLevel, x, y, WM_LBUTTONDBLCLK) &&
+                      PostMouse(topLevel, x, y, WM_LBUTTONUP);
   HoldKeys(keys, false);
   return posted;
 }
@@ -181,8 +183,8 @@ bool PostMoveAt(HWND topLevel, int x, int y) {
 
 bool ClickAt(HWND topLevel, int x, int y, unsigned keys) {
   HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN, keys) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONUP, keys);
+  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN) &&
+                      PostMouse(topLevel, x, y, WM_LBUTTONUP);
   HoldKeys(keys, false);
   return posted;
 }

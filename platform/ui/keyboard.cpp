@@ -67,6 +67,10 @@ void NoteKeyMessage(const MSG& message) {
   }
 }
 
+bool KeyIsDown(int virtualKey) {
+  return IsKey(virtualKey) && Keys().down[static_cast<size_t>(virtualKey)].load();
+}
+
 void ForgetFocus(const std::vector<std::shared_ptr<Window>>& windows) {
   std::lock_guard guard(focusLock);
   for (const auto& window : windows) {

@@ -14,6 +14,11 @@ namespace ksv::platform::ui {
 // (MK_LBUTTON, MK_SHIFT, MK_CONTROL) count as the state of those keys.
 void NoteKeyMessage(const MSG& message);
 
+// Whether the key is down now (GetAsyncKeyState's high bit, without
+// touching its "pressed since" bit): what a mouse message's MK_SHIFT and
+// MK_CONTROL say.
+bool KeyIsDown(int virtualKey);
+
 // Drops the focus when it is on one of `windows` (they are being destroyed).
 void ForgetFocus(const std::vector<std::shared_ptr<Window>>& windows);
 

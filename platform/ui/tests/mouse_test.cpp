@@ -9,9 +9,11 @@
 
 #include "platform/ui/input.h"
 #include "platform/ui/tests/ui_test_support.h"
+#include "platform/ui/ui.h"
 
 namespace {
 
+using ksv::platform::ui::FeedKey;
 using ksv::platform::ui::testing::RegisterTestClass;
 namespace input = ksv::platform::ui::input;
 
@@ -136,6 +138,16 @@ TEST(Mouse, ShiftAndControlClicksCarryTheirFlagsAndGetKeyStateAgrees) {
                                               "down L", "up", "move"}));
   EXPECT_EQ(GetKeyState(VK_SHIFT), 0);
   EXPECT_EQ(GetAsyncKeyState(VK_SHIFT) & 0x8000, 0) << "the key went up after the click";
+
+  // Shift held at the keyboard (as at the presenter's): a plain click carries it too.
+  events.clear();
+  FeedKey(VK_SHIFT, true);
+  input::PressAt(window, 5, 5);
+  FeedKey(VK_SHIFT, false);
+  Pump();
+  EXPECT_EQ(events, (std::vector<std::string>{"down L shift (shift down)"}));
+  input::ReleaseAt(window, 5, 5);
+  Pump();
   DestroyWindow(window);
 }
 
