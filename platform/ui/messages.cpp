@@ -4,6 +4,7 @@
 
 #include "platform/sync/sync.h"
 #include "platform/sync/waitable.h"
+#include "platform/ui/controls/controls.h"
 #include "platform/ui/input.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
@@ -72,6 +73,13 @@ std::optional<MSG> Look(MessageQueue& queue, const MessageFilter& filter, bool r
   if (taken && remove) {
     NoteKeyMessage(*taken);
     NoteMouseMessage(*taken);
+    // The pointer over a window that has not captured the mouse: the
+    // window (or its parent) picks the cursor first.
+    if (taken->hwnd != nullptr && taken->message >= WM_MOUSEFIRST && taken->message <= WM_MOUSELAST &&
+        GetCapture() == nullptr) {
+      SendMessageA(taken->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(taken->hwnd),
+                   static_cast<LPARAM>(HTCLIENT | (LPARAM{taken->message} << 16)));
+    }
   }
   return taken;
 }

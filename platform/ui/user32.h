@@ -394,7 +394,10 @@ BOOL SetWindowTextA(HWND window, const char* text);
 LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The default procedure: WM_NCCREATE takes the window's text and returns
 // TRUE; WM_CLOSE destroys the window; WM_SETTEXT, WM_GETTEXT and
-// WM_GETTEXTLENGTH work on the text; WM_NCLBUTTONDOWN with HTCAPTION moves
+// WM_GETTEXTLENGTH work on the text; WM_SETCURSOR (sent when a thread takes
+// a mouse message while no window has the capture) asks the parent first
+// and, if it does not answer TRUE, sets the class cursor of the window under
+// the pointer over its client area; WM_NCLBUTTONDOWN with HTCAPTION moves
 // a top-level window with the pointer until the left button is released
 // (from the point of the thread's last mouse message, GetMessagePos);
 // everything else returns 0.

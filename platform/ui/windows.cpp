@@ -397,6 +397,23 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
       if (wParam == HTCAPTION && topLevel) FollowPointerUntilRelease(handle);
       return 0;
     }
+    case WM_SETCURSOR: {
+      if (LOWORD(lParam) != HTCLIENT) return FALSE;
+      const std::shared_ptr<Window> window = Find(handle);
+      if (window == nullptr) return FALSE;
+      HWND parent = nullptr;
+      HCURSOR cursor = nullptr;
+      {
+        std::shared_lock guard(TableLock());
+        parent = window->parent;
+        cursor = window->windowClass->cursor;
+      }
+      if (parent != nullptr && SendMessageA(parent, WM_SETCURSOR, wParam, lParam) != FALSE) return TRUE;
+      // A parent's default leaves the cursor to the window under the pointer.
+      if (reinterpret_cast<HWND>(wParam) != handle || cursor == nullptr) return FALSE;
+      SetCursor(cursor);
+      return TRUE;
+    }
     case WM_PAINT:
       DefaultPaint(handle);
       return 0;

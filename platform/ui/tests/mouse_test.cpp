@@ -171,6 +171,29 @@ TEST(Mouse, ADoubleClickIsOneOnlyForAClassWithDoubleClicks) {
   DestroyWindow(plain);
 }
 
+TEST(Mouse, TheCursorIsTheClassCursorOfTheWindowUnderThePointer) {
+  const HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(159));  // the program's resource
+  const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hCursor = arrow;
+  windowClass.lpszClassName = "MouseTestArrowCursor";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  windowClass.hCursor = hand;
+  windowClass.lpszClassName = "MouseTestHandCursor";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  const HWND parent = TopLevel("MouseTestArrowCursor");
+  CreateWindowExA(0, "MouseTestHandCursor", "", WS_CHILD | WS_VISIBLE, 10, 10, 40, 30, parent, nullptr, nullptr,
+                  nullptr);
+  input::MoveAt(parent, 20, 20);
+  Pump();
+  EXPECT_EQ(GetCursor(), hand);
+  input::MoveAt(parent, 100, 60);
+  Pump();
+  EXPECT_EQ(GetCursor(), arrow);
+  DestroyWindow(parent);
+}
+
 TEST(Screen, MetricsFollowTheScreenSizeSettingLessTheTaskBar) {
   setenv("KSV_SCREEN_SIZE", "640x480", 1);
   EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
