@@ -4,7 +4,6 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/resources/resources.h"
 #include "platform/sync/sync.h"
 #include "platform/ui/window.h"
 
@@ -145,21 +144,6 @@ BOOL GetClassInfoExA(HINSTANCE, const char* className, WNDCLASSEXA* info) {
                       windowClass->menuName.empty() ? nullptr : windowClass->menuName.c_str(),
                       windowClass->name.c_str(), windowClass->smallIcon};
   return TRUE;
-}
-
-HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
-  if (instance != nullptr && name != nullptr) {
-    // A module's cursor: the handle names the resource's bytes, so the same
-    // cursor loads as the same handle.
-    const std::span<const uint8_t> bytes =
-        ksv::platform::resources::FindResourceBytes(instance, name, RT_GROUP_CURSOR);
-    if (!bytes.empty()) return reinterpret_cast<HCURSOR>(const_cast<uint8_t*>(bytes.data()));
-  }
-  if (instance != nullptr || !IsAtom(name) || name == nullptr) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  return reinterpret_cast<HCURSOR>(SystemResource(1, name));
 }
 
 HICON LoadIconA(HINSTANCE instance, const char* name) {

@@ -18,7 +18,11 @@ struct MouseState {
 };
 
 MouseState& Mouse() {
-  static MouseState* state = new MouseState;  // used from static destructors too
+  static MouseState* state = [] {
+    auto* made = new MouseState;  // used from static destructors too
+    made->cursor = LoadCursorA(nullptr, IDC_ARROW);  // the cursor before anyone sets one
+    return made;
+  }();
   return *state;
 }
 

@@ -135,6 +135,7 @@ void Run(Presenter& presenter, std::promise<bool>& started) {
       SDL_Event event;
       while (SDL_PollEvent(&event) != 0) screens.Handle(event, presenter.pointerSink.load());
       if (presenter.dirty.exchange(false)) screens.Follow();
+      screens.FollowCursor();
       for (const Task& task : tasks) task(screens);
       {
         std::lock_guard guard(presenter.lock);

@@ -204,9 +204,56 @@ void ScreenWindows::Handle(const SDL_Event& event, PointerSink pointerSink) {
   }
 }
 
+namespace {
+
+SDL_SystemCursor SystemCursorOf(int id) {
+  switch (id) {
+    case 32513: return SDL_SYSTEM_CURSOR_IBEAM;
+    case 32514: return SDL_SYSTEM_CURSOR_WAIT;
+    case 32515: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case 32646: return SDL_SYSTEM_CURSOR_SIZEALL;
+    case 32648: return SDL_SYSTEM_CURSOR_NO;
+    case 32649: return SDL_SYSTEM_CURSOR_HAND;
+    case 32650: return SDL_SYSTEM_CURSOR_WAITARROW;
+    default: return SDL_SYSTEM_CURSOR_ARROW;
+  }
+}
+
+}  // namespace
+
+void ScreenWindows::FollowCursor() {
+  const HCURSOR wanted = GetCursor();
+  if (wanted == cursor_ && screenCursor_ != nullptr) return;
+  cursor_ = wanted;
+  if (wanted == nullptr) {
+    SDL_ShowCursor(SDL_DISABLE);  // SetCursor(NULL) hides it
+    return;
+  }
+  SDL_Cursor* made = nullptr;
+  if (std::optional<CursorPicture> picture = DescribeCursor(wanted)) {
+    if (picture->systemId != 0) {
+      made = SDL_CreateSystemCursor(SystemCursorOf(picture->systemId));
+    } else if (SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                   picture->argb.data(), picture->width, picture->height, 32, picture->width * 4,
+                   SDL_PIXELFORMAT_ARGB8888)) {
+      made = SDL_CreateColorCursor(surface, picture->hotX, picture->hotY);
+      SDL_FreeSurface(surface);
+    }
+  }
+  if (made == nullptr) made = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+  if (made == nullptr) return;
+  SDL_SetCursor(made);
+  SDL_ShowCursor(SDL_ENABLE);
+  if (screenCursor_ != nullptr) SDL_FreeCursor(screenCursor_);
+  screenCursor_ = made;
+}
+
 void ScreenWindows::CloseAll() {
   for (auto& [handle, shown] : shown_) SDL_DestroyWindow(shown.window);
   shown_.clear();
+  if (screenCursor_ != nullptr) SDL_FreeCursor(screenCursor_);
+  screenCursor_ = nullptr;
+  cursor_ = nullptr;
 }
 
 std::optional<PresentedWindow> ScreenWindows::Describe(HWND handle) const {

@@ -26,6 +26,8 @@ class ScreenWindows {
   // Makes, updates and closes SDL windows so that each visible top-level
   // window with a surface has one showing its latest picture.
   void Follow();
+  // Shows the cursor the program set (SetCursor) over the screen windows.
+  void FollowCursor();
   // A keyboard, window or mouse event from SDL.
   void Handle(const SDL_Event& event, PointerSink pointerSink);
   void CloseAll();
@@ -71,6 +73,8 @@ class ScreenWindows {
   HWND HandleOf(uint32_t screenId) const;
 
   std::map<HWND, Shown> shown_;
+  HCURSOR cursor_ = nullptr;          // the program's, as last shown
+  SDL_Cursor* screenCursor_ = nullptr;  // made for it; freed when replaced
 };
 
 }  // namespace ksv::platform::ui

@@ -13,6 +13,7 @@
 #include "platform/ui/input.h"
 #include "platform/ui/surface.h"
 #include "platform/ui/tests/ui_test_support.h"
+#include "platform/ui/ui.h"
 #include "testing/temp_files.h"
 
 namespace {
@@ -103,6 +104,15 @@ TEST(Resources, AModuleFindsItsOwnByIdAndTypeAndAnotherModuleGetsNull) {
   EXPECT_NE(hand, nullptr);
   EXPECT_EQ(LoadImageA(self, MAKEINTRESOURCEA(159), IMAGE_CURSOR, 0, 0, 0), hand);
   EXPECT_NE(LoadCursorA(nullptr, IDC_WAIT), nullptr);
+  const std::optional<ksv::platform::ui::CursorPicture> picture = ksv::platform::ui::DescribeCursor(hand);
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_EQ(picture->width, 32);
+  EXPECT_EQ(picture->hotX, 11);
+  EXPECT_EQ(picture->hotY, 4);
+  EXPECT_EQ(picture->argb[0], 0u) << "the screen shows through around the hand";
+  EXPECT_EQ(picture->argb[8 * 32 + 11], 0xFFFFFFFFu) << "inside the finger: white";
+  EXPECT_EQ(picture->argb[8 * 32 + 10], 0xFF000000u) << "its edge: black";
+  EXPECT_EQ(ksv::platform::ui::DescribeCursor(LoadCursorA(nullptr, IDC_WAIT))->systemId, 32514);
 
   // A dialog from its resource: 186 x 94 dialog units.
   const HWND panel = CreateDialogParamA(self, MAKEINTRESOURCEA(129), nullptr, nullptr, 0);
