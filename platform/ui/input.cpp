@@ -70,6 +70,14 @@ void HoldKeys(unsigned keys, bool down) {
   if ((keys & kControl) != 0) FeedKey(VK_CONTROL, down);
 }
 
+template <typename Act>
+bool WithKeys(unsigned keys, Act act) {
+  HoldKeys(keys, true);
+  const bool done = act();
+  HoldKeys(keys, false);
+  return done;
+}
+
 bool HasDoubleClicks(HWND window) {
   const std::shared_ptr<Window> record = Find(window);
   if (record == nullptr) return false;
@@ -143,34 +151,22 @@ bool ButtonAt(HWND topLevel, int x, int y, bool down) {
 }
 
 bool MoveAt(HWND topLevel, int x, int y, unsigned keys) {
-  HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_MOUSEMOVE);
-  HoldKeys(keys, false);
-  return posted;
+  return WithKeys(keys, [&] { return PostMouse(topLevel, x, y, WM_MOUSEMOVE); });
 }
 
 bool PressAt(HWND topLevel, int x, int y, unsigned keys) {
-  HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN);
-  HoldKeys(keys, false);
-  return posted;
+  return WithKeys(keys, [&] { return PostMouse(topLevel, x, y, WM_LBUTTONDOWN); });
 }
 
 bool ReleaseAt(HWND topLevel, int x, int y, unsigned keys) {
-  HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONUP);
-  HoldKeys(keys, false);
-  return posted;
+  return WithKeys(keys, [&] { return PostMouse(topLevel, x, y, WM_LBUTTONUP); });
 }
 
 bool DoubleClickAt(HWND topLevel, int x, int y, unsigned keys) {
-  HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONUP) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONDBLCLK) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONUP);
-  HoldKeys(keys, false);
-  return posted;
+  return WithKeys(keys, [&] {
+    return PostMouse(topLevel, x, y, WM_LBUTTONDOWN) && PostMouse(topLevel, x, y, WM_LBUTTONUP) &&
+           PostMouse(topLevel, x, y, WM_LBUTTONDBLCLK) && PostMouse(topLevel, x, y, WM_LBUTTONUP);
+  });
 }
 
 bool PostButtonAt(HWND topLevel, int x, int y, bool down) {
@@ -182,11 +178,9 @@ bool PostMoveAt(HWND topLevel, int x, int y) {
 }
 
 bool ClickAt(HWND topLevel, int x, int y, unsigned keys) {
-  HoldKeys(keys, true);
-  const bool posted = PostMouse(topLevel, x, y, WM_LBUTTONDOWN) &&
-                      PostMouse(topLevel, x, y, WM_LBUTTONUP);
-  HoldKeys(keys, false);
-  return posted;
+  return WithKeys(keys, [&] {
+    return PostMouse(topLevel, x, y, WM_LBUTTONDOWN) && PostMouse(topLevel, x, y, WM_LBUTTONUP);
+  });
 }
 
 bool Click(HWND window) {
