@@ -80,6 +80,7 @@ LRESULT Mouse(HWND trackbar, TrackbarState& state, UINT message, LPARAM lParam) 
       const int thumb = PixelOf(trackbar, state);
       if (pixel >= thumb - kThumbHalfWidth && pixel <= thumb + kThumbHalfWidth) {
         state.dragging = true;
+        SetCapture(trackbar);  // the thumb follows the pointer off the bar too
       } else if (pixel < thumb) {
         Move(trackbar, state, state.position - state.page, TB_PAGEUP);
       } else {
@@ -93,6 +94,7 @@ LRESULT Mouse(HWND trackbar, TrackbarState& state, UINT message, LPARAM lParam) 
     case WM_LBUTTONUP:
       if (state.dragging) {
         state.dragging = false;
+        if (GetCapture() == trackbar) ReleaseCapture();
         Move(trackbar, state, PositionAt(trackbar, state, pixel), TB_THUMBPOSITION);
       }
       EndTrack(trackbar, state);
@@ -134,6 +136,7 @@ LRESULT TrackbarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return Mouse(window, *state, message, lParam);
     case WM_KILLFOCUS:
     case WM_CANCELMODE:
+      if (state->dragging && GetCapture() == window) ReleaseCapture();
       state->dragging = false;
       EndTrack(window, *state);
       return 0;
