@@ -120,7 +120,8 @@ class ModuleTable {
     }
     // A server whose answer throws stays.
     for (const auto& entry : asked) {
-      agrees.push_back(ksv::common::NoThrow(false, [&] { return entry.second->canUnloadNow() == S_OK; }));
+      agrees.push_back(
+          ksv::common::NoThrow(false, [&] { return entry.second->canUnloadNow() == S_OK; }));
     }
     {
       std::lock_guard guard(lock_);
