@@ -105,14 +105,15 @@ bool SkipBlock(ScanBitReader& bits, const CodeWalker& dc, const CodeWalker& ac) 
   return true;
 }
 
-// The bare form is walked with tables made for skipping, indexed by the
-// next kSkipBits bits. A single entry steps over one code and its extra
+// The bare form is walked with tables made for skipping. A single entry,
+// indexed by the next kSkipBits bits, steps over one code and its extra
 // bits: its length plus theirs, how far it moves through the block, and
-// whether it ends the block. An AC table also has run entries, which step
-// over every code that lies whole in those bits (the first one even when
-// its extra bits reach past them), up to and including an end of block:
-// the walk's serial chain of lookups is what its speed is made of, and the
-// stream download passes every picture through here.
+// whether it ends the block. An AC table's RunTable has run entries,
+// indexed by the next kRunBits bits, which step over every code that lies
+// whole in them (the first one even when its extra bits reach past them),
+// up to and including an end of block: the walk's serial chain of lookups
+// is what its speed is made of, and the stream download passes every
+// picture through here.
 class SkipTable {
  public:
   static constexpr int kSkipBits = 12;
@@ -143,11 +144,10 @@ class SkipTable {
       code <<= 1;
     }
     std::copy(spec.symbols.begin(), spec.symbols.end(), symbols_.begin());
-    for (uint32_t x = 0; x < single_.size(); ++x) run_[x] = dc ? single_[x] : RunEntry(x);
   }
 
   uint32_t Single(const BitReader& bits) const { return single_[bits.Peek(kSkipBits)]; }
-  uint32_t Run(const BitReader& bits) const { return run_[bits.Peek(kSkipBits)]; }
+  uint32_t SingleAt(uint32_t topBits) const { return single_[topBits]; }
 
   // The single entry of a code longer than kSkipBits in the next 16 bits,
   // or 0 when none of the table's codes starts there.
@@ -172,36 +172,55 @@ class SkipTable {
     return static_cast<uint16_t>((length + size) | (run + 1) << 5);
   }
 
-  // The codes that lie whole in the kSkipBits bits `x`, from its first.
-  uint16_t RunEntry(uint32_t x) const {
-    uint32_t bits = 0, advance = 0;
-    for (;;) {
-      const uint32_t left = kSkipBits - bits;
-      const uint32_t e = single_[(x << bits) & ((1u << kSkipBits) - 1)];
-      // A code cut off by the window's end reads as a longer one.
-      const bool whole = (e & kLong) == 0 && (bits == 0 || Bits(e) <= left);
-      if (!whole) return bits == 0 ? kLong : static_cast<uint16_t>(bits | advance << 5);
-      bits += Bits(e);
-      if ((e & kEndOfBlock) != 0) return static_cast<uint16_t>(bits | advance << 5 | kEndOfBlock);
-      advance += Advance(e);
-      if (bits >= kSkipBits) return static_cast<uint16_t>(bits | advance << 5);
-    }
-  }
-
   bool dc_;
   std::array<uint16_t, 1 << kSkipBits> single_{};
-  std::array<uint16_t, 1 << kSkipBits> run_{};
   std::array<int32_t, 17> first_{};
   std::array<int32_t, 17> count_{};
   std::array<int32_t, 17> firstIndex_{};
   std::array<uint8_t, 256> symbols_{};
 };
 
+// The run entries of an AC table (its entry layout).
+class RunTable {
+ public:
+  static constexpr int kRunBits = 14;
+
+  explicit RunTable(const SkipTable& single) : single_(single) {
+    for (uint32_t x = 0; x < runs_.size(); ++x) runs_[x] = RunEntry(x);
+  }
+
+  uint32_t Run(const BitReader& bits) const { return runs_[bits.Peek(kRunBits)]; }
+
+ private:
+  // The codes that lie whole in the kRunBits bits `x`, from its first.
+  uint16_t RunEntry(uint32_t x) const {
+    uint32_t bits = 0, advance = 0;
+    for (;;) {
+      const uint32_t left = kRunBits - bits;
+      const uint32_t window = (x << bits) & ((1u << kRunBits) - 1);
+      const uint32_t e = single_.SingleAt(window >> (kRunBits - SkipTable::kSkipBits));
+      // A code cut off by the window's end reads as a longer one.
+      const bool whole =
+          (e & SkipTable::kLong) == 0 && (bits == 0 || SkipTable::Bits(e) <= left);
+      if (!whole) return bits == 0 ? SkipTable::kLong : static_cast<uint16_t>(bits | advance << 5);
+      bits += SkipTable::Bits(e);
+      if ((e & SkipTable::kEndOfBlock) != 0) {
+        return static_cast<uint16_t>(bits | advance << 5 | SkipTable::kEndOfBlock);
+      }
+      advance += SkipTable::Advance(e);
+      if (bits >= kRunBits) return static_cast<uint16_t>(bits | advance << 5);
+    }
+  }
+
+  const SkipTable& single_;
+  std::array<uint16_t, 1 << kRunBits> runs_{};
+};
+
 // Passes over one block of the bare form. False for a code in no table or
 // a run past the block's end. Inlined into the walk, so that the reader's
 // window stays in registers.
 [[gnu::always_inline]] inline bool SkipBareBlock(BitReader& r, const SkipTable& dc,
-                                                const SkipTable& ac) {
+                                                const SkipTable& ac, const RunTable& runs) {
   r.RefillIfBelow(32);
   uint32_t e = dc.Single(r);
   if ((e & SkipTable::kLong) != 0 && (e = dc.SingleLong(r)) == 0) return false;
@@ -209,7 +228,7 @@ class SkipTable {
   uint32_t k = 1;
   for (;;) {
     r.RefillIfBelow(32);
-    e = ac.Run(r);
+    e = runs.Run(r);
     const uint32_t next = k + SkipTable::Advance(e);
     if ((e & (SkipTable::kLong | SkipTable::kEndOfBlock)) == 0 && next < 64) {
       r.Skip(static_cast<int>(SkipTable::Bits(e)));
@@ -234,13 +253,14 @@ std::optional<size_t> BareExtent(std::span<const uint8_t> data, uint64_t macrobl
   static const SkipTable luminanceDc(kLuminanceDc, true), luminanceAc(kLuminanceAc, false);
   static const SkipTable chrominanceDc(kChrominanceDc, true),
       chrominanceAc(kChrominanceAc, false);
+  static const RunTable luminanceRuns(luminanceAc), chrominanceRuns(chrominanceAc);
   BitReader bits(data.data(), data.size());
   for (uint64_t m = 0; m < macroblocks; ++m) {
     for (int y = 0; y < 4; ++y) {
-      if (!SkipBareBlock(bits, luminanceDc, luminanceAc)) return std::nullopt;
+      if (!SkipBareBlock(bits, luminanceDc, luminanceAc, luminanceRuns)) return std::nullopt;
     }
     for (int c = 0; c < 2; ++c) {
-      if (!SkipBareBlock(bits, chrominanceDc, chrominanceAc)) return std::nullopt;
+      if (!SkipBareBlock(bits, chrominanceDc, chrominanceAc, chrominanceRuns)) return std::nullopt;
     }
     // Bits past the data read as zeros: a walk that took any of them ran
     // out (and a long run of zeros must not keep it going).
