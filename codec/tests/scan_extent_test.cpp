@@ -39,8 +39,8 @@ TEST(ScanExtent, EndsWhereTheEncoderStoppedInEveryTestFrame) {
         testing::ReadFile(testing::TestDataPath("frames/" + name + ".frame"));
     const size_t start = flavour[0] == 'L' ? 15 : 0;
     ASSERT_GE(file.size(), start + dataLength) << name;
-    const std::vector<uint8_t> entropy(file.begin() + static_cast<std::ptrdiff_t>(start),
-                                       file.begin() + static_cast<std::ptrdiff_t>(start + dataLength));
+    const auto from = file.begin() + static_cast<std::ptrdiff_t>(start);
+    const std::vector<uint8_t> entropy(from, from + static_cast<std::ptrdiff_t>(dataLength));
     EXPECT_EQ(PaddedExtent(entropy, width, height), dataLength) << name;
     ++frames;
   }
