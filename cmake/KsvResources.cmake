@@ -18,6 +18,7 @@
 # the resources belong to the module RegisterSystemModule gives for it.
 # Without it they belong to the program itself (GetModuleHandleA(NULL)).
 set(KSV_RESOURCE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_resources.cmake)
+enable_language(ASM)
 
 function(ksv_add_resources target)
   cmake_parse_arguments(arg "" "MANIFEST;MODULE" "" ${ARGN})
@@ -42,12 +43,17 @@ function(ksv_add_resources target)
   endforeach()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
   set(output ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
-  add_custom_command(OUTPUT ${output}
-    COMMAND ${CMAKE_COMMAND} -DMANIFEST=${manifest} -DOUTPUT=${output} "-DMODULE=${arg_MODULE}"
-            -P ${KSV_RESOURCE_SCRIPT}
+  set(assembly ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.S)
+  string(MAKE_C_IDENTIFIER "ksv_resource_${target}" symbol)
+  add_custom_command(OUTPUT ${output} ${assembly}
+    COMMAND ${CMAKE_COMMAND} -DMANIFEST=${manifest} -DOUTPUT=${output} -DASSEMBLY=${assembly}
+            -DSYMBOL=${symbol} "-DMODULE=${arg_MODULE}" -P ${KSV_RESOURCE_SCRIPT}
     DEPENDS ${manifest} ${inputs} ${KSV_RESOURCE_SCRIPT}
     COMMENT "Compiling the resources of ${target}"
     VERBATIM)
-  target_sources(${target} PRIVATE ${output})
+  target_sources(${target} PRIVATE ${output} ${assembly})
+  # The assembler reads the files through .incbin, which no dependency scan
+  # sees (and for which ccache does not cache): name them.
+  set_source_files_properties(${assembly} PROPERTIES OBJECT_DEPENDS "${inputs}")
   target_link_libraries(${target} PRIVATE ksv_platform_resources ksv_platform_module)
 endfunction()

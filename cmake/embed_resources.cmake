@@ -1,7 +1,10 @@
 # Run by ksv_add_resources (KsvResources.cmake) at build time:
-#   cmake -DMANIFEST=... -DOUTPUT=... -DMODULE=... -P embed_resources.cmake
-# Writes a C++ file holding each resource of the manifest as an array and
-# registering them for the module when the module is loaded.
+#   cmake -DMANIFEST=... -DOUTPUT=... -DASSEMBLY=... -DSYMBOL=... -DMODULE=... -P embed_resources.cmake
+# Writes an assembly file that takes each resource file's bytes in as they
+# are (.incbin: a megabyte of artwork as a C array costs seconds to
+# generate and to compile, as assembly nothing), and a C++ file that holds
+# the few bytes made here (region data) as arrays and registers every
+# resource for the module when the module is loaded.
 get_filename_component(folder ${MANIFEST} DIRECTORY)
 
 # The bytes of a 32-bit little-endian value as C array items.
@@ -77,6 +80,8 @@ endfunction()
 
 file(STRINGS ${MANIFEST} lines)
 set(arrays "")
+set(externs "")
+set(incbins "")
 set(entries "")
 set(index 0)
 foreach(line IN LISTS lines)
@@ -115,15 +120,20 @@ foreach(line IN LISTS lines)
   endif()
   if(type STREQUAL "REGION")
     region_bytes(${file} bytes)
+    string(APPEND arrays "const uint8_t resource${index}[] = {${bytes}};\n")
+    string(APPEND entries "    {${id}, ${type_id}, ${type_name}, resource${index}, sizeof resource${index}},\n")
   else()
-    file(READ ${file} hex OFFSET ${offset} HEX)
-    if(hex STREQUAL "")
+    file(SIZE ${file} size)
+    if(size LESS_EQUAL offset)
       message(FATAL_ERROR "${file}: empty")
     endif()
-    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    set(symbol ${SYMBOL}_${index})
+    string(APPEND incbins "    .globl ${symbol}\n    .hidden ${symbol}\n    .balign 8\n${symbol}:\n"
+                          "    .incbin \"${file}\", ${offset}\n    .byte 0\n")
+    string(APPEND externs "extern \"C\" const uint8_t ${symbol}[];\n")
+    math(EXPR length "${size} - ${offset}")
+    string(APPEND entries "    {${id}, ${type_id}, ${type_name}, ${symbol}, ${length}},\n")
   endif()
-  string(APPEND arrays "const uint8_t resource${index}[] = {${bytes}};\n")
-  string(APPEND entries "    {${id}, ${type_id}, ${type_name}, resource${index}, sizeof resource${index}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
 
@@ -139,6 +149,7 @@ file(WRITE ${OUTPUT}.new "// Made by ksv_add_resources from ${MANIFEST}: edit th
 #include \"platform/module/module.h\"
 #include \"platform/resources/resources.h\"
 
+${externs}
 namespace {
 
 ${arrays}
@@ -151,3 +162,10 @@ ${entries}};
 ")
 file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
 file(REMOVE ${OUTPUT}.new)
+# Each file's bytes, then a zero byte, so a resource read as text ends.
+file(WRITE ${ASSEMBLY}.new "# Made by ksv_add_resources from ${MANIFEST}: edit that and its files.
+    .section .rodata.ksv_resources,\"a\"
+${incbins}    .section .note.GNU-stack,\"\",@progbits
+")
+file(COPY_FILE ${ASSEMBLY}.new ${ASSEMBLY} ONLY_IF_DIFFERENT)
+file(REMOVE ${ASSEMBLY}.new)
