@@ -1,0 +1,391 @@
+// PropertySheetA: the sheet dialog, its tab control and buttons, and the
+// notifications it sends its pages.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sync/sync.h"
+#include "platform/ui/controls/control_paint.h"
+#include "platform/ui/dialogs/dialog_template.h"
+#include "platform/ui/sheets/sheet_page.h"
+
+namespace ksv::platform::ui::sheets {
+namespace {
+
+// Layout in dialog units: a margin round the tab control, and the button row.
+constexpr int kMargin = 4;
+constexpr int kButtonWidth = 50;
+constexpr int kButtonHeight = 14;
+constexpr int kButtonGap = 4;
+// What the tab control takes round its display area, in dialog units
+// (its 20-pixel strip and 4-pixel margins).
+constexpr int kTabAcross = 6;
+constexpr int kTabDown = 17;
+
+struct Sheet {
+  std::vector<HPROPSHEETPAGE> pages;
+  PFNPROPSHEETCALLBACK callback = nullptr;
+  bool modeless = false;
+  HWND window = nullptr;
+  HWND tab = nullptr;
+  int current = -1;
+  RECT tabUnits{};       // the tab control, in dialog units
+  RECT pageRect{};       // where pages go, in the sheet's client coordinates
+  bool ended = false;    // closed by OK or Cancel
+  bool applied = false;  // some apply went through
+  INT_PTR result = 0;
+};
+
+Sheet* SheetOf(HWND window) { return reinterpret_cast<Sheet*>(GetWindowLongPtrA(window, DWLP_USER)); }
+
+LRESULT Notify(Sheet& sheet, HPROPSHEETPAGE page, UINT code, LPARAM lParam = 0) {
+  if (page->window == nullptr) return 0;
+  PSHNOTIFY notification{{sheet.window, 0, code}, lParam};
+  return SendMessageA(page->window, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notification));
+}
+
+HPROPSHEETPAGE Current(const Sheet& sheet) {
+  return sheet.current >= 0 ? sheet.pages[size_t(sheet.current)] : nullptr;
+}
+
+// Shows page `index`, making its window the first time; false when it
+// cannot be made or refuses (PSN_SETACTIVE -1), and the sheet stays.
+bool Show(Sheet& sheet, int index) {
+  if (index < 0 || size_t(index) >= sheet.pages.size()) return false;
+  HPROPSHEETPAGE page = sheet.pages[size_t(index)];
+  if (page->window == nullptr && !CreatePageWindow(page, sheet.window, sheet.pageRect)) return false;
+  if (Notify(sheet, page, PSN_SETACTIVE) == -1) return false;
+  if (HPROPSHEETPAGE previous = Current(sheet); previous != nullptr && previous != page) {
+    ShowWindow(previous->window, SW_HIDE);
+  }
+  sheet.current = index;
+  SendMessageA(sheet.tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+  ShowWindow(page->window, SW_SHOW);
+  return true;
+}
+
+// The current page may be left (PSN_KILLACTIVE answered FALSE).
+bool MayLeave(Sheet& sheet) {
+  HPROPSHEETPAGE page = Current(sheet);
+  return page == nullptr || Notify(sheet, page, PSN_KILLACTIVE) == FALSE;
+}
+
+void UpdateApply(Sheet& sheet) {
+  const bool changed = std::any_of(sheet.pages.begin(), sheet.pages.end(), [](HPROPSHEETPAGE page) { return page->changed; });
+  if (HWND apply = GetDlgItem(sheet.window, ID_APPLY_NOW)) EnableWindow(apply, changed ? TRUE : FALSE);
+}
+
+// PSN_APPLY to every page made; false when one refused (it is shown).
+bool Apply(Sheet& sheet, bool closing) {
+  if (!MayLeave(sheet)) return false;
+  for (size_t index = 0; index < sheet.pages.size(); ++index) {
+    HPROPSHEETPAGE page = sheet.pages[index];
+    const LRESULT answer = Notify(sheet, page, PSN_APPLY, closing ? TRUE : FALSE);
+    if (answer == PSNRET_INVALID || answer == PSNRET_INVALID_NOCHANGEPAGE) {
+      if (answer == PSNRET_INVALID) Show(sheet, static_cast<int>(index));
+      return false;
+    }
+  }
+  for (HPROPSHEETPAGE page : sheet.pages) page->changed = false;
+  sheet.applied = true;
+  UpdateApply(sheet);
+  return true;
+}
+
+void Close(Sheet& sheet, INT_PTR result) {
+  sheet.ended = true;
+  sheet.result = result;
+  if (!sheet.modeless) EndDialog(sheet.window, result);
+}
+
+void Cancel(Sheet& sheet) {
+  if (HPROPSHEETPAGE page = Current(sheet); page != nullptr && Notify(sheet, page, PSN_QUERYCANCEL) != FALSE) return;
+  for (HPROPSHEETPAGE page : sheet.pages) Notify(sheet, page, PSN_RESET);
+  Close(sheet, sheet.applied ? 1 : 0);
+}
+
+void Command(Sheet& sheet, int id) {
+  switch (id) {
+    case IDOK:
+      if (Apply(sheet, true)) Close(sheet, 1);
+      break;
+    case IDCANCEL: Cancel(sheet); break;
+    case ID_APPLY_NOW: Apply(sheet, false); break;
+    default: break;
+  }
+}
+
+int IndexOf(const Sheet& sheet, HWND pageWindow) {
+  for (size_t index = 0; index < sheet.pages.size(); ++index) {
+    if (sheet.pages[index]->window == pageWindow && pageWindow != nullptr) return static_cast<int>(index);
+  }
+  return -1;
+}
+
+void AddTab(Sheet& sheet, HPROPSHEETPAGE page) {
+  TCITEMA item{};
+  item.mask = TCIF_TEXT;
+  item.pszText = page->title.data();
+  SendMessageA(sheet.tab, TCM_INSERTITEMA, sheet.pages.size(), reinterpret_cast<LPARAM>(&item));
+  sheet.pages.push_back(page);
+}
+
+LRESULT SheetMessage(Sheet& sheet, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case PSM_SETCURSEL: {
+      int index = static_cast<int>(wParam);
+      if (lParam != 0) {
+        const auto found = std::find(sheet.pages.begin(), sheet.pages.end(), reinterpret_cast<HPROPSHEETPAGE>(lParam));
+        index = found == sheet.pages.end() ? -1 : static_cast<int>(found - sheet.pages.begin());
+      }
+      if (index == sheet.current) return TRUE;
+      return MayLeave(sheet) && Show(sheet, index) ? TRUE : FALSE;
+    }
+    case PSM_ADDPAGE: {
+      auto page = reinterpret_cast<HPROPSHEETPAGE>(lParam);
+      if (!IsPage(page)) return FALSE;
+      AddTab(sheet, page);
+      return TRUE;
+    }
+    case PSM_CHANGED:
+    case PSM_UNCHANGED: {
+      const int index = IndexOf(sheet, reinterpret_cast<HWND>(wParam));
+      if (index < 0) return 0;
+      sheet.pages[size_t(index)]->changed = message == PSM_CHANGED;
+      UpdateApply(sheet);
+      return 0;
+    }
+    case PSM_CANCELTOCLOSE:
+      SetDlgItemTextA(sheet.window, IDCANCEL, "Close");
+      if (HWND ok = GetDlgItem(sheet.window, IDOK)) EnableWindow(ok, FALSE);
+      return 0;
+    case PSM_APPLY: return Apply(sheet, false) ? TRUE : FALSE;
+    case PSM_SETTITLEA:
+      SetWindowTextA(sheet.window, reinterpret_cast<const char*>(lParam));
+      return 0;
+    case PSM_PRESSBUTTON:
+      Command(sheet, wParam == PSBTN_OK ? IDOK : wParam == PSBTN_CANCEL ? IDCANCEL
+                                               : wParam == PSBTN_APPLYNOW ? ID_APPLY_NOW : 0);
+      return 0;
+    case PSM_GETTABCONTROL: return reinterpret_cast<LRESULT>(sheet.tab);
+    case PSM_ISDIALOGMESSAGE: return IsDialogMessageA(sheet.window, reinterpret_cast<MSG*>(lParam));
+    case PSM_GETCURRENTPAGEHWND:
+      return sheet.ended || Current(sheet) == nullptr ? 0 : reinterpret_cast<LRESULT>(Current(sheet)->window);
+    case PSM_INDEXTOHWND:
+      return wParam < sheet.pages.size() ? reinterpret_cast<LRESULT>(sheet.pages[wParam]->window) : 0;
+    default: return 0;
+  }
+}
+
+INT_PTR SheetProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Sheet* sheet = SheetOf(window);
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    sheet = reinterpret_cast<Sheet*>(lParam);
+    sheet->window = window;
+    sheet->tab = GetDlgItem(window, kSheetTabId);
+    // The tab control's display area, where the pages go.
+    sheet->pageRect = sheet->tabUnits;
+    MapDialogRect(window, &sheet->pageRect);
+    SendMessageA(sheet->tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&sheet->pageRect));
+    // The pages lie over the tab control's display area, so the control is
+    // shaped to its tabs and frame: it neither draws over them nor takes
+    // their clicks.
+    RECT tab{};
+    GetWindowRect(sheet->tab, &tab);
+    RECT self{};
+    GetWindowRect(window, &self);
+    const POINT at{tab.left - self.left, tab.top - self.top};
+    HRGN shape = CreateRectRgn(0, 0, tab.right - tab.left, tab.bottom - tab.top);
+    HRGN display = CreateRectRgn(sheet->pageRect.left - at.x, sheet->pageRect.top - at.y,
+                                 sheet->pageRect.right - at.x, sheet->pageRect.bottom - at.y);
+    CombineRgn(shape, shape, display, RGN_DIFF);
+    DeleteObject(display);
+    SetWindowRgn(sheet->tab, shape, FALSE);  // the window owns the region from here
+    std::vector<HPROPSHEETPAGE> pages;
+    pages.swap(sheet->pages);
+    for (HPROPSHEETPAGE page : pages) AddTab(*sheet, page);
+    return TRUE;
+  }
+  if (sheet == nullptr) return FALSE;
+  if (message >= PSM_SETCURSEL && message <= PSM_INDEXTOHWND) {
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, SheetMessage(*sheet, message, wParam, lParam));
+    return TRUE;
+  }
+  switch (message) {
+    case WM_NOTIFY: {
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header == nullptr || header->hwndFrom != sheet->tab) return FALSE;
+      if (header->code == TCN_SELCHANGING) {
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, MayLeave(*sheet) ? FALSE : TRUE);
+        return TRUE;
+      }
+      if (header->code == TCN_SELCHANGE) {
+        const int chosen = static_cast<int>(SendMessageA(sheet->tab, TCM_GETCURSEL, 0, 0));
+        if (!Show(*sheet, chosen)) SendMessageA(sheet->tab, TCM_SETCURSEL, static_cast<WPARAM>(sheet->current), 0);
+      }
+      return TRUE;
+    }
+    case WM_COMMAND:
+      if (lParam != 0 && GetParent(reinterpret_cast<HWND>(lParam)) == window) {
+        Command(*sheet, LOWORD(wParam));
+        return TRUE;
+      }
+      return FALSE;
+    case WM_NCDESTROY: {
+      // The sheet's pages go with it; their windows went with its children.
+      for (HPROPSHEETPAGE page : sheet->pages) {
+        page->window = nullptr;
+        DestroyPropertySheetPage(page);
+      }
+      sheet->pages.clear();
+      SetWindowLongPtrA(window, DWLP_USER, 0);
+      if (sheet->modeless) delete sheet;
+      return FALSE;
+    }
+    default: return FALSE;
+  }
+}
+
+// The sheet's template: the tab control round the largest page, and the
+// buttons below it at the right.
+DialogTemplate SheetTemplate(const PROPSHEETHEADERA& header, Sheet& sheet) {
+  int pageWidth = 100, pageHeight = 50;
+  for (HPROPSHEETPAGE page : sheet.pages) {
+    pageWidth = std::max<int>(pageWidth, page->width);
+    pageHeight = std::max<int>(pageHeight, page->height);
+  }
+  // Wide enough for every tab in one row (the tabs do not wrap).
+  int tabsPixels = 4;
+  for (HPROPSHEETPAGE page : sheet.pages) tabsPixels += controls::Measure(nullptr, page->title).cx + 12;
+  const int tabWidth = std::max(pageWidth + kTabAcross, (tabsPixels * 4 + kDialogBaseUnitX - 1) / kDialogBaseUnitX);
+  const int tabHeight = pageHeight + kTabDown;
+  const bool apply = (header.dwFlags & PSH_NOAPPLYNOW) == 0;
+  const int buttons = apply ? 3 : 2;
+  const int width = std::max(2 * kMargin + tabWidth, kMargin + buttons * (kButtonWidth + kButtonGap));
+  const int buttonsTop = kMargin + tabHeight + kMargin;
+  std::string title = header.pszCaption != nullptr ? header.pszCaption : "";
+  if ((header.dwFlags & PSH_PROPTITLE) != 0) title = "Properties for " + title;
+  DialogTemplateBuilder builder(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_VISIBLE, 0, 0, width,
+                                buttonsTop + kButtonHeight + kMargin, title);
+  builder.Font(8, "MS Sans Serif").ExtendedStyle(WS_EX_CONTROLPARENT);
+  DialogTemplateBuilder::Control tab;
+  tab.className = WC_TABCONTROLA;
+  tab.id = kSheetTabId;
+  tab.style = WS_TABSTOP | WS_GROUP;
+  tab.x = kMargin;
+  tab.y = kMargin;
+  tab.width = tabWidth;
+  tab.height = tabHeight;
+  builder.Add(tab);
+  sheet.tabUnits = RECT{kMargin, kMargin, kMargin + tabWidth, kMargin + tabHeight};
+  int x = width - kMargin - buttons * kButtonWidth - (buttons - 1) * kButtonGap;
+  builder.DefPushButton("OK", IDOK, x, buttonsTop, kButtonWidth, kButtonHeight, WS_TABSTOP | WS_GROUP);
+  x += kButtonWidth + kButtonGap;
+  builder.PushButton("Cancel", IDCANCEL, x, buttonsTop, kButtonWidth, kButtonHeight, WS_TABSTOP);
+  if (apply) {
+    x += kButtonWidth + kButtonGap;
+    builder.PushButton("&Apply", ID_APPLY_NOW, x, buttonsTop, kButtonWidth, kButtonHeight, WS_TABSTOP | WS_DISABLED);
+  }
+  return builder.Build();
+}
+
+// The pages of the header: made here from PROPSHEETPAGEA records, or the
+// handles given; false (with every page made here gone) when one fails.
+bool CollectPages(const PROPSHEETHEADERA& header, Sheet& sheet) {
+  for (UINT index = 0; index < header.nPages; ++index) {
+    HPROPSHEETPAGE page = nullptr;
+    if ((header.dwFlags & PSH_PROPSHEETPAGE) != 0) {
+      const auto* records = reinterpret_cast<const std::byte*>(header.ppsp);
+      size_t offset = 0;
+      for (UINT before = 0; before < index; ++before) {
+        offset += reinterpret_cast<const PROPSHEETPAGEA*>(records + offset)->dwSize;
+      }
+      page = CreatePropertySheetPageA(reinterpret_cast<const PROPSHEETPAGEA*>(records + offset));
+    } else if (IsPage(header.phpage[index])) {
+      page = header.phpage[index];
+    }
+    if (page == nullptr) {
+      const DWORD error = GetLastError();
+      for (HPROPSHEETPAGE made : sheet.pages) DestroyPropertySheetPage(made);
+      sheet.pages.clear();
+      SetLastError(error != 0 ? error : ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    sheet.pages.push_back(page);
+  }
+  return true;
+}
+
+int StartPage(const PROPSHEETHEADERA& header, const Sheet& sheet) {
+  if ((header.dwFlags & PSH_USEPSTARTPAGE) == 0) return static_cast<int>(header.nStartPage);
+  for (size_t index = 0; index < sheet.pages.size(); ++index) {
+    if (header.pStartPage != nullptr && sheet.pages[index]->title == header.pStartPage) return static_cast<int>(index);
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace ksv::platform::ui::sheets
+
+using namespace ksv::platform::ui;
+using namespace ksv::platform::ui::sheets;
+
+extern "C" INT_PTR PropertySheetA(const PROPSHEETHEADERA* header) {
+  if (header == nullptr || header->dwSize < sizeof(PROPSHEETHEADERA) || header->nPages == 0 ||
+      (header->nPages != 0 && header->ppsp == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  auto sheet = std::make_unique<Sheet>();
+  sheet->modeless = (header->dwFlags & PSH_MODELESS) != 0;
+  if ((header->dwFlags & PSH_USECALLBACK) != 0) sheet->callback = header->pfnCallback;
+  if (!CollectPages(*header, *sheet)) return -1;
+  DialogTemplate sheetTemplate = SheetTemplate(*header, *sheet);
+  // The caller's callback may change the template (a sheet made a child).
+  if (sheet->callback != nullptr) {
+    sheet->callback(nullptr, PSCB_PRECREATE, reinterpret_cast<LPARAM>(const_cast<DLGTEMPLATE*>(sheetTemplate.get())));
+  }
+  const int start = StartPage(*header, *sheet);
+  Sheet* raw = sheet.get();
+  HWND window = CreateDialogFromTemplate(sheetTemplate.bytes(), header->hInstance, header->hwndParent,
+                                         SheetProcedure, reinterpret_cast<LPARAM>(raw));
+  if (window == nullptr) {
+    for (HPROPSHEETPAGE page : raw->pages) DestroyPropertySheetPage(page);
+    return -1;
+  }
+  if (!Show(*raw, start) && !Show(*raw, 0)) {
+    DestroyWindow(window);  // the pages go with it
+    if (sheet->modeless) sheet.release();  // its window's end deleted it
+    return -1;
+  }
+  if (raw->callback != nullptr) raw->callback(window, PSCB_INITIALIZED, 0);
+  if (raw->modeless) {
+    sheet.release();  // the window owns it now
+    return reinterpret_cast<INT_PTR>(window);
+  }
+  // Modal: the dialog model's loop, as DialogBoxIndirectParamA runs it.
+  HWND owner = header->hwndParent;
+  while (owner != nullptr && (GetWindowLongA(owner, GWL_STYLE) & WS_CHILD) != 0) owner = GetParent(owner);
+  const bool disableOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
+  if (disableOwner) EnableWindow(owner, FALSE);
+  MSG message{};
+  while (IsWindow(window) && !raw->ended) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    if (got == -1) break;
+    if (!IsDialogMessageA(window, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  if (disableOwner) EnableWindow(owner, TRUE);
+  const INT_PTR result = raw->ended ? raw->result : 0;
+  if (IsWindow(window)) DestroyWindow(window);
+  return result;
+}
