@@ -8,6 +8,7 @@
 
 #include "platform/sync/sync.h"
 #include "platform/ui/controls/control_paint.h"
+#include "platform/ui/dialogs/dialog_state.h"
 #include "platform/ui/dialogs/dialog_template.h"
 #include "platform/ui/sheets/sheet_page.h"
 
@@ -33,6 +34,7 @@ struct Sheet {
   int current = -1;
   RECT tabUnits{};       // the tab control, in dialog units
   RECT pageRect{};       // where pages go, in the sheet's client coordinates
+  HPROPSHEETPAGE creating = nullptr;  // the page whose window is being made
   bool ended = false;    // closed by OK or Cancel
   bool applied = false;  // some apply went through
   INT_PTR result = 0;
@@ -55,7 +57,12 @@ HPROPSHEETPAGE Current(const Sheet& sheet) {
 bool Show(Sheet& sheet, int index) {
   if (index < 0 || size_t(index) >= sheet.pages.size()) return false;
   HPROPSHEETPAGE page = sheet.pages[size_t(index)];
-  if (page->window == nullptr && !CreatePageWindow(page, sheet.window, sheet.pageRect)) return false;
+  if (page->window == nullptr) {
+    sheet.creating = page;
+    const bool made = CreatePageWindow(page, sheet.window, sheet.pageRect);
+    sheet.creating = nullptr;
+    if (!made) return false;
+  }
   if (Notify(sheet, page, PSN_SETACTIVE) == -1) return false;
   if (HPROPSHEETPAGE previous = Current(sheet); previous != nullptr && previous != page) {
     ShowWindow(previous->window, SW_HIDE);
@@ -117,7 +124,12 @@ void Command(Sheet& sheet, int id) {
   }
 }
 
-int IndexOf(const Sheet& sheet, HWND pageWindow) {
+int IndexOf(Sheet& sheet, HWND pageWindow) {
+  // A page may speak from its WM_INITDIALOG, before its window is known.
+  if (sheet.creating != nullptr && sheet.creating->window == nullptr && pageWindow != nullptr &&
+      GetParent(pageWindow) == sheet.window) {
+    sheet.creating->window = pageWindow;
+  }
   for (size_t index = 0; index < sheet.pages.size(); ++index) {
     if (sheet.pages[index]->window == pageWindow && pageWindow != nullptr) return static_cast<int>(index);
   }
@@ -371,8 +383,10 @@ extern "C" INT_PTR PropertySheetA(const PROPSHEETHEADERA* header) {
   while (owner != nullptr && (GetWindowLongA(owner, GWL_STYLE) & WS_CHILD) != 0) owner = GetParent(owner);
   const bool disableOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
   if (disableOwner) EnableWindow(owner, FALSE);
+  // EndDialog ends it too, as any modal dialog.
+  const std::shared_ptr<dialogs::DialogState> state = dialogs::DialogOf(window);
   MSG message{};
-  while (IsWindow(window) && !raw->ended) {
+  while (IsWindow(window) && !raw->ended && state != nullptr && !state->ended) {
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(message.wParam));
@@ -385,7 +399,7 @@ extern "C" INT_PTR PropertySheetA(const PROPSHEETHEADERA* header) {
     }
   }
   if (disableOwner) EnableWindow(owner, TRUE);
-  const INT_PTR result = raw->ended ? raw->result : 0;
+  const INT_PTR result = raw->ended ? raw->result : state != nullptr && state->ended ? state->result.load() : 0;
   if (IsWindow(window)) DestroyWindow(window);
   return result;
 }
