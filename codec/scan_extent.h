@@ -3,7 +3,10 @@
 // part of the scan, and a JPEG file that carries it before its end marker
 // is damaged in every decoder's eyes. Walking the scan's Huffman codes, as
 // the decoder does but without decoding a block, finds the last byte the
-// scan needs.
+// scan needs. Nothing cheaper is sound: the camera's form has no markers to
+// look for (0xFF is data like any other byte), and the scan's own last
+// bytes may be zeros (a flat macroblock's chroma blocks code as eight zero
+// bits), which look just like the padding.
 #pragma once
 
 #include <cstddef>

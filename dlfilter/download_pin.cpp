@@ -3,8 +3,10 @@
 #include <chrono>
 #include <thread>
 
+#include "common/no_throw.h"
 #include "include/dextro.h"
 #include "include/oksv1api_samples.h"
+#include "platform/com/com_method.h"
 
 namespace ksv::dlfilter {
 namespace {
@@ -21,52 +23,61 @@ DownloadStreamPin::DownloadStreamPin(DownloadSourceFilter* filter, HRESULT* resu
       audio_(audio) {}
 
 HRESULT DownloadStreamPin::GetMediaType(CMediaType* type) {
-  if (type == nullptr) return E_POINTER;
-  CAutoLock lock(filter_->pStateLock());
-  if (typeKnown_) {
-    *type = type_;
-    return S_OK;
-  }
-  const HRESULT result =
-      audio_ ? DoGetAudioMediaTypeForMe(0, type) : DoGetVideoMediaTypeForMe(0, type);
-  if (FAILED(result)) return result;
-  type_ = *type;
-  typeKnown_ = true;
-  return result;
+  return com::ComMethod([&]() -> HRESULT {
+    if (type == nullptr) return E_POINTER;
+    CAutoLock lock(filter_->pStateLock());
+    if (typeKnown_) {
+      *type = type_;
+      return S_OK;
+    }
+    const HRESULT result =
+        audio_ ? DoGetAudioMediaTypeForMe(0, type) : DoGetVideoMediaTypeForMe(0, type);
+    if (FAILED(result)) return result;
+    type_ = *type;
+    typeKnown_ = true;
+    return result;
+  });
 }
 
 HRESULT DownloadStreamPin::DecideBufferSize(IMemAllocator* allocator,
                                             ALLOCATOR_PROPERTIES* request) {
-  if (allocator == nullptr || request == nullptr) return E_POINTER;
-  CAutoLock lock(filter_->pStateLock());
-  request->cBuffers = kBufferCount;
-  if (audio_) {
-    request->cbBuffer = kAudioBufferBytes;
-  } else {
-    const CMediaType& type = CurrentMediaType();
-    if (*type.FormatType() != FORMAT_VideoInfo || type.FormatLength() < sizeof(VIDEOINFOHEADER)) {
-      return E_FAIL;
+  return com::ComMethod([&]() -> HRESULT {
+    if (allocator == nullptr || request == nullptr) return E_POINTER;
+    CAutoLock lock(filter_->pStateLock());
+    request->cBuffers = kBufferCount;
+    if (audio_) {
+      request->cbBuffer = kAudioBufferBytes;
+    } else {
+      const CMediaType& type = CurrentMediaType();
+      if (*type.FormatType() != FORMAT_VideoInfo ||
+          type.FormatLength() < sizeof(VIDEOINFOHEADER)) {
+        return E_FAIL;
+      }
+      const auto* info = reinterpret_cast<const VIDEOINFOHEADER*>(type.Format());
+      request->cbBuffer = static_cast<long>(info->bmiHeader.biSizeImage);
     }
-    request->cbBuffer =
-        static_cast<long>(reinterpret_cast<const VIDEOINFOHEADER*>(type.Format())->bmiHeader.biSizeImage);
-  }
-  if (request->cbAlign <= 0) request->cbAlign = 1;
-  ALLOCATOR_PROPERTIES granted{};
-  const HRESULT result = allocator->SetProperties(request, &granted);
-  if (FAILED(result)) return result;
-  return granted.cbBuffer < request->cbBuffer ? E_FAIL : S_OK;
+    if (request->cbAlign <= 0) request->cbAlign = 1;
+    ALLOCATOR_PROPERTIES granted{};
+    const HRESULT result = allocator->SetProperties(request, &granted);
+    if (FAILED(result)) return result;
+    return granted.cbBuffer < request->cbBuffer ? E_FAIL : S_OK;
+  });
 }
 
 HRESULT DownloadStreamPin::WakeToRun() {
-  if (!ThreadExists()) return S_OK;
-  return Run();
+  return com::ComMethod([&]() -> HRESULT {
+    if (!ThreadExists()) return S_OK;
+    return Run();
+  });
 }
 
 HRESULT DownloadStreamPin::OnThreadCreate() {
-  CAutoLock lock(filter_->pStateLock());
-  finished_ = false;
-  endSent_ = false;
-  return S_OK;
+  return com::ComMethod([&]() -> HRESULT {
+    CAutoLock lock(filter_->pStateLock());
+    finished_ = false;
+    endSent_ = false;
+    return S_OK;
+  });
 }
 
 HRESULT DownloadStreamPin::FillBuffer(IMediaSample* /*sample*/) { return S_OK; }
@@ -124,6 +135,25 @@ DownloadStreamPin::Step DownloadStreamPin::DeliverOneSample(HRESULT* leaveWith) 
 }
 
 HRESULT DownloadStreamPin::DoBufferProcessingLoop() {
+  bool returned = false;
+  const HRESULT result = com::ComMethod([&] {
+    const HRESULT served = ServeSamples();
+    returned = true;
+    return served;
+  });
+  if (!returned) {
+    // Thrown out of the loop (out of memory): the graph learns of it as of
+    // any failed sample, so that nobody waits for a stream that stopped.
+    common::NoThrowVoid([&] {
+      finished_ = true;
+      m_pFilter->NotifyEvent(EC_ERRORABORT, result, 0);
+      EndStreamOnce();
+    });
+  }
+  return result;
+}
+
+HRESULT DownloadStreamPin::ServeSamples() {
   OnThreadStartPlay();
   for (;;) {
     Command command;

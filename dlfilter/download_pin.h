@@ -35,6 +35,9 @@ class DownloadStreamPin final : public CSourceStream {
   // What delivering one sample led to.
   enum class Step { kGoOn, kLeave };
   Step DeliverOneSample(HRESULT* leaveWith);
+  // The streaming thread's loop; DoBufferProcessingLoop runs it so that
+  // nothing thrown leaves the thread.
+  HRESULT ServeSamples();
   // Sends the end of stream unless it was sent already.
   void EndStreamOnce();
 

@@ -4,6 +4,7 @@
 
 #include "dlfilter/download_pin.h"
 #include "include/dextro.h"
+#include "platform/com/com_method.h"
 #include "platform/media/media_guids.h"
 
 namespace ksv::dlfilter {
@@ -49,16 +50,23 @@ CUnknown* DownloadSourceFilter::CreateInstance(LPUNKNOWN outer, HRESULT* result)
 const AMOVIESETUP_FILTER* DownloadSourceFilter::Setup() { return &kSetup; }
 
 HRESULT DownloadSourceFilter::Run(REFERENCE_TIME start) {
-  const HRESULT result = CSource::Run(start);
-  if (FAILED(result)) return result;
-  std::vector<CSourceStream*> pins;
-  {
-    CAutoLock lock(&m_cStateLock);
-    pins = m_paStreams;
-  }
-  // No lock is held here: a thread may be reading the state under it.
-  for (CSourceStream* pin : pins) static_cast<DownloadStreamPin*>(pin)->WakeToRun();
-  return result;
+  return com::ComMethod([&]() -> HRESULT {
+    const HRESULT result = CSource::Run(start);
+    if (FAILED(result)) return result;
+    // No lock is held while a pin wakes: a thread may be reading the state
+    // under it. The pins are taken one by one rather than copied, so that
+    // a filter now running wakes its threads even when memory runs out.
+    for (size_t i = 0;; ++i) {
+      CSourceStream* pin = nullptr;
+      {
+        CAutoLock lock(&m_cStateLock);
+        if (i >= m_paStreams.size()) break;
+        pin = m_paStreams[i];
+      }
+      static_cast<DownloadStreamPin*>(pin)->WakeToRun();
+    }
+    return result;
+  });
 }
 
 bool DownloadSourceFilter::IsRunning() {

@@ -13,6 +13,7 @@
 inline constexpr LONG ERROR_SUCCESS = 0;
 inline constexpr LONG ERROR_INVALID_HANDLE = 6;
 inline constexpr LONG ERROR_INVALID_PARAMETER = 87;
+inline constexpr LONG ERROR_CALL_NOT_IMPLEMENTED = 120;
 inline constexpr LONG ERROR_ACCESS_DENIED = 5;
 inline constexpr LONG ERROR_FILE_NOT_FOUND = 2;
 inline constexpr LONG ERROR_MORE_DATA = 234;

@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/com/com_method.h"
 #include "platform/com/property_page_list.h"
 #include "platform/media/media_guids.h"
 #include "platform/ui/user32.h"
@@ -48,70 +49,84 @@ CUnknown* SampleRateConverterFilter::CreateInstance(LPUNKNOWN outer, HRESULT* re
 const AMOVIESETUP_FILTER* SampleRateConverterFilter::Setup() { return &kSetup; }
 
 HRESULT SampleRateConverterFilter::NonDelegatingQueryInterface(REFIID iid, void** object) {
-  if (iid == IID_ISampleRateConfig) return GetInterface(static_cast<ISampleRateConfig*>(this), object);
-  if (iid == IID_ISpecifyPropertyPages) {
-    return GetInterface(static_cast<ISpecifyPropertyPages*>(this), object);
-  }
-  if (iid == IID_IResamplePlanInfo) return GetInterface(static_cast<IResamplePlanInfo*>(this), object);
-  return CTransformFilter::NonDelegatingQueryInterface(iid, object);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (iid == IID_ISampleRateConfig) return GetInterface(static_cast<ISampleRateConfig*>(this), object);
+    if (iid == IID_ISpecifyPropertyPages) {
+      return GetInterface(static_cast<ISpecifyPropertyPages*>(this), object);
+    }
+    if (iid == IID_IResamplePlanInfo) return GetInterface(static_cast<IResamplePlanInfo*>(this), object);
+    return CTransformFilter::NonDelegatingQueryInterface(iid, object);
+  });
 }
 
 HRESULT SampleRateConverterFilter::CreatePins() {
-  HRESULT result = S_OK;
-  m_pInput = new (std::nothrow) ReblockingInputPin(this, &result);
-  if (m_pInput == nullptr) return E_OUTOFMEMORY;
-  if (FAILED(result)) return result;
-  m_pOutput = new (std::nothrow) StreamingOutputPin(this, &result);
-  if (m_pOutput == nullptr) return E_OUTOFMEMORY;
-  return result;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    HRESULT result = S_OK;
+    m_pInput = new (std::nothrow) ReblockingInputPin(this, &result);
+    if (m_pInput == nullptr) return E_OUTOFMEMORY;
+    if (FAILED(result)) return result;
+    m_pOutput = new (std::nothrow) StreamingOutputPin(this, &result);
+    if (m_pOutput == nullptr) return E_OUTOFMEMORY;
+    return result;
+  });
 }
 
 HRESULT SampleRateConverterFilter::FindPin(LPCWSTR id, IPin** pin) {
-  if (id == nullptr || pin == nullptr) return E_POINTER;
-  if (GetPin(0) == nullptr) return E_OUTOFMEMORY;
-  CBasePin* found = nullptr;
-  if (WideEquals(id, u"In")) found = m_pInput;
-  if (WideEquals(id, u"Out")) found = m_pOutput;
-  if (found == nullptr) return CTransformFilter::FindPin(id, pin);
-  found->AddRef();
-  *pin = found;
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (id == nullptr || pin == nullptr) return E_POINTER;
+    if (GetPin(0) == nullptr) return E_OUTOFMEMORY;
+    CBasePin* found = nullptr;
+    if (WideEquals(id, u"In")) found = m_pInput;
+    if (WideEquals(id, u"Out")) found = m_pOutput;
+    if (found == nullptr) return CTransformFilter::FindPin(id, pin);
+    found->AddRef();
+    *pin = found;
+    return S_OK;
+  });
 }
 
 // --- Types -----------------------------------------------------------------
 
 HRESULT SampleRateConverterFilter::CheckInputType(const CMediaType* input) {
-  if (input == nullptr) return E_POINTER;
-  return CheckPcmInput(*input);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (input == nullptr) return E_POINTER;
+    return CheckPcmInput(*input);
+  });
 }
 
 HRESULT SampleRateConverterFilter::CheckTransform(const CMediaType* input, const CMediaType* output) {
-  if (input == nullptr || output == nullptr) return E_POINTER;
-  const std::optional<PcmFormat> in = PcmFormatOf(*input);
-  const std::optional<PcmFormat> out = PcmFormatOf(*output);
-  if (!in || !out) return VFW_E_NO_ACCEPTABLE_TYPES;
-  if (SameFormat(*in, *out)) return VFW_E_NO_ACCEPTABLE_TYPES;  // nothing to convert
-  {
-    CAutoLock lock(&m_csFilter);
-    if (defaultNegotiation_ == 0 && !SameFormat(*out, configured_)) return VFW_E_NO_ACCEPTABLE_TYPES;
-  }
-  return CheckPcmInput(*output);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (input == nullptr || output == nullptr) return E_POINTER;
+    const std::optional<PcmFormat> in = PcmFormatOf(*input);
+    const std::optional<PcmFormat> out = PcmFormatOf(*output);
+    if (!in || !out) return VFW_E_NO_ACCEPTABLE_TYPES;
+    if (SameFormat(*in, *out)) return VFW_E_NO_ACCEPTABLE_TYPES;  // nothing to convert
+    {
+      CAutoLock lock(&m_csFilter);
+      if (defaultNegotiation_ == 0 && !SameFormat(*out, configured_)) return VFW_E_NO_ACCEPTABLE_TYPES;
+    }
+    return CheckPcmInput(*output);
+  });
 }
 
 HRESULT SampleRateConverterFilter::GetMediaType(int position, CMediaType* type) {
-  CAutoLock lock(&m_csFilter);
-  return OutputType(position, configured_, type);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    CAutoLock lock(&m_csFilter);
+    return OutputType(position, configured_, type);
+  });
 }
 
 HRESULT SampleRateConverterFilter::SetMediaType(PIN_DIRECTION direction, const CMediaType* type) {
-  // The output type accepted becomes the configured format (what the
-  // page then shows, and what a reconnection offers first).
-  if (direction != PINDIR_OUTPUT || type == nullptr) return S_OK;
-  const std::optional<PcmFormat> out = PcmFormatOf(*type);
-  if (!out) return VFW_E_NO_ACCEPTABLE_TYPES;
-  CAutoLock lock(&m_csFilter);
-  configured_ = *out;
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    // The output type accepted becomes the configured format (what the
+    // page then shows, and what a reconnection offers first).
+    if (direction != PINDIR_OUTPUT || type == nullptr) return S_OK;
+    const std::optional<PcmFormat> out = PcmFormatOf(*type);
+    if (!out) return VFW_E_NO_ACCEPTABLE_TYPES;
+    CAutoLock lock(&m_csFilter);
+    configured_ = *out;
+    return S_OK;
+  });
 }
 
 // --- Connections -----------------------------------------------------------
@@ -126,24 +141,26 @@ bool SampleRateConverterFilter::FromOurClass(IPin* pin) {
 }
 
 HRESULT SampleRateConverterFilter::CompleteConnect(PIN_DIRECTION direction, IPin* pin) {
-  CAutoLock lock(&m_csFilter);
-  if (direction == PINDIR_INPUT) {
-    // Two converters in a row would only pass the sound back and forth.
-    if (FromOurClass(pin)) return E_UNEXPECTED;
-    if (!m_pOutput->IsConnected()) return S_OK;
-    const bool ourRequest = std::exchange(reconnectingInput_, false);
-    const std::optional<PcmFormat> in = PcmFormatOf(m_pInput->CurrentMediaType());
-    // A new upstream, or one that came back with another format, needs a
-    // new plan: the output reconnects and makes it.
-    if (!ourRequest || !in || !SameFormat(*in, planInput_)) ReconnectPin(m_pOutput, nullptr);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    CAutoLock lock(&m_csFilter);
+    if (direction == PINDIR_INPUT) {
+      // Two converters in a row would only pass the sound back and forth.
+      if (FromOurClass(pin)) return E_UNEXPECTED;
+      if (!m_pOutput->IsConnected()) return S_OK;
+      const bool ourRequest = std::exchange(reconnectingInput_, false);
+      const std::optional<PcmFormat> in = PcmFormatOf(m_pInput->CurrentMediaType());
+      // A new upstream, or one that came back with another format, needs a
+      // new plan: the output reconnects and makes it.
+      if (!ourRequest || !in || !SameFormat(*in, planInput_)) ReconnectPin(m_pOutput, nullptr);
+      return S_OK;
+    }
+    const HRESULT result = MakePlanLocked();
+    if (FAILED(result)) return result;
+    // The input side sets up its cutting for the plan on reconnection.
+    reconnectingInput_ = true;
+    if (FAILED(ReconnectPin(m_pInput, nullptr))) reconnectingInput_ = false;
     return S_OK;
-  }
-  const HRESULT result = MakePlanLocked();
-  if (FAILED(result)) return result;
-  // The input side sets up its cutting for the plan on reconnection.
-  reconnectingInput_ = true;
-  if (FAILED(ReconnectPin(m_pInput, nullptr))) reconnectingInput_ = false;
-  return S_OK;
+  });
 }
 
 HRESULT SampleRateConverterFilter::MakePlanLocked() {
@@ -155,11 +172,7 @@ HRESULT SampleRateConverterFilter::MakePlanLocked() {
   const int32_t upstreamFrames = frameBytes > 0 ? upstreamBytes / frameBytes : 0;
   ResamplePlan plan;
   if (MakePlan(*in, *out, upstreamFrames, plan) != PlanStatus::kOk) return E_UNEXPECTED;
-  try {
-    converter_ = std::make_unique<BlockConverter>(plan);
-  } catch (const std::bad_alloc&) {
-    return E_UNEXPECTED;
-  }
+  converter_ = std::make_unique<BlockConverter>(plan);  // out of memory: the caller's E_OUTOFMEMORY
   plan_ = std::move(plan);
   planInput_ = *in;
   planOutput_ = *out;
@@ -173,12 +186,14 @@ void SampleRateConverterFilter::FreePlanLocked() {
 }
 
 HRESULT SampleRateConverterFilter::BreakConnect(PIN_DIRECTION direction) {
-  if (direction == PINDIR_OUTPUT) {
-    CAutoLock lock(&m_csFilter);
-    FreePlanLocked();
-    reconnectingInput_ = false;
-  }
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (direction == PINDIR_OUTPUT) {
+      CAutoLock lock(&m_csFilter);
+      FreePlanLocked();
+      reconnectingInput_ = false;
+    }
+    return S_OK;
+  });
 }
 
 bool SampleRateConverterFilter::BlockLayout(size_t* blockBytes, int64_t* bytesPerSecond) {
@@ -191,73 +206,81 @@ bool SampleRateConverterFilter::BlockLayout(size_t* blockBytes, int64_t* bytesPe
 
 HRESULT SampleRateConverterFilter::DecideBufferSize(IMemAllocator* allocator,
                                                     ALLOCATOR_PROPERTIES* request) {
-  if (allocator == nullptr || request == nullptr) return E_POINTER;
-  LONG blockBytes = 0;
-  int64_t bytesPerSecond = 0;
-  {
-    CAutoLock lock(&m_csFilter);
-    if (!plan_) return E_UNEXPECTED;
-    blockBytes = plan_->outBlockBytes;
-    bytesPerSecond = BytesPerSecond(planOutput_);
-  }
-  // 300 ms of output, and at least one buffer for a slow rate.
-  request->cbBuffer = blockBytes;
-  request->cBuffers = static_cast<LONG>(std::max<int64_t>(bytesPerSecond / blockBytes * 300 / 1000, 1));
-  if (request->cbAlign <= 0) request->cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual{};
-  const HRESULT result = allocator->SetProperties(request, &actual);
-  if (FAILED(result)) return result;
-  if (actual.cbBuffer < blockBytes || actual.cBuffers < 1) return E_FAIL;
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (allocator == nullptr || request == nullptr) return E_POINTER;
+    LONG blockBytes = 0;
+    int64_t bytesPerSecond = 0;
+    {
+      CAutoLock lock(&m_csFilter);
+      if (!plan_) return E_UNEXPECTED;
+      blockBytes = plan_->outBlockBytes;
+      bytesPerSecond = BytesPerSecond(planOutput_);
+    }
+    // 300 ms of output, and at least one buffer for a slow rate.
+    request->cbBuffer = blockBytes;
+    request->cBuffers = static_cast<LONG>(std::max<int64_t>(bytesPerSecond / blockBytes * 300 / 1000, 1));
+    if (request->cbAlign <= 0) request->cbAlign = 1;
+    ALLOCATOR_PROPERTIES actual{};
+    const HRESULT result = allocator->SetProperties(request, &actual);
+    if (FAILED(result)) return result;
+    if (actual.cbBuffer < blockBytes || actual.cBuffers < 1) return E_FAIL;
+    return S_OK;
+  });
 }
 
 // --- Streaming -------------------------------------------------------------
 
 HRESULT SampleRateConverterFilter::StartStreaming() {
-  // m_csReceive is held: a new stream starts from silence.
-  if (converter_) converter_->Reset();
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    // m_csReceive is held: a new stream starts from silence.
+    if (converter_) converter_->Reset();
+    return S_OK;
+  });
 }
 
 HRESULT SampleRateConverterFilter::EndFlush() {
-  lastBlockRealBytes_ = 0;
-  {
-    CAutoLock receiving(&m_csReceive);
-    if (converter_) converter_->Reset();
-  }
-  return CTransformFilter::EndFlush();
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    lastBlockRealBytes_ = 0;
+    {
+      CAutoLock receiving(&m_csReceive);
+      if (converter_) converter_->Reset();
+    }
+    return CTransformFilter::EndFlush();
+  });
 }
 
 HRESULT SampleRateConverterFilter::Transform(IMediaSample* input, IMediaSample* output) {
-  // Called with m_csReceive held, which guards the converter.
-  if (!converter_) return VFW_E_NOT_CONNECTED;
-  const ResamplePlan& plan = converter_->plan();
-  BYTE* in = nullptr;
-  BYTE* out = nullptr;
-  if (FAILED(input->GetPointer(&in)) || FAILED(output->GetPointer(&out))) return E_POINTER;
-  if (input->GetActualDataLength() != plan.inBlockBytes || output->GetSize() < plan.outBlockBytes) {
-    return E_UNEXPECTED;
-  }
-  std::fill(out, out + output->GetSize(), BYTE{0});
-  if (!converter_->Convert({in, static_cast<size_t>(plan.inBlockBytes)},
-                           {out, static_cast<size_t>(plan.outBlockBytes)})) {
-    return E_UNEXPECTED;
-  }
-  LONG outBytes = plan.outBlockBytes;
-  const size_t realBytes = lastBlockRealBytes_.exchange(0);
-  const int64_t inFrameBytes = int64_t{planInput_.channels} * (planInput_.bits / 8);
-  const int64_t outFrameBytes = int64_t{planOutput_.channels} * (planOutput_.bits / 8);
-  if (realBytes != 0 && inFrameBytes > 0 && plan.inFrames > 0) {
-    // The padding's share of the block is not sound of the stream.
-    const int64_t realFrames = static_cast<int64_t>(realBytes) / inFrameBytes;
-    const int64_t outFrames = (realFrames * plan.outFrames + plan.inFrames / 2) / plan.inFrames;
-    outBytes = static_cast<LONG>(std::min<int64_t>(outFrames * outFrameBytes, plan.outBlockBytes));
-  }
-  output->SetActualDataLength(outBytes);
-  const int64_t bytesPerSecond = BytesPerSecond(planOutput_);
-  if (bytesPerSecond > 0) produced_ += int64_t{outBytes} * 10'000'000 / bytesPerSecond;
-  output->SetPreroll(input->IsPreroll() == S_OK);
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    // Called with m_csReceive held, which guards the converter.
+    if (!converter_) return VFW_E_NOT_CONNECTED;
+    const ResamplePlan& plan = converter_->plan();
+    BYTE* in = nullptr;
+    BYTE* out = nullptr;
+    if (FAILED(input->GetPointer(&in)) || FAILED(output->GetPointer(&out))) return E_POINTER;
+    if (input->GetActualDataLength() != plan.inBlockBytes || output->GetSize() < plan.outBlockBytes) {
+      return E_UNEXPECTED;
+    }
+    std::fill(out, out + output->GetSize(), BYTE{0});
+    if (!converter_->Convert({in, static_cast<size_t>(plan.inBlockBytes)},
+                             {out, static_cast<size_t>(plan.outBlockBytes)})) {
+      return E_UNEXPECTED;
+    }
+    LONG outBytes = plan.outBlockBytes;
+    const size_t realBytes = lastBlockRealBytes_.exchange(0);
+    const int64_t inFrameBytes = int64_t{planInput_.channels} * (planInput_.bits / 8);
+    const int64_t outFrameBytes = int64_t{planOutput_.channels} * (planOutput_.bits / 8);
+    if (realBytes != 0 && inFrameBytes > 0 && plan.inFrames > 0) {
+      // The padding's share of the block is not sound of the stream.
+      const int64_t realFrames = static_cast<int64_t>(realBytes) / inFrameBytes;
+      const int64_t outFrames = (realFrames * plan.outFrames + plan.inFrames / 2) / plan.inFrames;
+      outBytes = static_cast<LONG>(std::min<int64_t>(outFrames * outFrameBytes, plan.outBlockBytes));
+    }
+    output->SetActualDataLength(outBytes);
+    const int64_t bytesPerSecond = BytesPerSecond(planOutput_);
+    if (bytesPerSecond > 0) produced_ += int64_t{outBytes} * 10'000'000 / bytesPerSecond;
+    output->SetPreroll(input->IsPreroll() == S_OK);
+    return S_OK;
+  });
 }
 
 void SampleRateConverterFilter::OutputStreaming(bool active) {
@@ -270,15 +293,19 @@ void SampleRateConverterFilter::OutputStreaming(bool active) {
 // --- Property pages and the plan -------------------------------------------
 
 HRESULT SampleRateConverterFilter::GetPages(CAUUID* pages) {
-  return ListPropertyPages({&CLSID_SampleRateConverterPage, 1}, pages);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    return ListPropertyPages({&CLSID_SampleRateConverterPage, 1}, pages);
+  });
 }
 
 HRESULT SampleRateConverterFilter::GetPlan(ResamplePlan* plan) {
-  if (plan == nullptr) return E_POINTER;
-  CAutoLock lock(&m_csFilter);
-  if (!plan_) return VFW_E_NOT_CONNECTED;
-  *plan = *plan_;
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (plan == nullptr) return E_POINTER;
+    CAutoLock lock(&m_csFilter);
+    if (!plan_) return VFW_E_NOT_CONNECTED;
+    *plan = *plan_;
+    return S_OK;
+  });
 }
 
 HRESULT SampleRateConverterFilter::GetProducedDuration(int64_t* duration) {

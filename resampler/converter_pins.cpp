@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/com/com_method.h"
 #include "platform/com/task_memory.h"
 #include "resampler/converter_filter.h"
 
@@ -47,52 +48,60 @@ ReblockingInputPin::~ReblockingInputPin() {
 HRESULT ReblockingInputPin::QueryId(LPWSTR* id) { return CopyId(u"In", id); }
 
 LONG ReblockingInputPin::UpstreamBufferBytes() {
-  CAutoLock lock(m_pLock);
-  ALLOCATOR_PROPERTIES properties{};
-  if (m_pAllocator == nullptr || FAILED(m_pAllocator->GetProperties(&properties))) return 0;
-  return properties.cbBuffer;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    CAutoLock lock(m_pLock);
+    ALLOCATOR_PROPERTIES properties{};
+    if (m_pAllocator == nullptr || FAILED(m_pAllocator->GetProperties(&properties))) return 0;
+    return properties.cbBuffer;
+  });
 }
 
 HRESULT ReblockingInputPin::Active() {
-  HRESULT result = CTransformInputPin::Active();
-  if (FAILED(result)) return result;
-  size_t blockBytes = 0;
-  int64_t bytesPerSecond = 0;
-  if (!converter_->BlockLayout(&blockBytes, &bytesPerSecond)) return S_OK;  // no output yet
-  {
-    std::lock_guard<std::mutex> stream(streamLock_);
-    cutter_.Reset(blockBytes, bytesPerSecond);
-  }
-  ALLOCATOR_PROPERTIES request{};
-  request.cBuffers = CuttingBufferCount(blockBytes, bytesPerSecond);
-  request.cbBuffer = static_cast<LONG>(blockBytes);
-  request.cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual{};
-  result = cuttingAllocator_->SetProperties(&request, &actual);
-  if (FAILED(result)) return result;
-  if (actual.cbBuffer < request.cbBuffer) return E_FAIL;
-  return cuttingAllocator_->Commit();
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    HRESULT result = CTransformInputPin::Active();
+    if (FAILED(result)) return result;
+    size_t blockBytes = 0;
+    int64_t bytesPerSecond = 0;
+    if (!converter_->BlockLayout(&blockBytes, &bytesPerSecond)) return S_OK;  // no output yet
+    {
+      std::lock_guard<std::mutex> stream(streamLock_);
+      cutter_.Reset(blockBytes, bytesPerSecond);
+    }
+    ALLOCATOR_PROPERTIES request{};
+    request.cBuffers = CuttingBufferCount(blockBytes, bytesPerSecond);
+    request.cbBuffer = static_cast<LONG>(blockBytes);
+    request.cbAlign = 1;
+    ALLOCATOR_PROPERTIES actual{};
+    result = cuttingAllocator_->SetProperties(&request, &actual);
+    if (FAILED(result)) return result;
+    if (actual.cbBuffer < request.cbBuffer) return E_FAIL;
+    return cuttingAllocator_->Commit();
+  });
 }
 
 HRESULT ReblockingInputPin::Inactive() {
-  // Frees a pass waiting for a buffer before the base waits for it.
-  cuttingAllocator_->Decommit();
-  {
-    std::lock_guard<std::mutex> stream(streamLock_);
-    cutter_.Clear();
-  }
-  return CTransformInputPin::Inactive();
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    // Frees a pass waiting for a buffer before the base waits for it.
+    cuttingAllocator_->Decommit();
+    {
+      std::lock_guard<std::mutex> stream(streamLock_);
+      cutter_.Clear();
+    }
+    return CTransformInputPin::Inactive();
+  });
 }
 
 HRESULT ReblockingInputPin::Receive(IMediaSample* sample) {
-  if (sample == nullptr) return E_POINTER;
-  HRESULT result;
-  {
-    CAutoLock receiving(converter_->ReceiveLock());
-    result = CBaseInputPin::Receive(sample);
-  }
-  if (result != S_OK) return result;
-  return CutAndSend(sample);
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (sample == nullptr) return E_POINTER;
+    HRESULT result;
+    {
+      CAutoLock receiving(converter_->ReceiveLock());
+      result = CBaseInputPin::Receive(sample);
+    }
+    if (result != S_OK) return result;
+    return CutAndSend(sample);
+  });
 }
 
 HRESULT ReblockingInputPin::CutAndSend(IMediaSample* sample) {
@@ -173,35 +182,41 @@ HRESULT ReblockingInputPin::SendBlock(std::span<const uint8_t> block,
 }
 
 HRESULT ReblockingInputPin::EndOfStream() {
-  HRESULT result;
-  {
-    CAutoLock receiving(converter_->ReceiveLock());
-    result = CBaseInputPin::EndOfStream();
-  }
-  if (result != S_OK) return result;
-  result = CutAndSend(nullptr);
-  if (FAILED(result) && result != E_ABORT && result != VFW_E_NOT_CONNECTED) {
-    // The stream's end still goes downstream, so the graph completes.
-    converter_->NotifyEvent(EC_ERRORABORT, result, 0);
-  }
-  return converter_->EndOfStream();
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    HRESULT result;
+    {
+      CAutoLock receiving(converter_->ReceiveLock());
+      result = CBaseInputPin::EndOfStream();
+    }
+    if (result != S_OK) return result;
+    result = CutAndSend(nullptr);
+    if (FAILED(result) && result != E_ABORT && result != VFW_E_NOT_CONNECTED) {
+      // The stream's end still goes downstream, so the graph completes.
+      converter_->NotifyEvent(EC_ERRORABORT, result, 0);
+    }
+    return converter_->EndOfStream();
+  });
 }
 
 HRESULT ReblockingInputPin::BeginFlush() {
-  ++flushes_;
-  {
-    std::lock_guard<std::mutex> stream(streamLock_);
-    cutter_.Clear();
-  }
-  return CTransformInputPin::BeginFlush();
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    ++flushes_;
+    {
+      std::lock_guard<std::mutex> stream(streamLock_);
+      cutter_.Clear();
+    }
+    return CTransformInputPin::BeginFlush();
+  });
 }
 
 HRESULT ReblockingInputPin::EndFlush() {
-  {
-    std::lock_guard<std::mutex> stream(streamLock_);
-    cutter_.Clear();
-  }
-  return CTransformInputPin::EndFlush();
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    {
+      std::lock_guard<std::mutex> stream(streamLock_);
+      cutter_.Clear();
+    }
+    return CTransformInputPin::EndFlush();
+  });
 }
 
 StreamingOutputPin::StreamingOutputPin(SampleRateConverterFilter* filter, HRESULT* result)
@@ -210,15 +225,21 @@ StreamingOutputPin::StreamingOutputPin(SampleRateConverterFilter* filter, HRESUL
 HRESULT StreamingOutputPin::QueryId(LPWSTR* id) { return CopyId(u"Out", id); }
 
 HRESULT StreamingOutputPin::Active() {
-  const HRESULT result = CTransformOutputPin::Active();
-  if (SUCCEEDED(result)) converter_->OutputStreaming(true);
-  return result;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    return ksv::com::ComMethod([&]() -> HRESULT {
+      const HRESULT result = CTransformOutputPin::Active();
+      if (SUCCEEDED(result)) converter_->OutputStreaming(true);
+      return result;
+    });
+  });
 }
 
 HRESULT StreamingOutputPin::Inactive() {
-  const HRESULT result = CTransformOutputPin::Inactive();
-  converter_->OutputStreaming(false);
-  return result;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    const HRESULT result = CTransformOutputPin::Inactive();
+    converter_->OutputStreaming(false);
+    return result;
+  });
 }
 
 }  // namespace ksv::resampler

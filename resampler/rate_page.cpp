@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "common/no_throw.h"
+#include "platform/com/com_method.h"
 #include "platform/media/registration_interfaces.h"
 #include "platform/ui/ui.h"
 #include "resampler/audio_types.h"
@@ -66,95 +68,103 @@ SampleRatePage::SampleRatePage(LPUNKNOWN outer)
                         "SMPLRATE PropertyPage ") {}
 
 HRESULT SampleRatePage::OnConnect(IUnknown* object) {
-  ksv::com::ComPtr<ISampleRateConfig> config;
-  const HRESULT result = object->QueryInterface(IID_PPV_ARGS(config.ReleaseAndGetAddressOf()));
-  if (FAILED(result)) return result;
-  config->GetRate(&rate_);
-  config->GetChannels(&channels_);
-  config->GetBitsPerSample(&bits_);
-  config->GetDefaultNegotiation(&negotiate_);
-  // No merit of its own under the class key yet: the filter is registered
-  // with MERIT_DO_NOT_USE, and that is what the list should show.
-  if (FAILED(config->GetMerit(&merit_))) merit_ = MERIT_DO_NOT_USE;
-  chosenMerit_ = merit_;
-  ratePending_ = false;
-  config_ = std::move(config);
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    ksv::com::ComPtr<ISampleRateConfig> config;
+    const HRESULT result = object->QueryInterface(IID_PPV_ARGS(config.ReleaseAndGetAddressOf()));
+    if (FAILED(result)) return result;
+    config->GetRate(&rate_);
+    config->GetChannels(&channels_);
+    config->GetBitsPerSample(&bits_);
+    config->GetDefaultNegotiation(&negotiate_);
+    // No merit of its own under the class key yet: the filter is registered
+    // with MERIT_DO_NOT_USE, and that is what the list should show.
+    if (FAILED(config->GetMerit(&merit_))) merit_ = MERIT_DO_NOT_USE;
+    chosenMerit_ = merit_;
+    ratePending_ = false;
+    config_ = std::move(config);
+    return S_OK;
+  });
 }
 
 HRESULT SampleRatePage::OnDisconnect() {
-  if (!config_) return S_OK;
-  LONG stopped = 0;
-  if (SUCCEEDED(config_->IsStopped(&stopped)) && stopped == 1) {
-    // The radios and the check box changed the filter at once: put back
-    // what was applied.
-    config_->SetRate(rate_);
-    config_->SetChannels(channels_);
-    config_->SetBitsPerSample(bits_);
-    config_->SetDefaultNegotiation(negotiate_);
-    // The merit is written only by Apply: the registry holds merit_ already.
-  }
-  config_->SetPageWindow(nullptr);
-  config_ = nullptr;
-  ratePending_ = false;
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (!config_) return S_OK;
+    LONG stopped = 0;
+    if (SUCCEEDED(config_->IsStopped(&stopped)) && stopped == 1) {
+      // The radios and the check box changed the filter at once: put back
+      // what was applied.
+      config_->SetRate(rate_);
+      config_->SetChannels(channels_);
+      config_->SetBitsPerSample(bits_);
+      config_->SetDefaultNegotiation(negotiate_);
+      // The merit is written only by Apply: the registry holds merit_ already.
+    }
+    config_->SetPageWindow(nullptr);
+    config_ = nullptr;
+    ratePending_ = false;
+    return S_OK;
+  });
 }
 
 HRESULT SampleRatePage::OnActivate() {
-  if (!config_) return E_UNEXPECTED;
-  filling_ = true;
-  config_->SetPageWindow(m_Dlg);
-  LONG stopped = 1;
-  if (SUCCEEDED(config_->IsStopped(&stopped)) && stopped == 0) {
-    PostMessageA(m_Dlg, kSampleRateStreamingMessage, 0, 0);
-  }
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (!config_) return E_UNEXPECTED;
+    filling_ = true;
+    config_->SetPageWindow(m_Dlg);
+    LONG stopped = 1;
+    if (SUCCEEDED(config_->IsStopped(&stopped)) && stopped == 0) {
+      PostMessageA(m_Dlg, kSampleRateStreamingMessage, 0, 0);
+    }
 
-  SendDlgItemMessageA(m_Dlg, kMeritListId, LB_RESETCONTENT, 0, 0);
-  for (const MeritName& entry : kMeritNames) {
-    SendDlgItemMessageA(m_Dlg, kMeritListId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name));
-  }
-  const int merit = MeritIndex(chosenMerit_);
-  SendDlgItemMessageA(m_Dlg, kMeritListId, LB_SETCURSEL, static_cast<WPARAM>(merit >= 0 ? merit : 0), 0);
+    SendDlgItemMessageA(m_Dlg, kMeritListId, LB_RESETCONTENT, 0, 0);
+    for (const MeritName& entry : kMeritNames) {
+      SendDlgItemMessageA(m_Dlg, kMeritListId, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.name));
+    }
+    const int merit = MeritIndex(chosenMerit_);
+    SendDlgItemMessageA(m_Dlg, kMeritListId, LB_SETCURSEL, static_cast<WPARAM>(merit >= 0 ? merit : 0), 0);
 
-  LONG rate = 0;
-  SHORT channels = 0, bits = 0;
-  LONG negotiate = 0;
-  config_->GetRate(&rate);
-  config_->GetChannels(&channels);
-  config_->GetBitsPerSample(&bits);
-  config_->GetDefaultNegotiation(&negotiate);
-  SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_RESETCONTENT, 0, 0);
-  for (const char* entry : kRates) {
-    SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
-  }
-  char shown[16];
-  std::snprintf(shown, sizeof shown, "%d", static_cast<int>(rate));
-  if (ratePending_) std::memcpy(shown, rateText_, sizeof shown);
-  const LRESULT listed =
-      SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                          reinterpret_cast<LPARAM>(shown));
-  if (listed >= 0) {
-    SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_SETCURSEL, static_cast<WPARAM>(listed), 0);
-  } else if (ratePending_ || rate > 0) {
-    SetDlgItemTextA(m_Dlg, kRateBoxId, shown);  // a rate of its own, typed earlier
-  } else {
-    SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_SETCURSEL, 0, 0);
-  }
+    LONG rate = 0;
+    SHORT channels = 0, bits = 0;
+    LONG negotiate = 0;
+    config_->GetRate(&rate);
+    config_->GetChannels(&channels);
+    config_->GetBitsPerSample(&bits);
+    config_->GetDefaultNegotiation(&negotiate);
+    SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_RESETCONTENT, 0, 0);
+    for (const char* entry : kRates) {
+      SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
+    }
+    char shown[16];
+    std::snprintf(shown, sizeof shown, "%d", static_cast<int>(rate));
+    if (ratePending_) std::memcpy(shown, rateText_, sizeof shown);
+    const LRESULT listed =
+        SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(shown));
+    if (listed >= 0) {
+      SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_SETCURSEL, static_cast<WPARAM>(listed), 0);
+    } else if (ratePending_ || rate > 0) {
+      SetDlgItemTextA(m_Dlg, kRateBoxId, shown);  // a rate of its own, typed earlier
+    } else {
+      SendDlgItemMessageA(m_Dlg, kRateBoxId, CB_SETCURSEL, 0, 0);
+    }
 
-  CheckRadioButton(m_Dlg, kMonoId, kStereoId, channels == 2 ? kStereoId : kMonoId);
-  CheckRadioButton(m_Dlg, kUnsigned8Id, kSigned16Id, bits == 16 ? kSigned16Id : kUnsigned8Id);
-  CheckDlgButton(m_Dlg, kNegotiateBoxId, negotiate != 0 ? BST_CHECKED : BST_UNCHECKED);
-  EnableFormat(negotiate == 0);
-  ShowStatus(kRestrictionText, negotiate != 0 ? "will not" : "will");
-  SetFocus(GetDlgItem(m_Dlg, kRateBoxId));
-  filling_ = false;
-  return S_OK;
+    CheckRadioButton(m_Dlg, kMonoId, kStereoId, channels == 2 ? kStereoId : kMonoId);
+    CheckRadioButton(m_Dlg, kUnsigned8Id, kSigned16Id, bits == 16 ? kSigned16Id : kUnsigned8Id);
+    CheckDlgButton(m_Dlg, kNegotiateBoxId, negotiate != 0 ? BST_CHECKED : BST_UNCHECKED);
+    EnableFormat(negotiate == 0);
+    ShowStatus(kRestrictionText, negotiate != 0 ? "will not" : "will");
+    SetFocus(GetDlgItem(m_Dlg, kRateBoxId));
+    filling_ = false;
+    return S_OK;
+  });
 }
 
 HRESULT SampleRatePage::OnDeactivate() {
-  // The window goes: the filter must not post to it any more.
-  if (config_) config_->SetPageWindow(nullptr);
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    // The window goes: the filter must not post to it any more.
+    if (config_) config_->SetPageWindow(nullptr);
+    return S_OK;
+  });
 }
 
 void SampleRatePage::EnableFormat(bool enable) {
@@ -224,41 +234,45 @@ void SampleRatePage::OnCommand(int id, WORD code) {
 }
 
 INT_PTR SampleRatePage::OnReceiveMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == kSampleRateStreamingMessage) {
-    // 0: streaming, nothing may change; 1: stopped again. The format
-    // controls stay off while negotiation is chosen.
-    const bool stopped = lParam != 0;
-    EnableWindow(GetDlgItem(dialog, kNegotiateBoxId), stopped ? TRUE : FALSE);
-    EnableFormat(stopped && IsDlgButtonChecked(dialog, kNegotiateBoxId) != BST_CHECKED);
-    return TRUE;
-  }
-  if (message == WM_COMMAND && config_) {
-    if (!filling_) OnCommand(LOWORD(wParam), HIWORD(wParam));
-    return TRUE;
-  }
-  return CBasePropertyPage::OnReceiveMessage(dialog, message, wParam, lParam);
+  return common::NoThrow<INT_PTR>(FALSE, [&]() -> INT_PTR {
+    if (message == kSampleRateStreamingMessage) {
+      // 0: streaming, nothing may change; 1: stopped again. The format
+      // controls stay off while negotiation is chosen.
+      const bool stopped = lParam != 0;
+      EnableWindow(GetDlgItem(dialog, kNegotiateBoxId), stopped ? TRUE : FALSE);
+      EnableFormat(stopped && IsDlgButtonChecked(dialog, kNegotiateBoxId) != BST_CHECKED);
+      return TRUE;
+    }
+    if (message == WM_COMMAND && config_) {
+      if (!filling_) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    }
+    return CBasePropertyPage::OnReceiveMessage(dialog, message, wParam, lParam);
+  });
 }
 
 HRESULT SampleRatePage::OnApplyChanges() {
-  if (!config_) return E_UNEXPECTED;
-  if (ratePending_) {
-    LONG rate = 0;
-    // Not a rate the converter takes: nothing is set, the page stays dirty.
-    if (!ParseRate(rateText_, &rate)) return E_INVALIDARG;
-    config_->SetRate(rate);
-    ratePending_ = false;
-  }
-  config_->GetRate(&rate_);
-  config_->GetChannels(&channels_);
-  config_->GetBitsPerSample(&bits_);
-  config_->GetDefaultNegotiation(&negotiate_);
-  // Not connected yet, or streaming: the format applies to the next
-  // connection.
-  config_->Reconnect();
-  const HRESULT result = config_->SetMerit(chosenMerit_);
-  if (FAILED(result)) return result;
-  merit_ = chosenMerit_;
-  return S_OK;
+  return ksv::com::ComMethod([&]() -> HRESULT {
+    if (!config_) return E_UNEXPECTED;
+    if (ratePending_) {
+      LONG rate = 0;
+      // Not a rate the converter takes: nothing is set, the page stays dirty.
+      if (!ParseRate(rateText_, &rate)) return E_INVALIDARG;
+      config_->SetRate(rate);
+      ratePending_ = false;
+    }
+    config_->GetRate(&rate_);
+    config_->GetChannels(&channels_);
+    config_->GetBitsPerSample(&bits_);
+    config_->GetDefaultNegotiation(&negotiate_);
+    // Not connected yet, or streaming: the format applies to the next
+    // connection.
+    config_->Reconnect();
+    const HRESULT result = config_->SetMerit(chosenMerit_);
+    if (FAILED(result)) return result;
+    merit_ = chosenMerit_;
+    return S_OK;
+  });
 }
 
 }  // namespace ksv::resampler

@@ -3,6 +3,9 @@
 #   scripts/build.sh [release|sanitize|tsan|fuzz] [targets...]
 # The tsan flavour builds, unless told which targets, only the test
 # programs that hold tests labelled "threaded" (target threaded_tests).
+# The sanitize flavour is the one whole build the test command makes, so it
+# builds the benchmarks too: they are compiled on every run, not only when
+# someone measures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +18,7 @@ debug_lines=(-DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1)
 optimized_lines=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
 case "$flavour" in
   release)  dir=build;          opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
-  sanitize) dir=build-sanitize; opts=(-DCMAKE_BUILD_TYPE=Debug -DKSV_SANITIZE=ON -DKSV_BUILD_BENCH=OFF "${debug_lines[@]}") ;;
+  sanitize) dir=build-sanitize; opts=(-DCMAKE_BUILD_TYPE=Debug -DKSV_SANITIZE=ON "${debug_lines[@]}") ;;
   tsan)     dir=build-tsan;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_TSAN=ON -DKSV_BUILD_BENCH=OFF "${optimized_lines[@]}") ;;
   fuzz)     dir=build-fuzz;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_BUILD_FUZZ=ON -DKSV_BUILD_TESTS=OFF
                                       -DKSV_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++

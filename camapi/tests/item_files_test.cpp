@@ -85,6 +85,45 @@ TEST(ItemFiles, PicturesEndWhereTheirScanEndsNotAtThePadding) {
   fs::remove(reference);
 }
 
+// Zero bytes at the scan's end are codes, not padding (a flat macroblock's
+// chroma blocks are eight zero bits): only walking the scan tells them
+// apart, in either form, for flat, smooth and noisy pictures alike.
+TEST(ItemFiles, TheScansEndIsFoundWhereverItsLastCodesAreZeroBits) {
+  const codec::QuantPair tables = codec::ScaledAnnexKPair(50);
+  std::vector<picture::RgbPicture> scenes;
+  bool endsInZero = false;
+  for (int grey = 0; grey < 256 && !endsInZero; ++grey) {
+    picture::RgbPicture flat = picture::BlankRgb(64, 48);
+    std::fill(flat.pixels.begin(), flat.pixels.end(), static_cast<uint8_t>(grey));
+    endsInZero = simcam::EncodeStoredFrame(picture::RgbToPlanar(flat), tables).back() == 0;
+    if (endsInZero) scenes.push_back(flat);
+  }
+  ASSERT_TRUE(endsInZero) << "no flat picture whose scan ends in a zero byte";
+  for (uint32_t seed : {1u, 7u, 12345u}) {
+    picture::RgbPicture scene = picture::BlankRgb(176, 144);
+    uint32_t noise = seed;
+    for (size_t i = 0; i < scene.pixels.size(); ++i) {
+      noise = noise * 1103515245u + 12345u;
+      scene.pixels[i] = static_cast<uint8_t>(seed == 1 ? i / 3 % 176 : noise >> 24);
+    }
+    scenes.push_back(scene);
+  }
+  for (const picture::RgbPicture& scene : scenes) {
+    const std::vector<uint8_t> entropy =
+        simcam::EncodeStoredFrame(picture::RgbToPlanar(scene), tables);
+    std::vector<uint8_t> padded = entropy;
+    padded.resize((entropy.size() / 64 + 1) * 64, 0);
+    EXPECT_EQ(codec::ScanExtent(padded, scene.width, scene.height, codec::ScanBytes::kBare),
+              entropy.size());
+    std::vector<uint8_t> stuffed;
+    outside::bulk::AppendStuffed(entropy, stuffed);
+    const size_t stuffedSize = stuffed.size();
+    stuffed.resize(stuffedSize + 64, 0);
+    EXPECT_EQ(codec::ScanExtent(stuffed, scene.width, scene.height, codec::ScanBytes::kStuffed),
+              stuffedSize);
+  }
+}
+
 TEST(ItemFiles, RawBytesRotateRightByTwo) {
   const fs::path path = fs::path(::testing::TempDir()) / "raw.bin";
   std::vector<uint8_t> scratch;

@@ -19,6 +19,7 @@
 #include "platform/media/media.h"
 #include "platform/media/registration/category_store.h"
 #include "platform/media/testing/plugin_root.h"
+#include "testing/allocation_counter.h"
 
 namespace ksv::dlfilter {
 namespace {
@@ -167,6 +168,14 @@ TEST_F(DownloadFilter, IsRegisteredAsDocumentedAndOffersNothingWithoutAPreparedC
   ComPtr<IPin> audio = PinOf(filter.Get(), PINDIR_OUTPUT, 1);
   ASSERT_NE(audio, nullptr);
   EXPECT_EQ(PinOf(filter.Get(), PINDIR_OUTPUT, 2), nullptr);
+  // Out of memory, a run fails with a code and leaves the filter stopped.
+  ksv::testing::FailAllocations(true);
+  const HRESULT ran = filter->Run(0);
+  ksv::testing::FailAllocations(false);
+  EXPECT_EQ(ran, E_OUTOFMEMORY);
+  FILTER_STATE state = State_Running;
+  EXPECT_EQ(filter->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
   PIN_INFO info{};
   video->QueryPinInfo(&info);
   EXPECT_EQ(std::u16string(info.achName), u"Video Stream");

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and uses it as someone else
 # would, with nothing from the source or build tree on any path:
-#   install_test.sh BUILD_DIR TESTS_DIR "C++-ONLY HEADERS"
+#   install_test.sh BUILD_DIR TESTS_DIR "C++-ONLY HEADERS" ["OUTSIDE FLAGS"]
+# (OUTSIDE FLAGS: what a program built against a sanitized build must add
+# to its compile and link lines to load that build's run-time first.)
 # - the headers under include/ksv each compile alone (from C, and from C++);
 # - nothing installed points into the build tree (RUNPATH, pkg-config, CMake);
 # - a C program built with pkg-config only, and again with the CMake
@@ -16,6 +18,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 tests=$(cd "$2" && pwd)
 read -r -a cxx_headers <<<"${3:-}"
+outside_flags=${4:-}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ksv-install.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -101,13 +104,13 @@ export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 flags=$(pkg-config --cflags --libs ksv-oksv1api)
 case "$flags" in *"$build"* | *"$tests"*) fail "pkg-config names the build or source tree: $flags" ;; esac
 # shellcheck disable=SC2086  # the flags are words
-cc -std=c99 -Wall -Wextra -Werror "$tests/download_pictures.c" -o "$work/pkgconfig_client" $flags \
+cc -std=c99 -Wall -Wextra -Werror $outside_flags "$tests/download_pictures.c" -o "$work/pkgconfig_client" $flags \
   -Wl,-rpath,"$(pkg-config --variable=libdir ksv-oksv1api)"
 check_download "$work/pkgconfig_client"
 
 echo "== a C program built with the CMake package"
 cmake -S "$tests/cmake_client" -B "$work/cmake_client" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCLIENT_SOURCE="$tests/download_pictures.c" -DCMAKE_C_FLAGS="-Wall -Werror" >/dev/null
+  -DCLIENT_SOURCE="$tests/download_pictures.c" -DCMAKE_C_FLAGS="-Wall -Werror $outside_flags" >/dev/null
 cmake --build "$work/cmake_client" >/dev/null
 check_download "$work/cmake_client/download_pictures"
 

@@ -14,8 +14,10 @@
 #include <system_error>
 #include <vector>
 
+#include "common/no_throw.h"
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
+#include "platform/com/com_method.h"
 #include "platform/com/com_ptr.h"
 
 namespace {
@@ -97,21 +99,30 @@ class ModuleTable {
   // may use COM itself: they run without our lock, the servers being asked
   // held in the table meanwhile as if a call were inside them.
   void FreeUnused(Clock::duration delay) {
+    // Everything allocated before the first server is held: a failed
+    // allocation leaves no server held for good.
     std::vector<std::pair<std::string, Module*>> asked;
+    std::vector<bool> agrees;
+    std::vector<void*> unloaded;
     {
       std::lock_guard guard(lock_);
+      asked.reserve(modules_.size());
+      agrees.reserve(modules_.size());
+      unloaded.reserve(modules_.size());
       for (auto& [key, module] : modules_) {
         if (module->callsInside == 0 && module->canUnloadNow != nullptr) {
-          ++module->callsInside;
           asked.emplace_back(key, module.get());
+          ++module->callsInside;
         } else {
           module->candidateSince.reset();
         }
       }
     }
-    std::vector<bool> agrees;
-    for (const auto& entry : asked) agrees.push_back(entry.second->canUnloadNow() == S_OK);
-    std::vector<void*> unloaded;
+    // A server whose answer throws stays.
+    for (const auto& entry : asked) {
+      agrees.push_back(
+          ksv::common::NoThrow(false, [&] { return entry.second->canUnloadNow() == S_OK; }));
+    }
     {
       std::lock_guard guard(lock_);
       const Clock::time_point now = Clock::now();
@@ -170,22 +181,21 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* serverInfo, REFIID
   HRESULT result = ksv::com::CheckApartment();
   if (FAILED(result)) return result;
   if ((context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
-  try {
+  result = ksv::com::ComMethod([&]() -> HRESULT {
     ksv::com::InprocServer server;
-    result = ksv::com::FindInprocServer(clsid, &server);
-    if (FAILED(result)) return result;
+    HRESULT found = ksv::com::FindInprocServer(clsid, &server);
+    if (FAILED(found)) return found;
     Module* module = nullptr;
-    result = Modules().Enter(server.path, server.threadingModel, &module);
-    if (FAILED(result)) return result;
+    found = Modules().Enter(server.path, server.threadingModel, &module);
+    if (FAILED(found)) return found;
     try {
-      result = module->getClassObject(clsid, iid, object);
+      found = module->getClassObject(clsid, iid, object);
     } catch (...) {
-      result = E_UNEXPECTED;  // a server's exception must not cross into its caller
+      found = E_UNEXPECTED;  // a server's exception must not cross into its caller
     }
     Modules().Leave(module);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+    return found;
+  });
   if (FAILED(result)) *object = nullptr;
   return result;
 }
@@ -212,5 +222,6 @@ void CoFreeUnusedLibrariesEx(DWORD unloadDelay, DWORD /*reserved*/) {
   const Clock::duration delay = unloadDelay == INFINITE
                                     ? Clock::duration(kDefaultUnloadDelay)
                                     : Clock::duration(std::chrono::milliseconds(unloadDelay));
-  Modules().FreeUnused(delay);
+  // Out of memory, nothing is unloaded this time.
+  ksv::common::NoThrowVoid([&] { Modules().FreeUnused(delay); });
 }

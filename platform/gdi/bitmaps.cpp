@@ -22,6 +22,28 @@ HBITMAP NewBitmap(Image image, bool dibSection = false) {
 
 void SetResourceFinder(ResourceFinder newFinder) { finder = newFinder; }
 
+HBITMAP BitmapFromPackedDib(std::span<const uint8_t> bytes) {
+  // A packed DIB: header, colour table, rows; every part inside the bytes.
+  BITMAPINFOHEADER header{};
+  if (bytes.size() >= sizeof header) std::memcpy(&header, bytes.data(), sizeof header);
+  const int bpp = header.biBitCount;
+  const uint64_t colours = header.biClrUsed != 0 ? header.biClrUsed : bpp <= 8 ? 1u << bpp : 0;
+  const uint64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
+  const uint64_t offset = uint64_t{header.biSize} + 4 * colours;
+  const uint64_t pixelBytes =
+      header.biWidth > 0 && header.biWidth <= kMaxSide && bpp > 0 && bpp <= 32 && height <= uint64_t(kMaxSide)
+          ? DibStride(header.biWidth, bpp) * height
+          : UINT64_MAX / 2;
+  if (bytes.size() < sizeof header || header.biSize < sizeof header || offset > bytes.size() ||
+      pixelBytes > bytes.size() - offset) {
+    return nullptr;
+  }
+  Image image = DibToColour(DibSource{reinterpret_cast<const BITMAPINFO*>(bytes.data()), bytes.data() + offset, 0,
+                                      static_cast<UINT>(height)});
+  if (image.width() == 0) return nullptr;
+  return NewBitmap(std::move(image));
+}
+
 }  // namespace ksv::platform::gdi
 
 using namespace ksv::platform::gdi;
@@ -85,29 +107,9 @@ HBITMAP LoadBitmapA(HINSTANCE instance, const char* name) {
   const ResourceFinder find = finder.load();
   const std::span<const uint8_t> bytes =
       find != nullptr && name != nullptr ? find(instance, name, RT_BITMAP) : std::span<const uint8_t>{};
-  // A packed DIB: header, colour table, rows; every part inside the bytes.
-  BITMAPINFOHEADER header{};
-  if (bytes.size() >= sizeof header) std::memcpy(&header, bytes.data(), sizeof header);
-  const int bpp = header.biBitCount;
-  const uint64_t colours = header.biClrUsed != 0 ? header.biClrUsed : bpp <= 8 ? 1u << bpp : 0;
-  const uint64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
-  const uint64_t offset = uint64_t{header.biSize} + 4 * colours;
-  const uint64_t pixelBytes =
-      header.biWidth > 0 && header.biWidth <= kMaxSide && bpp > 0 && bpp <= 32 && height <= uint64_t(kMaxSide)
-          ? DibStride(header.biWidth, bpp) * height
-          : UINT64_MAX / 2;
-  if (bytes.size() < sizeof header || header.biSize < sizeof header || offset > bytes.size() ||
-      pixelBytes > bytes.size() - offset) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  Image image = DibToColour(DibSource{reinterpret_cast<const BITMAPINFO*>(bytes.data()), bytes.data() + offset, 0,
-                                      static_cast<UINT>(height)});
-  if (image.width() == 0) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  return NewBitmap(std::move(image));
+  const HBITMAP bitmap = BitmapFromPackedDib(bytes);
+  if (bitmap == nullptr) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+  return bitmap;
 }
 
 }  // extern "C"

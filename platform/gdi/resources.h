@@ -16,4 +16,9 @@ namespace ksv::platform::gdi {
 using ResourceFinder = std::span<const uint8_t> (*)(HINSTANCE module, const char* name, const char* type);
 void SetResourceFinder(ResourceFinder finder);
 
+// A bitmap made from a packed DIB of 1, 4, 8 or 24 bits (the bytes of a
+// bitmap resource, or of a bitmap file after its file header); null when
+// the bytes do not hold what the header says.
+HBITMAP BitmapFromPackedDib(std::span<const uint8_t> bytes);
+
 }  // namespace ksv::platform::gdi

@@ -146,15 +146,6 @@ BOOL GetClassInfoExA(HINSTANCE, const char* className, WNDCLASSEXA* info) {
   return TRUE;
 }
 
-HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
-  // Only the system's cursors exist: no module here carries resources.
-  if (instance != nullptr || !IsAtom(name) || name == nullptr) {
-    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return nullptr;
-  }
-  return reinterpret_cast<HCURSOR>(SystemResource(1, name));
-}
-
 HICON LoadIconA(HINSTANCE instance, const char* name) {
   if (instance != nullptr || !IsAtom(name) || name == nullptr) {
     SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);

@@ -1,10 +1,13 @@
 // The input seam: hit testing child windows and posting what a person does.
 #include "platform/ui/input.h"
 
+#include <atomic>
 #include <cctype>
 #include <mutex>
 
 #include "platform/ui/controls/control_support.h"
+#include "platform/ui/keyboard.h"
+#include "platform/ui/mouse.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/window.h"
@@ -48,6 +51,72 @@ HWND TopLevelOf(HWND window, POINT& offset) {
   return record != nullptr ? record->handle : nullptr;
 }
 
+std::atomic<bool> leftButtonDown{false};
+
+// The keys a mouse message carries: the left button as it is after the
+// message, and the modifiers as the keyboard has them (held by the seam for
+// this action, or by a person at the presenter's keyboard).
+WPARAM KeyFlags() {
+  WPARAM flags = leftButtonDown.load() ? MK_LBUTTON : 0;
+  if (KeyIsDown(VK_SHIFT)) flags |= MK_SHIFT;
+  if (KeyIsDown(VK_CONTROL)) flags |= MK_CONTROL;
+  return flags;
+}
+
+// The modifiers go down before the mouse acts and up after it, as a
+// person's fingers do (GetAsyncKeyState sees them meanwhile).
+void HoldKeys(unsigned keys, bool down) {
+  if ((keys & kShift) != 0) FeedKey(VK_SHIFT, down);
+  if ((keys & kControl) != 0) FeedKey(VK_CONTROL, down);
+}
+
+template <typename Act>
+bool WithKeys(unsigned keys, Act act) {
+  HoldKeys(keys, true);
+  const bool done = act();
+  HoldKeys(keys, false);
+  return done;
+}
+
+bool HasDoubleClicks(HWND window) {
+  const std::shared_ptr<Window> record = Find(window);
+  if (record == nullptr) return false;
+  std::shared_lock guard(TableLock());
+  return (record->windowClass->style & CS_DBLCLKS) != 0;
+}
+
+// Moves the pointer to a point of `topLevel` and posts `message` to the
+// window that gets it there: the one with the capture, else the one under
+// the point. A double click reaches a class without CS_DBLCLKS as a press.
+bool PostMouse(HWND topLevel, int x, int y, UINT message) {
+  POINT screen{x, y};
+  if (!ClientToScreen(topLevel, &screen)) return false;
+  MovePointer(screen);
+  POINT local{};
+  HWND target = GetCapture();
+  if (target != nullptr) {
+    local = screen;
+    ScreenToClient(target, &local);
+  } else {
+    target = WindowAt(topLevel, x, y, &local);
+  }
+  if (target == nullptr) return false;
+  if (message == WM_LBUTTONDBLCLK && !HasDoubleClicks(target)) message = WM_LBUTTONDOWN;
+  if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) leftButtonDown = true;
+  if (message == WM_LBUTTONUP) leftButtonDown = false;
+  return PostMessageA(target, message, KeyFlags(), PointParam(local)) != FALSE;
+}
+
+// As PostMouse, to `target` whatever lies under the point.
+bool PostMouseTo(HWND target, HWND topLevel, int x, int y, POINT local, UINT message) {
+  POINT screen{x, y};
+  if (!ClientToScreen(topLevel, &screen)) return false;
+  MovePointer(screen);
+  if (message == WM_LBUTTONDOWN) leftButtonDown = true;
+  if (message == WM_LBUTTONUP) leftButtonDown = false;
+  return PostMessageA(target, message, KeyFlags(), PointParam(local)) != FALSE;
+}
+
 }  // namespace
 
 HWND WindowAt(HWND topLevel, int x, int y, POINT* local) {
@@ -78,23 +147,40 @@ HWND WindowAt(HWND topLevel, int x, int y, POINT* local) {
 }
 
 bool ButtonAt(HWND topLevel, int x, int y, bool down) {
-  POINT local{};
-  HWND target = WindowAt(topLevel, x, y, &local);
-  if (target == nullptr) return false;
-  return PostMessageA(target, down ? WM_LBUTTONDOWN : WM_LBUTTONUP, down ? MK_LBUTTON : 0,
-                      PointParam(local)) != FALSE;
+  return PostMouse(topLevel, x, y, down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+}
+
+bool MoveAt(HWND topLevel, int x, int y, unsigned keys) {
+  return WithKeys(keys, [&] { return PostMouse(topLevel, x, y, WM_MOUSEMOVE); });
+}
+
+bool PressAt(HWND topLevel, int x, int y, unsigned keys) {
+  return WithKeys(keys, [&] { return PostMouse(topLevel, x, y, WM_LBUTTONDOWN); });
+}
+
+bool ReleaseAt(HWND topLevel, int x, int y, unsigned keys) {
+  return WithKeys(keys, [&] { return PostMouse(topLevel, x, y, WM_LBUTTONUP); });
+}
+
+bool DoubleClickAt(HWND topLevel, int x, int y, unsigned keys) {
+  return WithKeys(keys, [&] {
+    return PostMouse(topLevel, x, y, WM_LBUTTONDOWN) && PostMouse(topLevel, x, y, WM_LBUTTONUP) &&
+           PostMouse(topLevel, x, y, WM_LBUTTONDBLCLK) && PostMouse(topLevel, x, y, WM_LBUTTONUP);
+  });
 }
 
 bool PostButtonAt(HWND topLevel, int x, int y, bool down) {
   return PostMessageA(topLevel, kButtonAtMessage, down ? 1 : 0, PointParam(POINT{x, y})) != FALSE;
 }
 
-bool ClickAt(HWND topLevel, int x, int y) {
-  POINT local{};
-  HWND target = WindowAt(topLevel, x, y, &local);
-  if (target == nullptr) return false;
-  return PostMessageA(target, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(local)) != FALSE &&
-         PostMessageA(target, WM_LBUTTONUP, 0, PointParam(local)) != FALSE;
+bool PostMoveAt(HWND topLevel, int x, int y) {
+  return PostMessageA(topLevel, kButtonAtMessage, kMoveAtParam, PointParam(POINT{x, y})) != FALSE;
+}
+
+bool ClickAt(HWND topLevel, int x, int y, unsigned keys) {
+  return WithKeys(keys, [&] {
+    return PostMouse(topLevel, x, y, WM_LBUTTONDOWN) && PostMouse(topLevel, x, y, WM_LBUTTONUP);
+  });
 }
 
 bool Click(HWND window) {
@@ -108,12 +194,19 @@ bool Click(HWND window) {
 
 bool DragAt(HWND topLevel, int fromX, int fromY, int toX, int toY) {
   POINT start{};
-  HWND target = WindowAt(topLevel, fromX, fromY, &start);
+  HWND target = GetCapture();
+  if (target != nullptr) {
+    start = {fromX, fromY};
+    ClientToScreen(topLevel, &start);
+    ScreenToClient(target, &start);
+  } else {
+    target = WindowAt(topLevel, fromX, fromY, &start);
+  }
   if (target == nullptr) return false;
   const POINT end{start.x + (toX - fromX), start.y + (toY - fromY)};
-  return PostMessageA(target, WM_LBUTTONDOWN, MK_LBUTTON, PointParam(start)) != FALSE &&
-         PostMessageA(target, WM_MOUSEMOVE, MK_LBUTTON, PointParam(end)) != FALSE &&
-         PostMessageA(target, WM_LBUTTONUP, 0, PointParam(end)) != FALSE;
+  return PostMouseTo(target, topLevel, fromX, fromY, start, WM_LBUTTONDOWN) &&
+         PostMouseTo(target, topLevel, toX, toY, end, WM_MOUSEMOVE) &&
+         PostMouseTo(target, topLevel, toX, toY, end, WM_LBUTTONUP);
 }
 
 bool ChooseItem(HWND listOrCombo, int index) {

@@ -52,12 +52,23 @@ char CharacterOf(int virtualKey) {
 }  // namespace
 
 void NoteKeyMessage(const MSG& message) {
+  if (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) {
+    // A mouse message says which of these were down when it was made.
+    threadKeysDown[VK_LBUTTON] = (message.wParam & MK_LBUTTON) != 0;
+    threadKeysDown[VK_SHIFT] = (message.wParam & MK_SHIFT) != 0;
+    threadKeysDown[VK_CONTROL] = (message.wParam & MK_CONTROL) != 0;
+    return;
+  }
   if (message.wParam >= threadKeysDown.size()) return;
   if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
     threadKeysDown[message.wParam] = true;
   } else if (message.message == WM_KEYUP || message.message == WM_SYSKEYUP) {
     threadKeysDown[message.wParam] = false;
   }
+}
+
+bool KeyIsDown(int virtualKey) {
+  return IsKey(virtualKey) && Keys().down[static_cast<size_t>(virtualKey)].load();
 }
 
 void ForgetFocus(const std::vector<std::shared_ptr<Window>>& windows) {

@@ -4,9 +4,11 @@
 
 #include "platform/sync/sync.h"
 #include "platform/sync/waitable.h"
+#include "platform/ui/controls/controls.h"
 #include "platform/ui/input.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/mouse.h"
 #include "platform/ui/threads.h"
 #include "platform/ui/ui.h"
 #include "platform/ui/window.h"
@@ -68,7 +70,17 @@ std::optional<MSG> Look(MessageQueue& queue, const MessageFilter& filter, bool r
   }
   queue.NewKinds(/*clear=*/true);
   std::optional<MSG> taken = queue.Take(filter, remove);
-  if (taken && remove) NoteKeyMessage(*taken);
+  if (taken && remove) {
+    NoteKeyMessage(*taken);
+    NoteMouseMessage(*taken);
+    // The pointer over a window that has not captured the mouse: the
+    // window (or its parent) picks the cursor first.
+    if (taken->hwnd != nullptr && taken->message >= WM_MOUSEFIRST && taken->message <= WM_MOUSELAST &&
+        GetCapture() == nullptr) {
+      SendMessageA(taken->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(taken->hwnd),
+                   static_cast<LPARAM>(HTCLIENT | (LPARAM{taken->message} << 16)));
+    }
+  }
   return taken;
 }
 
@@ -106,7 +118,7 @@ extern "C" {
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const DWORD time = MessageTime();
   if (window == nullptr) {
-    return ReportPost(CurrentQueue()->Post(MSG{nullptr, message, wParam, lParam, time, {}}),
+    return ReportPost(CurrentQueue()->Post(MSG{nullptr, message, wParam, lParam, time, PointerPosition()}),
                       ERROR_INVALID_THREAD_ID);
   }
   // Posted under the table's lock, so a window's destruction, which drops
@@ -117,7 +129,7 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
   }
-  return ReportPost(record->queue->Post(MSG{window, message, wParam, lParam, time, {}}),
+  return ReportPost(record->queue->Post(MSG{window, message, wParam, lParam, time, PointerPosition()}),
                     ERROR_INVALID_WINDOW_HANDLE);
 }
 
@@ -127,7 +139,7 @@ BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
   }
-  return ReportPost(queue->Post(MSG{nullptr, message, wParam, lParam, MessageTime(), {}}),
+  return ReportPost(queue->Post(MSG{nullptr, message, wParam, lParam, MessageTime(), PointerPosition()}),
                     ERROR_INVALID_THREAD_ID);
 }
 
@@ -191,7 +203,11 @@ LRESULT DispatchMessageA(const MSG* message) {
   if (message->message == input::kButtonAtMessage) {
     const auto x = static_cast<int16_t>(message->lParam & 0xFFFF);
     const auto y = static_cast<int16_t>((message->lParam >> 16) & 0xFFFF);
-    input::ButtonAt(message->hwnd, x, y, message->wParam != 0);
+    if (message->wParam == input::kMoveAtParam) {
+      input::MoveAt(message->hwnd, x, y);
+    } else {
+      input::ButtonAt(message->hwnd, x, y, message->wParam != 0);
+    }
     return 0;
   }
   return CallProcedure(*window, message->message, message->wParam, message->lParam);

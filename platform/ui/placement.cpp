@@ -99,15 +99,21 @@ BOOL IsWindowVisible(HWND handle) {
   return TRUE;
 }
 
-BOOL SetWindowPos(HWND handle, HWND /*insertAfter*/, int x, int y, int width, int height,
-                  UINT flags) {
+BOOL SetWindowPos(HWND handle, HWND insertAfter, int x, int y, int width, int height, UINT flags) {
   const std::shared_ptr<Window> window = Find(handle);
   if (window == nullptr) return FALSE;
   bool moved = false;
   bool sized = false;
+  bool restacked = false;
   const RECT before = ParentAndRect(*window).second;
   {
     std::unique_lock guard(TableLock());
+    if ((flags & SWP_NOZORDER) == 0 && (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)) {
+      const DWORD exStyle = insertAfter == HWND_TOPMOST ? window->exStyle | WS_EX_TOPMOST
+                                                        : window->exStyle & ~WS_EX_TOPMOST;
+      restacked = exStyle != window->exStyle;
+      window->exStyle = exStyle;
+    }
     RECT rect = window->rect;
     if ((flags & SWP_NOMOVE) == 0) {
       rect = PlacedRect(x, y, rect.right - rect.left, rect.bottom - rect.top);
@@ -139,6 +145,7 @@ BOOL SetWindowPos(HWND handle, HWND /*insertAfter*/, int x, int y, int width, in
       RepaintShown(handle);
     }
   }
+  if (restacked && !moved && !sized) NotifyWindowChanged(handle, WindowChange::Shape);
   if ((flags & SWP_SHOWWINDOW) != 0) SetVisible(handle, *window, true);
   if ((flags & SWP_HIDEWINDOW) != 0) SetVisible(handle, *window, false);
   return TRUE;

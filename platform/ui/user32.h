@@ -127,8 +127,10 @@ inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_ERASEBKGND = 0x0014;
 inline constexpr UINT WM_SHOWWINDOW = 0x0018;
+inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_NCCREATE = 0x0081;
 inline constexpr UINT WM_NCDESTROY = 0x0082;
+inline constexpr UINT WM_NCLBUTTONDOWN = 0x00A1;
 inline constexpr UINT WM_KEYFIRST = 0x0100;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
@@ -149,6 +151,7 @@ inline constexpr UINT WM_LBUTTONUP = 0x0202;
 inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
 inline constexpr UINT WM_MOUSELAST = 0x020E;
 inline constexpr UINT WM_PARENTNOTIFY = 0x0210;
+inline constexpr UINT WM_CAPTURECHANGED = 0x0215;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT WM_APP = 0x8000;
 
@@ -236,6 +239,31 @@ inline constexpr int VK_F12 = 0x7B;
 
 // Mouse-message key flags (wParam).
 inline constexpr WPARAM MK_LBUTTON = 0x0001;
+inline constexpr WPARAM MK_SHIFT = 0x0004;
+inline constexpr WPARAM MK_CONTROL = 0x0008;
+// The left mouse button as a key (GetKeyState, GetAsyncKeyState).
+inline constexpr int VK_LBUTTON = 0x01;
+
+// Where a point lies in a window (WM_NCHITTEST, WM_NCLBUTTONDOWN): a press
+// handed to DefWindowProcA as WM_NCLBUTTONDOWN with HTCAPTION moves the window.
+inline constexpr WPARAM HTCAPTION = 2;
+
+// GetSystemMetrics.
+inline constexpr int SM_CXSCREEN = 0;
+inline constexpr int SM_CYSCREEN = 1;
+inline constexpr int SM_CXFULLSCREEN = 16;
+inline constexpr int SM_CYFULLSCREEN = 17;
+inline constexpr int SM_CXDOUBLECLK = 36;
+inline constexpr int SM_CYDOUBLECLK = 37;
+
+// LoadImageA.
+inline constexpr UINT IMAGE_BITMAP = 0;
+inline constexpr UINT IMAGE_ICON = 1;
+inline constexpr UINT IMAGE_CURSOR = 2;
+inline constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+inline constexpr UINT LR_LOADFROMFILE = 0x0010;
+inline constexpr UINT LR_DEFAULTSIZE = 0x0040;
+inline constexpr UINT LR_CREATEDIBSECTION = 0x2000;
 
 // ShowWindow commands.
 inline constexpr int SW_HIDE = 0;
@@ -250,8 +278,13 @@ inline constexpr int SW_SHOWNA = 8;
 inline constexpr int SW_RESTORE = 9;
 inline constexpr int SW_SHOWDEFAULT = 10;
 
-// SetWindowPos options (the order among windows is not kept: SWP_NOZORDER
-// is implied).
+// SetWindowPos options. The order among windows is not kept, beyond
+// whether a window stays on top (HWND_TOPMOST sets WS_EX_TOPMOST,
+// HWND_NOTOPMOST clears it; HWND_TOP and HWND_BOTTOM change nothing).
+#define HWND_TOP (reinterpret_cast<HWND>(static_cast<intptr_t>(0)))
+#define HWND_BOTTOM (reinterpret_cast<HWND>(static_cast<intptr_t>(1)))
+#define HWND_TOPMOST (reinterpret_cast<HWND>(static_cast<intptr_t>(-1)))
+#define HWND_NOTOPMOST (reinterpret_cast<HWND>(static_cast<intptr_t>(-2)))
 inline constexpr UINT SWP_NOSIZE = 0x0001;
 inline constexpr UINT SWP_NOMOVE = 0x0002;
 inline constexpr UINT SWP_NOZORDER = 0x0004;
@@ -265,6 +298,11 @@ inline constexpr UINT SWP_HIDEWINDOW = 0x0080;
 #define IDC_IBEAM MAKEINTRESOURCEA(32513)
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 #define IDC_CROSS MAKEINTRESOURCEA(32515)
+#define IDC_UPARROW MAKEINTRESOURCEA(32516)
+#define IDC_SIZEALL MAKEINTRESOURCEA(32646)
+#define IDC_NO MAKEINTRESOURCEA(32648)
+#define IDC_HAND MAKEINTRESOURCEA(32649)
+#define IDC_APPSTARTING MAKEINTRESOURCEA(32650)
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
 // A class named by its atom.
 #define MAKEINTATOM(atom) (reinterpret_cast<const char*>(static_cast<uintptr_t>(static_cast<WORD>(atom))))
@@ -280,8 +318,16 @@ ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 BOOL GetClassInfoExA(HINSTANCE instance, const char* className, WNDCLASSEXA* info);
 
+// A null instance gives the system's cursors and icons (IDC_*, IDI_*);
+// LoadCursorA with a module's instance gives its cursor resource
+// (platform/resources), null (ERROR_RESOURCE_NAME_NOT_FOUND) without one.
 HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 HICON LoadIconA(HINSTANCE instance, const char* name);
+// IMAGE_BITMAP from a module's bitmap resource or, with LR_LOADFROMFILE,
+// from a bitmap file (`name` its path): a 24-bit bitmap of the image's own
+// size (other sizes are refused). IMAGE_CURSOR as LoadCursorA. Icons and
+// the other options: null with ERROR_CALL_NOT_IMPLEMENTED.
+HANDLE LoadImageA(HINSTANCE instance, const char* name, UINT type, int width, int height, UINT flags);
 
 // Windows. The class procedure receives WM_NCCREATE (FALSE fails creation)
 // and WM_CREATE (-1 fails it; the window is then destroyed, with
@@ -348,7 +394,13 @@ BOOL SetWindowTextA(HWND window, const char* text);
 LRESULT CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The default procedure: WM_NCCREATE takes the window's text and returns
 // TRUE; WM_CLOSE destroys the window; WM_SETTEXT, WM_GETTEXT and
-// WM_GETTEXTLENGTH work on the text; everything else returns 0.
+// WM_GETTEXTLENGTH work on the text; WM_SETCURSOR (sent when a thread takes
+// a mouse message while no window has the capture) asks the parent first
+// and, if it does not answer TRUE, sets the class cursor of the window under
+// the pointer over its client area; WM_NCLBUTTONDOWN with HTCAPTION moves
+// a top-level window with the pointer until the left button is released
+// (from the point of the thread's last mouse message, GetMessagePos);
+// everything else returns 0.
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Messages. PostMessageA works from any thread (a null window posts to the
@@ -441,5 +493,44 @@ int SetWindowRgn(HWND window, HRGN region, BOOL redraw);
 // disabled before.
 BOOL EnableWindow(HWND window, BOOL enable);
 BOOL IsWindowEnabled(HWND window);
+
+// The mouse (mouse.cpp). There is one pointer: the input seam (input.h)
+// and the presenter move it and press its left button. Mouse messages go
+// to the window under the pointer or, while a window has captured the
+// mouse, to that window wherever the pointer is (in its client
+// coordinates, which may lie outside it). Their wParam carries MK_LBUTTON,
+// MK_SHIFT and MK_CONTROL as they were when the message was made, and
+// GetKeyState agrees with the last one the thread has taken; MSG::pt and
+// GetMessagePos have the pointer in screen coordinates.
+//
+// SetCapture returns the window that had the capture; the one that loses
+// it gets WM_CAPTURECHANGED (lParam: the new one), also on ReleaseCapture,
+// and a window that ends loses it.
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture();
+HWND GetCapture();
+BOOL GetCursorPos(POINT* point);
+DWORD GetMessagePos();  // the screen point of the thread's last message, x low word
+// The cursor shown over windows: SetCursor returns the previous one.
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
+// Client coordinates of a window to the screen's and back. A top-level
+// window's rectangle is in screen coordinates; it has no frame, so its
+// client area starts at its top left.
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+// Two presses of the left button within this many milliseconds are a
+// double click (for classes with CS_DBLCLKS).
+UINT GetDoubleClickTime();
+
+// The screen (screen.cpp): its size comes from the display the presenter
+// shows windows on, else from KSV_SCREEN_SIZE=WIDTHxHEIGHT, else it is
+// 1024 x 768. The full-screen client area is the screen less a task bar
+// of 30 pixels at its bottom. Other metrics answer 0.
+int GetSystemMetrics(int index);
+// The first top-level window of the process with the class name and the
+// window text (each compared without case; null matches any). Null
+// (ERROR_FILE_NOT_FOUND) when there is none.
+HWND FindWindowA(const char* className, const char* windowName);
 
 }  // extern "C"

@@ -7,6 +7,7 @@
 #include "platform/ui/controls/controls.h"
 #include "platform/ui/keyboard.h"
 #include "platform/ui/message_queue.h"
+#include "platform/ui/mouse.h"
 #include "platform/ui/painting.h"
 #include "platform/ui/threads.h"
 #include "platform/ui/window.h"
@@ -235,6 +236,7 @@ BOOL DestroyWindow(HWND handle) {
     for (const auto& record : tree) record->state = WindowState::Destroying;
   }
   ForgetFocus(tree);
+  ForgetCapture(tree);
   // WM_DESTROY parent first, children while they still exist; a child of
   // another thread is sent its messages.
   for (const auto& record : tree) SendMessageA(record->handle, WM_DESTROY, 0, 0);
@@ -384,6 +386,34 @@ LRESULT DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_CLOSE:
       DestroyWindow(handle);
       return 0;
+    case WM_NCLBUTTONDOWN: {
+      // A press on the caption moves a top-level window with the pointer.
+      const std::shared_ptr<Window> window = Find(handle);
+      bool topLevel = false;
+      if (window != nullptr) {
+        std::shared_lock guard(TableLock());
+        topLevel = window->parent == nullptr && !window->messageOnly;
+      }
+      if (wParam == HTCAPTION && topLevel) FollowPointerUntilRelease(handle);
+      return 0;
+    }
+    case WM_SETCURSOR: {
+      if (LOWORD(lParam) != HTCLIENT) return FALSE;
+      const std::shared_ptr<Window> window = Find(handle);
+      if (window == nullptr) return FALSE;
+      HWND parent = nullptr;
+      HCURSOR cursor = nullptr;
+      {
+        std::shared_lock guard(TableLock());
+        parent = window->parent;
+        cursor = window->windowClass->cursor;
+      }
+      if (parent != nullptr && SendMessageA(parent, WM_SETCURSOR, wParam, lParam) != FALSE) return TRUE;
+      // A parent's default leaves the cursor to the window under the pointer.
+      if (reinterpret_cast<HWND>(wParam) != handle || cursor == nullptr) return FALSE;
+      SetCursor(cursor);
+      return TRUE;
+    }
     case WM_PAINT:
       DefaultPaint(handle);
       return 0;

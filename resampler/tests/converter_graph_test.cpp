@@ -22,6 +22,7 @@
 #include "platform/ui/ui.h"
 #include "resampler/audio_types.h"
 #include "resampler/plan_info.h"
+#include "testing/allocation_counter.h"
 
 namespace ksv::resampler {
 namespace {
@@ -267,6 +268,12 @@ TEST_F(ConverterGraph, ConvertsFortyEightToFortyFourThousandInFixedBlocksAndEnds
   ASSERT_EQ(converter_.As(&info), S_OK);
   ResamplePlan plan;
   ASSERT_EQ(info->GetPlan(&plan), S_OK);
+  // The plan's tables are copied out: out of memory is a failure code.
+  ResamplePlan unread;
+  ksv::testing::FailAllocations(true);
+  const HRESULT copied = info->GetPlan(&unread);
+  ksv::testing::FailAllocations(false);
+  EXPECT_EQ(copied, E_OUTOFMEMORY);
   EXPECT_EQ(plan.conversionType, ConversionType::kPolyphase);
   EXPECT_EQ(plan.L, 294);
   EXPECT_EQ(plan.M, 320);

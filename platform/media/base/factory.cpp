@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/com/class_registry.h"
+#include "platform/com/com_method.h"
 #include "platform/com/com_object.h"
 #include "platform/com/wide_text.h"
 #include "platform/media/registration/filter_setup.h"
@@ -17,18 +18,22 @@ class TemplateFactory final : public ksv::com::ComObject<IClassFactory>, public 
   explicit TemplateFactory(const CFactoryTemplate& entry)
       : CBaseObject("class factory"), entry_(entry) {}
 
+  // A constructor that throws (out of memory) fails the creation: nothing
+  // thrown leaves the plug-in.
   HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     // An aggregating object may ask only for our own IUnknown.
     if (outer != nullptr && iid != IID_IUnknown) return E_NOINTERFACE;
-    HRESULT result = S_OK;
-    CUnknown* created = entry_.CreateInstance(outer, &result);
-    if (created == nullptr) return FAILED(result) ? result : E_OUTOFMEMORY;
-    created->NonDelegatingAddRef();
-    if (SUCCEEDED(result)) result = created->NonDelegatingQueryInterface(iid, object);
-    created->NonDelegatingRelease();
-    return result;
+    return ksv::com::ComMethod([&]() -> HRESULT {
+      HRESULT result = S_OK;
+      CUnknown* created = entry_.CreateInstance(outer, &result);
+      if (created == nullptr) return FAILED(result) ? result : E_OUTOFMEMORY;
+      created->NonDelegatingAddRef();
+      if (SUCCEEDED(result)) result = created->NonDelegatingQueryInterface(iid, object);
+      created->NonDelegatingRelease();
+      return result;
+    });
   }
   HRESULT LockServer(BOOL lock) override {
     CBaseObject::LockModule(lock != FALSE);

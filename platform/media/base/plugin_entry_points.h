@@ -11,27 +11,39 @@
 // only through device monikers, registers the classes alone
 // (KSV_CLASS_PLUGIN_ENTRY_POINTS: RegisterTemplates, which still lists a
 // filter whose object offers IAMovieSetup). DllUnregisterServer undoes it.
+// No exception leaves an entry point: a failed allocation answers
+// E_OUTOFMEMORY, and DllCanUnloadNow answers S_FALSE (stay loaded).
 #pragma once
 
 #include <iterator>
 
+#include "common/no_throw.h"
 #include "include/ksv_export.h"
+#include "platform/com/com_method.h"
 #include "platform/media/base/factory.h"
 
 #define KSV_PLUGIN_ENTRY_POINTS_REGISTERED_BY(templates, registerTemplates)                 \
   extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid,               \
                                                   void** object) {                          \
-    return ::ksv::media::GetClassObjectFromTemplates(                                       \
-        templates, static_cast<int>(std::size(templates)), clsid, iid, object);             \
+    return ::ksv::com::ComMethod([&] {                                                      \
+      return ::ksv::media::GetClassObjectFromTemplates(                                     \
+          templates, static_cast<int>(std::size(templates)), clsid, iid, object);           \
+    });                                                                                     \
   }                                                                                         \
-  extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ::ksv::media::CanUnloadNow(); } \
+  extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {                                         \
+    return ::ksv::common::NoThrow(S_FALSE, [] { return ::ksv::media::CanUnloadNow(); });    \
+  }                                                                                         \
   extern "C" KSV_EXPORT HRESULT DllRegisterServer() {                                       \
-    return registerTemplates(templates, static_cast<int>(std::size(templates)),             \
-                             reinterpret_cast<const void*>(&DllRegisterServer), true);      \
+    return ::ksv::com::ComMethod([] {                                                       \
+      return registerTemplates(templates, static_cast<int>(std::size(templates)),           \
+                               reinterpret_cast<const void*>(&DllRegisterServer), true);    \
+    });                                                                                     \
   }                                                                                         \
   extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {                                     \
-    return registerTemplates(templates, static_cast<int>(std::size(templates)), nullptr,    \
-                             false);                                                        \
+    return ::ksv::com::ComMethod([] {                                                       \
+      return registerTemplates(templates, static_cast<int>(std::size(templates)), nullptr,  \
+                               false);                                                      \
+    });                                                                                     \
   }
 
 #define KSV_FILTER_PLUGIN_ENTRY_POINTS(templates) \

@@ -3,9 +3,11 @@
 // enumerator, registered and created by class identifier.
 #include <new>
 
+#include "common/no_throw.h"
 #include "include/ksv_export.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/class_registry.h"
+#include "platform/com/com_method.h"
 #include "platform/com/com_object.h"
 #include "platform/com/module_locks.h"
 #include "platform/media/graph/filter_graph.h"
@@ -63,9 +65,7 @@ class Factory final : public ComObject<IClassFactory> {
   ModuleLocks::Hold hold_{moduleLocks};
 };
 
-}  // namespace
-
-extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   HRESULT (*create)(REFIID, void**) = nullptr;
@@ -85,10 +85,6 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
   return result;
 }
 
-extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return moduleLocks.CanUnloadNow(); }
-
-namespace {
-
 struct ModuleClass {
   const CLSID* clsid;
   const char* name;
@@ -100,22 +96,41 @@ constexpr ModuleClass kClasses[] = {
     {&CLSID_SystemDeviceEnum, "System Device Enum"},
 };
 
-}  // namespace
-
-extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  const void* self = reinterpret_cast<const void*>(&DllRegisterServer);
+HRESULT Register(const void* addressInModule) {
   for (const ModuleClass& entry : kClasses) {
-    const HRESULT result = ksv::com::RegisterInprocServer(*entry.clsid, entry.name, "Both", self);
+    const HRESULT result =
+        ksv::com::RegisterInprocServer(*entry.clsid, entry.name, "Both", addressInModule);
     if (FAILED(result)) return result;
   }
   return S_OK;
 }
 
-extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
+HRESULT Unregister() {
   HRESULT first = S_OK;
   for (const ModuleClass& entry : kClasses) {
     const HRESULT result = ksv::com::UnregisterInprocServer(*entry.clsid);
     if (FAILED(result) && SUCCEEDED(first)) first = result;
   }
   return first;
+}
+
+}  // namespace
+
+// No exception leaves an entry point: a failed allocation answers
+// E_OUTOFMEMORY, and DllCanUnloadNow answers S_FALSE (stay loaded).
+extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+  return ksv::com::ComMethod([&] { return GetClassObject(clsid, iid, object); });
+}
+
+extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {
+  return ksv::common::NoThrow(S_FALSE, [] { return moduleLocks.CanUnloadNow(); });
+}
+
+extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
+  return ksv::com::ComMethod(
+      [] { return Register(reinterpret_cast<const void*>(&DllRegisterServer)); });
+}
+
+extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
+  return ksv::com::ComMethod([] { return Unregister(); });
 }

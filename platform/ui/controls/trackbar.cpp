@@ -81,6 +81,7 @@ LRESULT Mouse(HWND trackbar, TrackbarState& state, UINT message, LPARAM lParam) 
       const int thumb = PixelOf(trackbar, state);
       if (pixel >= thumb - kThumbHalfWidth && pixel <= thumb + kThumbHalfWidth) {
         state.dragging = true;
+        SetCapture(trackbar);  // the thumb follows the pointer off the bar too
       } else if (pixel < thumb) {
         Move(trackbar, state, state.position - state.page, TB_PAGEUP);
       } else {
@@ -94,6 +95,7 @@ LRESULT Mouse(HWND trackbar, TrackbarState& state, UINT message, LPARAM lParam) 
     case WM_LBUTTONUP:
       if (state.dragging) {
         state.dragging = false;
+        if (GetCapture() == trackbar) ReleaseCapture();
         Move(trackbar, state, PositionAt(trackbar, state, pixel), TB_THUMBPOSITION);
       }
       EndTrack(trackbar, state);
@@ -133,6 +135,7 @@ LRESULT TrackbarMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
       return Mouse(window, *state, message, lParam);
     case WM_KILLFOCUS:
     case WM_CANCELMODE:
+      if (state->dragging && GetCapture() == window) ReleaseCapture();
       state->dragging = false;
       EndTrack(window, *state);
       return 0;

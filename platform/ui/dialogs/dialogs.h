@@ -104,6 +104,12 @@ HWND CreateDialogIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTem
 INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
                                 DLGPROC procedure, LPARAM initParam);
 BOOL EndDialog(HWND dialog, INT_PTR result);
+// The same from the module's dialog resource `name` (platform/resources);
+// without one: null, or -1 for the modal call (ERROR_RESOURCE_NAME_NOT_FOUND).
+HWND CreateDialogParamA(HINSTANCE instance, const char* name, HWND owner, DLGPROC procedure,
+                        LPARAM initParam);
+INT_PTR DialogBoxParamA(HINSTANCE instance, const char* name, HWND owner, DLGPROC procedure,
+                        LPARAM initParam);
 
 // The dialog class's procedure: the dialog procedure first; what it leaves
 // (returns FALSE for) gets the default handling. A class of one's own for

@@ -17,13 +17,15 @@
 
 #include "platform/ui/input.h"
 #include "platform/ui/presenter/screen_windows.h"
+#include "platform/ui/ui.h"
 #include "platform/ui/window.h"
 
 namespace ksv::platform::ui {
 namespace {
 
-// A person's left button on a shown window, to the control under it.
+// A person's pointer and left button on a shown window, to the control under it.
 void LeftButtonToWindows(HWND window, int x, int y, int button, bool down) {
+  if (button == 0) input::PostMoveAt(window, x, y);
   if (button == SDL_BUTTON_LEFT) input::PostButtonAt(window, x, y, down);
 }
 
@@ -87,6 +89,7 @@ void WakeLocked(Presenter& presenter) {
 // Only what it started, as another part of the program may use SDL too; all
 // of SDL (its hints too) when nothing else does.
 void EndVideo() {
+  SetDisplaySize(0, 0);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
 }
@@ -104,6 +107,9 @@ bool StartVideo() {
     return false;
   }
   SDL_StopTextInput();  // characters come from TranslateMessage, not SDL
+  // The screen the program sees (GetSystemMetrics) is this display's.
+  SDL_DisplayMode mode{};
+  if (SDL_GetDesktopDisplayMode(0, &mode) == 0) SetDisplaySize(mode.w, mode.h);
   return true;
 }
 
@@ -129,6 +135,7 @@ void Run(Presenter& presenter, std::promise<bool>& started) {
       SDL_Event event;
       while (SDL_PollEvent(&event) != 0) screens.Handle(event, presenter.pointerSink.load());
       if (presenter.dirty.exchange(false)) screens.Follow();
+      screens.FollowCursor();
       for (const Task& task : tasks) task(screens);
       {
         std::lock_guard guard(presenter.lock);

@@ -58,17 +58,22 @@ struct PresentedWindow {
   int height = 0;
   bool visible = false;
   uint64_t frames = 0;  // pictures put on screen so far
+  int x = 0;  // where the screen window is on the desktop
+  int y = 0;
 };
 // Null when it shows nothing for the window (or is not running).
 std::optional<PresentedWindow> PresentedWindowOf(HWND window);
 // The picture on screen for the window, read back from the screen window.
 std::optional<picture::RgbPicture> PresentedPicture(HWND window);
 
-// Where mouse buttons pressed and released over a shown window go (client
-// coordinates; button 1 left, 2 middle, 3 right). Called on the presenter's
-// thread: it must not block on the window's thread (post, don't send).
-// By default (and after a null) the left button goes to the window under
-// the pointer through the input seam (input.h), as a click on a control.
+// Where the pointer's moves and the mouse buttons pressed and released over
+// a shown window go (client coordinates; button 1 left, 2 middle, 3 right;
+// 0 for a move, with `down` false). Called on the presenter's thread: it
+// must not block on the window's thread (post, don't send). By default
+// (and after a null) moves and the left button go to the window under the
+// pointer (or the one that captured the mouse) through the input seam
+// (input.h). A top-level window the program moves (a drag by its body)
+// moves on the desktop by as much.
 using PointerSink = void (*)(HWND window, int x, int y, int button, bool down);
 void SetPointerSink(PointerSink sink);
 

@@ -36,8 +36,8 @@ std::map<HWND, ScreenWindows::Wanted> ScreenWindows::WantedWindows() {
       }
       look.borderless = (window->style & WS_CAPTION) != WS_CAPTION;
       look.topmost = (window->exStyle & WS_EX_TOPMOST) != 0;
-      wanted.emplace(window->handle,
-                     Wanted{window->surface, {}, window->text, (window->style & WS_VISIBLE) != 0});
+      wanted.emplace(window->handle, Wanted{window->surface, {}, window->text, (window->style & WS_VISIBLE) != 0,
+                                            POINT{window->rect.left, window->rect.top}});
     }
     look.shape = ShapeRects(window->handle);
     wanted[window->handle].look = std::move(look);
@@ -103,7 +103,7 @@ void ScreenWindows::Follow() {
       SDL_Window* window = MakeWindow(want, width, height);
       if (window == nullptr) continue;
       found = shown_.emplace(handle, Shown{window, want.surface, want.look, want.title, width, height, false,
-                                           kNeverDrawn, 0})
+                                           kNeverDrawn, 0, want.origin})
                   .first;
     }
     Update(found->second, want);
@@ -111,6 +111,15 @@ void ScreenWindows::Follow() {
 }
 
 void ScreenWindows::Update(Shown& shown, const Wanted& wanted) {
+  if (shown.origin.x != wanted.origin.x || shown.origin.y != wanted.origin.y) {
+    // Where the desktop first put the window is its own; moves follow it
+    // (a window dragged by its body, say).
+    int x = 0;
+    int y = 0;
+    SDL_GetWindowPosition(shown.window, &x, &y);
+    SDL_SetWindowPosition(shown.window, x + wanted.origin.x - shown.origin.x, y + wanted.origin.y - shown.origin.y);
+    shown.origin = wanted.origin;
+  }
   if (shown.title != wanted.title) {
     SDL_SetWindowTitle(shown.window, wanted.title.c_str());
     shown.title = wanted.title;
@@ -176,6 +185,11 @@ void ScreenWindows::Handle(const SDL_Event& event, PointerSink pointerSink) {
       }
       break;
     }
+    case SDL_MOUSEMOTION: {
+      const HWND handle = HandleOf(event.motion.windowID);
+      if (handle != nullptr && pointerSink != nullptr) pointerSink(handle, event.motion.x, event.motion.y, 0, false);
+      break;
+    }
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
       const HWND handle = HandleOf(event.button.windowID);
@@ -190,17 +204,66 @@ void ScreenWindows::Handle(const SDL_Event& event, PointerSink pointerSink) {
   }
 }
 
+namespace {
+
+SDL_SystemCursor SystemCursorOf(int id) {
+  switch (id) {
+    case 32513: return SDL_SYSTEM_CURSOR_IBEAM;
+    case 32514: return SDL_SYSTEM_CURSOR_WAIT;
+    case 32515: return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case 32646: return SDL_SYSTEM_CURSOR_SIZEALL;
+    case 32648: return SDL_SYSTEM_CURSOR_NO;
+    case 32649: return SDL_SYSTEM_CURSOR_HAND;
+    case 32650: return SDL_SYSTEM_CURSOR_WAITARROW;
+    default: return SDL_SYSTEM_CURSOR_ARROW;
+  }
+}
+
+}  // namespace
+
+void ScreenWindows::FollowCursor() {
+  const HCURSOR wanted = GetCursor();
+  if (wanted == cursor_ && screenCursor_ != nullptr) return;
+  cursor_ = wanted;
+  if (wanted == nullptr) {
+    SDL_ShowCursor(SDL_DISABLE);  // SetCursor(NULL) hides it
+    return;
+  }
+  SDL_Cursor* made = nullptr;
+  if (std::optional<CursorPicture> picture = DescribeCursor(wanted)) {
+    if (picture->systemId != 0) {
+      made = SDL_CreateSystemCursor(SystemCursorOf(picture->systemId));
+    } else if (SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                   picture->argb.data(), picture->width, picture->height, 32, picture->width * 4,
+                   SDL_PIXELFORMAT_ARGB8888)) {
+      made = SDL_CreateColorCursor(surface, picture->hotX, picture->hotY);
+      SDL_FreeSurface(surface);
+    }
+  }
+  if (made == nullptr) made = SDL_CreateSystemCursor(SDL_SYSTEM_CURSOR_ARROW);
+  if (made == nullptr) return;
+  SDL_SetCursor(made);
+  SDL_ShowCursor(SDL_ENABLE);
+  if (screenCursor_ != nullptr) SDL_FreeCursor(screenCursor_);
+  screenCursor_ = made;
+}
+
 void ScreenWindows::CloseAll() {
   for (auto& [handle, shown] : shown_) SDL_DestroyWindow(shown.window);
   shown_.clear();
+  if (screenCursor_ != nullptr) SDL_FreeCursor(screenCursor_);
+  screenCursor_ = nullptr;
+  cursor_ = nullptr;
 }
 
 std::optional<PresentedWindow> ScreenWindows::Describe(HWND handle) const {
   const auto found = shown_.find(handle);
   if (found == shown_.end()) return std::nullopt;
   const Shown& shown = found->second;
-  return PresentedWindow{SDL_GetWindowID(shown.window), shown.title, shown.width, shown.height,
-                         shown.visible, shown.frames};
+  PresentedWindow described{SDL_GetWindowID(shown.window), shown.title, shown.width, shown.height,
+                            shown.visible, shown.frames};
+  SDL_GetWindowPosition(shown.window, &described.x, &described.y);
+  return described;
 }
 
 std::optional<picture::RgbPicture> ScreenWindows::ReadBack(HWND handle) const {

@@ -26,6 +26,8 @@ class ScreenWindows {
   // Makes, updates and closes SDL windows so that each visible top-level
   // window with a surface has one showing its latest picture.
   void Follow();
+  // Shows the cursor the program set (SetCursor) over the screen windows.
+  void FollowCursor();
   // A keyboard, window or mouse event from SDL.
   void Handle(const SDL_Event& event, PointerSink pointerSink);
   void CloseAll();
@@ -53,12 +55,14 @@ class ScreenWindows {
     bool visible = false;
     uint64_t version = 0;  // of the surface, as last put on screen
     uint64_t frames = 0;
+    POINT origin{};  // the window's place as of the last update: a move moves the screen window as much
   };
   struct Wanted {
     std::shared_ptr<Surface> surface;
     Look look;
     std::string title;
     bool visible = false;
+    POINT origin{};
   };
 
   static std::map<HWND, Wanted> WantedWindows();
@@ -69,6 +73,8 @@ class ScreenWindows {
   HWND HandleOf(uint32_t screenId) const;
 
   std::map<HWND, Shown> shown_;
+  HCURSOR cursor_ = nullptr;          // the program's, as last shown
+  SDL_Cursor* screenCursor_ = nullptr;  // made for it; freed when replaced
 };
 
 }  // namespace ksv::platform::ui

@@ -23,16 +23,10 @@
 // its owner destroys it, as on the platform.
 //
 // Pages come from PSP_DLGINDIRECT templates that a DialogTemplate holds
-// (dialogs.h), or from a module's dialog resources through the lookup set
-// with SetDialogResourceLookup (none is set by default: such a page fails
-// to be made with ERROR_RESOURCE_NAME_NOT_FOUND). Icons, help, wizards and
+// (dialogs.h), or from a module's dialog resources (pszTemplate in
+// hInstance). Icons, help, wizards and
 // the PSM_* messages not listed below are not built: PSM_* answer 0.
 #pragma once
-
-#include <cstddef>
-#include <functional>
-#include <optional>
-#include <span>
 
 #include "platform/ui/dialogs/dialogs.h"
 
@@ -168,13 +162,3 @@ BOOL DestroyPropertySheetPage(HPROPSHEETPAGE page);
 INT_PTR PropertySheetA(const PROPSHEETHEADERA* header);
 
 }  // extern "C"
-
-namespace ksv::platform::ui {
-
-// Where the dialog resource `name` (an identifier made with
-// MAKEINTRESOURCEA, or a name) of a module lies; nothing when it has none.
-using DialogResourceLookup = std::function<std::optional<std::span<const std::byte>>(HINSTANCE, const char* name)>;
-// Sets the lookup, returning the one it replaces.
-DialogResourceLookup SetDialogResourceLookup(DialogResourceLookup lookup);
-
-}  // namespace ksv::platform::ui

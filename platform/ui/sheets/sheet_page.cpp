@@ -7,14 +7,12 @@
 #include <mutex>
 #include <set>
 
+#include "platform/resources/resources.h"
 #include "platform/sync/sync.h"
 #include "platform/ui/dialogs/dialog_template.h"
 
 namespace ksv::platform::ui {
 namespace {
-
-std::mutex lookupMutex;
-DialogResourceLookup lookup;
 
 std::mutex pagesMutex;
 std::set<HPROPSHEETPAGE>& LivePages() {
@@ -23,12 +21,12 @@ std::set<HPROPSHEETPAGE>& LivePages() {
 }
 
 // The template's bytes: an indirect one a DialogTemplate holds, or the
-// module's resource.
+// module's dialog resource.
 std::optional<std::span<const std::byte>> TemplateOf(const PROPSHEETPAGEA& page) {
   if ((page.dwFlags & PSP_DLGINDIRECT) != 0) return KnownTemplateBlock(page.pResource);
-  std::lock_guard guard(lookupMutex);
-  if (!lookup) return std::nullopt;
-  return lookup(page.hInstance, page.pszTemplate);
+  const std::span<const uint8_t> bytes = resources::FindResourceBytes(page.hInstance, page.pszTemplate, RT_DIALOG);
+  if (bytes.empty()) return std::nullopt;
+  return std::as_bytes(bytes);
 }
 
 // The style word of a standard or extended template.
@@ -39,12 +37,6 @@ size_t StyleOffset(std::span<const std::byte> bytes) {
 }
 
 }  // namespace
-
-DialogResourceLookup SetDialogResourceLookup(DialogResourceLookup replacement) {
-  std::lock_guard guard(lookupMutex);
-  std::swap(lookup, replacement);
-  return replacement;
-}
 
 }  // namespace ksv::platform::ui
 

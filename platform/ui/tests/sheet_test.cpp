@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/module/module.h"
 #include "platform/ui/sheets/property_sheets.h"
 #include "platform/ui/surface.h"
 #include "platform/ui/tests/dialog_test_support.h"
@@ -254,9 +255,19 @@ TEST(PropertySheet, OkAppliesThePagesMadeAndAnInvalidPageKeepsTheSheet) {
   PROPSHEETHEADERA bad = Header(broken, PSH_MODELESS);
   EXPECT_EQ(PropertySheetA(&bad), -1);
   EXPECT_EQ(broken.references, 0u);
+
+  // A page from the test program's dialog resource; one it lacks fails.
   PROPSHEETPAGEA fromResource = broken.pages[0];
   fromResource.dwFlags &= ~PSP_DLGINDIRECT;
-  fromResource.pszTemplate = MAKEINTRESOURCEA(101);
+  fromResource.dwFlags |= PSP_USEREFPARENT;
+  fromResource.hInstance = GetModuleHandleA(nullptr);
+  fromResource.pszTemplate = MAKEINTRESOURCEA(129);
+  HPROPSHEETPAGE page = CreatePropertySheetPageA(&fromResource);
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(broken.references, 1u);
+  EXPECT_TRUE(DestroyPropertySheetPage(page));
+  EXPECT_EQ(broken.references, 0u);
+  fromResource.pszTemplate = MAKEINTRESOURCEA(999);
   EXPECT_EQ(CreatePropertySheetPageA(&fromResource), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
 }

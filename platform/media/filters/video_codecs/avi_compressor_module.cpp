@@ -6,8 +6,10 @@
 // them while connecting) and carry MERIT_DO_NOT_USE.
 #include <string>
 
+#include "common/no_throw.h"
 #include "include/ksv_export.h"
 #include "platform/com/class_registry.h"
+#include "platform/com/com_method.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
 #include "platform/com/registry_moniker.h"
@@ -103,11 +105,19 @@ HRESULT Unregister() {
 
 }  // namespace
 
+// No exception leaves an entry point: a failed allocation answers
+// E_OUTOFMEMORY, and DllCanUnloadNow answers S_FALSE (stay loaded).
 extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
-  return ksv::media::GetClassObjectFromTemplates(kTemplates, 1, clsid, iid, object);
+  return ksv::com::ComMethod(
+      [&] { return ksv::media::GetClassObjectFromTemplates(kTemplates, 1, clsid, iid, object); });
 }
-extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() { return ksv::media::CanUnloadNow(); }
+extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {
+  return ksv::common::NoThrow(S_FALSE, [] { return ksv::media::CanUnloadNow(); });
+}
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
-  return Register(reinterpret_cast<const void*>(&DllRegisterServer));
+  return ksv::com::ComMethod(
+      [] { return Register(reinterpret_cast<const void*>(&DllRegisterServer)); });
 }
-extern "C" KSV_EXPORT HRESULT DllUnregisterServer() { return Unregister(); }
+extern "C" KSV_EXPORT HRESULT DllUnregisterServer() {
+  return ksv::com::ComMethod([] { return Unregister(); });
+}

@@ -257,7 +257,7 @@ void RecordClick(HWND, int x, int y, int button, bool down) {
                    std::to_string(y));
 }
 
-TEST_F(PresenterThreads, MouseButtonsGoToThePointerSink) {
+TEST_F(PresenterThreads, MouseButtonsAndMovesGoToThePointerSinkAndMovedWindowsMoveOnScreen) {
   const HWND window = MakeWindow("Clicks", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
   CreateSurface(window);
   SyncPresenter();
@@ -275,15 +275,31 @@ TEST_F(PresenterThreads, MouseButtonsGoToThePointerSink) {
   button.button.x = 5;
   button.button.y = 7;
   PushSdl(button);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = shown->screenId;
+  motion.motion.x = 9;
+  motion.motion.y = 8;
+  PushSdl(motion);
   button.type = SDL_MOUSEBUTTONUP;
   PushSdl(button);
   SyncPresenter();
   SetPointerSink(nullptr);
   {
     std::lock_guard guard(clicksLock);
-    const std::vector<std::string> expected{"1 down 5,7", "1 up 5,7"};
+    const std::vector<std::string> expected{"1 down 5,7", "0 up 9,8", "1 up 5,7"};
     EXPECT_EQ(clicks, expected);
   }
+  // The program moves its window (a drag by its body): the screen window
+  // moves as much.
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  SetWindowPos(window, nullptr, rect.left + 20, rect.top + 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  SyncPresenter();
+  const std::optional<PresentedWindow> moved = PresentedWindowOf(window);
+  ASSERT_TRUE(moved.has_value());
+  EXPECT_EQ(moved->x - shown->x, 20);
+  EXPECT_EQ(moved->y - shown->y, 10);
   DestroyWindow(window);
 }
 
