@@ -73,7 +73,9 @@ void Paint(HWND control, HFONT font, const std::function<void(HDC dc, const RECT
   GetClientRect(control, &client);
   const HGDIOBJ previous = SelectObject(dc, font != nullptr ? font : DialogFont());
   SetBkMode(dc, TRANSPARENT);
-  draw(dc, client, TakesInput(control));
+  // Grey by its own state only: a window disabled under a modal dialog
+  // keeps its controls' looks.
+  draw(dc, client, IsWindowEnabled(control) != FALSE);
   SelectObject(dc, previous);
   EndPaint(control, &paint);
 }

@@ -60,7 +60,8 @@ LRESULT Painted(HWND control, UINT message, WPARAM wParam, LPARAM lParam, WNDPRO
 HFONT DialogFont();
 
 // Paints the control: `draw` gets a DC with its font selected, its client
-// rectangle and whether it is enabled (and every window above it).
+// rectangle and whether it is enabled itself (the windows above it may
+// not be: a disabled owner's controls are not drawn grey).
 void Paint(HWND control, HFONT font, const std::function<void(HDC dc, const RECT& client, bool enabled)>& draw);
 
 // Drawing pieces the controls share.
