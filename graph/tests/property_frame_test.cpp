@@ -70,7 +70,11 @@ TEST_F(PropertyFrame, OkAppliesTheChangedPageAndCancelAppliesNothing) {
   ASSERT_EQ(Show([&](HWND frame) {
               ++seen;
               char title[64] = {};
-              GetDlgItemTextA(frame, ui::kFramePageListId, title, sizeof title);
+              TCITEMA tab{};
+              tab.mask = TCIF_TEXT;
+              tab.pszText = title;
+              tab.cchTextMax = sizeof title;
+              SendDlgItemMessageA(frame, ui::kFramePageListId, TCM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tab));
               EXPECT_STREQ(title, kTestPageTitle);
               EXPECT_FALSE(IsWindowEnabled(owner_)) << "the frame is modal";
               ui::input::Click(GetDlgItem(frame, IDCANCEL));

@@ -1,3 +1,6 @@
+// OleCreatePropertyFrame over the property sheet: each COM page lives in a
+// sheet page of its size, activated there when the sheet makes it, applied
+// on PSN_APPLY when it says it is dirty.
 #include "platform/ui/property_frame.h"
 
 #include <algorithm>
@@ -17,15 +20,9 @@ namespace {
 
 using com::ComPtr;
 
-// Posted by the frame to itself once created: its loop runs when it arrives.
+// Posted by the first page to itself once made: the sheet's loop runs when
+// it arrives.
 constexpr UINT kCallDriver = WM_USER + 0x201;
-
-// The frame's layout in pixels: a margin, the page list's row, the pages'
-// area and the button row.
-constexpr int kMargin = 6;
-constexpr int kListHeight = 20;
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 23;
 
 std::mutex driverMutex;
 PropertyFrameDriver driver;
@@ -35,15 +32,31 @@ PropertyFrameDriver CurrentDriver() {
   return driver;
 }
 
-struct Frame;
+struct Page {
+  ComPtr<IPropertyPage> page;
+  std::string title;
+  SIZE size{};
+  HWND window = nullptr;  // the sheet page it is activated in
+};
+
+struct Frame {
+  std::vector<Page> pages;
+  PropertyFrameDriver driver;
+  POINT place{};  // from the owner's corner
+};
 
 // The frame's side of one page: a change makes Apply available.
 class PageSite final : public com::ComObject<IPropertyPageSite> {
  public:
-  PageSite(Frame* frame, LCID locale) : frame_(frame), locale_(locale) {}
-  void Detach() { frame_ = nullptr; }
+  PageSite(Page* page, LCID locale) : page_(page), locale_(locale) {}
+  void Detach() { page_ = nullptr; }
 
-  HRESULT OnStatusChange(DWORD flags) override;
+  HRESULT OnStatusChange(DWORD flags) override {
+    if (page_ != nullptr && page_->window != nullptr && (flags & PROPPAGESTATUS_DIRTY) != 0) {
+      SendMessageA(GetParent(page_->window), PSM_CHANGED, reinterpret_cast<WPARAM>(page_->window), 0);
+    }
+    return S_OK;
+  }
   HRESULT GetLocaleID(LCID* locale) override {
     if (locale == nullptr) return E_POINTER;
     *locale = locale_;
@@ -56,95 +69,47 @@ class PageSite final : public com::ComObject<IPropertyPageSite> {
   HRESULT TranslateAccelerator(tagMSG*) override { return S_FALSE; }
 
  private:
-  Frame* frame_;
+  Page* page_;
   const LCID locale_;
 };
 
-struct Page {
-  ComPtr<IPropertyPage> page;
-  std::string title;
-  SIZE size{};
+struct PageContext {
+  Frame* frame;
+  Page* page;
+  bool first;
 };
 
-struct Frame {
-  std::vector<Page> pages;
-  PropertyFrameDriver driver;
-  HWND window = nullptr;
-  int active = -1;
-  RECT pageRect{};
-};
-
-HRESULT PageSite::OnStatusChange(DWORD flags) {
-  if (frame_ != nullptr && frame_->window != nullptr && (flags & PROPPAGESTATUS_DIRTY)) {
-    EnableWindow(GetDlgItem(frame_->window, kFrameApplyId), TRUE);
-  }
-  return S_OK;
-}
-
-void Activate(Frame& frame, int index) {
-  if (frame.active == index) return;
-  if (frame.active >= 0) frame.pages[size_t(frame.active)].page->Deactivate();
-  frame.active = -1;
-  if (index < 0 || size_t(index) >= frame.pages.size()) return;
-  IPropertyPage* page = frame.pages[size_t(index)].page.Get();
-  if (SUCCEEDED(page->Activate(frame.window, &frame.pageRect, TRUE))) {
-    page->Show(SW_SHOW);
-    frame.active = index;
-  }
-}
-
-// Applies every dirty page; false when one of them refused.
-bool ApplyAll(Frame& frame) {
-  bool applied = true;
-  for (Page& page : frame.pages) {
-    if (page.page->IsPageDirty() == S_OK && FAILED(page.page->Apply())) applied = false;
-  }
-  if (applied) EnableWindow(GetDlgItem(frame.window, kFrameApplyId), FALSE);
-  return applied;
-}
-
-INT_PTR FrameProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* frame = reinterpret_cast<Frame*>(GetWindowLongPtrA(dialog, DWLP_USER));
+INT_PTR PageProcedure(HWND window, UINT message, WPARAM, LPARAM lParam) {
+  auto* context = reinterpret_cast<PageContext*>(GetWindowLongPtrA(window, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG: {
-      SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-      frame = reinterpret_cast<Frame*>(lParam);
-      frame->window = dialog;
-      for (const Page& page : frame->pages) {
-        SendDlgItemMessageA(dialog, kFramePageListId, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(page.title.c_str()));
-      }
-      SendDlgItemMessageA(dialog, kFramePageListId, CB_SETCURSEL, 0, 0);
-      // A page may have said it changed before there was a frame to tell.
-      for (const Page& page : frame->pages) {
-        if (page.page->IsPageDirty() == S_OK) EnableWindow(GetDlgItem(dialog, kFrameApplyId), TRUE);
-      }
-      Activate(*frame, 0);
-      PostMessageA(dialog, kCallDriver, 0, 0);
+      context = reinterpret_cast<PageContext*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam);
+      SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(context));
+      Page& page = *context->page;
+      page.window = window;
+      RECT rect{};
+      GetClientRect(window, &rect);
+      if (SUCCEEDED(page.page->Activate(window, &rect, TRUE))) page.page->Show(SW_SHOW);
+      // A page may have said it changed before there was a sheet to tell.
+      if (page.page->IsPageDirty() == S_OK) SendMessageA(GetParent(window), PSM_CHANGED, reinterpret_cast<WPARAM>(window), 0);
+      if (context->first) PostMessageA(window, kCallDriver, 0, 0);
       return TRUE;
     }
     case kCallDriver:
-      if (frame != nullptr && frame->driver) frame->driver(dialog);
+      if (context != nullptr && context->frame->driver) context->frame->driver(GetParent(window));
       return TRUE;
-    case WM_COMMAND: {
-      if (frame == nullptr) return FALSE;
-      const int id = LOWORD(wParam);
-      if (id == IDOK) {
-        if (ApplyAll(*frame)) EndDialog(dialog, IDOK);
-      } else if (id == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
-      } else if (id == kFrameApplyId) {
-        ApplyAll(*frame);
-      } else if (id == kFramePageListId && HIWORD(wParam) == CBN_SELCHANGE) {
-        Activate(*frame, int(SendDlgItemMessageA(dialog, kFramePageListId, CB_GETCURSEL, 0, 0)));
-      }
+    case WM_NOTIFY: {
+      if (context == nullptr || reinterpret_cast<const NMHDR*>(lParam)->code != PSN_APPLY) return FALSE;
+      IPropertyPage* page = context->page->page.Get();
+      const bool failed = page->IsPageDirty() == S_OK && FAILED(page->Apply());
+      SetWindowLongPtrA(window, DWLP_MSGRESULT, failed ? PSNRET_INVALID_NOCHANGEPAGE : PSNRET_NOERROR);
       return TRUE;
     }
     case WM_DESTROY:
-      // Before the pages' windows go with the frame's children.
-      if (frame != nullptr) {
-        Activate(*frame, -1);
-        frame->window = nullptr;
+      // Before the page's own window goes with this one's children.
+      if (context != nullptr) {
+        context->page->page->Deactivate();
+        context->page->window = nullptr;
       }
       return FALSE;
     default:
@@ -152,46 +117,40 @@ INT_PTR FrameProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) 
   }
 }
 
-// Pixels to dialog units (the frame's template is in dialog units).
+// Pixels to dialog units (the pages' templates are in dialog units).
 int UnitsAcross(int pixels) { return (pixels * 4 + kDialogBaseUnitX - 1) / kDialogBaseUnitX; }
 int UnitsDown(int pixels) { return (pixels * 8 + kDialogBaseUnitY - 1) / kDialogBaseUnitY; }
 
-DialogTemplate FrameTemplate(const Frame& frame, UINT x, UINT y, const std::string& title) {
-  const int width = frame.pageRect.right + kMargin;
-  const int buttonsTop = frame.pageRect.bottom + kMargin;
-  const int height = buttonsTop + kButtonHeight + kMargin;
-  const auto across = [](int pixels) { return UnitsAcross(pixels); };
-  const auto down = [](int pixels) { return UnitsDown(pixels); };
-  const int buttonW = across(kButtonWidth), buttonH = down(kButtonHeight);
-  const int right = across(width - kMargin);
-  DialogTemplateBuilder builder(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE | DS_MODALFRAME,
-                                across(int(x)), down(int(y)), across(width), down(height), title);
-  builder.Font(8, "MS Sans Serif")
-      .ComboBox(kFramePageListId, across(kMargin), down(kMargin), right - across(kMargin), down(kListHeight) * 6,
-                CBS_DROPDOWNLIST | WS_TABSTOP)
-      .DefPushButton("OK", IDOK, right - 3 * buttonW - 8, down(buttonsTop), buttonW, buttonH, WS_TABSTOP | WS_GROUP)
-      .PushButton("Cancel", IDCANCEL, right - 2 * buttonW - 4, down(buttonsTop), buttonW, buttonH, WS_TABSTOP)
-      .PushButton("&Apply", kFrameApplyId, right - buttonW, down(buttonsTop), buttonW, buttonH,
-                  WS_TABSTOP | WS_DISABLED);
-  return builder.Build();
+thread_local const Frame* framePlaced = nullptr;
+
+// Puts the sheet at the frame's place from its owner's corner.
+int PlaceSheet(HWND, UINT message, LPARAM lParam) {
+  if (message == PSCB_PRECREATE && framePlaced != nullptr) {
+    auto* sheetTemplate = reinterpret_cast<DLGTEMPLATE*>(lParam);
+    sheetTemplate->x = static_cast<short>(UnitsAcross(framePlaced->place.x));
+    sheetTemplate->y = static_cast<short>(UnitsDown(framePlaced->place.y));
+  }
+  return 0;
 }
 
 // Makes the pages, hands them the site and the objects and learns their
 // titles and sizes.
-HRESULT MakePages(Frame& frame, PageSite* site, ULONG objectCount, IUnknown** objects, ULONG pageCount,
-                  const CLSID* classes) {
+HRESULT MakePages(Frame& frame, std::vector<ComPtr<PageSite>>& sites, LCID locale, ULONG objectCount,
+                  IUnknown** objects, ULONG pageCount, const CLSID* classes) {
+  frame.pages.reserve(pageCount);  // the sites point at their pages
   for (ULONG index = 0; index < pageCount; ++index) {
-    Page page;
+    ComPtr<IPropertyPage> made;
     HRESULT result = CoCreateInstance(classes[index], nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage,
-                                      reinterpret_cast<void**>(page.page.GetAddressOf()));
+                                      reinterpret_cast<void**>(made.GetAddressOf()));
     if (FAILED(result)) return result;
-    page.page->SetPageSite(site);
-    frame.pages.push_back(page);  // from here it is given back its site at the end
-    result = page.page->SetObjects(objectCount, objects);
+    frame.pages.push_back(Page{made, "", {}, nullptr});
+    sites.push_back(ComPtr<PageSite>::Adopt(new PageSite(&frame.pages.back(), locale)));
+    made->SetPageSite(sites.back().Get());  // from here it is given back its site at the end
+    result = made->SetObjects(objectCount, objects);
     if (FAILED(result)) return result;
     PROPPAGEINFO info{};
     info.cb = sizeof info;
-    if (SUCCEEDED(page.page->GetPageInfo(&info))) {
+    if (SUCCEEDED(made->GetPageInfo(&info))) {
       frame.pages.back().title = info.pszTitle != nullptr ? com::Utf16ToUtf8(com::WideView(info.pszTitle)) : "";
       frame.pages.back().size = info.size;
     }
@@ -202,11 +161,12 @@ HRESULT MakePages(Frame& frame, PageSite* site, ULONG objectCount, IUnknown** ob
   return S_OK;
 }
 
-void ReleasePages(Frame& frame) {
+void ReleasePages(Frame& frame, std::vector<ComPtr<PageSite>>& sites) {
   for (Page& page : frame.pages) {
     page.page->SetObjects(0, nullptr);
     page.page->SetPageSite(nullptr);
   }
+  for (auto& site : sites) site->Detach();
   frame.pages.clear();
 }
 
@@ -229,27 +189,48 @@ extern "C" HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR 
   Frame frame;
   frame.driver = CurrentDriver();
   if (!frame.driver) return S_OK;  // nobody there to close it
-  auto site = ksv::com::ComPtr<PageSite>::Adopt(new PageSite(&frame, locale));
-  const HRESULT made = MakePages(frame, site.Get(), objectCount, objects, pageCount, pages);
+  frame.place = POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+  std::vector<ksv::com::ComPtr<PageSite>> sites;
+  const HRESULT made = MakePages(frame, sites, locale, objectCount, objects, pageCount, pages);
   if (FAILED(made)) {
-    ReleasePages(frame);
-    site->Detach();
+    ReleasePages(frame, sites);
     return made;
   }
-  LONG width = 200, height = 120;
-  for (const Page& page : frame.pages) {
-    width = std::max(width, page.size.cx);
-    height = std::max(height, page.size.cy);
+  // One sheet page of each COM page's size, its title on the tab.
+  std::vector<DialogTemplate> templates;
+  std::vector<PageContext> contexts;
+  std::vector<PROPSHEETPAGEA> sheetPages(frame.pages.size());
+  templates.reserve(frame.pages.size());
+  contexts.reserve(frame.pages.size());
+  for (size_t index = 0; index < frame.pages.size(); ++index) {
+    const Page& page = frame.pages[index];
+    const LONG width = std::max<LONG>(page.size.cx, 200), height = std::max<LONG>(page.size.cy, 120);
+    templates.push_back(DialogTemplateBuilder(WS_CHILD | DS_CONTROL, 0, 0, UnitsAcross(int(width)),
+                                              UnitsDown(int(height)), page.title)
+                            .Build());
+    contexts.push_back(PageContext{&frame, &frame.pages[index], index == 0});
+    PROPSHEETPAGEA& sheetPage = sheetPages[index];
+    sheetPage.dwSize = sizeof sheetPage;
+    sheetPage.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;
+    sheetPage.pResource = templates.back().get();
+    sheetPage.pszTitle = page.title.c_str();
+    sheetPage.pfnDlgProc = PageProcedure;
+    sheetPage.lParam = reinterpret_cast<LPARAM>(&contexts.back());
   }
-  frame.pageRect = RECT{kMargin, kMargin + kListHeight + kMargin, kMargin + width,
-                        kMargin + kListHeight + kMargin + height};
   const std::string title = caption != nullptr && *caption != 0
                                 ? ksv::com::Utf16ToUtf8(ksv::com::WideView(caption)) + " Properties"
                                 : std::string("Properties");
-  const DialogTemplate frameTemplate = FrameTemplate(frame, x, y, title);
-  const INT_PTR result =
-      DialogBoxIndirectParamA(nullptr, frameTemplate.get(), owner, FrameProcedure, reinterpret_cast<LPARAM>(&frame));
-  ReleasePages(frame);
-  site->Detach();
+  PROPSHEETHEADERA header{};
+  header.dwSize = sizeof header;
+  header.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+  header.hwndParent = owner;
+  header.pszCaption = title.c_str();
+  header.nPages = static_cast<UINT>(sheetPages.size());
+  header.ppsp = sheetPages.data();
+  header.pfnCallback = PlaceSheet;
+  framePlaced = &frame;
+  const INT_PTR result = PropertySheetA(&header);
+  framePlaced = nullptr;
+  ReleasePages(frame, sites);
   return result == -1 ? E_FAIL : S_OK;
 }

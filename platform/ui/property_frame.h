@@ -1,6 +1,6 @@
-// OleCreatePropertyFrame: a modal frame (a dialog of the dialog model) that
-// shows property pages for the given objects, with OK, Cancel and Apply and
-// a list to switch between the pages, and returns when it is closed.
+// OleCreatePropertyFrame: a modal property sheet (sheets/property_sheets.h)
+// that shows property pages (COM objects) for the given objects, with OK,
+// Cancel and Apply and a tab for each page, and returns when it is closed.
 //
 // Who works the frame is set per process, as the ACM's format chooser is:
 // the driver is called on the frame's thread once the frame's own loop
@@ -19,6 +19,7 @@
 #include <functional>
 
 #include "platform/com/property_page.h"
+#include "platform/ui/sheets/property_sheets.h"
 #include "platform/ui/user32.h"
 
 extern "C" {
@@ -41,8 +42,8 @@ using PropertyFrameDriver = std::function<void(HWND frame)>;
 // replaces.
 PropertyFrameDriver SetPropertyFrameDriver(PropertyFrameDriver driver);
 
-// The frame's own controls (OK and Cancel are IDOK and IDCANCEL).
-inline constexpr int kFrameApplyId = 0x3021;
-inline constexpr int kFramePageListId = 0x3020;  // combo box of the pages' titles
+// The frame's own controls: the sheet's (OK and Cancel are IDOK and IDCANCEL).
+inline constexpr int kFrameApplyId = ID_APPLY_NOW;
+inline constexpr int kFramePageListId = kSheetTabId;  // the tab control of the pages' titles
 
 }  // namespace ksv::platform::ui

@@ -5,6 +5,7 @@
 // CBN_SELCHANGE. A program's CB_SETCURSEL does not.
 #include <algorithm>
 
+#include "platform/ui/controls/control_paint.h"
 #include "platform/ui/controls/control_support.h"
 #include "platform/ui/controls/item_list.h"
 #include "platform/ui/controls/line_editor.h"
@@ -17,7 +18,7 @@ constexpr WPARAM kF4 = 0x73;
 // was made with is its open list's.
 constexpr int kClosedHeight = 21;
 
-struct ComboState final : WindowAttachment {
+struct ComboState final : ControlState {
   explicit ComboState(bool sorted) : items(sorted) {}
   ItemList items;
   LineEditor editor;  // the text shown in the box
@@ -125,9 +126,7 @@ LRESULT Input(HWND combo, ComboState& state, UINT message, WPARAM wParam) {
   return 0;
 }
 
-}  // namespace
-
-LRESULT ComboBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ComboBoxMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
     const bool sorted = create != nullptr && (static_cast<DWORD>(create->style) & CBS_SORT) != 0;
@@ -178,6 +177,34 @@ LRESULT ComboBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+// The closed box: the text, and the arrow button at the right. The open
+// list is not drawn (it would lie outside the control).
+void DrawCombo(HWND combo, const ComboState& state) {
+  Paint(combo, state.font, [&](HDC dc, const RECT& client, bool enabled) {
+    const RECT box{0, 0, client.right, std::min<LONG>(client.bottom, kClosedHeight)};
+    FillWindow(dc, box);
+    RECT edge = box;
+    DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+    RECT button{box.right - 2 - 16, 2, box.right - 2, box.bottom - 2};
+    FillFace(dc, button);
+    DrawEdge(dc, &button, EDGE_RAISED, BF_RECT);
+    const int middleX = (button.left + button.right) / 2;
+    const int middleY = (button.top + button.bottom) / 2;
+    for (int row = 0; row < 4; ++row) {
+      Line(dc, middleX - 3 + row, middleY - 2 + row, middleX + 4 - row, middleY - 2 + row,
+           enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
+    }
+    Label(dc, state.editor.text(), RECT{4, 2, button.left - 2, box.bottom - 2},
+          DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, enabled);
+  });
+}
+
+}  // namespace
+
+LRESULT ComboBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Painted<ComboState>(window, message, wParam, lParam, ComboBoxMessage, DrawCombo);
 }
 
 }  // namespace ksv::platform::ui::controls

@@ -13,11 +13,11 @@ void RegisterStandardControls() {
       const char* name;
       WNDPROC procedure;
     };
-    // "SysTabControl32" joins this table when it is built.
     const Entry entries[] = {
         {WC_BUTTONA, controls::ButtonProcedure},     {WC_STATICA, controls::StaticProcedure},
         {WC_EDITA, controls::EditProcedure},         {WC_COMBOBOXA, controls::ComboBoxProcedure},
         {WC_LISTBOXA, controls::ListBoxProcedure},   {TRACKBAR_CLASSA, controls::TrackbarProcedure},
+        {WC_TABCONTROLA, controls::TabControlProcedure},
     };
     for (const Entry& entry : entries) {
       WNDCLASSA windowClass{};

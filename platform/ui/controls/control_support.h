@@ -62,5 +62,6 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ComboBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ListBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT TrackbarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT TabControlProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace ksv::platform::ui::controls

@@ -4,10 +4,10 @@
 // messages, notifications and return codes. The classes are registered
 // (CS_GLOBALCLASS) the first time a window of any class is created.
 //
-// Nothing is drawn: a control keeps what a presenter draws from (text,
-// check state, items, selection, position). A list box item is
-// kListItemHeight pixels high, so a click at a point picks an item.
-// "SysTabControl32" is named but not built yet.
+// Each control draws itself through the drawing layer (control_paint.h)
+// in the font WM_SETFONT gave it; a disabled one draws its text grey and
+// ignores a person's input. A list box item is kListItemHeight pixels
+// high, so a click at a point picks an item.
 //
 // Where this differs from the platform: list boxes and combo boxes are
 // single-selection only (LBS_MULTIPLESEL and LBS_EXTENDEDSEL are ignored);
@@ -36,7 +36,7 @@ inline constexpr const char* WC_EDITA = "Edit";
 inline constexpr const char* WC_COMBOBOXA = "ComboBox";
 inline constexpr const char* WC_LISTBOXA = "ListBox";
 inline constexpr const char* TRACKBAR_CLASSA = "msctls_trackbar32";
-inline constexpr const char* WC_TABCONTROLA = "SysTabControl32";  // not built yet
+inline constexpr const char* WC_TABCONTROLA = "SysTabControl32";
 
 // Style bits all controls share: the first control of a group, and one
 // that Tab stops at (user32.h has WS_TABSTOP).
@@ -49,6 +49,16 @@ inline constexpr UINT WM_NCHITTEST = 0x0084;
 inline constexpr UINT WM_CANCELMODE = 0x001F;
 inline constexpr LRESULT HTTRANSPARENT = -1;
 inline constexpr LRESULT HTCLIENT = 1;
+inline constexpr UINT WM_SETFONT = 0x0030;  // wParam the font, LOWORD(lParam) draw again
+inline constexpr UINT WM_GETFONT = 0x0031;
+inline constexpr UINT WM_NOTIFY = 0x004E;   // wParam the sender's identifier, lParam its NMHDR
+
+// What WM_NOTIFY carries first.
+typedef struct tagNMHDR {
+  HWND hwndFrom;
+  UINT_PTR idFrom;
+  UINT code;
+} NMHDR;
 
 // What a control wants of the keys a dialog would otherwise take
 // (WM_GETDLGCODE).
@@ -225,6 +235,41 @@ inline constexpr WORD TB_THUMBTRACK = 5;
 inline constexpr WORD TB_TOP = 6;
 inline constexpr WORD TB_BOTTOM = 7;
 inline constexpr WORD TB_ENDTRACK = 8;
+
+// Tab controls: a row of tabs, one selected. A click on a tab (or Left
+// and Right with the focus) asks the parent with TCN_SELCHANGING (TRUE
+// refuses) and then tells it TCN_SELCHANGE, both through WM_NOTIFY; a
+// program's TCM_SETCURSEL tells nothing.
+typedef struct tagTCITEMA {
+  UINT mask;
+  DWORD dwState;
+  DWORD dwStateMask;
+  char* pszText;
+  int cchTextMax;
+  int iImage;
+  LPARAM lParam;
+} TCITEMA;
+
+inline constexpr UINT TCIF_TEXT = 0x0001;
+inline constexpr UINT TCIF_IMAGE = 0x0002;
+inline constexpr UINT TCIF_PARAM = 0x0008;
+
+inline constexpr UINT TCM_FIRST = 0x1300;
+inline constexpr UINT TCM_GETITEMCOUNT = TCM_FIRST + 4;
+inline constexpr UINT TCM_GETITEMA = TCM_FIRST + 5;
+inline constexpr UINT TCM_SETITEMA = TCM_FIRST + 6;
+inline constexpr UINT TCM_INSERTITEMA = TCM_FIRST + 7;
+inline constexpr UINT TCM_DELETEITEM = TCM_FIRST + 8;
+inline constexpr UINT TCM_DELETEALLITEMS = TCM_FIRST + 9;
+inline constexpr UINT TCM_GETITEMRECT = TCM_FIRST + 10;
+inline constexpr UINT TCM_GETCURSEL = TCM_FIRST + 11;
+inline constexpr UINT TCM_SETCURSEL = TCM_FIRST + 12;
+inline constexpr UINT TCM_ADJUSTRECT = TCM_FIRST + 40;  // wParam FALSE: window to display area
+inline constexpr UINT TCM_GETCURFOCUS = TCM_FIRST + 47;
+inline constexpr UINT TCM_SETCURFOCUS = TCM_FIRST + 48;
+
+inline constexpr UINT TCN_SELCHANGE = static_cast<UINT>(-551);
+inline constexpr UINT TCN_SELCHANGING = static_cast<UINT>(-552);
 
 namespace ksv::platform::ui {
 

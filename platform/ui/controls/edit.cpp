@@ -4,13 +4,14 @@
 // Each change, typed or set with WM_SETTEXT, sends EN_UPDATE and EN_CHANGE.
 #include <cctype>
 
+#include "platform/ui/controls/control_paint.h"
 #include "platform/ui/controls/control_support.h"
 #include "platform/ui/controls/line_editor.h"
 
 namespace ksv::platform::ui::controls {
 namespace {
 
-struct EditState final : WindowAttachment {
+struct EditState final : ControlState {
   LineEditor editor;
 };
 
@@ -63,9 +64,7 @@ LRESULT Selection(const EditState& state, WPARAM wParam, LPARAM lParam) {
   return start > 0xFFFF || end > 0xFFFF ? -1 : MAKELONG(start, end);
 }
 
-}  // namespace
-
-LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT EditMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto state = std::make_shared<EditState>();
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
@@ -113,17 +112,35 @@ LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-LRESULT StaticProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  const bool notify = (StyleOf(window) & SS_NOTIFY) != 0;
-  switch (message) {
-    case WM_GETDLGCODE: return DLGC_STATIC;
-    // A static lets clicks through to what lies under it, unless it reports them.
-    case WM_NCHITTEST: return notify ? HTCLIENT : HTTRANSPARENT;
-    case WM_LBUTTONUP:
-      if (notify && TakesInput(window)) NotifyParent(window, STN_CLICKED);
-      return 0;
-    default: return DefWindowProcA(window, message, wParam, lParam);
-  }
+// The text on white in a sunken frame; the caret a line after the
+// character it follows while the edit has the focus.
+void DrawEdit(HWND edit, const EditState& state) {
+  const bool focused = GetFocus() == edit;
+  Paint(edit, state.font, [&](HDC dc, const RECT& client, bool enabled) {
+    const bool readOnly = (StyleOf(edit) & ES_READONLY) != 0;
+    if (enabled && !readOnly) {
+      FillWindow(dc, client);
+    } else {
+      FillFace(dc, client);
+    }
+    RECT edge = client;
+    DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+    std::string shown = state.editor.text();
+    if ((StyleOf(edit) & ES_PASSWORD) != 0) shown.assign(shown.size(), '*');
+    Label(dc, shown, RECT{4, 2, client.right - 2, client.bottom - 2}, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+          enabled);
+    if (focused && enabled) {
+      const SIZE before = Measure(state.font, shown.substr(0, state.editor.SelectionEnd()));
+      const int x = 4 + before.cx;
+      Line(dc, x, 3, x, client.bottom - 3, COLOR_WINDOWTEXT);
+    }
+  });
+}
+
+}  // namespace
+
+LRESULT EditProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Painted<EditState>(window, message, wParam, lParam, EditMessage, DrawEdit);
 }
 
 }  // namespace ksv::platform::ui::controls

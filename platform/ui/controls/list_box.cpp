@@ -5,13 +5,14 @@
 // A program's LB_SETCURSEL does not.
 #include <algorithm>
 
+#include "platform/ui/controls/control_paint.h"
 #include "platform/ui/controls/control_support.h"
 #include "platform/ui/controls/item_list.h"
 
 namespace ksv::platform::ui::controls {
 namespace {
 
-struct ListState final : WindowAttachment {
+struct ListState final : ControlState {
   explicit ListState(bool sorted) : items(sorted) {}
   ItemList items;
   int top = 0;  // the first item shown
@@ -80,9 +81,7 @@ LRESULT Input(HWND list, ListState& state, UINT message, WPARAM wParam, LPARAM l
   return 0;
 }
 
-}  // namespace
-
-LRESULT ListBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT ListBoxMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
     const bool sorted = create != nullptr && (static_cast<DWORD>(create->style) & LBS_SORT) != 0;
@@ -121,6 +120,35 @@ LRESULT ListBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+void DrawList(HWND list, const ListState& state) {
+  Paint(list, state.font, [&](HDC dc, const RECT& client, bool enabled) {
+    FillWindow(dc, client);
+    for (int index = state.top; index < state.items.Count(); ++index) {
+      const int top = (index - state.top) * kListItemHeight + 2;
+      if (top >= client.bottom) break;
+      RECT row{2, top, client.right - 2, top + kListItemHeight};
+      const bool selected = index == state.items.Selection();
+      if (selected) FillRect(dc, &row, GetSysColorBrush(enabled ? COLOR_HIGHLIGHT : COLOR_BTNFACE));
+      row.left += 2;
+      if (selected && enabled) {
+        SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+        const std::string& text = state.items.At(index).text;
+        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &row, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+      } else {
+        Label(dc, state.items.At(index).text, row, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, enabled);
+      }
+    }
+    RECT edge = client;
+    DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
+  });
+}
+
+}  // namespace
+
+LRESULT ListBoxProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Painted<ListState>(window, message, wParam, lParam, ListBoxMessage, DrawList);
 }
 
 }  // namespace ksv::platform::ui::controls

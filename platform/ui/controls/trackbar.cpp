@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/ui/controls/control_paint.h"
 #include "platform/ui/controls/control_support.h"
 
 namespace ksv::platform::ui::controls {
@@ -13,7 +14,7 @@ namespace {
 
 constexpr int kThumbHalfWidth = 5;
 
-struct TrackbarState final : WindowAttachment {
+struct TrackbarState final : ControlState {
   LONG minimum = 0;
   LONG maximum = 100;
   LONG position = 0;
@@ -103,9 +104,7 @@ LRESULT Mouse(HWND trackbar, TrackbarState& state, UINT message, LPARAM lParam) 
   }
 }
 
-}  // namespace
-
-LRESULT TrackbarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TrackbarMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) Attach(window, std::make_shared<TrackbarState>());
   const std::shared_ptr<TrackbarState> state = StateOf<TrackbarState>(window);
   if (state == nullptr) return DefWindowProcA(window, message, wParam, lParam);
@@ -142,6 +141,31 @@ LRESULT TrackbarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
   }
+}
+
+// The channel across the middle and the thumb over it at the position;
+// the thumb is drawn flat in the shadow colour while disabled.
+void DrawTrackbar(HWND trackbar, const TrackbarState& state) {
+  const bool vertical = Vertical(trackbar);
+  const int at = PixelOf(trackbar, state);
+  Paint(trackbar, state.font, [&](HDC dc, const RECT& client, bool enabled) {
+    FillFace(dc, client);
+    const int middle = (vertical ? client.right : client.bottom) / 2;
+    const int length = vertical ? client.bottom : client.right;
+    RECT channel = vertical ? RECT{middle - 2, 0, middle + 2, length} : RECT{0, middle - 2, length, middle + 2};
+    DrawEdge(dc, &channel, EDGE_SUNKEN, BF_RECT);
+    const int start = std::clamp(at - kThumbHalfWidth, 0, std::max(0, length - 2 * kThumbHalfWidth - 1));
+    RECT thumb = vertical ? RECT{middle - 8, start, middle + 8, start + 2 * kThumbHalfWidth + 1}
+                          : RECT{start, middle - 8, start + 2 * kThumbHalfWidth + 1, middle + 8};
+    FillRect(dc, &thumb, GetSysColorBrush(enabled ? COLOR_BTNFACE : COLOR_BTNSHADOW));
+    if (enabled) DrawEdge(dc, &thumb, EDGE_RAISED, BF_RECT);
+  });
+}
+
+}  // namespace
+
+LRESULT TrackbarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Painted<TrackbarState>(window, message, wParam, lParam, TrackbarMessage, DrawTrackbar);
 }
 
 }  // namespace ksv::platform::ui::controls

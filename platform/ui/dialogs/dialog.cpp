@@ -144,6 +144,7 @@ void RegisterDialogClass() {
     windowClass.style = CS_GLOBALCLASS;
     windowClass.lpfnWndProc = DefDlgProcA;
     windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);  // what the controls stand on
     windowClass.lpszClassName = kDialogClassName;
     RegisterClassA(&windowClass);
   });
