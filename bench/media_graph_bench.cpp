@@ -18,7 +18,7 @@
 #include "platform/com/apartment.h"
 #include "platform/com/com_ptr.h"
 #include "platform/com/inproc_servers.h"
-#include "platform/media/graph/tests/base_filters.h"
+#include "platform/media/testing/harness.h"
 #include "platform/media/graph/tests/test_filters.h"
 #include "platform/media/media.h"
 #include "testing/allocation_counter.h"
@@ -27,6 +27,7 @@ namespace {
 
 using ksv::com::ComPtr;
 namespace graphtest = ksv::media::graph::testing;
+namespace harness = ksv::media::testing;
 
 struct Outcome {
   double seconds;
@@ -71,9 +72,9 @@ Outcome Play(IGraphBuilder* graph, int64_t samples) {
 
 Outcome RunBase(int64_t samples) {
   ComPtr<IGraphBuilder> graph = NewGraph();
-  auto* source = graphtest::NewHeld<graphtest::BaseSource>(samples, 1);
-  auto* middle = graphtest::NewHeld<graphtest::PassThroughTransform>();
-  auto* renderer = graphtest::NewHeld<graphtest::NullRenderer>();
+  auto* source = harness::NewHeld<harness::HarnessSource>(samples, 1);
+  auto* middle = harness::NewHeld<harness::HarnessTransform>();
+  auto* renderer = harness::NewHeld<harness::HarnessRenderer>();
   graph->AddFilter(source, u"Source");
   graph->AddFilter(middle, u"Transform");
   graph->AddFilter(renderer, u"Renderer");

@@ -66,29 +66,52 @@ function(ksv_export_only target list)
   endif()
 endfunction()
 
-# ksv_add_com_plugin(NAME [OUTPUT_NAME FILE] SOURCES ... [LIBS ...])
+# ksv_add_com_plugin(NAME [OUTPUT_NAME FILE] [DESCRIPTION TEXT] SOURCES ... [LIBS ...])
 #
 # An in-process COM server: a module that COM loads with dlopen from the path
-# its registration wrote, placed under lib/ksv/ of the build (as installed,
-# off the linker's path), exporting DllGetClassObject, DllCanUnloadNow,
-# DllRegisterServer and DllUnregisterServer only. Installed into lib/ksv/
-# unless it is a test's (made under a tests/ or testing/ folder).
+# its registration wrote, exporting DllGetClassObject, DllCanUnloadNow,
+# DllRegisterServer and DllUnregisterServer only. A shipped plug-in is made
+# under lib/ksv/ of the build and installed into lib/ksv/ (off the linker's
+# path), where `ksvcam setup` registers every module that registers itself;
+# DESCRIPTION, what setup calls it ("the AVI multiplexer"), goes into the
+# module's version resource. A test's plug-in (made under a tests/ or
+# testing/ folder) is made under lib/ksv-tests/ of the build instead and is
+# not installed, so setup never registers it.
 function(ksv_add_com_plugin name)
-  cmake_parse_arguments(ARG "" "OUTPUT_NAME" "SOURCES;LIBS" ${ARGN})
-  add_library(${name} MODULE ${ARG_SOURCES})
+  cmake_parse_arguments(ARG "" "OUTPUT_NAME;DESCRIPTION" "SOURCES;LIBS" ${ARGN})
   if(NOT ARG_OUTPUT_NAME)
     set(ARG_OUTPUT_NAME ${name})
   endif()
+  if(ARG_DESCRIPTION)
+    set(version_source ${CMAKE_CURRENT_BINARY_DIR}/${name}_version.cpp)
+    add_custom_command(OUTPUT ${version_source}
+      COMMAND ksv_version_source ${version_source} ${ARG_OUTPUT_NAME}.so ${PROJECT_VERSION}
+              ${ARG_DESCRIPTION}
+      DEPENDS ksv_version_source VERBATIM)
+    list(APPEND ARG_SOURCES ${version_source})
+  endif()
+  add_library(${name} MODULE ${ARG_SOURCES})
+  if(CMAKE_CURRENT_SOURCE_DIR MATCHES "/(tests|testing)(/|$)")
+    set(folder ${KSV_TEST_PLUGIN_DIR})
+  else()
+    set(folder ${PROJECT_BINARY_DIR}/lib/ksv)
+    ksv_install_module(${name})
+    set_property(GLOBAL APPEND PROPERTY KSV_SHIPPED_PLUGINS ${name})
+  endif()
   set_target_properties(${name} PROPERTIES
-    OUTPUT_NAME ${ARG_OUTPUT_NAME} PREFIX ""
-    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/lib/ksv)
+    OUTPUT_NAME ${ARG_OUTPUT_NAME} PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${folder})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ksv_warnings)
   ksv_export_only(${name} ${PROJECT_SOURCE_DIR}/cmake/com_plugin.exports)
-  if(NOT CMAKE_CURRENT_SOURCE_DIR MATCHES "/(tests|testing)(/|$)")
-    ksv_install_module(${name})
-  endif()
 endfunction()
+
+# Where the tests' own plug-ins are made, apart from the shipped modules.
+set(KSV_TEST_PLUGIN_DIR ${PROJECT_BINARY_DIR}/lib/ksv-tests)
+# Builds from before the tests' plug-ins had their own folder left them in
+# lib/ksv/, where setup would register them as shipped modules.
+foreach(stale ksv_com_test_plugin ksv_registration_test_filters ksvtestfilters qmgtestpages)
+  file(REMOVE ${PROJECT_BINARY_DIR}/lib/ksv/${stale}.so)
+endforeach()
 
 # ksv_add_deliverable(NAME OUTPUT_NAME FILE EXPORTS LIST SOURCES ...
 #                     [PUBLIC libs...] [PRIVATE libs...])

@@ -22,21 +22,9 @@ constexpr DriverFile kDriverFiles[] = {
     {"OKSV1BLK.SYS", "KSV camera bulk transfer driver"},
 };
 
-// "0.1.0" as the four numbers of a fixed file version.
-void ParseVersion(const std::string& text, uint16_t (&numbers)[4]) {
-  size_t at = 0;
-  for (uint16_t& number : numbers) {
-    number = 0;
-    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
-      number = static_cast<uint16_t>(number * 10 + (text[at++] - '0'));
-    }
-    if (at < text.size() && text[at] == '.') ++at;
-  }
-}
-
 std::vector<uint8_t> DriverFileBytes(const DriverFile& driver, const std::string& version) {
   platform::VersionInfo info;
-  ParseVersion(version, info.fileVersion);
+  platform::ParseFileVersion(version, info.fileVersion);
   info.texts = {{"CompanyName", "Tarvio"},
                 {"FileDescription", driver.description},
                 {"FileVersion", version},

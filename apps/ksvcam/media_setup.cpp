@@ -2,11 +2,13 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 #include "apps/ksvcam/console.h"
 #include "apps/ksvcam/hresult_text.h"
+#include "apps/ksvcam/module_scan.h"
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_ptr.h"
@@ -21,39 +23,44 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The modules an installer registers, in order. The first is the framework
-// itself (the filter mapper the others register their filters with); the
-// standard categories are listed right after it. Later modules (the
-// standard filters, codecs, the system's plug-ins) join the table.
+// The media framework's module: registered first, as the filter mapper the
+// other modules register their filters with; the standard categories are
+// listed right after it.
+constexpr char kFrameworkModule[] = "ksvmedia.so";
+
+// A module that registers itself, as setup names it to a person.
 struct MediaModule {
-  const char* file;  // under ModuleFolder()
-  const char* what;
+  fs::path path;
+  std::string what;
 };
-constexpr MediaModule kModules[] = {
-    {"ksvmedia.so", "the media framework"},
-    {"ksvfilesource.so", "the file source"},
-    {"ksvavisplit.so", "the AVI splitter"},
-    {"ksvwaveparser.so", "the WAV parser"},
-    {"ksvmpeg1.so", "the MPEG-1 splitter and decoders"},
-    {"ksvavimux.so", "the AVI multiplexer"},
-    {"ksvfilewriter.so", "the file writer"},
-    {"ksvwavdest.so", "WAV Dest"},
-    {"ksvsmarttee.so", "the Smart Tee"},
-    {"ksvcapture.so", "the capture graph builder"},
-    {"ksvaudiocapture.so", "the audio capture filter"},
-    {"ksvksproxy.so", "the camera's kernel-streaming proxy"},
-    {"ksvavimaker.so", "the RMC900 AVI Maker"},
-    {"ksvcaption.so", "the Mocam video caption filter"},
-    {"ksvacm.so", "the ACM Wrapper and audio compressors"},
-    {"ksvvideorender.so", "the Video Renderer"},
-    {"ksvaudiorender.so", "the audio renderer"},
-    {"ksvavidec.so", "the AVI decompressor"},
-    {"ksvcolour.so", "the colour space converter"},
-    {"ksvavico.so", "the video compressors"},
-    {"ksvvexel5.so", "the Vexel 5 video encoder"},
-    {"trsmplrt.so", "the sample-rate converter"},
-    {"Dextro.so", "the download source filter"},
-};
+
+// The modules of ModuleFolder() that register themselves (export
+// DllRegisterServer), the framework first and the others by file name, so
+// the order is the same on every machine. The others (the driver, the
+// hardware modules) have setup steps of their own.
+std::vector<MediaModule> SelfRegisteringModules() {
+  const fs::path folder = ModuleFolder();
+  const fs::path framework = folder / kFrameworkModule;
+  std::error_code error;
+  if (!fs::is_regular_file(framework, error)) {
+    throw CommandFailure("the media framework's module " + Quoted(framework) + " is missing");
+  }
+  std::vector<fs::path> others;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const fs::path& path = it->path();
+    std::error_code kindError;
+    if (path.extension() == ".so" && path.filename() != kFrameworkModule &&
+        it->is_regular_file(kindError) && ExportsFunction(path, "DllRegisterServer")) {
+      others.push_back(path);
+    }
+  }
+  if (error) throw CommandFailure("cannot read the modules folder " + Quoted(folder) + ": " + error.message());
+  std::sort(others.begin(), others.end());
+  std::vector<MediaModule> modules;
+  modules.push_back({framework, ModuleDescription(framework)});
+  for (const fs::path& path : others) modules.push_back({path, ModuleDescription(path)});
+  return modules;
+}
 
 // The platform's standard categories with their documented friendly names
 // and merits.
@@ -69,11 +76,7 @@ const StandardCategory kCategories[] = {
 // Loads the module by path and calls its DllRegisterServer or
 // DllUnregisterServer.
 void CallModuleEntry(const MediaModule& module, const char* entry) {
-  const fs::path path = ModuleFolder() / module.file;
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) {
-    throw CommandFailure(std::string(module.what) + "'s module " + Quoted(path) + " is missing");
-  }
+  const fs::path& path = module.path;
   // Kept loaded, as COM keeps the servers it loads: unloading a module
   // would unload the libraries it brought in, and a program that goes on to
   // use the framework would only load them again (some, such as FFmpeg's,
@@ -136,9 +139,9 @@ MediaRegistration RegisterMediaFramework(const std::function<void(const std::str
   const ComSession com;
   MediaRegistration done;
   bool categoriesDone = false;
-  for (const MediaModule& module : kModules) {
+  for (const MediaModule& module : SelfRegisteringModules()) {
     CallModuleEntry(module, "DllRegisterServer");
-    report(std::string("registered ") + module.what + ": " + (ModuleFolder() / module.file).string());
+    report("registered " + module.what + ": " + module.path.string());
     ++done.modules;
     if (categoriesDone) continue;
     const auto mapper = CreateMapper();
@@ -159,9 +162,9 @@ MediaRegistration RegisterMediaFramework(const std::function<void(const std::str
 
 void UnregisterMediaFramework(const std::function<void(const std::string&)>& report) {
   const ComSession com;
-  const size_t count = std::size(kModules);
-  for (size_t index = count; index-- > 0;) {
-    const MediaModule& module = kModules[index];
+  const std::vector<MediaModule> modules = SelfRegisteringModules();
+  for (size_t index = modules.size(); index-- > 0;) {
+    const MediaModule& module = modules[index];
     if (index == 0) {
       // The categories go while the mapper is still registered.
       com::InprocServer server;
@@ -177,7 +180,7 @@ void UnregisterMediaFramework(const std::function<void(const std::string&)>& rep
       }
     }
     CallModuleEntry(module, "DllUnregisterServer");
-    report(std::string("unregistered ") + module.what);
+    report("unregistered " + module.what);
   }
 }
 
@@ -189,7 +192,7 @@ void EnsureMediaFramework() {
   com::InprocServer server;
   if (SUCCEEDED(com::FindInprocServer(CLSID_FilterGraph, &server))) {
     std::error_code error;
-    if (fs::equivalent(server.path, ModuleFolder() / kModules[0].file, error)) return;
+    if (fs::equivalent(server.path, ModuleFolder() / kFrameworkModule, error)) return;
   }
   RegisterMediaFramework([](const std::string&) {});
 }

@@ -1,7 +1,8 @@
-// The media framework as an installer puts it on the machine: the modules
-// under lib/ksv/ beside ksvcam's bin/ folder register their classes and
-// filters (each module's DllRegisterServer, loaded by path), and the
-// standard filter categories are listed with their documented merits.
+// The media framework as an installer puts it on the machine: every module
+// under lib/ksv/ beside ksvcam's bin/ folder that registers itself (exports
+// DllRegisterServer) registers its classes and filters (loaded by path), and
+// the standard filter categories are listed with their documented merits.
+// A new plug-in dropped into the folder is registered with the rest.
 // `ksvcam setup` does it; every subcommand that uses the framework does it
 // on first use. Registering again is harmless.
 #pragma once
@@ -45,8 +46,9 @@ class ComSession {
   bool initialised_ = false;
 };
 
-// Registers the framework's modules, then the categories, then the other
-// modules; `report` receives a line per step ("registered ..."). Returns
+// Registers the framework's module, then the categories, then the other
+// modules; `report` receives a line per step ("registered ...", naming
+// each module by the description its version resource carries). Returns
 // how many of each. Throws CommandFailure naming the module or category
 // that failed.
 struct MediaRegistration {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,9 +39,14 @@ struct VersionInfo {
   uint16_t fileVersion[4] = {0, 0, 0, 0};  // most significant first
   uint16_t language = 0x0409;              // U.S. English
   uint16_t codePage = 1200;                // UTF-16
+  uint32_t fileType = 3;                   // VFT_DRV; VFT_DLL (2) for a library or plug-in
   // The "StringFileInfo" texts in order, e.g. {"FileVersion", "1.0.0.0"}.
   std::vector<std::pair<std::string, std::string>> texts;
 };
+
+// "0.1.0" as the four numbers of a fixed file version, most significant
+// first; those missing are 0.
+void ParseFileVersion(std::string_view text, uint16_t (&numbers)[4]);
 
 // The VS_VERSIONINFO block for `info`. Throws std::length_error when it
 // would exceed the 65,535 bytes a block can measure.

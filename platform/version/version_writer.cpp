@@ -59,13 +59,24 @@ void AppendFixedInfo(std::vector<uint8_t>& out, const VersionInfo& info) {
   AppendLe32(out, 0x3F);        // flags mask
   AppendLe32(out, 0);           // flags
   AppendLe32(out, 0x00040004);  // VOS_NT_WINDOWS32
-  AppendLe32(out, 3);           // VFT_DRV
+  AppendLe32(out, info.fileType);
   AppendLe32(out, 0);           // subtype
   AppendLe32(out, 0);           // date
   AppendLe32(out, 0);
 }
 
 }  // namespace
+
+void ParseFileVersion(std::string_view text, uint16_t (&numbers)[4]) {
+  size_t at = 0;
+  for (uint16_t& number : numbers) {
+    number = 0;
+    while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+      number = static_cast<uint16_t>(number * 10 + (text[at++] - '0'));
+    }
+    if (at < text.size() && text[at] == '.') ++at;
+  }
+}
 
 std::vector<uint8_t> BuildVersionResource(const VersionInfo& info) {
   std::vector<uint8_t> out;

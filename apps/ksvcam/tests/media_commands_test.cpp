@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <utility>
 
 #include "apps/ksvcam/tests/test_support.h"
 #include "platform/com/apartment.h"
@@ -42,7 +44,7 @@ class MediaCommands : public ::testing::Test {
   static void RegisterTestFilters() {
     // Kept loaded, as COM keeps its servers: unloading it in the middle of
     // the process left LeakSanitizer a stale thread-local slot to read.
-    void* module = dlopen(KSV_TEST_MODULE_DIR "/ksvtestfilters.so", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    void* module = dlopen(KSV_TEST_PLUGIN_DIR "/ksvtestfilters.so", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     ASSERT_NE(module, nullptr) << dlerror();
     auto entry = reinterpret_cast<HRESULT (*)()>(dlsym(module, "DllRegisterServer"));
     ASSERT_NE(entry, nullptr);
@@ -111,6 +113,50 @@ TEST_F(MediaCommands, SetupListsEveryCategoryAndIsHarmlessTwiceAndUnregisterEmpt
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_NE(again.out.find("not registered: category DirectShow Filters"), std::string::npos);
   EXPECT_NE(again.out.find("not registered: the camera driver"), std::string::npos) << again.out;
+}
+
+// ksvcam itself in a process of its own, with this test's environment: what
+// it loads stays out of this process. Its standard output and error, and
+// its exit status.
+std::pair<std::string, int> RunProgram(const std::string& arguments) {
+  const std::string command = std::string("'") + KSVCAM_BINARY + "' " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {"cannot run " + command, -1};
+  std::string out;
+  char buffer[4096];
+  while (size_t got = fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, got);
+  return {out, pclose(pipe)};
+}
+
+// Setup registers every plug-in of the modules folder that registers
+// itself, named by the description it carries (else by its file name), and
+// leaves the modules that do not (the driver, the devices) to their own steps.
+TEST_F(MediaCommands, SetupRegistersEveryModuleOfTheFolderThatRegistersItself) {
+  const fs::path modules = folder_.path() / "modules";
+  fs::create_directories(modules);
+  for (const auto& entry : fs::directory_iterator(KSV_TEST_MODULE_DIR)) {
+    fs::create_symlink(entry.path(), modules / entry.path().filename());
+  }
+  fs::create_symlink(fs::path(KSV_TEST_PLUGIN_DIR) / "ksvtestfilters.so",
+                     modules / "ksvtestfilters.so");
+  ::setenv("KSV_MODULE_DIR", modules.c_str(), 1);
+
+  const auto [setup, status] = RunProgram("setup");
+  ASSERT_EQ(status, 0) << setup;
+  EXPECT_NE(setup.find("\nregistered the AVI multiplexer: " + (modules / "ksvavimux.so").string() +
+                       "\n"),
+            std::string::npos)
+      << setup;
+  EXPECT_NE(setup.find("\nregistered ksvtestfilters.so: " + (modules / "ksvtestfilters.so").string() +
+                       "\n"),
+            std::string::npos)
+      << setup;
+  EXPECT_NE(setup.find("24 media modules"), std::string::npos) << setup;
+  EXPECT_EQ(setup.find("registered oksv1vid.so"), std::string::npos) << setup;
+  EXPECT_EQ(setup.find("registered ksvsimcam.so"), std::string::npos) << setup;
+  const auto [legacy, listed] = RunProgram("filters --category legacy");
+  ASSERT_EQ(listed, 0) << legacy;
+  EXPECT_NE(legacy.find("  KSV Test Source  "), std::string::npos) << legacy;
 }
 
 // A machine whose registration names a framework that is gone (another

@@ -31,6 +31,13 @@ std::string CallEntry(const std::filesystem::path& path, const char* entry) {
 
 std::filesystem::path PluginRoot::ModuleFolder() { return KSV_TEST_MODULE_DIR; }
 
+std::filesystem::path PluginRoot::ModulePath(const std::string& module) {
+  std::filesystem::path shipped = ModuleFolder() / module;
+  std::error_code error;
+  return std::filesystem::exists(shipped, error) ? shipped
+                                                 : std::filesystem::path(KSV_TEST_PLUGIN_DIR) / module;
+}
+
 PluginRoot::PluginRoot(const std::vector<std::string>& modules) {
   ::setenv("KSV_ROOT", (folder_.path() / "root").c_str(), 1);
   std::filesystem::create_directories(folder_.path() / "root");
@@ -42,7 +49,7 @@ PluginRoot::PluginRoot(const std::vector<std::string>& modules) {
   error_ = CallEntry(ModuleFolder() / "ksvmedia.so", "DllRegisterServer");
   for (const std::string& module : modules) {
     if (!error_.empty()) return;
-    error_ = CallEntry(ModuleFolder() / module, "DllRegisterServer");
+    error_ = CallEntry(ModulePath(module), "DllRegisterServer");
   }
 }
 

@@ -1,6 +1,6 @@
 // For the tests of filter plug-ins: a fresh system root (KSV_ROOT) in a
 // temporary folder, COM initialised on the test's thread, and the named
-// plug-ins of the build's lib/ksv registered in it as an installer would
+// plug-ins registered in it as an installer would
 // (the media framework's own module first, so their filters reach the
 // filter mapper). Everything is undone when the object goes.
 //
@@ -28,8 +28,11 @@ class PluginRoot {
   // A folder for the test's own files.
   std::filesystem::path operator/(const std::string& name) const { return folder_ / name; }
 
-  // The build's plug-in folder.
+  // The build's folder of shipped modules (lib/ksv).
   static std::filesystem::path ModuleFolder();
+  // The named module: a shipped one of ModuleFolder(), else a test's own
+  // plug-in (lib/ksv-tests).
+  static std::filesystem::path ModulePath(const std::string& module);
 
  private:
   ksv::testing::TempFolder folder_;

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/media/base/tests/test_filters.h"
+#include "platform/media/testing/harness.h"
 #include "testing/allocation_counter.h"
 
 namespace ksv::media::testing {
@@ -29,8 +29,8 @@ IMemAllocator* NewStingy(LONG maxBuffer) {
 }
 
 TEST(AllocatorNegotiation, TheInputPinsAllocatorComesFirst) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   sink->ownAllocator = NewAllocator();
   ASSERT_EQ(source->GetPin(0)->Connect(sink->GetPin(0), nullptr), S_OK);
   EXPECT_EQ(sink->notified, sink->ownAllocator);
@@ -43,8 +43,8 @@ TEST(AllocatorNegotiation, TheInputPinsAllocatorComesFirst) {
 // The input pin grants less than the source asked: the source sees it and
 // falls back to an allocator of its own.
 TEST(AllocatorNegotiation, GrantSmallerThanAsked) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   sink->ownAllocator = NewStingy(2048);
   ASSERT_EQ(source->GetPin(0)->Connect(sink->GetPin(0), nullptr), S_OK);
   // The source refused the 2,048-byte grant and used an allocator of its own.
@@ -56,8 +56,8 @@ TEST(AllocatorNegotiation, GrantSmallerThanAsked) {
 }
 
 TEST(AllocatorNegotiation, AConnectionFailsWhenNoAllocatorGrantsEnough) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   sink->ownAllocator = NewStingy(2048);
   sink->refuseForeignAllocator = true;
   EXPECT_TRUE(FAILED(source->GetPin(0)->Connect(sink->GetPin(0), nullptr)));

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/media/base/tests/test_filters.h"
+#include "platform/media/testing/harness.h"
 
 namespace ksv::media::testing {
 namespace {
@@ -21,8 +21,8 @@ DWORD ConnectedRate(IPin* pin) {
 }
 
 TEST(PinConnection, TypesAreAgreedOrRefusedOnEitherSide) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   IPin* output = source->GetPin(0);
   IPin* input = sink->GetPin(0);
 
@@ -63,9 +63,9 @@ TEST(PinConnection, TypesAreAgreedOrRefusedOnEitherSide) {
 }
 
 TEST(PinConnection, DirectionsAndStatesAreChecked) {
-  Held<SourceFilter> source;
-  Held<SourceFilter> otherSource;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSource> otherSource;
+  Held<HarnessSink> sink;
   IPin* output = source->GetPin(0);
   IPin* input = sink->GetPin(0);
 
@@ -86,7 +86,7 @@ TEST(PinConnection, DirectionsAndStatesAreChecked) {
 }
 
 TEST(PinConnection, PinsDescribeThemselves) {
-  Held<SinkFilter> sink;
+  Held<HarnessSink> sink;
   IPin* input = sink->GetPin(0);
   LPWSTR id = nullptr;
   ASSERT_EQ(input->QueryId(&id), S_OK);
@@ -123,16 +123,16 @@ TEST(PinConnection, PinsDescribeThemselves) {
 }
 
 TEST(PinConnection, TransformOutputKnowsItsTypesOnlyOnceTheInputIsConnected) {
-  Held<SourceFilter> source;
-  Held<CopyTransform> transform;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessTransform> transform;
+  Held<HarnessSink> sink;
 
   IEnumMediaTypes* types = nullptr;
-  EXPECT_EQ(transform->output()->EnumMediaTypes(&types), VFW_E_NOT_CONNECTED);
-  EXPECT_TRUE(FAILED(transform->output()->Connect(sink->GetPin(0), nullptr)));
+  EXPECT_EQ(transform->Output()->EnumMediaTypes(&types), VFW_E_NOT_CONNECTED);
+  EXPECT_TRUE(FAILED(transform->Output()->Connect(sink->GetPin(0), nullptr)));
 
-  ASSERT_EQ(source->GetPin(0)->Connect(transform->input(), nullptr), S_OK);
-  ASSERT_EQ(transform->output()->EnumMediaTypes(&types), S_OK);
+  ASSERT_EQ(source->GetPin(0)->Connect(transform->Input(), nullptr), S_OK);
+  ASSERT_EQ(transform->Output()->EnumMediaTypes(&types), S_OK);
   AM_MEDIA_TYPE* first = nullptr;
   ULONG count = 0;
   ASSERT_EQ(types->Next(1, &first, &count), S_OK);
@@ -144,33 +144,33 @@ TEST(PinConnection, TransformOutputKnowsItsTypesOnlyOnceTheInputIsConnected) {
   EXPECT_EQ(count, 0u);
   types->Release();
 
-  ASSERT_EQ(transform->output()->Connect(sink->GetPin(0), nullptr), S_OK);
+  ASSERT_EQ(transform->Output()->Connect(sink->GetPin(0), nullptr), S_OK);
   EXPECT_EQ(ConnectedRate(sink->GetPin(0)), 22050u);
 }
 
 TEST(PinConnection, ReconnectionAskedWhileCompletingAConnection) {
-  Held<SourceFilter> slow;
-  Held<SourceFilter> fast;
+  Held<HarnessSource> slow;
+  Held<HarnessSource> fast;
   fast->rate = 44100;
-  Held<CopyTransform> transform;
-  Held<SinkFilter> sink;
+  Held<HarnessTransform> transform;
+  Held<HarnessSink> sink;
   auto graph = ksv::com::ComPtr<FakeGraph>::Adopt(new FakeGraph);
   ASSERT_EQ(graph->AddFilter(transform.filter, u"copy"), S_OK);
   transform->reconnectOutput = true;
 
-  ASSERT_EQ(slow->GetPin(0)->Connect(transform->input(), nullptr), S_OK);
-  ASSERT_EQ(transform->output()->Connect(sink->GetPin(0), nullptr), S_OK);
+  ASSERT_EQ(slow->GetPin(0)->Connect(transform->Input(), nullptr), S_OK);
+  ASSERT_EQ(transform->Output()->Connect(sink->GetPin(0), nullptr), S_OK);
   EXPECT_EQ(ConnectedRate(sink->GetPin(0)), 22050u);
   EXPECT_EQ(graph->reconnects(), 0);
 
   // A new upstream at another rate: the transform has its output
   // renegotiated from inside the input's connection.
   ASSERT_EQ(slow->GetPin(0)->Disconnect(), S_OK);
-  ASSERT_EQ(transform->input()->Disconnect(), S_OK);
-  ASSERT_EQ(fast->GetPin(0)->Connect(transform->input(), nullptr), S_OK);
+  ASSERT_EQ(transform->Input()->Disconnect(), S_OK);
+  ASSERT_EQ(fast->GetPin(0)->Connect(transform->Input(), nullptr), S_OK);
   EXPECT_EQ(graph->reconnects(), 1);
   EXPECT_EQ(graph->lastReconnectResult(), S_OK);
-  EXPECT_EQ(ConnectedRate(transform->output()), 44100u);
+  EXPECT_EQ(ConnectedRate(transform->Output()), 44100u);
   EXPECT_EQ(ConnectedRate(sink->GetPin(0)), 44100u);
   EXPECT_EQ(transform->completedOutputs, 2);
 

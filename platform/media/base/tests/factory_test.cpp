@@ -1,14 +1,14 @@
 // Class factories from templates, and the module's unload answer.
 #include <gtest/gtest.h>
 
-#include "platform/media/base/tests/test_filters.h"
+#include "platform/media/testing/harness.h"
 
 namespace ksv::media::testing {
 namespace {
 
 CUnknown* NewSink(LPUNKNOWN /*outer*/, HRESULT* result) {
   *result = S_OK;
-  return new SinkFilter;
+  return new HarnessSink;
 }
 
 const CFactoryTemplate kTemplates[] = {{u"Test Sink", &kSinkClsid, NewSink}};

@@ -3,7 +3,7 @@
 // flushing, and no allocation per sample.
 #include <gtest/gtest.h>
 
-#include "platform/media/base/tests/test_filters.h"
+#include "platform/media/testing/harness.h"
 
 namespace ksv::media::testing {
 namespace {
@@ -11,8 +11,8 @@ namespace {
 constexpr int kWait = 5000;  // milliseconds; only reached when something hangs
 
 TEST(SourceThread, PushesItsSamplesAndEndsTheStream) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   source->count = 20;
   ASSERT_EQ(source->GetPin(0)->Connect(sink->GetPin(0), nullptr), S_OK);
 
@@ -46,8 +46,8 @@ TEST(SourceThread, PushesItsSamplesAndEndsTheStream) {
 }
 
 TEST(SourceThread, AFailedSampleEndsTheStreamAndAbortsThroughTheGraph) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   auto graph = ksv::com::ComPtr<FakeGraph>::Adopt(new FakeGraph);
   graph->AddFilter(source.filter, u"source");
   source->count = 10;
@@ -70,8 +70,8 @@ TEST(SourceThread, AFailedSampleEndsTheStreamAndAbortsThroughTheGraph) {
 }
 
 TEST(SourceThread, StopsWhileTheSinkHoldsEverySample) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   source->count = 1000;
   source->buffers = 2;
   sink->holdSamples = true;
@@ -90,8 +90,8 @@ TEST(SourceThread, StopsWhileTheSinkHoldsEverySample) {
 }
 
 TEST(SourceThread, PausedSourceAnswersCommandsAndRunsOn) {
-  Held<SourceFilter> source;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessSink> sink;
   source->count = 5;
   ASSERT_EQ(source->GetPin(0)->Connect(sink->GetPin(0), nullptr), S_OK);
   ASSERT_EQ(sink->Pause(), S_OK);
@@ -105,12 +105,12 @@ TEST(SourceThread, PausedSourceAnswersCommandsAndRunsOn) {
 }
 
 TEST(TransformStreaming, SamplesEndOfStreamAndFlushPassThrough) {
-  Held<SourceFilter> source;
-  Held<CopyTransform> transform;
-  Held<SinkFilter> sink;
+  Held<HarnessSource> source;
+  Held<HarnessTransform> transform;
+  Held<HarnessSink> sink;
   source->count = 8;
-  ASSERT_EQ(source->GetPin(0)->Connect(transform->input(), nullptr), S_OK);
-  ASSERT_EQ(transform->output()->Connect(sink->GetPin(0), nullptr), S_OK);
+  ASSERT_EQ(source->GetPin(0)->Connect(transform->Input(), nullptr), S_OK);
+  ASSERT_EQ(transform->Output()->Connect(sink->GetPin(0), nullptr), S_OK);
 
   ASSERT_EQ(sink->Run(0), S_OK);
   ASSERT_EQ(transform->Run(0), S_OK);
@@ -127,7 +127,7 @@ TEST(TransformStreaming, SamplesEndOfStreamAndFlushPassThrough) {
 
   // After end of stream the input refuses samples until a flush.
   IMemInputPin* input = nullptr;
-  ASSERT_EQ(transform->input()->QueryInterface(IID_PPV_ARGS(&input)), S_OK);
+  ASSERT_EQ(transform->Input()->QueryInterface(IID_PPV_ARGS(&input)), S_OK);
   IMemAllocator* allocator = nullptr;
   ASSERT_EQ(input->GetAllocator(&allocator), S_OK);
   ASSERT_EQ(allocator->Commit(), S_OK);
@@ -136,9 +136,9 @@ TEST(TransformStreaming, SamplesEndOfStreamAndFlushPassThrough) {
   sample->SetActualDataLength(4);
   EXPECT_EQ(input->Receive(sample), VFW_E_SAMPLE_REJECTED_EOS);
 
-  EXPECT_EQ(transform->input()->BeginFlush(), S_OK);
+  EXPECT_EQ(transform->Input()->BeginFlush(), S_OK);
   EXPECT_EQ(input->Receive(sample), S_FALSE);
-  EXPECT_EQ(transform->input()->EndFlush(), S_OK);
+  EXPECT_EQ(transform->Input()->EndFlush(), S_OK);
   {
     std::lock_guard lock(sink->mutex);
     EXPECT_EQ(sink->flushes, 1);

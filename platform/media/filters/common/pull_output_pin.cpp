@@ -1,7 +1,6 @@
 #include "platform/media/filters/common/pull_output_pin.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "platform/media/media_guids.h"
 
@@ -20,6 +19,7 @@ uint32_t PullPlan::Largest() const {
 CPullOutputPin::CPullOutputPin(CParserFilter* filter, LPCWSTR name, const CMediaType& type,
                                std::unique_ptr<const PacketList> packets, HRESULT* result)
     : CSourceStream("parser output", result, filter, name),
+      CMediaSeeking(static_cast<SeekableStream*>(this)),
       parser_(filter),
       type_(type),
       packets_(std::move(packets)),
@@ -104,118 +104,6 @@ HRESULT CPullOutputPin::FillBuffer(IMediaSample* sample) {
   sample->SetPreroll(FALSE);
   ++next_;
   position_ = stop;
-  return S_OK;
-}
-
-// ---- IMediaSeeking
-
-namespace {
-constexpr DWORD kCapabilities =
-    AM_SEEKING_CanGetCurrentPos | AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
-}  // namespace
-
-HRESULT CPullOutputPin::GetCapabilities(DWORD* capabilities) {
-  if (capabilities == nullptr) return E_POINTER;
-  *capabilities = kCapabilities;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::CheckCapabilities(DWORD* capabilities) {
-  if (capabilities == nullptr) return E_POINTER;
-  const DWORD asked = *capabilities;
-  *capabilities &= kCapabilities;
-  if (*capabilities == asked) return S_OK;
-  return *capabilities == 0 ? E_FAIL : S_FALSE;
-}
-
-HRESULT CPullOutputPin::IsFormatSupported(const GUID* format) {
-  if (format == nullptr) return E_POINTER;
-  return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT CPullOutputPin::QueryPreferredFormat(GUID* format) {
-  if (format == nullptr) return E_POINTER;
-  *format = TIME_FORMAT_MEDIA_TIME;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::GetTimeFormat(GUID* format) { return QueryPreferredFormat(format); }
-
-HRESULT CPullOutputPin::IsUsingTimeFormat(const GUID* format) { return IsFormatSupported(format); }
-
-HRESULT CPullOutputPin::SetTimeFormat(const GUID* format) {
-  if (format == nullptr) return E_POINTER;
-  return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
-HRESULT CPullOutputPin::GetDuration(LONGLONG* duration) {
-  if (duration == nullptr) return E_POINTER;
-  *duration = duration_;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::GetStopPosition(LONGLONG* stop) { return GetDuration(stop); }
-
-HRESULT CPullOutputPin::GetCurrentPosition(LONGLONG* current) {
-  if (current == nullptr) return E_POINTER;
-  *current = position_.load();
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                          LONGLONG source, const GUID* sourceFormat) {
-  if (target == nullptr) return E_POINTER;
-  const auto isTime = [](const GUID* format) {
-    return format == nullptr || *format == TIME_FORMAT_MEDIA_TIME;
-  };
-  if (!isTime(targetFormat) || !isTime(sourceFormat)) return E_INVALIDARG;
-  *target = source;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
-                                     DWORD stopFlags) {
-  constexpr DWORD kPositioning = 0x3;  // the positioning bits of the flags
-  const DWORD currentHow = currentFlags & kPositioning;
-  const DWORD stopHow = stopFlags & kPositioning;
-  if ((currentHow != AM_SEEKING_NoPositioning && current == nullptr) ||
-      (stopHow != AM_SEEKING_NoPositioning && stop == nullptr)) {
-    return E_POINTER;
-  }
-  const bool currentWhole = currentHow == AM_SEEKING_NoPositioning ||
-                            (currentHow == AM_SEEKING_AbsolutePositioning && *current == 0);
-  const bool stopWhole = stopHow == AM_SEEKING_NoPositioning ||
-                         (stopHow == AM_SEEKING_AbsolutePositioning && *stop == duration_);
-  return currentWhole && stopWhole ? S_OK : E_NOTIMPL;
-}
-
-HRESULT CPullOutputPin::GetPositions(LONGLONG* current, LONGLONG* stop) {
-  if (current != nullptr) *current = position_.load();
-  if (stop != nullptr) *stop = duration_;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
-  if (earliest != nullptr) *earliest = 0;
-  if (latest != nullptr) *latest = duration_;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::SetRate(double rate) {
-  if (!(rate > 0.0) || !std::isfinite(rate)) return E_INVALIDARG;
-  rate_ = rate;
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::GetRate(double* rate) {
-  if (rate == nullptr) return E_POINTER;
-  *rate = rate_.load();
-  return S_OK;
-}
-
-HRESULT CPullOutputPin::GetPreroll(LONGLONG* preroll) {
-  if (preroll == nullptr) return E_POINTER;
-  *preroll = 0;
   return S_OK;
 }
 

@@ -6,11 +6,12 @@
 // straight into a sample of its own allocator, stamps it and delivers it;
 // after the last one it delivers the end of stream. A read that fails
 // aborts the stream: EC_ERRORABORT to the graph, then the end of stream.
-// The pin also answers IMediaSeeking for the whole stream (duration,
-// position, and the whole-file range as the only positions it takes) and
-// plays it at any positive rate: a sample's times are the file's divided
-// by the rate, counted from where the rate last changed, so a renderer
-// downstream presents it that much sooner. A new rate takes effect from
+// The pin also answers IMediaSeeking for the whole stream (CMediaSeeking
+// for a SeekableStream: duration, position, and the whole-file range as
+// the only positions it takes) and plays it at any positive rate: a
+// sample's times are the file's divided by the rate, counted from where
+// the rate last changed, so a renderer downstream presents it that much
+// sooner. A new rate takes effect from
 // the next packet, announced by a new segment that carries it.
 #pragma once
 
@@ -19,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/media/base/media_seeking.h"
 #include "platform/media/base/source.h"
 #include "platform/media/control_interfaces.h"
 #include "platform/media/filters/common/parser_filter.h"
@@ -56,7 +58,7 @@ struct PullPlan final : PacketList {
   uint32_t Largest() const override;
 };
 
-class CPullOutputPin : public CSourceStream, public IMediaSeeking {
+class CPullOutputPin : public CSourceStream, public CMediaSeeking, private SeekableStream {
  public:
   // Adds itself to `filter`'s pins. `type` is the one type it offers.
   CPullOutputPin(CParserFilter* filter, LPCWSTR name, const CMediaType& type,
@@ -69,31 +71,6 @@ class CPullOutputPin : public CSourceStream, public IMediaSeeking {
   HRESULT GetMediaType(CMediaType* type) override;
   // Buffers that hold the largest packet, four of them.
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-
-  // IMediaSeeking, in TIME_FORMAT_MEDIA_TIME only.
-  HRESULT GetCapabilities(DWORD* capabilities) override;
-  HRESULT CheckCapabilities(DWORD* capabilities) override;
-  HRESULT IsFormatSupported(const GUID* format) override;
-  HRESULT QueryPreferredFormat(GUID* format) override;
-  HRESULT GetTimeFormat(GUID* format) override;
-  HRESULT IsUsingTimeFormat(const GUID* format) override;
-  HRESULT SetTimeFormat(const GUID* format) override;
-  HRESULT GetDuration(LONGLONG* duration) override;
-  HRESULT GetStopPosition(LONGLONG* stop) override;
-  // The stop time of the last sample delivered since the stream started.
-  HRESULT GetCurrentPosition(LONGLONG* current) override;
-  HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                            const GUID* sourceFormat) override;
-  // Only the whole stream (start 0, stop at the duration) is taken;
-  // E_NOTIMPL for any other position.
-  HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
-                       DWORD stopFlags) override;
-  HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
-  HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-  // Any rate above zero (E_INVALIDARG otherwise).
-  HRESULT SetRate(double rate) override;
-  HRESULT GetRate(double* rate) override;
-  HRESULT GetPreroll(LONGLONG* preroll) override;
 
  protected:
   HRESULT OnThreadCreate() override;
@@ -119,6 +96,13 @@ class CPullOutputPin : public CSourceStream, public IMediaSeeking {
 
   // A file time as a sample time at the rate in the stamps.
   REFERENCE_TIME Stamp(REFERENCE_TIME fileTime) const;
+
+  // SeekableStream: the position is the stop time of the last sample
+  // delivered since the stream started.
+  REFERENCE_TIME StreamDuration() override { return duration_; }
+  REFERENCE_TIME StreamPosition() override { return position_.load(); }
+  double StreamRate() override { return rate_.load(); }
+  void ChangeStreamRate(double rate) override { rate_ = rate; }
 };
 
 }  // namespace ksv::media::filters

@@ -7,11 +7,16 @@
 #include <thread>
 
 #include "platform/kernel/performance_counter.h"
-#include "platform/media/graph/tests/base_filters.h"
+#include "platform/media/testing/harness.h"
 #include "platform/media/graph/tests/graph_test_support.h"
 
 namespace ksv::media::graph::testing {
 namespace {
+
+using media::testing::HarnessRenderer;
+using media::testing::HarnessSource;
+using media::testing::HarnessTransform;
+using media::testing::NewHeld;
 
 using com::ComPtr;
 namespace kernel = platform::kernel;
@@ -55,19 +60,19 @@ class BaseGraph : public GraphTest {
     ASSERT_EQ(graph_.As(&media), S_OK);
     ASSERT_EQ(media->SetSyncSource(nullptr), S_OK);
   }
-  std::pair<IBaseFilter*, IPin*> Source(BaseSource* source) { return {source, source->Output()}; }
-  std::pair<IBaseFilter*, IPin*> Middle(PassThroughTransform* middle) {
+  std::pair<IBaseFilter*, IPin*> Source(HarnessSource* source) { return {source, source->Output()}; }
+  std::pair<IBaseFilter*, IPin*> Middle(HarnessTransform* middle) {
     return {middle, middle->Output()};
   }
-  std::pair<IBaseFilter*, IPin*> End(NullRenderer* renderer) { return {renderer, nullptr}; }
+  std::pair<IBaseFilter*, IPin*> End(HarnessRenderer* renderer) { return {renderer, nullptr}; }
 
   std::vector<IBaseFilter*> held_;
 };
 
 TEST_F(BaseGraph, ReconnectRequestedFromInsideConnectionIsDoneBeforeTheCallReturns) {
-  auto* source = Make<BaseSource>(1, 1);
-  auto* middle = Make<PassThroughTransform>();
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(1, 1);
+  auto* middle = Make<HarnessTransform>();
+  auto* renderer = Make<HarnessRenderer>();
   ASSERT_EQ(graph_->AddFilter(source, u"Source"), S_OK);
   ASSERT_EQ(graph_->AddFilter(middle, u"Middle"), S_OK);
   ASSERT_EQ(graph_->AddFilter(renderer, u"Renderer"), S_OK);
@@ -86,7 +91,7 @@ TEST_F(BaseGraph, ReconnectRequestedFromInsideConnectionIsDoneBeforeTheCallRetur
   // From outside any graph call it is done at once; a lone pin cannot be.
   ASSERT_EQ(graph_->Reconnect(middle->Input()), S_OK);
   EXPECT_EQ(middle->inputConnections.load(), 3);
-  auto* lonely = Make<NullRenderer>();
+  auto* lonely = Make<HarnessRenderer>();
   ASSERT_EQ(graph_->AddFilter(lonely, nullptr), S_OK);
   EXPECT_EQ(graph_->Reconnect(lonely->Input()), VFW_E_NOT_CONNECTED);
   // And the reconnected graph streams.
@@ -100,11 +105,11 @@ TEST_F(BaseGraph, ReconnectRequestedFromInsideConnectionIsDoneBeforeTheCallRetur
 
 TEST_F(BaseGraph, CompletionTwoSourcesEndOnlyAfterBoth) {
   NoClock();
-  auto* quick = Make<BaseSource>(10, 1);
-  auto* slow = Make<BaseSource>(10'000, 1);
-  auto* middle = Make<PassThroughTransform>();
-  auto* rendererA = Make<NullRenderer>();
-  auto* rendererB = Make<NullRenderer>();
+  auto* quick = Make<HarnessSource>(10, 1);
+  auto* slow = Make<HarnessSource>(10'000, 1);
+  auto* middle = Make<HarnessTransform>();
+  auto* rendererA = Make<HarnessRenderer>();
+  auto* rendererB = Make<HarnessRenderer>();
   Chain({Source(quick), End(rendererA)});
   Chain({Source(slow), Middle(middle), End(rendererB)});
   ASSERT_TRUE(SUCCEEDED(control_->Run()));  // S_FALSE: a renderer still cueing
@@ -122,10 +127,10 @@ TEST_F(BaseGraph, CompletionTwoSourcesEndOnlyAfterBoth) {
 
 TEST_F(BaseGraph, CompletionWithDefaultHandlingCancelledEachRendererReportsItselfOnceRunning) {
   NoClock();
-  auto* sourceA = Make<BaseSource>(0, 1);  // ends at once, while paused
-  auto* sourceB = Make<BaseSource>(5, 1);
-  auto* rendererA = Make<NullRenderer>();
-  auto* rendererB = Make<NullRenderer>();
+  auto* sourceA = Make<HarnessSource>(0, 1);  // ends at once, while paused
+  auto* sourceB = Make<HarnessSource>(5, 1);
+  auto* rendererA = Make<HarnessRenderer>();
+  auto* rendererB = Make<HarnessRenderer>();
   Chain({Source(sourceA), End(rendererA)});
   Chain({Source(sourceB), End(rendererB)});
   ASSERT_EQ(events_->CancelDefaultHandling(EC_COMPLETE), S_OK);
@@ -155,9 +160,9 @@ TEST_F(BaseGraph, CompletionWithDefaultHandlingCancelledEachRendererReportsItsel
 
 TEST_F(BaseGraph, CompletionFailingSourceThreadGivesErrorAbort) {
   NoClock();
-  auto* source = Make<BaseSource>(100, 1, 7);
-  auto* middle = Make<PassThroughTransform>();
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(100, 1, 7);
+  auto* middle = Make<HarnessTransform>();
+  auto* renderer = Make<HarnessRenderer>();
   Chain({Source(source), Middle(middle), End(renderer)});
   ASSERT_TRUE(SUCCEEDED(control_->Run()));  // S_FALSE: a renderer still cueing
   LONG code = 0;
@@ -170,9 +175,9 @@ TEST_F(BaseGraph, CompletionFailingSourceThreadGivesErrorAbort) {
 
 TEST_F(BaseGraph, LifetimeReleasingARunningGraphStopsItsThreads) {
   NoClock();
-  auto* source = Make<BaseSource>(int64_t{1} << 40, 1);
-  auto* middle = Make<PassThroughTransform>();
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(int64_t{1} << 40, 1);
+  auto* middle = Make<HarnessTransform>();
+  auto* renderer = Make<HarnessRenderer>();
   Chain({Source(source), Middle(middle), End(renderer)});
   ASSERT_TRUE(SUCCEEDED(control_->Run()));  // S_FALSE: a renderer still cueing
   while (renderer->rendered() < 100) std::this_thread::yield();
@@ -191,8 +196,8 @@ TEST_F(BaseGraph, LifetimeReleasingARunningGraphStopsItsThreads) {
 
 TEST_F(BaseGraph, LifetimeRemovingARunningFilterFailsAndKeepsIt) {
   NoClock();
-  auto* source = Make<BaseSource>(int64_t{1} << 40, 1);
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(int64_t{1} << 40, 1);
+  auto* renderer = Make<HarnessRenderer>();
   Chain({Source(source), End(renderer)});
   ASSERT_TRUE(SUCCEEDED(control_->Run()));  // S_FALSE: a renderer still cueing
   EXPECT_EQ(graph_->RemoveFilter(renderer), VFW_E_NOT_STOPPED);
@@ -205,8 +210,8 @@ TEST_F(BaseGraph, LifetimeRemovingARunningFilterFailsAndKeepsIt) {
 // and the graph's state is complete; the sample is presented once running.
 TEST_F(BaseGraph, RendererPausedHoldsTheFirstSampleUntilRun) {
   NoClock();
-  auto* source = Make<BaseSource>(3, kFrame);
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(3, kFrame);
+  auto* renderer = Make<HarnessRenderer>();
   Chain({Source(source), End(renderer)});
   const HRESULT paused = control_->Pause();
   EXPECT_TRUE(paused == S_OK || paused == S_FALSE);
@@ -225,8 +230,8 @@ TEST_F(BaseGraph, RendererPausedHoldsTheFirstSampleUntilRun) {
 // Paused with no sample yet, the renderer's state is intermediate and
 // Pause says so; Stop ends it.
 TEST_F(BaseGraph, RendererPauseWithoutASampleIsIntermediateUntilStop) {
-  auto* source = Make<BaseSource>(1, 1);
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(1, 1);
+  auto* renderer = Make<HarnessRenderer>();
   Chain({Source(source), End(renderer)});
   // The renderer alone pauses: its source sends nothing.
   EXPECT_EQ(renderer->Pause(), S_FALSE);
@@ -257,9 +262,9 @@ class ClockedGraph : public BaseGraph {
 // test takes no real time for it.
 TEST_F(ClockedGraph, ClockSamplesArePresentedAtTheirTimes) {
   Install(true);
-  auto* source = Make<BaseSource>(30, kFrame);
-  auto* middle = Make<PassThroughTransform>();
-  auto* renderer = Make<NullRenderer>(true);
+  auto* source = Make<HarnessSource>(30, kFrame);
+  auto* middle = Make<HarnessTransform>();
+  auto* renderer = Make<HarnessRenderer>(true);
   Chain({Source(source), Middle(middle), End(renderer)});
   ASSERT_TRUE(SUCCEEDED(control_->Run()));  // S_FALSE: a renderer still cueing
   LONG code = 0;
@@ -280,8 +285,8 @@ TEST_F(ClockedGraph, ClockSamplesArePresentedAtTheirTimes) {
 // comes. Stop and a flush release a waiting sample at once.
 TEST_F(ClockedGraph, RendererStopAndFlushReleaseAWaitingSample) {
   Install(false);
-  auto* source = Make<BaseSource>(3, 10 * 10'000'000);  // 10 s apart
-  auto* renderer = Make<NullRenderer>();
+  auto* source = Make<HarnessSource>(3, 10 * 10'000'000);  // 10 s apart
+  auto* renderer = Make<HarnessRenderer>();
   Chain({Source(source), End(renderer)});
   ASSERT_TRUE(SUCCEEDED(control_->Run()));  // S_FALSE: a renderer still cueing
   while (renderer->rendered() < 1) std::this_thread::yield();

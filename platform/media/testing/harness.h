@@ -1,9 +1,16 @@
-// Small filters and a fake graph for driving the base classes directly:
-// a graph that records events and performs reconnections, a sink that
-// counts what arrives, a source that pushes a given number of samples, and
-// a transform that copies samples and can ask for a reconnection.
+// The one test harness of the media base classes, as GStreamer's
+// GstHarness is one: filters made on the base classes that a test wires
+// around what it checks, configured by their fields before they connect or
+// run. A push source (CSource) that sends a given number of samples, a
+// transform (CTransformFilter) that copies them and can ask for
+// reconnections, a sink on CBaseInputPin that counts what arrives and a
+// renderer on CBaseRenderer that presents it on the graph's clock; and a
+// stand-in graph that records events and performs reconnections, for
+// driving the filters without the real one. The base classes' tests, the
+// graph's tests and the graph benchmark all run on it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -18,6 +25,7 @@ namespace ksv::media::testing {
 inline constexpr CLSID kSinkClsid = ksv::com::Guid("5E1F0001-0000-4000-8000-000000000001");
 inline constexpr CLSID kSourceClsid = ksv::com::Guid("5E1F0002-0000-4000-8000-000000000002");
 inline constexpr CLSID kTransformClsid = ksv::com::Guid("5E1F0003-0000-4000-8000-000000000003");
+inline constexpr CLSID kRendererClsid = ksv::com::Guid("5E1F0004-0000-4000-8000-000000000004");
 
 // A PCM audio type with a WAVEFORMATEX of `rate` Hz, mono, 16 bit.
 CMediaType AudioType(DWORD rate);
@@ -56,7 +64,7 @@ class FakeGraph : public ksv::com::ComObject<IFilterGraph, IMediaEventSink> {
   HRESULT lastReconnect_ = S_OK;
 };
 
-class SinkFilter;
+class HarnessSink;
 
 // An allocator that grants at most `maxBuffer` bytes a buffer.
 class StingyAllocator : public CMemAllocator {
@@ -73,9 +81,9 @@ class StingyAllocator : public CMemAllocator {
   LONG maxBuffer_;
 };
 
-class SinkPin : public CBaseInputPin {
+class HarnessSinkPin : public CBaseInputPin {
  public:
-  SinkPin(SinkFilter* filter, CCritSec* lock, HRESULT* result);
+  HarnessSinkPin(HarnessSink* filter, CCritSec* lock, HRESULT* result);
   HRESULT CheckMediaType(const CMediaType* type) override;
   HRESULT GetMediaType(int position, CMediaType* type) override;
   HRESULT GetAllocator(IMemAllocator** allocator) override;
@@ -85,15 +93,15 @@ class SinkPin : public CBaseInputPin {
   HRESULT BeginFlush() override;
 
  private:
-  SinkFilter* sink_;
+  HarnessSink* sink_;
 };
 
 // Accepts audio at `acceptedRate` (0: any audio). Counts samples and end of
 // stream; may keep samples instead of releasing them.
-class SinkFilter : public CBaseFilter {
+class HarnessSink : public CBaseFilter {
  public:
-  SinkFilter();
-  ~SinkFilter() override;
+  HarnessSink();
+  ~HarnessSink() override;
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int index) override { return index == 0 ? &pin_ : nullptr; }
 
@@ -121,18 +129,18 @@ class SinkFilter : public CBaseFilter {
   void ReleaseHeld();
   // Starts the counts over, for another run.
   void ResetCounts();
-  SinkPin& pin() { return pin_; }
+  HarnessSinkPin& pin() { return pin_; }
 
  private:
   CCritSec lock_;
-  SinkPin pin_;
+  HarnessSinkPin pin_;
 };
 
-class SourceFilter;
+class HarnessSource;
 
-class SourcePin : public CSourceStream {
+class HarnessSourcePin : public CSourceStream {
  public:
-  SourcePin(HRESULT* result, SourceFilter* filter);
+  HarnessSourcePin(HRESULT* result, HarnessSource* filter);
   using CSourceStream::GetMediaType;
   HRESULT GetMediaType(CMediaType* type) override;
   HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
@@ -140,31 +148,38 @@ class SourcePin : public CSourceStream {
   HRESULT OnThreadCreate() override;
 
  private:
-  SourceFilter* source_;
-  int produced_ = 0;
+  HarnessSource* source_;
+  int64_t produced_ = 0;
 };
 
-// Pushes `count` samples of `bufferSize` bytes stamped 0, 1000, ... then
-// ends the stream; with `failAt` >= 0 fails that sample with `failure`.
-class SourceFilter : public CSource {
+// Pushes `count` samples of 16 bytes (PCM audio at `rate`), stamped 0,
+// spacing, 2 x spacing ..., every fourth a sync point, then ends the
+// stream, each time its thread starts; with `failAt` >= 0 fails that
+// sample with `failure` (the base then reports EC_ERRORABORT).
+class HarnessSource : public CSource {
  public:
-  SourceFilter();
-  int count = 3;
-  int failAt = -1;
+  explicit HarnessSource(int64_t count = 3, REFERENCE_TIME spacing = 1000, int64_t failAt = -1);
+  int64_t count;
+  REFERENCE_TIME spacing;
+  int64_t failAt;
   HRESULT failure = E_FAIL;
   LONG bufferSize = 4096;
   LONG buffers = 4;
   DWORD rate = 22050;
-  SourcePin& pin() { return *static_cast<SourcePin*>(m_paStreams[0]); }
+  HarnessSourcePin& pin() { return *static_cast<HarnessSourcePin*>(m_paStreams[0]); }
+  IPin* Output() { return GetPin(0); }
   bool threadCreatedUnderLock = false;
 };
 
 // Copies audio input to an output of the same rate, or of `outputRate`
 // when set. With `reconnectOutput`, connecting the input while the output
-// is connected asks the graph to reconnect the output.
-class CopyTransform : public CTransformFilter {
+// is connected asks the graph to reconnect the output; with
+// `reconnectInputOnOutput`, connecting the output asks the graph to
+// reconnect the input from inside that connection (once; the answer in
+// `reconnectAnswer`).
+class HarnessTransform : public CTransformFilter {
  public:
-  CopyTransform();
+  HarnessTransform();
   HRESULT CheckInputType(const CMediaType* input) override;
   HRESULT CheckTransform(const CMediaType* input, const CMediaType* output) override;
   HRESULT GetMediaType(int position, CMediaType* type) override;
@@ -174,9 +189,34 @@ class CopyTransform : public CTransformFilter {
 
   DWORD outputRate = 0;
   bool reconnectOutput = false;
+  bool reconnectInputOnOutput = false;
+  HRESULT reconnectAnswer = E_FAIL;
   int completedOutputs = 0;
-  IPin* input() { return GetPin(0); }
-  IPin* output() { return GetPin(1); }
+  std::atomic<int> inputConnections{0};
+  IPin* Input() { return GetPin(0); }
+  IPin* Output() { return GetPin(1); }
+};
+
+// Renders audio: counts samples; with `recordTimes`, also when each was
+// presented on the graph's clock (sample start, clock time).
+class HarnessRenderer : public CBaseRenderer {
+ public:
+  explicit HarnessRenderer(bool recordTimes = false);
+  HRESULT CheckMediaType(const CMediaType* type) override;
+  HRESULT DoRenderSample(IMediaSample* sample) override;
+  void OnReceiveFirstSample(IMediaSample* sample) override;
+
+  IPin* Input() { return GetPin(0); }
+  int64_t rendered() const { return rendered_.load(); }
+  int64_t firstSamples() const { return firstSamples_.load(); }
+  std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>> shown();
+
+ private:
+  const bool recordTimes_;
+  std::atomic<int64_t> rendered_{0};
+  std::atomic<int64_t> firstSamples_{0};
+  std::mutex mutex_;
+  std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>> shown_;
 };
 
 // Stops `filter` and breaks its connections on both sides (connected
@@ -197,5 +237,13 @@ struct Held {
   Filter* operator->() const { return filter; }
   Filter* filter;
 };
+
+// A filter made with `new`, held by one reference the caller releases.
+template <class Filter, class... Args>
+Filter* NewHeld(Args&&... args) {
+  auto* filter = new Filter(std::forward<Args>(args)...);
+  filter->AddRef();
+  return filter;
+}
 
 }  // namespace ksv::media::testing

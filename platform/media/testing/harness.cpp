@@ -1,4 +1,4 @@
-#include "platform/media/base/tests/test_filters.h"
+#include "platform/media/testing/harness.h"
 
 #include <chrono>
 #include <cstring>
@@ -89,10 +89,10 @@ bool FakeGraph::WaitForEvent(LONG code, LONG_PTR* param1, int milliseconds) {
 
 // Sink
 
-SinkPin::SinkPin(SinkFilter* filter, CCritSec* lock, HRESULT* result)
+HarnessSinkPin::HarnessSinkPin(HarnessSink* filter, CCritSec* lock, HRESULT* result)
     : CBaseInputPin("sink pin", filter, lock, result, u"In"), sink_(filter) {}
 
-HRESULT SinkPin::CheckMediaType(const CMediaType* type) {
+HRESULT HarnessSinkPin::CheckMediaType(const CMediaType* type) {
   if (type->majortype != MEDIATYPE_Audio) return VFW_E_TYPE_NOT_ACCEPTED;
   if (sink_->acceptedRate != 0 && RateOf(*type) != sink_->acceptedRate) {
     return VFW_E_TYPE_NOT_ACCEPTED;
@@ -100,26 +100,26 @@ HRESULT SinkPin::CheckMediaType(const CMediaType* type) {
   return S_OK;
 }
 
-HRESULT SinkPin::GetMediaType(int position, CMediaType* type) {
+HRESULT HarnessSinkPin::GetMediaType(int position, CMediaType* type) {
   if (position < 0) return E_INVALIDARG;
   if (static_cast<size_t>(position) >= sink_->offered.size()) return VFW_S_NO_MORE_ITEMS;
   return type->Set(sink_->offered[static_cast<size_t>(position)]);
 }
 
-HRESULT SinkPin::GetAllocator(IMemAllocator** allocator) {
+HRESULT HarnessSinkPin::GetAllocator(IMemAllocator** allocator) {
   if (sink_->ownAllocator == nullptr) return CBaseInputPin::GetAllocator(allocator);
   *allocator = sink_->ownAllocator;
   (*allocator)->AddRef();
   return S_OK;
 }
 
-HRESULT SinkPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
+HRESULT HarnessSinkPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
   if (sink_->refuseForeignAllocator && allocator != sink_->ownAllocator) return E_FAIL;
   sink_->notified = allocator;
   return CBaseInputPin::NotifyAllocator(allocator, readOnly);
 }
 
-HRESULT SinkPin::Receive(IMediaSample* sample) {
+HRESULT HarnessSinkPin::Receive(IMediaSample* sample) {
   const HRESULT result = CBaseInputPin::Receive(sample);
   if (result != S_OK) return result;
   REFERENCE_TIME start = 0;
@@ -143,7 +143,7 @@ HRESULT SinkPin::Receive(IMediaSample* sample) {
   return S_OK;
 }
 
-HRESULT SinkPin::EndOfStream() {
+HRESULT HarnessSinkPin::EndOfStream() {
   const HRESULT result = CBaseInputPin::EndOfStream();
   {
     std::lock_guard lock(sink_->mutex);
@@ -153,7 +153,7 @@ HRESULT SinkPin::EndOfStream() {
   return result;
 }
 
-HRESULT SinkPin::BeginFlush() {
+HRESULT HarnessSinkPin::BeginFlush() {
   {
     std::lock_guard lock(sink_->mutex);
     ++sink_->flushes;
@@ -161,25 +161,25 @@ HRESULT SinkPin::BeginFlush() {
   return CBaseInputPin::BeginFlush();
 }
 
-SinkFilter::SinkFilter()
+HarnessSink::HarnessSink()
     : CBaseFilter("sink", nullptr, &lock_, kSinkClsid), pin_(this, &lock_, nullptr) {
   startTimes.reserve(64);
   held.reserve(64);
 }
 
-SinkFilter::~SinkFilter() {
+HarnessSink::~HarnessSink() {
   ReleaseHeld();
   if (ownAllocator != nullptr) ownAllocator->Release();
 }
 
-bool SinkFilter::WaitFor(int wantedSamples, int wantedEnds, int milliseconds) {
+bool HarnessSink::WaitFor(int wantedSamples, int wantedEnds, int milliseconds) {
   std::unique_lock lock(mutex);
   return changed.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] {
     return samples >= wantedSamples && endOfStreams >= wantedEnds;
   });
 }
 
-void SinkFilter::ResetCounts() {
+void HarnessSink::ResetCounts() {
   std::lock_guard lock(mutex);
   samples = 0;
   syncPoints = 0;
@@ -189,7 +189,7 @@ void SinkFilter::ResetCounts() {
   allocationsAtLastSample = -1;
 }
 
-void SinkFilter::ReleaseHeld() {
+void HarnessSink::ReleaseHeld() {
   std::vector<IMediaSample*> samplesHeld;
   {
     std::lock_guard lock(mutex);
@@ -200,12 +200,12 @@ void SinkFilter::ReleaseHeld() {
 
 // Source
 
-SourcePin::SourcePin(HRESULT* result, SourceFilter* filter)
+HarnessSourcePin::HarnessSourcePin(HRESULT* result, HarnessSource* filter)
     : CSourceStream("source pin", result, filter, u"Out"), source_(filter) {}
 
-HRESULT SourcePin::GetMediaType(CMediaType* type) { return type->Set(AudioType(source_->rate)); }
+HRESULT HarnessSourcePin::GetMediaType(CMediaType* type) { return type->Set(AudioType(source_->rate)); }
 
-HRESULT SourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+HRESULT HarnessSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
   request->cBuffers = source_->buffers;
   request->cbBuffer = source_->bufferSize;
   ALLOCATOR_PROPERTIES actual{};
@@ -214,22 +214,22 @@ HRESULT SourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTI
   return actual.cbBuffer < source_->bufferSize ? E_FAIL : S_OK;
 }
 
-HRESULT SourcePin::FillBuffer(IMediaSample* sample) {
+HRESULT HarnessSourcePin::FillBuffer(IMediaSample* sample) {
   if (produced_ == source_->count) return S_FALSE;
   if (produced_ == source_->failAt) return source_->failure;
-  REFERENCE_TIME start = produced_ * 1000;
-  REFERENCE_TIME end = start + 1000;
+  REFERENCE_TIME start = produced_ * source_->spacing;
+  REFERENCE_TIME end = start + source_->spacing;
   sample->SetTime(&start, &end);
   sample->SetSyncPoint(produced_ % 4 == 0);  // every fourth sample
   BYTE* data = nullptr;
   sample->GetPointer(&data);
-  std::memset(data, produced_ & 0xFF, 16);
+  std::memset(data, static_cast<int>(produced_ & 0xFF), 16);
   sample->SetActualDataLength(16);
   ++produced_;
   return S_OK;
 }
 
-HRESULT SourcePin::OnThreadCreate() {
+HRESULT HarnessSourcePin::OnThreadCreate() {
   // The worker may take the filter's lock while the filter starts it.
   CAutoLock lock(m_pFilter->pStateLock());
   source_->threadCreatedUnderLock = true;
@@ -237,22 +237,23 @@ HRESULT SourcePin::OnThreadCreate() {
   return S_OK;
 }
 
-SourceFilter::SourceFilter() : CSource("source", nullptr, kSourceClsid) {
+HarnessSource::HarnessSource(int64_t samples, REFERENCE_TIME apart, int64_t failWith)
+    : CSource("source", nullptr, kSourceClsid), count(samples), spacing(apart), failAt(failWith) {
   HRESULT result = S_OK;
-  new SourcePin(&result, this);  // owned by the filter
+  new HarnessSourcePin(&result, this);  // owned by the filter
 }
 
 // Transform
 
-CopyTransform::CopyTransform() : CTransformFilter("copy", nullptr, kTransformClsid) {}
+HarnessTransform::HarnessTransform() : CTransformFilter("copy", nullptr, kTransformClsid) {}
 
-HRESULT CopyTransform::CheckInputType(const CMediaType* input) {
+HRESULT HarnessTransform::CheckInputType(const CMediaType* input) {
   if (input->majortype != MEDIATYPE_Audio) return VFW_E_INVALIDMEDIATYPE;
   if (input->formattype != FORMAT_WaveFormatEx) return VFW_E_INVALIDMEDIATYPE;
   return S_OK;
 }
 
-HRESULT CopyTransform::CheckTransform(const CMediaType* input, const CMediaType* output) {
+HRESULT HarnessTransform::CheckTransform(const CMediaType* input, const CMediaType* output) {
   if (output->majortype != MEDIATYPE_Audio) return VFW_E_TYPE_NOT_ACCEPTED;
   // A filter that renegotiates its output takes any input first.
   if (reconnectOutput && m_pInput->IsConnected() == FALSE) return S_OK;
@@ -260,14 +261,14 @@ HRESULT CopyTransform::CheckTransform(const CMediaType* input, const CMediaType*
   return RateOf(*output) == wanted ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT CopyTransform::GetMediaType(int position, CMediaType* type) {
+HRESULT HarnessTransform::GetMediaType(int position, CMediaType* type) {
   if (position < 0) return E_INVALIDARG;
   if (position > 0) return VFW_S_NO_MORE_ITEMS;
   const DWORD rate = outputRate != 0 ? outputRate : RateOf(m_pInput->CurrentMediaType());
   return type->Set(AudioType(rate));
 }
 
-HRESULT CopyTransform::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+HRESULT HarnessTransform::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
   request->cBuffers = 2;
   request->cbBuffer = 4096;
   ALLOCATOR_PROPERTIES actual{};
@@ -276,7 +277,7 @@ HRESULT CopyTransform::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROP
   return actual.cbBuffer < 4096 ? E_FAIL : S_OK;
 }
 
-HRESULT CopyTransform::Transform(IMediaSample* input, IMediaSample* output) {
+HRESULT HarnessTransform::Transform(IMediaSample* input, IMediaSample* output) {
   BYTE* from = nullptr;
   BYTE* to = nullptr;
   input->GetPointer(&from);
@@ -287,12 +288,54 @@ HRESULT CopyTransform::Transform(IMediaSample* input, IMediaSample* output) {
   return output->SetActualDataLength(length);
 }
 
-HRESULT CopyTransform::CompleteConnect(PIN_DIRECTION direction, IPin* /*pin*/) {
-  if (direction == PINDIR_OUTPUT) ++completedOutputs;
-  if (direction == PINDIR_INPUT && reconnectOutput && m_pOutput->IsConnected()) {
-    return ReconnectPin(m_pOutput, nullptr);
+HRESULT HarnessTransform::CompleteConnect(PIN_DIRECTION direction, IPin* /*pin*/) {
+  if (direction == PINDIR_INPUT) {
+    inputConnections.fetch_add(1);
+    if (reconnectOutput && m_pOutput->IsConnected()) return ReconnectPin(m_pOutput, nullptr);
+    return S_OK;
+  }
+  ++completedOutputs;
+  if (reconnectInputOnOutput) {
+    reconnectInputOnOutput = false;
+    reconnectAnswer = ReconnectPin(m_pInput, nullptr);
   }
   return S_OK;
+}
+
+// Renderer
+
+HarnessRenderer::HarnessRenderer(bool recordTimes)
+    : CBaseRenderer(kRendererClsid, "renderer", nullptr, nullptr), recordTimes_(recordTimes) {
+  if (recordTimes_) shown_.reserve(1024);
+}
+
+HRESULT HarnessRenderer::CheckMediaType(const CMediaType* type) {
+  return type->majortype == MEDIATYPE_Audio ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT HarnessRenderer::DoRenderSample(IMediaSample* sample) {
+  if (recordTimes_) {
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME end = 0;
+    sample->GetTime(&start, &end);
+    REFERENCE_TIME now = -1;
+    IReferenceClock* clock = nullptr;
+    if (GetSyncSource(&clock) == S_OK && clock != nullptr) {
+      clock->GetTime(&now);
+      clock->Release();
+    }
+    std::lock_guard guard(mutex_);
+    shown_.emplace_back(start, now);
+  }
+  rendered_.fetch_add(1, std::memory_order_relaxed);
+  return S_OK;
+}
+
+void HarnessRenderer::OnReceiveFirstSample(IMediaSample* /*sample*/) { firstSamples_.fetch_add(1); }
+
+std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>> HarnessRenderer::shown() {
+  std::lock_guard guard(mutex_);
+  return shown_;
 }
 
 }  // namespace ksv::media::testing
