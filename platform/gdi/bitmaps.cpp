@@ -1,7 +1,9 @@
 // Bitmaps: device-dependent ones (24 bits, or 1 bit for masks), DIB
 // sections and bitmap resources.
 #include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "platform/gdi/objects.h"
 #include "platform/gdi/resources.h"
@@ -37,6 +39,13 @@ HBITMAP BitmapFromPackedDib(std::span<const uint8_t> bytes) {
   if (bytes.size() < sizeof header || header.biSize < sizeof header || offset > bytes.size() ||
       pixelBytes > bytes.size() - offset) {
     return nullptr;
+  }
+  // The header is read as a structure: a DIB that starts at an odd place
+  // (a bitmap file's follows its 14-byte file header) is read from a copy.
+  std::vector<uint8_t> aligned;
+  if (reinterpret_cast<uintptr_t>(bytes.data()) % alignof(BITMAPINFO) != 0) {
+    aligned.assign(bytes.begin(), bytes.end());
+    bytes = aligned;
   }
   Image image = DibToColour(DibSource{reinterpret_cast<const BITMAPINFO*>(bytes.data()), bytes.data() + offset, 0,
                                       static_cast<UINT>(height)});
