@@ -16,57 +16,64 @@ namespace ksv::ksvcam {
 
 namespace {
 
-// A record of type T at `offset` of `bytes`, or nothing when it does not fit.
-template <typename T>
-std::optional<T> ReadAt(const std::string& bytes, uint64_t offset) {
-  if (offset > bytes.size() || bytes.size() - offset < sizeof(T)) return std::nullopt;
-  T value;
-  std::memcpy(&value, bytes.data() + offset, sizeof(T));
-  return value;
+// `length` bytes of `file` from `offset`, or nothing when the file is
+// shorter. Only the parts asked for are read: a plug-in is megabytes, its
+// symbol table kilobytes.
+std::optional<std::string> ReadRange(std::ifstream& file, uint64_t offset, uint64_t length) {
+  constexpr uint64_t kMaxPart = uint64_t{16} << 20;
+  if (length > kMaxPart) return std::nullopt;
+  std::string bytes(static_cast<size_t>(length), '\0');
+  file.clear();
+  file.seekg(static_cast<std::streamoff>(offset));
+  if (!file.read(bytes.data(), static_cast<std::streamsize>(length))) return std::nullopt;
+  return bytes;
 }
 
-std::optional<std::string> ReadWhole(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
+template <typename T>
+std::optional<T> ReadRecord(std::ifstream& file, uint64_t offset) {
+  const std::optional<std::string> bytes = ReadRange(file, offset, sizeof(T));
+  if (!bytes) return std::nullopt;
+  T value;
+  std::memcpy(&value, bytes->data(), sizeof(T));
+  return value;
 }
 
 }  // namespace
 
 bool ExportsFunction(const std::filesystem::path& file, std::string_view name) {
-  const std::optional<std::string> bytes = ReadWhole(file);
-  if (!bytes) return false;
-  const auto header = ReadAt<Elf64_Ehdr>(*bytes, 0);
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return false;
+  const auto header = ReadRecord<Elf64_Ehdr>(in, 0);
   if (!header || std::memcmp(header->e_ident, ELFMAG, SELFMAG) != 0 ||
       header->e_ident[EI_CLASS] != ELFCLASS64 || header->e_ident[EI_DATA] != ELFDATA2LSB ||
       header->e_type != ET_DYN || header->e_shentsize != sizeof(Elf64_Shdr)) {
     return false;
   }
-  auto section = [&](uint64_t index) {
-    return index < header->e_shnum
-               ? ReadAt<Elf64_Shdr>(*bytes, header->e_shoff + index * sizeof(Elf64_Shdr))
-               : std::nullopt;
+  const std::optional<std::string> sectionTable =
+      ReadRange(in, header->e_shoff, uint64_t{header->e_shnum} * sizeof(Elf64_Shdr));
+  if (!sectionTable) return false;
+  auto section = [&](uint64_t index) -> std::optional<Elf64_Shdr> {
+    if (index >= header->e_shnum) return std::nullopt;
+    Elf64_Shdr value;
+    std::memcpy(&value, sectionTable->data() + index * sizeof(Elf64_Shdr), sizeof value);
+    return value;
   };
   for (uint64_t index = 0; index < header->e_shnum; ++index) {
     const auto symbols = section(index);
-    if (!symbols) return false;
     if (symbols->sh_type != SHT_DYNSYM) continue;
     const auto names = section(symbols->sh_link);
-    if (!names || names->sh_offset > bytes->size() ||
-        bytes->size() - names->sh_offset < names->sh_size) {
-      return false;
-    }
-    const std::string_view table(bytes->data() + names->sh_offset, names->sh_size);
-    for (uint64_t at = 0; at + sizeof(Elf64_Sym) <= symbols->sh_size; at += sizeof(Elf64_Sym)) {
-      const auto symbol = ReadAt<Elf64_Sym>(*bytes, symbols->sh_offset + at);
-      if (!symbol) return false;
-      if (symbol->st_shndx == SHN_UNDEF || ELF64_ST_TYPE(symbol->st_info) != STT_FUNC ||
-          symbol->st_name >= table.size()) {
+    if (!names) return false;
+    const std::optional<std::string> table = ReadRange(in, names->sh_offset, names->sh_size);
+    const std::optional<std::string> entries = ReadRange(in, symbols->sh_offset, symbols->sh_size);
+    if (!table || !entries) return false;
+    for (uint64_t at = 0; at + sizeof(Elf64_Sym) <= entries->size(); at += sizeof(Elf64_Sym)) {
+      Elf64_Sym symbol;
+      std::memcpy(&symbol, entries->data() + at, sizeof symbol);
+      if (symbol.st_shndx == SHN_UNDEF || ELF64_ST_TYPE(symbol.st_info) != STT_FUNC ||
+          symbol.st_name >= table->size()) {
         continue;
       }
-      const std::string_view symbolName = table.substr(symbol->st_name);
+      const std::string_view symbolName = std::string_view(*table).substr(symbol.st_name);
       if (symbolName.substr(0, symbolName.find('\0')) == name) return true;
     }
   }

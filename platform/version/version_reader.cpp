@@ -84,16 +84,23 @@ std::optional<Block> FindChild(std::span<const uint8_t> resource, const Block& p
   return std::nullopt;
 }
 
-// The version block's offset and length in `file`, found by its key.
+// The version block's offset and length in `file`, found by its key. The
+// key's UTF-16 bytes are searched for with memmem, not compared position by
+// position: a plug-in is megabytes, and setup reads each one.
 std::optional<std::pair<size_t, size_t>> LocateResource(const std::string& file) {
   const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(file.data()), file.size());
-  for (size_t keyAt = kBlockHeader; keyAt + kRootKey.size() * 2 <= file.size(); keyAt += 2) {
+  uint8_t key[kRootKey.size() * 2];
+  for (size_t i = 0; i < kRootKey.size(); ++i) {
+    key[2 * i] = static_cast<uint8_t>(kRootKey[i] & 0xFF);
+    key[2 * i + 1] = static_cast<uint8_t>(kRootKey[i] >> 8);
+  }
+  size_t from = kBlockHeader;
+  while (from + sizeof key <= file.size()) {
+    const void* hit = ::memmem(file.data() + from, file.size() - from, key, sizeof key);
+    if (hit == nullptr) break;
+    const size_t keyAt = static_cast<size_t>(static_cast<const char*>(hit) - file.data());
+    from = keyAt + 1;
     if ((keyAt - kBlockHeader) % 4 != 0) continue;
-    bool match = true;
-    for (size_t i = 0; i < kRootKey.size() && match; ++i) {
-      match = LoadLe16(bytes, keyAt + 2 * i) == kRootKey[i];
-    }
-    if (!match) continue;
     const size_t start = keyAt - kBlockHeader;
     const std::optional<Block> root = ReadBlock(bytes, start);
     if (root && root->key == kRootKey) return std::make_pair(start, root->end - start);
