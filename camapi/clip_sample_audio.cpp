@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "camapi/clip_sample_source.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/oksv1api_samples.h"
 #include "platform/media/base/media_type.h"
 #include "support/adpcm/ima_adpcm.h"
@@ -52,7 +52,7 @@ std::optional<std::span<const uint8_t>> DecodeHeldBlocks(AudioSide& audio,
 using namespace ksv::camapi::clip;
 
 HRESULT DoGetAudioMediaTypeForMe(int /*unused*/, CMediaType* type) {
-  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+  return ksv::support::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
     if (type == nullptr) return E_POINTER;
     std::shared_lock preparation(PreparationLock());
     const SampleSource& source = Source();
@@ -68,7 +68,7 @@ HRESULT DoGetAudioMediaTypeForMe(int /*unused*/, CMediaType* type) {
 }
 
 HRESULT ProcessAudioData(IMediaSample* sample, int* last) {
-  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+  return ksv::support::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
     if (sample == nullptr || last == nullptr) return E_POINTER;
     *last = 0;
     std::shared_lock preparation(PreparationLock());

@@ -5,7 +5,7 @@
 #include "camapi/clip_frame_files.h"
 #include "camapi/clip_sample_source.h"
 #include "common/bitmap_resample.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "common/packed_bitmap.h"
 #include "include/oksv1api_samples.h"
 #include "platform/media/base/media_type.h"
@@ -81,7 +81,7 @@ void SaveFirstFrame(const SampleSource& source) {
 using namespace ksv::camapi::clip;
 
 HRESULT DoGetVideoMediaTypeForMe(int /*unused*/, CMediaType* type) {
-  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+  return ksv::support::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
     if (type == nullptr) return E_POINTER;
     std::shared_lock preparation(PreparationLock());
     std::lock_guard video(VideoLock());
@@ -113,7 +113,7 @@ HRESULT DoGetVideoMediaTypeForMe(int /*unused*/, CMediaType* type) {
 }
 
 HRESULT ProcessVideoData(IMediaSample* sample, int* last) {
-  return ksv::common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
+  return ksv::support::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, [&]() -> HRESULT {
     if (sample == nullptr || last == nullptr) return E_POINTER;
     *last = 0;
     std::shared_lock preparation(PreparationLock());

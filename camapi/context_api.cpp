@@ -6,7 +6,7 @@
 
 #include "camapi/camera_context.h"
 #include "camapi/item_clip.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "common/packed_bitmap.h"
 #include "platform/memory/global_memory.h"
 #include "platform/module/module.h"
@@ -141,20 +141,20 @@ extern "C" {
 
 KXCAMAPI_HANDLE KXCAMAPI_Init(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                               intptr_t userData, HINSTANCE module, HWND window) {
-  return ksv::common::NoThrow<KXCAMAPI_HANDLE>(nullptr, [&]() -> KXCAMAPI_HANDLE {
+  return ksv::support::NoThrow<KXCAMAPI_HANDLE>(nullptr, [&]() -> KXCAMAPI_HANDLE {
     return ksv::camapi::Open(false, begin, end, userData, module, window);
   });
 }
 
 KXCAMAPI_HANDLE KXCAMAPI_InitKSV(KXCAMAPI_BeginItemCallback begin, KXCAMAPI_EndItemCallback end,
                                  intptr_t userData, HINSTANCE module, HWND window) {
-  return ksv::common::NoThrow<KXCAMAPI_HANDLE>(nullptr, [&]() -> KXCAMAPI_HANDLE {
+  return ksv::support::NoThrow<KXCAMAPI_HANDLE>(nullptr, [&]() -> KXCAMAPI_HANDLE {
     return ksv::camapi::Open(true, begin, end, userData, module, window);
   });
 }
 
 int KXCAMAPI_Reset(KXCAMAPI_HANDLE context) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     if (context == nullptr) return KXCAMAPI_NO_CONTEXT;
     ksv::camapi::Teardown(context);
     return KXCAMAPI_OK;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/oksv1api.h"
 #include "platform/root/system_root.h"
 #include "platform/version/version.h"
@@ -53,13 +53,13 @@ int CopyDriverVersion(const char* driverFile, char* text) {
 extern "C" {
 
 int KXCAMAPI_GetVideoDriverVer(char* text) {
-  return ksv::common::NoThrow<int>(0, [&]() -> int {
+  return ksv::support::NoThrow<int>(0, [&]() -> int {
     return CopyDriverVersion("OKSV1VID.SYS", text);
   });
 }
 
 int KXCAMAPI_GetBulkDriverVer(char* text) {
-  return ksv::common::NoThrow<int>(0, [&]() -> int {
+  return ksv::support::NoThrow<int>(0, [&]() -> int {
     return CopyDriverVersion("OKSV1BLK.SYS", text);
   });
 }

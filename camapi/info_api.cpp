@@ -1,7 +1,7 @@
 // The small exports: stored counts, clearing, the camera's versions, the
 // registry pass-throughs and the audio rate.
 #include "camapi/camera_context.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 
 namespace {
 
@@ -39,68 +39,68 @@ int Version(KXCAMAPI_HANDLE context, char* text, int (*read)(BULK_HANDLE, char*)
 extern "C" {
 
 int KXCAMAPI_GetNumHQImg(KXCAMAPI_HANDLE context, int* count) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Count(context, count, BULK_TYPE_HQ_PICTURES, KXCAMAPI_COUNT_HQ_FAILED);
   });
 }
 
 int KXCAMAPI_GetNumLQImg(KXCAMAPI_HANDLE context, int* count) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Count(context, count, BULK_TYPE_LQ_PICTURES, KXCAMAPI_COUNT_LQ_FAILED);
   });
 }
 
 int KXCAMAPI_GetNumVdoClip(KXCAMAPI_HANDLE context, int* count) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Count(context, count, BULK_TYPE_CLIPS, KXCAMAPI_COUNT_CLIPS_FAILED);
   });
 }
 
 int KXCAMAPI_GetNumVdoClip_LoRes(KXCAMAPI_HANDLE context, int* count) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Count(context, count, BULK_TYPE_LORES_CLIPS, KXCAMAPI_COUNT_LORES_FAILED);
   });
 }
 
 int KXCAMAPI_GetNumBurst(KXCAMAPI_HANDLE context, int* count) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     // Five pictures a burst.
     return Count(context, count, BULK_TYPE_BURSTS, KXCAMAPI_COUNT_BURSTS_FAILED, 5);
   });
 }
 
 int KXCAMAPI_ClearCamera(KXCAMAPI_HANDLE context) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Clear(context, BULK_ClearCamera);
   });
 }
 
 int KXCAMAPI_ClearLastOne(KXCAMAPI_HANDLE context) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Clear(context, BULK_ClearLastOne);
   });
 }
 
 int KXCAMAPI_GetFWVer(KXCAMAPI_HANDLE context, char* text) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Version(context, text, BULK_GetFWVer, KXCAMAPI_FW_VERSION_FAILED);
   });
 }
 
 int KXCAMAPI_GetSensorVer(KXCAMAPI_HANDLE context, char* text) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Version(context, text, BULK_GetSensorVer, KXCAMAPI_SENSOR_VERSION_FAILED);
   });
 }
 
 int KXCAMAPI_GetAsicVer(KXCAMAPI_HANDLE context, char* text) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     return Version(context, text, BULK_GetAsicVer, KXCAMAPI_ASIC_VERSION_FAILED);
   });
 }
 
 int KXCAMAPI_WriteDriverRegistryDword(KXCAMAPI_HANDLE context, const char* name, DWORD value) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     if (context == nullptr || !context->bulk) return KXCAMAPI_NO_CONTEXT;
     return BULK_WriteDriverRegistryDword(context->bulk->handle, name, value);
   });
@@ -108,14 +108,14 @@ int KXCAMAPI_WriteDriverRegistryDword(KXCAMAPI_HANDLE context, const char* name,
 
 int KXCAMAPI_WriteDriverRegistryString(KXCAMAPI_HANDLE context, const char* name,
                                        const char* text) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     if (context == nullptr || !context->bulk) return KXCAMAPI_NO_CONTEXT;
     return BULK_WriteDriverRegistryString(context->bulk->handle, name, text);
   });
 }
 
 int KXCAMAPI_SetAudioUpSampleRate(KXCAMAPI_HANDLE context, DWORD rate) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     if (context == nullptr || !context->bulk) return KXCAMAPI_NO_CONTEXT;
     context->bulk->upSampleRate = rate;
     return KXCAMAPI_OK;

@@ -8,7 +8,7 @@
 #include "camapi/item_files.h"
 #include "camapi/item_headers.h"
 #include "camapi/picture_resave.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 
 namespace ksv::camapi {
 
@@ -143,7 +143,7 @@ int DownloadItem(ksv::camapi::CameraContext& context, int index) {
 }  // namespace
 
 extern "C" int KXCAMAPI_Download(KXCAMAPI_HANDLE context) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     if (context == nullptr || !context->bulk || context->bulk->handle == 0) {
       return KXCAMAPI_NO_CONTEXT;
     }

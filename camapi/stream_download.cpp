@@ -6,7 +6,7 @@
 #include "camapi/burst_frames.h"
 #include "camapi/clip_files.h"
 #include "camapi/clip_graph.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/clipmend.h"
 #include "camapi/camera_context.h"
 #include "camapi/item_files.h"
@@ -202,7 +202,7 @@ bool CountStoredItems(CameraContext& context, uint32_t& bursts) {
 }  // namespace ksv::camapi
 
 extern "C" int KXCAMAPI_GetAllImgs(KXCAMAPI_HANDLE context, KXCAMAPI_ProgressCallback progress) {
-  return ksv::common::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
+  return ksv::support::NoThrow<int>(static_cast<int>(KXCAMAPI_OUT_OF_MEMORY), [&]() -> int {
     using namespace ksv::camapi;
     if (context == nullptr || !context->bulk) return KXCAMAPI_NO_CONTEXT;
     uint32_t bursts = 0;

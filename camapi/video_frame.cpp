@@ -2,10 +2,10 @@
 // clip's information file and its frame bitmaps in the clip work folder.
 #include "camapi/camera_context.h"
 #include "camapi/clip_files.h"
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 
 extern "C" HGLOBAL KXCAMAPI_GetVideoFrame(KXCAMAPI_HANDLE context) {
-  return ksv::common::NoThrow<HGLOBAL>(nullptr, [&]() -> HGLOBAL {
+  return ksv::support::NoThrow<HGLOBAL>(nullptr, [&]() -> HGLOBAL {
     if (context == nullptr || ksv::camapi::KsvMode()) return nullptr;
     if (context->itemIndex >= ksv::camapi::kMaxClips) return nullptr;
     try {

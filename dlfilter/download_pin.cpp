@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/dextro.h"
 #include "include/oksv1api_samples.h"
 #include "platform/com/com_method.h"
@@ -144,7 +144,7 @@ HRESULT DownloadStreamPin::DoBufferProcessingLoop() {
   if (!returned) {
     // Thrown out of the loop (out of memory): the graph learns of it as of
     // any failed sample, so that nobody waits for a stream that stopped.
-    common::NoThrowVoid([&] {
+    support::NoThrowVoid([&] {
       finished_ = true;
       m_pFilter->NotifyEvent(EC_ERRORABORT, result, 0);
       EndStreamOnce();

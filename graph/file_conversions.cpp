@@ -1,7 +1,7 @@
 // The builds that turn media files into other files: a WAV file
 // recompressed, an AVI and a WAV file merged into one AVI, and a file split
 // into a video-only AVI and a WAV file.
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "graph/graph_routines.h"
 #include "graph/quick_compress.h"
 #include "graph/source_file.h"
@@ -124,7 +124,7 @@ extern "C" {
 
 KSV_EXPORT int32_t QMG_CompressedWAV(QmgHandle* handle, const char* sourcePath, const char* outputWavPath,
                                      const char* audioCompressorName) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (!Usable(handle) || sourcePath == nullptr || outputWavPath == nullptr || audioCompressorName == nullptr) {
       return 0;
     }
@@ -134,7 +134,7 @@ KSV_EXPORT int32_t QMG_CompressedWAV(QmgHandle* handle, const char* sourcePath, 
 
 KSV_EXPORT int32_t QMG_Merge_AVI_WAV_2_AVI(QmgHandle* handle, const char* aviPath, const char* wavPath,
                                            const char* outputAviPath) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (!Usable(handle) || aviPath == nullptr || wavPath == nullptr || outputAviPath == nullptr) return 0;
     return BuildMerge(*handle, aviPath, wavPath, outputAviPath) ? 1 : 0;
   });
@@ -143,7 +143,7 @@ KSV_EXPORT int32_t QMG_Merge_AVI_WAV_2_AVI(QmgHandle* handle, const char* aviPat
 KSV_EXPORT int32_t QMG_BuildAVI2AviWave(QmgHandle* handle, const char* sourcePath, const char* outputAviPath,
                                         const char* outputWavPath, const char* videoCompressorName,
                                         const char* audioCompressorName) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (!Usable(handle) || sourcePath == nullptr || (outputAviPath == nullptr && outputWavPath == nullptr)) {
       return 0;
     }

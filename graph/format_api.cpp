@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "graph/graph_routines.h"
 #include "graph/live_graphs.h"
 #include "platform/acm/msacm.h"
@@ -47,14 +47,14 @@ using namespace ksv::graph;
 extern "C" {
 
 KSV_EXPORT int32_t QMG_GetVideoFormat(QmgHandle* handle, QmgVideoFormat* format) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || format == nullptr || handle->graph == nullptr) return 0;
     return ReadFormat(handle->graph->videoConfig.Get(), format) ? 1 : 0;
   });
 }
 
 KSV_EXPORT int32_t QMG_SetVideoFormat(QmgHandle* handle, int32_t rebuild) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || rebuild == 0) return 0;
     const bool resume = Active(*handle);
     if (resume) QMG_Stop(handle);
@@ -64,7 +64,7 @@ KSV_EXPORT int32_t QMG_SetVideoFormat(QmgHandle* handle, int32_t rebuild) {
 }
 
 KSV_EXPORT int32_t QMG_SelectVideoFormat(QmgHandle* handle, QmgVideoFormat* format) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr) return 0;
     const bool resume = Active(*handle);
     if (resume) QMG_Stop(handle);
@@ -85,7 +85,7 @@ KSV_EXPORT int32_t QMG_SelectVideoFormat(QmgHandle* handle, QmgVideoFormat* form
 }
 
 KSV_EXPORT int32_t QMG_CaptureFilterDlg(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || !handle->graph->videoSource || handle->viewWindow == nullptr) {
       return 0;
     }
@@ -94,7 +94,7 @@ KSV_EXPORT int32_t QMG_CaptureFilterDlg(QmgHandle* handle) {
 }
 
 KSV_EXPORT int32_t QMG_ChooseAudioFormat(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || !handle->graph->audioConfig) return 0;
     IAMStreamConfig* config = handle->graph->audioConfig.Get();
     DWORD largest = 0;

@@ -1,7 +1,7 @@
 // The handle's life, its callback, the event dispatch and the run controls.
 #include <new>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "graph/graph_routines.h"
 #include "graph/notify_window.h"
 #include "platform/com/apartment.h"
@@ -83,7 +83,7 @@ using namespace ksv::graph;
 extern "C" {
 
 KSV_EXPORT QmgHandle* QMG_Init(HINSTANCE instance, HWND parentWindow) {
-  return ksv::common::NoThrow<QmgHandle*>(nullptr, [&]() -> QmgHandle* {
+  return ksv::support::NoThrow<QmgHandle*>(nullptr, [&]() -> QmgHandle* {
     auto* handle = new (std::nothrow) QmgHandle();
     if (handle == nullptr) return nullptr;
     handle->comInitialised = SUCCEEDED(CoInitialize(nullptr));
@@ -100,7 +100,7 @@ KSV_EXPORT QmgHandle* QMG_Init(HINSTANCE instance, HWND parentWindow) {
 }
 
 KSV_EXPORT int32_t QMG_Reset(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr) return 0;
     Release(handle);
     return 1;
@@ -108,7 +108,7 @@ KSV_EXPORT int32_t QMG_Reset(QmgHandle* handle) {
 }
 
 KSV_EXPORT int32_t QMG_SetCallbackProc(QmgHandle* handle, QmgCallback callback, intptr_t userData) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr) return 0;
     handle->callback = callback;
     handle->userData = userData;
@@ -117,7 +117,7 @@ KSV_EXPORT int32_t QMG_SetCallbackProc(QmgHandle* handle, QmgCallback callback, 
 }
 
 KSV_EXPORT int32_t QMG_SetEventFlag(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr) return 0;
     handle->eventFlag = 1;
     return 1;
@@ -125,38 +125,38 @@ KSV_EXPORT int32_t QMG_SetEventFlag(QmgHandle* handle) {
 }
 
 KSV_EXPORT int32_t QMG_GetEventFlag(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return handle != nullptr ? handle->eventFlag : 0;
   });
 }
 
 KSV_EXPORT int32_t QMG_GetMediaState(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return handle != nullptr ? handle->mediaState : QMG_STATE_NONE;
   });
 }
 
 KSV_EXPORT int32_t QMG_Play(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Command(handle, &IMediaControl::Run, QMG_STATE_RUNNING);
   });
 }
 
 KSV_EXPORT int32_t QMG_Pause(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Command(handle, &IMediaControl::Pause, QMG_STATE_PAUSED);
   });
 }
 
 KSV_EXPORT int32_t QMG_Stop(QmgHandle* handle) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Command(handle, &IMediaControl::Stop, QMG_STATE_STOPPED);
   });
 }
 
 KSV_EXPORT int32_t QMG_SetViewWnd(QmgHandle* handle, HWND owner, int32_t x, int32_t y, int32_t width,
                                   int32_t height) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || owner == nullptr || handle->graph == nullptr) return 0;
     if (!ApplyViewWindow(*handle->graph, owner, x, y, width, height)) return 0;
     handle->viewWindow = owner;
@@ -169,7 +169,7 @@ KSV_EXPORT int32_t QMG_SetViewWnd(QmgHandle* handle, HWND owner, int32_t x, int3
 }
 
 KSV_EXPORT int32_t QMG_UseVexel5CompressionFilter(QmgHandle* handle, int32_t use) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr) return 0;
     handle->graph->useVexel5 = use;
     return 1;
@@ -177,7 +177,7 @@ KSV_EXPORT int32_t QMG_UseVexel5CompressionFilter(QmgHandle* handle, int32_t use
 }
 
 KSV_EXPORT int32_t QMG_UseScalingFilter(QmgHandle* handle, int32_t use) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr) return 0;
     handle->graph->useScaling = use;
     return 1;

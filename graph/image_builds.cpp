@@ -1,7 +1,7 @@
 // The builds that take their frames from the client through the AVI maker:
 // an AVI file from the frames (with a WAV file as sound track, or without),
 // and the frames shown on screen.
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "graph/graph_routines.h"
 #include "graph/quick_compress.h"
 #include "graph/source_file.h"
@@ -137,7 +137,7 @@ KSV_EXPORT int32_t QMG_BuildImage2AVI(QmgHandle* handle, int32_t width, int32_t 
                                       int32_t bitsPerPixel, QmgFrameCallback frames,
                                       intptr_t userData, const char* outputAviPath,
                                       const char* videoCompressorName) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return ImageToAvi(handle, {width, height, bitsPerPixel, frames, userData}, outputAviPath,
                       videoCompressorName, nullptr);
   });
@@ -147,7 +147,7 @@ KSV_EXPORT int32_t QMG_BuildImageWav2AVI(QmgHandle* handle, int32_t width, int32
                                          int32_t bitsPerPixel, QmgFrameCallback frames,
                                          intptr_t userData, const char* outputAviPath,
                                          const char* videoCompressorName, const char* wavPath) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (wavPath == nullptr) return 0;
     return ImageToAvi(handle, {width, height, bitsPerPixel, frames, userData}, outputAviPath,
                       videoCompressorName, wavPath);
@@ -157,7 +157,7 @@ KSV_EXPORT int32_t QMG_BuildImageWav2AVI(QmgHandle* handle, int32_t width, int32
 KSV_EXPORT int32_t QMG_BuildPreviewClip(QmgHandle* handle, int32_t width, int32_t height,
                                         int32_t bitsPerPixel, QmgFrameCallback frames,
                                         intptr_t userData) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || frames == nullptr) return 0;
     if (!BuildPreviewClipGraph(*handle, {width, height, bitsPerPixel, frames, userData})) return 0;
     return Built(handle, kGraphPreviewClip);
@@ -165,7 +165,7 @@ KSV_EXPORT int32_t QMG_BuildPreviewClip(QmgHandle* handle, int32_t width, int32_
 }
 
 KSV_EXPORT int32_t QMG_AviMaker_MillisecondPerFrame(QmgHandle* handle, int32_t milliseconds) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || !handle->graph->aviMaker) return 0;
     GraphContext& context = *handle->graph;
     if (context.aviMaker->SetMillisecondsPerFrame(milliseconds) != S_OK) return 0;

@@ -2,7 +2,7 @@
 // monitoring, video capture to AVI and audio capture to WAV.
 #include <cstring>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "graph/graph_routines.h"
 #include "graph/live_graphs.h"
 
@@ -173,7 +173,7 @@ using namespace ksv::graph;
 extern "C" {
 
 KSV_EXPORT int32_t QMG_BuildPreview(QmgHandle* handle, const char* deviceName, const QmgVideoFormat* format) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || deviceName == nullptr) return 0;
     if (!BuildPreviewGraph(*handle, deviceName, format)) return 0;
     Remember(*handle, deviceName, format);
@@ -185,7 +185,7 @@ KSV_EXPORT int32_t QMG_BuildPreview(QmgHandle* handle, const char* deviceName, c
 }
 
 KSV_EXPORT int32_t QMG_BuildPreview_Mic(QmgHandle* handle, const char* audioDeviceName) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || audioDeviceName == nullptr) return 0;
     return BuildMicGraph(*handle, audioDeviceName) ? 1 : 0;
   });
@@ -194,7 +194,7 @@ KSV_EXPORT int32_t QMG_BuildPreview_Mic(QmgHandle* handle, const char* audioDevi
 KSV_EXPORT int32_t QMG_BuildCaptureVideo(QmgHandle* handle, const char* deviceName, const QmgVideoFormat* format,
                                          const char* videoCompressorName, const char* audioDeviceName,
                                          const char* audioCompressorName, const char* outputAviPath) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || deviceName == nullptr || outputAviPath == nullptr) return 0;
     GraphContext& context = *handle->graph;
     IBaseFilter* source =
@@ -215,7 +215,7 @@ KSV_EXPORT int32_t QMG_BuildCaptureVideo(QmgHandle* handle, const char* deviceNa
 
 KSV_EXPORT int32_t QMG_BuildCaptureAudio(QmgHandle* handle, const char* audioDeviceName,
                                          const char* audioCompressorName, const char* outputWavPath) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     if (handle == nullptr || handle->graph == nullptr || audioDeviceName == nullptr || outputWavPath == nullptr) {
       return 0;
     }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "graph/category_monikers.h"
 #include "graph/graph_routines.h"
 
@@ -81,43 +81,43 @@ using namespace ksv::graph;
 extern "C" {
 
 KSV_EXPORT int32_t QMG_GetTotalVideoDevice(void) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Total(kVideoDevices);
   });
 }
 KSV_EXPORT int32_t QMG_GetTotalAudioDevice(void) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Total(kAudioDevices);
   });
 }
 KSV_EXPORT int32_t QMG_GetTotalVideoCompressor(void) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Total(kVideoCompressors);
   });
 }
 KSV_EXPORT int32_t QMG_GetTotalAudioCompressor(void) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Total(kAudioCompressors);
   });
 }
 
 KSV_EXPORT int32_t QMG_GetVideoDeviceName(int32_t index, char* name) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Name(kVideoDevices, index, name);
   });
 }
 KSV_EXPORT int32_t QMG_GetAudioDeviceName(int32_t index, char* name) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Name(kAudioDevices, index, name);
   });
 }
 KSV_EXPORT int32_t QMG_GetVideoCompressorName(int32_t index, char* name) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Name(kVideoCompressors, index, name);
   });
 }
 KSV_EXPORT int32_t QMG_GetAudioCompressorName(int32_t index, char* name) {
-  return ksv::common::NoThrow<int32_t>(0, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(0, [&]() -> int32_t {
     return Name(kAudioCompressors, index, name);
   });
 }

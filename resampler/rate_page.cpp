@@ -6,7 +6,7 @@
 #include <cstring>
 #include <new>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "platform/com/com_method.h"
 #include "platform/media/registration_interfaces.h"
 #include "platform/ui/ui.h"
@@ -234,7 +234,7 @@ void SampleRatePage::OnCommand(int id, WORD code) {
 }
 
 INT_PTR SampleRatePage::OnReceiveMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return common::NoThrow<INT_PTR>(FALSE, [&]() -> INT_PTR {
+  return support::NoThrow<INT_PTR>(FALSE, [&]() -> INT_PTR {
     if (message == kSampleRateStreamingMessage) {
       // 0: streaming, nothing may change; 1: stopped again. The format
       // controls stay off while negotiation is chosen.

@@ -4,14 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/oksv1sna.h"
 #include "snapshot/last_snapshot_path.h"
 #include "snapshot/snapshot_reader.h"
 
 extern "C" int32_t KXSNAPSHOT_RawToFile(double /*rawDataType: changes nothing*/,
                                         const char* path, int32_t mode, HGLOBAL* bitmap) {
-  return ksv::common::NoThrow<int32_t>(KXSNAPSHOT_NO_BITMAP, [&]() -> int32_t {
+  return ksv::support::NoThrow<int32_t>(KXSNAPSHOT_NO_BITMAP, [&]() -> int32_t {
     if (path == nullptr) return KXSNAPSHOT_REFUSED;
     ksv::snapshot::KeepSnapshotPath(path);
     if (mode != KXSNAPSHOT_MODE_CONVERT || bitmap == nullptr) return KXSNAPSHOT_REFUSED;

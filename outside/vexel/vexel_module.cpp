@@ -1,6 +1,6 @@
 // The Vexel 5 encoder plug-in's entry points: the encoder, registered with
 // the filter mapper in the video compressor category.
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/ksv_export.h"
 #include "platform/com/com_method.h"
 #include "outside/vexel/vexel_encoder.h"
@@ -26,7 +26,7 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
 }
 
 extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {
-  return ksv::common::NoThrow(S_FALSE, [] { return ksv::media::CanUnloadNow(); });
+  return ksv::support::NoThrow(S_FALSE, [] { return ksv::media::CanUnloadNow(); });
 }
 
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {

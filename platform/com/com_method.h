@@ -9,14 +9,14 @@
 
 #include <utility>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "platform/com/hresult.h"
 
 namespace ksv::com {
 
 template <typename Body>
 HRESULT ComMethod(Body&& body) noexcept {
-  return common::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, std::forward<Body>(body));
+  return support::ComNoThrow<HRESULT>(E_OUTOFMEMORY, E_FAIL, std::forward<Body>(body));
 }
 
 }  // namespace ksv::com

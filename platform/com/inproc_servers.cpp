@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "platform/com/apartment.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_method.h"
@@ -121,7 +121,7 @@ class ModuleTable {
     // A server whose answer throws stays.
     for (const auto& entry : asked) {
       agrees.push_back(
-          ksv::common::NoThrow(false, [&] { return entry.second->canUnloadNow() == S_OK; }));
+          ksv::support::NoThrow(false, [&] { return entry.second->canUnloadNow() == S_OK; }));
     }
     {
       std::lock_guard guard(lock_);
@@ -223,5 +223,5 @@ void CoFreeUnusedLibrariesEx(DWORD unloadDelay, DWORD /*reserved*/) {
                                     ? Clock::duration(kDefaultUnloadDelay)
                                     : Clock::duration(std::chrono::milliseconds(unloadDelay));
   // Out of memory, nothing is unloaded this time.
-  ksv::common::NoThrowVoid([&] { Modules().FreeUnused(delay); });
+  ksv::support::NoThrowVoid([&] { Modules().FreeUnused(delay); });
 }

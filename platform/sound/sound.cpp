@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "platform/kernel/performance_counter.h"
 #include "platform/media/avi/byte_io.h"
 #include "platform/media/avi/wav_file.h"
@@ -227,7 +227,7 @@ using namespace ksv::platform::sound;
 extern "C" {
 
 BOOL sndPlaySoundA(const char* sound, UINT flags) {
-  return ksv::common::NoThrow<BOOL>(FALSE, [&]() -> BOOL {
+  return ksv::support::NoThrow<BOOL>(FALSE, [&]() -> BOOL {
     if (sound == nullptr) {
       ThePlayer().Stop();
       return TRUE;
@@ -240,7 +240,7 @@ BOOL sndPlaySoundA(const char* sound, UINT flags) {
 }
 
 BOOL MessageBeep(UINT /*type*/) {
-  return ksv::common::NoThrow<BOOL>(FALSE, [] {
+  return ksv::support::NoThrow<BOOL>(FALSE, [] {
     return sndPlaySoundA(reinterpret_cast<const char*>(BeepImage().data()), SND_MEMORY | SND_ASYNC);
   });
 }

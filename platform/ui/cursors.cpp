@@ -4,7 +4,7 @@
 #include <mutex>
 #include <span>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "platform/resources/resources.h"
 #include "platform/sync/sync.h"
 #include "platform/ui/ui.h"
@@ -121,7 +121,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name) {
         ksv::platform::resources::FindResourceBytes(instance, name, RT_GROUP_CURSOR);
     if (!bytes.empty()) {
       const auto handle = reinterpret_cast<HCURSOR>(const_cast<uint8_t*>(bytes.data()));
-      ksv::common::NoThrowVoid([&] {  // unrecorded, it only shows as the arrow
+      ksv::support::NoThrowVoid([&] {  // unrecorded, it only shows as the arrow
         LoadedCursors& loaded = Loaded();
         std::lock_guard guard(loaded.mutex);
         loaded.byHandle.emplace(handle, bytes);

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <vector>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "platform/gdi/resources.h"
 #include "platform/resources/resources.h"
 #include "platform/sync/sync.h"
@@ -72,7 +72,7 @@ HANDLE LoadImageA(HINSTANCE instance, const char* name, UINT type, int width, in
   }
   if (type == IMAGE_CURSOR) return LoadCursorA(instance, name);
   const HBITMAP bitmap = (flags & LR_LOADFROMFILE) != 0
-                             ? ksv::common::NoThrow<HBITMAP>(nullptr, [&] { return BitmapFromFile(name); })
+                             ? ksv::support::NoThrow<HBITMAP>(nullptr, [&] { return BitmapFromFile(name); })
                              : LoadBitmapA(instance, name);
   if (bitmap == nullptr) return nullptr;
   BITMAP size{};

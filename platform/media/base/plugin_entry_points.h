@@ -17,7 +17,7 @@
 
 #include <iterator>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/ksv_export.h"
 #include "platform/com/com_method.h"
 #include "platform/media/base/factory.h"
@@ -31,7 +31,7 @@
     });                                                                                     \
   }                                                                                         \
   extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {                                         \
-    return ::ksv::common::NoThrow(S_FALSE, [] { return ::ksv::media::CanUnloadNow(); });    \
+    return ::ksv::support::NoThrow(S_FALSE, [] { return ::ksv::media::CanUnloadNow(); });    \
   }                                                                                         \
   extern "C" KSV_EXPORT HRESULT DllRegisterServer() {                                       \
     return ::ksv::com::ComMethod([] {                                                       \

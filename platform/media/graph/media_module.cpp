@@ -3,7 +3,7 @@
 // enumerator, registered and created by class identifier.
 #include <new>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/ksv_export.h"
 #include "platform/com/class_factory.h"
 #include "platform/com/class_registry.h"
@@ -123,7 +123,7 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
 }
 
 extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {
-  return ksv::common::NoThrow(S_FALSE, [] { return moduleLocks.CanUnloadNow(); });
+  return ksv::support::NoThrow(S_FALSE, [] { return moduleLocks.CanUnloadNow(); });
 }
 
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {

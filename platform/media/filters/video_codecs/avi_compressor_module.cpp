@@ -6,7 +6,7 @@
 // them while connecting) and carry MERIT_DO_NOT_USE.
 #include <string>
 
-#include "common/no_throw.h"
+#include "support/no_throw.h"
 #include "include/ksv_export.h"
 #include "platform/com/class_registry.h"
 #include "platform/com/com_method.h"
@@ -112,7 +112,7 @@ extern "C" KSV_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void
       [&] { return ksv::media::GetClassObjectFromTemplates(kTemplates, 1, clsid, iid, object); });
 }
 extern "C" KSV_EXPORT HRESULT DllCanUnloadNow() {
-  return ksv::common::NoThrow(S_FALSE, [] { return ksv::media::CanUnloadNow(); });
+  return ksv::support::NoThrow(S_FALSE, [] { return ksv::media::CanUnloadNow(); });
 }
 extern "C" KSV_EXPORT HRESULT DllRegisterServer() {
   return ksv::com::ComMethod(

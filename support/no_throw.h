@@ -7,7 +7,7 @@
 #include <new>
 #include <type_traits>
 
-namespace ksv::common {
+namespace ksv::support {
 
 // body() or, when it throws, `failure`.
 template <typename Result, typename Body>
@@ -41,4 +41,4 @@ Result ComNoThrow(Result outOfMemory, Result failure, Body&& body) noexcept {
   }
 }
 
-}  // namespace ksv::common
+}  // namespace ksv::support
