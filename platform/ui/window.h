@@ -122,6 +122,7 @@ using WindowWatcher = void (*)(HWND window, WindowChange change);
 // One watcher per process (null for none). It is told on the thread that
 // made the change, with no lock of this layer held, and must not block.
 void SetWindowWatcher(WindowWatcher watcher);
+bool WindowWatcherInstalled();
 void NotifyWindowChanged(HWND window, WindowChange change);
 
 // The registered class named `name` (or by its atom), or null.

@@ -85,6 +85,8 @@ std::atomic<WindowWatcher> watcher{nullptr};
 
 void SetWindowWatcher(WindowWatcher newWatcher) { watcher.store(newWatcher); }
 
+bool WindowWatcherInstalled() { return watcher.load() != nullptr; }
+
 void NotifyWindowChanged(HWND window, WindowChange change) {
   if (const WindowWatcher current = watcher.load()) current(window, change);
 }

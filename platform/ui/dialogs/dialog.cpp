@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/sync/sync.h"
+#include "platform/ui/answerer.h"
 #include "platform/ui/dialogs/dialog_state.h"
 #include "platform/ui/dialogs/dialog_template.h"
 #include "platform/ui/window.h"
@@ -241,6 +242,7 @@ INT_PTR RunDialogFromTemplate(std::span<const std::byte> bytes, HINSTANCE instan
   const std::shared_ptr<DialogState> state = DialogOf(dialog);
   const bool disableOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
   if (disableOwner) EnableWindow(owner, FALSE);
+  AnswerModal(dialog, ModalKind::Dialog);
   MSG message{};
   while (IsWindow(dialog) && state != nullptr && !state->ended) {
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/sync/sync.h"
+#include "platform/ui/answerer.h"
 #include "platform/ui/controls/control_paint.h"
 #include "platform/ui/dialogs/dialog_state.h"
 #include "platform/ui/dialogs/dialog_template.h"
@@ -146,6 +147,7 @@ extern "C" INT_PTR PropertySheetA(const PROPSHEETHEADERA* header) {
   if (disableOwner) EnableWindow(owner, FALSE);
   // EndDialog ends it too, as any modal dialog.
   const std::shared_ptr<dialogs::DialogState> state = dialogs::DialogOf(window);
+  AnswerModal(window, ModalKind::PropertySheet);
   MSG message{};
   while (IsWindow(window) && !raw->ended && state != nullptr && !state->ended) {
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);
