@@ -6,14 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+
+#include "platform/files/files.h"
 
 namespace ksv::common {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr size_t kMaxChainPath = 512;
 
@@ -45,18 +43,21 @@ bool CreateFolderChain(const std::string& path) {
     const std::string prefix = full.substr(0, cut + 1);
     if (prefix.find_first_not_of('/') == std::string::npos) continue;
     if (ProbeFolder(prefix)) continue;
-    if (::mkdir(prefix.c_str(), 0755) != 0 && !ProbeFolder(prefix)) return false;
+    if (!CreateDirectoryA(prefix.c_str(), nullptr) && !ProbeFolder(prefix)) return false;
   }
   return true;
 }
 
 std::vector<std::string> ListPlainFiles(const std::string& folder) {
   std::vector<std::string> names;
-  std::error_code error;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::error_code statusError;
-    if (it->is_regular_file(statusError)) names.push_back(it->path().filename().string());
-  }
+  if (folder.empty()) return names;
+  WIN32_FIND_DATAA found{};
+  HANDLE search = FindFirstFileA((WithSlash(folder) + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -64,8 +65,7 @@ std::vector<std::string> ListPlainFiles(const std::string& folder) {
 size_t DeletePlainFiles(const std::string& folder) {
   size_t failures = 0;
   for (const std::string& name : ListPlainFiles(folder)) {
-    std::error_code error;
-    if (!fs::remove(fs::path(folder) / name, error)) ++failures;
+    if (!DeleteFileA((WithSlash(folder) + name).c_str())) ++failures;
   }
   return failures;
 }

@@ -45,6 +45,9 @@ inline constexpr LONG ERROR_FILE_EXISTS = 80;
 inline constexpr LONG ERROR_DISK_FULL = 112;
 inline constexpr LONG ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr LONG ERROR_FILE_TOO_LARGE = 223;
+inline constexpr LONG ERROR_NO_MORE_FILES = 18;
+inline constexpr LONG ERROR_DIR_NOT_EMPTY = 145;
+inline constexpr LONG ERROR_ALREADY_EXISTS = 183;
 
 #endif
 
