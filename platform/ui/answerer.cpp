@@ -8,7 +8,7 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/ui/controls/controls.h"
+#include "platform/ui/dialogs/dialogs.h"
 #include "platform/ui/input.h"
 #include "platform/ui/window.h"
 
@@ -102,6 +102,20 @@ bool ClickTab(HWND topLevel, HWND tab, int index) {
   ClientToScreen(topLevel, &topOrigin);
   return input::ClickAt(topLevel, tabOrigin.x - topOrigin.x + (item.left + item.right) / 2,
                         tabOrigin.y - topOrigin.y + (item.top + item.bottom) / 2);
+}
+
+void Settle(HWND window) {
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the element's loop
+      return;
+    }
+    if (!IsWindow(window) || !IsDialogMessageA(window, &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
 }
 
 }  // namespace answer

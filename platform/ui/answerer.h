@@ -59,6 +59,10 @@ bool PressButton(HWND dialog, int id);
 bool TypeInto(HWND dialog, int id, const std::string& text);
 // A click on tab `index` of the tab control `tab`, inside `topLevel`.
 bool ClickTab(HWND topLevel, HWND tab, int index);
+// Takes and handles everything queued for the calling thread, as the
+// element's loop would, so that the next step sees what the last one did
+// (a page made by a tab's click, a text set by a selection).
+void Settle(HWND window);
 }  // namespace answer
 
 }  // namespace ksv::platform::ui

@@ -29,6 +29,7 @@ TEST(Answerer, MessageBoxesAreAnsweredEachWayWithTheirKeys) {
   ScriptedPerson person([&](const ModalElement& element) {
     seen.push_back(element);
     if (const char* keep = std::getenv("KSV_KEEP_SCREENSHOT")) {
+      CreateSurface(element.window);
       InvalidateRect(element.window, nullptr, TRUE);
       PumpDialog(element.window);  // painted, as the loop would before a person looks
       SaveSurfacePng(element.window, std::string(keep) + ".box" + std::to_string(seen.size()) + ".png");
