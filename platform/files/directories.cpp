@@ -13,6 +13,7 @@
 #include "platform/files/files.h"
 #include "platform/root/system_root.h"
 #include "platform/sync/sync.h"
+#include "support/no_throw.h"
 
 namespace {
 
@@ -90,45 +91,51 @@ BOOL DeleteFileA(const char* path) {
 }
 
 UINT GetWindowsDirectoryA(char* buffer, UINT size) {
-  const std::string root = RootText();
-  return root.empty() ? 0 : CopyOut(root, buffer, size);
+  return ksv::support::NoThrow<UINT>(0u, [&]() -> UINT {
+    const std::string root = RootText();
+    return root.empty() ? 0 : CopyOut(root, buffer, size);
+  });
 }
 
 UINT GetSystemDirectoryA(char* buffer, UINT size) {
-  const std::string root = RootText();
-  return root.empty() ? 0 : CopyOut(root + "/system32", buffer, size);
+  return ksv::support::NoThrow<UINT>(0u, [&]() -> UINT {
+    const std::string root = RootText();
+    return root.empty() ? 0 : CopyOut(root + "/system32", buffer, size);
+  });
 }
 
 DWORD ExpandEnvironmentStringsA(const char* source, char* destination, DWORD size) {
-  if (source == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  std::string result;
-  const std::string text = source;
-  size_t at = 0;
-  while (at < text.size()) {
-    const size_t open = text.find('%', at);
-    const size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
-    if (close == std::string::npos) {
-      result += text.substr(at);
-      break;
+  return ksv::support::NoThrow<DWORD>(0u, [&]() -> DWORD {
+    if (source == nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
     }
-    result += text.substr(at, open - at);
-    const std::string name = text.substr(open + 1, close - open - 1);
-    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
-    if (value != nullptr) {
-      result += value;
-      at = close + 1;
-    } else {
-      // Left as written; its closing "%" may open the next name.
-      result += text.substr(open, close - open);
-      at = close;
+    std::string result;
+    const std::string text = source;
+    size_t at = 0;
+    while (at < text.size()) {
+      const size_t open = text.find('%', at);
+      const size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+      if (close == std::string::npos) {
+        result += text.substr(at);
+        break;
+      }
+      result += text.substr(at, open - at);
+      const std::string name = text.substr(open + 1, close - open - 1);
+      const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+      if (value != nullptr) {
+        result += value;
+        at = close + 1;
+      } else {
+        // Left as written; its closing "%" may open the next name.
+        result += text.substr(open, close - open);
+        at = close;
+      }
     }
-  }
-  const DWORD needed = static_cast<DWORD>(result.size() + 1);
-  if (destination != nullptr && size >= needed) std::memcpy(destination, result.c_str(), needed);
-  return needed;
+    const DWORD needed = static_cast<DWORD>(result.size() + 1);
+    if (destination != nullptr && size >= needed) std::memcpy(destination, result.c_str(), needed);
+    return needed;
+  });
 }
 
 }  // extern "C"

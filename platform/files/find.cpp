@@ -12,6 +12,7 @@
 #include "platform/files/files.h"
 #include "platform/files/file_info.h"
 #include "platform/sync/sync.h"
+#include "support/no_throw.h"
 
 namespace ksv::platform::files {
 namespace {
@@ -74,37 +75,41 @@ using namespace ksv::platform::files;
 extern "C" {
 
 HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found) {
-  if (pattern == nullptr || found == nullptr || *pattern == '\0') {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  const std::string whole = pattern;
-  const size_t cut = whole.find_last_of("/\\");
-  auto search = std::make_unique<Search>();
-  search->path = cut == std::string::npos ? "./" : whole.substr(0, cut) + "/";
-  search->pattern = cut == std::string::npos ? whole : whole.substr(cut + 1);
-  search->folder = opendir(search->path.c_str());
-  if (search->folder == nullptr) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!Next(*search, found)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  return search.release();
+  return ksv::support::NoThrow<HANDLE>(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+    if (pattern == nullptr || found == nullptr || *pattern == '\0') {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
+    }
+    const std::string whole = pattern;
+    const size_t cut = whole.find_last_of("/\\");
+    auto search = std::make_unique<Search>();
+    search->path = cut == std::string::npos ? "./" : whole.substr(0, cut) + "/";
+    search->pattern = cut == std::string::npos ? whole : whole.substr(cut + 1);
+    search->folder = opendir(search->path.c_str());
+    if (search->folder == nullptr) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (!Next(*search, found)) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return INVALID_HANDLE_VALUE;
+    }
+    return search.release();
+  });
 }
 
 BOOL FindNextFileA(HANDLE handle, WIN32_FIND_DATAA* found) {
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || found == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if (!Next(*static_cast<Search*>(handle), found)) {
-    SetLastError(ERROR_NO_MORE_FILES);
-    return FALSE;
-  }
-  return TRUE;
+  return ksv::support::NoThrow<BOOL>(FALSE, [&]() -> BOOL {
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || found == nullptr) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return FALSE;
+    }
+    if (!Next(*static_cast<Search*>(handle), found)) {
+      SetLastError(ERROR_NO_MORE_FILES);
+      return FALSE;
+    }
+    return TRUE;
+  });
 }
 
 BOOL FindClose(HANDLE handle) {

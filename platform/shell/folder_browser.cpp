@@ -15,6 +15,7 @@
 #include "platform/shell/item_lists.h"
 #include "platform/ui/answerer.h"
 #include "platform/ui/dialogs/dialog_template.h"
+#include "support/no_throw.h"
 
 namespace ksv::platform::shell {
 namespace {
@@ -211,25 +212,27 @@ using namespace ksv::platform::ui;
 extern "C" {
 
 LPITEMIDLIST SHBrowseForFolderA(BROWSEINFOA* info) {
-  if (info == nullptr) return nullptr;
-  if (!HasAnswerer() && !DisplayPresent()) {
-    std::fprintf(stderr, "%s: no one to choose a folder; taken as cancelled\n",
-                 info->lpszTitle != nullptr ? info->lpszTitle : "Browse for Folder");
-    return nullptr;
-  }
-  const DialogTemplate browserTemplate = BrowserTemplate(*info);
-  Browser browser;
-  browser.info = info;
-  AnnounceModal(ModalKind::FolderBrowser, info->lpszTitle != nullptr ? info->lpszTitle : "");
-  const INT_PTR result = DialogBoxIndirectParamA(nullptr, browserTemplate.get(), info->hwndOwner, BrowserProcedure,
-                                                 reinterpret_cast<LPARAM>(&browser));
-  ForgetAnnouncement();
-  if (result != IDOK || browser.chosen.empty()) return nullptr;
-  if (info->pszDisplayName != nullptr) {
-    const std::string name = NameOf(browser.chosen).substr(0, 259);
-    std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
-  }
-  return MakeItemList(browser.chosen);
+  return ksv::support::NoThrow<LPITEMIDLIST>(nullptr, [&]() -> LPITEMIDLIST {
+    if (info == nullptr) return nullptr;
+    if (!HasAnswerer() && !DisplayPresent()) {
+      std::fprintf(stderr, "%s: no one to choose a folder; taken as cancelled\n",
+                   info->lpszTitle != nullptr ? info->lpszTitle : "Browse for Folder");
+      return nullptr;
+    }
+    const DialogTemplate browserTemplate = BrowserTemplate(*info);
+    Browser browser;
+    browser.info = info;
+    AnnounceModal(ModalKind::FolderBrowser, info->lpszTitle != nullptr ? info->lpszTitle : "");
+    const INT_PTR result = DialogBoxIndirectParamA(nullptr, browserTemplate.get(), info->hwndOwner, BrowserProcedure,
+                                                   reinterpret_cast<LPARAM>(&browser));
+    ForgetAnnouncement();
+    if (result != IDOK || browser.chosen.empty()) return nullptr;
+    if (info->pszDisplayName != nullptr) {
+      const std::string name = NameOf(browser.chosen).substr(0, 259);
+      std::memcpy(info->pszDisplayName, name.c_str(), name.size() + 1);
+    }
+    return MakeItemList(browser.chosen);
+  });
 }
 
 }  // extern "C"

@@ -4,6 +4,7 @@
 
 #include "platform/com/task_memory.h"
 #include "platform/shell/item_lists.h"
+#include "support/no_throw.h"
 
 namespace ksv::platform::shell {
 
@@ -22,14 +23,16 @@ using namespace ksv::platform::shell;
 extern "C" {
 
 BOOL SHGetPathFromIDListA(LPCITEMIDLIST list, char* path) {
-  if (list == nullptr || path == nullptr) return FALSE;
-  const std::string text = PathOf(list);
-  if (text.size() >= 260) {
-    path[0] = '\0';
-    return FALSE;
-  }
-  std::memcpy(path, text.c_str(), text.size() + 1);
-  return TRUE;
+  return ksv::support::NoThrow<BOOL>(FALSE, [&]() -> BOOL {
+    if (list == nullptr || path == nullptr) return FALSE;
+    const std::string text = PathOf(list);
+    if (text.size() >= 260) {
+      path[0] = '\0';
+      return FALSE;
+    }
+    std::memcpy(path, text.c_str(), text.size() + 1);
+    return TRUE;
+  });
 }
 
 }  // extern "C"

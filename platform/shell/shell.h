@@ -66,6 +66,7 @@ inline constexpr int kBrowserEditId = 0x3744;
 
 // ShellExecuteA's results of 32 and below are errors.
 inline constexpr int SE_ERR_FNF = 2;
+inline constexpr int SE_ERR_OOM = 8;
 inline constexpr int SE_ERR_NOASSOC = 31;
 
 extern "C" {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/shell/shell.h"
+#include "support/no_throw.h"
 
 extern char** environ;
 
@@ -44,19 +45,21 @@ extern "C" {
 
 HINSTANCE ShellExecuteA(HWND /*owner*/, const char* verb, const char* file, const char* parameters,
                         const char* /*directory*/, int show) {
-  const std::string action = verb != nullptr ? verb : "open";
-  if (file == nullptr) return Result(SE_ERR_FNF);
-  struct stat status {};
-  if (::stat(file, &status) != 0) return Result(SE_ERR_FNF);
-  if (action != "open") return Result(SE_ERR_NOASSOC);
-  {
-    std::lock_guard guard(recorderLock);
-    if (recorder) {
-      recorder(ShellCall{action, file, parameters != nullptr ? parameters : "", show});
-      return Result(42);
+  return ksv::support::NoThrow<HINSTANCE>(Result(SE_ERR_OOM), [&]() -> HINSTANCE {
+    const std::string action = verb != nullptr ? verb : "open";
+    if (file == nullptr) return Result(SE_ERR_FNF);
+    struct stat status {};
+    if (::stat(file, &status) != 0) return Result(SE_ERR_FNF);
+    if (action != "open") return Result(SE_ERR_NOASSOC);
+    {
+      std::lock_guard guard(recorderLock);
+      if (recorder) {
+        recorder(ShellCall{action, file, parameters != nullptr ? parameters : "", show});
+        return Result(42);
+      }
     }
-  }
-  return Result(Open(file) ? 42 : SE_ERR_NOASSOC);
+    return Result(Open(file) ? 42 : SE_ERR_NOASSOC);
+  });
 }
 
 }  // extern "C"

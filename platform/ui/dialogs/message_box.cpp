@@ -11,6 +11,7 @@
 #include "platform/ui/answerer.h"
 #include "platform/ui/controls/control_paint.h"
 #include "platform/ui/dialogs/dialog_template.h"
+#include "support/no_throw.h"
 
 namespace ksv::platform::ui::dialogs {
 namespace {
@@ -184,12 +185,12 @@ DialogTemplate BoxTemplate(const std::string& text, const std::string& title, co
 }  // namespace
 }  // namespace ksv::platform::ui::dialogs
 
+namespace {
+
 using namespace ksv::platform::ui;
 using namespace ksv::platform::ui::dialogs;
 
-extern "C" {
-
-int MessageBoxA(HWND owner, const char* text, const char* title, UINT type) {
+int ShowMessageBox(HWND owner, const char* text, const char* title, UINT type) {
   const std::string body = text != nullptr ? text : "";
   const std::string caption = title != nullptr ? title : "Error";
   Box box;
@@ -209,6 +210,17 @@ int MessageBoxA(HWND owner, const char* text, const char* title, UINT type) {
                                                   reinterpret_cast<LPARAM>(&box));
   ForgetAnnouncement();  // a box that could not be made leaves none behind
   return pressed > 0 ? static_cast<int>(pressed) : 0;
+}
+
+}  // namespace
+
+using namespace ksv::platform::ui;
+using namespace ksv::platform::ui::dialogs;
+
+extern "C" {
+
+int MessageBoxA(HWND owner, const char* text, const char* title, UINT type) {
+  return ksv::support::NoThrow(0, [&] { return ShowMessageBox(owner, text, title, type); });
 }
 
 }  // extern "C"
