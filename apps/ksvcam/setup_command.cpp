@@ -1,7 +1,7 @@
 // `ksvcam setup [--unregister]`: installs what an installer would on a
 // machine with the camera: the simulated camera and microphone in the
 // machine's device list, the camera driver as the driver of its USB
-// cameras, the drivers' files and the media framework (its modules' classes
+// cameras, the drivers' files, the settings pages' texts and the media framework (its modules' classes
 // and filters, the standard filter categories); --unregister takes the
 // devices off the list and the camera driver and the media framework out of
 // the registry again.
@@ -12,6 +12,7 @@
 #include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
+#include "apps/ksvcam/settings_files.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
 
@@ -50,6 +51,7 @@ CommandRun SetupCommand(CLI::App& app) {
                 << CameraDriverModule().string() << "\n";
     const auto files = common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION);
     for (const auto& file : files) console.out << "installed " << file.string() << "\n";
+    console.out << "installed " << InstallSettingsFiles(platform::SystemRoot()).string() << "\n";
     const MediaRegistration media = RegisterMediaFramework(print);
     console.out << "set up the simulated camera and microphone, " << files.size()
                 << " driver files, " << media.modules << " media modules and " << media.categories
