@@ -3,6 +3,8 @@
 // property call the pages make is counted on its way to OKSV1If.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -12,6 +14,7 @@
 #include <tuple>
 
 #include "outside/camprop/control_client.h"
+#include "include/oksv1vex.h"
 #include "pages/dep/settings_dialog.h"
 #include "pages/page_templates.h"
 #include "platform/files/files.h"
@@ -245,6 +248,59 @@ TEST_F(SettingsPages, SetDefaultAndARowTheDriverDoesNotDeclare) {
   EXPECT_EQ((counted[{'c', 3, 'g'}]), 0) << "and Zoom never again";
   EXPECT_EQ((counted[{'c', 3, 's'}]), 0);
   EXPECT_EQ((counted[{'c', 4, 'g'}]), 1) << "Exposure, declared, is read";
+}
+
+// OKSV1Vex makes its pages when it is loaded, from the profile beside it in
+// the system folder, and hands them to the mapper's callback.
+TEST_F(SettingsPages, TheVideoCaptureExtensionOffersPagesOnlyForANamedCamera) {
+  char system[260] = {};
+  GetSystemDirectoryA(system, sizeof system);
+  std::filesystem::create_directories(system);
+  const std::string profile = std::string(system) + "/OKSV1Vex.pro";
+  std::vector<HPROPSHEETPAGE> offered;
+  const VFW_ADD_PAGE collect = [](HPROPSHEETPAGE page, intptr_t data) {
+    reinterpret_cast<std::vector<HPROPSHEETPAGE>*>(data)->push_back(page);
+    return int32_t{1};
+  };
+  const auto offer = [&](const std::string& text) {
+    FILE* file = std::fopen(profile.c_str(), "w");
+    std::fputs(text.c_str(), file);
+    std::fclose(file);
+    void* library = dlopen(KSV_VEX_MODULE, RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(library, nullptr) << dlerror();
+    const auto extension = reinterpret_cast<decltype(&VFWWDMExtension)>(dlsym(library, "VFWWDMExtension"));
+    const uint32_t result = extension(nullptr, collect, reinterpret_cast<intptr_t>(&offered));
+    std::vector<std::string> titles;
+    if (!offered.empty()) {
+      // The mapper shows them: a sheet of the three, titled as offered.
+      PROPSHEETHEADERA header{};
+      header.dwSize = sizeof header;
+      header.dwFlags = PSH_MODELESS;
+      header.pszCaption = "Video Source";
+      header.nPages = static_cast<UINT>(offered.size());
+      header.phpage = offered.data();
+      HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
+      HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+      for (size_t index = 0; index < offered.size(); ++index) {
+        char text[64] = {};
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+        titles.push_back(text);
+      }
+      DestroyWindow(sheet);
+    }
+    offered.clear();
+    dlclose(library);
+    return std::pair{result, titles};
+  };
+  EXPECT_EQ(offer("[USB_CAMERA]\nDEVICE_NAME=NULL\nVID_PID=VID_0000&PID_0000\n").first, 0u);
+  EXPECT_EQ(offer("[USB_CAMERA]\nVID_PID=VID_0000&PID_0000\n").first, 0u) << "DEVICE_NAME absent";
+  const auto [result, titles] = offer("[USB_CAMERA]\nDEVICE_NAME=RMC900 USB Camera\nVID_PID=VID_0000&PID_0000\n");
+  EXPECT_EQ(result, 0x80000005u);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Device Settings", "Camera Controls", "Anti Flicker"}));
 }
 
 }  // namespace
