@@ -26,6 +26,7 @@
 #include "platform/ui/presenter/presenter.h"
 #include "platform/ui/surface.h"
 #include "platform/usbcamd/camera_stack.h"
+#include "platform/vfw/video_source.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -134,15 +135,21 @@ ui::Answerer ScreenshotScript(const SettingsOptions& options, const std::string&
         problem = "cannot write the screenshot " + Quoted(options.screenshot);
       }
     }
-    // Cancel, as the close box or Escape gives it: the pages put back what
-    // they changed.
-    SendMessageA(element.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    // Cancel (the sheet's button, or the dialog's close box): the pages put
+    // back what they changed.
+    if (sheet == element.window) {
+      SendMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    } else {
+      SendMessageA(element.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    }
     ui::answer::Settle(element.window);
   };
 }
 
 int RunSettings(const SettingsOptions& options, Console& console) {
-  if (options.host != "twain") throw UsageError("--host: only 'twain' is offered in this build");
+  if (options.host != "twain" && options.host != "video") {
+    throw UsageError("--host " + Quoted(options.host) + ": give twain or video");
+  }
   if (options.screenshot.empty() && !ui::StartPresenter()) {
     throw UsageError("there is no display to show the settings on: give --screenshot FILE.png");
   }
@@ -160,8 +167,15 @@ int RunSettings(const SettingsOptions& options, Console& console) {
   struct AnswererGone {
     ~AnswererGone() { ui::SetAnswerer({}); }
   } answererGone;
-  if (KXDSEXPG_Open(kCameraDriverName, kCameraVidPid, kSettingsLocalizationName) == 0) {
-    throw CommandFailure("the settings pages cannot reach the camera");
+  if (options.host == "twain") {
+    if (KXDSEXPG_Open(kCameraDriverName, kCameraVidPid, kSettingsLocalizationName) == 0) {
+      throw CommandFailure("the settings pages cannot reach the camera");
+    }
+  } else {
+    if (!platform::vfw::RegisteredExtension()) RegisterSettingsExtension();
+    const platform::vfw::VideoSourceOutcome shown = platform::vfw::ShowVideoSourceDialog(nullptr);
+    if (shown.result == -1) throw CommandFailure("the Video Source dialog cannot be shown");
+    if (shown.extensionPages == 0) throw CommandFailure("the camera's settings extension added no pages");
   }
   if (problem.rfind("usage: ", 0) == 0) throw UsageError(problem.substr(7));
   if (!problem.empty()) throw CommandFailure(problem);
@@ -179,8 +193,10 @@ CommandRun SettingsCommand(CLI::App& app) {
   auto options = std::make_shared<SettingsOptions>();
   CLI::App& command = *app.add_subcommand(
       "settings", "Opens the camera's settings pages on the streaming camera");
-  command.add_option("--host", options->host, "Who shows the pages: twain (the scanner interface's dialog)")
-      ->type_name("twain")
+  command.add_option("--host", options->host,
+                     "Who shows the pages: twain (the scanner interface's dialog) or video (the "
+                     "video-capture driver mapper's Video Source sheet)")
+      ->type_name("twain|video")
       ->capture_default_str();
   CLI::Option* screenshot =
       command.add_option("--screenshot", options->screenshot,

@@ -15,6 +15,7 @@
 #include "apps/ksvcam/settings_files.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
+#include "platform/vfw/video_source.h"
 
 namespace ksv::ksvcam {
 
@@ -35,6 +36,8 @@ CommandRun SetupCommand(CLI::App& app) {
                   << kSimulatedCameraName << "\n";
       console.out << (UnlistSimulatedMicrophone() ? "unlisted " : "not listed: ")
                   << kSimulatedMicrophoneName << "\n";
+      console.out << (platform::vfw::UnregisterExtension() ? "unregistered the settings extension\n"
+                                                           : "not registered: the settings extension\n");
       console.out << (UnregisterMachineCameraDriver() ? "unregistered the camera driver "
                                                       : "not registered: the camera driver ")
                   << kCameraDriverName << "\n";
@@ -51,7 +54,11 @@ CommandRun SetupCommand(CLI::App& app) {
                 << CameraDriverModule().string() << "\n";
     const auto files = common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION);
     for (const auto& file : files) console.out << "installed " << file.string() << "\n";
-    console.out << "installed " << InstallSettingsFiles(platform::SystemRoot()).string() << "\n";
+    for (const auto& file : InstallSettingsFiles(platform::SystemRoot())) {
+      console.out << "installed " << file.string() << "\n";
+    }
+    RegisterSettingsExtension();
+    console.out << "registered the settings extension: " << SettingsExtensionModule().string() << "\n";
     const MediaRegistration media = RegisterMediaFramework(print);
     console.out << "set up the simulated camera and microphone, " << files.size()
                 << " driver files, " << media.modules << " media modules and " << media.categories

@@ -127,6 +127,11 @@ TEST_F(ControlsCommand, SettingsScreenshotsShowEachPageAndCancelChangesNothing) 
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(greyInFourthLabel(devicePage), 0) << "Saturation, which the driver declares";
   EXPECT_GT(greyInFourthLabel(cameraPage), 20) << "Zoom, which it does not";
+  // The video-capture mapper's sheet: its own Video Format page, then the three.
+  run = RunKsvcam({"settings", "--host", "video", "--screenshot", cameraPage, "--page", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "screenshot " + cameraPage + ": page 2 (Camera Controls)\n");
+  EXPECT_GT(greyInFourthLabel(cameraPage), 20) << "Zoom";
   EXPECT_EQ(RunKsvcam({"controls", "get", "brightness"}).out, "brightness 150\n");
 
   EXPECT_EQ(RunKsvcam({"settings", "--screenshot", cameraPage, "--page", "3"}).status, 2);
