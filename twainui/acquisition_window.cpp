@@ -168,7 +168,7 @@ void OnTick(KxTwnUiWindow& context) {
   if (context.inTick) return;
   context.inTick = true;
   SendEvent(context, 8, 0, 0, 0);
-  context.inTick = false;
+  if (CurrentWindow() == &context) context.inTick = false;  // unless the handler reset the window
 }
 
 const char* SoundOf(HINSTANCE instance, int id) {

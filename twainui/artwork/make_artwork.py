@@ -234,7 +234,7 @@ def render_icon(size, parts, grey=False):
     image, mask = Canvas(w, h, (0, 0, 0)), Canvas(w, h, (255, 255, 255))
     for inside, colour in parts:
         if grey:
-            level = int(sum(colour) / 3 * 0.35 + 90)
+            level = int(sum(colour) / 3 * 0.3 + 75)
             colour = (level, level, level)
         image.shape(inside, (0, 0, w, h), colour, samples=1)
         mask.shape(inside, (0, 0, w, h), (0, 0, 0), samples=1)
