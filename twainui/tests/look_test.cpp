@@ -14,6 +14,8 @@
 #include "common/packed_bitmap.h"
 #include "include/oksv1ui.h"
 #include "platform/memory/global_memory.h"
+#include "platform/module/module.h"
+#include "platform/resources/resources.h"
 #include "platform/ui/input.h"
 #include "platform/ui/surface.h"
 #include "testing/temp_files.h"
@@ -89,6 +91,8 @@ const LayoutCase kLarge{"1280x1024", "large",
                          {12, 355, 92, 435}, {520, 12, 552, 44}, {592, 12, 624, 44}},
                         {{523, 61}, {643, 61}, {523, 168}, {643, 168}, {523, 275}, {643, 275}}};
 
+constexpr POINT kLogo{370, 30};  // between the lens and the lamp
+
 // Image, mask and disabled-image resources of the buttons, in order.
 const int kArt[7][3] = {{161, 162, 163}, {181, 180, 179}, {169, 168, 167}, {175, 174, 173},
                         {166, 165, 164}, {172, 171, 170}, {178, 177, 176}};
@@ -98,7 +102,12 @@ class Look : public ::testing::TestWithParam<const LayoutCase*> {
   void SetUp() override {
     ::setenv("KSV_ROOT", root_.path().c_str(), 1);
     ::setenv("KSV_SCREEN_SIZE", GetParam()->screen, 1);
-    ui_ = KXTWNUI_Init(0, 0, 0, nullptr, nullptr, 1);
+    // The maker's badge the library carries (151, its mask 152), as files.
+    const std::string logo = (root_.path() / "logo.bmp").string();
+    const std::string mask = (root_.path() / "mask.bmp").string();
+    WriteResourceFile(151, logo);
+    WriteResourceFile(152, mask);
+    ui_ = KXTWNUI_Init(0, kLogo.x, kLogo.y, logo.c_str(), mask.c_str(), 1);
     ASSERT_NE(ui_, nullptr);
     window_ = KXTWNUI_GetWndHandle(ui_);
     KXTWNUI_Show(ui_, SW_SHOW);
@@ -107,6 +116,18 @@ class Look : public ::testing::TestWithParam<const LayoutCase*> {
   void TearDown() override {
     for (HGLOBAL scene : scenes_) GlobalFree(scene);
     if (ui_ != nullptr) KXTWNUI_Reset(ui_);
+  }
+  static void WriteResourceFile(int id, const std::string& path) {
+    const auto bytes =
+        ksv::platform::resources::FindResourceBytes(GetModuleHandleA("OKSV1UI.DLL"), MAKEINTRESOURCEA(id), RT_BITMAP);
+    ASSERT_GT(bytes.size(), 40u);
+    std::vector<uint8_t> file = {'B', 'M'};
+    for (const uint32_t field : {static_cast<uint32_t>(14 + bytes.size()), 0u, 14u + 40u}) {
+      for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<uint8_t>(field >> shift));
+    }
+    file.resize(14);
+    file.insert(file.end(), bytes.begin(), bytes.end());
+    ksv::testing::WriteFile(path, file);
   }
   static void Pump() {
     MSG message{};
@@ -150,6 +171,26 @@ class Look : public ::testing::TestWithParam<const LayoutCase*> {
     EXPECT_GT(covered, size.cx * size.cy / 8);  // the artwork draws something
     EXPECT_EQ(wrong, 0);
   }
+  // Where the mask is black, the logo shows as it is.
+  void ExpectLogo() {
+    SIZE size{};
+    SIZE maskSize{};
+    const auto logo = PixelsOf(static_cast<HBITMAP>(LoadImageA(nullptr, (root_.path() / "logo.bmp").c_str(),
+                                                               IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)), &size);
+    const auto mask = PixelsOf(static_cast<HBITMAP>(LoadImageA(nullptr, (root_.path() / "mask.bmp").c_str(),
+                                                               IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)), &maskSize);
+    int covered = 0;
+    int wrong = 0;
+    for (int y = 0; y < size.cy; ++y) {
+      for (int x = 0; x < size.cx; ++x) {
+        if (mask[static_cast<size_t>(y * size.cx + x)] != 0) continue;
+        ++covered;
+        wrong += At(kLogo.x + x, kLogo.y + y) != logo[static_cast<size_t>(y * size.cx + x)];
+      }
+    }
+    EXPECT_GT(covered, 0);
+    EXPECT_EQ(wrong, 0);
+  }
   void ExpectThumbnail(int cell, HGLOBAL scene, bool selected) {
     SCOPED_TRACE("cell " + std::to_string(cell));
     HGLOBAL thumbnail = ksv::common::ResamplePackedBitmap(scene, 96, 72, ksv::common::ResampleRule::kSingleLastUnblended);
@@ -181,6 +222,7 @@ TEST_P(Look, ButtonsAndThumbnailsShowWhatTheStateAndImagesSay) {
   // State 0, as the window starts: Transfer, TransferAll and paging disabled.
   EXPECT_EQ(KXTWNUI_GetUIState(ui_), 0);
   for (int i = 0; i < 7; ++i) ExpectButton(i, i != 2 && i != 3 && i != 5 && i != 6);
+  ExpectLogo();
   Keep(0);
 
   // An image of each kind; the grid pages on to the newest.
