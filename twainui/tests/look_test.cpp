@@ -26,14 +26,19 @@ namespace input = ksv::platform::ui::input;
 using ksv::common::PackedBitmapPixels;
 using ksv::common::PackedRowBytes;
 
-// A 320 x 240 picture: a sky, a hill and a sun, in a hue of its own.
+// A picture of a sky, a hill and a sun, in a hue of its own; drawn at 320 x
+// 240, or at 64 x 48, which the thumbnail enlarges (and whose last column
+// and row the thumbnail's rule leaves unblended).
 HGLOBAL Scene(int seed) {
-  HGLOBAL block = ksv::common::CreatePackedBitmap(320, 240, 24);
+  const int width = seed % 2 == 0 ? 320 : 64;
+  const int height = width * 3 / 4;
+  HGLOBAL block = ksv::common::CreatePackedBitmap(width, height, 24);
   uint8_t* pixels = PackedBitmapPixels(GlobalLock(block));
-  for (int row = 0; row < 240; ++row) {
-    const int y = 239 - row;  // rows are bottom-up
-    for (int x = 0; x < 320; ++x) {
-      uint8_t* p = pixels + static_cast<size_t>(row) * PackedRowBytes(320, 24) + static_cast<size_t>(x) * 3;
+  for (int row = 0; row < height; ++row) {
+    const int y = (height - 1 - row) * 320 / width;  // rows are bottom-up
+    for (int column = 0; column < width; ++column) {
+      const int x = column * 320 / width;
+      uint8_t* p = pixels + static_cast<size_t>(row) * PackedRowBytes(width, 24) + static_cast<size_t>(column) * 3;
       const bool hill = y > 150 + 30 * std::sin((x + seed * 40) / 50.0);
       const bool sun = std::hypot(x - 60 - seed * 35, y - 60) < 25;
       const int r = sun ? 250 : hill ? 40 + seed * 30 : 90 + y / 3;
