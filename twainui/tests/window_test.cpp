@@ -326,12 +326,20 @@ TEST_F(Window, TheTickComesEverySecondAndNeverInsideItself) {
   EXPECT_EQ(Take(), (std::vector<Event>{{8, 0, 0, 0}}));
 }
 
-TEST(Labels, ALabelOfSixtyFourCharactersIsRefused) {
+TEST_F(Window, LabelsComeFromTheirSlotsAndOneOfSixtyFourCharactersIsRefused) {
+  ASSERT_EQ(KXTWNUI_LocalizeBtnStr(1, "Farben"), 1);
   EXPECT_EQ(KXTWNUI_LocalizeBtnStr(1, std::string(64, 'x').c_str()), 0);
   EXPECT_EQ(KXTWNUI_LocalizeBtnStr(7, "Seven"), 0);
   EXPECT_EQ(KXTWNUI_LocalizeBtnStr(-1, "Minus"), 0);
-  EXPECT_EQ(KXTWNUI_LocalizeBtnStr(1, std::string(63, 'x').c_str()), 1);
-  EXPECT_EQ(KXTWNUI_LocalizeBtnStr(1, ""), 1);  // the default again
+  Open("1024x768");
+  char text[80] = {};
+  GetWindowTextA(GetDlgItem(window_, 2001), text, sizeof text);
+  EXPECT_STREQ(text, "Farben");
+  GetWindowTextA(GetDlgItem(window_, 2002), text, sizeof text);
+  EXPECT_STREQ(text, "Transfer");
+  EXPECT_EQ(KXTWNUI_LocalizeBtnStr(1, ""), 1);  // the default again, for later windows
+  // One window a process: its procedure finds it through one pointer.
+  EXPECT_EQ(KXTWNUI_Init(0, 0, 0, nullptr, nullptr, 0), nullptr);
   EXPECT_EQ(KXTWNUI_Reset(nullptr), 0);
   EXPECT_EQ(KXTWNUI_GetUIState(nullptr), -1);
   EXPECT_EQ(KXTWNUI_GetTotalSelectedImg(nullptr), 0);
