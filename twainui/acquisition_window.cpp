@@ -9,7 +9,10 @@
 #include "platform/sound/sound.h"
 #include "platform/sync/sync.h"
 #include "platform/ui/dialogs/dialogs.h"
+#include "twainui/drawing.h"
 #include "twainui/thumbnail_grid.h"
+#include "twainui/ui_state.h"
+#include "twainui/window_painting.h"
 
 namespace ksv::twainui {
 
@@ -22,28 +25,11 @@ constexpr UINT kTickMilliseconds = 1000;
 constexpr size_t kPathBytes = 260;
 
 KxTwnUiWindow* current = nullptr;
-std::string labels[kButtonCount];
 
 int X(LPARAM point) { return static_cast<int16_t>(static_cast<uintptr_t>(point) & 0xFFFF); }
 int Y(LPARAM point) { return static_cast<int16_t>((static_cast<uintptr_t>(point) >> 16) & 0xFFFF); }
 
 HBITMAP Load(HINSTANCE instance, int id) { return LoadBitmapA(instance, MAKEINTRESOURCEA(id)); }
-
-SIZE SizeOf(HBITMAP bitmap) {
-  BITMAP info{};
-  if (bitmap == nullptr || GetObjectA(bitmap, sizeof info, &info) == 0) return {0, 0};
-  return {info.bmWidth, info.bmHeight};
-}
-
-void Blit(HDC dc, HBITMAP bitmap, int x, int y, DWORD rop) {
-  if (bitmap == nullptr) return;
-  const SIZE size = SizeOf(bitmap);
-  const HDC memory = CreateCompatibleDC(dc);
-  const HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(dc, x, y, size.cx, size.cy, memory, 0, 0, rop);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-}
 
 // "Images" in the library's folder, as the system sees it.
 std::string ImagesFolder(HINSTANCE instance) {
@@ -53,50 +39,6 @@ std::string ImagesFolder(HINSTANCE instance) {
   std::string folder(file, length);
   const size_t slash = folder.rfind('/');
   return (slash == std::string::npos ? std::string() : folder.substr(0, slash + 1)) + "Images";
-}
-
-RECT GridArea(const Layout& layout, const ThumbnailGrid& grid) {
-  RECT area{layout.cells[0].x, layout.cells[0].y, layout.cells[0].x, layout.cells[0].y};
-  for (int cell = 0; cell < grid.page(); ++cell) {
-    const POINT at = layout.cells[static_cast<size_t>(cell)];
-    area.left = std::min<LONG>(area.left, at.x);
-    area.top = std::min<LONG>(area.top, at.y);
-    area.right = std::max<LONG>(area.right, at.x + kCellHitWidth + 1);
-    area.bottom = std::max<LONG>(area.bottom, at.y + kCellHitHeight + 1);
-  }
-  return area;
-}
-
-void DrawTooltip(const KxTwnUiWindow& context, HDC dc) {
-  if (!LayoutAt(context.layout).tooltip) return;
-  Blit(dc, context.tooltipBackground, kTooltipAt.x, kTooltipAt.y, SRCCOPY);
-  if (context.tooltip.empty()) return;
-  RECT box{kTooltipAt.x, kTooltipAt.y, kTooltipAt.x + kTooltipBox.cx, kTooltipAt.y + kTooltipBox.cy};
-  const HGDIOBJ old = context.font != nullptr ? SelectObject(dc, context.font) : nullptr;
-  SetBkMode(dc, TRANSPARENT);
-  SetTextColor(dc, RGB(0, 0, 0));
-  DrawTextA(dc, context.tooltip.c_str(), -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  if (old != nullptr) SelectObject(dc, old);
-}
-
-void Paint(KxTwnUiWindow& context) {
-  PAINTSTRUCT paint{};
-  const HDC dc = BeginPaint(context.window, &paint);
-  Blit(dc, context.background, 0, 0, SRCCOPY);
-  if (context.logo != nullptr) {
-    if (context.logoMask != nullptr) {
-      SetBkColor(dc, RGB(255, 255, 255));
-      SetTextColor(dc, RGB(0, 0, 0));
-      Blit(dc, context.logo, context.logoAt.x, context.logoAt.y, SRCINVERT);
-      Blit(dc, context.logoMask, context.logoAt.x, context.logoAt.y, SRCAND);
-      Blit(dc, context.logo, context.logoAt.x, context.logoAt.y, SRCINVERT);
-    } else {
-      Blit(dc, context.logo, context.logoAt.x, context.logoAt.y, SRCCOPY);
-    }
-  }
-  DrawGrid(context.grid, LayoutAt(context.layout), dc);
-  DrawTooltip(context, dc);
-  EndPaint(context.window, &paint);
 }
 
 void OnMouseMove(KxTwnUiWindow& context, LPARAM point) {
@@ -187,7 +129,7 @@ bool Initialize(KxTwnUiWindow& context, HWND window) {
   LOGFONTA font{};
   if (SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0)) context.font = CreateFontIndirectA(&font);
 
-  const SIZE size = SizeOf(context.background);
+  const SIZE size = BitmapSize(context.background);
   if (size.cx > 0) {
     const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - size.cx) / 2;
     const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - size.cy) / 2;
@@ -203,7 +145,7 @@ bool Initialize(KxTwnUiWindow& context, HWND window) {
   if (!RegisterButtonClasses(instance)) return false;
   for (int i = 0; i < kButtonCount; ++i) {
     const ButtonArt& art = ButtonArtAt(i);
-    const std::string label = art.label == nullptr ? std::string() : labels[i].empty() ? art.label : labels[i];
+    const std::string label = art.label == nullptr ? std::string() : *LabelSlot(i) == '\0' ? art.label : LabelSlot(i);
     if (!CreateFlatButton(context.buttons[static_cast<size_t>(i)], window, instance,
                           layout.buttons[static_cast<size_t>(i)], art, label, context.background, context.font)) {
       return false;
@@ -234,7 +176,7 @@ INT_PTR WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
   if (context->window != window) return FALSE;
   switch (message) {
     case WM_PAINT:
-      Paint(*context);
+      PaintWindow(*context);
       return TRUE;
     case WM_ERASEBKGND:
       return TRUE;
@@ -312,58 +254,5 @@ void DestroyAcquisitionWindow(KxTwnUiWindow& context) {
   context.font = nullptr;
 }
 
-void ApplyUiState(KxTwnUiWindow& context, int state) {
-  context.uiState = state;
-  bool enabled[kButtonCount + 2];
-  std::fill(std::begin(enabled), std::end(enabled), true);
-  constexpr int kDownload = kButtonCount;
-  constexpr int kSaveAll = kButtonCount + 1;
-  const auto disable = [&](std::initializer_list<int> which) {
-    for (const int i : which) enabled[i] = false;
-  };
-  switch (state) {
-    case 0: disable({kTransfer, kTransferAll, kPageBack, kPageForward}); break;
-    case 1: disable({kSnapShot, kColoring, kTransfer, kTransferAll, kDownload}); break;
-    case 3: std::fill(std::begin(enabled), std::end(enabled), false); break;
-    case 4:
-      std::fill(std::begin(enabled), std::end(enabled), false);
-      enabled[kExit] = true;
-      break;
-    case 5:
-      disable({kSnapShot, kColoring, kDownload, kSaveAll});
-      if (context.grid.images.empty()) disable({kTransfer, kTransferAll});
-      break;
-    default: break;
-  }
-  for (int i = 0; i < kButtonCount; ++i) {
-    if (context.buttons[static_cast<size_t>(i)].window != nullptr) {
-      EnableWindow(context.buttons[static_cast<size_t>(i)].window, enabled[i]);
-    }
-  }
-  if (context.download.window != nullptr) EnableWindow(context.download.window, enabled[kDownload]);
-  if (context.saveAll.window != nullptr) EnableWindow(context.saveAll.window, enabled[kSaveAll]);
-}
-
-void RedrawGrid(KxTwnUiWindow& context) {
-  const RECT area = GridArea(LayoutAt(context.layout), context.grid);
-  InvalidateRect(context.window, &area, FALSE);
-}
-
-void RedrawTooltip(KxTwnUiWindow& context) {
-  if (!LayoutAt(context.layout).tooltip) return;
-  const HDC dc = GetDC(context.window);
-  DrawTooltip(context, dc);
-  ReleaseDC(context.window, dc);
-}
-
-const char* LabelSlot(int slot) { return labels[slot].c_str(); }
-
-bool SetLabelSlot(int slot, const char* text) {
-  if (slot < 0 || slot >= kButtonCount) return false;
-  const char* value = text == nullptr ? "" : text;
-  if (std::strlen(value) >= KXTWNUI_LABEL_BYTES) return false;
-  labels[slot] = value;
-  return true;
-}
 
 }  // namespace ksv::twainui

@@ -4,6 +4,7 @@
 
 #include "platform/sync/sync.h"
 #include "platform/ui/controls/controls.h"
+#include "twainui/drawing.h"
 
 namespace ksv::twainui {
 
@@ -22,35 +23,19 @@ void Notify(HWND window, WORD notification) {
                reinterpret_cast<LPARAM>(window));
 }
 
-SIZE SizeOf(HBITMAP bitmap) {
-  BITMAP info{};
-  if (bitmap == nullptr || GetObjectA(bitmap, sizeof info, &info) == 0) return {0, 0};
-  return {info.bmWidth, info.bmHeight};
-}
-
-void Blit(HDC dc, HBITMAP bitmap, int x, int y, DWORD rop) {
-  if (bitmap == nullptr) return;
-  const SIZE size = SizeOf(bitmap);
-  const HDC memory = CreateCompatibleDC(dc);
-  const HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(dc, x, y, size.cx, size.cy, memory, 0, 0, rop);
-  SelectObject(memory, old);
-  DeleteDC(memory);
-}
-
 void PaintFlat(const Button& button, HDC dc, const RECT& client, bool enabled) {
-  Blit(dc, button.background, 0, 0, SRCCOPY);
+  DrawBitmap(dc, button.background, 0, 0, SRCCOPY);
   const HBITMAP image = enabled ? button.image : button.disabled;
-  const SIZE size = SizeOf(image);
+  const SIZE size = BitmapSize(image);
   const int x = (client.right - size.cx) / 2;
   const int y = button.label.empty() ? (client.bottom - size.cy) / 2 : kImageTop;
   // The mask is white where the background shows and black under the
   // picture, whose own background is black.
   if (button.mask != nullptr) {
-    Blit(dc, button.mask, x, y, SRCAND);
-    Blit(dc, image, x, y, SRCPAINT);
+    DrawBitmap(dc, button.mask, x, y, SRCAND);
+    DrawBitmap(dc, image, x, y, SRCPAINT);
   } else {
-    Blit(dc, image, x, y, SRCCOPY);
+    DrawBitmap(dc, image, x, y, SRCCOPY);
   }
   if (!button.label.empty()) {
     RECT text{0, y + size.cy, client.right, client.bottom};
@@ -67,7 +52,7 @@ void PaintFlat(const Button& button, HDC dc, const RECT& client, bool enabled) {
 }
 
 void PaintDrawn(const Button& button, HDC dc) {
-  Blit(dc, button.down ? button.pressed : button.inside ? button.over : button.normal, 0, 0, SRCCOPY);
+  DrawBitmap(dc, button.down ? button.pressed : button.inside ? button.over : button.normal, 0, 0, SRCCOPY);
 }
 
 bool Inside(HWND window, LPARAM point) {

@@ -7,6 +7,8 @@
 #include "support/no_throw.h"
 #include "twainui/acquisition_window.h"
 #include "twainui/thumbnail_grid.h"
+#include "twainui/ui_state.h"
+#include "twainui/window_painting.h"
 
 using ksv::support::NoThrow;
 using namespace ksv::twainui;
