@@ -102,7 +102,7 @@ constexpr POINT kLogo{370, 30};  // between the lens and the lamp
 const int kArt[7][3] = {{161, 162, 163}, {181, 180, 179}, {169, 168, 167}, {175, 174, 173},
                         {166, 165, 164}, {172, 171, 170}, {178, 177, 176}};
 
-class Look : public ::testing::TestWithParam<const LayoutCase*> {
+class AcquisitionLook : public ::testing::TestWithParam<const LayoutCase*> {
  protected:
   void SetUp() override {
     ::setenv("KSV_ROOT", root_.path().c_str(), 1);
@@ -222,7 +222,7 @@ class Look : public ::testing::TestWithParam<const LayoutCase*> {
   std::vector<HGLOBAL> scenes_;
 };
 
-TEST_P(Look, ButtonsAndThumbnailsShowWhatTheStateAndImagesSay) {
+TEST_P(AcquisitionLook, ButtonsAndThumbnailsShowWhatTheStateAndImagesSay) {
   const LayoutCase& layout = *GetParam();
   // State 0, as the window starts: Transfer, TransferAll and paging disabled.
   EXPECT_EQ(KXTWNUI_GetUIState(ui_), 0);
@@ -257,10 +257,10 @@ TEST_P(Look, ButtonsAndThumbnailsShowWhatTheStateAndImagesSay) {
   Keep(5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, Look, ::testing::Values(&kSmall, &kLarge),
+INSTANTIATE_TEST_SUITE_P(Layouts, AcquisitionLook, ::testing::Values(&kSmall, &kLarge),
                          [](const auto& param) { return std::string(param.param->name); });
 
-TEST(LookAlone, TheSmallLayoutHasNoTooltipStrip) {
+TEST(AcquisitionSmallLayout, HasNoTooltipStrip) {
   ksv::testing::TempFolder root;
   ::setenv("KSV_ROOT", root.path().c_str(), 1);
   ::setenv("KSV_SCREEN_SIZE", "640x480", 1);

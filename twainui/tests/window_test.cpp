@@ -69,7 +69,7 @@ std::vector<uint8_t> BytesOf(HGLOBAL block) {
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
-class Window : public ::testing::Test {
+class AcquisitionWindow : public ::testing::Test {
  protected:
   void Open(const char* screen, bool cameraDownload = true) {
     ::setenv("KSV_ROOT", root_.path().c_str(), 1);
@@ -126,7 +126,7 @@ const ButtonRow kLargeButtons[] = {
     {{592, 12, 624, 44}, 7, false}, {{420, 518, 500, 566}, 9, true}, {{300, 518, 380, 566}, 10, true},
 };
 
-TEST_F(Window, EveryButtonTellsEnteredLeftAndClickedAsItsEventSays) {
+TEST_F(AcquisitionWindow, EveryButtonTellsEnteredLeftAndClickedAsItsEventSays) {
   Open("1024x768");
   ASSERT_EQ(KXTWNUI_ChangeUIState(ui_, 2), 1);
   const POINT away{300, 460};  // the body between the video and the buttons
@@ -167,7 +167,7 @@ TEST_F(Window, EveryButtonTellsEnteredLeftAndClickedAsItsEventSays) {
   EXPECT_EQ(KXTWNUI_GetUIState(ui_), 0);
 }
 
-TEST_F(Window, TheGridPagesSelectsAndReportsThePointerAndDoubleClicks) {
+TEST_F(AcquisitionWindow, TheGridPagesSelectsAndReportsThePointerAndDoubleClicks) {
   Open("640x480");
   KXTWNUI_ChangeUIState(ui_, 2);
   const POINT cell[4] = {{570, 90}, {570, 197}, {570, 304}, {570, 411}};
@@ -247,7 +247,7 @@ TEST_F(Window, TheGridPagesSelectsAndReportsThePointerAndDoubleClicks) {
   EXPECT_EQ(after.top - before.top, 10);
 }
 
-TEST_F(Window, WithoutSelectionTheOldestImageTransfersWithThePixelsAdded) {
+TEST_F(AcquisitionWindow, WithoutSelectionTheOldestImageTransfersWithThePixelsAdded) {
   Open("640x480", false);
   EXPECT_EQ(KXTWNUI_GetTotalSelectedImg(ui_), 0);
   HGLOBAL first = Picture(33, 17, 9);
@@ -305,7 +305,7 @@ TEST_F(Window, WithoutSelectionTheOldestImageTransfersWithThePixelsAdded) {
   GlobalFree(second);
 }
 
-TEST_F(Window, TheTickComesEverySecondAndNeverInsideItself) {
+TEST_F(AcquisitionWindow, TheTickComesEverySecondAndNeverInsideItself) {
   ksv::platform::kernel::SimulatedPerformanceCounter clock(1000, 0, false);
   const ksv::platform::kernel::ScopedPerformanceCounter installed(clock);
   Open("1024x768");
@@ -326,7 +326,7 @@ TEST_F(Window, TheTickComesEverySecondAndNeverInsideItself) {
   EXPECT_EQ(Take(), (std::vector<Event>{{8, 0, 0, 0}}));
 }
 
-TEST_F(Window, LabelsComeFromTheirSlotsAndOneOfSixtyFourCharactersIsRefused) {
+TEST_F(AcquisitionWindow, LabelsComeFromTheirSlotsAndOneOfSixtyFourCharactersIsRefused) {
   ASSERT_EQ(KXTWNUI_LocalizeBtnStr(1, "Farben"), 1);
   EXPECT_EQ(KXTWNUI_LocalizeBtnStr(1, std::string(64, 'x').c_str()), 0);
   EXPECT_EQ(KXTWNUI_LocalizeBtnStr(7, "Seven"), 0);
