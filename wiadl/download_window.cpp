@@ -17,6 +17,13 @@ void Beep() { MessageBeep(MB_OK); }
 DownloadWindow::DownloadWindow(std::string localization, bool convert)
     : localization_(std::move(localization)), convert_(convert) {}
 
+DownloadWindow::~DownloadWindow() {
+  if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
+    SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+    ::DestroyWindow(m_hWnd);
+  }
+}
+
 HINSTANCE DownloadWindow::ResourceModule() const { return LibraryModule(); }
 
 bool DownloadWindow::Make() { return Create(kProgressDialogId) != FALSE; }
@@ -92,10 +99,15 @@ int DownloadWindow::OnProgress(intptr_t user, const KXCAMAPI_ProgressRecord* /*r
   if (user == 0) return 1;
   auto* window = reinterpret_cast<DownloadWindow*>(user);
   ++window->progressCalls_;
-  // The caller's thread is busy with the download: the window's own
-  // messages (painting the new line) are handled here.
+  // The caller's thread is busy with the download: the thread's messages
+  // (the window painting its new line) are handled here. A request to quit
+  // is left for the caller's own loop.
   MSG message{};
-  while (PeekMessageA(&message, window->m_hWnd, 0, 0, PM_REMOVE)) {
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
     if (!IsDialogMessageA(window->m_hWnd, &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);

@@ -23,6 +23,8 @@ class DownloadWindow : public mfc::CDialog {
  public:
   // `localization` is the localization file the texts come from.
   DownloadWindow(std::string localization, bool convert);
+  // The window goes before the font its statics use.
+  ~DownloadWindow() override;
 
   // Makes the window, not yet visible; false when it cannot be made.
   bool Make();
