@@ -12,6 +12,7 @@
 #include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
+#include "apps/ksvcam/still_image_setup.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
 
@@ -30,6 +31,7 @@ CommandRun SetupCommand(CLI::App& app) {
     const auto print = [&console](const std::string& line) { console.out << line << "\n"; };
     if (*unregister) {
       UnregisterMediaFramework(print);
+      UninstallStillImageSoftware(print);
       console.out << (UnlistSimulatedCamera() ? "unlisted " : "not listed: ")
                   << kSimulatedCameraName << "\n";
       console.out << (UnlistSimulatedMicrophone() ? "unlisted " : "not listed: ")
@@ -50,6 +52,7 @@ CommandRun SetupCommand(CLI::App& app) {
                 << CameraDriverModule().string() << "\n";
     const auto files = common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION);
     for (const auto& file : files) console.out << "installed " << file.string() << "\n";
+    InstallStillImageSoftware(print);
     const MediaRegistration media = RegisterMediaFramework(print);
     console.out << "set up the simulated camera and microphone, " << files.size()
                 << " driver files, " << media.modules << " media modules and " << media.categories
