@@ -18,6 +18,8 @@
 # the resources belong to the module RegisterSystemModule gives for it.
 # Without it they belong to the program itself (GetModuleHandleA(NULL)).
 set(KSV_RESOURCE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embed_resources.cmake)
+set(KSV_RESOURCE_LINES ${CMAKE_CURRENT_LIST_DIR}/resource_lines.cmake)
+include(${KSV_RESOURCE_LINES})
 enable_language(ASM)
 
 function(ksv_add_resources target)
@@ -27,19 +29,11 @@ function(ksv_add_resources target)
   endif()
   get_filename_component(manifest ${arg_MANIFEST} ABSOLUTE)
   get_filename_component(folder ${manifest} DIRECTORY)
-  file(STRINGS ${manifest} lines)
+  ksv_content_lines(${manifest} lines)
   set(inputs)
   foreach(line IN LISTS lines)
-    string(REGEX REPLACE "#.*" "" line "${line}")
-    string(STRIP "${line}" line)
-    if(line STREQUAL "")
-      continue()
-    endif()
-    string(REGEX MATCH "^[0-9]+[ \t]+[A-Za-z0-9_]+[ \t]+(.+)$" matched "${line}")
-    if(NOT matched)
-      message(FATAL_ERROR "${manifest}: not \"ID TYPE FILE\": ${line}")
-    endif()
-    list(APPEND inputs ${folder}/${CMAKE_MATCH_1})
+    ksv_match_manifest_line("${line}" ${manifest})
+    list(APPEND inputs ${folder}/${CMAKE_MATCH_3})
   endforeach()
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${manifest})
   set(output ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.cpp)
@@ -48,7 +42,7 @@ function(ksv_add_resources target)
   add_custom_command(OUTPUT ${output} ${assembly}
     COMMAND ${CMAKE_COMMAND} -DMANIFEST=${manifest} -DOUTPUT=${output} -DASSEMBLY=${assembly}
             -DSYMBOL=${symbol} "-DMODULE=${arg_MODULE}" -P ${KSV_RESOURCE_SCRIPT}
-    DEPENDS ${manifest} ${inputs} ${KSV_RESOURCE_SCRIPT}
+    DEPENDS ${manifest} ${inputs} ${KSV_RESOURCE_SCRIPT} ${KSV_RESOURCE_LINES}
     COMMENT "Compiling the resources of ${target}"
     VERBATIM)
   target_sources(${target} PRIVATE ${output} ${assembly})

@@ -61,34 +61,81 @@ class CheckedSource {
   bool ok_ = false;
 };
 
-// The left neighbour of each output column and the blend weight of the
-// right one; the right neighbour is the pixel itself past the edge.
+// The left neighbour of each output column, the right one and the blend
+// weight of the right one; `last` marks a base pixel in the last source
+// column (row), which the single-precision rule takes unblended.
+template <typename Real>
 struct Taps {
   std::vector<int32_t> low;
   std::vector<int32_t> high;
-  std::vector<double> weight;
+  std::vector<Real> weight;
+  std::vector<bool> last;
 };
 
-Taps TapsFor(int32_t outSize, int32_t inSize) {
-  Taps taps;
-  taps.low.resize(static_cast<size_t>(outSize));
-  taps.high.resize(static_cast<size_t>(outSize));
-  taps.weight.resize(static_cast<size_t>(outSize));
+template <typename Real>
+Taps<Real> TapsFor(int32_t outSize, int32_t inSize, ResampleRule rule) {
+  Taps<Real> taps;
+  const auto count = static_cast<size_t>(outSize);
+  taps.low.resize(count);
+  taps.high.resize(count);
+  taps.weight.resize(count);
+  taps.last.resize(count);
+  const float scale = static_cast<float>(outSize) / static_cast<float>(inSize);
   for (int32_t i = 0; i < outSize; ++i) {
-    const double position = static_cast<double>(i) * inSize / outSize;
+    const Real position = rule == ResampleRule::kSingleLastUnblended
+                              ? static_cast<Real>(static_cast<float>(i) / scale)
+                              : static_cast<Real>(static_cast<double>(i) * inSize / outSize);
     auto low = static_cast<int32_t>(position);
     if (low >= inSize) low = inSize - 1;
     const auto at = static_cast<size_t>(i);
     taps.low[at] = low;
     taps.high[at] = low + 1 < inSize ? low + 1 : low;
-    taps.weight[at] = position - low;
+    taps.weight[at] = position - static_cast<Real>(low);
+    taps.last[at] = rule == ResampleRule::kSingleLastUnblended && low == inSize - 1;
   }
   return taps;
 }
 
+template <typename Real>
+void Blend(const CheckedSource& in, uint8_t* outPixels, int32_t width, int32_t height, int channels,
+           ResampleRule rule) {
+  const Taps<Real> across = TapsFor<Real>(width, in.header().biWidth, rule);
+  const Taps<Real> down = TapsFor<Real>(height, in.header().biHeight, rule);
+  const size_t outRowBytes = PackedRowBytes(width, static_cast<uint16_t>(channels * 8));
+  const uint8_t* inPixels = in.pixels();
+  const Real one = 1;
+  const Real half = static_cast<Real>(0.5);
+  for (int32_t y = 0; y < height; ++y) {
+    const auto yi = static_cast<size_t>(y);
+    const uint8_t* row0 = inPixels + static_cast<size_t>(down.low[yi]) * in.rowBytes();
+    const uint8_t* row1 = inPixels + static_cast<size_t>(down.high[yi]) * in.rowBytes();
+    const Real fy = down.weight[yi];
+    uint8_t* outRow = outPixels + yi * outRowBytes;
+    for (int32_t x = 0; x < width; ++x) {
+      const auto xi = static_cast<size_t>(x);
+      const size_t left = static_cast<size_t>(across.low[xi]) * static_cast<size_t>(channels);
+      const size_t right = static_cast<size_t>(across.high[xi]) * static_cast<size_t>(channels);
+      const bool unblended = across.last[xi] || down.last[yi];
+      const Real fx = across.weight[xi];
+      for (int c = 0; c < channels; ++c) {
+        const auto ci = static_cast<size_t>(c);
+        uint8_t& target = outRow[xi * static_cast<size_t>(channels) + ci];
+        if (unblended) {
+          target = row0[left + ci];
+          continue;
+        }
+        const Real top = row0[left + ci] * (one - fx) + row0[right + ci] * fx;
+        const Real bottom = row1[left + ci] * (one - fx) + row1[right + ci] * fx;
+        const Real value = top * (one - fy) + bottom * fy + half;
+        target = static_cast<uint8_t>(value > 255 ? 255 : value);
+      }
+    }
+  }
+}
+
 }  // namespace
 
-HGLOBAL ResamplePackedBitmap(HGLOBAL source, int32_t width, int32_t height) {
+HGLOBAL ResamplePackedBitmap(HGLOBAL source, int32_t width, int32_t height, ResampleRule rule) {
   const CheckedSource in(source);
   if (!in.ok()) return nullptr;
   const uint16_t depth = in.header().biBitCount;
@@ -103,31 +150,10 @@ HGLOBAL ResamplePackedBitmap(HGLOBAL source, int32_t width, int32_t height) {
                 colours * sizeof(RGBQUAD));
   }
   const int channels = depth / 8;
-  const Taps across = TapsFor(width, in.header().biWidth);
-  const Taps down = TapsFor(height, in.header().biHeight);
-  const size_t outRowBytes = PackedRowBytes(width, depth);
-  uint8_t* outPixels = PackedBitmapPixels(out);
-  const uint8_t* inPixels = in.pixels();
-  for (int32_t y = 0; y < height; ++y) {
-    const auto yi = static_cast<size_t>(y);
-    const uint8_t* row0 = inPixels + static_cast<size_t>(down.low[yi]) * in.rowBytes();
-    const uint8_t* row1 = inPixels + static_cast<size_t>(down.high[yi]) * in.rowBytes();
-    const double fy = down.weight[yi];
-    uint8_t* outRow = outPixels + yi * outRowBytes;
-    for (int32_t x = 0; x < width; ++x) {
-      const auto xi = static_cast<size_t>(x);
-      const size_t left = static_cast<size_t>(across.low[xi]) * static_cast<size_t>(channels);
-      const size_t right = static_cast<size_t>(across.high[xi]) * static_cast<size_t>(channels);
-      const double fx = across.weight[xi];
-      for (int c = 0; c < channels; ++c) {
-        const auto ci = static_cast<size_t>(c);
-        const double top = row0[left + ci] * (1 - fx) + row0[right + ci] * fx;
-        const double bottom = row1[left + ci] * (1 - fx) + row1[right + ci] * fx;
-        const double value = top * (1 - fy) + bottom * fy + 0.5;
-        outRow[xi * static_cast<size_t>(channels) + ci] =
-            static_cast<uint8_t>(value > 255 ? 255 : value);
-      }
-    }
+  if (rule == ResampleRule::kSingleLastUnblended) {
+    Blend<float>(in, PackedBitmapPixels(out), width, height, channels, rule);
+  } else {
+    Blend<double>(in, PackedBitmapPixels(out), width, height, channels, rule);
   }
   GlobalUnlock(result);
   return result;

@@ -6,19 +6,30 @@
 // Input: byte 0 picks size, format and pacing; byte 1 the packet size; then
 // packets, each a control byte (kind and time step) and up to a packet's
 // worth of bytes.
+//
+// One started camera serves every input: each opens the stream in its
+// format, hands its packets over and closes the stream, and starts from
+// what the camera's start left, so that it runs as it would alone. The
+// stream's buffers are made at each open in the sizes of that stream, so an
+// overrun of any of them is caught.
 #include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "codec/frame_format.h"
+#include "driver/camera_device_extension.h"
 #include "driver/frame_assembly.h"
 #include "platform/kernel/performance_counter.h"
+#include "platform/usbcamd/usb_device.h"
 #include "rig/camera_rig.h"
-#include "simcam/simulated_camera.h"
+#include "simcam/camera_registers.h"
 
 using namespace ksv;
 
@@ -37,30 +48,89 @@ constexpr Choice kChoices[] = {
     {160, 120, 24, codec::kCompressionRgb},   {160, 120, 12, driver::kCompressionKxjs},
 };
 
-struct Fixture {
-  Fixture() {
-    // The driver publishes its state in the machine registry: a root of its own.
-    char root[] = "/tmp/ksv-fuzz-XXXXXX";
-    if (::mkdtemp(root) != nullptr) ::setenv("KSV_ROOT", root, 1);
+// The camera's registers as the driver reaches them, with the packet size
+// the input chose on every setting but 0 (no video), as a camera with a
+// fixed packet size answers. The input hands the packets over itself.
+class FuzzedCamera final : public platform::usbcamd::UsbDevice {
+ public:
+  int32_t VendorRequest(bool in, uint8_t request, uint16_t value, uint16_t index,
+                        std::span<uint8_t> data) override {
+    return registers_.VendorRequest(in, request, value, index, data);
   }
+  bool SelectAlternateSetting(uint8_t setting, uint16_t& maximumPacketSize) override {
+    if (!registers_.SelectAlternateSetting(setting, maximumPacketSize)) return false;
+    if (setting != 0) maximumPacketSize = packetSize;
+    return true;
+  }
+
+  uint16_t packetSize = 128;
+
+ private:
+  simcam::CameraRegisters registers_;
+};
+
+constexpr int64_t kStartTicks = 1'000'000;
+
+// One camera, driver and class driver for the whole run, started once
+// (loading the driver and starting the camera, which allocates its buffers,
+// cost more than all an input does). Each input opens the stream, feeds it
+// and closes it, as a capture application does.
+struct SharedRig {
+  SharedRig() {
+    // The driver publishes its state in the machine registry: a root of its
+    // own, in memory where there is a memory file system, as the driver
+    // writes the registry at every open and close.
+    for (const char* folder : {"/dev/shm", "/tmp"}) {
+      root = std::string(folder) + "/ksv-fuzz-XXXXXX";
+      if (::mkdtemp(root.data()) != nullptr) break;
+      root.clear();
+    }
+    if (!root.empty()) ::setenv("KSV_ROOT", root.c_str(), 1);
+    rig.emplace(rig::RigOptions{.device = &camera, .maximumPacketSize = 128, .clock = &clock});
+    if (rig->Start() != 0) std::abort();
+    startStatus = rig->Extension().LastStatusByte;
+    startMode = rig->Extension().ModeIndicator;
+  }
+  ~SharedRig() {
+    rig.reset();
+    std::error_code ignored;
+    if (!root.empty()) std::filesystem::remove_all(root, ignored);
+  }
+
+  // What a stream leaves for the next one goes back to how the start left
+  // it, so that an input runs as it would alone and a crash it finds
+  // reproduces from that input: the clock, the camera status byte the
+  // driver compares frame starts with (a change asks for a snapshot) and
+  // the mode it gives, and the driver's published values the rig records.
+  // The driver resets the rest of its stream state as the stream opens.
+  void Reset() {
+    clock.Set(kStartTicks);
+    driver::CameraDeviceExtension& extension = rig->Extension();
+    driver::SharedStore(extension.LastStatusByte, startStatus);
+    driver::SharedStore(extension.ModeIndicator, startMode);
+    rig->ForgetValues();
+  }
+
+  std::string root;
+  platform::kernel::SimulatedPerformanceCounter clock{10'000'000, kStartTicks};
+  FuzzedCamera camera;
+  std::optional<rig::CameraRig> rig;
+  uint8_t startStatus = 0;
+  uint32_t startMode = 0;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Fixture fixture;
-  (void)fixture;
+  static SharedRig bench;
   if (size < 2) return 0;
   const Choice& choice = kChoices[data[0] % 6];
   const int64_t interval = (data[0] & 0x80) ? 333'333 : 0;
   const auto packetSize = static_cast<uint16_t>(128 + data[1] * 3);  // 128 .. 893
 
-  platform::kernel::SimulatedPerformanceCounter clock(10'000'000, 1'000'000);
-  simcam::CameraBehaviour behaviour;  // a camera whose pipe has the chosen packet size
-  behaviour.fixedPacketSize = packetSize;
-  simcam::SimulatedCamera device(behaviour);
-  rig::CameraRig rig({.device = &device, .maximumPacketSize = packetSize, .clock = &clock});
-  if (rig.Start() != 0) std::abort();
+  bench.Reset();
+  bench.camera.packetSize = packetSize;
+  rig::CameraRig& rig = *bench.rig;
   const codec::FrameSize frameSize{static_cast<uint32_t>(choice.width),
                                   static_cast<uint32_t>(choice.height)};
   if (rig.Open({frameSize, choice.compression, choice.bits, interval}, 2) != 0) std::abort();
@@ -82,11 +152,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Exactly sized, so reading past the packet is caught.
     std::vector<uint8_t> packet(data + at, data + at + length);
     at += full;
-    clock.Advance((control >> 2) * 10'000);
+    bench.clock.Advance((control >> 2) * 10'000);
     rig.Deliver(status, packet);
     while (const auto frame = rig.TakeFrame()) {
       if (frame->data.size() > frameBytes) std::abort();
     }
   }
+  if (rig.Close() != 0) std::abort();
   return 0;
 }

@@ -166,6 +166,12 @@ uint64_t CameraRig::ValueWrites(std::string_view name) const {
 
 uint64_t CameraRig::StatusChanges() const { return ValueWrites(driver::kButtonValueName); }
 
+void CameraRig::ForgetValues() {
+  std::lock_guard guard(recorder_->lock);
+  recorder_->states.clear();
+  recorder_->writes.clear();
+}
+
 bool CameraRig::SnapshotWritten() { return driver::SharedLoad(Extension().SnapshotWritten) == 1; }
 
 bool CameraRig::SnapshotRequestTakenUp() {

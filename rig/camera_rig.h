@@ -145,6 +145,9 @@ class CameraRig {
   uint64_t ValueWrites(std::string_view name) const;
   // How often the driver published the camera's status ("Button").
   uint64_t StatusChanges() const;
+  // Forgets what the driver published so far: the three above start over
+  // (a long run that reopens the stream keeps them from growing).
+  void ForgetValues();
   // Whether the driver has written a snapshot (button or "SnapShoot"
   // request), and whether its button thread has taken up a "SnapShoot"
   // request; the camera's snapshot state as a capture tool watches it.

@@ -15,14 +15,18 @@ shift || true
 # names, files and lines (inlined frames included), not variables: -g1 keeps
 # those and saves a fifth to a quarter of the compile time of -g.
 debug_lines=(-DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1)
-optimized_lines=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
+# The ThreadSanitizer and fuzz flavours run optimized code, but -O1 is
+# enough for their checks and compiles a fifth to a quarter faster than -O2
+# (ksvcam's largest batch under ThreadSanitizer: 10.4 s of processor time
+# against 14.2 s).
+checked_lines=(-DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG")
 case "$flavour" in
   release)  dir=build;          opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   sanitize) dir=build-sanitize; opts=(-DCMAKE_BUILD_TYPE=Debug -DKSV_SANITIZE=ON "${debug_lines[@]}") ;;
-  tsan)     dir=build-tsan;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_TSAN=ON -DKSV_BUILD_BENCH=OFF "${optimized_lines[@]}") ;;
+  tsan)     dir=build-tsan;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_TSAN=ON -DKSV_BUILD_BENCH=OFF "${checked_lines[@]}") ;;
   fuzz)     dir=build-fuzz;     opts=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKSV_BUILD_FUZZ=ON -DKSV_BUILD_TESTS=OFF
                                       -DKSV_BUILD_BENCH=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-                                      "${optimized_lines[@]}") ;;
+                                      "${checked_lines[@]}") ;;
   *) echo "usage: scripts/build.sh [release|sanitize|tsan|fuzz] [targets...]" >&2; exit 2 ;;
 esac
 

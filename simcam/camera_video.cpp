@@ -1,5 +1,6 @@
 #include "simcam/camera_video.h"
 
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -76,6 +77,7 @@ const std::vector<uint8_t>& CameraVideo::EncodedFrame(uint32_t index) {
 }
 
 void CameraVideo::StartFrame() {
+  const auto start = std::chrono::steady_clock::now();
   const uint16_t packetSize = registers_.PacketSize();
   Packetizer packetizer(packetSize);
   packets_.clear();
@@ -87,6 +89,7 @@ void CameraVideo::StartFrame() {
   ++framesStarted_;
   nextFrameDue_ =
       static_cast<uint64_t>(std::ceil(framesStarted_ * 1000.0 / framesPerSecond_ - 1e-9));
+  workSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 IsoPacket& CameraVideo::NextPacket() {

@@ -43,6 +43,10 @@ class CameraVideo {
   IsoPacket& NextPacket();
 
   uint32_t FramesStarted() const { return framesStarted_; }
+  // Real time spent making the frames sent so far (the scene's picture, its
+  // compression and the cutting into packets): the camera's own work, which
+  // a measurement of the host's path counts apart.
+  double WorkSeconds() const { return workSeconds_; }
 
  private:
   void StartFrame();
@@ -54,6 +58,7 @@ class CameraVideo {
   uint64_t busFrame_ = 0;
   uint64_t nextFrameDue_ = 0;  // bus frame
   uint32_t framesStarted_ = 0;
+  double workSeconds_ = 0;
   std::vector<IsoPacket> packets_;  // of the frame being sent
   size_t nextPacket_ = 0;
   bool fillerSent_ = true;

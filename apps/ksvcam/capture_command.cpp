@@ -135,7 +135,8 @@ int RunCaptureCommand(const CaptureOptions& options, Console& console) {
   // second one leaves no temporary file behind.
   const InterruptWatch interrupt;
   std::optional<AbortCleanup> cleanup;
-  if (!options.outputPath.empty()) {
+  const bool toStandardOutput = options.outputPath == kStandardOutput;
+  if (!options.outputPath.empty() && !toStandardOutput) {
     const fs::path output(options.outputPath);
     cleanup.emplace(output.has_parent_path() ? output.parent_path() : fs::path("."),
                     picture::TemporaryNamePrefix(output));
@@ -148,10 +149,12 @@ int RunCaptureCommand(const CaptureOptions& options, Console& console) {
       });
   progress.Clear();
   if (sink) sink->Finish();
-  console.out << SummaryLine(options, report, sink.get());
-  if (settings.snapshot.afterFrame != 0) console.out << SnapshotLine(settings.snapshot, report);
-  if (options.measure) console.out << MeasureAgainstDecoding(settings, report) << '\n';
-  console.out << std::flush;
+  // With the frames on standard output the summary goes with the messages.
+  std::ostream& summary = toStandardOutput ? console.err : console.out;
+  summary << SummaryLine(options, report, sink.get());
+  if (settings.snapshot.afterFrame != 0) summary << SnapshotLine(settings.snapshot, report);
+  if (options.measure) summary << MeasureAgainstDecoding(settings, report) << '\n';
+  summary << std::flush;
   return kExitOk;
 }
 
@@ -178,7 +181,8 @@ CommandRun CaptureCommand(CLI::App& app) {
       ->type_name("N")
       ->capture_default_str();
   command.add_option("-o,--output", options->outputPath,
-                     "One YUV4MPEG2 stream (i420), replaced if it exists")
+                     "One YUV4MPEG2 stream (i420), replaced if it exists; - writes it to "
+                     "standard output (ksvcam capture -o - | ffplay -)")
       ->type_name("FILE.y4m");
   command.add_option("--out", options->outDir,
                      "Folder for a picture a frame: frame_000001.png (i420) or .bmp (bgr24)")

@@ -43,6 +43,7 @@ CaptureReport RunCapture(const CaptureSettings& settings, const CapturedFrameHan
   }
   report.streamingSeconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  report.cameraSeconds = camera.Video().WorkSeconds();
   static_cast<rig::RigStatistics&>(report) = rig.Statistics();
   report.snapshotFrame = snapshot.TakenFrom();
 

@@ -40,6 +40,7 @@ struct CaptureSettings {
 struct CaptureReport : rig::RigStatistics {
   std::vector<uint32_t> driverStates;     // "DriverStatus" as the driver published it
   double streamingSeconds = 0;            // real time from capture start to the last frame
+  double cameraSeconds = 0;               // of it, the simulated camera making its frames
   std::optional<uint64_t> snapshotFrame;  // the frame the driver wrote its snapshot from
 };
 

@@ -1,6 +1,11 @@
 #include "apps/ksvcam/frame_sinks.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -111,7 +116,69 @@ class Y4mSink final : public FrameSink {
   picture::Y4mWriter writer_;
 };
 
+// Standard output takes the frames straight from the driver's buffer with
+// write(2): no copy, nothing allocated per frame. SIGPIPE is ignored while
+// the sink lives so that a reader that closes its end is an EPIPE here.
+class Y4mOutputSink final : public FrameSink {
+ public:
+  Y4mOutputSink(codec::FrameSize size, uint64_t interval)
+      : frameBytes_(codec::PlanarBytes(size)) {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previous_);
+    const std::string header =
+        picture::Y4mHeader(size.width, size.height, picture::FrameRateOfInterval(interval));
+    Put(header.data(), header.size());
+  }
+  ~Y4mOutputSink() override { sigaction(SIGPIPE, &previous_, nullptr); }
+  Y4mOutputSink(const Y4mOutputSink&) = delete;
+  Y4mOutputSink& operator=(const Y4mOutputSink&) = delete;
+
+  void Write(std::span<const uint8_t> frame) override {
+    if (frame.size() != frameBytes_) {
+      throw CommandFailure("frame " + std::to_string(count_ + 1) + " holds " +
+                           std::to_string(frame.size()) + " bytes, not a planar picture of " +
+                           std::to_string(frameBytes_));
+    }
+    Put(picture::kY4mFrameMarker, sizeof picture::kY4mFrameMarker);
+    Put(frame.data(), frame.size());
+    ++count_;
+  }
+
+  void Finish() override {}
+
+  std::string Description() const override {
+    return Counted(count_, "frame") + " to standard output";
+  }
+
+ private:
+  void Put(const void* data, size_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+      const ssize_t written = ::write(STDOUT_FILENO, bytes, size);
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0) {
+        throw CommandFailure(errno == EPIPE
+                                 ? "the reader of standard output went away after " +
+                                       Counted(count_, "frame")
+                                 : std::string("cannot write to standard output: ") +
+                                       std::strerror(errno));
+      }
+      bytes += written;
+      size -= static_cast<size_t>(written);
+    }
+  }
+
+  size_t frameBytes_;
+  uint64_t count_ = 0;
+  struct sigaction previous_ {};
+};
+
 }  // namespace
+
+std::unique_ptr<FrameSink> MakeY4mOutputSink(codec::FrameSize size, uint64_t interval) {
+  return std::make_unique<Y4mOutputSink>(size, interval);
+}
 
 std::unique_ptr<FrameSink> MakeFolderSink(const fs::path& folder, FrameFile kind,
                                           codec::FrameSize size, bool overwrite) {
@@ -138,9 +205,9 @@ void CheckFrameOutput(const std::string& outDir, const std::string& y4mPath, boo
     throw UsageError("give -o FILE.y4m or --out DIR, not both");
   }
   if (y4mPath.empty()) return;
-  if (fs::path(y4mPath).extension() != ".y4m") {
-    throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name; use --out DIR for a "
-                     "file per frame");
+  if (y4mPath != kStandardOutput && fs::path(y4mPath).extension() != ".y4m") {
+    throw UsageError("-o writes a YUV4MPEG2 stream and needs a .y4m name (or - for standard "
+                     "output); use --out DIR for a file per frame");
   }
   if (!planar) throw UsageError("a .y4m stream holds planar frames; use --format i420");
 }
@@ -149,6 +216,7 @@ std::unique_ptr<FrameSink> MakeFrameSink(const std::string& outDir, const std::s
                                          FrameFile kind, codec::FrameSize size, uint64_t interval,
                                          bool overwrite) {
   if (!outDir.empty()) return MakeFolderSink(outDir, kind, size, overwrite);
+  if (y4mPath == kStandardOutput) return MakeY4mOutputSink(size, interval);
   if (!y4mPath.empty()) return MakeY4mSink(y4mPath, size, interval);
   return nullptr;
 }

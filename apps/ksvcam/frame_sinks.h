@@ -31,12 +31,17 @@ enum class FrameFile {
   kPng,   // .png: the planar frame as a picture
 };
 
+// The -o name that means standard output, as for ffmpeg and ffplay.
+inline constexpr const char* kStandardOutput = "-";
+
 // Checks where the frames are to go before anything starts: a folder
-// (--out), one YUV4MPEG2 stream (-o FILE.y4m, planar frames only), or
-// neither. Throws UsageError for both or for a -o that cannot hold them.
+// (--out), one YUV4MPEG2 stream (-o FILE.y4m, or -o - for standard output;
+// planar frames only), or neither. Throws UsageError for both or for a -o
+// that cannot hold them.
 void CheckFrameOutput(const std::string& outDir, const std::string& y4mPath, bool planar);
 
-// The sink of the checked output: MakeFolderSink, MakeY4mSink, or none.
+// The sink of the checked output: MakeFolderSink, MakeY4mSink,
+// MakeY4mOutputSink for "-", or none.
 std::unique_ptr<FrameSink> MakeFrameSink(const std::string& outDir, const std::string& y4mPath,
                                          FrameFile kind, codec::FrameSize size, uint64_t interval,
                                          bool overwrite);
@@ -51,5 +56,11 @@ std::unique_ptr<FrameSink> MakeFolderSink(const std::filesystem::path& folder, F
 // rate of `interval` (100-ns units), replaced if it exists.
 std::unique_ptr<FrameSink> MakeY4mSink(const std::filesystem::path& path, codec::FrameSize size,
                                        uint64_t interval);
+
+// The YUV4MPEG2 stream on standard output, frame by frame as it comes, for
+// a player or another program to read (`ksvcam capture -o - | ffplay -`).
+// A reader that goes away ends the run with a CommandFailure saying so,
+// not with SIGPIPE.
+std::unique_ptr<FrameSink> MakeY4mOutputSink(codec::FrameSize size, uint64_t interval);
 
 }  // namespace ksv::ksvcam

@@ -13,6 +13,7 @@
 #include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
 #include "apps/ksvcam/settings_files.h"
+#include "apps/ksvcam/still_image_setup.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
 #include "platform/vfw/video_source.h"
@@ -32,6 +33,7 @@ CommandRun SetupCommand(CLI::App& app) {
     const auto print = [&console](const std::string& line) { console.out << line << "\n"; };
     if (*unregister) {
       UnregisterMediaFramework(print);
+      UninstallStillImageSoftware(print);
       console.out << (UnlistSimulatedCamera() ? "unlisted " : "not listed: ")
                   << kSimulatedCameraName << "\n";
       console.out << (UnlistSimulatedMicrophone() ? "unlisted " : "not listed: ")
@@ -59,6 +61,7 @@ CommandRun SetupCommand(CLI::App& app) {
     }
     RegisterSettingsExtension();
     console.out << "registered the settings extension: " << SettingsExtensionModule().string() << "\n";
+    InstallStillImageSoftware(print);
     const MediaRegistration media = RegisterMediaFramework(print);
     console.out << "set up the simulated camera and microphone, " << files.size()
                 << " driver files, " << media.modules << " media modules and " << media.categories

@@ -143,7 +143,9 @@ int RunStream(const StreamOptions& options, Console& console) {
   });
   progress.Clear();
   if (sink) sink->Finish();
-  console.out << SummaryLine(totals, sink.get()) << std::flush;
+  // With the frames on standard output the summary goes with the messages.
+  std::ostream& report = options.outputPath == kStandardOutput ? console.err : console.out;
+  report << SummaryLine(totals, sink.get()) << std::flush;
   return kExitOk;
 }
 
@@ -178,7 +180,8 @@ CommandRun StreamCommand(CLI::App& app) {
       ->type_name("DIR");
   command
       .add_option("-o,--output", options->outputPath,
-                  "One YUV4MPEG2 stream of the frames (i420), replaced if it exists")
+                  "One YUV4MPEG2 stream of the frames (i420), replaced if it exists; - writes "
+                  "it to standard output")
       ->type_name("FILE.y4m");
   command.add_flag("-y,--overwrite", options->overwrite,
                    "Replace frame files an earlier run left in the folder");

@@ -57,6 +57,24 @@ TEST(Resample, EightBitBitmapsKeepTheirColourTable) {
   GlobalFree(source);
 }
 
+TEST(Resample, TheSingleRuleTakesTheLastColumnAndRowUnblended) {
+  // Indices, bottom row first: {0, 100} then {200, 50}; positions 0, .5, 1, 1.5 both ways.
+  HGLOBAL source = BitmapWithRows(2, 2, 8, {{0, 100}, {200, 50}});
+  HGLOBAL edge = ResamplePackedBitmap(source, 4, 4, ResampleRule::kDoubleEdgeStandsIn);
+  HGLOBAL last = ResamplePackedBitmap(source, 4, 4, ResampleRule::kSingleLastUnblended);
+  ASSERT_NE(edge, nullptr);
+  ASSERT_NE(last, nullptr);
+  // Inside, both blend alike; in the last column the double rule still
+  // blends down the rows, the single one takes the base pixel.
+  EXPECT_EQ(RowOf(edge, 1, 4), (std::vector<uint8_t>{100, 88, 75, 75}));
+  EXPECT_EQ(RowOf(last, 1, 4), (std::vector<uint8_t>{100, 88, 100, 100}));
+  EXPECT_EQ(RowOf(edge, 3, 4), (std::vector<uint8_t>{200, 125, 50, 50}));
+  EXPECT_EQ(RowOf(last, 3, 4), (std::vector<uint8_t>{200, 200, 50, 50}));
+  GlobalFree(edge);
+  GlobalFree(last);
+  GlobalFree(source);
+}
+
 TEST(Resample, RefusesWhatItCannotResample) {
   HGLOBAL sixteen = CreatePackedBitmap(4, 4, 16);
   EXPECT_EQ(ResamplePackedBitmap(sixteen, 2, 2), nullptr);

@@ -9,10 +9,9 @@
 #include <system_error>
 #include <utility>
 
-#include "common/bitmap_file.h"
 #include "include/oksv1dnl.h"
-#include "include/oksv1jpg.h"
 #include "platform/memory/global_memory.h"
+#include "outside/download/item_files.h"
 #include "platform/module/module.h"
 #include "platform/root/system_root.h"
 #include "platform/ui/ui.h"
@@ -25,38 +24,6 @@ namespace ksv::outside::download {
 namespace {
 
 namespace fs = std::filesystem;
-
-// File names by kind: prefix and extension, and which counter they share.
-struct Naming {
-  const char* prefix;
-  const char* extension;
-  int counter;
-};
-
-Naming NamingOf(int kind) {
-  switch (kind) {
-    case KXCAMAPI_KIND_BURST_PICTURE:
-      return {"Burst", ".JPG", 0};
-    case KXCAMAPI_KIND_HQ_PICTURE:
-      return {"HQ", ".JPG", 1};
-    case KXCAMAPI_KIND_LQ_PICTURE:
-      return {"WQ", ".JPG", 2};
-    case KXCAMAPI_KIND_RAW:
-      return {"Raw", ".WAV", 4};
-    default:  // the clip kinds
-      return {"Clip", ".AVI", 3};
-  }
-}
-
-bool IsClip(int kind) {
-  return kind == KXCAMAPI_KIND_CLIP || kind == KXCAMAPI_KIND_STREAM_CLIP ||
-         kind == KXCAMAPI_KIND_STREAM_LORES_CLIP;
-}
-
-bool IsPicture(int kind) {
-  return kind == KXCAMAPI_KIND_BURST_PICTURE || kind == KXCAMAPI_KIND_HQ_PICTURE ||
-         kind == KXCAMAPI_KIND_LQ_PICTURE;
-}
 
 std::string StatusText(DWORD status) {
   switch (status) {
@@ -126,11 +93,18 @@ class DownloadSession {
     kind_ = kind;
     inItem_ = true;
     begunSinceComplete_ = true;
-    if (IsClip(kind)) ++clipsBegun_;
-    const Naming naming = NamingOf(kind);
-    name_ = naming.prefix + std::to_string(counters_[naming.counter]++) + naming.extension;
+    if (IsClipKind(kind)) ++clipsBegun_;
+    const std::optional<std::string> name = namer_.Next(kind);
+    if (!name) {
+      // No file for a kind the library does not name: the download ends
+      // with the library's failure.
+      name_ = "item of kind " + std::to_string(kind);
+      *cancel = 1;
+      return;
+    }
+    name_ = *name;
     const fs::path target = request_.outDir / name_;
-    if (!request_.overwrite && (Exists(target) || (request_.bitmaps && IsPicture(kind) &&
+    if (!request_.overwrite && (Exists(target) || (request_.bitmaps && IsPictureKind(kind) &&
                                                    Exists(fs::path(target).replace_extension(".BMP"))))) {
       conflict_ = target;
       *cancel = 1;
@@ -152,7 +126,7 @@ class DownloadSession {
       listener_.Failed(summary_.failures.back());
     } else {
       Written(path);
-      if (request_.firstFrames && IsClip(kind_)) SaveFirstFrame();
+      if (request_.firstFrames && IsClipKind(kind_)) SaveFirstFrame();
     }
     // The stream's progress calls redraw the bar; one item at a time, the
     // files done are all there is to show.
@@ -235,20 +209,14 @@ class DownloadSession {
   void Written(const char* path) {
     std::string shown = name_;
     fs::path file = path;
-    if (request_.bitmaps && IsPicture(kind_)) {
-      const fs::path bitmap = fs::path(file).replace_extension(".BMP");
-      HGLOBAL picture = JPEG_2Dib(path);
-      const bool converted = picture != nullptr && common::WriteBitmapFile(bitmap.c_str(), picture);
-      if (picture != nullptr) GlobalFree(picture);
-      if (!converted) {
+    if (request_.bitmaps && IsPictureKind(kind_)) {
+      if (const auto bitmap = ConvertToBitmapFile(file)) {
+        file = *bitmap;
+        shown = bitmap->filename().string();
+      } else {
         // The JPEG file stays: nothing of the picture is lost.
         summary_.failures.push_back(name_ + ": could not be converted to a bitmap");
         listener_.Failed(summary_.failures.back());
-      } else {
-        std::error_code ignored;
-        fs::remove(file, ignored);
-        file = bitmap;
-        shown = bitmap.filename().string();
       }
     }
     std::error_code error;
@@ -261,7 +229,7 @@ class DownloadSession {
   const DownloadRequest& request_;
   DownloadListener& listener_;
   DownloadSummary summary_;
-  unsigned counters_[5] = {};
+  ItemNamer namer_;
   unsigned itemsDone_ = 0;
   unsigned expected_ = 0;
   int kind_ = 0;
@@ -301,12 +269,12 @@ void CheckNothingReplaced(const DownloadRequest& request, KXCAMAPI_HANDLE contex
                                          {KXCAMAPI_KIND_BURST_PICTURE, bursts},
                                          {KXCAMAPI_KIND_CLIP, clips + loRes}};
   for (const auto& [kind, count] : planned) {
-    const Naming naming = NamingOf(kind);
+    const ItemNaming naming = *NamingOf(kind);
     for (int i = 0; i < count; ++i) {
       const fs::path file = request.outDir / (naming.prefix + std::to_string(i) + naming.extension);
       std::error_code error;
       const bool taken = fs::exists(fs::symlink_status(file, error)) ||
-                         (request.bitmaps && IsPicture(kind) &&
+                         (request.bitmaps && IsPictureKind(kind) &&
                           fs::exists(fs::symlink_status(fs::path(file).replace_extension(".BMP"), error)));
       if (taken) {
         throw DownloadError("'" + request.outDir.string() + "' already holds " +

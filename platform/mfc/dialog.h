@@ -47,8 +47,9 @@ class CDialog : public CWnd {
  protected:
   // Dispatches one message to the handlers; FALSE for the default handling.
   INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
-  // The module whose resources the dialog's templates come from.
-  HINSTANCE ResourceModule() const;
+  // The module whose resources the dialog's templates come from: the
+  // library the code is in, unless a dialog says otherwise.
+  virtual HINSTANCE ResourceModule() const;
 
   UINT templateId_ = 0;
   const DLGTEMPLATE* indirect_ = nullptr;

@@ -31,13 +31,32 @@ constexpr const char* kSchema =
   throw RegistryError("registry: " + what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
 }
 
-// One prepared statement, finalised on every path.
+// One prepared statement for one call: borrowed from the store's idle ones
+// with the same text, or prepared, and given back reset. Parsing the text
+// cost more than running it, and the driver writes a value at every step
+// of a stream.
 class Statement {
  public:
-  Statement(sqlite3* db, const char* sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) != SQLITE_OK) Fail(db, "prepare");
+  Statement(sqlite3* db, RegistryStore::IdleStatements& idle, const char* sql)
+      : db_(db), idle_(idle), sql_(sql) {
+    const auto found = std::find_if(idle.begin(), idle.end(),
+                                    [sql](const auto& entry) { return entry.first == sql; });
+    if (found != idle.end()) {
+      statement_ = found->second;
+      idle.erase(found);
+    } else if (sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) != SQLITE_OK) {
+      Fail(db, "prepare");
+    }
   }
-  ~Statement() { sqlite3_finalize(statement_); }
+  ~Statement() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+    try {
+      idle_.emplace_back(sql_, statement_);
+    } catch (const std::bad_alloc&) {
+      sqlite3_finalize(statement_);
+    }
+  }
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
@@ -67,6 +86,8 @@ class Statement {
     if (result != SQLITE_OK) Fail(db_, "bind");
   }
   sqlite3* db_;
+  RegistryStore::IdleStatements& idle_;
+  const char* sql_;
   sqlite3_stmt* statement_ = nullptr;
 };
 
@@ -153,7 +174,10 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::filesystem::path& 
   return store;
 }
 
-RegistryStore::~RegistryStore() { sqlite3_close(db_); }
+RegistryStore::~RegistryStore() {
+  for (const auto& [sql, statement] : idle_) sqlite3_finalize(statement);
+  sqlite3_close(db_);
+}
 
 std::string RegistryStore::NormaliseKey(std::string_view key) {
   std::string normal;
@@ -174,7 +198,7 @@ void RegistryStore::SetValue(std::string_view key, std::string_view name, Regist
                         std::string_view data) {
   std::lock_guard guard(lock_);
   Statement insert(
-      db_,
+      db_, idle_,
       "INSERT INTO registry_value (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
       "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
   insert.BindText(1, NormaliseKey(key));
@@ -187,7 +211,8 @@ void RegistryStore::SetValue(std::string_view key, std::string_view name, Regist
 std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_view name,
                                               RegistryType type) {
   std::lock_guard guard(lock_);
-  Statement select(db_, "SELECT type, data FROM registry_value WHERE key = ?1 AND name = ?2");
+  Statement select(db_, idle_,
+                   "SELECT type, data FROM registry_value WHERE key = ?1 AND name = ?2");
   select.BindText(1, NormaliseKey(key));
   select.BindText(2, name);
   if (!select.Step()) return std::nullopt;
@@ -197,7 +222,7 @@ std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_
 
 std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
   std::lock_guard guard(lock_);
-  Statement select(db_,
+  Statement select(db_, idle_,
                    "SELECT name, type, data FROM registry_value WHERE key = ?1 ORDER BY name");
   select.BindText(1, NormaliseKey(key));
   std::vector<Value> values;
@@ -212,7 +237,7 @@ std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key
 
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
   std::lock_guard guard(lock_);
-  Statement remove(db_, "DELETE FROM registry_value WHERE key = ?1 AND name = ?2");
+  Statement remove(db_, idle_, "DELETE FROM registry_value WHERE key = ?1 AND name = ?2");
   remove.BindText(1, NormaliseKey(key));
   remove.BindText(2, name);
   remove.Step();
@@ -221,7 +246,7 @@ bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
 
 void RegistryStore::CreateKey(std::string_view key) {
   std::lock_guard guard(lock_);
-  Statement insert(db_, "INSERT OR IGNORE INTO registry_key (key) VALUES (?1)");
+  Statement insert(db_, idle_, "INSERT OR IGNORE INTO registry_key (key) VALUES (?1)");
   insert.BindText(1, NormaliseKey(key));
   insert.Step();
 }
@@ -231,7 +256,7 @@ bool RegistryStore::KeyExists(std::string_view key) {
   const std::string normal = NormaliseKey(key);
   if (normal.empty()) return true;  // the hive's root
   const std::string below = BelowPattern(normal);
-  Statement select(db_,
+  Statement select(db_, idle_,
                    "SELECT 1 FROM registry_key WHERE key = ?1 OR key LIKE ?2 ESCAPE '^' "
                    "UNION ALL SELECT 1 FROM registry_value WHERE key = ?1 OR key LIKE ?2 "
                    "ESCAPE '^' LIMIT 1");
@@ -264,7 +289,7 @@ std::vector<std::string> RegistryStore::ListSubKeys(std::string_view key) {
   std::lock_guard guard(lock_);
   const std::string normal = NormaliseKey(key);
   const size_t skip = normal.empty() ? 0 : normal.size() + 1;
-  Statement select(db_,
+  Statement select(db_, idle_,
                    "SELECT key FROM registry_key WHERE key LIKE ?1 ESCAPE '^' "
                    "UNION SELECT key FROM registry_value WHERE key LIKE ?1 ESCAPE '^'");
   select.BindText(1, BelowPattern(normal));
@@ -296,7 +321,7 @@ bool RegistryStore::DeleteTree(std::string_view key) {
   int removed = 0;
   for (const char* sql : {"DELETE FROM registry_value WHERE key = ?1 OR key LIKE ?2 ESCAPE '^'",
                           "DELETE FROM registry_key WHERE key = ?1 OR key LIKE ?2 ESCAPE '^'"}) {
-    Statement remove(db_, sql);
+    Statement remove(db_, idle_, sql);
     remove.BindText(1, normal);
     remove.BindText(2, below);
     remove.Step();

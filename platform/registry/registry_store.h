@@ -19,9 +19,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace ksv::platform {
 
@@ -97,6 +99,9 @@ class RegistryStore {
   // backslashes.
   static std::string NormaliseKey(std::string_view key);
 
+  // Prepared statements no call is using, by their text, kept for the next.
+  using IdleStatements = std::vector<std::pair<const char*, sqlite3_stmt*>>;
+
  private:
   explicit RegistryStore(sqlite3* db) : db_(db) {}
   static std::unique_ptr<RegistryStore> OpenInRoot(const char* fileName);
@@ -108,6 +113,7 @@ class RegistryStore {
   // another thread writes, which SQLite refuses once another process has
   // written since.
   std::recursive_mutex lock_;
+  IdleStatements idle_;  // under lock_
 };
 
 }  // namespace ksv::platform

@@ -20,6 +20,7 @@
 #include "platform/kernel/performance_counter.h"
 #include "platform/media/avi/byte_io.h"
 #include "platform/media/avi/wav_file.h"
+#include "platform/sound/sdl_playback.h"
 #include "support/byte_order.h"
 
 namespace ksv::platform::sound {
@@ -88,14 +89,6 @@ bool AudioWanted() {
   return headless == nullptr || *headless == '\0' || std::string_view(headless) == "0";
 }
 
-// Drivers that play nowhere count as no device unless asked for by name.
-bool DriverPlays() {
-  const char* asked = std::getenv("SDL_AUDIODRIVER");
-  if (asked != nullptr && *asked != '\0') return true;
-  const char* driver = SDL_GetCurrentAudioDriver();
-  return driver != nullptr && std::string_view(driver) != "dummy" && std::string_view(driver) != "disk";
-}
-
 class Player {
  public:
   bool Play(const Pcm& pcm, bool wait, bool noStop) {
@@ -132,7 +125,7 @@ class Player {
     if (!audioTried_) {
       audioTried_ = true;
       audioStarted_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-      if (audioStarted_ && !DriverPlays()) {
+      if (audioStarted_ && !SdlDriverPlays()) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         audioStarted_ = false;
       }
@@ -141,13 +134,7 @@ class Player {
   }
 
   bool OpenAndQueue(const Pcm& pcm) {
-    SDL_AudioSpec wanted{};
-    wanted.freq = static_cast<int>(pcm.rate);
-    wanted.format = pcm.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-    wanted.channels = static_cast<Uint8>(pcm.channels);
-    wanted.samples = 1024;
-    // No changes allowed: SDL converts to what the device takes.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    device_ = OpenSdlPlayback(pcm.rate, pcm.channels, pcm.bits, 1024);
     if (device_ == 0) return false;
     if (SDL_QueueAudio(device_, pcm.data.data(), static_cast<Uint32>(pcm.data.size())) != 0) {
       StopLocked();

@@ -45,8 +45,7 @@ void Y4mWriter::WriteFrame(std::span<const uint8_t> samples) {
                        std::to_string(samples.size()) + " bytes, not a planar picture of " +
                        std::to_string(frameBytes_));
   }
-  static constexpr uint8_t kFrameMarker[] = {'F', 'R', 'A', 'M', 'E', '\n'};
-  file_.Write(kFrameMarker);
+  file_.Write(kY4mFrameMarker);
   file_.Write(samples);
   ++frames_;
 }

@@ -23,6 +23,9 @@ struct FrameRate {
 // for 0 (unpaced).
 FrameRate FrameRateOfInterval(uint64_t interval);
 
+// What comes before each frame's samples.
+inline constexpr uint8_t kY4mFrameMarker[] = {'F', 'R', 'A', 'M', 'E', '\n'};
+
 // "YUV4MPEG2 W320 H240 F30:1 Ip A1:1 C420jpeg XCOLORRANGE=FULL\n".
 std::string Y4mHeader(uint32_t width, uint32_t height, FrameRate rate);
 

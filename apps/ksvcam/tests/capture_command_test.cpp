@@ -94,6 +94,29 @@ TEST_F(CaptureCommand, CtrlCEndsTheCaptureWithItsFileWhole) {
   EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
 }
 
+// -o - puts the stream on standard output for a player and the summary on
+// stderr; a reader that goes away ends a long capture at once with one line
+// (before, -o wanted a .y4m name).
+TEST_F(CaptureCommand, StreamsToStandardOutputForAPlayer) {
+  const std::string capture = std::string("'") + KSVCAM_BINARY + "' capture -o -";
+  const fs::path stream = folder_ / "piped.y4m";
+  const fs::path messages = folder_ / "messages.txt";
+  testing::ShellOutput(capture + " -n 4 >'" + stream.string() + "' 2>'" + messages.string() + "'");
+  ExpectY4m(stream, {320, 240}, 4);
+  const std::vector<uint8_t> summary = testing::ReadBytes(messages);
+  EXPECT_NE(std::string(summary.begin(), summary.end()).find("wrote 4 frames to standard output"),
+            std::string::npos);
+
+  const fs::path status = folder_ / "status.txt";
+  testing::ShellOutput("(" + capture + " -n 100000 2>'" + messages.string() + "'; echo $? >'" +
+                       status.string() + "') | head -c 1000 >/dev/null");
+  const std::vector<uint8_t> code = testing::ReadBytes(status);
+  EXPECT_EQ(std::string(code.begin(), code.end()), "1\n");
+  const std::vector<uint8_t> error = testing::ReadBytes(messages);
+  EXPECT_NE(std::string(error.begin(), error.end()).find("the reader of standard output went away"),
+            std::string::npos);
+}
+
 TEST_F(CaptureCommand, PacingAtHalfTheCameraRateDropsEveryOtherFrame) {
   const CommandRun run = RunKsvcam({"capture", "--fps", "15", "--frames", "6"});
   ASSERT_EQ(run.status, 0) << run.err;

@@ -1,16 +1,15 @@
 // The one test harness of the media base classes, as GStreamer's
 // GstHarness is one: filters made on the base classes that a test wires
 // around what it checks, configured by their fields before they connect or
-// run. A push source (CSource) that sends a given number of samples, a
-// transform (CTransformFilter) that copies them and can ask for
-// reconnections, a sink on CBaseInputPin that counts what arrives and a
-// renderer on CBaseRenderer that presents it on the graph's clock; and a
-// stand-in graph that records events and performs reconnections, for
-// driving the filters without the real one. The base classes' tests, the
-// graph's tests and the graph benchmark all run on it.
+// run. The source, transform and renderer (harness_filters.h, which the
+// test plug-in's filters are made of too); a sink on CBaseInputPin that
+// counts what arrives and what it cost in allocations; and a stand-in graph
+// that records events and performs reconnections, for driving the filters
+// without the real one. The base classes' tests, the graph's tests and the
+// graph benchmark all run on it; the File writer's tests on its scripted
+// source (scripted_source.h).
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <utility>
@@ -19,16 +18,11 @@
 #include "platform/com/com_object.h"
 #include "platform/com/com_ptr.h"
 #include "platform/media/base/streams.h"
+#include "platform/media/testing/harness_filters.h"
 
 namespace ksv::media::testing {
 
 inline constexpr CLSID kSinkClsid = ksv::com::Guid("5E1F0001-0000-4000-8000-000000000001");
-inline constexpr CLSID kSourceClsid = ksv::com::Guid("5E1F0002-0000-4000-8000-000000000002");
-inline constexpr CLSID kTransformClsid = ksv::com::Guid("5E1F0003-0000-4000-8000-000000000003");
-inline constexpr CLSID kRendererClsid = ksv::com::Guid("5E1F0004-0000-4000-8000-000000000004");
-
-// A PCM audio type with a WAVEFORMATEX of `rate` Hz, mono, 16 bit.
-CMediaType AudioType(DWORD rate);
 
 // Records events; Reconnect breaks both sides and connects the output to
 // the same partner again, at once.
@@ -134,89 +128,6 @@ class HarnessSink : public CBaseFilter {
  private:
   CCritSec lock_;
   HarnessSinkPin pin_;
-};
-
-class HarnessSource;
-
-class HarnessSourcePin : public CSourceStream {
- public:
-  HarnessSourcePin(HRESULT* result, HarnessSource* filter);
-  using CSourceStream::GetMediaType;
-  HRESULT GetMediaType(CMediaType* type) override;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-  HRESULT FillBuffer(IMediaSample* sample) override;
-  HRESULT OnThreadCreate() override;
-
- private:
-  HarnessSource* source_;
-  int64_t produced_ = 0;
-};
-
-// Pushes `count` samples of 16 bytes (PCM audio at `rate`), stamped 0,
-// spacing, 2 x spacing ..., every fourth a sync point, then ends the
-// stream, each time its thread starts; with `failAt` >= 0 fails that
-// sample with `failure` (the base then reports EC_ERRORABORT).
-class HarnessSource : public CSource {
- public:
-  explicit HarnessSource(int64_t count = 3, REFERENCE_TIME spacing = 1000, int64_t failAt = -1);
-  int64_t count;
-  REFERENCE_TIME spacing;
-  int64_t failAt;
-  HRESULT failure = E_FAIL;
-  LONG bufferSize = 4096;
-  LONG buffers = 4;
-  DWORD rate = 22050;
-  HarnessSourcePin& pin() { return *static_cast<HarnessSourcePin*>(m_paStreams[0]); }
-  IPin* Output() { return GetPin(0); }
-  bool threadCreatedUnderLock = false;
-};
-
-// Copies audio input to an output of the same rate, or of `outputRate`
-// when set. With `reconnectOutput`, connecting the input while the output
-// is connected asks the graph to reconnect the output; with
-// `reconnectInputOnOutput`, connecting the output asks the graph to
-// reconnect the input from inside that connection (once; the answer in
-// `reconnectAnswer`).
-class HarnessTransform : public CTransformFilter {
- public:
-  HarnessTransform();
-  HRESULT CheckInputType(const CMediaType* input) override;
-  HRESULT CheckTransform(const CMediaType* input, const CMediaType* output) override;
-  HRESULT GetMediaType(int position, CMediaType* type) override;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-  HRESULT Transform(IMediaSample* input, IMediaSample* output) override;
-  HRESULT CompleteConnect(PIN_DIRECTION direction, IPin* pin) override;
-
-  DWORD outputRate = 0;
-  bool reconnectOutput = false;
-  bool reconnectInputOnOutput = false;
-  HRESULT reconnectAnswer = E_FAIL;
-  int completedOutputs = 0;
-  std::atomic<int> inputConnections{0};
-  IPin* Input() { return GetPin(0); }
-  IPin* Output() { return GetPin(1); }
-};
-
-// Renders audio: counts samples; with `recordTimes`, also when each was
-// presented on the graph's clock (sample start, clock time).
-class HarnessRenderer : public CBaseRenderer {
- public:
-  explicit HarnessRenderer(bool recordTimes = false);
-  HRESULT CheckMediaType(const CMediaType* type) override;
-  HRESULT DoRenderSample(IMediaSample* sample) override;
-  void OnReceiveFirstSample(IMediaSample* sample) override;
-
-  IPin* Input() { return GetPin(0); }
-  int64_t rendered() const { return rendered_.load(); }
-  int64_t firstSamples() const { return firstSamples_.load(); }
-  std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>> shown();
-
- private:
-  const bool recordTimes_;
-  std::atomic<int64_t> rendered_{0};
-  std::atomic<int64_t> firstSamples_{0};
-  std::mutex mutex_;
-  std::vector<std::pair<REFERENCE_TIME, REFERENCE_TIME>> shown_;
 };
 
 // Stops `filter` and breaks its connections on both sides (connected

@@ -19,15 +19,6 @@ CMediaType TestStreamType(const GUID& subtype) {
 
 namespace {
 
-HRESULT AskForBuffers(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request, LONG count) {
-  request->cBuffers = count;
-  request->cbBuffer = kTestSampleBytes;
-  ALLOCATOR_PROPERTIES actual{};
-  const HRESULT result = allocator->SetProperties(request, &actual);
-  if (FAILED(result)) return result;
-  return actual.cbBuffer < kTestSampleBytes ? E_FAIL : S_OK;
-}
-
 HRESULT CopyToTaskMemory(const std::u16string& text, LPOLESTR* copy) {
   const size_t bytes = (text.size() + 1) * sizeof(char16_t);
   *copy = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
@@ -41,9 +32,8 @@ HRESULT CopyToTaskMemory(const std::u16string& text, LPOLESTR* copy) {
 // ---- TestSource
 
 TestSource::TestSource()
-    : CSource("KSV test source", nullptr, kTestSourceClsid), samples_(kTestSourceDefaultSamples) {
-  HRESULT result = S_OK;
-  new TestSourcePin(&result, this);  // the filter owns its pins
+    : HarnessSource("KSV test source", kTestSourceClsid, u"Output", kTestSourceDefaultSamples) {
+  bufferSize = kTestSampleBytes;
 }
 
 CUnknown* TestSource::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
@@ -55,20 +45,20 @@ HRESULT TestSource::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IFileSourceFilter) {
     return GetInterface(static_cast<IFileSourceFilter*>(this), object);
   }
-  return CSource::NonDelegatingQueryInterface(iid, object);
+  return HarnessSource::NonDelegatingQueryInterface(iid, object);
 }
 
 HRESULT TestSource::Load(LPCOLESTR fileName, const AM_MEDIA_TYPE* /*type*/) {
   if (fileName == nullptr) return E_POINTER;
   const std::u16string name(fileName);
   if (name.empty() || name.size() > 9) return E_INVALIDARG;
-  LONG count = 0;
+  LONG samples = 0;
   for (const char16_t digit : name) {
     if (digit < u'0' || digit > u'9') return E_INVALIDARG;
-    count = count * 10 + (digit - u'0');
+    samples = samples * 10 + (digit - u'0');
   }
   CAutoLock guard(pStateLock());
-  samples_ = count;
+  count = samples;
   fileName_ = name;
   return S_OK;
 }
@@ -84,39 +74,24 @@ HRESULT TestSource::GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) {
   return CopyToTaskMemory(fileName_, fileName);
 }
 
-TestSourcePin::TestSourcePin(HRESULT* result, TestSource* filter)
-    : CSourceStream("KSV test source pin", result, filter, u"Output"), source_(filter) {}
+CMediaType TestSource::StreamType() { return TestStreamType(kTestSubtypeA); }
 
-HRESULT TestSourcePin::GetMediaType(CMediaType* type) {
-  *type = TestStreamType(kTestSubtypeA);
-  return S_OK;
-}
-
-HRESULT TestSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
-  return AskForBuffers(allocator, request, 4);
-}
-
-HRESULT TestSourcePin::OnThreadCreate() {
-  produced_ = 0;
-  return S_OK;
-}
-
-HRESULT TestSourcePin::FillBuffer(IMediaSample* sample) {
-  if (produced_ >= source_->samples()) return S_FALSE;
+HRESULT TestSource::Fill(IMediaSample* sample, int64_t index) {
   BYTE* data = nullptr;
   if (FAILED(sample->GetPointer(&data)) || sample->GetSize() < kTestSampleBytes) return E_FAIL;
-  const uint32_t index = static_cast<uint32_t>(produced_);
-  support::StoreLe32({data, static_cast<size_t>(kTestSampleBytes)}, 0, index);
+  const auto number = static_cast<uint32_t>(index);
+  support::StoreLe32({data, static_cast<size_t>(kTestSampleBytes)}, 0, number);
   sample->SetActualDataLength(kTestSampleBytes);
   sample->SetSyncPoint(TRUE);
-  ++produced_;
   return S_OK;
 }
 
 // ---- TestConverter
 
 TestConverter::TestConverter(REFCLSID clsid, const GUID& output)
-    : CTransformFilter("KSV test converter", nullptr, clsid), output_(output) {}
+    : HarnessTransform("KSV test converter", clsid), output_(output) {
+  bufferSize = kTestSampleBytes;
+}
 
 HRESULT TestConverter::CheckInputType(const CMediaType* input) {
   return *input->Type() == MEDIATYPE_Video && *input->Subtype() == kTestSubtypeA
@@ -138,23 +113,9 @@ HRESULT TestConverter::GetMediaType(int position, CMediaType* type) {
   return S_OK;
 }
 
-HRESULT TestConverter::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
-  return AskForBuffers(allocator, request, 2);
-}
-
-HRESULT TestConverter::Transform(IMediaSample* input, IMediaSample* output) {
-  BYTE* from = nullptr;
-  BYTE* to = nullptr;
-  if (FAILED(input->GetPointer(&from)) || FAILED(output->GetPointer(&to))) return E_FAIL;
-  const LONG length = input->GetActualDataLength();
-  if (length > output->GetSize()) return E_FAIL;
-  std::memcpy(to, from, static_cast<size_t>(length));
-  return output->SetActualDataLength(length);
-}
-
 // ---- TestSink
 
-TestSink::TestSink() : CBaseRenderer(kTestSinkClsid, "KSV test sink", nullptr, nullptr) {}
+TestSink::TestSink() : HarnessRenderer(kTestSinkClsid, "KSV test sink") {}
 
 CUnknown* TestSink::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
   *result = outer != nullptr ? CLASS_E_NOAGGREGATION : S_OK;
@@ -163,7 +124,7 @@ CUnknown* TestSink::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
 
 HRESULT TestSink::NonDelegatingQueryInterface(REFIID iid, void** object) {
   if (iid == IID_IFileSinkFilter) return GetInterface(static_cast<IFileSinkFilter*>(this), object);
-  return CBaseRenderer::NonDelegatingQueryInterface(iid, object);
+  return HarnessRenderer::NonDelegatingQueryInterface(iid, object);
 }
 
 HRESULT TestSink::SetFileName(LPCOLESTR fileName, const AM_MEDIA_TYPE* /*type*/) {
@@ -190,24 +151,19 @@ HRESULT TestSink::CheckMediaType(const CMediaType* type) {
              : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT TestSink::DoRenderSample(IMediaSample* /*sample*/) {
-  rendered_.fetch_add(1);
-  return S_OK;
-}
-
 HRESULT TestSink::EndOfStream() {
   WriteCount();  // before the base reports the completion
-  return CBaseRenderer::EndOfStream();
+  return HarnessRenderer::EndOfStream();
 }
 
 HRESULT TestSink::Pause() {
-  if (IsStopped()) rendered_ = 0;
-  return CBaseRenderer::Pause();
+  if (IsStopped()) ResetRendered();
+  return HarnessRenderer::Pause();
 }
 
 HRESULT TestSink::Stop() {
   const bool wasActive = IsActive();
-  const HRESULT result = CBaseRenderer::Stop();
+  const HRESULT result = HarnessRenderer::Stop();
   if (wasActive) WriteCount();
   return result;
 }
@@ -216,7 +172,7 @@ void TestSink::WriteCount() {
   std::lock_guard guard(fileMutex_);
   if (fileName_.empty()) return;
   std::ofstream file(fileName_, std::ios::trunc);
-  file << rendered_.load() << '\n';
+  file << rendered() << '\n';
 }
 
 }  // namespace ksv::media::testing

@@ -1,40 +1,23 @@
-// The test plug-in's filters, on the base classes. Samples carry their
-// index and no times, so a running graph delivers them as fast as it can.
+// The test plug-in's filters, the harness's filters in video types of
+// their own. Samples carry their index and no times, so a running graph
+// delivers them as fast as it can.
 #pragma once
 
-#include <atomic>
 #include <mutex>
 #include <string>
 
 #include "platform/media/base/streams.h"
+#include "platform/media/testing/harness_filters.h"
 
 namespace ksv::media::testing {
 
 // A video stream of one subtype, 4-byte samples.
 CMediaType TestStreamType(const GUID& subtype);
 
-class TestSource;
-
-class TestSourcePin : public CSourceStream {
- public:
-  TestSourcePin(HRESULT* result, TestSource* filter);
-  using CSourceStream::GetMediaType;
-  HRESULT GetMediaType(CMediaType* type) override;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-
- protected:
-  HRESULT OnThreadCreate() override;
-  HRESULT FillBuffer(IMediaSample* sample) override;
-
- private:
-  TestSource* source_;
-  LONG produced_ = 0;
-};
-
 // Sends `samples` samples of subtype A each time it leaves the stopped
 // state, then ends the stream. IFileSourceFilter::Load takes the count as
 // a file name of decimal digits ("120").
-class TestSource : public CSource, public IFileSourceFilter {
+class TestSource : public HarnessSource, public IFileSourceFilter {
  public:
   TestSource();
   static CUnknown* CreateInstance(LPUNKNOWN outer, HRESULT* result);
@@ -44,22 +27,20 @@ class TestSource : public CSource, public IFileSourceFilter {
   HRESULT Load(LPCOLESTR fileName, const AM_MEDIA_TYPE* type) override;
   HRESULT GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) override;
 
-  LONG samples() const { return samples_.load(); }
+  CMediaType StreamType() override;
+  HRESULT Fill(IMediaSample* sample, int64_t index) override;
 
  private:
-  std::atomic<LONG> samples_;
   std::u16string fileName_;
 };
 
 // Takes subtype A and makes `Output` of it, copying each sample.
-class TestConverter : public CTransformFilter {
+class TestConverter : public HarnessTransform {
  public:
   TestConverter(REFCLSID clsid, const GUID& output);
   HRESULT CheckInputType(const CMediaType* input) override;
   HRESULT CheckTransform(const CMediaType* input, const CMediaType* output) override;
   HRESULT GetMediaType(int position, CMediaType* type) override;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-  HRESULT Transform(IMediaSample* input, IMediaSample* output) override;
 
  private:
   const GUID output_;
@@ -69,7 +50,7 @@ class TestConverter : public CTransformFilter {
 // stopped state. With IFileSinkFilter::SetFileName it writes the count (in
 // decimal, and a new line) to that file at the end of the stream and when
 // it stops.
-class TestSink : public CBaseRenderer, public IFileSinkFilter {
+class TestSink : public HarnessRenderer, public IFileSinkFilter {
  public:
   TestSink();
   static CUnknown* CreateInstance(LPUNKNOWN outer, HRESULT* result);
@@ -80,7 +61,6 @@ class TestSink : public CBaseRenderer, public IFileSinkFilter {
   HRESULT GetCurFile(LPOLESTR* fileName, AM_MEDIA_TYPE* type) override;
 
   HRESULT CheckMediaType(const CMediaType* type) override;
-  HRESULT DoRenderSample(IMediaSample* sample) override;
   HRESULT EndOfStream() override;
   HRESULT Pause() override;
   HRESULT Stop() override;
@@ -88,7 +68,6 @@ class TestSink : public CBaseRenderer, public IFileSinkFilter {
  private:
   void WriteCount();
 
-  std::atomic<LONG> rendered_{0};
   std::mutex fileMutex_;
   std::string fileName_;  // UTF-8; empty: no file
 };

@@ -17,8 +17,8 @@
 #include "platform/com/task_memory.h"
 #include "platform/com/wide_text.h"
 #include "platform/media/filter_ids.h"
-#include "platform/media/filters/file_writer/tests/scripted_source.h"
 #include "platform/media/testing/plugin_root.h"
+#include "platform/media/testing/scripted_source.h"
 
 namespace {
 

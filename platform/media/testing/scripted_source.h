@@ -1,7 +1,7 @@
-// A push source for the File writer's tests: it delivers MEDIATYPE_Stream
-// samples that carry byte positions in their times, in the order its script
-// gives (out of order too), and then ends the stream, fails it, or holds it
-// open until the graph stops. In its own Stop (after the writer's, as the
+// The harness's push source scripted for the File writer's tests: it
+// delivers MEDIATYPE_Stream samples that carry byte positions in their
+// times, in the order its script gives (out of order too), and then ends the
+// stream, fails it, or holds it open until the graph stops. In its own Stop (after the writer's, as the
 // graph stops downstream first) it may write more through the writer pin's
 // IStream and commit, as a multiplexer finishing its file does.
 #pragma once
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/media/base/streams.h"
+#include "platform/media/testing/harness_filters.h"
 
 namespace ksv::media::testing {
 
@@ -36,45 +37,28 @@ struct Script {
 
 inline constexpr HRESULT kScriptError = static_cast<HRESULT>(0x8004022Fu);  // invalid format
 
-class ScriptedSource;
-
-class ScriptedPin : public CSourceStream {
- public:
-  ScriptedPin(ScriptedSource* filter, HRESULT* result);
-  using CSourceStream::GetMediaType;
-  HRESULT GetMediaType(CMediaType* type) override;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-
- protected:
-  HRESULT OnThreadCreate() override;
-  HRESULT FillBuffer(IMediaSample* sample) override;
-
- private:
-  // Waits until `done` or a command is waiting; false on the command.
-  bool WaitUnlessCommanded(const std::atomic<bool>& done);
-
-  ScriptedSource* source_;
-  size_t next_ = 0;
-  bool ended_ = false;
-};
-
-class ScriptedSource : public CSource {
+class ScriptedSource : public HarnessSource {
  public:
   explicit ScriptedSource(Script script);
   HRESULT Stop() override;
 
+  CMediaType StreamType() override;
+  HRESULT Fill(IMediaSample* sample, int64_t index) override;
+  void OnStart() override { ended_ = false; }
+
   const Script& script() const { return script_; }
   void OpenGate() { gate_ = true; }
-  const std::atomic<bool>& gate() const { return gate_; }
   int delivered() const { return delivered_.load(); }
-  void CountDelivered() { ++delivered_; }
   // What the IStream calls in the last Stop returned (S_FALSE: none made).
   HRESULT stopWrite() const { return stopWrite_.load(); }
   HRESULT stopCommit() const { return stopCommit_.load(); }
 
  private:
+  // Waits until `done` or a command is waiting; false on the command.
+  bool WaitUnlessCommanded(const std::atomic<bool>& done);
+
   Script script_;
-  ScriptedPin* pin_;
+  bool ended_ = false;  // the worker's: the script's end was reached
   std::atomic<bool> gate_{false};
   std::atomic<int> delivered_{0};
   std::atomic<HRESULT> stopWrite_{S_FALSE};

@@ -1,4 +1,4 @@
-#include "platform/media/filters/file_writer/tests/scripted_source.h"
+#include "platform/media/testing/scripted_source.h"
 
 #include <chrono>
 #include <cstring>
@@ -14,44 +14,32 @@ const CLSID kScriptedSourceClsid = ksv::com::Guid("5B0C6B52-1D0E-4F44-9E57-7A3D2
 constexpr LONG kBufferBytes = 64 * 1024;
 }  // namespace
 
-ScriptedPin::ScriptedPin(ScriptedSource* filter, HRESULT* result)
-    : CSourceStream("scripted pin", result, filter, u"Output"), source_(filter) {}
-
-HRESULT ScriptedPin::GetMediaType(CMediaType* type) {
-  *type = CMediaType(&MEDIATYPE_Stream);
-  type->SetSubtype(&MEDIASUBTYPE_Avi);
-  type->SetVariableSize();
-  return S_OK;
+ScriptedSource::ScriptedSource(Script script)
+    : HarnessSource("scripted source", kScriptedSourceClsid, u"Output", -1),
+      script_(std::move(script)) {
+  bufferSize = kBufferBytes;
 }
 
-HRESULT ScriptedPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
-  request->cBuffers = 4;
-  request->cbBuffer = kBufferBytes;
-  if (request->cbAlign <= 0) request->cbAlign = 1;
-  ALLOCATOR_PROPERTIES actual{};
-  return allocator->SetProperties(request, &actual);
+CMediaType ScriptedSource::StreamType() {
+  CMediaType type(&MEDIATYPE_Stream);
+  type.SetSubtype(&MEDIASUBTYPE_Avi);
+  type.SetVariableSize();
+  return type;
 }
 
-HRESULT ScriptedPin::OnThreadCreate() {
-  next_ = 0;
-  ended_ = false;
-  return S_OK;
-}
-
-bool ScriptedPin::WaitUnlessCommanded(const std::atomic<bool>& done) {
-  Command command;
+bool ScriptedSource::WaitUnlessCommanded(const std::atomic<bool>& done) {
   while (!done.load()) {
-    if (CheckRequest(&command)) return false;
+    if (pin().CommandWaiting()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
 }
 
-HRESULT ScriptedPin::FillBuffer(IMediaSample* sample) {
-  const Script& script = source_->script();
+HRESULT ScriptedSource::Fill(IMediaSample* sample, int64_t index) {
   sample->SetActualDataLength(0);
-  if (next_ < script.chunks.size()) {
-    const Chunk& chunk = script.chunks[next_++];
+  // Every sample sent so far was a chunk until the script's end.
+  if (static_cast<uint64_t>(index) < script_.chunks.size()) {
+    const Chunk& chunk = script_.chunks[static_cast<size_t>(index)];
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     std::memcpy(data, chunk.bytes.data(), chunk.bytes.size());
@@ -59,7 +47,7 @@ HRESULT ScriptedPin::FillBuffer(IMediaSample* sample) {
     REFERENCE_TIME start = static_cast<REFERENCE_TIME>(chunk.offset);
     REFERENCE_TIME stop = start + static_cast<REFERENCE_TIME>(chunk.bytes.size());
     sample->SetTime(&start, &stop);
-    source_->CountDelivered();
+    ++delivered_;
     return S_OK;
   }
   // An empty sample hands control back to the loop, which sees the command.
@@ -68,13 +56,13 @@ HRESULT ScriptedPin::FillBuffer(IMediaSample* sample) {
     WaitUnlessCommanded(never);
     return S_OK;
   }
-  if (script.waitForGate && !WaitUnlessCommanded(source_->gate())) return S_OK;
+  if (script_.waitForGate && !WaitUnlessCommanded(gate_)) return S_OK;
   ended_ = true;
-  switch (script.end) {
+  switch (script_.end) {
     case Script::End::kEndOfStream: return S_FALSE;
     case Script::End::kError: return kScriptError;
     case Script::End::kErrorThenHold:
-      m_pFilter->NotifyEvent(EC_ERRORABORT, kScriptError, 0);
+      NotifyEvent(EC_ERRORABORT, kScriptError, 0);
       break;
     case Script::End::kHold: break;
   }
@@ -82,14 +70,8 @@ HRESULT ScriptedPin::FillBuffer(IMediaSample* sample) {
   return S_OK;
 }
 
-ScriptedSource::ScriptedSource(Script script)
-    : CSource("scripted source", nullptr, kScriptedSourceClsid), script_(std::move(script)) {
-  HRESULT result = S_OK;
-  pin_ = new ScriptedPin(this, &result);  // the filter owns its pins
-}
-
 HRESULT ScriptedSource::Stop() {
-  IPin* peer = pin_->GetConnected();
+  IPin* peer = pin().GetConnected();
   if (!IsStopped() && peer != nullptr && (!script_.atStop.empty() || script_.commitAtStop)) {
     com::ComPtr<IStream> stream;
     HRESULT result =
@@ -111,7 +93,7 @@ HRESULT ScriptedSource::Stop() {
       stopCommit_ = SUCCEEDED(result) ? stream->Commit(STGC_DEFAULT) : result;
     }
   }
-  return CSource::Stop();
+  return HarnessSource::Stop();
 }
 
 }  // namespace ksv::media::testing
