@@ -21,6 +21,7 @@ constexpr CommandDefinition kCommands[] = {
     FiltersCommand,  GraphCommand,    ResampleCommand,  AviInfoCommand,
     AviFixCommand,   DevicesCommand,  PreviewCommand,   RecordCommand,
     RecordAudioCommand, AviCommand,   WavCommand,       PlayCommand,
+    SettingsCommand,
 };
 
 // The subcommand the arguments named, for the "see --help" hint.

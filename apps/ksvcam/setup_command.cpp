@@ -1,7 +1,7 @@
 // `ksvcam setup [--unregister]`: installs what an installer would on a
 // machine with the camera: the simulated camera and microphone in the
 // machine's device list, the camera driver as the driver of its USB
-// cameras, the drivers' files and the media framework (its modules' classes
+// cameras, the drivers' files, the settings pages' texts and the media framework (its modules' classes
 // and filters, the standard filter categories); --unregister takes the
 // devices off the list and the camera driver and the media framework out of
 // the registry again.
@@ -12,9 +12,11 @@
 #include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
+#include "apps/ksvcam/settings_files.h"
 #include "apps/ksvcam/still_image_setup.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
+#include "platform/vfw/video_source.h"
 
 namespace ksv::ksvcam {
 
@@ -36,6 +38,8 @@ CommandRun SetupCommand(CLI::App& app) {
                   << kSimulatedCameraName << "\n";
       console.out << (UnlistSimulatedMicrophone() ? "unlisted " : "not listed: ")
                   << kSimulatedMicrophoneName << "\n";
+      console.out << (platform::vfw::UnregisterExtension() ? "unregistered the settings extension\n"
+                                                           : "not registered: the settings extension\n");
       console.out << (UnregisterMachineCameraDriver() ? "unregistered the camera driver "
                                                       : "not registered: the camera driver ")
                   << kCameraDriverName << "\n";
@@ -52,6 +56,11 @@ CommandRun SetupCommand(CLI::App& app) {
                 << CameraDriverModule().string() << "\n";
     const auto files = common::InstallDriverFiles(platform::SystemRoot(), KSVCAM_VERSION);
     for (const auto& file : files) console.out << "installed " << file.string() << "\n";
+    for (const auto& file : InstallSettingsFiles(platform::SystemRoot())) {
+      console.out << "installed " << file.string() << "\n";
+    }
+    RegisterSettingsExtension();
+    console.out << "registered the settings extension: " << SettingsExtensionModule().string() << "\n";
     InstallStillImageSoftware(print);
     const MediaRegistration media = RegisterMediaFramework(print);
     console.out << "set up the simulated camera and microphone, " << files.size()

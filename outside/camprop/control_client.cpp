@@ -64,35 +64,70 @@ const ControlDescription& FindControl(std::string_view name) {
   throw BadControlRequest("no control '" + std::string(name) + "' (the controls: " + ControlNames() + ")");
 }
 
-ControlState ControlClient::Declared(const ControlDescription& control) const {
-  ControlState state;
-  state.control = &control;
-  const usb::KSPROPERTY_ITEM* item = usb::FindPropertyItem(header_, *control.set, control.id);
-  if (item == nullptr || item->Values == nullptr) {
-    throw DriverRefusal("the driver does not declare the control " + std::string(control.name));
-  }
+ControlClient::ControlClient(usb::UsbCamdCamera& camera, const usb::HW_STREAM_HEADER& header)
+    : header_(header),
+      send_([&camera, &header](bool isSet, const platform::kernel::GUID& set, uint32_t id,
+                               std::span<const uint8_t> input, std::span<uint8_t> value) {
+        return usb::SendDeviceProperty(camera, header, isSet, set, id, input, value);
+      }) {}
+
+std::optional<PropertyRange> ControlClient::Range(const platform::kernel::GUID& set,
+                                                  uint32_t id) const {
+  const usb::KSPROPERTY_ITEM* item = usb::FindPropertyItem(header_, set, id);
+  if (item == nullptr || item->Values == nullptr) return std::nullopt;
+  PropertyRange range;
   for (uint32_t i = 0; i < item->Values->MembersListCount; ++i) {
     const usb::KSPROPERTY_MEMBERSLIST& list = item->Values->MembersList[i];
     if (list.MembersHeader.MembersFlags == usb::KSPROPERTY_MEMBER_STEPPEDRANGES &&
         list.MembersHeader.MembersCount > 0) {
-      const auto* range = static_cast<const usb::KSPROPERTY_STEPPING_LONG*>(list.Members);
-      state.minimum = range->SignedMinimum;
-      state.maximum = range->SignedMaximum;
-      state.step = static_cast<int32_t>(range->SteppingDelta);
+      const auto* stepping = static_cast<const usb::KSPROPERTY_STEPPING_LONG*>(list.Members);
+      range.minimum = stepping->SignedMinimum;
+      range.maximum = stepping->SignedMaximum;
+      range.step = static_cast<int32_t>(stepping->SteppingDelta);
     } else if (list.MembersHeader.MembersFlags == usb::KSPROPERTY_MEMBER_VALUES &&
                (list.MembersHeader.Flags & usb::KSPROPERTY_MEMBER_FLAG_DEFAULT) != 0 &&
                list.MembersHeader.MembersCount > 0) {
-      state.defaultValue = *static_cast<const int32_t*>(list.Members);
+      range.defaultValue = *static_cast<const int32_t*>(list.Members);
     }
   }
+  return range;
+}
+
+std::optional<PropertyReading> ControlClient::Read(const platform::kernel::GUID& set, uint32_t id) {
+  std::vector<uint8_t> bytes(layout::control_value::kSize, 0);
+  const usb::PropertyAnswer answer = send_(false, set, id, bytes, bytes);
+  if (!platform::kernel::NT_SUCCESS(answer.status)) return std::nullopt;
+  return PropertyReading{support::LoadLeInt32(bytes, layout::control_value::kValue),
+                         support::LoadLe32(bytes, layout::control_value::kFlags),
+                         support::LoadLe32(bytes, layout::control_value::kCapabilities)};
+}
+
+bool ControlClient::Write(const platform::kernel::GUID& set, uint32_t id, int32_t value,
+                          uint32_t flags) {
+  std::vector<uint8_t> bytes(layout::control_value::kSize, 0);
+  support::StoreLe32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
+  support::StoreLe32(bytes, layout::control_value::kFlags, flags);
+  return platform::kernel::NT_SUCCESS(send_(true, set, id, bytes, bytes).status);
+}
+
+ControlState ControlClient::Declared(const ControlDescription& control) const {
+  const std::optional<PropertyRange> range = Range(*control.set, control.id);
+  if (!range) {
+    throw DriverRefusal("the driver does not declare the control " + std::string(control.name));
+  }
+  ControlState state;
+  state.control = &control;
+  state.minimum = range->minimum;
+  state.maximum = range->maximum;
+  state.step = range->step;
+  state.defaultValue = range->defaultValue;
   return state;
 }
 
 ControlState ControlClient::Get(const ControlDescription& control) {
   ControlState state = Declared(control);
   std::vector<uint8_t> bytes(layout::control_value::kSize, 0);
-  const usb::PropertyAnswer answer =
-      usb::SendDeviceProperty(camera_, header_, false, *control.set, control.id, bytes, bytes);
+  const usb::PropertyAnswer answer = send_(false, *control.set, control.id, bytes, bytes);
   if (!platform::kernel::NT_SUCCESS(answer.status)) {
     throw DriverRefusal("reading " + std::string(control.name) + " failed with " +
                          platform::kernel::StatusText(answer.status));
@@ -123,8 +158,7 @@ ControlState ControlClient::Set(const ControlDescription& control, int32_t value
   support::StoreLe32(bytes, layout::control_value::kValue, static_cast<uint32_t>(value));
   support::StoreLe32(bytes, layout::control_value::kFlags,
                   automatic.value_or(false) ? layout::kFlagsAuto : layout::kFlagsManual);
-  const usb::PropertyAnswer answer =
-      usb::SendDeviceProperty(camera_, header_, true, *control.set, control.id, bytes, bytes);
+  const usb::PropertyAnswer answer = send_(true, *control.set, control.id, bytes, bytes);
   if (!platform::kernel::NT_SUCCESS(answer.status)) {
     throw DriverRefusal("setting " + std::string(control.name) + " failed with " +
                          platform::kernel::StatusText(answer.status));

@@ -8,6 +8,7 @@
 #include "platform/acm/acm_formats.h"
 #include "platform/acm/format_chooser.h"
 #include "platform/acm/msacm.h"
+#include "platform/ui/answerer.h"
 #include "platform/ui/dialogs/dialog_template.h"
 
 namespace ksv::platform::acm {
@@ -165,8 +166,10 @@ extern "C" MMRESULT acmFormatChooseA(ACMFORMATCHOOSEA* request) {
   }
   choice.initial = InitialRow(choice.formats, *request);
   const ksv::platform::ui::DialogTemplate dialogTemplate = ChooseTemplate(request->pszTitle);
+  ksv::platform::ui::AnnounceAttended();  // the chooser works it
   const INT_PTR result = DialogBoxIndirectParamA(nullptr, dialogTemplate.get(), request->hwndOwner,
                                                  ChooseProcedure, reinterpret_cast<LPARAM>(&choice));
+  ksv::platform::ui::ForgetAnnouncement();
   if (result == -1) return MMSYSERR_ERROR;
   if (result != IDOK || choice.chosen < 0) return ACMERR_CANCELED;
   const std::vector<uint8_t>& chosen = choice.formats[static_cast<size_t>(choice.chosen)];

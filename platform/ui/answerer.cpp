@@ -2,12 +2,14 @@
 // leaves for the modal loop it runs.
 #include "platform/ui/answerer.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "platform/ui/dialogs/dialog_state.h"
 #include "platform/ui/dialogs/dialogs.h"
 #include "platform/ui/input.h"
 #include "platform/ui/window.h"
@@ -24,6 +26,7 @@ struct Announcement {
   std::string text;
 };
 thread_local Announcement announced;
+thread_local bool attended = false;
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -46,7 +49,28 @@ void AnnounceModal(ModalKind kind, std::string text) {
   announced = Announcement{true, kind, std::move(text)};
 }
 
-void ForgetAnnouncement() { announced = Announcement{}; }
+void ForgetAnnouncement() {
+  announced = Announcement{};
+  attended = false;
+}
+
+void AnnounceAttended() { attended = true; }
+
+bool CancelIfUnattended(HWND window, intptr_t result) {
+  const bool worked = std::exchange(attended, false);
+  const std::shared_ptr<dialogs::DialogState> state = dialogs::DialogOf(window);
+  if (worked || state == nullptr || state->ended || HasAnswerer() || DisplayPresent()) return false;
+  char title[256] = {};
+  GetWindowTextA(window, title, sizeof title);
+  std::fprintf(stderr, "%s: nobody can answer it without a display; cancelled\n",
+               title[0] != '\0' ? title : "dialog");
+  std::fflush(stderr);
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, IDCANCEL)));
+  // A dialog that ignores Cancel (or a page that refuses it) still ends.
+  if (IsWindow(window) && !state->ended) EndDialog(window, result);
+  return true;
+}
 
 void AnswerModal(HWND window, ModalKind kind) {
   ModalElement element;

@@ -9,10 +9,15 @@
 //
 // With no answerer, the element waits for a person on screen; with no
 // answerer and no display (DisplayPresent), a message box prints its title
-// and text on stderr and returns its default button at once, and the
-// folder browser returns as cancelled, rather than wait for nobody.
+// and text on stderr and returns its default button at once, the folder
+// browser returns as cancelled, and any other dialog or property sheet
+// says on stderr that nobody can answer it and is cancelled at once (as a
+// person's Cancel would: its pages hear the cancel), rather than wait for
+// nobody. An element worked by a driver of its own (the format chooser's,
+// the property frame's) announces that with AnnounceAttended.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -43,6 +48,16 @@ void AnswerModal(HWND window, ModalKind kind);
 // dialog template, say), so the answerer hears it as that kind.
 void AnnounceModal(ModalKind kind, std::string text);
 void ForgetAnnouncement();
+// The next modal loop on this thread is worked by its element's own driver,
+// so it is never cancelled as unattended (ForgetAnnouncement takes it back
+// when the element could not be made).
+void AnnounceAttended();
+
+// Called by a modal loop right after AnswerModal: when nobody can work the
+// element (no answerer, no display, no AnnounceAttended for it), says so on
+// stderr and cancels it as a person would (IDCANCEL pressed); an element
+// that refuses ends with `result`. True when it did.
+bool CancelIfUnattended(HWND window, intptr_t result);
 
 // Whether a person could see a window: a presenter is in the process (it
 // watches windows) and the environment names a display it would use

@@ -13,6 +13,7 @@
 #include "platform/com/inproc_servers.h"
 #include "platform/com/task_memory.h"
 #include "platform/com/wide_text.h"
+#include "platform/ui/answerer.h"
 #include "platform/ui/dialogs/dialog_template.h"
 
 namespace ksv::platform::ui {
@@ -229,7 +230,9 @@ extern "C" HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR 
   header.ppsp = sheetPages.data();
   header.pfnCallback = PlaceSheet;
   framePlaced = &frame;
+  AnnounceAttended();  // the frame's driver works it
   const INT_PTR result = PropertySheetA(&header);
+  ForgetAnnouncement();
   framePlaced = nullptr;
   ReleasePages(frame, sites);
   return result == -1 ? E_FAIL : S_OK;

@@ -7,6 +7,8 @@
 #include <numeric>
 
 #include "apps/ksvcam/tests/test_support.h"
+#include "platform/ui/user32.h"
+#include "support/picture/png_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -90,6 +92,50 @@ TEST_F(ControlsCommand, CaptureSetShowsInThePicture) {
       CaptureMeans({"--set", "brightness=128", "--set", "white-balance=20"});
   EXPECT_GT(warmV, baseV + 5) << "redder";
   EXPECT_NEAR(warmLuma, baseLuma, 15);
+}
+
+// The settings pages opened headless on the streaming camera: each page's
+// picture, the rows the driver does not declare labelled in grey, and the
+// Cancel that closes them leaves the controls as they were.
+TEST_F(ControlsCommand, SettingsScreenshotsShowEachPageAndCancelChangesNothing) {
+  // The machine's camera and its driver, as `setup` lists them.
+  ::setenv("KSV_MODULE_DIR", KSV_TEST_MODULE_DIR, 1);
+  struct ModulesGone {
+    ~ModulesGone() { ::unsetenv("KSV_MODULE_DIR"); }
+  } modulesGone;
+  ASSERT_EQ(RunKsvcam({"controls", "set", "brightness", "150"}).status, 0);
+  const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+  // Grey pixels in the labels' column (left of the sliders) of the fourth
+  // row: Saturation on the first page, Zoom on the second.
+  const auto greyInFourthLabel = [&](const std::string& file) {
+    const picture::RgbPicture shot = picture::DecodePng(testing::ReadBytes(file), file);
+    int count = 0;
+    for (uint32_t y = 160; y < 180 && y < shot.height; ++y) {
+      for (uint32_t x = 20; x < 90 && x < shot.width; ++x) {
+        const uint8_t* p = &shot.pixels[(y * shot.width + x) * 3];
+        count += RGB(p[0], p[1], p[2]) == grey;
+      }
+    }
+    return count;
+  };
+  const std::string devicePage = (folder_ / "device.png").string();
+  const std::string cameraPage = (folder_ / "camera.png").string();
+  auto run = RunKsvcam({"settings", "--screenshot", devicePage});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "screenshot " + devicePage + ": page 0 (Device Settings)\n");
+  run = RunKsvcam({"settings", "--host", "twain", "--screenshot", cameraPage, "--page", "1"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(greyInFourthLabel(devicePage), 0) << "Saturation, which the driver declares";
+  EXPECT_GT(greyInFourthLabel(cameraPage), 20) << "Zoom, which it does not";
+  // The video-capture mapper's sheet: its own Video Format page, then the three.
+  run = RunKsvcam({"settings", "--host", "video", "--screenshot", cameraPage, "--page", "2"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "screenshot " + cameraPage + ": page 2 (Camera Controls)\n");
+  EXPECT_GT(greyInFourthLabel(cameraPage), 20) << "Zoom";
+  EXPECT_EQ(RunKsvcam({"controls", "get", "brightness"}).out, "brightness 150\n");
+
+  EXPECT_EQ(RunKsvcam({"settings", "--screenshot", cameraPage, "--page", "3"}).status, 2);
+  EXPECT_EQ(RunKsvcam({"settings"}).status, 2) << "no display and no --screenshot: never a wait";
 }
 
 }  // namespace

@@ -243,6 +243,7 @@ INT_PTR RunDialogFromTemplate(std::span<const std::byte> bytes, HINSTANCE instan
   const bool disableOwner = owner != nullptr && IsWindowEnabled(owner) != FALSE;
   if (disableOwner) EnableWindow(owner, FALSE);
   AnswerModal(dialog, ModalKind::Dialog);
+  CancelIfUnattended(dialog, IDCANCEL);
   MSG message{};
   while (IsWindow(dialog) && state != nullptr && !state->ended) {
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);

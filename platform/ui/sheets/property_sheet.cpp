@@ -148,6 +148,7 @@ extern "C" INT_PTR PropertySheetA(const PROPSHEETHEADERA* header) {
   // EndDialog ends it too, as any modal dialog.
   const std::shared_ptr<dialogs::DialogState> state = dialogs::DialogOf(window);
   AnswerModal(window, ModalKind::PropertySheet);
+  CancelIfUnattended(window, 0);
   MSG message{};
   while (IsWindow(window) && !raw->ended && state != nullptr && !state->ended) {
     const BOOL got = GetMessageA(&message, nullptr, 0, 0);

@@ -77,7 +77,7 @@ TEST(Answerer, AScriptFillsInAModalDialog) {
   EXPECT_EQ(record.channels, 2);
 }
 
-TEST(Answerer, WithNobodyToAskAMessageBoxSaysItOnStderrAndReturnsItsDefault) {
+TEST(Answerer, WithNobodyToAskAMessageBoxReturnsItsDefaultAndADialogIsCancelled) {
   ASSERT_FALSE(HasAnswerer());
   ASSERT_FALSE(DisplayPresent()) << "no presenter in this program";
   ::testing::internal::CaptureStderr();
@@ -90,6 +90,17 @@ TEST(Answerer, WithNobodyToAskAMessageBoxSaysItOnStderrAndReturnsItsDefault) {
   EXPECT_LT(took, std::chrono::milliseconds(500));
   EXPECT_NE(said.find("KSV Camera"), std::string::npos);
   EXPECT_NE(said.find("Camera is used by another application"), std::string::npos);
+
+  // A dialog is cancelled at once, as a person's Cancel would: it hears it.
+  const DialogTemplate dialogTemplate = SettingsTemplate();
+  SettingsRecord record;
+  ::testing::internal::CaptureStderr();
+  const INT_PTR result = DialogBoxIndirectParamA(nullptr, dialogTemplate.get(), nullptr, SettingsProcedure,
+                                                 reinterpret_cast<LPARAM>(&record));
+  const std::string cancelled = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_EQ(record.Count(IDCANCEL, BN_CLICKED), 1);
+  EXPECT_NE(cancelled.find("nobody can answer it"), std::string::npos) << cancelled;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "platform/ui/answerer.h"
 #include "platform/ui/tests/dialog_test_support.h"
 #include "platform/ui/tests/ui_test_support.h"
 
@@ -9,6 +10,13 @@ namespace {
 
 using namespace ksv::platform::ui::testing;
 namespace input = ksv::platform::ui::input;
+
+// A person acting from another thread: an answerer that leaves the dialog
+// to them, so it is not cancelled as unattended.
+struct PersonAtHand {
+  PersonAtHand() { ksv::platform::ui::SetAnswerer([](const ksv::platform::ui::ModalElement&) {}); }
+  ~PersonAtHand() { ksv::platform::ui::SetAnswerer({}); }
+};
 using ksv::platform::ui::DialogTemplate;
 
 std::string TextOf(HWND dialog, int id) {
@@ -21,6 +29,7 @@ std::string TextOf(HWND dialog, int id) {
 // modally: types the rate (a letter is refused), ticks the box, picks
 // stereo, a rate and a merit, and presses Enter.
 TEST(DialogThreads, APersonFillsInAModalDialogAndAppliesIt) {
+  const PersonAtHand person_at_hand;
   const DialogTemplate dialogTemplate = SettingsTemplate();
   const std::string ownerClass = RegisterTestClass(DefWindowProcA);
   HWND owner = CreateTestWindow(ownerClass);
@@ -79,6 +88,7 @@ TEST(DialogThreads, APersonFillsInAModalDialogAndAppliesIt) {
 }
 
 TEST(DialogThreads, EscapeCancelsAndWmQuitEndsTheLoopAndIsPostedAgain) {
+  const PersonAtHand person_at_hand;
   const DialogTemplate dialogTemplate = SettingsTemplate();
   {
     SettingsRecord record;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/module/module.h"
+#include "platform/ui/answerer.h"
 #include "platform/ui/sheets/property_sheets.h"
 #include "platform/ui/surface.h"
 #include "platform/ui/tests/dialog_test_support.h"
@@ -217,6 +218,7 @@ TEST(PropertySheetThreads, AModelessSheetOfThreePagesIsDrivenAndCancelled) {
 }
 
 TEST(PropertySheetThreads, AModalSheetRunsItsOwnLoopAndReturnsZeroOnCancel) {
+  SetAnswerer([](const ModalElement&) {});  // the person acts from another thread
   ThreePages three;
   madeSheet = nullptr;
   PROPSHEETHEADERA header = Header(three, 0);
@@ -227,9 +229,25 @@ TEST(PropertySheetThreads, AModalSheetRunsItsOwnLoopAndReturnsZeroOnCancel) {
   });
   const INT_PTR result = PropertySheetA(&header);
   person.join();
+  SetAnswerer({});
   EXPECT_EQ(result, 0);
   ExpectDriven(three);
   EXPECT_FALSE(IsWindow(madeSheet));
+  EXPECT_EQ(three.references, 0u);
+}
+
+// With nobody to answer it (no answerer, no display), a modal sheet is
+// cancelled at once: the pages hear the cancel, and stderr says why.
+TEST(PropertySheet, WithNobodyToAnswerAModalSheetIsCancelledAtOnce) {
+  ASSERT_FALSE(HasAnswerer());
+  ThreePages three;
+  PROPSHEETHEADERA header = Header(three, 0);
+  ::testing::internal::CaptureStderr();
+  const INT_PTR result = PropertySheetA(&header);
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(three.records[0].Count(PSN_RESET), 1);
+  EXPECT_NE(said.find("Camera: nobody can answer it"), std::string::npos) << said;
   EXPECT_EQ(three.references, 0u);
 }
 
