@@ -11,6 +11,10 @@ std::chrono::nanoseconds TicksToDuration(int64_t ticks, int64_t frequency) {
   return std::chrono::nanoseconds(static_cast<int64_t>(ns));
 }
 
+int64_t TicksTo100ns(int64_t ticks, int64_t frequency) {
+  return static_cast<int64_t>(static_cast<__int128>(ticks) * 10'000'000 / frequency);
+}
+
 }  // namespace
 
 bool BusClock::IsSimulated() { return !kernel::ReadInstalledCounter().real; }
@@ -29,13 +33,19 @@ bool BusClock::WaitForNextFrame() {
 bool BusClock::WaitReal(const kernel::CounterReading& reading, int64_t frameTicks) {
   const int64_t early = due_ - reading.counter;
   if (early <= 0) {
-    if (-early > kMostFramesBehind * frameTicks) due_ = reading.counter;
+    if (-early > (kBatchFrames + kMostFramesBehind) * frameTicks) due_ = reading.counter;
+    lateness100ns_ = TicksTo100ns(reading.counter - due_, reading.frequency);
     return sleep_(std::chrono::nanoseconds(0));
   }
-  return sleep_(TicksToDuration(early, reading.frequency));
+  // Due later: sleep out the whole batch this frame begins, then run its
+  // frames one after another, each as late as the batch made it.
+  const int64_t batchEnd = early + (kBatchFrames - 1) * frameTicks;
+  lateness100ns_ = TicksTo100ns((kBatchFrames - 1) * frameTicks, reading.frequency);
+  return sleep_(TicksToDuration(batchEnd, reading.frequency));
 }
 
 bool BusClock::WaitSimulated(int64_t frameTicks) {
+  lateness100ns_ = 0;
   kernel::LetTimePassIfStillInstalled(source_, frameTicks);
   for (;;) {
     const std::optional<int64_t> now = kernel::CounterIfStillInstalled(source_);

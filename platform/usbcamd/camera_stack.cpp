@@ -70,9 +70,11 @@ void CameraStack::State::RunBus() {
       const size_t waiting = camera->WaitingFrames();
       camera->RunBusFrame();
       kernel::RunQueuedWorkItems();
-      // A frame completes at most once a bus frame; it was captured now.
+      // A frame completes at most once a bus frame; it was captured when
+      // the bus frame was due (a batch's frames run late on a real counter).
       if (camera->WaitingFrames() > waiting && !completedAt.empty()) {
-        completedAt[(completedHead + waiting) % completedAt.size()] = kernel::PerformanceCounterNow100ns();
+        completedAt[(completedHead + waiting) % completedAt.size()] =
+            kernel::PerformanceCounterNow100ns() - clock.Lateness100ns();
       }
       if (camera->HasFrame()) frameReady.notify_all();
     }

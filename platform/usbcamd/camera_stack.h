@@ -6,7 +6,8 @@
 // counter and gives the system worker its turn after each, as the host
 // controller does.
 //
-// On a real counter the bus sleeps out each millisecond. On a simulated one
+// On a real counter the bus sleeps out a batch of milliseconds at a time and
+// then runs their bus frames (see bus_clock.h). On a simulated one
 // each bus frame lets a millisecond pass (a counter whose waits advance moves
 // on by it; one that only its owner moves is waited for), and the bus waits
 // while every read buffer holds a frame the reader has not taken, so that a

@@ -35,23 +35,35 @@ void RgbToRgb(const PictureFormat& from, const uint8_t* source, const PictureFor
   }
 }
 
+// One picture row; the pixel size is a constant so that the loop compiles
+// without a branch per pixel (a preview converts every frame it shows).
+template <int Step>
+void I420RowToRgb(const uint8_t* luma, const uint8_t* u, const uint8_t* v, int width,
+                  uint8_t* out) {
+  for (int x = 0; x < width; ++x, out += Step) {
+    const int c = 298 * (luma[x] - 16) + 128;
+    const int d = u[x >> 1] - 128;
+    const int e = v[x >> 1] - 128;
+    out[0] = Clamp((c + 516 * d) >> 8);
+    out[1] = Clamp((c - 100 * d - 208 * e) >> 8);
+    out[2] = Clamp((c + 409 * e) >> 8);
+    if constexpr (Step == 4) out[3] = 0;
+  }
+}
+
 void I420ToRgb(const PictureFormat& from, const uint8_t* source, const PictureFormat& to,
                uint8_t* target) {
   const I420Planes planes = I420PlanesOf(from, const_cast<uint8_t*>(source));
-  const int step = BytesPerPixel(to.format);
+  const bool rgb32 = BytesPerPixel(to.format) == 4;
   for (int y = 0; y < from.height; ++y) {
     const uint8_t* luma = planes.y + static_cast<size_t>(planes.yStride) * y;
     const uint8_t* u = planes.u + static_cast<size_t>(planes.chromaStride) * (y / 2);
     const uint8_t* v = planes.v + static_cast<size_t>(planes.chromaStride) * (y / 2);
     uint8_t* out = RgbRow(to, target, y);
-    for (int x = 0; x < from.width; ++x, out += step) {
-      const int c = 298 * (luma[x] - 16);
-      const int d = u[x / 2] - 128;
-      const int e = v[x / 2] - 128;
-      out[0] = Clamp((c + 516 * d + 128) >> 8);
-      out[1] = Clamp((c - 100 * d - 208 * e + 128) >> 8);
-      out[2] = Clamp((c + 409 * e + 128) >> 8);
-      if (step == 4) out[3] = 0;
+    if (rgb32) {
+      I420RowToRgb<4>(luma, u, v, from.width, out);
+    } else {
+      I420RowToRgb<3>(luma, u, v, from.width, out);
     }
   }
 }
