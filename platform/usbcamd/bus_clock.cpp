@@ -1,5 +1,7 @@
 #include "platform/usbcamd/bus_clock.h"
 
+#include <algorithm>
+
 namespace ksv::platform::usbcamd {
 namespace {
 
@@ -40,8 +42,12 @@ bool BusClock::WaitReal(const kernel::CounterReading& reading, int64_t frameTick
   // Due later: sleep out the whole batch this frame begins, then run its
   // frames one after another, each as late as the batch made it.
   const int64_t batchEnd = early + (kBatchFrames - 1) * frameTicks;
-  lateness100ns_ = TicksTo100ns((kBatchFrames - 1) * frameTicks, reading.frequency);
-  return sleep_(TicksToDuration(batchEnd, reading.frequency));
+  if (!sleep_(TicksToDuration(batchEnd, reading.frequency))) return false;
+  const kernel::CounterReading woken = kernel::ReadInstalledCounter();
+  lateness100ns_ = woken.source == source_
+                       ? TicksTo100ns(std::max<int64_t>(0, woken.counter - due_), woken.frequency)
+                       : 0;
+  return true;
 }
 
 bool BusClock::WaitSimulated(int64_t frameTicks) {
