@@ -1,7 +1,5 @@
 #include "platform/usbcamd/bus_clock.h"
 
-#include <algorithm>
-
 namespace ksv::platform::usbcamd {
 namespace {
 
@@ -11,10 +9,6 @@ constexpr std::chrono::milliseconds kSimulatedRecheck{1};
 std::chrono::nanoseconds TicksToDuration(int64_t ticks, int64_t frequency) {
   const auto ns = static_cast<__int128>(ticks) * 1'000'000'000 / frequency;
   return std::chrono::nanoseconds(static_cast<int64_t>(ns));
-}
-
-int64_t TicksTo100ns(int64_t ticks, int64_t frequency) {
-  return static_cast<int64_t>(static_cast<__int128>(ticks) * 10'000'000 / frequency);
 }
 
 }  // namespace
@@ -35,23 +29,13 @@ bool BusClock::WaitForNextFrame() {
 bool BusClock::WaitReal(const kernel::CounterReading& reading, int64_t frameTicks) {
   const int64_t early = due_ - reading.counter;
   if (early <= 0) {
-    if (-early > (kBatchFrames + kMostFramesBehind) * frameTicks) due_ = reading.counter;
-    lateness100ns_ = TicksTo100ns(reading.counter - due_, reading.frequency);
+    if (-early > kMostFramesBehind * frameTicks) due_ = reading.counter;
     return sleep_(std::chrono::nanoseconds(0));
   }
-  // Due later: sleep out the whole batch this frame begins, then run its
-  // frames one after another, each as late as the batch made it.
-  const int64_t batchEnd = early + (kBatchFrames - 1) * frameTicks;
-  if (!sleep_(TicksToDuration(batchEnd, reading.frequency))) return false;
-  const kernel::CounterReading woken = kernel::ReadInstalledCounter();
-  lateness100ns_ = woken.source == source_
-                       ? TicksTo100ns(std::max<int64_t>(0, woken.counter - due_), woken.frequency)
-                       : 0;
-  return true;
+  return sleep_(TicksToDuration(early, reading.frequency));
 }
 
 bool BusClock::WaitSimulated(int64_t frameTicks) {
-  lateness100ns_ = 0;
   kernel::LetTimePassIfStillInstalled(source_, frameTicks);
   for (;;) {
     const std::optional<int64_t> now = kernel::CounterIfStillInstalled(source_);

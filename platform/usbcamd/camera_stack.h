@@ -6,8 +6,7 @@
 // counter and gives the system worker its turn after each, as the host
 // controller does.
 //
-// On a real counter the bus sleeps out a batch of milliseconds at a time and
-// then runs their bus frames (see bus_clock.h). On a simulated one
+// On a real counter the bus sleeps out each millisecond. On a simulated one
 // each bus frame lets a millisecond pass (a counter whose waits advance moves
 // on by it; one that only its owner moves is waited for), and the bus waits
 // while every read buffer holds a frame the reader has not taken, so that a
@@ -19,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -104,6 +104,15 @@ class CameraStack {
   void CancelRead();
 
   IsochronousCounters Counters() const;
+
+  // The camera this process hosts: a library that reaches the driver in a
+  // process that already runs it (the camera's property library, say) uses
+  // that instance, never a second. Each stack gets a serial number when it
+  // starts; HostedSerial gives the oldest one still running (0: none), and
+  // UseHosted runs `use` on the stack `serial` while keeping it from ending
+  // meanwhile (false, without calling, once it has ended).
+  static uint64_t HostedSerial();
+  static bool UseHosted(uint64_t serial, const std::function<void(CameraStack&)>& use);
 
  private:
   struct State;

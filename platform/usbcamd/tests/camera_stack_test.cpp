@@ -231,7 +231,7 @@ TEST_F(CameraStackTest, TheBusFollowsACounterItsOwnerMoves) {
   EXPECT_EQ(stack->CloseStream(), STATUS_SUCCESS);
 }
 
-// On the real counter the bus sleeps out its batches of milliseconds.
+// On the real counter the bus sleeps out each millisecond.
 TEST_F(CameraStackTest, OnTheRealCounterFramesComeInRealTime) {
   auto stack = StartStack();
   ASSERT_NE(stack, nullptr);
