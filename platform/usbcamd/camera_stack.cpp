@@ -24,12 +24,6 @@ std::string Failed(const std::string& step, NTSTATUS status) {
   return step + " failed with " + kernel::StatusText(status);
 }
 
-// The running stacks of the process, oldest first. A recursive lock: a
-// user of a hosted stack may look the list up again.
-std::recursive_mutex hostedLock;
-std::vector<std::pair<uint64_t, CameraStack*>> hosted;
-uint64_t lastSerial = 0;
-
 }  // namespace
 
 struct CameraStack::State {
@@ -116,32 +110,10 @@ std::unique_ptr<CameraStack> CameraStack::Start(UsbDevice& device, std::string* 
   if (s.streams.StreamHeader.NumberOfStreams == 0) {
     return fail("the camera driver reported no stream");
   }
-  std::lock_guard hostedGuard(hostedLock);
-  hosted.emplace_back(++lastSerial, stack.get());
   return stack;
 }
 
-uint64_t CameraStack::HostedSerial() {
-  std::lock_guard guard(hostedLock);
-  return hosted.empty() ? 0 : hosted.front().first;
-}
-
-bool CameraStack::UseHosted(uint64_t serial, const std::function<void(CameraStack&)>& use) {
-  std::lock_guard guard(hostedLock);
-  for (const auto& [number, stack] : hosted) {
-    if (number == serial) {
-      use(*stack);
-      return true;
-    }
-  }
-  return false;
-}
-
 CameraStack::~CameraStack() {
-  {
-    std::lock_guard guard(hostedLock);
-    std::erase_if(hosted, [this](const auto& entry) { return entry.second == this; });
-  }
   CloseStream();
   std::lock_guard guard(state_->lock);
   state_->camera.reset();

@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -104,15 +103,6 @@ class CameraStack {
   void CancelRead();
 
   IsochronousCounters Counters() const;
-
-  // The camera this process hosts: a library that reaches the driver in a
-  // process that already runs it (the camera's property library, say) uses
-  // that instance, never a second. Each stack gets a serial number when it
-  // starts; HostedSerial gives the oldest one still running (0: none), and
-  // UseHosted runs `use` on the stack `serial` while keeping it from ending
-  // meanwhile (false, without calling, once it has ended).
-  static uint64_t HostedSerial();
-  static bool UseHosted(uint64_t serial, const std::function<void(CameraStack&)>& use);
 
  private:
   struct State;
