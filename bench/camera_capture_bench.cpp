@@ -1,21 +1,30 @@
-// Capturing the camera to a file through the media framework: the
-// simulated camera under its driver, bound from the video input category
-// (RMC900 USB Camera, 320 x 240 I420), through the Vexel 5 encoder and the
-// AVI Mux into the File writer, with no clock, on a simulated counter the
-// camera's bus moves, so the graph runs as fast as its filters and threads
-// allow. The anchor, in the same run: decoding the same camera frames
-// alone (the camera's compressed frames into I420 by the driver's
-// decoder). A second graph without the encoder shows what capture itself
-// costs. Prints frames per second of each and the ratios.
+// Capturing the camera through the media framework: the simulated camera
+// under its driver, bound from the video input category (RMC900 USB Camera,
+// 320 x 240 I420), with no clock, on a simulated counter the camera's bus
+// moves, so the graph runs as fast as its filters and threads allow. Three
+// graphs: into a null renderer (capture itself), through the AVI Mux into
+// the File writer, and through the Vexel 5 encoder into them. The anchor,
+// in the same run: decoding the same camera frames alone (the camera's
+// compressed frames into I420 by the driver's decoder).
+//
+// Measured as processor time per frame (every thread of the process but
+// this one, which only waits), so that other work on the machine does not
+// count; the simulated camera's own work (making, compressing and cutting
+// its frames) is the camera's cost, not the host's, and is counted apart.
+// Prints each graph's frames per second of wall time, its processor time
+// per frame, the camera's share, and the ratios of the host's rate to
+// decoding alone.
 //
 //   build/bench/camera_capture_bench [seconds of video, default 100]
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <time.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <atomic>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,9 +39,11 @@
 #include "platform/hardware/device_list.h"
 #include "platform/kernel/performance_counter.h"
 #include "platform/media/avi/avi_reader.h"
+#include "platform/media/base/renderer.h"
 #include "platform/media/filter_ids.h"
 #include "platform/media/media.h"
 #include "platform/usbcamd/camera_stack.h"
+#include "platform/usbcamd/usb_device.h"
 #include "rig/camera_rig.h"
 #include "simcam/simulated_camera.h"
 
@@ -67,6 +78,35 @@ void Register(const std::string& module) {
 }
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double CpuSeconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Processor time of every thread but the calling one.
+double OtherThreadsCpuSeconds() {
+  return CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+}
+
+// Takes every video sample and counts it.
+class NullRenderer final : public CBaseRenderer {
+ public:
+  NullRenderer() : CBaseRenderer(kClsid, "null renderer", nullptr, nullptr) {}
+  HRESULT CheckMediaType(const CMediaType* type) override {
+    return type->majortype == MEDIATYPE_Video ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+  }
+  HRESULT DoRenderSample(IMediaSample*) override {
+    rendered_.fetch_add(1, std::memory_order_relaxed);
+    return S_OK;
+  }
+  size_t rendered() const { return rendered_.load(); }
+
+ private:
+  static constexpr CLSID kClsid = ksv::com::Guid("5E1F0049-0000-4000-8000-000000000049");
+  std::atomic<size_t> rendered_{0};
+};
 
 // The camera's filter, bound from its moniker in the video input category.
 ComPtr<IBaseFilter> BindCamera() {
@@ -109,15 +149,21 @@ ComPtr<IBaseFilter> Make(REFCLSID clsid) {
 }
 
 struct Capture {
-  double seconds = 0;
+  double seconds = 0;        // wall time
+  double cpuSeconds = 0;     // every thread's but the waiting one
+  double cameraSeconds = 0;  // the simulated camera's own work
   size_t frames = 0;
 };
 
-// Captures `videoSeconds` of simulated time and returns the wall time and
-// the frames in the file.
-Capture CaptureToFile(const fs::path& file, bool encode, double videoSeconds,
-                      const ksv::platform::kernel::SimulatedPerformanceCounter& counter) {
+enum class Sink { kNullRenderer, kFile, kEncodedFile };
+
+// Captures `videoSeconds` of simulated time into `sink` (`file` for the
+// file sinks) and returns the times and the frames that reached the end.
+Capture CaptureTo(Sink sinkKind, const fs::path& file, double videoSeconds,
+                  const ksv::platform::kernel::SimulatedPerformanceCounter& counter,
+                  const ksv::simcam::CameraVideo& cameraVideo) {
   Capture result;
+  NullRenderer* renderer = nullptr;
   {
     ComPtr<IGraphBuilder> graph;
     Check(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
@@ -127,38 +173,46 @@ Capture CaptureToFile(const fs::path& file, bool encode, double videoSeconds,
     graph.As(&media);
     media->SetSyncSource(nullptr);
     ComPtr<IBaseFilter> camera = BindCamera();
-    ComPtr<IBaseFilter> encoder = encode ? Make(CLSID_Vexel5Encoder) : nullptr;
-    ComPtr<IBaseFilter> mux = Make(CLSID_AviDest);
-    ComPtr<IBaseFilter> writer = Make(CLSID_FileWriter);
-    ComPtr<IFileSinkFilter> sink;
-    writer.As(&sink);
-    const std::u16string wide = ksv::com::Utf8ToUtf16(file.string());
-    Check(sink->SetFileName(wide.c_str(), nullptr), "SetFileName");
     graph->AddFilter(camera.Get(), u"Camera");
-    if (encoder) graph->AddFilter(encoder.Get(), u"Vexel 5");
-    graph->AddFilter(mux.Get(), u"Mux");
-    graph->AddFilter(writer.Get(), u"Writer");
-    IBaseFilter* last = camera.Get();
-    if (encoder) {
-      Check(graph->ConnectDirect(FirstPin(camera.Get(), PINDIR_OUTPUT).Get(),
-                                 FirstPin(encoder.Get(), PINDIR_INPUT).Get(), nullptr),
-            "camera to encoder");
-      last = encoder.Get();
+    ComPtr<IBaseFilter> last = camera;
+    const auto append = [&](const ComPtr<IBaseFilter>& next, const char16_t* name) {
+      graph->AddFilter(next.Get(), name);
+      Check(graph->ConnectDirect(FirstPin(last.Get(), PINDIR_OUTPUT).Get(),
+                                 FirstPin(next.Get(), PINDIR_INPUT).Get(), nullptr),
+            "connecting the graph");
+      last = next;
+    };
+    if (sinkKind == Sink::kNullRenderer) {
+      renderer = new NullRenderer;
+      renderer->AddRef();
+      append(ComPtr<IBaseFilter>(static_cast<IBaseFilter*>(renderer)), u"Null renderer");
+    } else {
+      if (sinkKind == Sink::kEncodedFile) append(Make(CLSID_Vexel5Encoder), u"Vexel 5");
+      append(Make(CLSID_AviDest), u"Mux");
+      ComPtr<IBaseFilter> writer = Make(CLSID_FileWriter);
+      ComPtr<IFileSinkFilter> sink;
+      writer.As(&sink);
+      const std::u16string wide = ksv::com::Utf8ToUtf16(file.string());
+      Check(sink->SetFileName(wide.c_str(), nullptr), "SetFileName");
+      append(writer, u"Writer");
     }
-    Check(graph->ConnectDirect(FirstPin(last, PINDIR_OUTPUT).Get(),
-                               FirstPin(mux.Get(), PINDIR_INPUT).Get(), nullptr),
-          "to mux");
-    Check(graph->ConnectDirect(FirstPin(mux.Get(), PINDIR_OUTPUT).Get(),
-                               FirstPin(writer.Get(), PINDIR_INPUT).Get(), nullptr),
-          "mux to writer");
     ComPtr<IMediaControl> control;
     graph.As(&control);
     const int64_t end = counter.Counter() + static_cast<int64_t>(videoSeconds * 10'000'000);
+    const double cameraBefore = cameraVideo.WorkSeconds();
+    const double cpuBefore = OtherThreadsCpuSeconds();
     const auto start = Clock::now();
     Check(control->Run(), "Run");
-    while (counter.Counter() < end) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    while (counter.Counter() < end) std::this_thread::sleep_for(std::chrono::milliseconds(2));
     control->Stop();
     result.seconds = Seconds(Clock::now() - start);
+    result.cpuSeconds = OtherThreadsCpuSeconds() - cpuBefore;
+    result.cameraSeconds = cameraVideo.WorkSeconds() - cameraBefore;
+  }
+  if (renderer != nullptr) {
+    result.frames = renderer->rendered();
+    renderer->Release();
+    return result;
   }
   ksv::media::avi::FileByteSource source(file);
   const ksv::media::avi::File avi = ksv::media::avi::ReadAvi(source);
@@ -190,18 +244,19 @@ std::vector<std::vector<uint8_t>> CameraFrames() {
   return frames;
 }
 
-double DecodeAloneFps(const std::vector<std::vector<uint8_t>>& frames, size_t count) {
+// Processor seconds per frame of decoding `count` of `frames`.
+double DecodeAloneCpuPerFrame(const std::vector<std::vector<uint8_t>>& frames, size_t count) {
   ksv::codec::DecoderTables decoder;
   if (!decoder.SetUp()) Fail("decoder set-up failed");
   std::vector<uint8_t> out(ksv::codec::PlanarBytes(kSize));
-  const auto start = Clock::now();
+  const double start = CpuSeconds(CLOCK_THREAD_CPUTIME_ID);
   for (size_t i = 0; i < count; ++i) {
     uint32_t written = 0;
     const auto result = decoder.DecodeFrame({}, frames[i % frames.size()], out, written, kSize,
                                             kSize, ksv::codec::kCompressionI420);
     if (!result) Fail("decode failed");
   }
-  return static_cast<double>(count) / Seconds(Clock::now() - start);
+  return (CpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start) / static_cast<double>(count);
 }
 
 }  // namespace
@@ -214,7 +269,7 @@ int main(int argc, char** argv) {
   setenv("KSV_ROOT", root.c_str(), 1);
 
   const auto frames = CameraFrames();
-  const double decodeFps = DecodeAloneFps(frames, static_cast<size_t>(videoSeconds * 30));
+  const double decode = DecodeAloneCpuPerFrame(frames, static_cast<size_t>(videoSeconds * 30));
 
   Check(CoInitializeEx(nullptr, COINIT_MULTITHREADED), "CoInitializeEx");
   for (const char* module : {"ksvmedia.so", "ksvksproxy.so", "ksvvexel5.so", "ksvavimux.so",
@@ -225,28 +280,51 @@ int main(int argc, char** argv) {
                                                 "RMC900 USB Camera"});
   ksv::simcam::SimulatedCameraDevice camera;
   ksv::platform::hardware::PlugDevice(&camera);
+  const auto& cameraVideo =
+      static_cast<ksv::simcam::SimulatedCamera*>(
+          camera.Function(ksv::platform::usbcamd::kUsbDeviceInterface))
+          ->Video();
   ksv::platform::kernel::SimulatedPerformanceCounter counter(10'000'000, 0, true);
-  Capture encoded, raw;
+  struct Row {
+    const char* name;
+    Sink sink;
+    const char* file;
+    Capture capture;
+  } rows[] = {
+      {"camera -> null renderer", Sink::kNullRenderer, "", {}},
+      {"camera -> AVI Mux -> File writer", Sink::kFile, "raw.avi", {}},
+      {"camera -> Vexel 5 -> AVI Mux -> File writer", Sink::kEncodedFile, "vexel.avi", {}},
+  };
   {
     ksv::platform::kernel::ScopedPerformanceCounter use(counter);
-    encoded = CaptureToFile(root / "vexel.avi", true, videoSeconds, counter);
-    raw = CaptureToFile(root / "raw.avi", false, videoSeconds, counter);
+    for (Row& row : rows) {
+      row.capture = CaptureTo(row.sink, root / row.file, videoSeconds, counter, cameraVideo);
+      if (row.capture.frames == 0) Fail(std::string(row.name) + ": no frame");
+    }
   }
   ksv::platform::hardware::UnplugDevice(&camera);
   CoUninitialize();
   fs::remove_all(root);
 
-  const double encodedFps = encoded.frames / encoded.seconds;
-  const double rawFps = raw.frames / raw.seconds;
-  std::printf("320x240 I420 from the camera, %.0f s of video, no clock\n", videoSeconds);
-  std::printf("%-44s %8s %10s %10s\n", "", "frames", "seconds", "fps");
-  std::printf("%-44s %8zu %10.3f %10.1f\n", "camera -> Vexel 5 -> AVI Mux -> File writer",
-              encoded.frames, encoded.seconds, encodedFps);
-  std::printf("%-44s %8zu %10.3f %10.1f\n", "camera -> AVI Mux -> File writer (no encoder)",
-              raw.frames, raw.seconds, rawFps);
-  std::printf("%-44s %8s %10s %10.1f\n", "anchor: decoding the camera's frames alone", "", "",
-              decodeFps);
-  std::printf("ratio, Vexel 5 capture / decode alone: %.3f\n", encodedFps / decodeFps);
-  std::printf("ratio, raw capture / decode alone:     %.3f\n", rawFps / decodeFps);
+  std::printf("320x240 I420 from the camera, %.0f s of video, no clock; processor time of every "
+              "thread\n",
+              videoSeconds);
+  std::printf("%-44s %7s %9s %9s %9s %9s\n", "", "frames", "wall fps", "cpu ms/f", "camera",
+              "host ms/f");
+  for (const Row& row : rows) {
+    const Capture& c = row.capture;
+    const double count = static_cast<double>(c.frames);
+    std::printf("%-44s %7zu %9.1f %9.3f %9.3f %9.3f\n", row.name, c.frames, count / c.seconds,
+                c.cpuSeconds / count * 1e3, c.cameraSeconds / count * 1e3,
+                (c.cpuSeconds - c.cameraSeconds) / count * 1e3);
+  }
+  std::printf("%-44s %7s %9s %9.3f\n", "anchor: decoding the camera's frames alone", "", "",
+              decode * 1e3);
+  for (const Row& row : rows) {
+    const Capture& c = row.capture;
+    const double host = (c.cpuSeconds - c.cameraSeconds) / static_cast<double>(c.frames);
+    std::printf("ratio, %s / decode alone (host's rate, camera apart): %.3f\n", row.name,
+                decode / host);
+  }
   return 0;
 }
