@@ -268,8 +268,9 @@ TEST_F(DownloadCommand, AnotherProcessOpeningTheCameraLeavesAClipAlone) {
     ::_exit(127);
   }
   ASSERT_GT(loop, 0);
-  // Let the loop get going (one run done) before the download starts.
-  for (int i = 0; i < 500 && !fs::exists(count); ++i) ::usleep(20000);
+  // Let the loop get going (one run done) before the download starts. A
+  // sanitized ksvcam on a busy machine took over 10 s for its first run.
+  for (int i = 0; i < 3000 && !fs::exists(count); ++i) ::usleep(20000);
   const bool looping = fs::exists(count);
   const CommandRun run = DownloadInto(beside, "", {"--per-item"});
   ::kill(-loop, SIGKILL);
