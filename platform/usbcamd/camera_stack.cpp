@@ -106,16 +106,20 @@ std::unique_ptr<CameraStack> CameraStack::Start(UsbDevice& device, std::string* 
   // camera.
   std::unique_ptr<CameraStack> stack(new CameraStack(std::move(state)));
   State& s = *stack->state_;
-  std::lock_guard guard(s.lock);
-  NTSTATUS status = s.camera->Start();
-  kernel::RunQueuedWorkItems();
-  if (!NT_SUCCESS(status)) return fail(Failed("starting the camera", status));
-  status = s.camera->GetStreamInfo(s.streams);
-  kernel::RunQueuedWorkItems();
-  if (!NT_SUCCESS(status)) return fail(Failed("asking for the stream information", status));
-  if (s.streams.StreamHeader.NumberOfStreams == 0) {
-    return fail("the camera driver reported no stream");
+  {
+    std::lock_guard guard(s.lock);
+    NTSTATUS status = s.camera->Start();
+    kernel::RunQueuedWorkItems();
+    if (!NT_SUCCESS(status)) return fail(Failed("starting the camera", status));
+    status = s.camera->GetStreamInfo(s.streams);
+    kernel::RunQueuedWorkItems();
+    if (!NT_SUCCESS(status)) return fail(Failed("asking for the stream information", status));
+    if (s.streams.StreamHeader.NumberOfStreams == 0) {
+      return fail("the camera driver reported no stream");
+    }
   }
+  // Never while holding the stack's own lock: a user of a hosted stack holds
+  // the list's lock and then takes the stack's.
   std::lock_guard hostedGuard(hostedLock);
   hosted.emplace_back(++lastSerial, stack.get());
   return stack;
