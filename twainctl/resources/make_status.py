@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the status window's resources: status.dlg, a caption-less popup
-dialog template (no controls: the control paints its text itself) in
+dialog template titled "Camera status" (no controls: the control paints
+its text itself) in
 "MS Sans Serif" 8 point, and status.bmp, its 24-bit background of 260 x 64
 pixels: a dark blue panel with a light frame and a small camera mark on the
 left, drawn here for the project."""
@@ -16,7 +17,7 @@ def text(s):
 
 def dialog():
     data = struct.pack("<IIHhhhh", WS_POPUP | DS_SETFONT, 0, 0, 0, 0, 173, 40)
-    return data + b"\0\0" + b"\0\0" + text("") + struct.pack("<H", 8) + text("MS Sans Serif")
+    return data + b"\0\0" + b"\0\0" + text("Camera status") + struct.pack("<H", 8) + text("MS Sans Serif")
 
 
 def pixel(x, y):
