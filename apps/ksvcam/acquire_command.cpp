@@ -193,9 +193,9 @@ class Script {
     } else if (verb == "select") {
       Select(argument);
     } else if (verb == "screenshot") {
-      Pump();
-      InvalidateRect(window_, nullptr, FALSE);
-      Pump();
+      // What the window shows now, the live picture drawn in by the last
+      // tick of the preview.
+      PumpUntil(0.1, [] { return false; });
       if (ui::SaveSurfacePng(window_, argument) == FALSE) throw CommandFailure("cannot write the screenshot " + Quoted(argument));
       console.out << "screenshot " << argument << "\n";
     }

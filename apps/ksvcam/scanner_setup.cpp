@@ -26,8 +26,8 @@ constexpr int kLogoWidth = 72;
 constexpr int kLogoHeight = 28;
 
 // "KSV" in a 3 x 5 pixel font, each font pixel 4 x 4 screen pixels.
-constexpr std::array<const char*, 5> kLetters = {"### ### # #", "# # #   # #", "##  ### # #",
-                                                 "# #   # # #", "# # ###  # "};
+constexpr std::array<const char*, 5> kLetters = {"# # ### # #", "##  #   # #", "#   ### # #",
+                                                 "##    # # #", "# # ###  # "};
 
 bool InLetters(int x, int y) {
   const int column = (x - 14) / 4, row = (y - 4) / 4;
