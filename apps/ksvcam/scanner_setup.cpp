@@ -56,7 +56,7 @@ void WriteLogo(const fs::path& path, bool mask) {
       } else if (InBadge(x, y)) {
         bgr = InLetters(x, y) ? std::array<uint8_t, 3>{255, 255, 255} : std::array<uint8_t, 3>{40, 30, 170};
       }
-      std::copy(bgr.begin(), bgr.end(), row + x * 3);
+      for (size_t c = 0; c < 3; ++c) row[static_cast<size_t>(x) * 3 + c] = bgr[c];
     }
   }
   GlobalUnlock(bitmap);
