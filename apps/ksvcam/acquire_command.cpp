@@ -306,6 +306,7 @@ void AnswerAsScript(Console& console) {
     ui::answer::Settle(element.window);
     SendMessageA(element.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     ui::answer::Settle(element.window);
+    console.out << "closed " << (element.title.empty() ? std::string("a dialog") : Quoted(element.title)) << "\n";
   });
 }
 
