@@ -132,6 +132,15 @@ TEST_F(Control, SnapshotsFromTheDriversFile) {
   ASSERT_EQ(KXTWNCTL_GetImgDim(control_, 1, &width, &height), 1);
   EXPECT_EQ(width, 320);
   EXPECT_EQ(height, 240);
+
+  // The data source's progress shows in the status window, and hides it.
+  HWND status = FindWindowA(nullptr, "Camera status");
+  ASSERT_NE(status, nullptr);
+  KXTWNCTL_TransferProgress(control_, 1, 2, 1);
+  EXPECT_TRUE(IsWindowVisible(status));
+  EXPECT_EQ(control_->status.text(), "Transfer ... 1 / 2");
+  KXTWNCTL_TransferProgress(control_, 0, 0, 0);
+  EXPECT_FALSE(IsWindowVisible(status));
 }
 
 // Nobody answers the trigger: the wait sleeps on the kernel's clock and
