@@ -16,6 +16,10 @@
 #include "platform/kernel/performance_counter.h"
 #include "platform/registry/registry_store.h"
 #include "platform/ui/answerer.h"
+#include "platform/ui/input.h"
+#include "platform/ui/window.h"
+#include "platform/usbcamd/camera_stack.h"
+#include "simcam/simulated_camera.h"
 #include "testing/temp_files.h"
 #include "twainctl/control.h"
 
@@ -24,6 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace ui = platform::ui;
+namespace usb = platform::usbcamd;
 
 constexpr const char* kKey = "Software\\Tarvio\\KSV Drivers\\";
 
@@ -187,6 +192,45 @@ TEST_F(Control, TheWatchRestartsOnlyForAFreeCamera) {
   Tick();
   EXPECT_EQ(KXTWNUI_GetUIState(control_->ui), 2);
   EXPECT_FALSE(control_->cameraMissing);
+}
+
+std::vector<std::string> calls;
+void RecordCall(int32_t event) { calls.push_back("event " + std::to_string(event)); }
+
+// Exit pressed while the settings pages run (their loop delivers the click):
+// the data source hears it once the pages have returned, never from inside
+// them.
+TEST_F(Control, ExitPressedWhileThePagesRunIsHandledAfterThem) {
+  usb::RegisterCameraDriver({KSV_CAMERA_DRIVER_MODULE, "RMC900 USB Camera"});
+  simcam::SimulatedCamera camera;
+  std::string error;
+  auto stack = usb::CameraStack::Start(camera, &error);
+  ASSERT_NE(stack, nullptr) << error;
+  SetStatus(4);  // neither free nor in use: no preview is started
+  Create();
+  calls.clear();
+  KXTWNCTL_SetCallback(control_, RecordCall);
+  HWND window = KXTWNCTL_GetHWnd(control_);
+  KXTWNCTL_Show(control_, SW_SHOW);
+  const auto exitButton = ui::Find(GetDlgItem(window, 2004));
+  ASSERT_NE(exitButton, nullptr);
+  const POINT exitAt{(exitButton->rect.left + exitButton->rect.right) / 2,
+                     (exitButton->rect.top + exitButton->rect.bottom) / 2};
+  ui::SetAnswerer([&](const ui::ModalElement& element) {
+    calls.push_back("pages");
+    ui::input::MoveAt(window, exitAt.x, exitAt.y);
+    ui::input::PressAt(window, exitAt.x, exitAt.y);
+    ui::input::ReleaseAt(window, exitAt.x, exitAt.y);
+    ui::answer::Settle(element.window);
+    calls.push_back("pages closed");
+    SendMessageA(element.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  });
+  SetStatus(5);  // the camera streams: Coloring opens the pages
+  const KXTWNUI_EVENT coloring{1, 2, 3, 0, 0};
+  OnWindowEvent(reinterpret_cast<intptr_t>(control_), &coloring);
+  EXPECT_EQ(calls, (std::vector<std::string>{"pages", "pages closed", "event 1000"}));
+  KXTWNCTL_Destroy(control_);
+  control_ = nullptr;
 }
 
 }  // namespace
