@@ -23,6 +23,7 @@
 
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/graph_client.h"
+#include "apps/ksvcam/interruption.h"
 #include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/option_checks.h"
 #include "apps/ksvcam/parsers.h"
@@ -391,7 +392,13 @@ int RunAcquire(const AcquireOptions& options, Console& console) {
       script.Run(action, console);
     }
   } else {
-    while (module.finished(source) == 0) PumpUntil(0.05, [] { return false; });
+    // A person's run: until Exit, the window closed, or Ctrl-C (which ends
+    // it as Exit does, the images written so far kept).
+    InterruptWatch interrupt;
+    const HWND window = module.window(source);
+    while (module.finished(source) == 0 && IsWindow(window) != FALSE && !InterruptWatch::Requested()) {
+      PumpUntil(0.05, [] { return false; });
+    }
   }
   if (!sink.error.empty()) throw CommandFailure(sink.error);
   console.out << "acquired " << sink.written << (sink.written == 1 ? " image" : " images") << "\n";
