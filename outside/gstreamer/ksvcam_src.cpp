@@ -169,6 +169,26 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
   }
 }
 
+// Posts "ksvcam-snapshot" when the driver published a press since the last look.
+void WatchButton(KsvCamSrc* self, SourceState& s, bool post = true) {
+  if (!s.registry || s.frames % kButtonPollFrames != 0) return;
+  std::optional<uint32_t> value;
+  try {
+    value = s.registry->GetDword("Software\\Tarvio\\KSV Drivers\\", "Button");
+  } catch (const std::exception&) {
+    return;
+  }
+  const bool down = value && *value != 0xFFFFFFFF && (*value & kButtonPressed) != 0;
+  if (post && down && !s.buttonDown) {
+    gst_element_post_message(
+        GST_ELEMENT(self),
+        gst_message_new_element(GST_OBJECT(self),
+                                gst_structure_new("ksvcam-snapshot", "frame", G_TYPE_UINT64,
+                                                  static_cast<guint64>(s.frames), nullptr)));
+  }
+  s.buttonDown = down;
+}
+
 // ---- The camera's life
 
 gboolean Start(GstBaseSrc* source) {
@@ -206,7 +226,9 @@ gboolean Start(GstBaseSrc* source) {
     GST_WARNING_OBJECT(self, "no snapshot button messages: %s", error.what());
   }
   s.frames = 0;
+  // A press the driver published before this run is not this run's.
   s.buttonDown = false;
+  WatchButton(self, s, false);
   GST_INFO_OBJECT(self, "camera '%s' started", s.camera->DeviceName().c_str());
   for (const gs::CameraOutput& output : s.camera->Outputs()) {
     GST_DEBUG_OBJECT(self, "output %ux%u %s, intervals %" G_GINT64_FORMAT " to %" G_GINT64_FORMAT,
@@ -219,7 +241,14 @@ gboolean Start(GstBaseSrc* source) {
 gboolean Stop(GstBaseSrc* source) {
   SourceState& s = *Self(source)->state;
   std::lock_guard guard(s.lock);
-  if (s.camera) s.camera->Stack().CloseStream();
+  if (s.camera) {
+    const auto counters = s.camera->Stack().Counters();
+    GST_INFO_OBJECT(Self(source),
+                    "%" G_GUINT64_FORMAT " frames pushed; the bus completed %" G_GUINT64_FORMAT
+                    ", %" G_GUINT64_FORMAT " lost for want of a read buffer",
+                    s.frames, counters.framesCompleted, counters.framesWithoutReader);
+    s.camera->Stack().CloseStream();
+  }
   s.camera.reset();
   s.registry.reset();
   s.streaming = false;
@@ -297,15 +326,27 @@ gboolean SetCaps(GstBaseSrc* source, GstCaps* caps) {
   if (s.streaming) s.camera->Stack().CloseStream();
   s.streaming = false;
   s.info = info;
+  // At the camera's own rate the driver is asked for every frame it sends:
+  // its pacing holds frames to a grid of the interval, and on a real clock
+  // a frame that comes a little early by it would be lost.
+  int64_t cameraInterval = 0;
+  for (const gs::CameraOutput& output : s.camera->Outputs()) {
+    if (output.width == static_cast<uint32_t>(GST_VIDEO_INFO_WIDTH(&info)) &&
+        output.height == static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info))) {
+      cameraInterval = output.shortestInterval;
+    }
+  }
   s.format = usb::MakeVideoFormat(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
                                   rgb ? 24 : 12, rgb ? ksv::codec::kCompressionRgb
                                                      : ksv::codec::kCompressionI420,
-                                  interval);
+                                  interval <= cameraInterval ? 0 : interval);
   s.bottomUp.assign(rgb ? s.format.DataFormat.SampleSize : 0, 0);
   if (!OpenStream(self, s)) return FALSE;
   s.streaming = true;
   s.reopen = false;
   GST_INFO_OBJECT(self, "streaming %" GST_PTR_FORMAT, static_cast<void*>(caps));
+  // The latency follows the frame rate: the pipeline asks again.
+  gst_element_post_message(GST_ELEMENT(self), gst_message_new_latency(GST_OBJECT(self)));
   return TRUE;
 }
 
@@ -394,26 +435,6 @@ GstClockTime StampOf(KsvCamSrc* self, int64_t completed) {
   const GstClockTime base = gst_element_get_base_time(GST_ELEMENT(self));
   const GstClockTime taken = now > static_cast<GstClockTime>(age) ? now - static_cast<GstClockTime>(age) : 0;
   return taken > base ? taken - base : 0;
-}
-
-// Posts "ksvcam-snapshot" when the driver published a press since the last look.
-void WatchButton(KsvCamSrc* self, SourceState& s) {
-  if (!s.registry || s.frames % kButtonPollFrames != 0) return;
-  std::optional<uint32_t> value;
-  try {
-    value = s.registry->GetDword("Software\\Tarvio\\KSV Drivers\\", "Button");
-  } catch (const std::exception&) {
-    return;
-  }
-  const bool down = value && *value != 0xFFFFFFFF && (*value & kButtonPressed) != 0;
-  if (down && !s.buttonDown) {
-    gst_element_post_message(
-        GST_ELEMENT(self),
-        gst_message_new_element(GST_OBJECT(self),
-                                gst_structure_new("ksvcam-snapshot", "frame", G_TYPE_UINT64,
-                                                  static_cast<guint64>(s.frames), nullptr)));
-  }
-  s.buttonDown = down;
 }
 
 GstFlowReturn Fill(GstPushSrc* source, GstBuffer* buffer) {
