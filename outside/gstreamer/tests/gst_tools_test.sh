@@ -4,7 +4,8 @@
 # The plug-in is found through GST_PLUGIN_PATH at the build, with a registry
 # of the test's own; the camera is the simulated one the plug-in brings up
 # in a fresh KSV_ROOT. A sanitized plug-in is loaded into the (unsanitized)
-# tools with the sanitizer's run-time preloaded, SANITIZER_RUNTIME.
+# tools with SANITIZER_RUNTIME preloaded (the sanitizer's run-time and the
+# C++ library).
 # Prints each failed check and a closing "N passed, N failed" line.
 set -uo pipefail
 
@@ -61,11 +62,14 @@ check "((same == 30))" "only $same of 30 frames are those ksvcam capture deliver
 # Buffer times (pipeline clock) of the frames, in microseconds.
 grep -o 'pts: [0-9:.]*' i420.log | cut -c6- | awk -F'[:.]' '{ print ($1 * 3600 + $2 * 60 + $3) * 1000000 + int($4 / 1000) }' >pts.txt
 check "[[ \$(wc -l <pts.txt) == 30 ]]" "identity saw $(wc -l <pts.txt) timestamps, not 30"
-# The bus completes a frame every 33 or 34 ms; a loaded machine may hold
-# up a few, so the typical (median) gap is checked, and that they rise.
+# Each buffer carries the time the bus completed its frame, not the time
+# it was read: even after a stall no two are closer than most of a frame.
+# The bus completes one every 33 or 34 ms, a loaded machine may hold up a
+# few, so the typical (median) gap is checked, in the optimized build: a
+# sanitized one cannot make the simulated camera's frames in real time.
 gaps=$(awk 'NR > 1 { print $1 - last } { last = $1 }' pts.txt | sort -n)
 median=$(sed -n 15p <<<"$gaps")
-check "[[ -n '$median' ]] && ((median >= 32500 && median <= 34500 && \$(head -1 <<<'$gaps') > 0))" \
+check "[[ -n '$median' ]] && ((\$(head -1 <<<'$gaps') >= 20000)) && { [[ -n '$runtime' ]] || ((median >= 32500 && median <= 34500)); }" \
   "frames are not 33.3 ms apart: median gap ${median:-none} us, gaps $(tr '\n' ' ' <<<"$gaps")"
 
 # ---- A still picture through videoconvert and pngenc
