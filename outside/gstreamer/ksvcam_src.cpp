@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "codec/frame_format.h"
+#include "outside/gstreamer/button_watch.h"
 #include "outside/gstreamer/machine_camera.h"
 #include "outside/gstreamer/picture_controls.h"
 #include "platform/kernel/performance_counter.h"
 #include "platform/kernel/status_text.h"
-#include "platform/registry/registry_store.h"
 #include "platform/usbcamd/ks_format.h"
 
 namespace gs = ksv::outside::gstreamer;
@@ -31,7 +31,6 @@ namespace {
 
 constexpr uint32_t kReadBuffers = 4;
 constexpr uint32_t kButtonPollFrames = 15;  // about twice a second at 30 frames per second
-constexpr uint32_t kButtonPressed = 0x20;   // of the driver's "Button" value
 constexpr int kNoValue = -1;
 
 const char* const kTemplateCaps =
@@ -46,7 +45,7 @@ struct SourceState {
   std::string deviceName;
   std::array<int, gs::kPictureControls.size()> wanted{kNoValue, kNoValue, kNoValue, kNoValue};
   std::unique_ptr<gs::HostedCamera> camera;
-  std::unique_ptr<ksv::platform::RegistryStore> registry;  // where the driver publishes "Button"
+  std::unique_ptr<gs::ButtonWatch> button;
   // The stream, set by set_caps; the streaming thread's from then on.
   GstVideoInfo info{};
   bool streaming = false;
@@ -54,7 +53,6 @@ struct SourceState {
   usb::KS_DATAFORMAT_VIDEOINFOHEADER format{};
   std::vector<uint8_t> bottomUp;  // a 24-bit frame as the driver returns it
   uint64_t frames = 0;
-  bool buttonDown = false;
 };
 
 }  // namespace
@@ -169,24 +167,14 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
   }
 }
 
-// Posts "ksvcam-snapshot" when the driver published a press since the last look.
-void WatchButton(KsvCamSrc* self, SourceState& s, bool post = true) {
-  if (!s.registry || s.frames % kButtonPollFrames != 0) return;
-  std::optional<uint32_t> value;
-  try {
-    value = s.registry->GetDword("Software\\Tarvio\\KSV Drivers\\", "Button");
-  } catch (const std::exception&) {
-    return;
-  }
-  const bool down = value && *value != 0xFFFFFFFF && (*value & kButtonPressed) != 0;
-  if (post && down && !s.buttonDown) {
-    gst_element_post_message(
-        GST_ELEMENT(self),
-        gst_message_new_element(GST_OBJECT(self),
-                                gst_structure_new("ksvcam-snapshot", "frame", G_TYPE_UINT64,
-                                                  static_cast<guint64>(s.frames), nullptr)));
-  }
-  s.buttonDown = down;
+// Posts "ksvcam-snapshot" for a press the driver published since the last look.
+void WatchButton(KsvCamSrc* self, SourceState& s) {
+  if (!s.button || s.frames % kButtonPollFrames != 0 || !s.button->NewPress()) return;
+  gst_element_post_message(
+      GST_ELEMENT(self),
+      gst_message_new_element(GST_OBJECT(self),
+                              gst_structure_new("ksvcam-snapshot", "frame", G_TYPE_UINT64,
+                                                static_cast<guint64>(s.frames), nullptr)));
 }
 
 // ---- The camera's life
@@ -221,14 +209,11 @@ gboolean Start(GstBaseSrc* source) {
     }
   }
   try {
-    s.registry = ksv::platform::RegistryStore::OpenMachineHive();
+    s.button = std::make_unique<gs::ButtonWatch>();
   } catch (const std::exception& error) {
     GST_WARNING_OBJECT(self, "no snapshot button messages: %s", error.what());
   }
   s.frames = 0;
-  // A press the driver published before this run is not this run's.
-  s.buttonDown = false;
-  WatchButton(self, s, false);
   GST_INFO_OBJECT(self, "camera '%s' started", s.camera->DeviceName().c_str());
   for (const gs::CameraOutput& output : s.camera->Outputs()) {
     GST_DEBUG_OBJECT(self, "output %ux%u %s, intervals %" G_GINT64_FORMAT " to %" G_GINT64_FORMAT,
@@ -250,7 +235,7 @@ gboolean Stop(GstBaseSrc* source) {
     s.camera->Stack().CloseStream();
   }
   s.camera.reset();
-  s.registry.reset();
+  s.button.reset();
   s.streaming = false;
   return TRUE;
 }
