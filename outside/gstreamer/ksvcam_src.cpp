@@ -243,9 +243,12 @@ gboolean Stop(GstBaseSrc* source) {
 GstCaps* CapsOf(const std::vector<gs::CameraOutput>& outputs) {
   GstCaps* caps = gst_caps_new_empty();
   for (const gs::CameraOutput& output : outputs) {
-    // Frame rates the range allows, within what the source offers.
-    const int fastest = std::min(30, static_cast<int>(10'000'000 / std::max<int64_t>(output.shortestInterval, 1)));
-    const int slowest = std::max(6, static_cast<int>(std::ceil(1e7 / static_cast<double>(std::max<int64_t>(output.longestInterval, 1)))));
+    // Frame rates the range allows, within what the source offers; the
+    // driver's intervals are whole 100-ns units (1666666 for 6 a second).
+    const double fastestRate = 1e7 / static_cast<double>(std::max<int64_t>(output.shortestInterval, 1));
+    const double slowestRate = 1e7 / static_cast<double>(std::max<int64_t>(output.longestInterval, 1));
+    const int fastest = std::min(30, static_cast<int>(std::floor(fastestRate + 0.01)));
+    const int slowest = std::max(6, static_cast<int>(std::ceil(slowestRate - 0.01)));
     if (slowest > fastest) continue;
     gst_caps_append_structure(
         caps, gst_structure_new("video/x-raw", "format", G_TYPE_STRING, output.rgb ? "BGR" : "I420",
