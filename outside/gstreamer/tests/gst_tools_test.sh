@@ -139,9 +139,10 @@ check "! cmp -s -n $frame bright.yuv i420.yuv" "brightness=200 did not change th
 
 # ---- The snapshot button, as the driver publishes it, on the bus
 section 'The snapshot button, as the driver publishes it, on the bus'
-"${gst[@]}" gst-launch-1.0 -m ksvcamsrc num-buffers=90 ! fakesink >button.log 2>&1 &
+"${gst[@]}" gst-launch-1.0 -m ksvcamsrc num-buffers=150 ! fakesink >button.log 2>&1 &
 watcher=$!
-sleep 1
+# Pressed once the source has started (a press published before is no news).
+for ((t = 0; t < 600; ++t)); do grep -q 'stream-start' button.log && break; sleep 0.1; done
 "$ksvcam" registry set Button 32 --type dword >/dev/null
 wait $watcher
 check "grep -q 'ksvcam-snapshot' button.log" "no ksvcam-snapshot message after the button was pressed"
