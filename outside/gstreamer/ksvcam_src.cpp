@@ -20,6 +20,7 @@
 #include "platform/kernel/performance_counter.h"
 #include "platform/kernel/status_text.h"
 #include "platform/usbcamd/ks_format.h"
+#include "support/no_throw.h"
 
 namespace gs = ksv::outside::gstreamer;
 namespace usb = ksv::platform::usbcamd;
@@ -540,16 +541,27 @@ static void ksv_cam_src_class_init(KsvCamSrcClass* klass) {
       element, gst_pad_template_new("src", GST_PAD_SRC, GST_PAD_ALWAYS,
                                     gst_caps_from_string(kTemplateCaps)));
 
-  base->start = Start;
-  base->stop = Stop;
-  base->get_caps = GetCaps;
+  // Nothing thrown (out of memory above all) crosses into GStreamer: a
+  // call that throws fails.
+  using ksv::support::NoThrow;
+  base->start = [](GstBaseSrc* s) { return NoThrow<gboolean>(FALSE, [&] { return Start(s); }); };
+  base->stop = [](GstBaseSrc* s) { return NoThrow<gboolean>(FALSE, [&] { return Stop(s); }); };
+  base->get_caps = [](GstBaseSrc* s, GstCaps* filter) {
+    return NoThrow<GstCaps*>(nullptr, [&] { return GetCaps(s, filter); });
+  };
   base->fixate = Fixate;
-  base->set_caps = SetCaps;
+  base->set_caps = [](GstBaseSrc* s, GstCaps* caps) {
+    return NoThrow<gboolean>(FALSE, [&] { return SetCaps(s, caps); });
+  };
   base->negotiate = Negotiate;
   base->decide_allocation = DecideAllocation;
-  base->query = Query;
-  base->unlock = Unlock;
-  push->fill = Fill;
+  base->query = [](GstBaseSrc* s, GstQuery* q) {
+    return NoThrow<gboolean>(FALSE, [&] { return Query(s, q); });
+  };
+  base->unlock = [](GstBaseSrc* s) { return NoThrow<gboolean>(FALSE, [&] { return Unlock(s); }); };
+  push->fill = [](GstPushSrc* s, GstBuffer* b) {
+    return NoThrow<GstFlowReturn>(GST_FLOW_ERROR, [&] { return Fill(s, b); });
+  };
 
   GST_DEBUG_CATEGORY_INIT(ksvcamsrc_debug, "ksvcamsrc", 0, "KSV camera source");
 }
