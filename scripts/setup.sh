@@ -22,6 +22,10 @@ packages=(
   ffmpeg                                         # ffprobe/ffmpeg: the oracles of AVI and WAV tests
   libsoxr-dev                                    # sample-rate conversion: the resampler's test oracle and benchmark anchor
   man-db                                         # man: the install test reads ksvcam's manual page
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev  # the GStreamer source element (ksvcamsrc)
+  gstreamer1.0-tools gstreamer1.0-plugins-base   # gst-launch-1.0, gst-inspect-1.0, videoconvert: its tests
+  gstreamer1.0-plugins-base-apps                 # gst-device-monitor-1.0: the test of its camera provider
+  gstreamer1.0-plugins-good                      # avimux and pngenc: its recording and still-picture tests
 )
 
 missing=()
