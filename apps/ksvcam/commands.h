@@ -32,6 +32,7 @@ CommandRun DownloadCommand(CLI::App& app);         // download --out DIR
 CommandRun InfoCommand(CLI::App& app);             // info
 CommandRun SetupCommand(CLI::App& app);            // setup [--unregister]
 CommandRun SettingsCommand(CLI::App& app);         // settings [--host H] [--screenshot F]
+CommandRun WiaCommand(CLI::App& app);               // wia items|sync|command C|delete I|events
 CommandRun FiltersCommand(CLI::App& app);          // filters [--category NAME]
 CommandRun GraphCommand(CLI::App& app);            // graph DESCRIPTION [--seconds S]
 CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT

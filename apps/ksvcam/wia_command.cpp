@@ -1,0 +1,189 @@
+// `ksvcam wia items|sync|command C|delete ITEM|events --seconds N`: the
+// camera's still-image device as an imaging application sees it through
+// the still-image service. Each run is a new service and device, so the
+// device copies the camera's items afresh into its folder, as it does when
+// the service first initialises it. This process hosts the camera: it
+// plugs the machine's camera and starts its driver first.
+#include <CLI/CLI.hpp>
+#include <strings.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+
+#include "apps/ksvcam/commands.h"
+#include "apps/ksvcam/hresult_text.h"
+#include "apps/ksvcam/machine_camera.h"
+#include "apps/ksvcam/still_image_setup.h"
+#include "platform/com/apartment.h"
+#include "platform/hardware/device_list.h"
+#include "platform/usbcamd/camera_stack.h"
+#include "platform/wia/service.h"
+
+namespace ksv::ksvcam {
+namespace {
+
+namespace usb = platform::usbcamd;
+namespace wia = platform::wia;
+
+constexpr GUID kSnapshotButton = com::Guid("A6C5A715-8C6E-11D2-977A-0000F87A926F");
+
+struct WiaOptions {
+  std::string command;
+  std::string item;
+  int seconds = 10;
+};
+
+// The machine's camera, plugged and started (not streaming) for as long as
+// this lives, as every program that hosts the camera does.
+class HostedCamera {
+ public:
+  HostedCamera() {
+    if (platform::hardware::ListedModules().empty()) ListSimulatedCamera();
+    if (!usb::RegisteredCameraDriver()) RegisterMachineCameraDriver();
+    for (platform::hardware::HardwareDevice* found : platform::hardware::EnumerateDevices().devices) {
+      if (auto* device = static_cast<usb::UsbDevice*>(found->Function(usb::kUsbDeviceInterface))) {
+        std::string error;
+        stack_ = usb::CameraStack::Start(*device, &error);
+        if (!stack_) throw CommandFailure("the camera does not start: " + error);
+        return;
+      }
+    }
+    throw CommandFailure("there is no camera on the machine");
+  }
+
+ private:
+  std::unique_ptr<usb::CameraStack> stack_;
+};
+
+struct ComApartment {
+  ComApartment() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+  ~ComApartment() { CoUninitialize(); }
+};
+
+std::string TypeText(LONG flags) {
+  std::string text;
+  const std::pair<LONG, const char*> kinds[] = {{WiaItemTypeFolder, "folder"}, {WiaItemTypeFile, "file"},
+                                                {WiaItemTypeImage, "image"},   {WiaItemTypeDevice, "device"},
+                                                {WiaItemTypeRoot, "root"}};
+  for (const auto& [flag, name] : kinds) {
+    if (flags & flag) text += (text.empty() ? "" : ",") + std::string(name);
+  }
+  return text.empty() ? "free" : text;
+}
+
+void PrintItems(const wia::DeviceSession& session, Console& console) {
+  std::vector<wia::ItemView> items = session.Items();
+  // The tree holds the folder's files in the order the file system lists
+  // them; people read them by name. (The tree is root and files only.)
+  if (items.size() > 1) {
+    std::sort(items.begin() + 1, items.end(), [](const wia::ItemView& a, const wia::ItemView& b) {
+      return strcasecmp(a.name.c_str(), b.name.c_str()) < 0;
+    });
+  }
+  for (const wia::ItemView& item : items) {
+    // This device keeps each item's file path as its context.
+    const std::string file(reinterpret_cast<const char*>(item.context.data()),
+                           item.context.empty() ? 0 : strnlen(reinterpret_cast<const char*>(item.context.data()),
+                                                              item.context.size()));
+    console.out << std::string(2 * item.depth, ' ') << item.name << "\t" << TypeText(item.flags);
+    if (!file.empty()) console.out << "\t" << file;
+    console.out << "\n";
+  }
+  console.out << Counted(items.empty() ? 0 : items.size() - 1, "item") << "\n";
+}
+
+void Check(HRESULT result, const std::string& what) {
+  if (FAILED(result)) throw CommandFailure(what + ": " + HresultText(result));
+}
+
+// What the device calls its events.
+std::string EventName(wia::DeviceSession& session, const GUID& event) {
+  std::vector<wia::Capability> events;
+  if (SUCCEEDED(session.Capabilities(WIA_DEVICE_EVENTS, &events))) {
+    for (const wia::Capability& known : events) {
+      if (known.id == event) return known.name;
+    }
+  }
+  return com::FormatGuid(event);
+}
+
+int RunWia(const WiaOptions& options, Console& console) {
+  if (options.command == "command" && options.item != "snapshot" && options.item != "sync" &&
+      options.item != "delete-all" && options.item != "disconnect") {
+    throw UsageError("command " + Quoted(options.item) + ": give snapshot, sync, delete-all or disconnect");
+  }
+  if (!StillImageDeviceRegistered()) InstallStillImageSoftware([](const std::string&) {});
+  HostedCamera camera;
+  ComApartment apartment;
+  std::optional<wia::StillImageDevice> device;
+  for (const wia::StillImageDevice& found : wia::StillImageDevices()) {
+    if (!device) device = found;
+  }
+  if (!device) throw CommandFailure("there is no still-image device on the machine");
+  std::string error;
+  std::unique_ptr<wia::DeviceSession> session = wia::DeviceSession::Open(*device, &error);
+  if (!session) throw CommandFailure("the still-image device " + Quoted(device->friendlyName) + ": " + error);
+
+  if (options.command == "items") {
+    PrintItems(*session, console);
+  } else if (options.command == "sync") {
+    Check(session->Command(WIA_CMD_SYNCHRONIZE), "synchronize");
+    PrintItems(*session, console);
+  } else if (options.command == "command") {
+    const std::pair<const char*, GUID> commands[] = {{"snapshot", kSnapshotButton},
+                                                     {"sync", WIA_CMD_SYNCHRONIZE},
+                                                     {"delete-all", WIA_CMD_DELETE_ALL_ITEMS},
+                                                     {"disconnect", WIA_EVENT_DEVICE_DISCONNECTED}};
+    for (const auto& [name, id] : commands) {
+      if (options.item == name) Check(session->Command(id), "command " + options.item);
+    }
+    console.out << "command " << options.item << ": done\n";
+  } else if (options.command == "delete") {
+    const HRESULT deleted = session->DeleteItem(options.item);
+    if (deleted == E_INVALIDARG) throw CommandFailure("no item " + Quoted(options.item));
+    Check(deleted, "delete " + Quoted(options.item));
+    console.out << "deleted " << options.item << "\n";
+  } else if (options.command == "events") {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
+    size_t seen = 0;
+    for (;;) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      if (const std::optional<GUID> event = session->WaitForEvent(static_cast<DWORD>(left.count()))) {
+        console.out << EventName(*session, *event) << std::endl;
+        ++seen;
+      }
+    }
+    console.out << Counted(seen, "event") << " in " << options.seconds << " s\n";
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+CommandRun WiaCommand(CLI::App& app) {
+  auto options = std::make_shared<WiaOptions>();
+  CLI::App& command = *app.add_subcommand(
+      "wia", "The camera's pictures and clips through the still-image service, as an imaging application sees them");
+  command.require_subcommand(1);
+  command.add_subcommand("items", "Copy the camera's items and list the device's item tree (name, type, file)")
+      ->callback([options] { options->command = "items"; });
+  command.add_subcommand("sync", "Synchronize the device's items and list them")->callback([options] {
+    options->command = "sync";
+  });
+  CLI::App& run = *command.add_subcommand("command", "Send the device a command");
+  run.add_option("name", options->item, "snapshot, sync, delete-all or disconnect")->required();
+  run.callback([options] { options->command = "command"; });
+  CLI::App& remove = *command.add_subcommand("delete", "Delete an item (its file in the device's folder)");
+  remove.add_option("item", options->item, "The item's name (HQ0) or full name")->required();
+  remove.callback([options] { options->command = "delete"; });
+  CLI::App& events = *command.add_subcommand("events", "Print the device's events as they come");
+  events.add_option("--seconds", options->seconds, "How long to wait for events")
+      ->check(CLI::NonNegativeNumber)
+      ->capture_default_str();
+  events.callback([options] { options->command = "events"; });
+  return [options](Console& console) { return RunWia(*options, console); };
+}
+
+}  // namespace ksv::ksvcam

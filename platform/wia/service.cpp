@@ -1,0 +1,176 @@
+#include "platform/wia/service.h"
+
+#include <functional>
+
+#include "platform/com/com_object.h"
+#include "platform/com/inproc_servers.h"
+#include "platform/com/task_memory.h"
+#include "platform/com/wide_text.h"
+#include "platform/sync/sync.h"
+#include "platform/wia/drv_item.h"
+#include "platform/wia/sti_device.h"
+
+namespace ksv::platform::wia {
+
+namespace {
+
+// The service's own object, which aggregates the driver: it answers
+// IUnknown itself and everything else through the driver's
+// non-delegating unknown.
+class DriverHolder final : public com::ComObject<IUnknown> {
+ public:
+  void Hold(IUnknown* inner) { inner_ = com::ComPtr<IUnknown>::Adopt(inner); }
+
+ protected:
+  void* FindInterface(REFIID iid) override {
+    if (iid == IID_IUnknown) return static_cast<IUnknown*>(this);
+    void* found = nullptr;
+    if (inner_ && SUCCEEDED(inner_->QueryInterface(iid, &found))) {
+      // The driver counted its answer on us; the caller's count is ours to add.
+      Release();
+      return found;
+    }
+    return nullptr;
+  }
+
+ private:
+  com::ComPtr<IUnknown> inner_;
+};
+
+std::string Text(const OLECHAR* text) { return text == nullptr ? std::string() : com::Utf16ToUtf8(com::WideView(text)); }
+
+std::string HresultText(const char* step, HRESULT result) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(result));
+  return std::string(step) + " failed (" + text + ")";
+}
+
+void Walk(DrvItem* item, int depth, std::vector<ItemView>& items) {
+  items.push_back({depth, com::Utf16ToUtf8(item->name()), com::Utf16ToUtf8(item->fullName()), item->flags(),
+                   item->specContext()});
+  for (const com::ComPtr<DrvItem>& child : item->children()) Walk(child.Get(), depth + 1, items);
+}
+
+DrvItem* Find(DrvItem* item, const std::u16string& name) {
+  if (item->name() == name || item->fullName() == name) return item;
+  for (const com::ComPtr<DrvItem>& child : item->children()) {
+    if (DrvItem* found = Find(child.Get(), name)) return found;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<DeviceSession> DeviceSession::Open(const StillImageDevice& device, std::string* error) {
+  std::unique_ptr<DeviceSession> session(new DeviceSession);
+  auto fail = [&](const std::string& why) {
+    if (error != nullptr) *error = why;
+    return nullptr;
+  };
+  auto holder = com::ComPtr<DriverHolder>::Adopt(new DriverHolder);
+  IUnknown* inner = nullptr;
+  HRESULT result = CoCreateInstance(device.driverClass, holder.Get(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                    reinterpret_cast<void**>(&inner));
+  if (FAILED(result)) return fail(HresultText("loading the device's driver", result));
+  holder->Hold(inner);
+  session->outer_ = com::ComPtr<IUnknown>(holder.Get());
+  if (FAILED(result = holder->QueryInterface(IID_PPV_ARGS(session->usd_.ReleaseAndGetAddressOf())))) {
+    return fail(HresultText("the driver's still-image interface", result));
+  }
+  if (FAILED(result = holder->QueryInterface(IID_PPV_ARGS(session->miniDriver_.ReleaseAndGetAddressOf())))) {
+    return fail(HresultText("the driver's WIA interface", result));
+  }
+  auto control = com::ComPtr<DeviceControl>::Adopt(new DeviceControl);
+  if (FAILED(result = session->usd_->Initialize(control.Get(), STI_VERSION_REAL, nullptr))) {
+    return fail(HresultText("IStiUSD::Initialize", result));
+  }
+  session->event_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (session->event_ == nullptr) return fail("no event for the driver's notifications");
+  if (FAILED(result = session->usd_->SetNotificationHandle(session->event_))) {
+    return fail(HresultText("IStiUSD::SetNotificationHandle", result));
+  }
+  session->device_ = com::ComPtr<StiDevice>::Adopt(new StiDevice(session->usd_.Get()));
+  const std::string deviceId = com::FormatGuid(com::Guid("6BDD1FC6-810F-11D0-BEC7-08002BE2092F")) + "\\" +
+                               device.instance;
+  session->deviceId_ = com::BstrFromUtf8(deviceId);
+  session->rootName_ = com::BstrFromUtf8(device.instance + "\\Root");
+  IWiaDrvItem* root = nullptr;
+  IUnknown* innerOut = nullptr;
+  LONG deviceError = 0;
+  result = session->miniDriver_->drvInitializeWia(nullptr, 0, session->deviceId_, session->rootName_,
+                                                  static_cast<IStiDevice*>(session->device_.Get()),
+                                                  session->outer_.Get(), &root, &innerOut, &deviceError);
+  if (innerOut != nullptr) innerOut->Release();
+  if (FAILED(result)) return fail(HresultText("drvInitializeWia", result));
+  // The driver keeps the root; the service holds it too.
+  session->root_ = com::ComPtr<IWiaDrvItem>(root);
+  return session;
+}
+
+DeviceSession::~DeviceSession() {
+  if (usd_) usd_->SetNotificationHandle(nullptr);
+  if (miniDriver_ && root_) miniDriver_->drvUnInitializeWia(static_cast<DrvItem*>(root_.Get())->ServiceContext());
+  root_ = nullptr;
+  miniDriver_ = nullptr;
+  usd_ = nullptr;
+  outer_ = nullptr;
+  device_ = nullptr;
+  if (event_ != nullptr) CloseHandle(event_);
+  SysFreeString(deviceId_);
+  SysFreeString(rootName_);
+}
+
+IStiDevice* DeviceSession::Device() const { return device_.Get(); }
+
+std::vector<ItemView> DeviceSession::Items() const {
+  std::vector<ItemView> items;
+  if (root_) Walk(static_cast<DrvItem*>(root_.Get()), 0, items);
+  return items;
+}
+
+HRESULT DeviceSession::Command(const GUID& command) {
+  IWiaDrvItem* made = nullptr;
+  LONG deviceError = 0;
+  BYTE* context = root_ ? static_cast<DrvItem*>(root_.Get())->ServiceContext() : nullptr;
+  const HRESULT result = miniDriver_->drvDeviceCommand(context, 0, &command, &made, &deviceError);
+  if (SUCCEEDED(result) && made != nullptr) root_ = com::ComPtr<IWiaDrvItem>(made);
+  return result;
+}
+
+HRESULT DeviceSession::DeleteItem(const std::string& name) {
+  DrvItem* item = root_ ? Find(static_cast<DrvItem*>(root_.Get()), com::Utf8ToUtf16(name)) : nullptr;
+  if (item == nullptr || item == root_.Get()) return E_INVALIDARG;
+  LONG deviceError = 0;
+  const HRESULT result = miniDriver_->drvDeleteItem(item->ServiceContext(), 0, &deviceError);
+  if (FAILED(result)) return result;
+  return item->UnlinkItemTree(WiaItemTypeDeleted);
+}
+
+HRESULT DeviceSession::Capabilities(LONG which, std::vector<Capability>* capabilities) {
+  LONG count = 0;
+  WIA_DEV_CAP_DRV* table = nullptr;
+  LONG deviceError = 0;
+  const HRESULT result = miniDriver_->drvGetCapabilities(nullptr, which, &count, &table, &deviceError);
+  if (FAILED(result)) return result;
+  capabilities->clear();
+  for (LONG i = 0; table != nullptr && i < count; ++i) {
+    const WIA_DEV_CAP_DRV& entry = table[i];
+    capabilities->push_back({entry.guid != nullptr ? *entry.guid : GUID{}, entry.ulFlags, Text(entry.wszName),
+                             Text(entry.wszDescription), Text(entry.wszIcon)});
+  }
+  return result;
+}
+
+HRESULT DeviceSession::NotifyPnpEvent(const GUID& event) {
+  return miniDriver_->drvNotifyPnpEvent(&event, deviceId_, 0);
+}
+
+std::optional<GUID> DeviceSession::WaitForEvent(DWORD milliseconds) {
+  if (WaitForSingleObject(event_, milliseconds) != WAIT_OBJECT_0) return std::nullopt;
+  STINOTIFY notification{};
+  notification.dwSize = sizeof notification;
+  if (FAILED(usd_->GetNotificationData(&notification))) return std::nullopt;
+  return notification.guidNotificationCode;
+}
+
+}  // namespace ksv::platform::wia

@@ -1,0 +1,84 @@
+// The still-image service as it runs one device: it loads the device's
+// driver by the class its registration names, aggregated into an object of
+// its own, initialises it (a device control, a notification event, the
+// WIA initialisation with an STI device), keeps the item tree the driver
+// builds and passes on commands, deletions and plug-and-play events; an
+// event the driver signals is fetched with GetNotificationData. Closing
+// stops the driver's events, uninitialises and releases it.
+//
+// The calls of one session come from one thread at a time; the driver's
+// event thread only signals the event.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/com/com_ptr.h"
+#include "platform/wia/still_image_devices.h"
+#include "platform/wia/wia.h"
+
+namespace ksv::platform::wia {
+
+class DrvItem;
+class StiDevice;
+
+// One item of the tree, as the service shows it.
+struct ItemView {
+  int depth = 0;  // the root is 0
+  std::string name;
+  std::string fullName;
+  LONG flags = 0;
+  std::vector<BYTE> context;  // the driver's context bytes
+};
+
+struct Capability {
+  GUID id{};
+  ULONG flags = 0;
+  std::string name;
+  std::string description;
+  std::string icon;
+};
+
+class DeviceSession {
+ public:
+  // Null, with `*error` saying why, when the driver cannot be loaded or
+  // refuses a step. COM must be initialised on the calling thread.
+  static std::unique_ptr<DeviceSession> Open(const StillImageDevice& device, std::string* error);
+  ~DeviceSession();
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
+
+  // The tree, root first, each folder's items after it.
+  std::vector<ItemView> Items() const;
+  // Runs a command; a new root item the driver answers replaces the tree.
+  HRESULT Command(const GUID& command);
+  // The driver deletes the item named `name` (its name or full name); then
+  // the service takes it out of the tree. E_INVALIDARG when there is none.
+  HRESULT DeleteItem(const std::string& name);
+  // What the driver can do (WIA_DEVICE_EVENTS, WIA_DEVICE_COMMANDS).
+  HRESULT Capabilities(LONG which, std::vector<Capability>* capabilities);
+  HRESULT NotifyPnpEvent(const GUID& event);
+  // Waits up to `milliseconds` for the driver's event; its identifier when
+  // the event was signalled and the driver handed a notification over.
+  std::optional<GUID> WaitForEvent(DWORD milliseconds);
+
+  IStiUSD* Usd() const { return usd_.Get(); }
+  IWiaMiniDrv* MiniDriver() const { return miniDriver_.Get(); }
+  IStiDevice* Device() const;
+
+ private:
+  DeviceSession() = default;
+
+  com::ComPtr<IUnknown> outer_;  // the service's object, holding the driver
+  com::ComPtr<IStiUSD> usd_;
+  com::ComPtr<IWiaMiniDrv> miniDriver_;
+  com::ComPtr<StiDevice> device_;
+  com::ComPtr<IWiaDrvItem> root_;
+  HANDLE event_ = nullptr;
+  BSTR deviceId_ = nullptr;
+  BSTR rootName_ = nullptr;
+};
+
+}  // namespace ksv::platform::wia
