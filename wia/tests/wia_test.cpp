@@ -1,0 +1,180 @@
+// The camera's still-image minidriver in the service stand-in: the item
+// tree from the device's folder, deleting an item, the snapshot command,
+// and the button events of the event thread; and `ksvcam wia` on the
+// simulated camera.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "platform/com/apartment.h"
+#include "platform/com/inproc_servers.h"
+#include "platform/registry/win32_registry.h"
+#include "platform/ui/user32.h"
+#include "platform/wia/service.h"
+#include "testing/temp_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace wia = ksv::platform::wia;
+
+constexpr GUID kSnapshotButton = ksv::com::Guid("A6C5A715-8C6E-11D2-977A-0000F87A926F");
+constexpr CLSID kDriverClass = ksv::com::Guid("9219CFC9-88A4-4AAB-A9CA-F3054A515B05");
+constexpr const char* kDriverKey = "Software\\Tarvio\\KSV Drivers\\";
+
+std::string Ksvcam(const std::string& arguments) {
+  FILE* pipe = popen((std::string(KSVCAM_BINARY) + " " + arguments + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return "(not run)";
+  std::string text;
+  char buffer[4096];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+  return pclose(pipe) == 0 ? text : "(failed) " + text;
+}
+
+void SetValue(const char* name, DWORD value) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kDriverKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+  RegCloseKey(key);
+}
+
+DWORD Value(const char* name) {
+  DWORD value = 0xFFFFFFFFu;
+  DWORD size = sizeof value;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriverKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+  RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  return value;
+}
+
+// A machine set up by `ksvcam setup`, with the camera streaming (5), so the
+// device's first initialisation copies nothing, and pictures already in
+// its folder.
+class WiaDevice : public ::testing::Test {
+ protected:
+  WiaDevice() {
+    ::setenv("KSV_ROOT", root_.path().c_str(), 1);
+    ::unsetenv("CAMERA_ROOT");
+    EXPECT_NE(Ksvcam("setup").find("registered the still-image device"), std::string::npos);
+    SetValue("DriverStatus", 5);
+    for (const char* file : {"HQ0.JPG", "WQ0.JPG", "Clip0.AVI", "README", "sub.d/keep.bmp"}) {
+      fs::create_directories((folder_ / file).parent_path());
+      std::ofstream(folder_ / file) << "bytes";
+    }
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    std::string error;
+    session_ = wia::DeviceSession::Open({"0000", "camera", kDriverClass}, &error);
+    EXPECT_TRUE(session_) << error;
+  }
+  ~WiaDevice() override {
+    session_.reset();
+    CoUninitialize();
+  }
+
+  std::set<std::string> ItemNames() {
+    std::set<std::string> names;
+    for (const wia::ItemView& item : session_->Items()) {
+      if (item.depth == 1) names.insert(item.name);
+    }
+    return names;
+  }
+
+  ksv::testing::TempFolder root_;
+  const fs::path folder_ = root_ / "KSV1";
+  std::unique_ptr<wia::DeviceSession> session_;
+};
+
+TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
+  ASSERT_TRUE(session_);
+  const std::vector<wia::ItemView> items = session_->Items();
+  ASSERT_FALSE(items.empty());
+  EXPECT_EQ(items[0].flags, WiaItemTypeFolder | WiaItemTypeDevice | WiaItemTypeRoot);
+  EXPECT_EQ(items[0].fullName, "0000\\Root");
+  // A name without a dot and a folder (a dot in its name or not) give no item.
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "WQ0", "Clip0"}));
+  for (const wia::ItemView& item : items) {
+    if (item.name != "HQ0") continue;
+    EXPECT_EQ(item.flags, WiaItemTypeFile | WiaItemTypeImage);
+    EXPECT_EQ(item.fullName, "0000\\Root\\HQ0");
+  }
+  // The registry says where the folder is, through the value driver.
+  EXPECT_EQ(Ksvcam("registry get WiaRootPath"), folder_.string() + "\n");
+
+  EXPECT_EQ(session_->DeleteItem("WQ0"), S_OK);
+  EXPECT_FALSE(fs::exists(folder_ / "WQ0.JPG"));
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0"}));
+  EXPECT_EQ(session_->DeleteItem("WQ0"), E_INVALIDARG);
+  // An existing tree stays through a synchronize.
+  std::ofstream(folder_ / "HQ1.JPG") << "bytes";
+  EXPECT_EQ(session_->Command(WIA_CMD_SYNCHRONIZE), S_OK);
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0"}));
+
+  // Nothing pending.
+  STINOTIFY notification{};
+  EXPECT_EQ(session_->Usd()->GetNotificationData(&notification), STIERR_NOEVENTS);
+  // Aggregated, the driver hands out its non-delegating unknown only.
+  IUnknown* object = nullptr;
+  EXPECT_EQ(CoCreateInstance(kDriverClass, session_->Usd(), CLSCTX_INPROC_SERVER, IStiUSD::kIid,
+                             reinterpret_cast<void**>(&object)),
+            CLASS_E_NOAGGREGATION);
+}
+
+TEST_F(WiaDevice, TheSnapshotCommandPressesTheButtonOnlyWhileTheCameraIsIdle) {
+  ASSERT_TRUE(session_);
+  SetValue("TimerTrigger", 0);
+  EXPECT_EQ(session_->Command(kSnapshotButton), S_OK);
+  EXPECT_EQ(Value("TimerTrigger"), 0u);
+  SetValue("DriverStatus", 3);
+  EXPECT_EQ(session_->Command(kSnapshotButton), S_OK);
+  EXPECT_EQ(Value("TimerTrigger"), 1u);
+}
+
+TEST_F(WiaDevice, RaisesTheButtonEventOnceWhenNoOtherCameraApplicationRuns) {
+  ASSERT_TRUE(session_);
+  // While the camera streams, the trigger waits.
+  SetValue("TimerTrigger", 1);
+  EXPECT_FALSE(session_->WaitForEvent(1500));
+  EXPECT_EQ(Value("TimerTrigger"), 1u);
+  // Once it stops, the next poll raises the event once and resets it.
+  SetValue("DriverStatus", 3);
+  const std::optional<GUID> event = session_->WaitForEvent(2500);
+  ASSERT_TRUE(event);
+  EXPECT_EQ(*event, kSnapshotButton);
+  EXPECT_EQ(Value("TimerTrigger"), 0u);
+  EXPECT_FALSE(session_->WaitForEvent(1200));
+
+  // Another camera application's window takes the button: reset only.
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.lpszClassName = "KSVWindowclass";
+  ASSERT_NE(RegisterClassA(&windowClass), 0);
+  HWND window = CreateWindowExA(0, "KSVWindowclass", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  SetValue("TimerTrigger", 1);
+  EXPECT_FALSE(session_->WaitForEvent(2500));
+  EXPECT_EQ(Value("TimerTrigger"), 0u);
+  DestroyWindow(window);
+  UnregisterClassA("KSVWindowclass", nullptr);
+}
+
+TEST(WiaCommand, CopiesTheCameraAndListsEveryKindOfItem) {
+  ksv::testing::TempFolder root;
+  ::setenv("KSV_ROOT", root.path().c_str(), 1);
+  Ksvcam("setup");
+  const std::string listed = Ksvcam("wia items");
+  for (const char* name : {"HQ0\tfile,image", "WQ0\tfile,image", "Burst0\tfile,image", "Clip0\tfile,image"}) {
+    EXPECT_NE(listed.find(std::string("  ") + name), std::string::npos) << listed;
+  }
+  EXPECT_EQ(listed.find("(failed)"), std::string::npos) << listed;
+  EXPECT_TRUE(fs::is_regular_file(root / "KSV1" / "Clip0.AVI"));
+}
+
+}  // namespace
