@@ -1,6 +1,6 @@
 #include "platform/wia/service.h"
 
-#include <functional>
+#include <cstdio>
 
 #include "platform/com/com_object.h"
 #include "platform/com/inproc_servers.h"
@@ -119,8 +119,6 @@ DeviceSession::~DeviceSession() {
   SysFreeString(deviceId_);
   SysFreeString(rootName_);
 }
-
-IStiDevice* DeviceSession::Device() const { return device_.Get(); }
 
 std::vector<ItemView> DeviceSession::Items() const {
   std::vector<ItemView> items;

@@ -66,7 +66,6 @@ class DeviceSession {
 
   IStiUSD* Usd() const { return usd_.Get(); }
   IWiaMiniDrv* MiniDriver() const { return miniDriver_.Get(); }
-  IStiDevice* Device() const;
 
  private:
   DeviceSession() = default;

@@ -51,9 +51,6 @@ class StiDevice final : public com::ComObject<IStiDevice> {
   HRESULT UnSubscribe() override { return E_NOTIMPL; }
   HRESULT GetLastErrorInfo(STI_ERROR_INFO*) override { return E_NOTIMPL; }
 
-  // Whether a caller holds the lock now.
-  bool Locked() const { return held_.load(); }
-
  private:
   IStiUSD* driver_;  // uncounted: the service holds the driver longer
   std::timed_mutex lock_;
