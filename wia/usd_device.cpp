@@ -212,9 +212,22 @@ HRESULT TestUsdDevice::drvAcquireItemData(BYTE*, LONG, PMINIDRV_TRANSFER_CONTEXT
   return E_NOTIMPL;
 }
 
-HRESULT TestUsdDevice::drvInitItemProperties(BYTE*, LONG, LONG* error) {
+HRESULT TestUsdDevice::drvInitItemProperties(BYTE* context, LONG, LONG* error) {
   NoDeviceError(error);
-  return E_NOTIMPL;
+  IWiaDrvItem* item = nullptr;
+  LONG flags = 0;
+  if (FAILED(wiasGetDrvItem(context, &item)) || FAILED(item->GetItemFlags(&flags))) return E_INVALIDARG;
+  if (flags & WiaItemTypeRoot) {
+    std::string folder;
+    {
+      std::lock_guard lock(treeLock_);
+      folder = rootFolder_;
+    }
+    return com::ComMethod([&] { return InitRootProperties(context, folder); });
+  }
+  // The image items' properties are not built yet.
+  if (flags & WiaItemTypeImage) return E_NOTIMPL;
+  return S_OK;
 }
 
 HRESULT TestUsdDevice::drvValidateItemProperties(BYTE*, LONG, ULONG, const PROPSPEC*, LONG* error) {

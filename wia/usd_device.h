@@ -128,6 +128,9 @@ class TestUsdDevice final : public IStiUSD, public IWiaMiniDrv {
   GUID lastEvent_{};
 };
 
+// Names and writes the root item's properties (root_properties.cpp).
+HRESULT InitRootProperties(BYTE* context, const std::string& rootFolder);
+
 // The root folder a new device object works in: $CAMERA_ROOT, else
 // "KSV1" in the Windows folder, written to "WiaRootPath" and made.
 std::string ChooseRootFolder();

@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <memory>
 
@@ -16,6 +17,7 @@
 #include "apps/ksvcam/machine_camera.h"
 #include "apps/ksvcam/still_image_setup.h"
 #include "platform/com/apartment.h"
+#include "platform/com/wide_text.h"
 #include "platform/hardware/device_list.h"
 #include "platform/usbcamd/camera_stack.h"
 #include "platform/wia/service.h"
@@ -108,6 +110,42 @@ std::string EventName(wia::DeviceSession& session, const GUID& event) {
   return com::FormatGuid(event);
 }
 
+std::string ValueText(const wia::ItemProperty& property) {
+  switch (property.vt) {
+    case VT_I4:
+      return std::to_string(property.number);
+    case VT_R4:
+      return std::to_string(property.real);
+    case VT_BSTR:
+      return "\"" + com::Utf16ToUtf8(property.text) + "\"";
+    case VT_CLSID:
+      return com::FormatGuid(property.guid);
+    case VT_VECTOR | VT_UI1:
+      // The device's and the items' times: a SYSTEMTIME's eight words.
+      if ((property.id == 1028 || property.id == 4100) && property.bytes.size() == 16) {
+        const auto word = [&](int i) { return property.bytes[2 * i] | property.bytes[2 * i + 1] << 8; };
+        char text[64];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", word(0), word(1), word(3), word(4),
+                      word(5), word(6));
+        return text;
+      }
+      return Counted(property.bytes.size(), "byte");
+  }
+  return "(empty)";
+}
+
+void PrintProperties(wia::DeviceSession& session, const std::string& item, Console& console) {
+  std::vector<wia::ItemProperty> properties;
+  const HRESULT result = session.Properties(item, &properties);
+  if (result == E_INVALIDARG) throw CommandFailure("no item " + Quoted(item));
+  Check(result, "the properties of " + (item.empty() ? std::string("the root") : Quoted(item)));
+  for (const wia::ItemProperty& property : properties) {
+    console.out << property.id << "\t" << com::Utf16ToUtf8(property.name) << "\t" << ValueText(property)
+                << ((property.access & WIA_PROP_WRITE) ? "\t(read-write)" : "") << "\n";
+  }
+  console.out << properties.size() << (properties.size() == 1 ? " property\n" : " properties\n");
+}
+
 int RunWia(const WiaOptions& options, Console& console) {
   if (options.command == "command" && options.item != "snapshot" && options.item != "sync" &&
       options.item != "delete-all" && options.item != "disconnect") {
@@ -144,6 +182,18 @@ int RunWia(const WiaOptions& options, Console& console) {
     if (deleted == E_INVALIDARG) throw CommandFailure("no item " + Quoted(options.item));
     Check(deleted, "delete " + Quoted(options.item));
     console.out << "deleted " << options.item << "\n";
+  } else if (options.command == "properties") {
+    PrintProperties(*session, options.item, console);
+  } else if (options.command == "formats") {
+    std::vector<WIA_FORMAT_INFO> formats;
+    Check(session->Formats(&formats), "the formats");
+    for (const WIA_FORMAT_INFO& format : formats) {
+      const char* name = format.guidFormatID == com::Guid("B96B3CAB-0728-11D3-9D7B-0000F81EF32E")   ? "bitmap"
+                         : format.guidFormatID == com::Guid("B96B3CAA-0728-11D3-9D7B-0000F81EF32E") ? "memory-bitmap"
+                                                                                                   : "other";
+      const char* medium = format.lTymed == 2 ? "file" : format.lTymed == 128 ? "callback" : "other";
+      console.out << com::FormatGuid(format.guidFormatID) << "\t" << name << "\t" << medium << "\n";
+    }
   } else if (options.command == "events") {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(options.seconds);
     size_t seen = 0;
@@ -178,6 +228,11 @@ CommandRun WiaCommand(CLI::App& app) {
   CLI::App& remove = *command.add_subcommand("delete", "Delete an item (its file in the device's folder)");
   remove.add_option("item", options->item, "The item's name (HQ0) or full name")->required();
   remove.callback([options] { options->command = "delete"; });
+  CLI::App& properties = *command.add_subcommand("properties", "List an item's properties (the root's without ITEM)");
+  properties.add_option("item", options->item, "The item's name (HQ0) or full name");
+  properties.callback([options] { options->command = "properties"; });
+  command.add_subcommand("formats", "List the formats and media types the device transfers in")
+      ->callback([options] { options->command = "formats"; });
   CLI::App& events = *command.add_subcommand("events", "Print the device's events as they come");
   events.add_option("--seconds", options->seconds, "How long to wait for events")
       ->check(CLI::NonNegativeNumber)

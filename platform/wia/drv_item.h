@@ -7,9 +7,23 @@
 
 #include "platform/com/com_object.h"
 #include "platform/com/com_ptr.h"
+#include "platform/wia/properties.h"
 #include "platform/wia/wia.h"
 
 namespace ksv::platform::wia {
+
+// One property of an item as the service keeps it.
+struct ItemProperty {
+  PROPID id = 0;
+  std::u16string name;
+  VARTYPE vt = VT_EMPTY;  // nothing written yet
+  LONG number = 0;        // VT_I4
+  float real = 0;         // VT_R4
+  std::u16string text;    // VT_BSTR
+  GUID guid{};            // VT_CLSID
+  std::vector<BYTE> bytes;  // VT_VECTOR | VT_UI1
+  ULONG access = WIA_PROP_READ | WIA_PROP_NONE;
+};
 
 class DrvItem final : public com::ComObject<IWiaDrvItem> {
  public:
@@ -37,6 +51,11 @@ class DrvItem final : public com::ComObject<IWiaDrvItem> {
   const std::u16string& fullName() const { return fullName_; }
   const std::vector<BYTE>& specContext() const { return spec_; }
   const std::vector<com::ComPtr<DrvItem>>& children() const { return children_; }
+  // The item's properties in the order they were named, and whether the
+  // driver has made them yet.
+  std::vector<ItemProperty>& properties() { return properties_; }
+  const std::vector<ItemProperty>& properties() const { return properties_; }
+  bool propertiesMade = false;
 
  private:
   // Frees the contexts below and this one with the driver, then forgets
@@ -50,6 +69,7 @@ class DrvItem final : public com::ComObject<IWiaDrvItem> {
   std::vector<BYTE> spec_;
   DrvItem* parent_ = nullptr;
   std::vector<com::ComPtr<DrvItem>> children_;
+  std::vector<ItemProperty> properties_;
 };
 
 }  // namespace ksv::platform::wia

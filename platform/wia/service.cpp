@@ -159,6 +159,31 @@ HRESULT DeviceSession::Capabilities(LONG which, std::vector<Capability>* capabil
   return result;
 }
 
+HRESULT DeviceSession::Properties(const std::string& name, std::vector<ItemProperty>* properties) {
+  if (!root_) return E_INVALIDARG;
+  DrvItem* root = static_cast<DrvItem*>(root_.Get());
+  DrvItem* item = name.empty() ? root : Find(root, com::Utf8ToUtf16(name));
+  if (item == nullptr) return E_INVALIDARG;
+  if (!item->propertiesMade) {
+    LONG deviceError = 0;
+    const HRESULT made = miniDriver_->drvInitItemProperties(item->ServiceContext(), 0, &deviceError);
+    if (FAILED(made)) return made;
+    item->propertiesMade = true;
+  }
+  *properties = item->properties();
+  return S_OK;
+}
+
+HRESULT DeviceSession::Formats(std::vector<WIA_FORMAT_INFO>* formats) {
+  LONG count = 0;
+  WIA_FORMAT_INFO* table = nullptr;
+  LONG deviceError = 0;
+  const HRESULT result = miniDriver_->drvGetWiaFormatInfo(nullptr, 0, &count, &table, &deviceError);
+  if (FAILED(result)) return result;
+  formats->assign(table, table + (table != nullptr && count > 0 ? count : 0));
+  return result;
+}
+
 HRESULT DeviceSession::NotifyPnpEvent(const GUID& event) {
   return miniDriver_->drvNotifyPnpEvent(&event, deviceId_, 0);
 }

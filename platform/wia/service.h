@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/com/com_ptr.h"
+#include "platform/wia/drv_item.h"
 #include "platform/wia/still_image_devices.h"
 #include "platform/wia/wia.h"
 
@@ -60,6 +61,11 @@ class DeviceSession {
   // What the driver can do (WIA_DEVICE_EVENTS, WIA_DEVICE_COMMANDS).
   HRESULT Capabilities(LONG which, std::vector<Capability>* capabilities);
   HRESULT NotifyPnpEvent(const GUID& event);
+  // The properties of the item `name` (empty: the root), which the driver
+  // makes on first use. E_INVALIDARG when there is no such item.
+  HRESULT Properties(const std::string& name, std::vector<ItemProperty>* properties);
+  // The formats and media types the driver transfers in.
+  HRESULT Formats(std::vector<WIA_FORMAT_INFO>* formats);
   // Waits up to `milliseconds` for the driver's event; its identifier when
   // the event was signalled and the driver handed a notification over.
   std::optional<GUID> WaitForEvent(DWORD milliseconds);

@@ -105,8 +105,15 @@ TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
     EXPECT_EQ(item.flags, WiaItemTypeFile | WiaItemTypeImage);
     EXPECT_EQ(item.fullName, "0000\\Root\\HQ0");
   }
-  // The registry says where the folder is, through the value driver.
+  // The registry says where the folder is, through the value driver, and
+  // so does the root's own property.
   EXPECT_EQ(Ksvcam("registry get WiaRootPath"), folder_.string() + "\n");
+  std::vector<wia::ItemProperty> properties;
+  ASSERT_EQ(session_->Properties("", &properties), S_OK);
+  EXPECT_EQ(properties.size(), 17u);
+  EXPECT_EQ(properties.back().id, 38914u);
+  EXPECT_EQ(properties.back().name, u"Test Camera Root Path");
+  EXPECT_EQ(properties.back().text, folder_.u16string());
 
   EXPECT_EQ(session_->DeleteItem("WQ0"), S_OK);
   EXPECT_FALSE(fs::exists(folder_ / "WQ0.JPG"));

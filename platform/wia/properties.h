@@ -1,0 +1,88 @@
+// The service's item properties as a minidriver writes and reads them: a
+// property by identifier or name (PROPSPEC), a typed value (PROPVARIANT,
+// with the types the camera's items carry), access attributes, and the
+// wias* calls on the service's item context.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/com/bstr.h"
+#include "platform/com/guid.h"
+#include "platform/com/vartype.h"
+
+typedef ULONG PROPID;
+
+inline constexpr ULONG PRSPEC_LPWSTR = 0;
+inline constexpr ULONG PRSPEC_PROPID = 1;
+
+struct PROPSPEC {
+  ULONG ulKind;  // PRSPEC_PROPID or PRSPEC_LPWSTR
+  union {
+    PROPID propid;
+    LPOLESTR lpwstr;
+  };
+};
+
+inline constexpr VARTYPE VT_R4 = 4;
+inline constexpr VARTYPE VT_CLSID = 72;
+inline constexpr VARTYPE VT_VECTOR = 0x1000;
+
+// A counted array of bytes (VT_VECTOR | VT_UI1).
+struct CAUB {
+  ULONG cElems;
+  BYTE* pElems;
+};
+
+// A typed value. The caller owns what it points to; the service copies.
+struct PROPVARIANT {
+  VARTYPE vt;
+  WORD wReserved1, wReserved2, wReserved3;
+  union {
+    LONG lVal;       // VT_I4
+    float fltVal;    // VT_R4
+    BSTR bstrVal;    // VT_BSTR
+    CLSID* puuid;    // VT_CLSID
+    CAUB caub;       // VT_VECTOR | VT_UI1
+  };
+};
+
+// Access flags.
+inline constexpr ULONG WIA_PROP_READ = 0x01;
+inline constexpr ULONG WIA_PROP_WRITE = 0x02;
+inline constexpr ULONG WIA_PROP_RW = WIA_PROP_READ | WIA_PROP_WRITE;
+inline constexpr ULONG WIA_PROP_NONE = 0x08;
+
+// What may be written: here only "anything of the type" (WIA_PROP_NONE);
+// ranges and lists are not kept.
+struct WIA_PROPERTY_INFO {
+  ULONG lAccessFlags;
+  VARTYPE vt;
+  union {
+    struct {
+      LONG Min, Nom, Max, Inc;
+    } Range;
+    struct {
+      LONG Dummy;
+    } None;
+  };
+};
+
+extern "C" {
+
+// Names the item's properties `ids` (their values empty until written).
+HRESULT wiasSetItemPropNames(BYTE* context, LONG count, PROPID* ids, LPOLESTR* names);
+// Writes values; a property not yet named is refused (E_INVALIDARG).
+HRESULT wiasWriteMultiple(BYTE* context, LONG count, PROPSPEC* specs, PROPVARIANT* values);
+HRESULT wiasSetItemPropAttribs(BYTE* context, LONG count, PROPSPEC* specs, WIA_PROPERTY_INFO* infos);
+HRESULT wiasWritePropLong(BYTE* context, PROPID id, LONG value);
+HRESULT wiasWritePropStr(BYTE* context, PROPID id, BSTR value);
+HRESULT wiasWritePropBin(BYTE* context, PROPID id, LONG size, BYTE* value);
+HRESULT wiasWritePropFloat(BYTE* context, PROPID id, float value);
+// Reads a value (`old`, the value before the last write, is not kept and
+// must be null). A missing property: S_FALSE, or E_INVALIDARG when
+// `mustExist`; a value of another type: E_INVALIDARG.
+HRESULT wiasReadPropLong(BYTE* context, PROPID id, LONG* value, LONG* old, BOOL mustExist);
+HRESULT wiasReadPropStr(BYTE* context, PROPID id, BSTR* value, BSTR* old, BOOL mustExist);
+HRESULT wiasReadPropGuid(BYTE* context, PROPID id, GUID* value, GUID* old, BOOL mustExist);
+
+}  // extern "C"
