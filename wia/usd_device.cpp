@@ -8,17 +8,12 @@
 #include "platform/com/wide_text.h"
 #include "platform/files/files.h"
 #include "platform/sync/sync.h"
+#include "platform/wia/properties.h"
 #include "wia/driver_values.h"
 
 namespace ksv::wia {
 
 namespace {
-
-// The bitmap and memory-bitmap formats.
-constexpr GUID WiaImgFmt_BMP = com::Guid("B96B3CAB-0728-11D3-9D7B-0000F81EF32E");
-constexpr GUID WiaImgFmt_MEMORYBMP = com::Guid("B96B3CAA-0728-11D3-9D7B-0000F81EF32E");
-constexpr LONG TYMED_FILE = 2;
-constexpr LONG TYMED_CALLBACK = 128;
 
 // The capabilities: the two events, then the two commands.
 GUID kDisconnected = WIA_EVENT_DEVICE_DISCONNECTED;
@@ -225,9 +220,11 @@ HRESULT TestUsdDevice::drvInitItemProperties(BYTE* context, LONG, LONG* error) {
     }
     return com::ComMethod([&] { return InitRootProperties(context, folder); });
   }
-  // The image items' properties are not built yet.
-  if (flags & WiaItemTypeImage) return E_NOTIMPL;
-  return S_OK;
+  if (!(flags & WiaItemTypeImage)) return S_OK;
+  BYTE* spec = nullptr;
+  if (FAILED(item->GetDeviceSpecContext(&spec)) || spec == nullptr) return E_INVALIDARG;
+  const std::string file(reinterpret_cast<const char*>(spec));
+  return com::ComMethod([&] { return InitImageProperties(context, file); });
 }
 
 HRESULT TestUsdDevice::drvValidateItemProperties(BYTE*, LONG, ULONG, const PROPSPEC*, LONG* error) {

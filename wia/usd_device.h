@@ -131,6 +131,10 @@ class TestUsdDevice final : public IStiUSD, public IWiaMiniDrv {
 // Names and writes the root item's properties (root_properties.cpp).
 HRESULT InitRootProperties(BYTE* context, const std::string& rootFolder);
 
+// Names and writes an image item's properties from its file, with its
+// thumbnail (image_properties.cpp).
+HRESULT InitImageProperties(BYTE* context, const std::string& itemFile);
+
 // The root folder a new device object works in: $CAMERA_ROOT, else
 // "KSV1" in the Windows folder, written to "WiaRootPath" and made.
 std::string ChooseRootFolder();

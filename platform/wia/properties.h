@@ -86,3 +86,53 @@ HRESULT wiasReadPropStr(BYTE* context, PROPID id, BSTR* value, BSTR* old, BOOL m
 HRESULT wiasReadPropGuid(BYTE* context, PROPID id, GUID* value, GUID* old, BOOL mustExist);
 
 }  // extern "C"
+
+struct IWiaMiniDrvCallBack;
+
+// A transfer as the service describes it to the driver, and what
+// wiasGetImageInformation fills in for the item's format and media type.
+struct MINIDRV_TRANSFER_CONTEXT {
+  LONG lSize;  // the size of this structure on this platform
+  LONG lWidthInPixels;
+  LONG lLines;
+  LONG lDepth;
+  LONG lXRes;
+  LONG lYRes;
+  LONG lCompression;
+  GUID guidFormatID;
+  LONG tymed;
+  LONG_PTR hFile;
+  LONG cbOffset;
+  LONG lBufferSize;
+  LONG lActiveBuffer;
+  LONG lNumBuffers;
+  BYTE* pBaseBuffer;
+  BYTE* pTransferBuffer;
+  BOOL bTransferDataCB;
+  BOOL bClassDrvAllocBuf;
+  LONG_PTR lClientAddress;
+  IWiaMiniDrvCallBack* pIWiaMiniDrvCallBack;
+  LONG lImageSize;
+  LONG lHeaderSize;
+  LONG lItemSize;
+  LONG cbWidthInBytes;
+  LONG lPage;
+  LONG lCurIfdOffset;
+  LONG lPrevIfdOffset;
+};
+
+// Media types.
+inline constexpr LONG TYMED_FILE = 2;
+inline constexpr LONG TYMED_CALLBACK = 128;
+// The bitmap file format and the memory bitmap (no file header).
+inline constexpr GUID WiaImgFmt_BMP = ksv::com::Guid("B96B3CAB-0728-11D3-9D7B-0000F81EF32E");
+inline constexpr GUID WiaImgFmt_MEMORYBMP = ksv::com::Guid("B96B3CAA-0728-11D3-9D7B-0000F81EF32E");
+
+extern "C" {
+// Fills `transfer` from the item's properties (Pixels Per Line 4112,
+// Number of Lines 4114, Bits Per Pixel 4104, Format 4106, Media Type
+// 4108): the row width in bytes, the image, header and item sizes for the
+// bitmap or memory-bitmap format. E_INVALIDARG for a missing property, a
+// wrong transfer size or another format.
+HRESULT wiasGetImageInformation(BYTE* context, LONG flags, MINIDRV_TRANSFER_CONTEXT* transfer);
+}

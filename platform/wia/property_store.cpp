@@ -168,3 +168,34 @@ extern "C" HRESULT wiasReadPropGuid(BYTE* context, PROPID id, GUID* value, GUID*
   if (property != nullptr) *value = property->guid;
   return result;
 }
+
+extern "C" HRESULT wiasGetImageInformation(BYTE* context, LONG, MINIDRV_TRANSFER_CONTEXT* transfer) {
+  if (context == nullptr || transfer == nullptr || transfer->lSize != sizeof(MINIDRV_TRANSFER_CONTEXT)) {
+    return E_INVALIDARG;
+  }
+  LONG width = 0, lines = 0, depth = 0, tymed = 0;
+  GUID format{};
+  if (wiasReadPropLong(context, 4112, &width, nullptr, TRUE) != S_OK ||
+      wiasReadPropLong(context, 4114, &lines, nullptr, TRUE) != S_OK ||
+      wiasReadPropLong(context, 4104, &depth, nullptr, TRUE) != S_OK ||
+      wiasReadPropGuid(context, 4106, &format, nullptr, TRUE) != S_OK ||
+      wiasReadPropLong(context, 4108, &tymed, nullptr, TRUE) != S_OK) {
+    return E_INVALIDARG;
+  }
+  if (width < 0 || lines < 0 || depth <= 0 || depth > 32) return E_INVALIDARG;
+  if (format != WiaImgFmt_BMP && format != WiaImgFmt_MEMORYBMP) return E_INVALIDARG;
+  const int64_t rowBytes = ((static_cast<int64_t>(width) * depth + 31) / 8) & ~int64_t{3};
+  const int64_t image = rowBytes * lines;
+  const int64_t header = 40 + (depth <= 8 ? 4ll << depth : 0) + (format == WiaImgFmt_BMP ? 14 : 0);
+  if (image + header > 0x7FFFFFFF) return E_INVALIDARG;
+  transfer->lWidthInPixels = width;
+  transfer->lLines = lines;
+  transfer->lDepth = depth;
+  transfer->guidFormatID = format;
+  transfer->tymed = tymed;
+  transfer->cbWidthInBytes = static_cast<LONG>(rowBytes);
+  transfer->lImageSize = static_cast<LONG>(image);
+  transfer->lHeaderSize = static_cast<LONG>(header);
+  transfer->lItemSize = static_cast<LONG>(image + header);
+  return S_OK;
+}
