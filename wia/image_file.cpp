@@ -143,6 +143,8 @@ BitmapFile::~BitmapFile() {
 }
 
 HRESULT BitmapFile::Open(const std::string& itemFile) {
+  // A file that is not there is a file error, whatever its kind.
+  if (::access(itemFile.c_str(), R_OK) != 0) return FileError();
   const std::string extension = UpperExtension(itemFile);
   if (extension != ".JPG" && extension != ".AVI") {
     path_ = itemFile;

@@ -21,6 +21,7 @@
 #include "platform/hardware/device_list.h"
 #include "platform/usbcamd/camera_stack.h"
 #include "platform/wia/service.h"
+#include "support/picture/picture_file.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -33,6 +34,7 @@ constexpr GUID kSnapshotButton = com::Guid("A6C5A715-8C6E-11D2-977A-0000F87A926F
 struct WiaOptions {
   std::string command;
   std::string item;
+  std::string output;
   int seconds = 10;
 };
 
@@ -146,10 +148,41 @@ void PrintProperties(wia::DeviceSession& session, const std::string& item, Conso
   console.out << properties.size() << (properties.size() == 1 ? " property\n" : " properties\n");
 }
 
+// The item's thumbnail property (80 x 60, 24-bit rows bottom-up) as a
+// picture file.
+void SaveThumbnail(wia::DeviceSession& session, const std::string& item, const std::string& output,
+                   Console& console) {
+  std::vector<wia::ItemProperty> properties;
+  const HRESULT result = session.Properties(item, &properties);
+  if (result == E_INVALIDARG) throw CommandFailure("no item " + Quoted(item));
+  Check(result, "the properties of " + Quoted(item));
+  constexpr uint32_t kWidth = 80, kHeight = 60;
+  for (const wia::ItemProperty& property : properties) {
+    if (property.id != 5122 || property.bytes.size() != kWidth * kHeight * 3) continue;
+    picture::RgbPicture thumbnail{kWidth, kHeight, std::vector<uint8_t>(kWidth * kHeight * 3)};
+    for (uint32_t y = 0; y < kHeight; ++y) {
+      const uint8_t* row = property.bytes.data() + (kHeight - 1 - y) * kWidth * 3;
+      for (uint32_t x = 0; x < kWidth; ++x) {
+        uint8_t* pixel = thumbnail.pixels.data() + (y * kWidth + x) * 3;
+        pixel[0] = row[3 * x + 2];
+        pixel[1] = row[3 * x + 1];
+        pixel[2] = row[3 * x];
+      }
+    }
+    picture::WritePicture(output, thumbnail);
+    console.out << "thumbnail " << item << ": " << output << " (80 x 60)\n";
+    return;
+  }
+  throw CommandFailure(Quoted(item) + " has no thumbnail");
+}
+
 int RunWia(const WiaOptions& options, Console& console) {
   if (options.command == "command" && options.item != "snapshot" && options.item != "sync" &&
       options.item != "delete-all" && options.item != "disconnect") {
     throw UsageError("command " + Quoted(options.item) + ": give snapshot, sync, delete-all or disconnect");
+  }
+  if (options.command == "thumbnail" && !picture::FormatOfName(options.output)) {
+    throw UsageError("-o " + Quoted(options.output) + ": give a .png, .jpg or .bmp file");
   }
   if (!StillImageDeviceRegistered()) InstallStillImageSoftware([](const std::string&) {});
   HostedCamera camera;
@@ -184,6 +217,8 @@ int RunWia(const WiaOptions& options, Console& console) {
     console.out << "deleted " << options.item << "\n";
   } else if (options.command == "properties") {
     PrintProperties(*session, options.item, console);
+  } else if (options.command == "thumbnail") {
+    SaveThumbnail(*session, options.item, options.output, console);
   } else if (options.command == "formats") {
     std::vector<WIA_FORMAT_INFO> formats;
     Check(session->Formats(&formats), "the formats");
@@ -231,6 +266,10 @@ CommandRun WiaCommand(CLI::App& app) {
   CLI::App& properties = *command.add_subcommand("properties", "List an item's properties (the root's without ITEM)");
   properties.add_option("item", options->item, "The item's name (HQ0) or full name");
   properties.callback([options] { options->command = "properties"; });
+  CLI::App& thumbnail = *command.add_subcommand("thumbnail", "Save an item's 80 x 60 thumbnail as a picture");
+  thumbnail.add_option("item", options->item, "The item's name (HQ0) or full name")->required();
+  thumbnail.add_option("-o,--output", options->output, "The picture file (.png, .jpg or .bmp)")->required();
+  thumbnail.callback([options] { options->command = "thumbnail"; });
   command.add_subcommand("formats", "List the formats and media types the device transfers in")
       ->callback([options] { options->command = "formats"; });
   CLI::App& events = *command.add_subcommand("events", "Print the device's events as they come");

@@ -55,6 +55,26 @@ DWORD Value(const char* name) {
   return value;
 }
 
+// A white 24-bit bitmap file; `rowsGiven` cuts its rows short.
+void WriteWhiteBitmap(const fs::path& path, uint32_t width, uint32_t height, uint32_t rowsGiven) {
+  const uint32_t row = (width * 3 + 3) & ~3u;
+  std::vector<uint8_t> file(54 + row * rowsGiven, 0xFF);
+  const auto put = [&](size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
+  };
+  file[0] = 'B';
+  file[1] = 'M';
+  put(2, 54 + row * height);
+  put(6, 0);
+  put(10, 54);
+  put(14, 40);
+  put(18, width);
+  put(22, height);
+  put(26, 1 | 24 << 16);
+  for (size_t at = 30; at < 54; at += 4) put(at, 0);
+  ksv::testing::WriteFile(path, file);
+}
+
 // A machine set up by `ksvcam setup`, with the camera streaming (5), so the
 // device's first initialisation copies nothing, and pictures already in
 // its folder.
@@ -69,6 +89,9 @@ class WiaDevice : public ::testing::Test {
       fs::create_directories((folder_ / file).parent_path());
       std::ofstream(folder_ / file) << "bytes";
     }
+    WriteWhiteBitmap(folder_ / "Full.BMP", 640, 480, 480);
+    WriteWhiteBitmap(folder_ / "Wide.bmp", 320, 100, 100);
+    WriteWhiteBitmap(folder_ / "Short.BMP", 320, 100, 40);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::string error;
     session_ = wia::DeviceSession::Open({"0000", "camera", kDriverClass}, &error);
@@ -99,7 +122,7 @@ TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
   EXPECT_EQ(items[0].flags, WiaItemTypeFolder | WiaItemTypeDevice | WiaItemTypeRoot);
   EXPECT_EQ(items[0].fullName, "0000\\Root");
   // A name without a dot and a folder (a dot in its name or not) give no item.
-  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "WQ0", "Clip0"}));
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "WQ0", "Clip0", "Full", "Wide", "Short"}));
   for (const wia::ItemView& item : items) {
     if (item.name != "HQ0") continue;
     EXPECT_EQ(item.flags, WiaItemTypeFile | WiaItemTypeImage);
@@ -117,12 +140,12 @@ TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
 
   EXPECT_EQ(session_->DeleteItem("WQ0"), S_OK);
   EXPECT_FALSE(fs::exists(folder_ / "WQ0.JPG"));
-  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0"}));
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0", "Full", "Wide", "Short"}));
   EXPECT_EQ(session_->DeleteItem("WQ0"), E_INVALIDARG);
   // An existing tree stays through a synchronize.
   std::ofstream(folder_ / "HQ1.JPG") << "bytes";
   EXPECT_EQ(session_->Command(WIA_CMD_SYNCHRONIZE), S_OK);
-  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0"}));
+  EXPECT_EQ(ItemNames().count("HQ1"), 0u);
 
   // Nothing pending.
   STINOTIFY notification{};
@@ -132,6 +155,44 @@ TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
   EXPECT_EQ(CoCreateInstance(kDriverClass, session_->Usd(), CLSCTX_INPROC_SERVER, IStiUSD::kIid,
                              reinterpret_cast<void**>(&object)),
             CLASS_E_NOAGGREGATION);
+}
+
+// The thumbnail's rows, top first: whether each is white across the
+// drawn width and black beyond it.
+std::vector<uint8_t> Thumbnail(wia::DeviceSession& session, const std::string& item) {
+  std::vector<wia::ItemProperty> properties;
+  EXPECT_EQ(session.Properties(item, &properties), S_OK);
+  for (const wia::ItemProperty& property : properties) {
+    if (property.id == 5122) return property.bytes;
+  }
+  return {};
+}
+
+bool White(const std::vector<uint8_t>& thumbnail, int x, int y) {
+  return thumbnail[(59 - y) * 240 + 3 * x] == 0xFF;  // rows bottom-up
+}
+
+TEST_F(WiaDevice, ThumbnailsKeepThePictureProportionsAndDamagedFilesFailCleanly) {
+  ASSERT_TRUE(session_);
+  const std::vector<uint8_t> full = Thumbnail(*session_, "Full");
+  ASSERT_EQ(full.size(), 14400u);
+  EXPECT_TRUE(White(full, 0, 0) && White(full, 79, 59));
+  // 320 x 100: 80 x 25 at the top, the rest black.
+  const std::vector<uint8_t> wide = Thumbnail(*session_, "Wide");
+  ASSERT_EQ(wide.size(), 14400u);
+  EXPECT_TRUE(White(wide, 0, 0) && White(wide, 79, 24));
+  EXPECT_FALSE(White(wide, 0, 25) || White(wide, 79, 59));
+  // Pictures that cannot be read give the device's errors.
+  std::vector<wia::ItemProperty> properties;
+  EXPECT_EQ(session_->Properties("Short", &properties), E_FAIL);  // rows missing
+  EXPECT_EQ(session_->Properties("HQ0", &properties), E_OUTOFMEMORY);  // not a JPEG
+  EXPECT_EQ(session_->Properties("Clip0", &properties), E_OUTOFMEMORY);  // no frame
+  fs::remove(folder_ / "WQ0.JPG");
+  EXPECT_EQ(session_->Properties("WQ0", &properties), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+  // The temporary bitmaps went with the calls.
+  for (const auto& entry : fs::directory_iterator(root_.path())) {
+    EXPECT_EQ(entry.path().extension(), "") << entry.path();
+  }
 }
 
 TEST_F(WiaDevice, TheSnapshotCommandPressesTheButtonOnlyWhileTheCameraIsIdle) {
