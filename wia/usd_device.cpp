@@ -202,9 +202,15 @@ HRESULT TestUsdDevice::drvInitializeWia(BYTE* context, LONG flags, BSTR deviceId
   });
 }
 
-HRESULT TestUsdDevice::drvAcquireItemData(BYTE*, LONG, PMINIDRV_TRANSFER_CONTEXT, LONG* error) {
+HRESULT TestUsdDevice::drvAcquireItemData(BYTE* context, LONG, PMINIDRV_TRANSFER_CONTEXT transfer, LONG* error) {
   NoDeviceError(error);
-  return E_NOTIMPL;
+  IWiaDrvItem* item = nullptr;
+  BYTE* spec = nullptr;
+  if (FAILED(wiasGetDrvItem(context, &item)) || FAILED(item->GetDeviceSpecContext(&spec)) || spec == nullptr) {
+    return E_INVALIDARG;
+  }
+  const std::string file(reinterpret_cast<const char*>(spec));
+  return com::ComMethod([&] { return TransferPicture(context, file, transfer); });
 }
 
 HRESULT TestUsdDevice::drvInitItemProperties(BYTE* context, LONG, LONG* error) {
@@ -227,9 +233,47 @@ HRESULT TestUsdDevice::drvInitItemProperties(BYTE* context, LONG, LONG* error) {
   return com::ComMethod([&] { return InitImageProperties(context, file); });
 }
 
-HRESULT TestUsdDevice::drvValidateItemProperties(BYTE*, LONG, ULONG, const PROPSPEC*, LONG* error) {
+HRESULT TestUsdDevice::drvValidateItemProperties(BYTE* context, LONG, ULONG count, const PROPSPEC* specs,
+                                                 LONG* error) {
   NoDeviceError(error);
-  return E_NOTIMPL;
+  IWiaDrvItem* item = nullptr;
+  LONG flags = 0;
+  if (FAILED(wiasGetDrvItem(context, &item)) || FAILED(item->GetItemFlags(&flags))) return E_INVALIDARG;
+  return com::ComMethod([&]() -> HRESULT {
+    if (flags & WiaItemTypeImage) {
+      // The sizes for the format and media type now chosen.
+      MINIDRV_TRANSFER_CONTEXT transfer{};
+      transfer.lSize = sizeof transfer;
+      HRESULT result = wiasGetImageInformation(context, 0, &transfer);
+      if (SUCCEEDED(result)) result = wiasWritePropLong(context, 4116, transfer.lItemSize);
+      if (SUCCEEDED(result)) result = wiasWritePropLong(context, 4113, transfer.cbWidthInBytes);
+      if (FAILED(result)) return result;
+      if (transfer.tymed == TYMED_CALLBACK) return wiasWritePropLong(context, 4118, 65535);
+      return transfer.lItemSize != 0 ? wiasWritePropLong(context, 4118, transfer.lItemSize) : S_OK;
+    }
+    if (!(flags & WiaItemTypeRoot) || specs == nullptr) return S_OK;
+    bool rootPathChanged = false;
+    for (ULONG i = 0; i < count; ++i) {
+      rootPathChanged = rootPathChanged || (specs[i].ulKind == PRSPEC_PROPID && specs[i].propid == 38914) ||
+                        (specs[i].ulKind == PRSPEC_LPWSTR && specs[i].lpwstr != nullptr &&
+                         com::WideView(specs[i].lpwstr) == u"Test Camera Root Path");
+    }
+    if (!rootPathChanged) return S_OK;
+    BSTR folder = nullptr;
+    if (wiasReadPropStr(context, 38914, &folder, nullptr, TRUE) != S_OK) return E_INVALIDARG;
+    const std::string newRoot = com::Utf16ToUtf8(com::BstrView(folder));
+    SysFreeString(folder);
+    {
+      std::lock_guard lock(treeLock_);
+      rootFolder_ = newRoot;
+      DeleteItemTree();
+      BuildItemTree();
+    }
+    // The service learns of the new tree as of a device connected again.
+    SetLastEvent(WIA_EVENT_DEVICE_CONNECTED);
+    if (HANDLE notification = notification_.load()) SetEvent(notification);
+    return S_OK;
+  });
 }
 
 HRESULT TestUsdDevice::drvWriteItemProperties(BYTE* context, LONG, PMINIDRV_TRANSFER_CONTEXT, LONG* error) {
@@ -242,9 +286,14 @@ HRESULT TestUsdDevice::drvWriteItemProperties(BYTE* context, LONG, PMINIDRV_TRAN
   return S_OK;
 }
 
-HRESULT TestUsdDevice::drvReadItemProperties(BYTE*, LONG, ULONG, const PROPSPEC*, LONG* error) {
+HRESULT TestUsdDevice::drvReadItemProperties(BYTE* context, LONG, ULONG, const PROPSPEC*, LONG* error) {
   NoDeviceError(error);
-  return E_NOTIMPL;
+  // The values are the service's: the format and media type are only read.
+  GUID format{};
+  LONG tymed = 0;
+  wiasReadPropGuid(context, 4106, &format, nullptr, FALSE);
+  wiasReadPropLong(context, 4108, &tymed, nullptr, FALSE);
+  return S_OK;
 }
 
 HRESULT TestUsdDevice::drvLockWiaDevice(BYTE*, LONG, LONG* error) {

@@ -135,6 +135,9 @@ HRESULT InitRootProperties(BYTE* context, const std::string& rootFolder);
 // thumbnail (image_properties.cpp).
 HRESULT InitImageProperties(BYTE* context, const std::string& itemFile);
 
+// Sends the item's picture as `transfer` asks (transfer.cpp).
+HRESULT TransferPicture(BYTE* context, const std::string& itemFile, MINIDRV_TRANSFER_CONTEXT* transfer);
+
 // The root folder a new device object works in: $CAMERA_ROOT, else
 // "KSV1" in the Windows folder, written to "WiaRootPath" and made.
 std::string ChooseRootFolder();

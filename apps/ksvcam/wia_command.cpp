@@ -9,9 +9,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <chrono>
 #include <memory>
 
+#include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/hresult_text.h"
 #include "apps/ksvcam/machine_camera.h"
@@ -35,6 +37,8 @@ struct WiaOptions {
   std::string command;
   std::string item;
   std::string output;
+  bool memoryBitmap = false;
+  bool callback = false;
   int seconds = 10;
 };
 
@@ -176,10 +180,59 @@ void SaveThumbnail(wia::DeviceSession& session, const std::string& item, const s
   throw CommandFailure(Quoted(item) + " has no thumbnail");
 }
 
+// Transfers the item and writes what arrived as a bitmap file: a memory
+// bitmap gets the 14-byte file header ahead of its header and rows (a
+// top-down transfer makes a top-down file); a bitmap-format transfer
+// arrives with it.
+void TransferItem(wia::DeviceSession& session, const WiaOptions& options, Console& console) {
+  const GUID format = options.memoryBitmap ? WiaImgFmt_MEMORYBMP : WiaImgFmt_BMP;
+  const LONG tymed = options.callback ? TYMED_CALLBACK : TYMED_FILE;
+  std::vector<BYTE> received;
+  size_t messages = 0;
+  const HRESULT result = session.Transfer(options.item, format, tymed, &received,
+                                          [&messages](LONG, LONG, const BYTE*, LONG) { ++messages; });
+  if (result == E_INVALIDARG && session.Items().size() > 0) {
+    bool known = false;
+    for (const wia::ItemView& item : session.Items()) known = known || (item.depth > 0 && item.name == options.item);
+    if (!known) throw CommandFailure("no item " + Quoted(options.item));
+  }
+  Check(result, "transfer " + Quoted(options.item));
+  std::vector<BYTE> file;
+  if (options.memoryBitmap) {
+    if (received.size() < 40) throw CommandFailure("the transfer brought no bitmap header");
+    const auto read32 = [&](size_t at) {
+      return static_cast<uint32_t>(received[at] | received[at + 1] << 8 | received[at + 2] << 16 |
+                                   static_cast<uint32_t>(received[at + 3]) << 24);
+    };
+    const uint32_t bits = received[14] | received[15] << 8;
+    const uint32_t used = read32(32);
+    const uint32_t colours = bits <= 8 ? (used != 0 ? used : 1u << bits) : 0;
+    const uint32_t offset = 14 + read32(0) + 4 * colours;
+    const uint32_t size = static_cast<uint32_t>(14 + received.size());
+    file = {'B', 'M'};
+    for (uint32_t value : {size, 0u, offset}) {
+      for (int i = 0; i < 4; ++i) file.push_back(static_cast<BYTE>(value >> (8 * i)));
+    }
+  }
+  file.insert(file.end(), received.begin(), received.end());
+  OutputFile output(options.output, {});
+  {
+    std::ofstream out(output.temporary(), std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    if (!out) throw CommandFailure("cannot write " + Quoted(options.output));
+  }
+  output.Commit();
+  console.out << "transferred " << options.item << ": " << options.output << " (" << Counted(file.size(), "byte")
+              << (options.callback ? ", " + Counted(messages, "data message") : std::string()) << ")\n";
+}
+
 int RunWia(const WiaOptions& options, Console& console) {
   if (options.command == "command" && options.item != "snapshot" && options.item != "sync" &&
       options.item != "delete-all" && options.item != "disconnect") {
     throw UsageError("command " + Quoted(options.item) + ": give snapshot, sync, delete-all or disconnect");
+  }
+  if (options.command == "transfer" && options.callback && !options.memoryBitmap) {
+    throw UsageError("--callback needs --memory-bitmap: the device sends bitmaps to a callback in memory form");
   }
   if (options.command == "thumbnail" && !picture::FormatOfName(options.output)) {
     throw UsageError("-o " + Quoted(options.output) + ": give a .png, .jpg or .bmp file");
@@ -217,6 +270,8 @@ int RunWia(const WiaOptions& options, Console& console) {
     console.out << "deleted " << options.item << "\n";
   } else if (options.command == "properties") {
     PrintProperties(*session, options.item, console);
+  } else if (options.command == "transfer") {
+    TransferItem(*session, options, console);
   } else if (options.command == "thumbnail") {
     SaveThumbnail(*session, options.item, options.output, console);
   } else if (options.command == "formats") {
@@ -270,6 +325,13 @@ CommandRun WiaCommand(CLI::App& app) {
   thumbnail.add_option("item", options->item, "The item's name (HQ0) or full name")->required();
   thumbnail.add_option("-o,--output", options->output, "The picture file (.png, .jpg or .bmp)")->required();
   thumbnail.callback([options] { options->command = "thumbnail"; });
+  CLI::App& transfer = *command.add_subcommand("transfer", "Transfer an item's picture into a bitmap file");
+  transfer.add_option("item", options->item, "The item's name (HQ0) or full name")->required();
+  transfer.add_option("-o,--output", options->output, "The bitmap file (.bmp)")->required();
+  transfer.add_flag("--memory-bitmap", options->memoryBitmap,
+                    "Transfer the memory-bitmap format (no file header; rows top first by callback)");
+  transfer.add_flag("--callback", options->callback, "Transfer by callback, in chunks of the item's buffer size");
+  transfer.callback([options] { options->command = "transfer"; });
   command.add_subcommand("formats", "List the formats and media types the device transfers in")
       ->callback([options] { options->command = "formats"; });
   CLI::App& events = *command.add_subcommand("events", "Print the device's events as they come");

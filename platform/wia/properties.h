@@ -8,6 +8,7 @@
 
 #include "platform/com/bstr.h"
 #include "platform/com/guid.h"
+#include "platform/com/unknown.h"
 #include "platform/com/vartype.h"
 
 typedef ULONG PROPID;
@@ -132,7 +133,30 @@ extern "C" {
 // Fills `transfer` from the item's properties (Pixels Per Line 4112,
 // Number of Lines 4114, Bits Per Pixel 4104, Format 4106, Media Type
 // 4108): the row width in bytes, the image, header and item sizes for the
-// bitmap or memory-bitmap format. E_INVALIDARG for a missing property, a
-// wrong transfer size or another format.
+// bitmap or memory-bitmap format. With a transfer buffer that holds it, the
+// header is written at its start, as the service prepares file transfers:
+// for the bitmap format the 14-byte file header, then for both the
+// bitmap information header (rows bottom-up) and, up to 8 bits, a grey
+// colour table. E_INVALIDARG for a missing property, a wrong transfer size
+// or another format.
 HRESULT wiasGetImageInformation(BYTE* context, LONG flags, MINIDRV_TRANSFER_CONTEXT* transfer);
 }
+
+// What a driver tells the service during a transfer.
+inline constexpr LONG IT_MSG_STATUS = 0x0001;
+inline constexpr LONG IT_MSG_DATA = 0x0002;
+inline constexpr LONG IT_STATUS_TRANSFER_FROM_DEVICE = 0x0001;
+inline constexpr LONG IT_STATUS_PROCESSING_DATA = 0x0002;
+inline constexpr LONG IT_STATUS_TRANSFER_TO_CLIENT = 0x0004;
+
+// The service's end of a transfer: status messages, and data messages whose
+// bytes lie at the start of the transfer buffer. S_OK goes on; anything
+// else stops the transfer.
+struct IWiaMiniDrvCallBack : IUnknown {
+  static constexpr IID kIid = ksv::com::Guid("33A57D5A-3DE8-11D2-9A36-00C04FA36145");
+  virtual HRESULT MiniDrvCallback(LONG reason, LONG status, LONG percentComplete, LONG offset, LONG length,
+                                  MINIDRV_TRANSFER_CONTEXT* transfer, LONG reserved) = 0;
+
+ protected:
+  ~IWiaMiniDrvCallBack() = default;
+};

@@ -197,5 +197,33 @@ extern "C" HRESULT wiasGetImageInformation(BYTE* context, LONG, MINIDRV_TRANSFER
   transfer->lImageSize = static_cast<LONG>(image);
   transfer->lHeaderSize = static_cast<LONG>(header);
   transfer->lItemSize = static_cast<LONG>(image + header);
+  if (transfer->pTransferBuffer != nullptr && transfer->lBufferSize >= header) {
+    BYTE* at = transfer->pTransferBuffer;
+    const auto put = [&at](uint32_t value, int bytes) {
+      for (int i = 0; i < bytes; ++i) *at++ = static_cast<BYTE>(value >> (8 * i));
+    };
+    if (format == WiaImgFmt_BMP) {
+      put('B' | 'M' << 8, 2);
+      put(static_cast<uint32_t>(image + header), 4);
+      put(0, 4);
+      put(static_cast<uint32_t>(header), 4);
+    }
+    const uint32_t colours = depth <= 8 ? 1u << depth : 0;
+    put(40, 4);
+    put(static_cast<uint32_t>(width), 4);
+    put(static_cast<uint32_t>(lines), 4);
+    put(1, 2);
+    put(static_cast<uint32_t>(depth), 2);
+    put(0, 4);  // uncompressed
+    put(static_cast<uint32_t>(image), 4);
+    put(0, 4);
+    put(0, 4);
+    put(colours, 4);
+    put(0, 4);
+    for (uint32_t i = 0; i < colours; ++i) {
+      const uint32_t grey = i * 255 / (colours - 1);
+      put(grey | grey << 8 | grey << 16, 4);
+    }
+  }
   return S_OK;
 }

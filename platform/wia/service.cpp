@@ -1,7 +1,9 @@
 #include "platform/wia/service.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "platform/com/com_method.h"
 #include "platform/com/com_object.h"
 #include "platform/com/inproc_servers.h"
 #include "platform/com/task_memory.h"
@@ -94,17 +96,35 @@ std::unique_ptr<DeviceSession> DeviceSession::Open(const StillImageDevice& devic
                                device.instance;
   session->deviceId_ = com::BstrFromUtf8(deviceId);
   session->rootName_ = com::BstrFromUtf8(device.instance + "\\Root");
+  if (FAILED(result = session->InitializeDriver())) return fail(HresultText("drvInitializeWia", result));
+  return session;
+}
+
+HRESULT DeviceSession::InitializeDriver() {
   IWiaDrvItem* root = nullptr;
   IUnknown* innerOut = nullptr;
   LONG deviceError = 0;
-  result = session->miniDriver_->drvInitializeWia(nullptr, 0, session->deviceId_, session->rootName_,
-                                                  static_cast<IStiDevice*>(session->device_.Get()),
-                                                  session->outer_.Get(), &root, &innerOut, &deviceError);
+  const HRESULT result = miniDriver_->drvInitializeWia(nullptr, 0, deviceId_, rootName_,
+                                                       static_cast<IStiDevice*>(device_.Get()), outer_.Get(),
+                                                       &root, &innerOut, &deviceError);
   if (innerOut != nullptr) innerOut->Release();
-  if (FAILED(result)) return fail(HresultText("drvInitializeWia", result));
   // The driver keeps the root; the service holds it too.
-  session->root_ = com::ComPtr<IWiaDrvItem>(root);
-  return session;
+  if (SUCCEEDED(result)) root_ = com::ComPtr<IWiaDrvItem>(root);
+  return result;
+}
+
+DrvItem* DeviceSession::FindItem(const std::string& name) const {
+  if (!root_) return nullptr;
+  DrvItem* root = static_cast<DrvItem*>(root_.Get());
+  return name.empty() ? root : Find(root, com::Utf8ToUtf16(name));
+}
+
+HRESULT DeviceSession::MakeProperties(DrvItem* item) {
+  if (item->propertiesMade) return S_OK;
+  LONG deviceError = 0;
+  const HRESULT made = miniDriver_->drvInitItemProperties(item->ServiceContext(), 0, &deviceError);
+  if (SUCCEEDED(made)) item->propertiesMade = true;
+  return made;
 }
 
 DeviceSession::~DeviceSession() {
@@ -160,18 +180,99 @@ HRESULT DeviceSession::Capabilities(LONG which, std::vector<Capability>* capabil
 }
 
 HRESULT DeviceSession::Properties(const std::string& name, std::vector<ItemProperty>* properties) {
-  if (!root_) return E_INVALIDARG;
-  DrvItem* root = static_cast<DrvItem*>(root_.Get());
-  DrvItem* item = name.empty() ? root : Find(root, com::Utf8ToUtf16(name));
+  DrvItem* item = FindItem(name);
   if (item == nullptr) return E_INVALIDARG;
-  if (!item->propertiesMade) {
-    LONG deviceError = 0;
-    const HRESULT made = miniDriver_->drvInitItemProperties(item->ServiceContext(), 0, &deviceError);
-    if (FAILED(made)) return made;
-    item->propertiesMade = true;
-  }
+  if (const HRESULT made = MakeProperties(item); FAILED(made)) return made;
+  LONG deviceError = 0;
+  miniDriver_->drvReadItemProperties(item->ServiceContext(), 0, 0, nullptr, &deviceError);
   *properties = item->properties();
   return S_OK;
+}
+
+HRESULT DeviceSession::WriteProperty(const std::string& name, PROPID id, const PROPVARIANT& value) {
+  DrvItem* item = FindItem(name);
+  if (item == nullptr) return E_INVALIDARG;
+  if (const HRESULT made = MakeProperties(item); FAILED(made)) return made;
+  bool writable = false;
+  for (const ItemProperty& property : item->properties()) {
+    if (property.id == id) writable = (property.access & WIA_PROP_WRITE) != 0;
+  }
+  if (!writable) return E_ACCESSDENIED;
+  PROPSPEC spec{};
+  spec.ulKind = PRSPEC_PROPID;
+  spec.propid = id;
+  PROPVARIANT copy = value;
+  if (const HRESULT written = wiasWriteMultiple(item->ServiceContext(), 1, &spec, &copy); FAILED(written)) {
+    return written;
+  }
+  LONG deviceError = 0;
+  return miniDriver_->drvValidateItemProperties(item->ServiceContext(), 0, 1, &spec, &deviceError);
+}
+
+namespace {
+
+// The service's end of a transfer.
+class TransferCallback final : public com::ComObject<IWiaMiniDrvCallBack> {
+ public:
+  TransferCallback(std::vector<BYTE>& received, const DeviceSession::DataMessage& data)
+      : received_(received), data_(data) {}
+  HRESULT MiniDrvCallback(LONG reason, LONG, LONG percent, LONG offset, LONG length,
+                          MINIDRV_TRANSFER_CONTEXT* transfer, LONG) override {
+    return com::ComMethod([&]() -> HRESULT {
+      if (reason != IT_MSG_DATA) return S_OK;
+      if (offset < 0 || length < 0 || length > transfer->lBufferSize) return E_INVALIDARG;
+      const size_t end = static_cast<size_t>(offset) + static_cast<size_t>(length);
+      if (received_.size() < end) received_.resize(end);
+      std::copy(transfer->pTransferBuffer, transfer->pTransferBuffer + length, received_.begin() + offset);
+      if (data_) data_(percent, offset, transfer->pTransferBuffer, length);
+      return S_OK;
+    });
+  }
+
+ private:
+  std::vector<BYTE>& received_;
+  const DeviceSession::DataMessage& data_;
+};
+
+}  // namespace
+
+HRESULT DeviceSession::Transfer(const std::string& name, const GUID& format, LONG tymed,
+                                std::vector<BYTE>* received, const DataMessage& data) {
+  DrvItem* item = FindItem(name);
+  if (item == nullptr || item == root_.Get()) return E_INVALIDARG;
+  PROPVARIANT value{};
+  value.vt = VT_CLSID;
+  GUID chosen = format;
+  value.puuid = &chosen;
+  HRESULT result = WriteProperty(name, 4106, value);
+  value = PROPVARIANT{};
+  value.vt = VT_I4;
+  value.lVal = tymed;
+  if (SUCCEEDED(result)) result = WriteProperty(name, 4108, value);
+  if (FAILED(result)) return result;
+  LONG itemSize = 0, bufferSize = 0;
+  wiasReadPropLong(item->ServiceContext(), 4116, &itemSize, nullptr, TRUE);
+  wiasReadPropLong(item->ServiceContext(), 4118, &bufferSize, nullptr, TRUE);
+  std::vector<BYTE> buffer(static_cast<size_t>(std::max<LONG>(tymed == TYMED_CALLBACK ? bufferSize : itemSize, 0)));
+  MINIDRV_TRANSFER_CONTEXT transfer{};
+  transfer.lSize = sizeof transfer;
+  transfer.guidFormatID = format;
+  transfer.tymed = tymed;
+  transfer.lBufferSize = static_cast<LONG>(buffer.size());
+  transfer.pBaseBuffer = transfer.pTransferBuffer = buffer.empty() ? nullptr : buffer.data();
+  transfer.bClassDrvAllocBuf = TRUE;
+  transfer.bTransferDataCB = tymed == TYMED_CALLBACK;
+  received->clear();
+  auto callback = com::ComPtr<TransferCallback>::Adopt(new TransferCallback(*received, data));
+  transfer.pIWiaMiniDrvCallBack = callback.Get();
+  if (tymed == TYMED_FILE) {
+    // The header the service writes ahead of the driver's rows.
+    wiasGetImageInformation(item->ServiceContext(), 0, &transfer);
+  }
+  LONG deviceError = 0;
+  result = miniDriver_->drvAcquireItemData(item->ServiceContext(), 0, &transfer, &deviceError);
+  if (SUCCEEDED(result) && tymed == TYMED_FILE) *received = buffer;
+  return result;
 }
 
 HRESULT DeviceSession::Formats(std::vector<WIA_FORMAT_INFO>* formats) {
@@ -193,6 +294,7 @@ std::optional<GUID> DeviceSession::WaitForEvent(DWORD milliseconds) {
   STINOTIFY notification{};
   notification.dwSize = sizeof notification;
   if (FAILED(usd_->GetNotificationData(&notification))) return std::nullopt;
+  if (notification.guidNotificationCode == WIA_EVENT_DEVICE_CONNECTED) InitializeDriver();
   return notification.guidNotificationCode;
 }
 

@@ -10,6 +10,7 @@
 // event thread only signals the event.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,10 +65,22 @@ class DeviceSession {
   // The properties of the item `name` (empty: the root), which the driver
   // makes on first use. E_INVALIDARG when there is no such item.
   HRESULT Properties(const std::string& name, std::vector<ItemProperty>* properties);
+  // Writes a property an application may write (E_ACCESSDENIED for the
+  // others) and lets the driver validate the change.
+  HRESULT WriteProperty(const std::string& name, PROPID id, const PROPVARIANT& value);
+  // Transfers the item's picture in `format` by `tymed` (TYMED_FILE: into a
+  // buffer of the item's size; TYMED_CALLBACK: in chunks of the item's
+  // buffer size). `received` gets the bytes at the offsets the driver
+  // gave; `data` (may be empty) hears each data message.
+  using DataMessage = std::function<void(LONG percent, LONG offset, const BYTE* bytes, LONG length)>;
+  HRESULT Transfer(const std::string& name, const GUID& format, LONG tymed, std::vector<BYTE>* received,
+                   const DataMessage& data = {});
   // The formats and media types the driver transfers in.
   HRESULT Formats(std::vector<WIA_FORMAT_INFO>* formats);
   // Waits up to `milliseconds` for the driver's event; its identifier when
   // the event was signalled and the driver handed a notification over.
+  // A device connected again (its folder changed) is initialised again,
+  // which gives the service the driver's new tree.
   std::optional<GUID> WaitForEvent(DWORD milliseconds);
 
   IStiUSD* Usd() const { return usd_.Get(); }
@@ -75,6 +88,9 @@ class DeviceSession {
 
  private:
   DeviceSession() = default;
+  DrvItem* FindItem(const std::string& name) const;
+  HRESULT MakeProperties(DrvItem* item);
+  HRESULT InitializeDriver();
 
   com::ComPtr<IUnknown> outer_;  // the service's object, holding the driver
   com::ComPtr<IStiUSD> usd_;
