@@ -55,10 +55,13 @@ DWORD Value(const char* name) {
   return value;
 }
 
-// A white 24-bit bitmap file; `rowsGiven` cuts its rows short.
-void WriteWhiteBitmap(const fs::path& path, uint32_t width, uint32_t height, uint32_t rowsGiven) {
+// A 24-bit bitmap file, white, or with each row's bytes its number in the
+// file (`numbered`); `rowsGiven` cuts its rows short.
+void WriteWhiteBitmap(const fs::path& path, uint32_t width, uint32_t height, uint32_t rowsGiven,
+                      bool numbered = false) {
   const uint32_t row = (width * 3 + 3) & ~3u;
   std::vector<uint8_t> file(54 + row * rowsGiven, 0xFF);
+  for (uint32_t y = 0; numbered && y < rowsGiven; ++y) std::fill_n(file.begin() + 54 + y * row, row, y);
   const auto put = [&](size_t at, uint32_t value) {
     for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(value >> (8 * i));
   };
@@ -92,6 +95,7 @@ class WiaDevice : public ::testing::Test {
     WriteWhiteBitmap(folder_ / "Full.BMP", 640, 480, 480);
     WriteWhiteBitmap(folder_ / "Wide.bmp", 320, 100, 100);
     WriteWhiteBitmap(folder_ / "Short.BMP", 320, 100, 40);
+    WriteWhiteBitmap(folder_ / "Rows.BMP", 4, 3, 3, true);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::string error;
     session_ = wia::DeviceSession::Open({"0000", "camera", kDriverClass}, &error);
@@ -122,7 +126,7 @@ TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
   EXPECT_EQ(items[0].flags, WiaItemTypeFolder | WiaItemTypeDevice | WiaItemTypeRoot);
   EXPECT_EQ(items[0].fullName, "0000\\Root");
   // A name without a dot and a folder (a dot in its name or not) give no item.
-  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "WQ0", "Clip0", "Full", "Wide", "Short"}));
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "WQ0", "Clip0", "Full", "Wide", "Short", "Rows"}));
   for (const wia::ItemView& item : items) {
     if (item.name != "HQ0") continue;
     EXPECT_EQ(item.flags, WiaItemTypeFile | WiaItemTypeImage);
@@ -140,7 +144,7 @@ TEST_F(WiaDevice, ShowsTheFolderFilesAsImagesAndDeletesThem) {
 
   EXPECT_EQ(session_->DeleteItem("WQ0"), S_OK);
   EXPECT_FALSE(fs::exists(folder_ / "WQ0.JPG"));
-  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0", "Full", "Wide", "Short"}));
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"HQ0", "Clip0", "Full", "Wide", "Short", "Rows"}));
   EXPECT_EQ(session_->DeleteItem("WQ0"), E_INVALIDARG);
   // An existing tree stays through a synchronize.
   std::ofstream(folder_ / "HQ1.JPG") << "bytes";
@@ -193,6 +197,33 @@ TEST_F(WiaDevice, ThumbnailsKeepThePictureProportionsAndDamagedFilesFailCleanly)
   for (const auto& entry : fs::directory_iterator(root_.path())) {
     EXPECT_EQ(entry.path().extension(), "") << entry.path();
   }
+}
+
+TEST_F(WiaDevice, TransfersTheBitmapAsItIsOrTopFirstWithoutTouchingTheFile) {
+  ASSERT_TRUE(session_);
+  const std::vector<uint8_t> file = ksv::testing::ReadFile(folder_ / "Rows.BMP");
+  std::vector<BYTE> received;
+  // A file: the service's headers (rows bottom-up), then the rows as the file has them.
+  ASSERT_EQ(session_->Transfer("Rows", WiaImgFmt_BMP, TYMED_FILE, &received), S_OK);
+  ASSERT_EQ(received.size(), file.size());
+  EXPECT_TRUE(received[0] == 'B' && received[1] == 'M' && received[22] == 3 && received[10] == 54);
+  EXPECT_TRUE(std::equal(received.begin() + 54, received.end(), file.begin() + 54));
+
+  // By callback, in memory form: the header (40 bytes, height -3), then
+  // the rows top first (the file's last row first), in buffers of at most
+  // the item's buffer size.
+  std::vector<LONG> offsets;
+  ASSERT_EQ(session_->Transfer("Rows", WiaImgFmt_MEMORYBMP, TYMED_CALLBACK, &received,
+                               [&offsets](LONG, LONG offset, const BYTE*, LONG) { offsets.push_back(offset); }),
+            S_OK);
+  ASSERT_EQ(received.size(), 40u + 3 * 12);
+  EXPECT_EQ(offsets.front(), 0);
+  EXPECT_EQ(offsets.at(1), 40);
+  EXPECT_EQ(static_cast<int32_t>(received[8] | received[9] << 8 | received[10] << 16 | received[11] << 24), -3);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(received[40 + 12 * row], 2 - row) << row;
+  EXPECT_EQ(ksv::testing::ReadFile(folder_ / "Rows.BMP"), file);
+  // The callback takes the memory form only.
+  EXPECT_EQ(session_->Transfer("Rows", WiaImgFmt_BMP, TYMED_CALLBACK, &received), E_INVALIDARG);
 }
 
 TEST_F(WiaDevice, TheSnapshotCommandPressesTheButtonOnlyWhileTheCameraIsIdle) {
