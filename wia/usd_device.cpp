@@ -266,6 +266,9 @@ HRESULT TestUsdDevice::drvValidateItemProperties(BYTE* context, LONG, ULONG coun
     {
       std::lock_guard lock(treeLock_);
       rootFolder_ = newRoot;
+      // Kept in the registry too: the event thread follows the registry's
+      // folder, and would otherwise take the device back to the old one.
+      WriteDriverString("WiaRootPath", newRoot);
       DeleteItemTree();
       BuildItemTree();
     }

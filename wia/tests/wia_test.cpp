@@ -226,6 +226,29 @@ TEST_F(WiaDevice, TransfersTheBitmapAsItIsOrTopFirstWithoutTouchingTheFile) {
   EXPECT_EQ(session_->Transfer("Rows", WiaImgFmt_BMP, TYMED_CALLBACK, &received), E_INVALIDARG);
 }
 
+TEST_F(WiaDevice, AnotherRootFolderGivesANewTreeAsTheDeviceConnectsAgain) {
+  ASSERT_TRUE(session_);
+  const fs::path other = root_ / "elsewhere";
+  fs::create_directories(other);
+  std::ofstream(other / "X1.JPG") << "bytes";
+  PROPVARIANT value{};
+  value.vt = VT_I4;
+  value.lVal = 1;
+  EXPECT_EQ(session_->WriteProperty("", 2050, value), E_ACCESSDENIED);  // Pictures Taken: read only
+  value.vt = VT_BSTR;
+  value.bstrVal = SysAllocString(other.u16string().c_str());
+  EXPECT_EQ(session_->WriteProperty("", 38914, value), S_OK);
+  SysFreeString(value.bstrVal);
+  const std::optional<GUID> event = session_->WaitForEvent(1000);
+  ASSERT_TRUE(event);
+  EXPECT_EQ(*event, WIA_EVENT_DEVICE_CONNECTED);
+  EXPECT_EQ(ItemNames(), (std::set<std::string>{"X1"}));
+  // It stays: the event thread, which follows the registry's root folder,
+  // does not take the device back to the old one.
+  EXPECT_FALSE(session_->WaitForEvent(1500));
+  EXPECT_EQ(Ksvcam("registry get WiaRootPath"), other.string() + "\n");
+}
+
 TEST_F(WiaDevice, TheSnapshotCommandPressesTheButtonOnlyWhileTheCameraIsIdle) {
   ASSERT_TRUE(session_);
   SetValue("TimerTrigger", 0);
