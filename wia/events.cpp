@@ -42,9 +42,11 @@ bool PollButton() {
 void TestUsdDevice::RunEvents() {
   for (;;) {
     const DWORD waited = WaitForSingleObject(stopEvent_, kPollMilliseconds);
-    const std::string path = ReadWiaRootPath();
     {
+      // Read under the tree's lock, which a change of folder holds while it
+      // writes the registry.
       std::lock_guard lock(treeLock_);
+      const std::string path = ReadWiaRootPath();
       if (!path.empty() && strcasecmp(path.c_str(), rootFolder_.c_str()) != 0) {
         rootFolder_ = path;
         DeleteItemTree();
