@@ -167,8 +167,11 @@ HRESULT ReadImageInformation(const std::string& bitmapFile, const std::string& i
   const int32_t width = static_cast<int32_t>(Read32(header + 4));
   const int32_t height = static_cast<int32_t>(Read32(header + 8));
   const uint32_t bits = header[14] | header[15] << 8;
-  if (headerBytes < kInfoHeaderBytes || headerBytes > 1024 || width <= 0 || height == 0 || bits == 0 ||
-      bits > 32 || height == INT32_MIN) {
+  const uint32_t compression = Read32(header + 16);
+  const bool knownDepth = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+  // Uncompressed rows only: their size is what the header says.
+  if (headerBytes < kInfoHeaderBytes || headerBytes > 1024 || width <= 0 || height == 0 || !knownDepth ||
+      compression != 0 || height == INT32_MIN) {
     return E_FAIL;
   }
   const uint32_t colours = bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
@@ -177,6 +180,12 @@ HRESULT ReadImageInformation(const std::string& bitmapFile, const std::string& i
   // The information header and colour table, as the file holds them.
   info->header.assign(head + kFileHeaderBytes, head + sizeof head);
   info->header.resize(kInfoHeaderBytes + 4ull * colours);
+  // As a plain information header with a full colour table, which is what
+  // this copy holds whatever header the file has.
+  for (int i = 0; i < 4; ++i) {
+    info->header[i] = static_cast<uint8_t>(kInfoHeaderBytes >> (8 * i));
+    info->header[32 + i] = 0;
+  }
   in.seekg(kFileHeaderBytes + headerBytes);
   in.read(reinterpret_cast<char*>(info->header.data() + kInfoHeaderBytes), 4ll * colours);
   if (static_cast<uint32_t>(in.gcount()) != 4u * colours) return E_FAIL;
@@ -187,6 +196,20 @@ HRESULT ReadImageInformation(const std::string& bitmapFile, const std::string& i
   info->pixelOffset = Read32(head + 10);
   info->time = FileTime(itemFile);
   return S_OK;
+}
+
+HRESULT ReadRows(const std::string& bitmapFile, const ImageInformation& info, std::vector<BYTE>* rows) {
+  std::ifstream in(bitmapFile, std::ios::binary);
+  if (!in) return FileError();
+  const size_t bytes = static_cast<size_t>(info.bytesPerLine) * static_cast<size_t>(info.height);
+  in.seekg(0, std::ios::end);
+  const auto fileBytes = static_cast<uint64_t>(in.tellg());
+  // Never more than the file holds, whatever its header says.
+  if (fileBytes < info.pixelOffset || fileBytes - info.pixelOffset < bytes) return E_FAIL;
+  rows->resize(bytes);
+  in.seekg(info.pixelOffset);
+  in.read(reinterpret_cast<char*>(rows->data()), static_cast<std::streamsize>(bytes));
+  return static_cast<size_t>(in.gcount()) == bytes ? S_OK : E_FAIL;
 }
 
 }  // namespace ksv::wia

@@ -47,6 +47,10 @@ struct ImageInformation {
 // headers do not fit in it.
 HRESULT ReadImageInformation(const std::string& bitmapFile, const std::string& itemFile, ImageInformation* info);
 
+// The picture's rows as the bitmap file holds them. A Win32 file error when
+// it cannot be read, E_FAIL when they are not all there.
+HRESULT ReadRows(const std::string& bitmapFile, const ImageInformation& info, std::vector<BYTE>* rows);
+
 // The item file's extension, upper case, with its dot (".JPG").
 std::string UpperExtension(const std::string& path);
 

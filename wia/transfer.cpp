@@ -5,7 +5,6 @@
 // cannot leave a picture upside down on disk.
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 
 #include "include/win32_errors.h"
@@ -33,17 +32,6 @@ HRESULT Tell(MINIDRV_TRANSFER_CONTEXT& transfer, LONG reason, LONG status, LONG 
              LONG length) {
   if (transfer.pIWiaMiniDrvCallBack == nullptr) return S_OK;
   return transfer.pIWiaMiniDrvCallBack->MiniDrvCallback(reason, status, percent, offset, length, &transfer, 0);
-}
-
-// The picture's rows as its bitmap file holds them.
-HRESULT ReadRows(const std::string& bitmapFile, const ImageInformation& info, std::vector<BYTE>* rows) {
-  std::ifstream in(bitmapFile, std::ios::binary);
-  if (!in) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  const size_t bytes = static_cast<size_t>(info.bytesPerLine) * static_cast<size_t>(info.height);
-  rows->resize(bytes);
-  in.seekg(info.pixelOffset);
-  in.read(reinterpret_cast<char*>(rows->data()), static_cast<std::streamsize>(bytes));
-  return static_cast<size_t>(in.gcount()) == bytes ? S_OK : E_FAIL;
 }
 
 HRESULT SendToCallback(MINIDRV_TRANSFER_CONTEXT& transfer, const ImageInformation& info, std::vector<BYTE>& rows) {
