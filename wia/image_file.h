@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "include/win32_types.h"
+#include "platform/com/hresult.h"
 #include "platform/files/files.h"
 
 namespace ksv::wia {
