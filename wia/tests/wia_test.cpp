@@ -16,6 +16,7 @@
 #include "platform/registry/win32_registry.h"
 #include "platform/ui/user32.h"
 #include "platform/wia/service.h"
+#include "support/picture/picture_file.h"
 #include "testing/temp_files.h"
 
 namespace {
@@ -297,6 +298,18 @@ TEST(WiaCommand, CopiesTheCameraAndListsEveryKindOfItem) {
   }
   EXPECT_EQ(listed.find("(failed)"), std::string::npos) << listed;
   EXPECT_TRUE(fs::is_regular_file(root / "KSV1" / "Clip0.AVI"));
+
+  // A transfer gives the picture the camera's download gives, in either
+  // form and row order.
+  Ksvcam("download --bmp --out " + (root / "download").string());
+  const ksv::picture::RgbPicture downloaded = ksv::picture::ReadPicture(root / "download" / "HQ0.BMP");
+  for (const char* options : {"", " --memory-bitmap --callback"}) {
+    const fs::path file = root / "transferred.bmp";
+    EXPECT_EQ(Ksvcam("wia transfer HQ0 -o " + file.string() + options).find("(failed)"), std::string::npos);
+    const ksv::picture::RgbPicture transferred = ksv::picture::ReadPicture(file);
+    EXPECT_EQ(transferred.width, 640u) << options;
+    EXPECT_TRUE(transferred.pixels == downloaded.pixels) << options;
+  }
 }
 
 }  // namespace
