@@ -299,10 +299,9 @@ TEST(WiaCommand, CopiesTheCameraAndListsEveryKindOfItem) {
   EXPECT_EQ(listed.find("(failed)"), std::string::npos) << listed;
   EXPECT_TRUE(fs::is_regular_file(root / "KSV1" / "Clip0.AVI"));
 
-  // A transfer gives the picture the camera's download gives, in either
+  // A transfer gives the picture the camera's JPEG file holds, in either
   // form and row order.
-  Ksvcam("download --bmp --out " + (root / "download").string());
-  const ksv::picture::RgbPicture downloaded = ksv::picture::ReadPicture(root / "download" / "HQ0.BMP");
+  const ksv::picture::RgbPicture downloaded = ksv::picture::ReadPicture(root / "KSV1" / "HQ0.JPG");
   for (const char* options : {"", " --memory-bitmap --callback"}) {
     const fs::path file = root / "transferred.bmp";
     EXPECT_EQ(Ksvcam("wia transfer HQ0 -o " + file.string() + options).find("(failed)"), std::string::npos);
