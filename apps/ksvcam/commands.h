@@ -31,6 +31,7 @@ CommandRun MemoryCommand(CLI::App& app);           // memory build|info
 CommandRun DownloadCommand(CLI::App& app);         // download --out DIR
 CommandRun InfoCommand(CLI::App& app);             // info
 CommandRun SetupCommand(CLI::App& app);            // setup [--unregister]
+CommandRun AcquireCommand(CLI::App& app);          // acquire [--out DIR] [--do ACTION...] | --uiless -o F
 CommandRun SettingsCommand(CLI::App& app);         // settings [--host H] [--screenshot F]
 CommandRun WiaCommand(CLI::App& app);               // wia items|sync|command C|delete I|events
 CommandRun FiltersCommand(CLI::App& app);          // filters [--category NAME]

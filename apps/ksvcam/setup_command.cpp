@@ -13,6 +13,7 @@
 #include "apps/ksvcam/machine_microphone.h"
 #include "apps/ksvcam/media_setup.h"
 #include "apps/ksvcam/settings_files.h"
+#include "apps/ksvcam/scanner_setup.h"
 #include "apps/ksvcam/still_image_setup.h"
 #include "common/driver_files.h"
 #include "platform/root/system_root.h"
@@ -62,6 +63,7 @@ CommandRun SetupCommand(CLI::App& app) {
     RegisterSettingsExtension();
     console.out << "registered the settings extension: " << SettingsExtensionModule().string() << "\n";
     InstallStillImageSoftware(print);
+    InstallScannerInterface(print);
     const MediaRegistration media = RegisterMediaFramework(print);
     console.out << "set up the simulated camera and microphone, " << files.size()
                 << " driver files, " << media.modules << " media modules and " << media.categories

@@ -65,7 +65,8 @@ KsProxyFilter::KsProxyFilter() : CSource("KS proxy", nullptr, CLSID_Proxy) {
 
 KsProxyFilter::~KsProxyFilter() {
   pin_->UseCamera(nullptr);
-  camera_.reset();
+  camera_ = nullptr;
+  owned_.reset();
 }
 
 CUnknown* KsProxyFilter::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
@@ -96,11 +97,20 @@ HRESULT KsProxyFilter::Load(IPropertyBag* bag, IErrorLog* /*errorLog*/) {
   if (camera_) return E_UNEXPECTED;
   usb::UsbDevice* device = FindCamera(ReadText(bag, u"DevicePath"));
   if (device == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
-  std::string error;
-  camera_ = usb::CameraStack::Start(*device, &error);
-  if (!camera_) return VFW_E_NO_CAPTURE_HARDWARE;
-  const HRESULT result = pin_->UseCamera(camera_.get());
-  if (FAILED(result)) camera_.reset();
+  usb::CameraStack::UseHosted(usb::CameraStack::HostedSerial(), [this](usb::CameraStack& stack) {
+    if (!stack.IsStreaming()) camera_ = &stack;
+  });
+  if (camera_ == nullptr) {
+    std::string error;
+    owned_ = usb::CameraStack::Start(*device, &error);
+    if (!owned_) return VFW_E_NO_CAPTURE_HARDWARE;
+    camera_ = owned_.get();
+  }
+  const HRESULT result = pin_->UseCamera(camera_);
+  if (FAILED(result)) {
+    camera_ = nullptr;
+    owned_.reset();
+  }
   return result;
 }
 

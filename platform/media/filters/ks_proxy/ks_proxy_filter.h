@@ -2,8 +2,10 @@
 // object per camera, made by binding the camera's moniker in the video
 // input category, whose property bag names the device ("DevicePath": the
 // machine's name for it; else "FriendlyName": the first camera). Loading it
-// starts the camera under its driver (platform/usbcamd/camera_stack.h); the
-// filter's one pin, "Capture", streams what the driver's reads deliver.
+// starts the camera under its driver (platform/usbcamd/camera_stack.h), or,
+// when this process already hosts the camera and does not stream it, uses
+// that stack (never a second driver instance on the camera; the host keeps
+// its camera for as long as it has graphs on it); the filter's one pin, "Capture", streams what the driver's reads deliver.
 //
 // IKsPropertySet on the filter reaches the driver's device property sets:
 // the request is the property header (set, id, get or set) followed by the
@@ -72,7 +74,8 @@ class KsProxyFilter final : public CSource,
                        DWORD instanceLength, LPVOID propertyData, DWORD dataLength,
                        DWORD* returned);
 
-  std::unique_ptr<platform::usbcamd::CameraStack> camera_;
+  std::unique_ptr<platform::usbcamd::CameraStack> owned_;  // a stack this filter started
+  platform::usbcamd::CameraStack* camera_ = nullptr;       // owned_, or the process's hosted stack
   VideoCapturePin* pin_;  // owned by CSource's pin list
 };
 
