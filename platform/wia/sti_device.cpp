@@ -5,23 +5,36 @@
 namespace ksv::platform::wia {
 
 HRESULT StiDevice::LockDevice(DWORD timeOut) {
-  if (!lock_.try_lock_for(std::chrono::milliseconds(timeOut))) return STIERR_DEVICE_LOCKED;
+  {
+    std::unique_lock lock(state_);
+    if (!freed_.wait_for(lock, std::chrono::milliseconds(timeOut), [this] { return !held_; })) {
+      return STIERR_DEVICE_LOCKED;
+    }
+    held_ = true;
+  }
   // The service's lock first, then the driver's, as the platform orders them.
   const HRESULT locked = driver_->LockDevice();
-  if (FAILED(locked)) {
-    lock_.unlock();
-  } else {
-    held_.store(true);
-  }
+  if (FAILED(locked)) Free();
   return locked;
 }
 
 HRESULT StiDevice::UnLockDevice() {
-  // Unlocking a device nobody locked is the caller's error, never the lock's.
-  if (!held_.exchange(false)) return E_UNEXPECTED;
+  {
+    // Unlocking a device nobody locked is the caller's error, never the lock's.
+    std::lock_guard lock(state_);
+    if (!held_) return E_UNEXPECTED;
+  }
   const HRESULT unlocked = driver_->UnLockDevice();
-  lock_.unlock();
+  Free();
   return unlocked;
+}
+
+void StiDevice::Free() {
+  {
+    std::lock_guard lock(state_);
+    held_ = false;
+  }
+  freed_.notify_one();
 }
 
 }  // namespace ksv::platform::wia

@@ -3,7 +3,7 @@
 // and the STI device, whose lock the driver takes around its work.
 #pragma once
 
-#include <atomic>
+#include <condition_variable>
 #include <mutex>
 
 #include "platform/com/com_object.h"
@@ -52,9 +52,13 @@ class StiDevice final : public com::ComObject<IStiDevice> {
   HRESULT GetLastErrorInfo(STI_ERROR_INFO*) override { return E_NOTIMPL; }
 
  private:
+  void Free();
+
   IStiUSD* driver_;  // uncounted: the service holds the driver longer
-  std::timed_mutex lock_;
-  std::atomic<bool> held_{false};
+  // The lock: held or not, and who waits for it.
+  std::mutex state_;
+  std::condition_variable freed_;
+  bool held_ = false;
 };
 
 }  // namespace ksv::platform::wia
