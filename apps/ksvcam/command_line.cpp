@@ -21,7 +21,7 @@ constexpr CommandDefinition kCommands[] = {
     FiltersCommand,  GraphCommand,    ResampleCommand,  AviInfoCommand,
     AviFixCommand,   DevicesCommand,  PreviewCommand,   RecordCommand,
     RecordAudioCommand, AviCommand,   WavCommand,       PlayCommand,
-    SettingsCommand, AcquireCommand,
+    SettingsCommand, AcquireCommand, WiaCommand,
 };
 
 // The subcommand the arguments named, for the "see --help" hint.

@@ -33,6 +33,7 @@ CommandRun InfoCommand(CLI::App& app);             // info
 CommandRun SetupCommand(CLI::App& app);            // setup [--unregister]
 CommandRun AcquireCommand(CLI::App& app);          // acquire [--out DIR] [--do ACTION...] | --uiless -o F
 CommandRun SettingsCommand(CLI::App& app);         // settings [--host H] [--screenshot F]
+CommandRun WiaCommand(CLI::App& app);               // wia items|sync|command C|delete I|events
 CommandRun FiltersCommand(CLI::App& app);          // filters [--category NAME]
 CommandRun GraphCommand(CLI::App& app);            // graph DESCRIPTION [--seconds S]
 CommandRun SnapshotConvertCommand(CLI::App& app);  // snapshot-convert SNAPSHOT -o OUT
