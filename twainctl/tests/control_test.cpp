@@ -25,6 +25,7 @@
 #include "platform/ui/input.h"
 #include "platform/ui/window.h"
 #include "platform/usbcamd/camera_stack.h"
+#include "simcam/default_memory.h"
 #include "simcam/simulated_camera.h"
 #include "testing/temp_files.h"
 #include "twainctl/control.h"
@@ -95,13 +96,16 @@ class Control : public ::testing::Test {
   }
   // A camera that stores nothing: the camera library opens on it.
   void UseEmptyCameraMemory() {
-    const fs::path memory = root_.path() / "empty.mem";
     outside::bulk::CameraMemory empty;
     outside::bulk::RecordingMode mode{0, 320, 240, {}};
     mode.tables.luminance.fill(1);
     mode.tables.chrominance.fill(1);
     empty.modes.push_back(mode);
-    const std::vector<uint8_t> image = outside::bulk::WriteMemoryImage(empty);
+    UseCameraMemory(empty);
+  }
+  void UseCameraMemory(const outside::bulk::CameraMemory& stored) {
+    const fs::path memory = root_.path() / "camera.mem";
+    const std::vector<uint8_t> image = outside::bulk::WriteMemoryImage(stored);
     std::ofstream(memory, std::ios::binary).write(reinterpret_cast<const char*>(image.data()),
                                                   static_cast<std::streamsize>(image.size()));
     ASSERT_EQ(BULK_UseCameraMemory(memory.c_str()), 1);
@@ -252,10 +256,11 @@ TEST_F(Control, ExitPressedWhileThePagesRunIsHandledAfterThem) {
 }
 
 // Downloaded items: a burst picture is shown as one, a failed item is
-// skipped and the rest still come; the finished download counts as
-// completed, so a second click only says so.
+// skipped and the rest still come; a download whose pictures cannot be
+// written counts as completed and says how many failed, so a second click
+// only says it is done.
 TEST_F(Control, DownloadShowsBurstsSkipsFailuresAndHappensOnce) {
-  UseEmptyCameraMemory();
+  UseCameraMemory(simcam::DefaultCameraMemory(root_.path() / "no photographs"));
   Create(1);
   std::vector<uint8_t> pixels(16 * 16 * 3, 128);
   int32_t cancel = 0;
@@ -273,16 +278,22 @@ TEST_F(Control, DownloadShowsBurstsSkipsFailuresAndHappensOnce) {
   EXPECT_EQ(Kinds(), (std::vector<int>{KXTWNUI_BURST_PICTURE, KXTWNUI_LOW_PICTURE}));
   EXPECT_EQ(control_->failedItems, 1);
 
+  // The pictures are written where a folder stands.
+  fs::remove(control_->files.picture);
+  fs::create_directory(control_->files.picture);
   RunCameraDownload(*control_);
   EXPECT_TRUE(control_->downloaded);
   EXPECT_EQ(KXTWNUI_GetUIState(control_->ui), 2);
-  EXPECT_FALSE(control_->status.shown());
+  EXPECT_GE(control_->failedItems, 3) << "every stored picture failed";
+  EXPECT_EQ(control_->status.text(),
+            "Downloading... : " + std::to_string(control_->failedItems) + " items could not be downloaded");
+  EXPECT_EQ(Kinds().size(), 2u) << "no picture added";
   Event(9, 1);
   EXPECT_EQ(control_->ui->tooltip, "Download is completed") << "the button's tooltip once downloaded";
   Event(9, 3);
   EXPECT_EQ(control_->ui->tooltip, "Download is completed");
   EXPECT_EQ(KXTWNUI_GetUIState(control_->ui), 2) << "no second download";
-  EXPECT_FALSE(control_->status.shown());
+  EXPECT_FALSE(control_->busy);
 }
 
 // Clip thumbnails and the clip table stay aligned when a clip's first frame
