@@ -173,17 +173,16 @@ void OnDownloadClick(TwainControl& control) {
 }
 
 void RunCameraDownload(TwainControl& control) {
-  if (control.cancelWork) {
-    // Exit was pressed before the download began.
-    CloseStatus(control, {});
-    return;
+  // Not when Exit was pressed before the download began.
+  if (!control.cancelWork) {
+    control.camera = KXCAMAPI_Init(OnBegin, OnEnd, reinterpret_cast<intptr_t>(&control), control.module,
+                                   control.status.handle());
   }
-  control.camera = KXCAMAPI_Init(OnBegin, OnEnd, reinterpret_cast<intptr_t>(&control), control.module,
-                                 control.status.handle());
   if (control.camera == nullptr) {
-    // The camera cannot be opened: the window comes back as it was.
+    // No download: the window comes back as it was.
     CloseStatus(control, {});
-    StartPreview(control);
+    const uint32_t status = ReadDriverStatus(control);
+    if (status == 3 || status == 7) StartPreview(control);
     KXTWNUI_ChangeUIState(control.ui, kStateNormal);
     return;
   }
