@@ -10,10 +10,10 @@
 #include "include/oksv1cap.h"
 #include "include/oksv1ctl.h"
 #include "include/oksv1ui.h"
-#include "twainctl/profile.h"
-#include "twainctl/status_window.h"
 #include "outside/download/item_files.h"
 #include "platform/files/files.h"
+#include "twainctl/profile.h"
+#include "twainctl/status_window.h"
 
 struct TwainControl {
   HINSTANCE module = nullptr;     // the library, where the system sees it (its folder, the camera library's)
