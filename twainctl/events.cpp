@@ -10,6 +10,7 @@ namespace ksv::twainctl {
 namespace {
 
 constexpr int kStateNormal = 2;
+constexpr int kStateBusy = 4;
 constexpr int kStateNoCamera = 5;
 
 enum Event {
@@ -58,6 +59,9 @@ void WatchCamera(TwainControl& control) {
     StopPreview(control);
     control.cameraMissing = true;
     control.downloaded = false;
+    ForgetCompletedDownload();
+    control.saved = false;
+    control.downloadCounter = 0;
     KXTWNUI_ChangeUIState(control.ui, kStateNoCamera);
     return;
   }
@@ -69,7 +73,7 @@ void WatchCamera(TwainControl& control) {
 
 void OnButton(TwainControl& control, const KXTWNUI_EVENT& event, int tip) {
   if (event.action == kEntered) {
-    ShowTip(control, Text(control.files.localization, tip));
+    ShowTip(control, Text(control.files.localization, tip, DownloadCompletedInProcess()));
   } else if (event.action == kLeft) {
     HideTip(control);
   }
@@ -102,10 +106,12 @@ void Handle(TwainControl& control, const KXTWNUI_EVENT& event) {
     case kExitButton:
       OnButton(control, event, kTipExit);
       if (clicked) {
-        // Pressed while a snapshot or the pages run (their loops deliver
-        // it): handled once they have returned.
+        // Pressed while a snapshot, the pages, a download or Save All run
+        // (their loops deliver it): the work is stopped, and the exit
+        // handled once it has returned.
         if (control.busy > 0) {
           control.exitPending = true;
+          control.cancelWork = true;
         } else {
           Exit(control);
         }
@@ -116,12 +122,20 @@ void Handle(TwainControl& control, const KXTWNUI_EVENT& event) {
       break;
     case kDownloadButton:
       OnButton(control, event, kTipDownload);
-      // The camera download is a piece of work of its own, not built into
-      // the control yet: a click does nothing.
+      if (clicked) OnDownloadClick(control);
       break;
     case kSaveAllButton:
       OnButton(control, event, kTipSaveAll);
-      // Save All comes with the camera download; a click does nothing yet.
+      if (clicked && control.busy == 0) {
+        KXTWNUI_ChangeUIState(control.ui, kStateBusy);
+        ++control.busy;
+        if (SaveAll(control)) {
+          control.saved = true;
+          control.downloadCounter = 0;
+        }
+        --control.busy;
+        KXTWNUI_ChangeUIState(control.ui, kStateNormal);
+      }
       break;
     case kOverThumbnail:
       if (event.action >= 1 && event.action <= 6) {
@@ -136,7 +150,7 @@ void Handle(TwainControl& control, const KXTWNUI_EVENT& event) {
       HideTip(control);
       break;
     case kClipDoubleClick:
-      // Clips come from the camera download; there are none to open yet.
+      if (event.action == KXTWNUI_CLIP || event.action == KXTWNUI_LOW_CLIP) OpenClip(control, event.first);
       break;
     default:
       break;
@@ -169,10 +183,14 @@ void OnWindowEvent(intptr_t user, const KXTWNUI_EVENT* event) {
   auto* control = reinterpret_cast<TwainControl*>(user);
   if (control == nullptr || event == nullptr || event->category != 1) return;
   Handle(*control, *event);
-  if (control->exitPending && control->busy == 0) {
-    control->exitPending = false;
-    Exit(*control);
-  }
+  ExitWhenIdle(*control);
+}
+
+void ExitWhenIdle(TwainControl& control) {
+  if (!control.exitPending || control.busy > 0) return;
+  control.exitPending = false;
+  control.cancelWork = false;
+  Exit(control);
 }
 
 }  // namespace ksv::twainctl

@@ -47,7 +47,8 @@ void DestroyControl(TwainControl* control) {
     control->status.Destroy();
     KXTWNUI_Reset(control->ui);
     control->ui = nullptr;
-    if (control->profile.cameraDownload) ksv::common::DeletePlainFiles(ClipsFolder(*control));
+    // This process's clips go; other processes' stay.
+    control->clipWork.Release();
   }
   StopPreview(*control);
   delete control;
@@ -80,7 +81,9 @@ bool Build(TwainControl& control) {
   ClientToScreen(control.window, &at);
   at.y -= 18;
   if (!control.status.Make(control.resources, at)) return false;
-  if (p.cameraDownload) ksv::common::DeletePlainFiles(ClipsFolder(control));
+  // Clips are made in a folder of this control's own under the Clips
+  // folder; only the folders of controls that are gone are cleared.
+  if (p.cameraDownload) control.clipWork.Claim(ClipsFolder(control));
   return true;
 }
 

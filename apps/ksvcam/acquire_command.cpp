@@ -33,6 +33,7 @@
 #include "outside/twainds/data_source.h"
 #include "platform/memory/global_memory.h"
 #include "platform/root/system_root.h"
+#include "platform/shell/shell.h"
 #include "platform/ui/answerer.h"
 #include "platform/ui/input.h"
 #include "platform/ui/presenter/presenter.h"
@@ -57,7 +58,24 @@ struct AcquireOptions {
 };
 
 // The window's buttons, by their control identifiers.
-enum ButtonId { kSnapShot = 2000, kColoring = 2001, kTransfer = 2002, kExit = 2004, kPageBack = 2005, kPageForward = 2006 };
+enum ButtonId {
+  kSnapShot = 2000,
+  kColoring = 2001,
+  kTransfer = 2002,
+  kTransferAll = 2003,
+  kExit = 2004,
+  kPageBack = 2005,
+  kPageForward = 2006,
+  kDownload = 2007,
+  kSaveAll = 2008,
+};
+
+// How a scripted person answers Save All: the folder the browser is given,
+// and Yes or No to the question.
+struct SaveAllAnswer {
+  std::string folder;
+  bool yes = true;
+};
 
 // The thumbnail cells a person clicks, by layout: the small one shows one
 // column of four, the large one two columns of five rows.
@@ -171,9 +189,9 @@ bool PumpUntil(double seconds, Done done) {
 
 class Script {
  public:
-  Script(DataSourceModule& module, KSVDS_HANDLE source, double timeout)
+  Script(DataSourceModule& module, KSVDS_HANDLE source, double timeout, SaveAllAnswer& saveAll)
       : module_(module), source_(source), timeout_(timeout),
-        window_(module.window(source)) {}
+        window_(module.window(source)), saveAll_(saveAll) {}
 
   void Run(const std::string& action, Console& console) {
     const size_t colon = action.find(':');
@@ -183,6 +201,13 @@ class Script {
       Click(kSnapShot);
     } else if (verb == "transfer") {
       Click(kTransfer);
+    } else if (verb == "transfer-all") {
+      Click(kTransferAll);
+    } else if (verb == "download") {
+      Click(kDownload);
+    } else if (verb == "save-all" || verb == "save-all-no") {
+      saveAll_ = {fs::absolute(argument).string(), verb == "save-all"};
+      Click(kSaveAll);
     } else if (verb == "settings") {
       Click(kColoring);
     } else if (verb == "exit") {
@@ -293,15 +318,31 @@ class Script {
   KSVDS_HANDLE source_;
   double timeout_;
   HWND window_;
+  SaveAllAnswer& saveAll_;
 };
 
 // Scripted runs answer every modal element as a person would: a message box
-// is read out and acknowledged, the settings pages are closed.
-void AnswerAsScript(Console& console) {
-  ui::SetAnswerer([&console](const ui::ModalElement& element) {
+// is read out and acknowledged (a question answered as Save All's action
+// says), the folder browser given Save All's folder, the settings pages
+// closed.
+void AnswerAsScript(Console& console, const SaveAllAnswer& saveAll) {
+  ui::SetAnswerer([&console, &saveAll](const ui::ModalElement& element) {
     if (element.kind == ui::ModalKind::MessageBox) {
       console.err << "ksvcam: " << element.title << ": " << element.text << "\n";
-      ui::answer::PressButton(element.window, IDOK);
+      const bool question = GetDlgItem(element.window, IDYES) != nullptr;
+      ui::answer::PressButton(element.window, !question ? IDOK : saveAll.yes ? IDYES : IDNO);
+      return;
+    }
+    if (element.kind == ui::ModalKind::FolderBrowser) {
+      ui::answer::Settle(element.window);
+      if (saveAll.folder.empty()) {
+        ui::answer::PressButton(element.window, IDCANCEL);
+      } else {
+        ui::answer::TypeInto(element.window, kBrowserEditId, saveAll.folder);
+        ui::answer::PressButton(element.window, IDOK);
+      }
+      ui::answer::Settle(element.window);
+      console.out << "chose " << (saveAll.folder.empty() ? std::string("no folder") : Quoted(saveAll.folder)) << "\n";
       return;
     }
     ui::answer::Settle(element.window);
@@ -315,7 +356,8 @@ void CheckAction(const std::string& action) {
   const size_t colon = action.find(':');
   const std::string verb = action.substr(0, colon);
   const std::string argument = colon == std::string::npos ? std::string() : action.substr(colon + 1);
-  const bool plain = verb == "snapshot" || verb == "transfer" || verb == "settings" || verb == "exit";
+  const bool plain = verb == "snapshot" || verb == "transfer" || verb == "transfer-all" || verb == "download" ||
+                     verb == "settings" || verb == "exit";
   if (plain && colon == std::string::npos) return;
   if (verb == "wait" && !argument.empty()) {
     char* end = nullptr;
@@ -327,8 +369,10 @@ void CheckAction(const std::string& action) {
     return;
   }
   if (verb == "select" && !argument.empty() && argument.find_first_not_of("0123456789,") == std::string::npos) return;
+  if ((verb == "save-all" || verb == "save-all-no") && !argument.empty()) return;
   throw UsageError("--do " + Quoted(action) +
-                   ": give snapshot, select:N[,N...], transfer, settings, screenshot:FILE.png, wait:SECONDS or exit");
+                   ": give snapshot, select:N[,N...], transfer, transfer-all, download, save-all:DIR, save-all-no:DIR, "
+                   "settings, screenshot:FILE.png, wait:SECONDS or exit");
 }
 
 int RunAcquire(const AcquireOptions& options, Console& console) {
@@ -345,14 +389,20 @@ int RunAcquire(const AcquireOptions& options, Console& console) {
     throw UsageError("there is no display to show the acquisition window on: give --do ACTION (or --uiless -o FILE.png)");
   }
   const bool transfers = std::any_of(options.actions.begin(), options.actions.end(),
-                                     [](const std::string& a) { return a == "transfer"; });
+                                     [](const std::string& a) { return a == "transfer" || a == "transfer-all"; });
   if (!options.uiless && options.out.empty() && (transfers || !scripted)) {
     throw UsageError("give --out DIR for the images the window transfers");
   }
-  if (!options.out.empty()) {
+  std::vector<std::string> folders;
+  if (!options.out.empty()) folders.push_back(options.out);
+  for (const std::string& action : options.actions) {
+    // The folder a person picks for Save All is one that exists.
+    if (action.starts_with("save-all")) folders.push_back(action.substr(action.find(':') + 1));
+  }
+  for (const std::string& folder : folders) {
     std::error_code error;
-    fs::create_directories(options.out, error);
-    if (error) throw CommandFailure("cannot make " + Quoted(options.out) + ": " + error.message());
+    fs::create_directories(folder, error);
+    if (error) throw CommandFailure("cannot make " + Quoted(folder) + ": " + error.message());
   }
 
   // The machine as an installation leaves it: the camera listed with its
@@ -362,7 +412,8 @@ int RunAcquire(const AcquireOptions& options, Console& console) {
   InstallSettingsFiles(platform::SystemRoot());
   if (!fs::exists(ScannerInterfaceFolder() / "KSVCam.ds")) InstallScannerInterface([](const std::string&) {});
 
-  if (scripted || options.uiless) AnswerAsScript(console);
+  SaveAllAnswer saveAll;
+  if (scripted || options.uiless) AnswerAsScript(console, saveAll);
   struct AnswererGone {
     ~AnswererGone() { ui::SetAnswerer({}); }
   } answererGone;
@@ -386,7 +437,7 @@ int RunAcquire(const AcquireOptions& options, Console& console) {
   if (options.uiless) {
     if (module.capture(source) == 0) throw CommandFailure(ready ? "the camera took no picture" : "the camera is not ready");
   } else if (scripted) {
-    Script script(module, source, options.timeout);
+    Script script(module, source, options.timeout, saveAll);
     for (const std::string& action : options.actions) {
       if (module.finished(source) != 0) break;
       script.Run(action, console);
@@ -415,8 +466,9 @@ CommandRun AcquireCommand(CLI::App& app) {
       ->type_name("DIR");
   command.add_flag("--bmp", options->bmp, "Write BMP files instead of PNG");
   command.add_option("--do", options->actions,
-                     "Act as a person, in order: snapshot, select:N[,N...], transfer, settings, "
-                     "screenshot:FILE.png, wait:SECONDS, exit")
+                     "Act as a person, in order: snapshot, select:N[,N...], transfer, transfer-all, download, "
+                     "save-all:DIR (the folder chosen, the question answered Yes), save-all-no:DIR (answered No), "
+                     "settings, screenshot:FILE.png, wait:SECONDS, exit")
       ->type_name("ACTION");
   command.add_option("--timeout", options->timeout, "Seconds an action may take")
       ->type_name("S")

@@ -1,7 +1,8 @@
 // `ksvcam acquire`, scripted on a fresh machine after `setup`: the data
 // source brings the camera up, the control shows its live picture, a
-// snapshot is transferred, a UI-less capture takes one picture, and a camera
-// another process streams is reported in use.
+// snapshot is transferred, a UI-less capture takes one picture, the camera's
+// stored items are downloaded and saved, and a camera another process
+// streams is reported in use.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,12 +11,17 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
+#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "apps/ksvcam/tests/test_support.h"
 #include "platform/registry/registry_store.h"
 #include "support/picture/psnr.h"
+#include "testing/djpeg_oracle.h"
 
 extern char** environ;
 
@@ -95,6 +101,85 @@ TEST_F(AcquireCommand, TheWindowShowsTheCameraInItsVideoView) {
   }
   std::printf("video view against a captured frame: %.1f dB\n", psnr);
   EXPECT_GE(psnr, 25.0);
+}
+
+// A JPEG file as djpeg decodes it.
+picture::RgbPicture DjpegPicture(const fs::path& jpeg) {
+  const ksv::testing::DjpegRun run = ksv::testing::RunDjpeg(jpeg);
+  EXPECT_EQ(run.status, 0) << jpeg << ": " << run.messages;
+  std::istringstream header(std::string(run.pixels.begin(), run.pixels.begin() + std::min<size_t>(run.pixels.size(), 32)));
+  std::string magic;
+  picture::RgbPicture picture;
+  int depth = 0;
+  header >> magic >> picture.width >> picture.height >> depth;
+  const size_t bytes = static_cast<size_t>(picture.width) * picture.height * 3;
+  const size_t start = static_cast<size_t>(header.tellg()) + 1;
+  if (magic == "P6" && run.pixels.size() >= start + bytes) {
+    picture.pixels.assign(run.pixels.begin() + static_cast<std::ptrdiff_t>(start),
+                          run.pixels.begin() + static_cast<std::ptrdiff_t>(start + bytes));
+  }
+  return picture;
+}
+
+// The window's download, transferred, gives one image per stored picture,
+// burst picture and clip (its first frame), in the camera's order, each the
+// picture `ksvcam download` writes; a second Download adds nothing. Save All
+// writes the same files into a time-stamped folder; refused, it writes
+// nothing.
+TEST_F(AcquireCommand, TheStoredItemsAreDownloadedAndSaved) {
+  auto run = RunKsvcam({"acquire", "--do", "download", "--do", "download", "--do", "transfer-all", "--do", "exit",
+                        "--out", Path("out")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto download = RunKsvcam({"download", "--first-frames", "--out", Path("dl")});
+  ASSERT_EQ(download.status, 0) << download.err;
+  std::vector<std::string> shown, saved;  // the download's files: what the window shows, what Save All writes
+  std::istringstream lines(download.out);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t colon = line.find(": ");
+    if (colon == std::string::npos || !line.ends_with(" bytes") || line.starts_with("download")) continue;
+    const std::string name = line.substr(0, colon);
+    if (!name.ends_with(".png")) saved.push_back(name);
+    if (!name.ends_with(".AVI")) shown.push_back(name);
+  }
+  ASSERT_GE(shown.size(), 10u) << download.out;
+  double lowest = std::numeric_limits<double>::infinity();
+  EXPECT_NE(run.out.find("acquired " + std::to_string(shown.size()) + " images\n"), std::string::npos) << run.out;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const fs::path from = folder_ / "dl" / shown[i];
+    const picture::RgbPicture expected =
+        shown[i].ends_with(".png") ? testing::DecodePngFile(testing::ReadBytes(from)) : DjpegPicture(from);
+    const picture::RgbPicture image =
+        testing::DecodePngFile(testing::ReadBytes(Path("out") + "/Image" + std::to_string(i + 1) + ".png"));
+    ASSERT_EQ(image.width, expected.width) << shown[i];
+    ASSERT_EQ(image.height, expected.height) << shown[i];
+    const double psnr = picture::Psnr(expected, image);
+    EXPECT_GE(psnr, 40.0) << shown[i];
+    lowest = std::min(lowest, psnr);
+  }
+  if (std::isinf(lowest)) {
+    std::printf("%zu downloaded images against ksvcam download's: all identical\n", shown.size());
+  } else {
+    std::printf("%zu downloaded images against ksvcam download's: lowest %.1f dB\n", shown.size(), lowest);
+  }
+
+  run = RunKsvcam({"acquire", "--do", "save-all:" + Path("all"), "--do", "save-all-no:" + Path("none"), "--do", "exit"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_empty(Path("none"))) << "refused";
+  std::vector<fs::path> folders(fs::directory_iterator(Path("all")), fs::directory_iterator());
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_TRUE(std::regex_match(folders[0].filename().string(), std::regex("[0-9]{8}_[0-9]{6}")))
+      << folders[0];
+  for (const std::string& name : saved) {
+    const fs::path file = folders[0] / name;
+    ASSERT_TRUE(fs::exists(file)) << name;
+    if (name.ends_with(".JPG")) {
+      EXPECT_EQ(ksv::testing::RunDjpeg(file).status, 0) << name;
+    } else if (testing::HaveFfmpeg()) {
+      EXPECT_EQ(testing::Probe(file, "v:0", "codec_type"), "video") << name;
+    }
+  }
+  EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(folders[0]), fs::directory_iterator())),
+            saved.size());
 }
 
 // A preview in another process holds the camera: the control is made and
