@@ -1,5 +1,6 @@
 #include "platform/media/filters/ks_proxy/ks_proxy_filter.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -65,7 +66,8 @@ KsProxyFilter::KsProxyFilter() : CSource("KS proxy", nullptr, CLSID_Proxy) {
 
 KsProxyFilter::~KsProxyFilter() {
   pin_->UseCamera(nullptr);
-  camera_.reset();
+  camera_ = nullptr;
+  owned_.reset();
 }
 
 CUnknown* KsProxyFilter::CreateInstance(LPUNKNOWN outer, HRESULT* result) {
@@ -93,14 +95,28 @@ HRESULT KsProxyFilter::NonDelegatingQueryInterface(REFIID iid, void** object) {
 HRESULT KsProxyFilter::Load(IPropertyBag* bag, IErrorLog* /*errorLog*/) {
   if (bag == nullptr) return E_POINTER;
   CAutoLock lock(&m_cStateLock);
-  if (camera_) return E_UNEXPECTED;
+  if (camera_ != nullptr) return E_UNEXPECTED;
+  if (const std::string serial = ReadText(bag, kProxyHostedCameraValue); !serial.empty()) {
+    usb::CameraStack* hosted = nullptr;
+    char* end = nullptr;
+    const uint64_t number = std::strtoull(serial.c_str(), &end, 10);
+    if (*end == '\0') usb::CameraStack::UseHosted(number, [&](usb::CameraStack& stack) { hosted = &stack; });
+    if (hosted == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
+    const HRESULT result = pin_->UseCamera(hosted);
+    if (SUCCEEDED(result)) camera_ = hosted;
+    return result;
+  }
   usb::UsbDevice* device = FindCamera(ReadText(bag, u"DevicePath"));
   if (device == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
   std::string error;
-  camera_ = usb::CameraStack::Start(*device, &error);
-  if (!camera_) return VFW_E_NO_CAPTURE_HARDWARE;
-  const HRESULT result = pin_->UseCamera(camera_.get());
-  if (FAILED(result)) camera_.reset();
+  owned_ = usb::CameraStack::Start(*device, &error);
+  if (!owned_) return VFW_E_NO_CAPTURE_HARDWARE;
+  const HRESULT result = pin_->UseCamera(owned_.get());
+  if (FAILED(result)) {
+    owned_.reset();
+    return result;
+  }
+  camera_ = owned_.get();
   return result;
 }
 
@@ -129,7 +145,7 @@ HRESULT KsProxyFilter::SendProperty(bool isSet, REFGUID propertySet, DWORD id,
   if (instanceLength > 0 && instanceData == nullptr) return E_POINTER;
   if (dataLength > 0 && propertyData == nullptr) return E_POINTER;
   CAutoLock lock(&m_cStateLock);
-  if (!camera_) return VFW_E_NO_CAPTURE_HARDWARE;
+  if (camera_ == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
   // The request: the property header, then what identifies the instance.
   std::vector<uint8_t> request(usb::kKsPropertySize);
   const uint32_t flags = isSet ? usb::KSPROPERTY_TYPE_SET : usb::KSPROPERTY_TYPE_GET;
@@ -178,7 +194,7 @@ HRESULT KsProxyFilter::Get(REFGUID propertySet, DWORD id, LPVOID instanceData,
 
 HRESULT KsProxyFilter::QuerySupported(REFGUID propertySet, DWORD id, DWORD* support) {
   CAutoLock lock(&m_cStateLock);
-  if (!camera_) return VFW_E_NO_CAPTURE_HARDWARE;
+  if (camera_ == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
   const kernel::GUID set = KernelGuid(propertySet);
   const usb::HW_STREAM_HEADER& header = camera_->Streams().StreamHeader;
   const usb::KSPROPERTY_ITEM* item = usb::FindPropertyItem(header, set, id);

@@ -5,6 +5,13 @@
 // starts the camera under its driver (platform/usbcamd/camera_stack.h); the
 // filter's one pin, "Capture", streams what the driver's reads deliver.
 //
+// A bag with kProxyHostedCameraValue (the decimal serial of a camera stack this
+// process already runs, CameraStack::HostedSerial) makes a filter over that
+// stack instead of starting another: the video-capture driver mapper's
+// format page reaches the camera a capture program streams this way. Such a
+// filter does not own the stack; whoever made it keeps the stack running
+// while the filter lives.
+//
 // IKsPropertySet on the filter reaches the driver's device property sets:
 // the request is the property header (set, id, get or set) followed by the
 // instance data, or, without instance data, by the bytes of the value after
@@ -72,7 +79,8 @@ class KsProxyFilter final : public CSource,
                        DWORD instanceLength, LPVOID propertyData, DWORD dataLength,
                        DWORD* returned);
 
-  std::unique_ptr<platform::usbcamd::CameraStack> camera_;
+  std::unique_ptr<platform::usbcamd::CameraStack> owned_;  // the stack Load started
+  platform::usbcamd::CameraStack* camera_ = nullptr;       // that one, or the hosted one
   VideoCapturePin* pin_;  // owned by CSource's pin list
 };
 
