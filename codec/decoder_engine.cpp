@@ -65,7 +65,7 @@ inline int DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanT
     r.RefillIfBelow(32);
     e = ac.Lookup(r.Peek(HuffmanTable::kLookupBits));
     if (HuffmanTable::IsComplete(e)) {
-      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      r.SkipField(e);
       k += static_cast<int>(HuffmanTable::Run(e));
       block[kZigZag[static_cast<size_t>(k)]] = HuffmanTable::Value(e);
       if (++k >= 64) {
