@@ -27,15 +27,10 @@ using Kind = HuffmanTable::Kind;
 // index after the last coefficient (1 for a block with DC alone, 64 for a full
 // block), or -1 when a code is invalid or the run overruns the block.
 // `lastReadStart` receives the bit position where the block's last read began.
-inline int DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanTable& ac,
-                       int16_t& predictor, int16_t* block, uint64_t& lastReadStart) {
-  // A local copy lets the compiler keep the window in registers.
-  BitReader r = reader;
-  struct WriteBack {
-    BitReader& to;
-    BitReader& from;
-    ~WriteBack() { to = from; }
-  } writeBack{reader, r};
+// Always inlined into the scan, whose reader never leaves it: the window
+// stays in registers from block to block.
+[[gnu::always_inline]] inline int DecodeBlock(BitReader& r, const HuffmanTable& dc, const HuffmanTable& ac,
+                                              int16_t& predictor, int16_t* block, uint64_t& lastReadStart) {
 
   r.RefillIfBelow(32);
   uint32_t e = dc.Lookup(r.Peek(HuffmanTable::kLookupBits));
