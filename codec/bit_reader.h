@@ -42,6 +42,14 @@ class BitReader {
     count_ -= n;
   }
 
+  // Skips the count in the low six bits of `field`, whose bits 6 and 7 are
+  // clear: the shift takes the field as it is (its count is masked to six
+  // bits), so nothing stands between a table lookup and the shift.
+  void SkipField(uint32_t field) {
+    window_ <<= (field & 63);
+    count_ -= static_cast<uint8_t>(field);
+  }
+
   uint32_t Take(int n) {
     uint32_t value = Peek(n);
     Skip(n);

@@ -130,6 +130,7 @@ namespace {
 ConvertToRgb24Fn PickSimd() {
 #if defined(__SSE2__)
   __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx2")) return ConvertToRgb24Avx2;
   return __builtin_cpu_supports("ssse3") ? ConvertToRgb24Ssse3 : ConvertToRgb24Sse2;
 #else
   return nullptr;

@@ -7,5 +7,6 @@ namespace ksv::codec {
 
 void ConvertToRgb24Sse2(const ColourRows& rows, ColourForm form, bool rgbOrder, const uint8_t* gamma);
 void ConvertToRgb24Ssse3(const ColourRows& rows, ColourForm form, bool rgbOrder, const uint8_t* gamma);
+void ConvertToRgb24Avx2(const ColourRows& rows, ColourForm form, bool rgbOrder, const uint8_t* gamma);
 
 }  // namespace ksv::codec

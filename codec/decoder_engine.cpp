@@ -27,15 +27,10 @@ using Kind = HuffmanTable::Kind;
 // index after the last coefficient (1 for a block with DC alone, 64 for a full
 // block), or -1 when a code is invalid or the run overruns the block.
 // `lastReadStart` receives the bit position where the block's last read began.
-inline int DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanTable& ac,
-                       int16_t& predictor, int16_t* block, uint64_t& lastReadStart) {
-  // A local copy lets the compiler keep the window in registers.
-  BitReader r = reader;
-  struct WriteBack {
-    BitReader& to;
-    BitReader& from;
-    ~WriteBack() { to = from; }
-  } writeBack{reader, r};
+// Always inlined into the scan, whose reader never leaves it: the window
+// stays in registers from block to block.
+[[gnu::always_inline]] inline int DecodeBlock(BitReader& r, const HuffmanTable& dc, const HuffmanTable& ac,
+                                              int16_t& predictor, int16_t* block, uint64_t& lastReadStart) {
 
   r.RefillIfBelow(32);
   uint32_t e = dc.Lookup(r.Peek(HuffmanTable::kLookupBits));
@@ -65,7 +60,7 @@ inline int DecodeBlock(BitReader& reader, const HuffmanTable& dc, const HuffmanT
     r.RefillIfBelow(32);
     e = ac.Lookup(r.Peek(HuffmanTable::kLookupBits));
     if (HuffmanTable::IsComplete(e)) {
-      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
+      r.SkipField(e);
       k += static_cast<int>(HuffmanTable::Run(e));
       block[kZigZag[static_cast<size_t>(k)]] = HuffmanTable::Value(e);
       if (++k >= 64) {
@@ -160,40 +155,60 @@ DecodeResult DecoderEngine::DecodeScan(std::span<const uint8_t> data, uint32_t d
 
   for (uint32_t mby = 0; mby < mbRows; ++mby) {
     for (uint32_t mbx = 0; mbx < mbColumns; ++mbx) {
-      for (int b = 0; b < 6; ++b) {
+      // The blocks in pairs (the two upper luma blocks, the two lower, Cb
+      // and Cr): each pair shares its multipliers and its stride, so both
+      // can go through the transform at once.
+      for (int b = 0; b < 6; b += 2) {
         const bool luma = b < 4;
-        const int component = luma ? 0 : b - 3;
-        int end = DecodeBlock(reader, luma ? lumaDc_ : chromaDc_, luma ? lumaAc_ : chromaAc_,
-                              predictors[component], coefficients_, lastReadStart);
-        if (end < 0) return DecodeError::kCorruptEntropyData;
+        const HuffmanTable& dc = luma ? lumaDc_ : chromaDc_;
+        const HuffmanTable& ac = luma ? lumaAc_ : chromaAc_;
+        int16_t* first = coefficients_[0];
+        int16_t* second = coefficients_[1];
+        const int firstEnd = DecodeBlock(reader, dc, ac, predictors[luma ? 0 : 1], first, lastReadStart);
+        if (firstEnd < 0) return DecodeError::kCorruptEntropyData;
+        const int secondEnd = DecodeBlock(reader, dc, ac, predictors[luma ? 0 : 2], second, lastReadStart);
 
-        uint8_t* dest;
+        uint8_t* firstOut;
+        uint8_t* secondOut;
         ptrdiff_t stride;
         if constexpr (kPlanar) {
           if (luma) {
             stride = width;
-            dest = out + (ptrdiff_t{mby} * 16 + (b >> 1) * 8) * width + mbx * 16 + (b & 1) * 8;
+            firstOut = out + (ptrdiff_t{mby} * 16 + (b >> 1) * 8) * width + mbx * 16;
+            secondOut = firstOut + 8;
           } else {
             stride = width / 2;
-            uint8_t* plane = out + width * size.height + (b == 5 ? width * size.height / 4 : 0);
-            dest = plane + ptrdiff_t{mby} * 8 * stride + mbx * 8;
+            firstOut = out + width * size.height + ptrdiff_t{mby} * 8 * stride + mbx * 8;
+            secondOut = firstOut + width * size.height / 4;
           }
         } else {
           if (luma) {
             stride = width;
-            dest = stripY_ + (b >> 1) * 8 * width + mbx * 16 + (b & 1) * 8;
+            firstOut = stripY_ + (b >> 1) * 8 * width + mbx * 16;
+            secondOut = firstOut + 8;
           } else {
             stride = width / 2;
-            dest = (b == 4 ? stripCb_ : stripCr_) + mbx * 8;
+            firstOut = stripCb_ + mbx * 8;
+            secondOut = stripCr_ + mbx * 8;
           }
         }
         const Multipliers& m = luma ? dequant_.luminance : dequant_.chrominance;
-        if (end == 1) {
-          FillBlock(dest, stride, DcOnlySample(coefficients_[0], m[0]));
-          coefficients_[0] = 0;
-        } else {
-          InverseTransform(coefficients_, m.data(), dest, stride);
+        if (firstEnd > 1 && secondEnd > 1 && InverseTransformPair != nullptr) {
+          InverseTransformPair(first, second, m.data(), firstOut, secondOut, stride);
+          continue;
         }
+        const auto transform = [&](int16_t* block, int end, uint8_t* dest) {
+          if (end == 1) {
+            FillBlock(dest, stride, DcOnlySample(block[0], m[0]));
+            block[0] = 0;
+          } else {
+            InverseTransform(block, m.data(), dest, stride);
+          }
+        };
+        // A corrupt second block leaves the picture as a block at a time would.
+        transform(first, firstEnd, firstOut);
+        if (secondEnd < 0) return DecodeError::kCorruptEntropyData;
+        transform(second, secondEnd, secondOut);
       }
 
       // Every macroblock but the last is followed by another read, which

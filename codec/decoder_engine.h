@@ -50,7 +50,7 @@ class DecoderEngine {
   HuffmanTable lumaAc_;
   HuffmanTable chromaAc_;
   DequantTables dequant_{};
-  alignas(16) int16_t coefficients_[64];
+  alignas(16) int16_t coefficients_[2][64];  // a pair of blocks
   // One macroblock row of a 24-bit picture, decoded before its conversion.
   static constexpr uint32_t kMaxWidth = 1024;
   alignas(16) uint8_t stripY_[16 * kMaxWidth];

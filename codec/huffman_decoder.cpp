@@ -5,7 +5,7 @@ namespace ksv::codec {
 namespace {
 
 uint32_t Entry(uint32_t consumed, HuffmanTable::Kind kind, uint32_t run, uint32_t size, int32_t value) {
-  return consumed | (static_cast<uint32_t>(kind) << 5) | (run << 8) | (size << 12) |
+  return consumed | (static_cast<uint32_t>(kind) << 6) | (run << 8) | (size << 12) |
          (static_cast<uint32_t>(static_cast<uint16_t>(static_cast<int16_t>(value))) << 16);
 }
 

@@ -25,11 +25,14 @@ class HuffmanTable {
     kLongCode = 3,   // longer than kLookupBits: canonical search
   };
 
-  // Entry layout: bits 0-4 bits to consume, 5-6 kind, 8-11 run, 12-15 size,
-  // 16-31 value (signed).
-  static uint32_t Consumed(uint32_t e) { return e & 31; }
-  static Kind KindOf(uint32_t e) { return static_cast<Kind>((e >> 5) & 3); }
-  static bool IsComplete(uint32_t e) { return (e & (3u << 5)) == 0; }
+  // Entry layout: bits 0-5 bits to consume, 6-7 kind, 8-11 run, 12-15 size,
+  // 16-31 value (signed). The count to consume fills the low six bits alone,
+  // so a 64-bit shift by the entry takes it as it is (the processor's shift
+  // masks its count to six bits): one step less between a lookup and the
+  // next.
+  static uint32_t Consumed(uint32_t e) { return e & 63; }
+  static Kind KindOf(uint32_t e) { return static_cast<Kind>((e >> 6) & 3); }
+  static bool IsComplete(uint32_t e) { return (e & (3u << 6)) == 0; }
   static uint32_t Run(uint32_t e) { return (e >> 8) & 15; }
   static uint32_t Size(uint32_t e) { return (e >> 12) & 15; }
   static int16_t Value(uint32_t e) { return static_cast<int16_t>(e >> 16); }

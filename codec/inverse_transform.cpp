@@ -1,5 +1,9 @@
 #include "codec/inverse_transform.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include "codec/inverse_transform_x86.h"
+#endif
+
 namespace ksv::codec {
 
 namespace {
@@ -78,6 +82,21 @@ void InverseTransformScalar(int16_t* coefficients, const int16_t* multipliers, u
 uint8_t DcOnlySample(int16_t dc, int16_t multiplier) {
   return Descale(Wrap(int32_t{dc} * multiplier));
 }
+
+namespace {
+
+InverseTransformPairFn PickPair() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();  // this may run before the library's own start-up
+  return __builtin_cpu_supports("avx2") ? InverseTransformPairAvx2 : nullptr;
+#else
+  return nullptr;
+#endif
+}
+
+}  // namespace
+
+const InverseTransformPairFn InverseTransformPair = PickPair();
 
 #if !defined(__SSE2__)
 const InverseTransformFn InverseTransformSimd = nullptr;

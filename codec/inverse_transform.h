@@ -25,6 +25,15 @@ extern const InverseTransformFn InverseTransformSimd;
 // The fastest form this build has.
 extern const InverseTransformFn InverseTransform;
 
+// Two blocks with the same multipliers at once, each with exactly the
+// samples InverseTransform gives it; both are left cleared.
+using InverseTransformPairFn = void (*)(int16_t* first, int16_t* second, const int16_t* multipliers,
+                                        uint8_t* firstOut, uint8_t* secondOut, ptrdiff_t stride);
+
+// Sixteen 16-bit lanes (AVX2), chosen at run time; null where the processor
+// has none.
+extern const InverseTransformPairFn InverseTransformPair;
+
 // A block whose only non-zero coefficient is DC gives one sample everywhere.
 uint8_t DcOnlySample(int16_t dc, int16_t multiplier);
 

@@ -15,6 +15,7 @@
 #include "apps/ksvcam/command_files.h"
 #include "apps/ksvcam/commands.h"
 #include "apps/ksvcam/machine_camera.h"
+#include "apps/ksvcam/media_setup.h"
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/settings_files.h"
 #include "include/oksv1dep.h"
@@ -167,15 +168,17 @@ int RunSettings(const SettingsOptions& options, Console& console) {
   struct AnswererGone {
     ~AnswererGone() { ui::SetAnswerer({}); }
   } answererGone;
+  bool extensionMissing = false;
   if (options.host == "twain") {
     if (KXDSEXPG_Open(kCameraDriverName, kCameraVidPid, kSettingsLocalizationName) == 0) {
       throw CommandFailure("the settings pages cannot reach the camera");
     }
   } else {
+    EnsureMediaFramework();  // the mapper's format page is the framework's, over its camera proxy
     if (!platform::vfw::RegisteredExtension()) RegisterSettingsExtension();
     const platform::vfw::VideoSourceOutcome shown = platform::vfw::ShowVideoSourceDialog(nullptr);
     if (shown.result == -1) throw CommandFailure("the Video Source dialog cannot be shown");
-    if (shown.extensionPages == 0) throw CommandFailure("the camera's settings extension added no pages");
+    extensionMissing = shown.extensionPages == 0;
   }
   if (problem.rfind("usage: ", 0) == 0) throw UsageError(problem.substr(7));
   if (!problem.empty()) throw CommandFailure(problem);
@@ -184,6 +187,8 @@ int RunSettings(const SettingsOptions& options, Console& console) {
     console.out << "screenshot " << options.screenshot << ": page " << options.page << " (" << title
                 << ")\n";
   }
+  // The sheet showed the mapper's own pages alone: the camera's are missing.
+  if (extensionMissing) throw CommandFailure("the camera's settings extension added no pages");
   return kExitOk;
 }
 

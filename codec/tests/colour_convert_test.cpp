@@ -80,6 +80,17 @@ TEST(ColourConversion, SimdFormEqualsTheTableFormForEveryInput) {
   auto reference = ConvertEverything(ConvertToRgb24Scalar, ColourForm::kDirect, true, 17);
   auto simd = ConvertEverything(ConvertToRgb24Simd, ColourForm::kDirect, true, 17);
   EXPECT_TRUE(reference == simd);
+  // A width that is no multiple of 32 (the widest SIMD step): its last 16 pixels.
+  constexpr uint32_t kWidth = 48;
+  std::vector<uint8_t> luma(2 * kWidth), chroma(kWidth);
+  for (size_t i = 0; i < luma.size(); ++i) luma[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (size_t i = 0; i < chroma.size(); ++i) chroma[i] = static_cast<uint8_t>(i * 53 + 7);
+  std::vector<uint8_t> a(2 * kWidth * 3), b(2 * kWidth * 3);
+  ColourRows rows{luma.data(), kWidth, chroma.data(), chroma.data() + kWidth / 2, kWidth / 2, kWidth, 2, a.data(), kWidth * 3};
+  ConvertToRgb24Scalar(rows, ColourForm::kPlanar, false, nullptr);
+  rows.out = b.data();
+  ConvertToRgb24Simd(rows, ColourForm::kPlanar, false, nullptr);
+  EXPECT_EQ(a, b);
 }
 
 TEST(ColourConversion, TableFormMatchesThePixelFormulas) {

@@ -1,5 +1,6 @@
-// The 16-bit inverse transform: hand-worked blocks, and the SIMD form against
-// the scalar form on random blocks, overflowing ones included.
+// The 16-bit inverse transform: hand-worked blocks, and the SIMD forms (one
+// block, two at once) against the scalar form on random blocks, overflowing
+// ones included.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -96,6 +97,7 @@ TEST(InverseTransform, WritesRowsAtTheGivenStride) {
 
 TEST(InverseTransform, SimdAndScalarFormsAgreeOnRandomBlocks) {
   if (!InverseTransformSimd) GTEST_SKIP() << "no SIMD form in this build";
+  Block previous{};  // the pair form takes each block with the one before
   std::mt19937 rng(12345);
   std::uniform_int_distribution<int> any(-32768, 32767);
   std::uniform_int_distribution<int> small(-1024, 1023);
@@ -115,6 +117,20 @@ TEST(InverseTransform, SimdAndScalarFormsAgreeOnRandomBlocks) {
     Samples a = Transform(InverseTransformScalar, c, m);
     Samples b = Transform(InverseTransformSimd, c, m);
     ASSERT_EQ(a, b) << "trial " << trial;
+    if (InverseTransformPair != nullptr) {
+      // Two blocks, rows interleaved at a stride of 16 (first left, second right).
+      Block first = previous, second = c;
+      std::array<uint8_t, 128> both{};
+      InverseTransformPair(first.data(), second.data(), m.data(), both.data(), both.data() + 8, 16);
+      const Samples firstAlone = Transform(InverseTransformScalar, previous, m);
+      for (size_t i = 0; i < 64; ++i) {
+        ASSERT_EQ(both[(i / 8) * 16 + i % 8], firstAlone[i]) << "trial " << trial << ", first block";
+        ASSERT_EQ(both[(i / 8) * 16 + 8 + i % 8], a[i]) << "trial " << trial << ", second block";
+      }
+      ASSERT_EQ(first, Block{});
+      ASSERT_EQ(second, Block{});
+    }
+    previous = c;
   }
 }
 

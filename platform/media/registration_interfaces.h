@@ -36,6 +36,10 @@ inline constexpr CLSID CLSID_VideoInputDeviceCategory =
 // The kernel-streaming proxy: the capture filter of a device driven by a
 // kernel-streaming driver (the camera), the CLSID its device entries carry.
 inline constexpr CLSID CLSID_Proxy = ksv::com::Guid("17CCA71B-ECD7-11D0-B908-00A0C9223196");
+// Not the platform's: the proxy's property-bag value (VT_BSTR, a decimal
+// serial) that names a camera stack this process already runs, for a proxy
+// over it instead of a second one (platform/usbcamd/camera_stack.h).
+inline constexpr const char16_t* kProxyHostedCameraValue = u"HostedCamera";
 inline constexpr CLSID CLSID_AudioInputDeviceCategory =
     ksv::com::Guid("33D9A762-90C8-11D0-BD43-00A0C911CE86");
 inline constexpr CLSID CLSID_VideoCompressorCategory =

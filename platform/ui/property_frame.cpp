@@ -4,6 +4,7 @@
 #include "platform/ui/property_frame.h"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -74,10 +75,13 @@ class PageSite final : public com::ComObject<IPropertyPageSite> {
   const LCID locale_;
 };
 
+struct HostedPage;
+
 struct PageContext {
-  Frame* frame;
+  Frame* frame;  // null for a page hosted alone (CreateComPropertySheetPage)
   Page* page;
   bool first;
+  HostedPage* hosted = nullptr;  // the alone page's, which owns all of it
 };
 
 INT_PTR PageProcedure(HWND window, UINT message, WPARAM, LPARAM lParam) {
@@ -97,7 +101,9 @@ INT_PTR PageProcedure(HWND window, UINT message, WPARAM, LPARAM lParam) {
       return TRUE;
     }
     case kCallDriver:
-      if (context != nullptr && context->frame->driver) context->frame->driver(GetParent(window));
+      if (context != nullptr && context->frame != nullptr && context->frame->driver) {
+        context->frame->driver(GetParent(window));
+      }
       return TRUE;
     case WM_NOTIFY: {
       if (context == nullptr || reinterpret_cast<const NMHDR*>(lParam)->code != PSN_APPLY) return FALSE;
@@ -134,6 +140,46 @@ int PlaceSheet(HWND, UINT message, LPARAM lParam) {
   return 0;
 }
 
+// The page's title and size, as it gives them.
+void ReadPageInfo(Page& page) {
+  PROPPAGEINFO info{};
+  info.cb = sizeof info;
+  if (SUCCEEDED(page.page->GetPageInfo(&info))) {
+    page.title = info.pszTitle != nullptr ? com::Utf16ToUtf8(com::WideView(info.pszTitle)) : "";
+    page.size = info.size;
+  }
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszDocString);
+  CoTaskMemFree(info.pszHelpFile);
+}
+
+// The sheet page's template: the COM page's size (at least 200 x 120
+// pixels), its title.
+DialogTemplate SheetPageTemplate(const Page& page) {
+  const LONG width = std::max<LONG>(page.size.cx, 200), height = std::max<LONG>(page.size.cy, 120);
+  return DialogTemplateBuilder(WS_CHILD | DS_CONTROL, 0, 0, UnitsAcross(int(width)), UnitsDown(int(height)),
+                               page.title)
+      .Build();
+}
+
+// A COM page hosted alone in a sheet page: all of it lives until the sheet
+// page's handle goes.
+struct HostedPage {
+  Page page;
+  ComPtr<PageSite> site;
+  PageContext context{nullptr, &page, false, this};
+};
+
+UINT ReleaseHostedPage(HWND, UINT message, PROPSHEETPAGEA* sheetPage) {
+  if (message != PSPCB_RELEASE) return 1;
+  HostedPage* hosted = reinterpret_cast<PageContext*>(sheetPage->lParam)->hosted;
+  hosted->page.page->SetObjects(0, nullptr);
+  hosted->page.page->SetPageSite(nullptr);
+  hosted->site->Detach();
+  delete hosted;
+  return 1;
+}
+
 // Makes the pages, hands them the site and the objects and learns their
 // titles and sizes.
 HRESULT MakePages(Frame& frame, std::vector<ComPtr<PageSite>>& sites, LCID locale, ULONG objectCount,
@@ -149,15 +195,7 @@ HRESULT MakePages(Frame& frame, std::vector<ComPtr<PageSite>>& sites, LCID local
     made->SetPageSite(sites.back().Get());  // from here it is given back its site at the end
     result = made->SetObjects(objectCount, objects);
     if (FAILED(result)) return result;
-    PROPPAGEINFO info{};
-    info.cb = sizeof info;
-    if (SUCCEEDED(made->GetPageInfo(&info))) {
-      frame.pages.back().title = info.pszTitle != nullptr ? com::Utf16ToUtf8(com::WideView(info.pszTitle)) : "";
-      frame.pages.back().size = info.size;
-    }
-    CoTaskMemFree(info.pszTitle);
-    CoTaskMemFree(info.pszDocString);
-    CoTaskMemFree(info.pszHelpFile);
+    ReadPageInfo(frame.pages.back());
   }
   return S_OK;
 }
@@ -177,6 +215,33 @@ PropertyFrameDriver SetPropertyFrameDriver(PropertyFrameDriver replacement) {
   std::lock_guard guard(driverMutex);
   std::swap(driver, replacement);
   return replacement;
+}
+
+HPROPSHEETPAGE CreateComPropertySheetPage(IPropertyPage* page, LCID locale, const char* title) {
+  if (page == nullptr) return nullptr;
+  auto hosted = std::make_unique<HostedPage>();
+  hosted->page.page = ComPtr<IPropertyPage>(page);
+  hosted->site = ComPtr<PageSite>::Adopt(new PageSite(&hosted->page, locale));
+  page->SetPageSite(hosted->site.Get());
+  ReadPageInfo(hosted->page);
+  if (title != nullptr) hosted->page.title = title;
+  const DialogTemplate dialog = SheetPageTemplate(hosted->page);
+  PROPSHEETPAGEA sheetPage{};
+  sheetPage.dwSize = sizeof sheetPage;
+  sheetPage.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE | PSP_USECALLBACK;
+  sheetPage.pResource = dialog.get();
+  sheetPage.pszTitle = hosted->page.title.c_str();
+  sheetPage.pfnDlgProc = PageProcedure;
+  sheetPage.lParam = reinterpret_cast<LPARAM>(&hosted->context);
+  sheetPage.pfnCallback = ReleaseHostedPage;
+  HPROPSHEETPAGE made = CreatePropertySheetPageA(&sheetPage);  // copies the template and the title
+  if (made == nullptr) {
+    page->SetPageSite(nullptr);
+    hosted->site->Detach();
+    return nullptr;
+  }
+  hosted.release();  // ReleaseHostedPage's now
+  return made;
 }
 
 }  // namespace ksv::platform::ui
@@ -205,11 +270,8 @@ extern "C" HRESULT OleCreatePropertyFrame(HWND owner, UINT x, UINT y, LPCOLESTR 
   contexts.reserve(frame.pages.size());
   for (size_t index = 0; index < frame.pages.size(); ++index) {
     const Page& page = frame.pages[index];
-    const LONG width = std::max<LONG>(page.size.cx, 200), height = std::max<LONG>(page.size.cy, 120);
-    templates.push_back(DialogTemplateBuilder(WS_CHILD | DS_CONTROL, 0, 0, UnitsAcross(int(width)),
-                                              UnitsDown(int(height)), page.title)
-                            .Build());
-    contexts.push_back(PageContext{&frame, &frame.pages[index], index == 0});
+    templates.push_back(SheetPageTemplate(page));
+    contexts.push_back(PageContext{&frame, &frame.pages[index], index == 0, nullptr});
     PROPSHEETPAGEA& sheetPage = sheetPages[index];
     sheetPage.dwSize = sizeof sheetPage;
     sheetPage.dwFlags = PSP_DLGINDIRECT | PSP_USETITLE;

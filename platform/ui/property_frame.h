@@ -42,6 +42,15 @@ using PropertyFrameDriver = std::function<void(HWND frame)>;
 // replaces.
 PropertyFrameDriver SetPropertyFrameDriver(PropertyFrameDriver driver);
 
+// A sheet page, for any property sheet, that shows one COM property page
+// the caller made and gave its objects: the page gets a site now, is
+// activated when the sheet makes the sheet page, applied on PSN_APPLY when
+// it says it is dirty and deactivated when the sheet page goes; when the
+// handle is destroyed (a sheet destroys its pages) it is given back its
+// objects and site. `title` names its tab (null: the page's own title).
+// Null when the sheet page cannot be made.
+HPROPSHEETPAGE CreateComPropertySheetPage(IPropertyPage* page, LCID locale, const char* title = nullptr);
+
 // The frame's own controls: the sheet's (OK and Cancel are IDOK and IDCANCEL).
 inline constexpr int kFrameApplyId = ID_APPLY_NOW;
 inline constexpr int kFramePageListId = kSheetTabId;  // the tab control of the pages' titles

@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "apps/ksvcam/tests/test_support.h"
+#include "platform/vfw/video_source.h"
 #include "platform/ui/user32.h"
 #include "support/picture/png_file.h"
 
@@ -133,6 +134,15 @@ TEST_F(ControlsCommand, SettingsScreenshotsShowEachPageAndCancelChangesNothing) 
   EXPECT_EQ(run.out, "screenshot " + cameraPage + ": page 2 (Camera Controls)\n");
   EXPECT_GT(greyInFourthLabel(cameraPage), 20) << "Zoom";
   EXPECT_EQ(RunKsvcam({"controls", "get", "brightness"}).out, "brightness 150\n");
+  // The extension hides the mapper's control pages: four pages in all.
+  EXPECT_EQ(RunKsvcam({"settings", "--host", "video", "--screenshot", cameraPage, "--page", "4"}).status, 2);
+  // An extension that does not load hides nothing: the mapper's own pages,
+  // its Camera Control page third.
+  platform::vfw::RegisterExtension(folder_ / "missing.so");
+  run = RunKsvcam({"settings", "--host", "video", "--screenshot", cameraPage, "--page", "2"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "screenshot " + cameraPage + ": page 2 (Camera Control)\n");
+  EXPECT_NE(run.err.find("added no pages"), std::string::npos) << run.err;
 
   EXPECT_EQ(RunKsvcam({"settings", "--screenshot", cameraPage, "--page", "3"}).status, 2);
   EXPECT_EQ(RunKsvcam({"settings"}).status, 2) << "no display and no --screenshot: never a wait";

@@ -36,8 +36,8 @@ DialogTemplate PageTemplate() {
       .Font(8, "MS Sans Serif")
       .Label("&Format:", -1, 6, 6, 100, 8)
       .ListBox(kFormatListId, 6, 16, 208, 66, LBS_NOTIFY | WS_TABSTOP)
-      .Label("Frame &rate (frames per second):", -1, 6, 88, 120, 8)
-      .EditText(kRateEditId, 130, 86, 40, 12, ES_AUTOHSCROLL | WS_TABSTOP)
+      .Label("Frame &rate (frames per second):", -1, 6, 88, 126, 8)
+      .EditText(kRateEditId, 134, 86, 40, 12, ES_AUTOHSCROLL | WS_TABSTOP)
       .Label("", kRateRangeId, 6, 104, 208, 8)
       .Build();
 }

@@ -1,5 +1,6 @@
 #include "platform/media/filters/ks_proxy/ks_proxy_filter.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -94,7 +95,17 @@ HRESULT KsProxyFilter::NonDelegatingQueryInterface(REFIID iid, void** object) {
 HRESULT KsProxyFilter::Load(IPropertyBag* bag, IErrorLog* /*errorLog*/) {
   if (bag == nullptr) return E_POINTER;
   CAutoLock lock(&m_cStateLock);
-  if (camera_) return E_UNEXPECTED;
+  if (camera_ != nullptr) return E_UNEXPECTED;
+  if (const std::string serial = ReadText(bag, kProxyHostedCameraValue); !serial.empty()) {
+    usb::CameraStack* hosted = nullptr;
+    char* end = nullptr;
+    const uint64_t number = std::strtoull(serial.c_str(), &end, 10);
+    if (*end == '\0') usb::CameraStack::UseHosted(number, [&](usb::CameraStack& stack) { hosted = &stack; });
+    if (hosted == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
+    const HRESULT result = pin_->UseCamera(hosted);
+    if (SUCCEEDED(result)) camera_ = hosted;
+    return result;
+  }
   usb::UsbDevice* device = FindCamera(ReadText(bag, u"DevicePath"));
   if (device == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
   usb::CameraStack::UseHosted(usb::CameraStack::HostedSerial(), [this](usb::CameraStack& stack) {
@@ -139,7 +150,7 @@ HRESULT KsProxyFilter::SendProperty(bool isSet, REFGUID propertySet, DWORD id,
   if (instanceLength > 0 && instanceData == nullptr) return E_POINTER;
   if (dataLength > 0 && propertyData == nullptr) return E_POINTER;
   CAutoLock lock(&m_cStateLock);
-  if (!camera_) return VFW_E_NO_CAPTURE_HARDWARE;
+  if (camera_ == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
   // The request: the property header, then what identifies the instance.
   std::vector<uint8_t> request(usb::kKsPropertySize);
   const uint32_t flags = isSet ? usb::KSPROPERTY_TYPE_SET : usb::KSPROPERTY_TYPE_GET;
@@ -188,7 +199,7 @@ HRESULT KsProxyFilter::Get(REFGUID propertySet, DWORD id, LPVOID instanceData,
 
 HRESULT KsProxyFilter::QuerySupported(REFGUID propertySet, DWORD id, DWORD* support) {
   CAutoLock lock(&m_cStateLock);
-  if (!camera_) return VFW_E_NO_CAPTURE_HARDWARE;
+  if (camera_ == nullptr) return VFW_E_NO_CAPTURE_HARDWARE;
   const kernel::GUID set = KernelGuid(propertySet);
   const usb::HW_STREAM_HEADER& header = camera_->Streams().StreamHeader;
   const usb::KSPROPERTY_ITEM* item = usb::FindPropertyItem(header, set, id);

@@ -5,7 +5,15 @@
 // starts the camera under its driver (platform/usbcamd/camera_stack.h), or,
 // when this process already hosts the camera and does not stream it, uses
 // that stack (never a second driver instance on the camera; the host keeps
-// its camera for as long as it has graphs on it); the filter's one pin, "Capture", streams what the driver's reads deliver.
+// its camera for as long as it has graphs on it); the filter's one pin,
+// "Capture", streams what the driver's reads deliver.
+//
+// A bag with kProxyHostedCameraValue (the decimal serial of a camera stack this
+// process already runs, CameraStack::HostedSerial) makes a filter over that
+// stack instead of starting another: the video-capture driver mapper's
+// format page reaches the camera a capture program streams this way. Such a
+// filter does not own the stack; whoever made it keeps the stack running
+// while the filter lives.
 //
 // IKsPropertySet on the filter reaches the driver's device property sets:
 // the request is the property header (set, id, get or set) followed by the
