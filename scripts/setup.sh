@@ -22,6 +22,7 @@ packages=(
   ffmpeg                                         # ffprobe/ffmpeg: the oracles of AVI and WAV tests
   libsoxr-dev                                    # sample-rate conversion: the resampler's test oracle and benchmark anchor
   man-db                                         # man: the install test reads ksvcam's manual page
+  sane-utils libsane-dev                         # the SANE backend: scanimage (its tests) and SANE's headers
 )
 
 missing=()

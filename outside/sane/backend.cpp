@@ -5,6 +5,7 @@
 // RGB, top-down, read line by line; sane_cancel is honoured at the next
 // read. The dll backend loads this module and calls it from one thread.
 #include <sane/sane.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -93,6 +94,9 @@ KSV_SANE_EXPORT SANE_Status sane_ksvcam_init(SANE_Int* version_code, SANE_Auth_C
   return Guarded([] {
     const BackendConfig config = ReadBackendConfig();
     memoryImage = !config.memoryImage.empty();
+    if (memoryImage && access(config.memoryImage.c_str(), R_OK) != 0) {
+      Say("ksvcam.conf names the memory image '" + config.memoryImage + "', which cannot be read");
+    }
     BULK_UseCameraMemory(memoryImage ? config.memoryImage.c_str() : nullptr);
     initialised = true;
     return SANE_STATUS_GOOD;
