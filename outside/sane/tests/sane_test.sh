@@ -55,13 +55,12 @@ done
 section 'The live picture'
 "${scan[@]}" -d ksvcam --format=png -o live.png >live.log 2>&1
 check "[[ \$(png_size live.png) == 640x480 ]]" "scanimage wrote no 640x480 live picture: $(png_size live.png) $(tail -3 live.log)"
-"${scan[@]}" -d ksvcam --size 160x120 --format=png -o small.png >small.log 2>&1
-check "[[ \$(png_size small.png) == 160x120 ]]" "--size 160x120 gave $(png_size small.png): $(tail -3 small.log)"
 
 section 'Every stored picture, then the batch stops'
 mkdir batch
 (cd batch && "${scan[@]}" -d ksvcam --source "Camera memory" --format=png --batch=p%d.png) >batch.log 2>&1
-check "[[ \$? == 0 ]] && grep -q 'Batch terminated, $stored pages scanned' batch.log" \
+batch_status=$?
+check "((batch_status == 0)) && grep -q 'Batch terminated, $stored pages scanned' batch.log" \
   "scanimage --batch did not end after $stored pictures: $(tail -3 batch.log)"
 "$ksvcam" download --out download >download.log 2>&1 || fail "ksvcam download failed: $(tail -2 download.log)"
 "$api_test" compare batch download >compare.txt 2>&1
