@@ -78,7 +78,8 @@ void Api(int stored) {
   CheckStatus(sane_get_devices(&devices, SANE_FALSE), SANE_STATUS_GOOD, "sane_get_devices");
   bool listed = false;
   for (int i = 0; devices != nullptr && devices[i] != nullptr; ++i) {
-    listed = listed || (std::strcmp(devices[i]->name, "ksvcam:ksvcam") == 0 && std::strcmp(devices[i]->type, "still camera") == 0);
+    listed = listed || (std::strcmp(devices[i]->name, "ksvcam:ksvcam") == 0 &&
+                        std::strcmp(devices[i]->type, "still camera") == 0);
   }
   Check(listed, "sane_get_devices does not list the still camera \"ksvcam:ksvcam\"");
 
@@ -153,7 +154,8 @@ void Api(int stored) {
     sane_cancel(handle);
     if (frames > stored) break;
   }
-  Check(frames == stored, "the camera memory gave " + std::to_string(frames) + " frames, not " + std::to_string(stored));
+  Check(frames == stored,
+        "the camera memory gave " + std::to_string(frames) + " frames, not " + std::to_string(stored));
   CheckStatus(sane_start(handle), SANE_STATUS_NO_DOCS, "a second sane_start after the last stored picture");
   // Choosing the source again starts over.
   CheckStatus(SetText(handle, source, "Camera memory"), SANE_STATUS_GOOD, "choosing Camera memory again");
