@@ -26,6 +26,7 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base   # gst-launch-1.0, gst-inspect-1.0, videoconvert: its tests
   gstreamer1.0-plugins-base-apps                 # gst-device-monitor-1.0: the test of its camera provider
   gstreamer1.0-plugins-good                      # avimux and pngenc: its recording and still-picture tests
+  sane-utils libsane-dev                         # the SANE backend: scanimage (its tests) and SANE's headers
 )
 
 missing=()
