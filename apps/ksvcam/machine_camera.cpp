@@ -76,4 +76,19 @@ std::string ChooseCamera(const std::string& memoryFile) {
   return "the simulated camera";
 }
 
+std::unique_ptr<platform::usbcamd::CameraStack> StartMachineCamera() {
+  namespace usb = platform::usbcamd;
+  if (hardware::ListedModules().empty()) ListSimulatedCamera();
+  if (!usb::RegisteredCameraDriver()) RegisterMachineCameraDriver();
+  for (hardware::HardwareDevice* found : hardware::EnumerateDevices().devices) {
+    if (auto* device = static_cast<usb::UsbDevice*>(found->Function(usb::kUsbDeviceInterface))) {
+      std::string error;
+      std::unique_ptr<usb::CameraStack> stack = usb::CameraStack::Start(*device, &error);
+      if (!stack) throw CommandFailure("the camera does not start: " + error);
+      return stack;
+    }
+  }
+  throw CommandFailure("there is no camera on the machine");
+}
+
 }  // namespace ksv::ksvcam

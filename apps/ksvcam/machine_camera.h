@@ -7,7 +7,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
+
+namespace ksv::platform::usbcamd {
+class CameraStack;
+}
 
 namespace ksv::ksvcam {
 
@@ -34,6 +39,12 @@ bool UnregisterMachineCameraDriver();
 
 // Makes sure a camera with stored items is on the machine (see above).
 void EnsureMachineCamera();
+
+// The machine's camera plugged (listed and its driver registered as `setup`
+// does when nobody did) and started under its driver, not streaming, as
+// every program that hosts the camera brings it up. Throws CommandFailure
+// when there is no camera or it does not start.
+std::unique_ptr<platform::usbcamd::CameraStack> StartMachineCamera();
 
 // Chooses the camera of the camera access library's next contexts: the
 // memory image `memoryFile`, else the one KSV_CAMERA_MEMORY names, else the

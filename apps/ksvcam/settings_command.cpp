@@ -19,7 +19,6 @@
 #include "apps/ksvcam/parsers.h"
 #include "apps/ksvcam/settings_files.h"
 #include "include/oksv1dep.h"
-#include "platform/hardware/device_list.h"
 #include "platform/root/system_root.h"
 #include "platform/ui/answerer.h"
 #include "platform/ui/input.h"
@@ -46,18 +45,7 @@ struct SettingsOptions {
 // its frames as a capture program would.
 class StreamingCamera {
  public:
-  StreamingCamera() {
-    if (platform::hardware::ListedModules().empty()) ListSimulatedCamera();
-    if (!usb::RegisteredCameraDriver()) RegisterMachineCameraDriver();
-    usb::UsbDevice* device = nullptr;
-    for (platform::hardware::HardwareDevice* found : platform::hardware::EnumerateDevices().devices) {
-      device = static_cast<usb::UsbDevice*>(found->Function(usb::kUsbDeviceInterface));
-      if (device != nullptr) break;
-    }
-    if (device == nullptr) throw CommandFailure("there is no camera on the machine");
-    std::string error;
-    stack_ = usb::CameraStack::Start(*device, &error);
-    if (!stack_) throw CommandFailure("the camera does not start: " + error);
+  StreamingCamera() : stack_(StartMachineCamera()) {
     std::vector<uint8_t> bytes;
     if (stack_->Ranges().empty() || stack_->Intersect(*stack_->Ranges()[0], bytes) != 0 ||
         bytes.size() < sizeof(usb::KS_DATAFORMAT_VIDEOINFOHEADER)) {

@@ -20,7 +20,6 @@
 #include "apps/ksvcam/still_image_setup.h"
 #include "platform/com/apartment.h"
 #include "platform/com/wide_text.h"
-#include "platform/hardware/device_list.h"
 #include "platform/usbcamd/camera_stack.h"
 #include "platform/wia/service.h"
 #include "support/picture/picture_file.h"
@@ -46,19 +45,7 @@ struct WiaOptions {
 // this lives, as every program that hosts the camera does.
 class HostedCamera {
  public:
-  HostedCamera() {
-    if (platform::hardware::ListedModules().empty()) ListSimulatedCamera();
-    if (!usb::RegisteredCameraDriver()) RegisterMachineCameraDriver();
-    for (platform::hardware::HardwareDevice* found : platform::hardware::EnumerateDevices().devices) {
-      if (auto* device = static_cast<usb::UsbDevice*>(found->Function(usb::kUsbDeviceInterface))) {
-        std::string error;
-        stack_ = usb::CameraStack::Start(*device, &error);
-        if (!stack_) throw CommandFailure("the camera does not start: " + error);
-        return;
-      }
-    }
-    throw CommandFailure("there is no camera on the machine");
-  }
+  HostedCamera() : stack_(StartMachineCamera()) {}
 
  private:
   std::unique_ptr<usb::CameraStack> stack_;
