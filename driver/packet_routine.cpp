@@ -31,25 +31,37 @@ uint64_t SaturatingMultiply(uint64_t a, uint64_t b) {
   return __builtin_mul_overflow(a, b, &product) ? std::numeric_limits<uint64_t>::max() : product;
 }
 
-// Delivers at most one frame per FrameInterval. A frame that starts before
-// NextFrameDue is skipped; otherwise the due time moves on by whole
-// intervals until it lies past now, so it never falls behind the clock. The
-// number of intervals is computed, not looped over: a long gap in the
-// packets (or a hostile recording) costs one division.
+// Delivers at most one frame per FrameInterval, on a grid of the interval
+// from the stream's start. A start up to a quarter of an interval before
+// NextFrameDue takes that slot: the camera's frames come whole 1-ms bus
+// frames apart, and on a real clock the bus is woken late by varying
+// amounts, so frames at the camera's own rate land a little either side of
+// their grid line. An earlier start is skipped, so the due time, which
+// moves on one interval per frame delivered, keeps the rate. A late start
+// moves the due time on by whole intervals until it lies past now, so it
+// never falls behind the clock. The number of intervals is computed, not
+// looped over: a long gap in the packets (or a hostile recording) costs one
+// division.
 void PaceFrame(CameraDeviceExtension& extension, uint64_t now) {
-  if (extension.FrameInterval == 0) {  // no pacing asked for
+  const uint64_t interval = extension.FrameInterval;
+  if (interval == 0) {  // no pacing asked for
     extension.SkipFrame = 0;
     return;
   }
   if (now < extension.NextFrameDue) {
-    ++extension.FramesDropped;
-    extension.SkipFrame = 1;
+    if (extension.NextFrameDue - now > interval / 4) {
+      ++extension.FramesDropped;
+      extension.SkipFrame = 1;
+      return;
+    }
+    extension.SkipFrame = 0;
+    extension.NextFrameDue = SaturatingAdd(extension.NextFrameDue, interval);
     return;
   }
   extension.SkipFrame = 0;
-  const uint64_t intervals = (now - extension.NextFrameDue) / extension.FrameInterval + 1;
-  extension.NextFrameDue = SaturatingAdd(
-      extension.NextFrameDue, SaturatingMultiply(intervals, extension.FrameInterval));
+  const uint64_t intervals = (now - extension.NextFrameDue) / interval + 1;
+  extension.NextFrameDue =
+      SaturatingAdd(extension.NextFrameDue, SaturatingMultiply(intervals, interval));
 }
 
 // The camera reports its button and mode in every frame-start packet.

@@ -76,14 +76,29 @@ const std::vector<uint8_t>& CameraVideo::EncodedFrame(uint32_t index) {
   return frame;
 }
 
+std::vector<IsoPacket>& CameraVideo::PacketsOf(uint32_t index) {
+  const uint64_t generation = registers_.EncodingGeneration();
+  const uint16_t packetSize = registers_.PacketSize();
+  if (generation != packetGeneration_ || packetSize != packetSize_) {
+    packetGeneration_ = generation;
+    packetSize_ = packetSize;
+    packetsOf_.assign(scene_.Period(), {});
+    filler_ = Packetizer(packetSize).Filler();
+  }
+  std::vector<IsoPacket>& packets = packetsOf_[index];
+  if (packets.empty()) Packetizer(packetSize).CutFrame(EncodedFrame(index), 0, packets);
+  return packets;
+}
+
 void CameraVideo::StartFrame() {
   const auto start = std::chrono::steady_clock::now();
-  const uint16_t packetSize = registers_.PacketSize();
-  Packetizer packetizer(packetSize);
-  packets_.clear();
-  packetizer.CutFrame(EncodedFrame(framesStarted_ % scene_.Period()), registers_.StatusByte(),
-                      packets_);
-  filler_ = packetizer.Filler();
+  packets_ = &PacketsOf(framesStarted_ % scene_.Period());
+  // The status byte changes with the button, not with the picture, so it is
+  // written into the frame-start packet as the frame is sent; a receiver
+  // may have changed the statuses of the packets when they were last sent.
+  for (IsoPacket& packet : *packets_) packet.status = 0;
+  Packetizer::SetStatusByte(packets_->front(), registers_.StatusByte());
+  filler_.status = 0;
   nextPacket_ = 0;
   fillerSent_ = false;
   ++framesStarted_;
@@ -95,12 +110,13 @@ void CameraVideo::StartFrame() {
 IsoPacket& CameraVideo::NextPacket() {
   ++busFrame_;
   if (!registers_.IsStreaming()) {
-    packets_.clear();
+    packets_ = nullptr;
     nextPacket_ = 0;
     return zeroLength_;
   }
-  if (nextPacket_ >= packets_.size() && busFrame_ > nextFrameDue_) StartFrame();
-  if (nextPacket_ < packets_.size()) return packets_[nextPacket_++];
+  const size_t count = packets_ != nullptr ? packets_->size() : 0;
+  if (nextPacket_ >= count && busFrame_ > nextFrameDue_) StartFrame();
+  if (packets_ != nullptr && nextPacket_ < packets_->size()) return (*packets_)[nextPacket_++];
   if (!fillerSent_) {
     fillerSent_ = true;
     return filler_;

@@ -6,7 +6,8 @@
 // zero-length packets until its next frame is due.
 //
 // A scene repeats after Period() pictures, so each distinct frame is
-// compressed once and sent again from memory until the registers change.
+// compressed and cut into packets once and sent again from memory until the
+// registers change: a streaming camera allocates nothing per frame.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +52,7 @@ class CameraVideo {
  private:
   void StartFrame();
   const std::vector<uint8_t>& EncodedFrame(uint32_t index);
+  std::vector<IsoPacket>& PacketsOf(uint32_t index);
 
   const CameraRegisters& registers_;
   const Scene& scene_;
@@ -59,7 +61,7 @@ class CameraVideo {
   uint64_t nextFrameDue_ = 0;  // bus frame
   uint32_t framesStarted_ = 0;
   double workSeconds_ = 0;
-  std::vector<IsoPacket> packets_;  // of the frame being sent
+  std::vector<IsoPacket>* packets_ = nullptr;  // of the frame being sent
   size_t nextPacket_ = 0;
   bool fillerSent_ = true;
   IsoPacket filler_;
@@ -67,6 +69,10 @@ class CameraVideo {
   // Compressed frames by scene index, for one encoding generation.
   uint64_t generation_ = ~uint64_t{0};
   std::vector<std::vector<uint8_t>> encoded_;
+  // The packets of each compressed frame, for one generation and packet size.
+  uint64_t packetGeneration_ = ~uint64_t{0};
+  uint16_t packetSize_ = 0;
+  std::vector<std::vector<IsoPacket>> packetsOf_;
 };
 
 }  // namespace ksv::simcam

@@ -118,6 +118,10 @@ FrameFaults Packetizer::CutFrame(std::span<const uint8_t> frame, uint8_t statusB
   return faults;
 }
 
+void Packetizer::SetStatusByte(IsoPacket& frameStart, uint8_t statusByte) {
+  frameStart.bytes[1 + kStatusOffset] = statusByte;
+}
+
 IsoPacket Packetizer::FrameStartOnly(uint8_t statusByte, uint8_t level) const {
   IsoPacket packet;
   packet.bytes.assign(packetSize_, 0);

@@ -74,6 +74,10 @@ class Packetizer {
   FrameFaults CutFrame(std::span<const uint8_t> frame, uint8_t statusByte,
                        std::vector<IsoPacket>& out, std::vector<uint32_t>* busFrames = nullptr);
 
+  // Writes the camera status byte into a frame-start packet CutFrame made,
+  // so that a frame cut once can be sent again with the status of the day.
+  static void SetStatusByte(IsoPacket& frameStart, uint8_t statusByte);
+
   // A frame-start packet of a frame that is not sent on (a recording ends
   // as the camera begins its next frame).
   IsoPacket FrameStartOnly(uint8_t statusByte, uint8_t level) const;

@@ -315,20 +315,10 @@ gboolean SetCaps(GstBaseSrc* source, GstCaps* caps) {
   if (s.streaming) s.camera->Stack().CloseStream();
   s.streaming = false;
   s.info = info;
-  // At the camera's own rate the driver is asked for every frame it sends:
-  // its pacing holds frames to a grid of the interval, and on a real clock
-  // a frame that comes a little early by it would be lost.
-  int64_t cameraInterval = 0;
-  for (const gs::CameraOutput& output : s.camera->Outputs()) {
-    if (output.width == static_cast<uint32_t>(GST_VIDEO_INFO_WIDTH(&info)) &&
-        output.height == static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info))) {
-      cameraInterval = output.shortestInterval;
-    }
-  }
   s.format = usb::MakeVideoFormat(GST_VIDEO_INFO_WIDTH(&info), GST_VIDEO_INFO_HEIGHT(&info),
                                   rgb ? 24 : 12, rgb ? ksv::codec::kCompressionRgb
                                                      : ksv::codec::kCompressionI420,
-                                  interval <= cameraInterval ? 0 : interval);
+                                  interval);
   s.bottomUp.assign(rgb ? s.format.DataFormat.SampleSize : 0, 0);
   if (!OpenStream(self, s)) return FALSE;
   s.streaming = true;
