@@ -10,3 +10,17 @@ if(KSV_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
 endif()
+
+# What a program that is not sanitized (GStreamer's tools, scanimage) must
+# preload to load one of our sanitized plug-ins: the sanitizer's run-time,
+# and the C++ library, so that the run-time's interceptor of C++
+# exceptions finds the real one at start (those programs are C). Empty in
+# the other flavours. Passed to the tool tests as one space-separated word.
+set(KSV_SANITIZER_PRELOAD "")
+if(KSV_SANITIZE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libasan.so
+                  OUTPUT_VARIABLE ksv_asan_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++.so
+                  OUTPUT_VARIABLE ksv_cxx_library OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(KSV_SANITIZER_PRELOAD "${ksv_asan_runtime} ${ksv_cxx_library}")
+endif()
