@@ -14,8 +14,8 @@ extern const std::array<uint8_t, 64> kAnnexKLuminanceQuant;
 extern const std::array<uint8_t, 64> kAnnexKChrominanceQuant;
 
 // Natural position of the k-th coefficient in zig-zag order. Entries 64..127
-// are all 63 so that a run that overruns the block lands on the last position
-// before the overrun is detected.
+// are all 64, a spare slot after the block, so that a run that overruns the
+// block stores nowhere that counts before the overrun is detected.
 extern const std::array<uint8_t, 128> kZigZag;
 
 // A Huffman table as T.81 states it: the number of codes of each length 1..16

@@ -1,7 +1,7 @@
 // AVX2 colour conversion: 32 pixels a step, the same arithmetic as the
 // SSE kernels in sixteen lanes (so the same bytes), packed to 3 bytes with
-// the SSSE3 byte shuffles on each half. Built with -mavx2 and chosen at run
-// time only where the processor has it.
+// the SSSE3 byte shuffles (one 256-bit shuffle for the middle third). Built
+// with -mavx2 and chosen at run time only where the processor has it.
 #include "codec/colour_convert_x86.h"
 
 #if defined(__AVX2__)
@@ -39,6 +39,43 @@ struct InterleaveShuffle {
   }
 };
 
+// The middle 32 of the 96 bytes of 32 pixels: chunk 2 of pixels 0-15 in the
+// low half, chunk 0 of pixels 16-31 in the high one. Each half draws on its
+// own sixteen pixels, so one 256-bit shuffle per channel does it.
+struct MiddleShuffleMasks {
+  alignas(32) int8_t m[3][32];
+};
+constexpr MiddleShuffleMasks kMiddleShuffle = [] {
+  MiddleShuffleMasks s{};
+  for (int c = 0; c < 3; ++c)
+    for (int i = 0; i < 16; ++i) {
+      s.m[c][i] = kShuffle.m[2][c][i];
+      s.m[c][16 + i] = kShuffle.m[0][c][i];
+    }
+  return s;
+}();
+
+// Interleaves 32 pixels held in order (0-15 in the low half, 16-31 in the
+// high one) into 96 bytes.
+inline void Store96(__m256i c0, __m256i c1, __m256i c2, uint8_t* out) {
+  auto store32 = [](uint8_t* at, __m128i a0, __m128i a1, __m128i a2, int chunk0) {
+    for (int v = chunk0; v < chunk0 + 2; ++v) {
+      auto mask = [&](int c) { return _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle.m[v][c])); };
+      __m128i x = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(a0, mask(0)), _mm_shuffle_epi8(a1, mask(1))),
+                               _mm_shuffle_epi8(a2, mask(2)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at) + (v - chunk0), x);
+    }
+  };
+  store32(out, _mm256_castsi256_si128(c0), _mm256_castsi256_si128(c1), _mm256_castsi256_si128(c2), 0);
+  auto mask = [&](int c) { return _mm256_load_si256(reinterpret_cast<const __m256i*>(kMiddleShuffle.m[c])); };
+  const __m256i middle = _mm256_or_si256(
+      _mm256_or_si256(_mm256_shuffle_epi8(c0, mask(0)), _mm256_shuffle_epi8(c1, mask(1))),
+      _mm256_shuffle_epi8(c2, mask(2)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32), middle);
+  store32(out + 64, _mm256_extracti128_si256(c0, 1), _mm256_extracti128_si256(c1, 1), _mm256_extracti128_si256(c2, 1),
+          1);
+}
+
 struct ChromaOffsets16 {
   __m256i r, g, b;  // sixteen groups, in order
 };
@@ -67,25 +104,23 @@ inline ChromaOffsets16 Offsets16(const uint8_t* cbRow, const uint8_t* crRow) {
 }
 
 // 32 pixels of one row: luma + offsets (pixel x uses group x / 2), saturated.
+// The luma goes in as pixels 0-7 and 16-23 in one register and 8-15 and
+// 24-31 in the other, so that doubling the offsets' low and high groups of
+// each half lines them up and the packed result is in order: no
+// instruction crosses the halves (those are slow here).
 inline void Pixels32(const uint8_t* y, const ChromaOffsets16& o, bool rgbOrder, uint8_t* out) {
-  const __m256i luma = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
-  const __m256i lo = _mm256_cvtepu8_epi16(_mm256_castsi256_si128(luma));       // pixels 0-15
-  const __m256i hi = _mm256_cvtepu8_epi16(_mm256_extracti128_si256(luma, 1));  // pixels 16-31
+  const __m128i first16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+  const __m128i second16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + 16));
+  const __m256i lo = _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(first16, second16));  // pixels 0-7, 16-23
+  const __m256i hi = _mm256_cvtepu8_epi16(_mm_unpackhi_epi64(first16, second16));  // pixels 8-15, 24-31
   auto channel = [&](__m256i offsets) {
-    // Groups 0-3 and 8-11 in the low half, 4-7 and 12-15 in the high one,
-    // so that doubling each within its half gives pixels 0-15 and 16-31.
-    const __m256i spread = _mm256_permute4x64_epi64(offsets, 0xD8);
-    const __m256i packed = _mm256_packus_epi16(_mm256_add_epi16(lo, _mm256_unpacklo_epi16(spread, spread)),
-                                               _mm256_add_epi16(hi, _mm256_unpackhi_epi16(spread, spread)));
-    return _mm256_permute4x64_epi64(packed, 0xD8);  // pixels 0-31 in order
+    return _mm256_packus_epi16(_mm256_add_epi16(lo, _mm256_unpacklo_epi16(offsets, offsets)),
+                               _mm256_add_epi16(hi, _mm256_unpackhi_epi16(offsets, offsets)));  // pixels 0-31
   };
   const __m256i r = channel(o.r), g = channel(o.g), b = channel(o.b);
   const __m256i& first = rgbOrder ? r : b;
   const __m256i& third = rgbOrder ? b : r;
-  InterleaveShuffle::Store48(_mm256_castsi256_si128(first), _mm256_castsi256_si128(g), _mm256_castsi256_si128(third),
-                             out);
-  InterleaveShuffle::Store48(_mm256_extracti128_si256(first, 1), _mm256_extracti128_si256(g, 1),
-                             _mm256_extracti128_si256(third, 1), out + 48);
+  Store96(first, g, third, out);
 }
 
 template <ColourForm kForm>

@@ -33,42 +33,66 @@ using Kind = HuffmanTable::Kind;
                                               int16_t& predictor, int16_t* block, uint64_t& lastReadStart) {
 
   r.RefillIfBelow(32);
-  uint32_t e = dc.Lookup(r.Peek(HuffmanTable::kLookupBits));
+  uint64_t e = dc.Lookup(r.Peek(HuffmanTable::kLookupBits));
   int32_t difference;
-  if (HuffmanTable::KindOf(e) == HuffmanTable::kComplete) {
-    r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
-    difference = HuffmanTable::Value(e);
+  if (HuffmanTable::IsComplete(e)) {
+    const uint32_t size = HuffmanTable::Size(e);
+    const uint32_t bits = r.Peek(static_cast<int>(HuffmanTable::Consumed(e))) & ((1u << size) - 1);
+    r.SkipField(static_cast<uint32_t>(e));
+    difference = Extend(bits, size);
   } else {
-    uint32_t size;
-    if (HuffmanTable::KindOf(e) == HuffmanTable::kNeedsExtra) {
-      r.Skip(static_cast<int>(HuffmanTable::Consumed(e)));
-      size = HuffmanTable::Size(e);
-    } else {
-      int length = 0;
-      int symbol = dc.DecodeLong(r.Peek(16), length);
-      if (symbol < 0) return -1;
-      r.Skip(length);
-      size = static_cast<uint32_t>(symbol);
-    }
+    int length = 0;
+    int symbol = dc.DecodeLong(r.Peek(16), length);
+    if (symbol < 0) return -1;
+    r.Skip(length);
+    const uint32_t size = static_cast<uint32_t>(symbol);
     difference = size ? Extend(r.Take(static_cast<int>(size)), size) : 0;
   }
   predictor = static_cast<int16_t>(predictor + difference);
   block[0] = predictor;
 
   int k = 1;
+  // Takes a complete entry's coefficient or pair; true when the block ends.
+  const auto takeComplete = [&](uint64_t entry) __attribute__((always_inline)) {
+    const BitReader before = r;
+    r.SkipField(static_cast<uint32_t>(entry));
+    k += static_cast<int>(HuffmanTable::Run(entry));
+    block[kZigZag[static_cast<size_t>(k)]] = HuffmanTable::Value(entry);
+    // Without a second coefficient (run zero) this stores zero where
+    // nothing has been stored yet, and k stays: no branch on the pair.
+    // Past the block's end it stores into the spare slot, so one test
+    // after both serves the two.
+    const int first = k + 1;
+    const int second = first + static_cast<int>(HuffmanTable::SecondRun(entry));
+    block[kZigZag[static_cast<size_t>(second)]] = HuffmanTable::SecondValue(entry);
+    k = second + static_cast<int>(HuffmanTable::IsPair(entry));
+    if (k < 64) return false;
+    if (first < 64) {
+      lastReadStart = r.Position() - HuffmanTable::SecondReadBack(entry);
+      return true;
+    }
+    // The block ends at its first coefficient: a second one in the
+    // window belongs to the next block.
+    r = before;
+    r.Skip(static_cast<int>(HuffmanTable::FirstConsumed(entry)));
+    uint32_t size = HuffmanTable::Size(entry);
+    lastReadStart = r.Position() - (size ? size : HuffmanTable::FirstConsumed(entry));
+    k = first;
+    return true;
+  };
   for (;;) {
     r.RefillIfBelow(32);
     e = ac.Lookup(r.Peek(HuffmanTable::kLookupBits));
     if (HuffmanTable::IsComplete(e)) {
-      r.SkipField(e);
-      k += static_cast<int>(HuffmanTable::Run(e));
-      block[kZigZag[static_cast<size_t>(k)]] = HuffmanTable::Value(e);
-      if (++k >= 64) {
-        uint32_t size = HuffmanTable::Size(e);
-        lastReadStart = r.Position() - (size ? size : HuffmanTable::Consumed(e));
-        break;
+      if (takeComplete(e)) break;
+      // A complete entry takes at most kLookupBits of the 32: the next
+      // lookup needs no refill, and only the longer paths below do.
+      e = ac.Lookup(r.Peek(HuffmanTable::kLookupBits));
+      if (HuffmanTable::IsComplete(e)) {
+        if (takeComplete(e)) break;
+        continue;
       }
-      continue;
+      r.RefillIfBelow(32);
     }
     Kind kind = HuffmanTable::KindOf(e);
     if (kind == HuffmanTable::kEndOfBlock) {

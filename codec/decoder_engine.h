@@ -50,7 +50,9 @@ class DecoderEngine {
   HuffmanTable lumaAc_;
   HuffmanTable chromaAc_;
   DequantTables dequant_{};
-  alignas(16) int16_t coefficients_[2][64];  // a pair of blocks
+  // A pair of blocks, each with a spare slot after its 64 coefficients that
+  // takes the stores of a run past the block's end (kZigZag maps there).
+  alignas(16) int16_t coefficients_[2][72];
   // One macroblock row of a 24-bit picture, decoded before its conversion.
   static constexpr uint32_t kMaxWidth = 1024;
   alignas(16) uint8_t stripY_[16 * kMaxWidth];

@@ -4,8 +4,8 @@ namespace ksv::codec {
 
 namespace {
 
-uint32_t Entry(uint32_t consumed, HuffmanTable::Kind kind, uint32_t run, uint32_t size, int32_t value) {
-  return consumed | (static_cast<uint32_t>(kind) << 6) | (run << 8) | (size << 12) |
+uint64_t Entry(uint32_t consumed, HuffmanTable::Kind kind, uint32_t run, uint32_t size, int32_t value) {
+  return uint64_t{consumed} << 32 | consumed | (static_cast<uint32_t>(kind) << 6) | (run << 8) | (size << 12) |
          (static_cast<uint32_t>(static_cast<uint16_t>(static_cast<int16_t>(value))) << 16);
 }
 
@@ -33,9 +33,11 @@ HuffmanTable::HuffmanTable(const HuffmanSpec& spec, bool isDc, bool ignoreNinthB
       int free = kBits - length;
       for (int32_t tail = 0; tail < (1 << free); ++tail) {
         uint32_t top = static_cast<uint32_t>((code << free) | tail);
-        uint32_t& e = lookup_[top];
+        uint64_t& e = lookup_[top];
         if (endOfBlock) {
           e = Entry(static_cast<uint32_t>(length), kEndOfBlock, 0, 0, 0);
+        } else if (isDc) {
+          e = Entry(static_cast<uint32_t>(length) + size, kComplete, 0, size, 0);
         } else if (static_cast<int>(size) <= free) {
           uint32_t extra = static_cast<uint32_t>(tail) >> (free - static_cast<int>(size));
           e = Entry(static_cast<uint32_t>(length) + size, kComplete, run, size, Extend(extra, size));
@@ -52,7 +54,28 @@ HuffmanTable::HuffmanTable(const HuffmanSpec& spec, bool isDc, bool ignoreNinthB
     static_assert(kBits >= 9);
     int free = kBits - 8;
     for (int32_t tail = 0; tail < (1 << free); ++tail)
-      lookup_[static_cast<size_t>((0xFF << free) | tail)] = Entry(9, kNeedsExtra, 0, 11, 0);
+      lookup_[static_cast<size_t>((0xFF << free) | tail)] = Entry(9 + 11, kComplete, 0, 11, 0);
+  }
+  if (!isDc) AddPairs();
+}
+
+void HuffmanTable::AddPairs() {
+  constexpr uint32_t kMask = (1u << kLookupBits) - 1;
+  const auto singles = lookup_;
+  for (uint32_t top = 0; top <= kMask; ++top) {
+    const uint64_t first = singles[top];
+    if (!IsComplete(first)) continue;
+    const uint32_t consumed = Consumed(first);
+    // The window's bits after the first coefficient, of which the top
+    // kLookupBits - consumed are known.
+    const uint64_t second = singles[(top << consumed) & kMask];
+    const uint32_t secondConsumed = Consumed(second);
+    if (!IsComplete(second) || consumed + secondConsumed > kLookupBits) continue;
+    const uint32_t size = Size(second);
+    const uint32_t readBack = size ? size : secondConsumed;
+    lookup_[top] = (first & ~uint64_t{63}) | (consumed + secondConsumed) | uint64_t{readBack} << 38 |
+                   uint64_t{1} << 42 | uint64_t{Run(second)} << 44 |
+                   uint64_t{static_cast<uint16_t>(Value(second))} << 48;
   }
 }
 

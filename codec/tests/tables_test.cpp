@@ -49,13 +49,13 @@ TEST(AnnexKTables, WellKnownAcCodes) {
   EXPECT_EQ(chroma[0xF0].code, 0b1111111010);
 }
 
-TEST(AnnexKTables, ZigZagVisitsEveryPositionOnceThenStaysOnTheLast) {
+TEST(AnnexKTables, ZigZagVisitsEveryPositionOnceThenTheSpareSlot) {
   std::array<int, 64> seen{};
   for (size_t k = 0; k < 64; ++k) ++seen[kZigZag[k]];
   for (int count : seen) EXPECT_EQ(count, 1);
   EXPECT_EQ(kZigZag[2], 8);
   EXPECT_EQ(kZigZag[5], 2);
-  for (size_t k = 64; k < 128; ++k) EXPECT_EQ(kZigZag[k], 63);
+  for (size_t k = 64; k < 128; ++k) EXPECT_EQ(kZigZag[k], 64);
 }
 
 TEST(QuantTables, LevelEntriesFollowTheRoundedPercentage) {
