@@ -28,7 +28,22 @@ std::atomic<const PerformanceCounterSource*> installed{&kMonotonicClock};
 // while a counter is installed or uninstalled.
 std::shared_mutex installLock;
 
+// This thread's lag (ScopedCounterLag), and its last lagged reading.
+struct ThreadLag {
+  bool active = false;
+  int64_t lag = 0;
+  int64_t lastReading = std::numeric_limits<int64_t>::min();
+};
+thread_local ThreadLag threadLag;
+
 }  // namespace
+
+ScopedCounterLag::ScopedCounterLag(int64_t lag) {
+  threadLag.active = true;
+  threadLag.lag = std::max<int64_t>(lag, 0);
+}
+
+ScopedCounterLag::~ScopedCounterLag() { threadLag.active = false; }
 
 int64_t IntervalToTicks(int64_t interval, int64_t frequency) {
   constexpr int64_t kUnitsPerSecond = 10'000'000;
@@ -41,7 +56,10 @@ int64_t IntervalToTicks(int64_t interval, int64_t frequency) {
 int64_t KeQueryPerformanceCounter(int64_t* frequency) {
   const PerformanceCounterSource* source = installed.load(std::memory_order_acquire);
   if (frequency != nullptr) *frequency = source->Frequency();
-  return source->Counter();
+  const int64_t counter = source->Counter();
+  if (!threadLag.active) return counter;
+  threadLag.lastReading = std::max(counter - threadLag.lag, threadLag.lastReading);
+  return threadLag.lastReading;
 }
 
 int64_t PerformanceCounterNow100ns() {

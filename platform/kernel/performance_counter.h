@@ -93,4 +93,18 @@ class ScopedPerformanceCounter {
   const PerformanceCounterSource* previous_;
 };
 
+// For a thread doing now the work of an earlier moment (the USB bus
+// catching up on several bus frames after one wake): while the scope lasts,
+// KeQueryPerformanceCounter on this thread reads `lag` ticks behind the
+// counter, never earlier than its last reading on the thread, so time
+// still moves on (a wait on it ends) and never goes back. Other threads,
+// and the waiter's own reads of the installed counter, are not affected.
+class ScopedCounterLag {
+ public:
+  explicit ScopedCounterLag(int64_t lag);
+  ~ScopedCounterLag();
+  ScopedCounterLag(const ScopedCounterLag&) = delete;
+  ScopedCounterLag& operator=(const ScopedCounterLag&) = delete;
+};
+
 }  // namespace ksv::platform::kernel

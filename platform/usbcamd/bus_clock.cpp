@@ -1,5 +1,7 @@
 #include "platform/usbcamd/bus_clock.h"
 
+#include <algorithm>
+
 namespace ksv::platform::usbcamd {
 namespace {
 
@@ -20,10 +22,24 @@ bool BusClock::WaitForNextFrame() {
   const int64_t frameTicks = kernel::IntervalToTicks(kBusFrame100ns, reading.frequency);
   if (reading.source != source_) {  // another counter: its time starts now
     source_ = reading.source;
+    frequency_ = reading.frequency;
+    real_ = reading.real;
     due_ = reading.counter;
   }
   due_ += frameTicks;
   return reading.real ? WaitReal(reading, frameTicks) : WaitSimulated(frameTicks);
+}
+
+int64_t BusClock::FrameTime100ns() const {
+  if (source_ == nullptr) return kernel::PerformanceCounterNow100ns();
+  __extension__ using Wide = __int128;
+  return static_cast<int64_t>(static_cast<Wide>(due_) * 10'000'000 / frequency_);
+}
+
+int64_t BusClock::Lateness() const {
+  if (source_ == nullptr || !real_) return 0;
+  const std::optional<int64_t> now = kernel::CounterIfStillInstalled(source_);
+  return now ? std::max<int64_t>(*now - due_, 0) : 0;
 }
 
 bool BusClock::WaitReal(const kernel::CounterReading& reading, int64_t frameTicks) {
@@ -32,7 +48,9 @@ bool BusClock::WaitReal(const kernel::CounterReading& reading, int64_t frameTick
     if (-early > kMostFramesBehind * frameTicks) due_ = reading.counter;
     return sleep_(std::chrono::nanoseconds(0));
   }
-  return sleep_(TicksToDuration(early, reading.frequency));
+  // Asleep until a whole transfer's frames are due, which then run back to
+  // back, as a host controller completes a transfer of several packets.
+  return sleep_(TicksToDuration(early + (kFramesPerTransfer - 1) * frameTicks, reading.frequency));
 }
 
 bool BusClock::WaitSimulated(int64_t frameTicks) {

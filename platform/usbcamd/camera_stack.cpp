@@ -38,13 +38,16 @@ struct CameraStack::State {
   std::mutex control;
   // Every camera call, and the fields below.
   mutable std::mutex lock;
-  std::condition_variable frameReady;  // the reader: a frame came, or reading ended
+  std::condition_variable frameReady;  // the reader: a frame came, a copy ended, or reading ended
   std::condition_variable busWake;     // the bus: a read buffer came free, or stop
+  std::condition_variable copyEnded;   // the closer: the reader's copy is done
   std::unique_ptr<UsbCamdCamera> camera;
   HW_STREAM_DESCRIPTOR streams{};
   bool streaming = false;
   bool stopBus = false;
   bool readCancelled = false;
+  // A reader is copying the front frame without the lock (see ReadFrame).
+  bool copying = false;
   std::thread bus;
   // When each frame waiting for the reader was completed, oldest first (a
   // ring as long as the read buffers, filled as the bus completes frames).
@@ -52,6 +55,7 @@ struct CameraStack::State {
   size_t completedHead = 0;
 
   void RunBus();
+
   // Sleeps up to `duration` unless the bus is to stop; false when it is.
   bool SleepUnlessStopped(std::chrono::nanoseconds duration);
 };
@@ -74,13 +78,18 @@ void CameraStack::State::RunBus() {
       });
       if (stopBus) return;
       const size_t waiting = camera->WaitingFrames();
-      camera->RunBusFrame();
-      kernel::RunQueuedWorkItems();
-      // A frame completes at most once a bus frame; it was captured now.
-      if (camera->WaitingFrames() > waiting && !completedAt.empty()) {
-        completedAt[(completedHead + waiting) % completedAt.size()] = kernel::PerformanceCounterNow100ns();
+      {
+        // The frame runs late when it is one of a transfer's; the driver's
+        // completion routine sees the time its packet came.
+        const kernel::ScopedCounterLag asDue(clock.Lateness());
+        camera->RunBusFrame();
       }
-      if (camera->HasFrame()) frameReady.notify_all();
+      kernel::RunQueuedWorkItems();
+      // A frame completes at most once a bus frame, and is stamped with its time.
+      if (camera->WaitingFrames() > waiting && !completedAt.empty()) {
+        completedAt[(completedHead + waiting) % completedAt.size()] = clock.FrameTime100ns();
+      }
+      if (camera->WaitingFrames() > waiting) frameReady.notify_all();
     }
     if (!clock.WaitForNextFrame()) return;
   }
@@ -235,7 +244,8 @@ NTSTATUS CameraStack::CloseStream() {
   s.busWake.notify_all();
   s.frameReady.notify_all();
   s.bus.join();
-  std::lock_guard guard(s.lock);
+  std::unique_lock guard(s.lock);
+  s.copyEnded.wait(guard, [&s] { return !s.copying; });  // the buffers go with the stream
   const NTSTATUS status = s.camera->CloseStream();
   kernel::RunQueuedWorkItems();
   return status;
@@ -250,17 +260,27 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
   State& s = *state_;
   std::unique_lock guard(s.lock);
   const auto ended = [&s] { return s.readCancelled || !s.streaming; };
-  s.frameReady.wait(guard, [&] { return ended() || s.camera->HasFrame(); });
+  s.frameReady.wait(guard, [&] { return ended() || (!s.copying && s.camera->HasFrame()); });
   if (ended()) return std::nullopt;
   const DeliveredFrame frame = s.camera->FrontFrame();
   const size_t copied = std::min(frame.data.size(), buffer.size());
+  // The copy runs without the lock, so the bus goes on meanwhile: the bus
+  // never fills a read buffer that holds a frame the reader has not taken,
+  // another reader waits for the copy, and CloseStream waits for it before
+  // the buffers go.
+  s.copying = true;
+  guard.unlock();
   if (copied > 0) std::memcpy(buffer.data(), frame.data.data(), copied);
+  guard.lock();
+  s.copying = false;
   const auto bytes = static_cast<uint32_t>(frame.data.size());
   if (completed != nullptr) *completed = s.completedAt[s.completedHead];
   s.completedHead = (s.completedHead + 1) % s.completedAt.size();
   s.camera->ReleaseFrame();
   guard.unlock();
-  s.busWake.notify_all();  // a read buffer came free
+  s.copyEnded.notify_all();
+  s.frameReady.notify_all();  // another reader may take the next frame
+  s.busWake.notify_all();     // a read buffer came free
   return bytes;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace ksv::platform::kernel {
 namespace {
 
@@ -34,6 +36,27 @@ TEST(PerformanceCounter, InstalledSimulationIsReadUntilItsScopeEnds) {
   int64_t frequency = 0;
   KeQueryPerformanceCounter(&frequency);
   EXPECT_EQ(frequency, 1'000'000'000);  // the real clock again
+}
+
+// A lagged thread reads behind, never back in time, and alone: another
+// thread, and the same thread after the scope, read the counter itself.
+TEST(PerformanceCounter, ALagIsThisThreadsAndNeverTurnsTimeBack) {
+  SimulatedPerformanceCounter counter(10'000'000, 1'000);
+  ScopedPerformanceCounter use(counter);
+  {
+    ScopedCounterLag lag(300);
+    EXPECT_EQ(KeQueryPerformanceCounter(nullptr), 700);
+    counter.Advance(50);
+    EXPECT_EQ(KeQueryPerformanceCounter(nullptr), 750);
+    int64_t elsewhere = 0;
+    std::thread([&elsewhere] { elsewhere = KeQueryPerformanceCounter(nullptr); }).join();
+    EXPECT_EQ(elsewhere, 1'050);
+  }
+  EXPECT_EQ(KeQueryPerformanceCounter(nullptr), 1'050);
+  {
+    ScopedCounterLag later(400);  // a later bus frame that ran later still
+    EXPECT_EQ(KeQueryPerformanceCounter(nullptr), 750);
+  }
 }
 
 }  // namespace
