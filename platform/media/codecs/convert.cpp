@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/media/codecs/i420_rows.h"
+
 namespace ksv::media::codecs {
 namespace {
 
@@ -35,67 +37,15 @@ void RgbToRgb(const PictureFormat& from, const uint8_t* source, const PictureFor
   }
 }
 
-// The terms of the video-range conversion, looked up rather than
-// multiplied, and a clamp that is a look-up too: a preview converts every
-// frame it shows.
-struct YuvTables {
-  static constexpr int kClampOffset = 512;  // the sums lie in -278 .. 535
-  int luma[256];
-  int blueOfU[256], greenOfU[256], greenOfV[256], redOfV[256];
-  uint8_t clamp[1024 + 512];
-
-  YuvTables() {
-    for (int i = 0; i < 256; ++i) {
-      luma[i] = 298 * (i - 16) + 128;
-      blueOfU[i] = 516 * (i - 128);
-      greenOfU[i] = -100 * (i - 128);
-      greenOfV[i] = -208 * (i - 128);
-      redOfV[i] = 409 * (i - 128);
-    }
-    for (int i = 0; i < static_cast<int>(sizeof clamp); ++i) clamp[i] = Clamp(i - kClampOffset);
-  }
-  uint8_t Clamped(int sum) const { return clamp[(sum >> 8) + kClampOffset]; }
-};
-
-// One picture row; the pixel size is a constant so that the loop compiles
-// without a branch per pixel.
-template <int Step>
-void I420PixelToRgb(const YuvTables& t, int c, int blue, int green, int red, uint8_t* out) {
-  out[0] = t.Clamped(c + blue);
-  out[1] = t.Clamped(c + green);
-  out[2] = t.Clamped(c + red);
-  if constexpr (Step == 4) out[3] = 0;
-}
-
-// One picture row, two pixels to each chroma sample; the pixel size is a
-// constant so that the loop compiles without a branch per pixel.
-template <int Step>
-void I420RowToRgb(const YuvTables& t, const uint8_t* luma, const uint8_t* u, const uint8_t* v,
-                  int width, uint8_t* out) {
-  for (int x = 0; x < width; x += 2, out += 2 * Step) {
-    const int blue = t.blueOfU[u[x >> 1]];
-    const int green = t.greenOfU[u[x >> 1]] + t.greenOfV[v[x >> 1]];
-    const int red = t.redOfV[v[x >> 1]];
-    I420PixelToRgb<Step>(t, t.luma[luma[x]], blue, green, red, out);
-    if (x + 1 < width) I420PixelToRgb<Step>(t, t.luma[luma[x + 1]], blue, green, red, out + Step);
-  }
-}
-
 void I420ToRgb(const PictureFormat& from, const uint8_t* source, const PictureFormat& to,
                uint8_t* target) {
   const I420Planes planes = I420PlanesOf(from, const_cast<uint8_t*>(source));
-  static const YuvTables tables;
-  const bool rgb32 = BytesPerPixel(to.format) == 4;
+  const int step = BytesPerPixel(to.format);
   for (int y = 0; y < from.height; ++y) {
     const uint8_t* luma = planes.y + static_cast<size_t>(planes.yStride) * y;
     const uint8_t* u = planes.u + static_cast<size_t>(planes.chromaStride) * (y / 2);
     const uint8_t* v = planes.v + static_cast<size_t>(planes.chromaStride) * (y / 2);
-    uint8_t* out = RgbRow(to, target, y);
-    if (rgb32) {
-      I420RowToRgb<4>(tables, luma, u, v, from.width, out);
-    } else {
-      I420RowToRgb<3>(tables, luma, u, v, from.width, out);
-    }
+    I420RowToBgr(luma, u, v, from.width, step, RgbRow(to, target, y));
   }
 }
 

@@ -3,6 +3,7 @@
 // trips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/media/codecs/convert.h"
@@ -101,6 +102,43 @@ TEST(Convert, ASceneSurvivesTheRoundTripAndMismatchedSizesAreRefused) {
                               planes.data()));
   EXPECT_FALSE(ConvertPicture(PictureFormat{0, 48, PixelFormat::kRgb24}, scene.data(),
                               PictureFormat{0, 48, PixelFormat::kI420}, planes.data()));
+}
+
+// Every pixel of planes of every byte value, at widths that end inside a
+// sixteen-pixel group and right after one, takes the fixed-point BT.601
+// value in both DIB forms, and the row padding after it is left alone.
+TEST(Convert, EveryPlanePixelTakesItsFixedPointValue) {
+  const auto clamped = [](int sum) { return std::clamp(sum >> 8, 0, 255); };
+  for (const int width : {53, 33, 320}) {
+    const PictureFormat i420{width, 6, PixelFormat::kI420};
+    std::vector<uint8_t> planes(ImageSize(i420));
+    uint32_t seed = 12345;
+    for (uint8_t& byte : planes) byte = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    const I420Planes p = I420PlanesOf(i420, planes.data());
+    for (const PixelFormat form : {PixelFormat::kRgb24, PixelFormat::kRgb32}) {
+      SCOPED_TRACE(::testing::Message() << "width " << width << (form == PixelFormat::kRgb32 ? " rgb32" : " rgb24"));
+      const PictureFormat rgb{width, 6, form};
+      const int step = form == PixelFormat::kRgb32 ? 4 : 3;
+      std::vector<uint8_t> out(ImageSize(rgb), 0xA5);
+      ASSERT_TRUE(ConvertPicture(i420, planes.data(), rgb, out.data()));
+      int wrong = 0;
+      for (int y = 0; y < 6; ++y) {
+        const uint8_t* row = out.data() + size_t(RowStride(rgb)) * (5 - y);
+        for (int x = 0; x < width; ++x) {
+          const int c = 298 * (p.y[y * p.yStride + x] - 16) + 128;
+          const int d = p.u[(y / 2) * p.chromaStride + x / 2] - 128;
+          const int e = p.v[(y / 2) * p.chromaStride + x / 2] - 128;
+          const uint8_t* pixel = row + step * x;
+          wrong += pixel[0] != clamped(c + 516 * d);
+          wrong += pixel[1] != clamped(c - 100 * d - 208 * e);
+          wrong += pixel[2] != clamped(c + 409 * e);
+          if (step == 4) wrong += pixel[3] != 0;
+        }
+        for (int x = step * width; x < RowStride(rgb); ++x) wrong += row[x] != 0xA5;
+      }
+      EXPECT_EQ(wrong, 0);
+    }
+  }
 }
 
 TEST(Convert, VideoRangePlanesStretchToJpegFullRange) {
