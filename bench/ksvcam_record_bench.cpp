@@ -3,8 +3,10 @@
 // process: the CPU time of all its threads (user + system) per captured
 // frame. The anchor, in the same run: the CPU time per frame of decoding
 // the same camera frames alone (the camera's compressed frames into I420 by
-// the driver's decoder, which the capture also runs). Prints both and the
-// ratio.
+// the driver's decoder, which the capture also runs). The simulated camera
+// and microphone run inside the recording's process; what they spend making
+// their pictures and sound (the devices' cost, not the host's) is taken out,
+// as `record --measure` reports it. Prints both and the ratios.
 //
 //   build/bench/ksvcam_record_bench [seconds, default 10]
 #include <stdlib.h>
@@ -36,6 +38,13 @@ double ProcessCpuSeconds() {
   return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+struct Recording {
+  ksv::bench::ChildRun run;
+  size_t frames = 0;
+  double deviceSeconds = 0;  // the simulated devices' own work
+  double HostSeconds() const { return run.cpuSeconds - deviceSeconds; }
+};
+
 // CPU seconds per frame of decoding `count` of the camera's frames.
 double DecodeCpuPerFrame(const std::vector<std::vector<uint8_t>>& frames, size_t count) {
   ksv::codec::DecoderTables decoder;
@@ -64,50 +73,59 @@ int main(int argc, char** argv) {
 
   if (ksv::bench::RunChild({KSVCAM, "setup"}).status != 0) Fail("ksvcam setup failed");
   const fs::path file = root / "record.avi";
-  // A recording and its frame count.
-  const auto recordFor = [&file](const std::string& time, size_t* frames) {
-    const ksv::bench::ChildRun run = ksv::bench::RunChild(
-        {KSVCAM, "record", "-o", file.string(), "--size", "320x240", "--seconds", time});
-    if (run.status != 0) Fail("ksvcam record failed: " + run.out);
+  const auto recordFor = [&file](const std::string& time) {
+    Recording recording;
+    recording.run = ksv::bench::RunChild({KSVCAM, "record", "-o", file.string(), "--size",
+                                          "320x240", "--seconds", time, "--measure"});
+    const std::string& out = recording.run.out;
+    if (recording.run.status != 0) Fail("ksvcam record failed: " + out);
     std::smatch said;
-    if (!std::regex_search(run.out, said, std::regex(R"((\d+) frames of 320x240)"))) {
-      Fail("no frame count in: " + run.out);
+    if (!std::regex_search(out, said, std::regex(R"((\d+) frames of 320x240)"))) {
+      Fail("no frame count in: " + out);
     }
-    *frames = std::stoul(said[1]);
-    if (*frames == 0) Fail("no frame captured");
-    return run;
+    recording.frames = std::stoul(said[1]);
+    if (recording.frames == 0) Fail("no frame captured");
+    if (!std::regex_search(out, said, std::regex(R"(devices' own work ([0-9.]+) ms)"))) {
+      Fail("no measure line in: " + out);
+    }
+    recording.deviceSeconds = std::stod(said[1]) / 1e3;
+    return recording;
   };
-  size_t frames = 0;
-  size_t shortFrames = 0;
-  const ksv::bench::ChildRun record = recordFor(seconds, &frames);
+  const Recording record = recordFor(seconds);
   // One second, for the cost of starting and ending (loading the modules,
   // building the graph, finishing the file) apart from the frames.
-  const ksv::bench::ChildRun shortRecord = recordFor("1", &shortFrames);
+  const Recording shortRecord = recordFor("1");
+  const size_t frames = record.frames;
+  const size_t shortFrames = shortRecord.frames;
   fs::remove_all(root);
 
   const auto cameraFrames = ksv::bench::CameraFrames(kSize);
   const double decode = DecodeCpuPerFrame(cameraFrames, std::max<size_t>(frames, 300));
-  const double capture = record.cpuSeconds / double(frames);
+  const double whole = record.run.cpuSeconds / double(frames);
+  const double host = record.HostSeconds() / double(frames);
   std::printf("ksvcam record, 320x240 from the camera with the microphone, %s s\n",
               seconds.c_str());
-  std::printf("%s", record.out.c_str());
-  std::printf("%-46s %10s %14s\n", "", "frames", "CPU ms/frame");
-  std::printf("%-46s %10zu %14.3f\n", "ksvcam record (whole process, every thread)", frames,
-              capture * 1e3);
+  std::printf("%s", record.run.out.c_str());
+  std::printf("%-52s %8s %14s\n", "", "frames", "CPU ms/frame");
+  std::printf("%-52s %8zu %14.3f\n", "ksvcam record (whole process, every thread)", frames,
+              whole * 1e3);
+  std::printf("%-52s %8s %14.3f\n", "  of which the simulated camera and microphone", "",
+              record.deviceSeconds / double(frames) * 1e3);
+  std::printf("%-52s %8s %14.3f\n", "  the host's", "", host * 1e3);
+  double extra = 0;
   if (frames > shortFrames) {
-    std::printf("%-46s %10zu %14.3f\n", "  the same, less a 1 s recording (per extra frame)",
-                frames - shortFrames,
-                (record.cpuSeconds - shortRecord.cpuSeconds) / double(frames - shortFrames) * 1e3);
+    extra = (record.HostSeconds() - shortRecord.HostSeconds()) / double(frames - shortFrames);
+    std::printf("%-52s %8zu %14.3f\n", "  the host's, less a 1 s recording (per extra frame)",
+                frames - shortFrames, extra * 1e3);
   }
-  std::printf("%-46s %10s %14.3f\n", "anchor: decoding the camera's frames alone", "",
+  std::printf("%-52s %8s %14.3f\n", "anchor: decoding the camera's frames alone", "",
               decode * 1e3);
-  std::printf("ratio, record / decode alone (CPU per frame): %.2f\n", capture / decode);
+  std::printf("ratio, record (the host's) / decode alone (CPU per frame): %.2f\n", host / decode);
   if (frames > shortFrames) {
-    std::printf("ratio, record's per extra frame / decode alone:  %.2f\n",
-                (record.cpuSeconds - shortRecord.cpuSeconds) / double(frames - shortFrames) /
-                    decode);
+    std::printf("ratio, record's per extra frame / decode alone:            %.2f\n",
+                extra / decode);
   }
   std::printf("ksvcam record used %.1f%% of one core over %.1f s\n",
-              100.0 * record.cpuSeconds / record.wallSeconds, record.wallSeconds);
+              100.0 * record.run.cpuSeconds / record.run.wallSeconds, record.run.wallSeconds);
   return 0;
 }

@@ -196,4 +196,9 @@ std::vector<VendorCall> CameraRegisters::Calls() const {
   return calls_;
 }
 
+void CameraRegisters::ForgetCalls() {
+  std::lock_guard guard(lock_);
+  calls_.clear();
+}
+
 }  // namespace ksv::simcam

@@ -101,6 +101,9 @@ class CameraRegisters final : public platform::usbcamd::UsbDevice {
   // What the picture registers and the mode do to the picture.
   PictureControls Controls() const;
   std::vector<VendorCall> Calls() const;
+  // Starts the list over (a long run that reopens the stream keeps it from
+  // growing).
+  void ForgetCalls();
   CameraBehaviour& Behaviour() { return behaviour_; }  // change between requests only
 
  private:

@@ -45,6 +45,8 @@ class SimulatedCameraDevice final : public platform::hardware::HardwareDevice {
   // The USB camera, and the stored items (made from the test photographs
   // when first asked for).
   void* Function(std::string_view interfaceName) override;
+  // Making, compressing and cutting its frames.
+  double WorkSeconds() const override { return camera_.Video().WorkSeconds(); }
 
  private:
   SimulatedCamera camera_;

@@ -6,7 +6,11 @@
 // NAME] [--seconds S]`: its audio capture into a WAV file. Both run in real
 // time until S seconds have passed on the machine's clock or Escape is
 // pressed, with a progress line, and end with a summary of the file.
+// `record --measure` adds the process's processor time per frame, less what
+// the simulated hardware spent making its pictures and sound.
 #include <CLI/CLI.hpp>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -21,6 +25,7 @@
 #include "apps/ksvcam/graph_names.h"
 #include "apps/ksvcam/media_summary.h"
 #include "apps/ksvcam/parsers.h"
+#include "platform/hardware/device_list.h"
 
 namespace ksv::ksvcam {
 namespace {
@@ -33,9 +38,35 @@ struct RecordOptions {
   std::string audioDevice;
   std::string audioCompressor;
   double seconds = 0;
+  bool measure = false;
 };
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
+// User and system time of every thread of this process so far.
+double ProcessorSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// "measure: ..." for a recording of `frames` frames: the process's
+// processor time, the simulated devices' own work, and the rest per frame.
+std::string MeasureLine(size_t frames) {
+  const double total = ProcessorSeconds();
+  double hardware = 0;
+  for (const platform::hardware::HardwareDevice* device :
+       platform::hardware::EnumerateDevices().devices) {
+    hardware += device->WorkSeconds();
+  }
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "measure: processor time %.1f ms (every thread, start to end), of which the "
+                "simulated devices' own work %.1f ms; the host's %.3f ms a frame over %zu frames",
+                total * 1e3, hardware * 1e3, (total - hardware) * 1e3 / double(frames), frames);
+  return line;
+}
 
 // Runs the built capture with a progress line.
 GraphClient::Outcome RunCapture(GraphClient& client, double seconds, const std::string& what,
@@ -105,6 +136,7 @@ int RunRecord(const RecordOptions& options, Console& console) {
               << (audioDevice.empty() ? std::string() : " and " + Quoted(audioDevice)) << ": "
               << summary.text << " (" << EndText(outcome.end) << " after "
               << DurationText(outcome.seconds) << ")\n";
+  if (options.measure) console.out << MeasureLine(summary.frames) << '\n';
   return kExitOk;
 }
 
@@ -162,6 +194,8 @@ CommandRun RecordCommand(CLI::App& app) {
                      "An audio compressor (else PCM)")
       ->type_name("NAME");
   AddSeconds(command, *options);
+  command.add_flag("--measure", options->measure,
+                   "Also print the processor time per frame, less the simulated devices' own work");
   return [options](Console& console) { return RunRecord(*options, console); };
 }
 

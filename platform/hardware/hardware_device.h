@@ -23,6 +23,10 @@ class HardwareDevice {
   // none. The caller casts it to that interface. It lives as long as the
   // device.
   virtual void* Function(std::string_view interfaceName) = 0;
+  // The seconds a simulated device has spent making what it sends (its
+  // pictures, its sound): the device's own cost, which a measurement of the
+  // host leaves out. 0 for a device that does not count it.
+  virtual double WorkSeconds() const { return 0; }
 };
 
 // The name of a hardware module's entry point.

@@ -1,6 +1,7 @@
 #include "simcam/microphone/simulated_microphone.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "simcam/microphone/sound_frames.h"
@@ -20,7 +21,29 @@ std::string MicrophoneFile() {
   return path != nullptr ? path : "";
 }
 
+// A capture that counts the time its reads take.
+class TimedCapture final : public platform::audio::AudioCapture {
+ public:
+  TimedCapture(std::unique_ptr<platform::audio::AudioCapture> capture,
+               std::atomic<int64_t>& workNanoseconds)
+      : capture_(std::move(capture)), workNanoseconds_(workNanoseconds) {}
+  size_t Read(std::span<uint8_t> buffer) override {
+    const auto start = std::chrono::steady_clock::now();
+    const size_t bytes = capture_->Read(buffer);
+    workNanoseconds_ += std::chrono::duration_cast<std::chrono::nanoseconds>(
+                            std::chrono::steady_clock::now() - start)
+                            .count();
+    return bytes;
+  }
+
+ private:
+  std::unique_ptr<platform::audio::AudioCapture> capture_;
+  std::atomic<int64_t>& workNanoseconds_;
+};
+
 }  // namespace
+
+double SimulatedMicrophone::WorkSeconds() const { return double(workNanoseconds_.load()) * 1e-9; }
 
 PcmRange SimulatedMicrophone::Range() const { return kRange; }
 
@@ -50,7 +73,8 @@ std::unique_ptr<platform::audio::AudioCapture> SimulatedMicrophone::Open(const P
     sound = WavFrames::Open(path, error);
     if (!sound) return nullptr;
   }
-  return std::make_unique<ConvertingCapture>(std::move(sound), format);
+  return std::make_unique<TimedCapture>(
+      std::make_unique<ConvertingCapture>(std::move(sound), format), workNanoseconds_);
 }
 
 void* SimulatedMicrophoneDevice::Function(std::string_view interfaceName) {

@@ -5,6 +5,9 @@
 // own format when a capture asks for another.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+
 #include "platform/audio/audio_source.h"
 #include "platform/hardware/hardware_device.h"
 
@@ -24,6 +27,11 @@ class SimulatedMicrophone final : public platform::audio::AudioSource {
   // unreadable (never silence in its place).
   std::unique_ptr<platform::audio::AudioCapture> Open(const platform::audio::PcmFormat& format,
                                                       std::string* error) override;
+  // The time its captures have spent making their sound.
+  double WorkSeconds() const;
+
+ private:
+  std::atomic<int64_t> workNanoseconds_{0};
 };
 
 class SimulatedMicrophoneDevice final : public platform::hardware::HardwareDevice {
@@ -32,6 +40,7 @@ class SimulatedMicrophoneDevice final : public platform::hardware::HardwareDevic
   std::string_view Name() const override { return kName; }
   // The audio source.
   void* Function(std::string_view interfaceName) override;
+  double WorkSeconds() const override { return microphone_.WorkSeconds(); }
 
  private:
   SimulatedMicrophone microphone_;
