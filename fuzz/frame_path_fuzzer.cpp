@@ -27,6 +27,7 @@
 #include "driver/camera_device_extension.h"
 #include "driver/frame_assembly.h"
 #include "platform/kernel/performance_counter.h"
+#include "platform/registry/machine_hive.h"
 #include "platform/usbcamd/usb_device.h"
 #include "rig/camera_rig.h"
 #include "simcam/camera_registers.h"
@@ -62,6 +63,7 @@ class FuzzedCamera final : public platform::usbcamd::UsbDevice {
     if (setting != 0) maximumPacketSize = packetSize;
     return true;
   }
+  void ForgetCalls() { registers_.ForgetCalls(); }
 
   uint16_t packetSize = 128;
 
@@ -77,15 +79,20 @@ constexpr int64_t kStartTicks = 1'000'000;
 // and closes it, as a capture application does.
 struct SharedRig {
   SharedRig() {
-    // The driver publishes its state in the machine registry: a root of its
-    // own, in memory where there is a memory file system, as the driver
-    // writes the registry at every open and close.
+    // A root of its own, in memory where there is a memory file system, for
+    // whatever the driver keeps on disk.
     for (const char* folder : {"/dev/shm", "/tmp"}) {
       root = std::string(folder) + "/ksv-fuzz-XXXXXX";
       if (::mkdtemp(root.data()) != nullptr) break;
       root.clear();
     }
     if (!root.empty()) ::setenv("KSV_ROOT", root.c_str(), 1);
+    // The driver publishes its state in the machine registry at every open
+    // and close. No other process reads this run's registry, so the hive is
+    // one in memory, which keeps what the driver reads and writes on its own
+    // side: a file's locks and journal at each value cost more than the rest
+    // of an input's open. The driver makes the same calls either way.
+    platform::UseOwnMachineHive(platform::RegistryStore::OpenInMemory());
     rig.emplace(rig::RigOptions{.device = &camera, .maximumPacketSize = 128, .clock = &clock});
     if (rig->Start() != 0) std::abort();
     startStatus = rig->Extension().LastStatusByte;
@@ -103,12 +110,15 @@ struct SharedRig {
   // driver compares frame starts with (a change asks for a snapshot) and
   // the mode it gives, and the driver's published values the rig records.
   // The driver resets the rest of its stream state as the stream opens.
+  // The camera's list of requests is forgotten too, as the rig's values
+  // are, so that a long run does not grow.
   void Reset() {
     clock.Set(kStartTicks);
     driver::CameraDeviceExtension& extension = rig->Extension();
     driver::SharedStore(extension.LastStatusByte, startStatus);
     driver::SharedStore(extension.ModeIndicator, startMode);
     rig->ForgetValues();
+    camera.ForgetCalls();
   }
 
   std::string root;

@@ -36,7 +36,13 @@ struct CameraRig::ValueRecorder {
     auto* recorder = static_cast<ValueRecorder*>(user);
     std::lock_guard guard(recorder->lock);  // the button thread publishes too
     if (name == "DriverStatus") recorder->states.push_back(value);
-    ++recorder->writes[std::string(name)];
+    // A name seen before costs no copy (the driver writes one at every step).
+    const auto seen = recorder->writes.find(name);
+    if (seen != recorder->writes.end()) {
+      ++seen->second;
+    } else {
+      recorder->writes.emplace(std::string(name), 1);
+    }
   }
 
   mutable std::mutex lock;
@@ -169,7 +175,8 @@ uint64_t CameraRig::StatusChanges() const { return ValueWrites(driver::kButtonVa
 void CameraRig::ForgetValues() {
   std::lock_guard guard(recorder_->lock);
   recorder_->states.clear();
-  recorder_->writes.clear();
+  // The names stay, counting from nothing: the driver writes the same few.
+  for (auto& [name, count] : recorder_->writes) count = 0;
 }
 
 bool CameraRig::SnapshotWritten() { return driver::SharedLoad(Extension().SnapshotWritten) == 1; }

@@ -16,4 +16,11 @@ std::shared_ptr<RegistryStore> SharedMachineHive();
 // The current user's hive (HKEY_CURRENT_USER). Throws RegistryError.
 std::shared_ptr<RegistryStore> SharedUserHive();
 
+// Makes `hive` the process's machine hive whatever the root, until called
+// with null. For a process that keeps its registry to itself: a fuzzer that
+// opens and closes a stream thousands of times a second, each time writing
+// the driver's values, saves a file's locks and journal with a hive in
+// memory (RegistryStore::OpenInMemory).
+void UseOwnMachineHive(std::shared_ptr<RegistryStore> hive);
+
 }  // namespace ksv::platform

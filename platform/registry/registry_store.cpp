@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <new>
 #include <system_error>
 
 #include "platform/root/system_root.h"
@@ -60,15 +61,17 @@ class Statement {
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
 
+  // The bound text and bytes are not copied: they must outlive the
+  // statement, whose end unbinds them (declare them before it).
   void BindText(int index, std::string_view text) {
     Check(sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()),
-                            SQLITE_TRANSIENT));
+                            SQLITE_STATIC));
   }
   void BindBlob(int index, std::string_view bytes) {
     // A zero-length blob must still be a blob, not NULL.
     Check(bytes.empty() ? sqlite3_bind_zeroblob(statement_, index, 0)
                         : sqlite3_bind_blob(statement_, index, bytes.data(),
-                                            static_cast<int>(bytes.size()), SQLITE_TRANSIENT));
+                                            static_cast<int>(bytes.size()), SQLITE_STATIC));
   }
   void BindInt(int index, int64_t value) { Check(sqlite3_bind_int64(statement_, index, value)); }
 
@@ -174,6 +177,69 @@ std::unique_ptr<RegistryStore> RegistryStore::Open(const std::filesystem::path& 
   return store;
 }
 
+std::unique_ptr<RegistryStore> RegistryStore::OpenInMemory() {
+  std::unique_ptr<RegistryStore> store = Open(":memory:");
+  store->keepsValues_ = true;
+  return store;
+}
+
+namespace {
+
+// How the store's NOCASE columns order text: ASCII letters folded, then
+// bytes, the shorter first where one begins the other.
+int CompareCaseless(std::string_view a, std::string_view b) {
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    const auto fold = [](char c) {
+      const auto byte = static_cast<unsigned char>(c);
+      return byte >= 'A' && byte <= 'Z' ? byte - 'A' + 'a' : byte;
+    };
+    if (fold(a[i]) != fold(b[i])) return fold(a[i]) < fold(b[i]) ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Whether two names or keys are the same to the store; the driver writes
+// its values with the same spelling every time, which the first test finds.
+bool SameCaseless(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && (a == b || CompareCaseless(a, b) == 0);
+}
+
+// The value of `values` (in name order) named `name`, or where it would go.
+std::vector<RegistryStore::Value>::iterator FindValue(std::vector<RegistryStore::Value>& values,
+                                                      std::string_view name) {
+  return std::lower_bound(values.begin(), values.end(), name,
+                          [](const RegistryStore::Value& value, std::string_view text) {
+                            return CompareCaseless(value.name, text) < 0;
+                          });
+}
+
+bool Named(const std::vector<RegistryStore::Value>& values,
+           std::vector<RegistryStore::Value>::iterator at, std::string_view name) {
+  return at != values.end() && SameCaseless(at->name, name);
+}
+
+}  // namespace
+
+void RegistryStore::ForgetKept() {
+  keptValues_.clear();
+  lastKept_ = nullptr;
+}
+
+bool RegistryStore::Caseless::operator()(std::string_view a, std::string_view b) const {
+  return CompareCaseless(a, b) < 0;
+}
+
+std::vector<RegistryStore::Value>* RegistryStore::KeptValues(const std::string& normal) {
+  if (!keepsValues_) return nullptr;
+  // The driver reaches one key again and again.
+  if (lastKept_ != nullptr && SameCaseless(lastKept_->first, normal)) return &lastKept_->second;
+  const auto found = keptValues_.find(normal);
+  if (found == keptValues_.end()) return nullptr;
+  lastKept_ = &*found;
+  return &found->second;
+}
+
 RegistryStore::~RegistryStore() {
   for (const auto& [sql, statement] : idle_) sqlite3_finalize(statement);
   sqlite3_close(db_);
@@ -194,26 +260,77 @@ std::string RegistryStore::NormaliseKey(std::string_view key) {
   return normal;
 }
 
-void RegistryStore::SetValue(std::string_view key, std::string_view name, RegistryType type,
-                        std::string_view data) {
-  std::lock_guard guard(lock_);
+void RegistryStore::Upsert(std::string_view normal, std::string_view name, RegistryType type,
+                           std::string_view data) {
   Statement insert(
       db_, idle_,
       "INSERT INTO registry_value (key, name, type, data) VALUES (?1, ?2, ?3, ?4) "
       "ON CONFLICT (key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
-  insert.BindText(1, NormaliseKey(key));
+  insert.BindText(1, normal);
   insert.BindText(2, name);
   insert.BindInt(3, static_cast<int64_t>(type));
   insert.BindBlob(4, data);
   insert.Step();
 }
 
+void RegistryStore::WriteUnwritten() {
+  while (!unwritten_.empty()) {
+    const Unwritten& first = unwritten_.front();
+    Upsert(first.key, first.value.name, first.value.type, first.value.data);
+    unwritten_.erase(unwritten_.begin());
+  }
+}
+
+void RegistryStore::SetValue(std::string_view key, std::string_view name, RegistryType type,
+                        std::string_view data) {
+  std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  if (std::vector<Value>* kept = KeptValues(normal)) {
+    const auto at = FindValue(*kept, name);
+    const bool known = Named(*kept, at, name);
+    if (known && at->type == type && at->data == data) return;
+    try {
+      // A value keeps the name it was first written with, as the statement
+      // does; what is written goes to the hive before any query that could
+      // see it, in the order written (a value written again only once).
+      const auto same = [&](const Unwritten& entry) {
+        return SameCaseless(entry.value.name, name) && SameCaseless(entry.key, normal);
+      };
+      const auto pending = std::find_if(unwritten_.begin(), unwritten_.end(), same);
+      if (pending != unwritten_.end()) {
+        pending->value.type = type;
+        pending->value.data = std::string(data);
+      } else {
+        unwritten_.push_back({normal, Value{std::string(name), type, std::string(data)}});
+      }
+      if (known) {
+        at->type = type;
+        at->data = std::string(data);
+      } else {
+        kept->insert(at, Value{std::string(name), type, std::string(data)});
+      }
+      return;
+    } catch (const std::bad_alloc&) {
+      // Write through what is kept and keep nothing more.
+      ForgetKept();
+    }
+  }
+  WriteUnwritten();
+  Upsert(normal, name, type, data);
+}
+
 std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_view name,
                                               RegistryType type) {
   std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  if (std::vector<Value>* kept = KeptValues(normal)) {
+    const auto at = FindValue(*kept, name);
+    if (!Named(*kept, at, name) || at->type != type) return std::nullopt;
+    return at->data;
+  }
   Statement select(db_, idle_,
                    "SELECT type, data FROM registry_value WHERE key = ?1 AND name = ?2");
-  select.BindText(1, NormaliseKey(key));
+  select.BindText(1, normal);
   select.BindText(2, name);
   if (!select.Step()) return std::nullopt;
   if (sqlite3_column_int64(select.get(), 0) != static_cast<int64_t>(type)) return std::nullopt;
@@ -222,9 +339,11 @@ std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_
 
 std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
   std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  if (const std::vector<Value>* kept = KeptValues(normal)) return *kept;
   Statement select(db_, idle_,
                    "SELECT name, type, data FROM registry_value WHERE key = ?1 ORDER BY name");
-  select.BindText(1, NormaliseKey(key));
+  select.BindText(1, normal);
   std::vector<Value> values;
   while (select.Step()) {
     const auto* name = sqlite3_column_text(select.get(), 0);
@@ -232,13 +351,23 @@ std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key
                       static_cast<RegistryType>(sqlite3_column_int64(select.get(), 1)),
                       ColumnBytes(select.get(), 2)});
   }
+  if (keepsValues_) {
+    try {
+      keptValues_.emplace(normal, values);
+    } catch (const std::bad_alloc&) {
+      // Kept or not, the values read are right.
+    }
+  }
   return values;
 }
 
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
   std::lock_guard guard(lock_);
+  WriteUnwritten();
+  const std::string normal = NormaliseKey(key);
+  ForgetKept();
   Statement remove(db_, idle_, "DELETE FROM registry_value WHERE key = ?1 AND name = ?2");
-  remove.BindText(1, NormaliseKey(key));
+  remove.BindText(1, normal);
   remove.BindText(2, name);
   remove.Step();
   return sqlite3_changes(db_) > 0;
@@ -246,13 +375,16 @@ bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {
 
 void RegistryStore::CreateKey(std::string_view key) {
   std::lock_guard guard(lock_);
+  WriteUnwritten();
+  const std::string normal = NormaliseKey(key);
   Statement insert(db_, idle_, "INSERT OR IGNORE INTO registry_key (key) VALUES (?1)");
-  insert.BindText(1, NormaliseKey(key));
+  insert.BindText(1, normal);
   insert.Step();
 }
 
 bool RegistryStore::KeyExists(std::string_view key) {
   std::lock_guard guard(lock_);
+  WriteUnwritten();
   const std::string normal = NormaliseKey(key);
   if (normal.empty()) return true;  // the hive's root
   const std::string below = BelowPattern(normal);
@@ -287,12 +419,14 @@ std::optional<std::string> RegistryStore::GetBinary(std::string_view key, std::s
 
 std::vector<std::string> RegistryStore::ListSubKeys(std::string_view key) {
   std::lock_guard guard(lock_);
+  WriteUnwritten();
   const std::string normal = NormaliseKey(key);
   const size_t skip = normal.empty() ? 0 : normal.size() + 1;
+  const std::string pattern = BelowPattern(normal);
   Statement select(db_, idle_,
                    "SELECT key FROM registry_key WHERE key LIKE ?1 ESCAPE '^' "
                    "UNION SELECT key FROM registry_value WHERE key LIKE ?1 ESCAPE '^'");
-  select.BindText(1, BelowPattern(normal));
+  select.BindText(1, pattern);
   std::vector<std::string> names;
   while (select.Step()) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
@@ -315,8 +449,10 @@ std::vector<std::string> RegistryStore::ListSubKeys(std::string_view key) {
 
 bool RegistryStore::DeleteTree(std::string_view key) {
   std::lock_guard guard(lock_);
+  WriteUnwritten();
   const std::string normal = NormaliseKey(key);
   const std::string below = BelowPattern(normal);
+  ForgetKept();
   Transaction transaction(db_);
   int removed = 0;
   for (const char* sql : {"DELETE FROM registry_value WHERE key = ?1 OR key LIKE ?2 ESCAPE '^'",

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -48,6 +49,11 @@ class RegistryStore {
   static std::unique_ptr<RegistryStore> OpenUserHive();
   // A hive in `file`, created when missing. Throws RegistryError.
   static std::unique_ptr<RegistryStore> Open(const std::filesystem::path& file);
+  // A hive of this process alone, in memory, gone when closed. Having no
+  // other reader or writer, it keeps the values of each key it has listed on
+  // this side too: a later read of the key takes no query, and a write to it
+  // reaches the database only when another query could see it.
+  static std::unique_ptr<RegistryStore> OpenInMemory();
 
   ~RegistryStore();
   RegistryStore(const RegistryStore&) = delete;
@@ -114,6 +120,27 @@ class RegistryStore {
   // written since.
   std::recursive_mutex lock_;
   IdleStatements idle_;  // under lock_
+  // In memory only: each listed key's values as ListValues gives them, by
+  // the key's canonical form, without regard to case; under lock_.
+  struct Caseless {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  bool keepsValues_ = false;
+  std::map<std::string, std::vector<Value>, Caseless> keptValues_;
+  std::map<std::string, std::vector<Value>, Caseless>::value_type* lastKept_ = nullptr;
+  std::vector<Value>* KeptValues(const std::string& normal);
+  void ForgetKept();
+  // Writes to kept keys, in order, that the hive has not had yet: it gets
+  // them before any statement that could see them.
+  struct Unwritten {
+    std::string key;
+    Value value;
+  };
+  std::vector<Unwritten> unwritten_;
+  void WriteUnwritten();
+  void Upsert(std::string_view normal, std::string_view name, RegistryType type,
+              std::string_view data);
 };
 
 }  // namespace ksv::platform

@@ -109,6 +109,63 @@ TEST_F(RegistryStoreTest, ConcurrentWritersInSeveralProcessesLoseNothing) {
   EXPECT_LT(*shared, static_cast<uint32_t>(kWriters));
 }
 
+// A hive in memory keeps what it has listed on its side: whatever is
+// written, changed in case or type, deleted or not changed at all, it reads
+// as a hive in a file does.
+TEST_F(RegistryStoreTest, AHiveInMemoryReadsAsAHiveInAFile) {
+  auto file = RegistryStore::OpenMachineHive();
+  auto memory = RegistryStore::OpenInMemory();
+  const auto same = [&](const char* step) {
+    for (const char* key : {kDriverKey, "Software\\Tarvio"}) {
+      const auto want = file->ListValues(key);
+      const auto got = memory->ListValues(key);
+      ASSERT_EQ(got.size(), want.size()) << step;
+      for (size_t i = 0; i < want.size(); ++i) {
+        EXPECT_EQ(got[i].name, want[i].name) << step;
+        EXPECT_EQ(got[i].type, want[i].type) << step;
+        EXPECT_EQ(got[i].data, want[i].data) << step;
+      }
+      EXPECT_EQ(memory->GetDword(key, "isomode"), file->GetDword(key, "isomode")) << step;
+      EXPECT_EQ(memory->GetString(key, "Path"), file->GetString(key, "Path")) << step;
+    }
+  };
+  // What the statements that see the whole hive give.
+  constexpr const char* kFresh = "Software\\Tarvio\\Fresh";
+  const auto sameTree = [&](const char* step) {
+    EXPECT_EQ(memory->ListSubKeys("Software\\Tarvio"), file->ListSubKeys("Software\\Tarvio"))
+        << step;
+    EXPECT_EQ(memory->KeyExists(kFresh), file->KeyExists(kFresh)) << step;
+  };
+  const auto both = [&](const auto& change) {
+    change(*file);
+    change(*memory);
+  };
+  same("empty");
+  both([](RegistryStore& hive) { hive.SetDword(kDriverKey, "IsoMode", 1); });
+  both([](RegistryStore& hive) { hive.SetDword(kDriverKey, "Brightness", 7); });
+  same("listed");
+  both([](RegistryStore& hive) { hive.SetDword("software\\TARVIO\\ksv drivers", "ISOMODE", 0); });
+  both([](RegistryStore& hive) { hive.SetDword(kDriverKey, "Brightness", 7); });  // no change
+  both([](RegistryStore& hive) { hive.SetDword(kDriverKey, "Contrast", 3); });
+  same("changed in case, unchanged, added");
+  both([](RegistryStore& hive) { hive.SetDword("SOFTWARE\\Other", "A", 1); });  // a new key
+  EXPECT_TRUE(memory->ListValues(kFresh).empty());  // a key listed before it has values
+  both([kFresh](RegistryStore& hive) { hive.SetDword(kFresh, "A", 1); });
+  sameTree("new keys");
+  same("after the tree was seen");
+  // The same four bytes as another type are another value.
+  both([](RegistryStore& hive) { hive.SetString(kDriverKey, "IsoMode", std::string(4, '\0')); });
+  both([](RegistryStore& hive) { hive.SetString(kDriverKey, "Path", "/srv"); });
+  same("type changed");
+  both([](RegistryStore& hive) { hive.DeleteValue(kDriverKey, "isomode"); });
+  same("deleted");
+  both([](RegistryStore& hive) { hive.DeleteTree("Software\\Tarvio"); });
+  same("tree deleted");
+  sameTree("tree deleted");
+  both([](RegistryStore& hive) { hive.SetDword(kDriverKey, "Brightness", 7); });
+  same("written again");
+}
+
 TEST_F(RegistryStoreTest, AnUnusableRootIsAClearError) {
   const fs::path blocker = root_ / "file";
   std::FILE* file = std::fopen(blocker.c_str(), "w");

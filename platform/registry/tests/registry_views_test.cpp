@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/registry/kernel_registry.h"
+#include "platform/registry/machine_hive.h"
 #include "platform/registry/win32_registry.h"
 #include "testing/temp_files.h"
 
@@ -77,6 +78,28 @@ TEST_F(RegistryViews, KernelAndUserModeSeeTheSameValues) {
   EXPECT_EQ(bulk, 1);
   EXPECT_EQ(iso, -1) << "an absent value leaves its target as it was set";
   EXPECT_EQ(status, 5);
+}
+
+// The process's hive follows the root however often it is reached, and a
+// hive the process keeps to itself takes the place of the root's until it is
+// given back, kernel and user-mode calls alike.
+TEST_F(RegistryViews, FollowTheRootOrTheProcessesOwnHive) {
+  ASSERT_EQ(KernelWrite("DriverStatus", 5), k::STATUS_SUCCESS);
+  ::ksv::testing::TempFolder other;
+  ::setenv("KSV_ROOT", other.path().c_str(), 1);
+  EXPECT_EQ(UserRead("DriverStatus"), std::nullopt) << "another root is another hive";
+  ::setenv("KSV_ROOT", root_.c_str(), 1);
+  EXPECT_EQ(UserRead("DriverStatus"), 5u);
+
+  UseOwnMachineHive(RegistryStore::OpenInMemory());
+  EXPECT_EQ(UserRead("DriverStatus"), std::nullopt);
+  ASSERT_EQ(KernelWrite("DriverStatus", 7), k::STATUS_SUCCESS);
+  EXPECT_EQ(UserRead("DriverStatus"), 7u);
+  ::setenv("KSV_ROOT", other.path().c_str(), 1);
+  EXPECT_EQ(UserRead("DriverStatus"), 7u) << "the own hive stays whatever the root";
+  ::setenv("KSV_ROOT", root_.c_str(), 1);
+  UseOwnMachineHive(nullptr);
+  EXPECT_EQ(UserRead("DriverStatus"), 5u) << "the root's hive is back, untouched";
 }
 
 TEST_F(RegistryViews, RefusesWhatIsNotAMachineKeyOrAValue) {
