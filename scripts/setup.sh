@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config   # toolchain
-  lld                                            # the linker: several times faster than the default
+  mold lld                                       # the linkers: several times faster than the default
   clang libclang-rt-dev                          # libFuzzer targets
   libgtest-dev libgmock-dev                      # unit tests
   libbenchmark-dev                               # benchmarks
