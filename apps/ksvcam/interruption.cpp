@@ -23,7 +23,11 @@ struct Cleanup {
 };
 std::array<Cleanup, 8> cleanups;
 
-volatile sig_atomic_t signals = 0;
+// A process's signal lands on whichever thread it lands on, and two may be
+// handled at once on two threads: a lock-free atomic is safe in a handler
+// and between threads, where a volatile sig_atomic_t is only the former.
+std::atomic<int> signals{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 std::mutex watchMutex;
 int watches = 0;
 struct sigaction savedInt {};
@@ -52,8 +56,7 @@ void RemoveLeftovers(const Cleanup& cleanup) {
 }
 
 void OnSignal(int number) {
-  signals = signals + 1;
-  if (signals < 2) return;
+  if (signals.fetch_add(1) + 1 < 2) return;
   for (const Cleanup& cleanup : cleanups) RemoveLeftovers(cleanup);
   // Ends the process by the signal once the handler returns.
   signal(number, SIG_DFL);
@@ -65,7 +68,7 @@ void OnSignal(int number) {
 InterruptWatch::InterruptWatch() {
   const std::lock_guard lock(watchMutex);
   if (watches++ > 0) return;
-  signals = 0;
+  signals.store(0);
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -83,7 +86,7 @@ InterruptWatch::~InterruptWatch() {
   sigaction(SIGTERM, &savedTerm, nullptr);
 }
 
-bool InterruptWatch::Requested() { return signals > 0; }
+bool InterruptWatch::Requested() { return signals.load() > 0; }
 
 AbortCleanup::AbortCleanup(const std::filesystem::path& temporary) {
   // A writer's own temporary beside it: "." + name + "." ...
