@@ -56,6 +56,6 @@ TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build-tsan -j "$jobs" --output-on-failure --no-tests=error --timeout "$timeout" -L threaded
 
 phase "fuzz smoke run"
-scripts/fuzz.sh 15
+scripts/fuzz.sh 10
 phase ""
 echo "== every test passed in $SECONDS s"
