@@ -53,7 +53,7 @@ std::array<BYTE, VEXEL5_RECORD_SIZE> QuickCompressRecord() {
   return record;
 }
 
-void PumpMessages() {
+void DispatchPendingMessages() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
 }
@@ -109,7 +109,7 @@ class ClipGraph {
     LONG code = 0;
     bool cancelled = false;
     for (;;) {
-      PumpMessages();
+      DispatchPendingMessages();
       if (context_.progress != nullptr) {
         ShowFrames();
         if (context_.progress(context_.userData, &context_.record) != 0) context_.cancel = 1;

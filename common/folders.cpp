@@ -15,12 +15,12 @@ namespace {
 
 constexpr size_t kMaxChainPath = 512;
 
+}  // namespace
+
 std::string WithSlash(std::string folder) {
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
 }
-
-}  // namespace
 
 bool ProbeFolder(const std::string& folder) {
   if (folder.empty()) return false;

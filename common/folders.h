@@ -7,6 +7,9 @@
 
 namespace ksv::common {
 
+// `folder` with a trailing "/" (an empty one becomes "/").
+std::string WithSlash(std::string folder);
+
 // The file a folder probe creates and deletes again.
 inline constexpr const char* kProbeFileName = "12345678.tmp";
 

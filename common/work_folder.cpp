@@ -24,11 +24,6 @@ namespace fs = std::filesystem;
 constexpr std::string_view kPrefix = "work-";
 constexpr std::string_view kLockSuffix = ".lock";
 
-std::string WithSlash(std::string folder) {
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
-}
-
 // The owner writes its process id into the lock file once it holds the
 // lock: an empty lock file is one whose owner is still being made, never
 // an abandoned one.

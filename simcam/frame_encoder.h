@@ -4,6 +4,7 @@
 // order, no markers, no byte stuffing, unused bits of the last byte set to 1.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -19,6 +20,9 @@ namespace ksv::simcam {
 // the same holds for the two functions below.
 std::vector<uint8_t> EncodeEntropyData(const picture::PlanarPicture& picture,
                                        const codec::QuantPair& tables);
+
+// Where a live-video frame's header holds its level.
+inline constexpr size_t kFrameLevelOffset = 7;
 
 // A live-video frame: the 15-byte header (bytes 0..6 zero, byte 7 the level,
 // bytes 8..10 zero, bytes 11..14 the entropy byte count, little-endian), then

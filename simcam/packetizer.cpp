@@ -6,12 +6,13 @@
 #include <stdexcept>
 #include <utility>
 
+#include "simcam/frame_encoder.h"
+
 namespace ksv::simcam {
 namespace {
 
 constexpr uint16_t kMinimumPacketSize = 16;
 constexpr size_t kFrameHeaderSize = 15;
-constexpr size_t kLevelOffset = 7;
 constexpr size_t kStatusOffset = 9;
 constexpr size_t kDriverFieldOffset = 11;  // 4 bytes the driver fills in
 constexpr uint8_t kSequenceWrap = 255;
@@ -127,7 +128,7 @@ IsoPacket Packetizer::FrameStartOnly(uint8_t statusByte, uint8_t level) const {
   packet.bytes.assign(packetSize_, 0);
   packet.bytes[0] = 0xFF;
   packet.bytes[1] = 0x01;
-  packet.bytes[1 + kLevelOffset] = level;
+  packet.bytes[1 + kFrameLevelOffset] = level;
   packet.bytes[1 + kStatusOffset] = statusByte;
   return packet;
 }

@@ -5,11 +5,10 @@
 #include <stdexcept>
 
 #include "platform/usbcamd/packet_capture.h"
+#include "simcam/frame_encoder.h"
 
 namespace ksv::simcam {
 namespace {
-
-constexpr size_t kLevelOffset = 7;
 
 void CheckOptions(const CaptureOptions& options) {
   if (!(options.framesPerSecond >= 0.1 && options.framesPerSecond <= 1000)) {
@@ -90,7 +89,7 @@ CaptureSummary WriteSimulatedCapture(std::ostream& out,
       recorder.Send(packets[i]);
     }
     recorder.SkipTo(frameStart + packets.size() + faults.lost);
-    level = frames[index][kLevelOffset];
+    level = frames[index][kFrameLevelOffset];
     summary.perFrame.push_back(faults);
     AddFaults(summary.faults, faults);
     if (faults.Total() > 0) ++summary.damagedFrames;

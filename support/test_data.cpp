@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 constexpr const char* kVariable = "KSV_TESTDATA_DIR";
 
-fs::path RunningProgramFolder() {
+fs::path ProgramFolderOrThrow() {
   std::error_code error;
   const fs::path program = fs::read_symlink("/proc/self/exe", error);
   if (error) throw TestDataNotFound(std::string("cannot tell where this program lies: ") +
@@ -37,7 +37,7 @@ fs::path FindTestDataDir(const char* variable, const fs::path& start) {
 fs::path TestDataDir() {
   const char* variable = std::getenv(kVariable);
   if (variable != nullptr && *variable != '\0') return variable;
-  return FindTestDataDir(nullptr, RunningProgramFolder());
+  return FindTestDataDir(nullptr, ProgramFolderOrThrow());
 }
 
 fs::path TestDataPath(std::string_view relative) { return TestDataDir() / relative; }

@@ -14,9 +14,6 @@ namespace ksv::twainctl {
 
 namespace {
 
-constexpr int kStateNormal = 2;
-constexpr int kStateBusy = 4;
-constexpr int kStateNoCamera = 5;
 constexpr unsigned kDownloadDelayMs = 1000;
 // How long the line saying how many items failed stays up.
 constexpr unsigned kFailureLineMs = 3000;
@@ -24,8 +21,6 @@ constexpr unsigned kFailureLineMs = 3000;
 // A camera download has completed in this process (the Download button's
 // tooltip says so).
 bool downloadCompleted = false;
-
-void CopyPath(char* path, const std::string& text) { std::snprintf(path, KXCAMAPI_PATH_BYTES, "%s", text.c_str()); }
 
 // The thumbnail kind of a downloaded item; 0 for an item without one.
 int ThumbnailKindOf(int itemKind) {
@@ -73,6 +68,10 @@ std::string FailureLine(const std::string& localization, int failed) {
 }
 
 }  // namespace
+
+void CopyPath(char* path, const std::string& text) {
+  std::snprintf(path, KXCAMAPI_PATH_BYTES, "%s", text.c_str());
+}
 
 bool DownloadCompletedInProcess() { return downloadCompleted; }
 void ForgetCompletedDownload() { downloadCompleted = false; }

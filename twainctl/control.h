@@ -62,6 +62,15 @@ struct TwainControl {
 
 namespace ksv::twainctl {
 
+// The window's UI states the control sets (KXTWNUI_ChangeUIState).
+inline constexpr int kStateNormal = 2;
+inline constexpr int kStateBusy = 4;
+inline constexpr int kStateNoCamera = 5;
+
+// Writes `text` into a camera library path buffer (KXCAMAPI_PATH_BYTES),
+// cut to fit.
+void CopyPath(char* path, const std::string& text);
+
 // The driver's "DriverStatus" (the control's last reading is kept).
 uint32_t ReadDriverStatus(TwainControl& control);
 

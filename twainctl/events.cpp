@@ -9,10 +9,6 @@ namespace ksv::twainctl {
 
 namespace {
 
-constexpr int kStateNormal = 2;
-constexpr int kStateBusy = 4;
-constexpr int kStateNoCamera = 5;
-
 enum Event {
   kSnapShotButton = 1,
   kColoringButton = 2,

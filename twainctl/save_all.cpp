@@ -49,14 +49,12 @@ void StoreSavedFolder(const std::string& folder) {
   RegCloseKey(key);
 }
 
-void CopyPath(char* path, const std::string& text) { std::snprintf(path, KXCAMAPI_PATH_BYTES, "%s", text.c_str()); }
-
 bool SavedKind(int kind) {
   return kind == KXCAMAPI_KIND_BURST_PICTURE || kind == KXCAMAPI_KIND_HQ_PICTURE || kind == KXCAMAPI_KIND_LQ_PICTURE ||
          kind == KXCAMAPI_KIND_STREAM_CLIP || kind == KXCAMAPI_KIND_STREAM_LORES_CLIP;
 }
 
-void OnBegin(intptr_t user, int kind, char* path, int32_t* cancel) {
+void OnSaveBegin(intptr_t user, int kind, char* path, int32_t* cancel) {
   TwainControl& control = *reinterpret_cast<TwainControl*>(user);
   *cancel = control.cancelWork ? 1 : 0;
   control.itemKind = kind;
@@ -72,7 +70,7 @@ void OnBegin(intptr_t user, int kind, char* path, int32_t* cancel) {
   }
 }
 
-void OnEnd(intptr_t user, DWORD status, char* /*path*/, int32_t* cancel) {
+void OnSaveEnd(intptr_t user, DWORD status, char* /*path*/, int32_t* cancel) {
   TwainControl& control = *reinterpret_cast<TwainControl*>(user);
   if (control.cancelWork) {
     *cancel = 1;
@@ -81,7 +79,7 @@ void OnEnd(intptr_t user, DWORD status, char* /*path*/, int32_t* cancel) {
   }
 }
 
-int OnProgress(intptr_t user, const KXCAMAPI_ProgressRecord* /*record*/) {
+int OnSaveProgress(intptr_t user, const KXCAMAPI_ProgressRecord* /*record*/) {
   return user != 0 && reinterpret_cast<TwainControl*>(user)->cancelWork ? 1 : 0;
 }
 
@@ -89,13 +87,13 @@ int OnProgress(intptr_t user, const KXCAMAPI_ProgressRecord* /*record*/) {
 bool SaveEverything(TwainControl& control) {
   control.saveNames = {};
   control.failedItems = 0;
-  control.camera = KXCAMAPI_Init(OnBegin, OnEnd, reinterpret_cast<intptr_t>(&control), control.module,
+  control.camera = KXCAMAPI_Init(OnSaveBegin, OnSaveEnd, reinterpret_cast<intptr_t>(&control), control.module,
                                  control.status.handle());
   if (control.camera == nullptr) return false;
   control.status.Show(true);
   control.saving = true;
   KXCAMAPI_SetAudioUpSampleRate(control.camera, 0);
-  const int result = KXCAMAPI_GetAllImgs(control.camera, OnProgress);
+  const int result = KXCAMAPI_GetAllImgs(control.camera, OnSaveProgress);
   control.saving = false;
   CloseStatus(control, control.failedItems == 0
                            ? std::string()

@@ -156,7 +156,9 @@ HWND MakeWindow(const char* className, Button& button, HWND parent, HINSTANCE in
                          reinterpret_cast<HMENU>(static_cast<intptr_t>(command)), instance, &button);
 }
 
-HBITMAP Load(HINSTANCE instance, int id) { return LoadBitmapA(instance, MAKEINTRESOURCEA(id)); }
+HBITMAP LoadButtonBitmap(HINSTANCE instance, int id) {
+  return LoadBitmapA(instance, MAKEINTRESOURCEA(id));
+}
 
 }  // namespace
 
@@ -189,9 +191,9 @@ bool CreateFlatButton(Button& button, HWND parent, HINSTANCE instance, const REC
     DeleteDC(to);
   }
   ReleaseDC(parent, screen);
-  button.image = Load(instance, art.image);
-  button.mask = Load(instance, art.mask);
-  button.disabled = Load(instance, art.disabled);
+  button.image = LoadButtonBitmap(instance, art.image);
+  button.mask = LoadButtonBitmap(instance, art.mask);
+  button.disabled = LoadButtonBitmap(instance, art.disabled);
   button.label = label;
   button.font = font;
   button.cursor = LoadCursorA(instance, MAKEINTRESOURCEA(kButtonCursor));
@@ -202,9 +204,9 @@ bool CreateFlatButton(Button& button, HWND parent, HINSTANCE instance, const REC
 bool CreateDrawnButton(Button& button, HWND parent, HINSTANCE instance, const RECT& rect,
                        const DrawnButtonArt& art) {
   button.drawn = true;
-  button.normal = Load(instance, art.normal);
-  button.over = Load(instance, art.over);
-  button.pressed = Load(instance, art.pressed);
+  button.normal = LoadButtonBitmap(instance, art.normal);
+  button.over = LoadButtonBitmap(instance, art.over);
+  button.pressed = LoadButtonBitmap(instance, art.pressed);
   button.cursor = LoadCursorA(instance, MAKEINTRESOURCEA(kButtonCursor));
   button.window = MakeWindow(kDrawnClass, button, parent, instance, rect, art.command, "");
   return button.window != nullptr;

@@ -15,7 +15,7 @@ namespace ksv::twainui {
 namespace {
 
 constexpr COLORREF kSelectionRed = RGB(255, 0, 0);
-constexpr size_t kPathBytes = 260;
+constexpr size_t kThumbnailPathBytes = 260;
 
 // A movable copy of the caller's block, which stays the caller's.
 HGLOBAL CopyBlock(HGLOBAL block) {
@@ -81,7 +81,7 @@ bool AddImage(ThumbnailGrid& grid, const char* path, HGLOBAL bitmap, int kind) {
   item->width = common::PackedBitmapWidth(header);
   item->height = common::PackedBitmapHeight(header);
   GlobalUnlock(item->full);
-  char file[kPathBytes] = {};
+  char file[kThumbnailPathBytes] = {};
   if (GetTempFileNameA(grid.folder.path().c_str(), "TMP", 0, file) == 0) {
     FreeItem(*item);
     return false;

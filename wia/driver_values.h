@@ -11,6 +11,9 @@ namespace ksv::wia {
 
 inline constexpr const char* kDriverKey = "Software\\Tarvio\\KSV Drivers\\";
 
+// "DriverStatus" while the camera streams video.
+inline constexpr DWORD kCameraStreaming = 5;
+
 // A DWORD value; -1 (0xFFFFFFFF) when missing.
 DWORD ReadDriverDword(const char* name);
 // The "WiaRootPath" string; empty when missing.

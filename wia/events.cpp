@@ -17,7 +17,6 @@ namespace ksv::wia {
 namespace {
 
 constexpr DWORD kPollMilliseconds = 1000;
-constexpr DWORD kCameraStreaming = 5;
 
 // One poll at a time in the process.
 std::atomic<bool> polling{false};

@@ -48,16 +48,16 @@ constexpr ImageProperty kImageProperties[] = {
     {4102, u"Access Rights", Kind::kNumber, 0x81},  // read, can be deleted
     {4118, u"Buffer Size", Kind::kNumber, 65535},
 };
-constexpr LONG kCount = static_cast<LONG>(std::size(kImageProperties));
+constexpr LONG kImagePropertyCount = static_cast<LONG>(std::size(kImageProperties));
 
 HRESULT WriteDefaults(BYTE* context) {
-  PROPID ids[kCount];
-  LPOLESTR names[kCount];
-  PROPSPEC specs[kCount];
-  PROPVARIANT values[kCount];
+  PROPID ids[kImagePropertyCount];
+  LPOLESTR names[kImagePropertyCount];
+  PROPSPEC specs[kImagePropertyCount];
+  PROPVARIANT values[kImagePropertyCount];
   std::memset(values, 0, sizeof values);
   GUID format = WiaImgFmt_BMP;
-  for (LONG i = 0; i < kCount; ++i) {
+  for (LONG i = 0; i < kImagePropertyCount; ++i) {
     const ImageProperty& property = kImageProperties[i];
     ids[i] = property.id;
     names[i] = const_cast<LPOLESTR>(property.name);
@@ -77,16 +77,16 @@ HRESULT WriteDefaults(BYTE* context) {
         break;
     }
   }
-  HRESULT result = wiasSetItemPropNames(context, kCount, ids, names);
-  if (SUCCEEDED(result)) result = wiasWriteMultiple(context, kCount, specs, values);
+  HRESULT result = wiasSetItemPropNames(context, kImagePropertyCount, ids, names);
+  if (SUCCEEDED(result)) result = wiasWriteMultiple(context, kImagePropertyCount, specs, values);
   return result;
 }
 
 HRESULT SetAttributes(BYTE* context) {
-  PROPSPEC specs[kCount];
-  WIA_PROPERTY_INFO attributes[kCount];
+  PROPSPEC specs[kImagePropertyCount];
+  WIA_PROPERTY_INFO attributes[kImagePropertyCount];
   std::memset(attributes, 0, sizeof attributes);
-  for (LONG i = 0; i < kCount; ++i) {
+  for (LONG i = 0; i < kImagePropertyCount; ++i) {
     specs[i].ulKind = PRSPEC_PROPID;
     specs[i].propid = kImageProperties[i].id;
     attributes[i].lAccessFlags = WIA_PROP_READ | WIA_PROP_NONE;
@@ -98,7 +98,7 @@ HRESULT SetAttributes(BYTE* context) {
                        : kImageProperties[i].kind == Kind::kGuid ? VT_CLSID
                                                                     : VARTYPE(VT_VECTOR | VT_UI1);
   }
-  return wiasSetItemPropAttribs(context, kCount, specs, attributes);
+  return wiasSetItemPropAttribs(context, kImagePropertyCount, specs, attributes);
 }
 
 // The SYSTEMTIME's eight words, little-endian.

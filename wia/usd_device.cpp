@@ -40,7 +40,6 @@ WIA_FORMAT_INFO kFormats[] = {
     {WiaImgFmt_MEMORYBMP, TYMED_CALLBACK},
 };
 
-constexpr DWORD kCameraStreaming = 5;
 constexpr DWORD kLockTimeOut = 100;
 
 void NoDeviceError(LONG* error) {

@@ -15,6 +15,7 @@
 // file names, system sound aliases and SND_LOOP fail (FALSE).
 #pragma once
 
+#include "platform/sound/mb_flags.h"
 #include "include/win32_types.h"
 
 inline constexpr UINT SND_SYNC = 0x0000;
@@ -24,12 +25,8 @@ inline constexpr UINT SND_MEMORY = 0x0004;
 inline constexpr UINT SND_LOOP = 0x0008;
 inline constexpr UINT SND_NOSTOP = 0x0010;
 
-// MessageBeep types: each plays the same built-in tone.
-inline constexpr UINT MB_OK = 0x00000000;
-inline constexpr UINT MB_ICONHAND = 0x00000010;
-inline constexpr UINT MB_ICONQUESTION = 0x00000020;
-inline constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
-inline constexpr UINT MB_ICONASTERISK = 0x00000040;
+// MessageBeep types (MB_OK and the MB_ICON values of mb_flags.h):
+// each plays the same built-in tone.
 
 extern "C" {
 

@@ -9,8 +9,6 @@ namespace {
 
 namespace kernel = ksv::platform::kernel;
 
-const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
-
 int64_t Now() { return kernel::KeQueryPerformanceCounter(nullptr); }
 
 bool IsKeyMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }

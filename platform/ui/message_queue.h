@@ -33,6 +33,10 @@ struct SentMessage {
   bool done = false;
 };
 
+// The window a GetMessage or PeekMessage names to take only the messages
+// posted to the thread itself.
+inline const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+
 // Which messages a GetMessage or PeekMessage takes.
 struct MessageFilter {
   HWND window = nullptr;  // null: any; (HWND)-1: thread messages only

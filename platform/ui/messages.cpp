@@ -16,8 +16,6 @@
 namespace ksv::platform::ui {
 namespace {
 
-const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
-
 // Answers one message another thread sent to this one; false when none
 // waits. A window that has died meanwhile answers 0.
 bool AnswerOneSent(MessageQueue& queue) {

@@ -7,21 +7,18 @@
 // default button is returned at once.
 #pragma once
 
+#include "platform/sound/mb_flags.h"
 #include "platform/ui/dialogs/dialogs.h"
 
-// Buttons.
-inline constexpr UINT MB_OK = 0x0;
+// Buttons (MB_OK in platform/sound/mb_flags.h).
 inline constexpr UINT MB_OKCANCEL = 0x1;
 inline constexpr UINT MB_ABORTRETRYIGNORE = 0x2;
 inline constexpr UINT MB_YESNOCANCEL = 0x3;
 inline constexpr UINT MB_YESNO = 0x4;
 inline constexpr UINT MB_RETRYCANCEL = 0x5;
 inline constexpr UINT MB_TYPEMASK = 0xF;
-// Icons.
-inline constexpr UINT MB_ICONHAND = 0x10;
-inline constexpr UINT MB_ICONQUESTION = 0x20;
-inline constexpr UINT MB_ICONEXCLAMATION = 0x30;
-inline constexpr UINT MB_ICONASTERISK = 0x40;
+// Icons (MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION and
+// MB_ICONASTERISK in platform/sound/mb_flags.h).
 inline constexpr UINT MB_ICONERROR = MB_ICONHAND;
 inline constexpr UINT MB_ICONSTOP = MB_ICONHAND;
 inline constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;

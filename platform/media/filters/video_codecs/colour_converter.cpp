@@ -21,7 +21,7 @@ const AMOVIESETUP_MEDIATYPE kTypes[] = {
     {&MEDIATYPE_Video, &MEDIASUBTYPE_I420},
     {&MEDIATYPE_Video, &MEDIASUBTYPE_IYUV},
 };
-const AMOVIESETUP_PIN kPins[] = {
+const AMOVIESETUP_PIN kConverterPins[] = {
     {nullptr, FALSE, FALSE, FALSE, FALSE, nullptr, nullptr, 4, kTypes},
     {nullptr, FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 3, kTypes},
 };
@@ -29,7 +29,7 @@ const AMOVIESETUP_PIN kPins[] = {
 }  // namespace
 
 const AMOVIESETUP_FILTER kColourConverterSetup = {&CLSID_Colour, u"Color Space Converter",
-                                                  MERIT_NORMAL, 2, kPins};
+                                                  MERIT_NORMAL, 2, kConverterPins};
 
 ColourConverter::ColourConverter(LPUNKNOWN outer, HRESULT* result)
     : CTransformFilter("Color Space Converter", outer, CLSID_Colour) {
