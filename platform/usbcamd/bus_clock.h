@@ -44,8 +44,9 @@ class BusClock {
   // started after it was due (0 on a simulated counter).
   int64_t Lateness() const;
 
-  // On a real counter the bus wakes once per transfer of this many frames.
-  static constexpr int64_t kFramesPerTransfer = 8;
+  // On a real counter the bus wakes once per transfer of this many frames,
+  // the packets the class driver asks for in one isochronous request.
+  static constexpr int64_t kFramesPerTransfer = 32;
   // A bus this many frames behind a real counter skips ahead.
   static constexpr int64_t kMostFramesBehind = kFramesPerTransfer + 4;
 

@@ -230,7 +230,7 @@ NTSTATUS UsbCamdCamera::Prepare() {
     return STATUS_UNSUCCESSFUL;
   }
   try {
-    raw_.assign(rawFrameLength, 0);
+    raw_ = ZeroedBuffer(rawFrameLength);
     reads_.Allocate(readBuffers_, SampleSize(format_), frameContextSize_);
   } catch (const std::bad_alloc&) {
     routines_.CamFreeBandwidth(&busDevice_, DeviceContext());
@@ -267,8 +267,7 @@ NTSTATUS UsbCamdCamera::Halt() {
 }
 
 void UsbCamdCamera::ReleaseStream() {
-  raw_.clear();
-  raw_.shrink_to_fit();
+  raw_ = ZeroedBuffer();
   reads_.Release();
 }
 

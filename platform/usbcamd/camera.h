@@ -17,13 +17,13 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <vector>
 
 #include "platform/usbcamd/class_driver.h"
 #include "platform/usbcamd/ks_format.h"
 #include "platform/usbcamd/read_queue.h"
 #include "platform/usbcamd/stream_class.h"
 #include "platform/usbcamd/usb_device.h"
+#include "platform/usbcamd/zeroed_buffer.h"
 
 namespace ksv::platform::usbcamd {
 
@@ -146,7 +146,7 @@ class UsbCamdCamera {
   bool removed_ = false;
   bool runBeforePowerDown_ = false;
 
-  std::vector<uint8_t> raw_;  // the raw frame buffer
+  ZeroedBuffer raw_;  // the raw frame buffer
   uint32_t rawBytes_ = 0;
   uint32_t rawPackets_ = 0;
   ReadQueue reads_;

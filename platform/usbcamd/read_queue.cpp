@@ -7,7 +7,7 @@ namespace ksv::platform::usbcamd {
 void ReadQueue::Allocate(uint32_t count, uint32_t bufferBytes, uint32_t contextBytes) {
   std::vector<Slot> slots(count);
   for (Slot& slot : slots) {
-    slot.buffer.assign(bufferBytes, 0);
+    slot.buffer = ZeroedBuffer(bufferBytes);
     slot.context.assign(contextBytes, 0);
   }
   slots_ = std::move(slots);
@@ -39,7 +39,7 @@ void ReadQueue::Complete(uint32_t bytesReturned, kernel::NTSTATUS status) {
 
 DeliveredFrame ReadQueue::Front() const {
   const Slot& slot = slots_[head_];
-  return {std::span<const uint8_t>(slot.buffer).first(slot.bytesReturned), slot.status,
+  return {slot.buffer.bytes().first(slot.bytesReturned), slot.status,
           slot.context};
 }
 

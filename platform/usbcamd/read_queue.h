@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/kernel/kernel_types.h"
+#include "platform/usbcamd/zeroed_buffer.h"
 
 namespace ksv::platform::usbcamd {
 
@@ -22,7 +23,7 @@ struct DeliveredFrame {
 class ReadQueue {
  public:
   struct Slot {
-    std::vector<uint8_t> buffer;
+    ZeroedBuffer buffer;
     std::vector<uint8_t> context;
     uint32_t bytesReturned = 0;
     kernel::NTSTATUS status = 0;
