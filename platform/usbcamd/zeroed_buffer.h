@@ -26,7 +26,6 @@ class ZeroedBuffer {
   uint8_t* data() { return bytes_.get(); }
   const uint8_t* data() const { return bytes_.get(); }
   size_t size() const { return size_; }
-  std::span<uint8_t> bytes() { return {bytes_.get(), size_}; }
   std::span<const uint8_t> bytes() const { return {bytes_.get(), size_}; }
 
  private:
