@@ -81,6 +81,13 @@ struct CameraDeviceExtension {
   // Set once a frame of the current stream decoded: until then LastGoodFrame
   // holds a picture of an earlier stream, which never stands in for this one.
   uint8_t StreamHasGoodFrame;
+  // LastGoodFrame is decoded only when a frame has to repeat it: each good
+  // frame leaves its compressed bytes in LastGoodEncoded (a few kilobytes)
+  // with the decoder settings it was decoded with, instead of a copy of the
+  // whole picture per frame.
+  uint8_t LastGoodFramePending;
+  uint32_t LastGoodEncodedLength;
+  codec::DecoderContext LastGoodContext;
   uint32_t TruncatedPassThroughFrames;
 
   // Picture controls reported in pass-through frames.
@@ -92,6 +99,7 @@ struct CameraDeviceExtension {
   uint8_t* QuantTableCopy;
   uint8_t* SnapshotBuffer;
   uint8_t* LastGoodFrame;
+  uint8_t* LastGoodEncoded;  // kAssemblyBufferSize bytes
   uint8_t* AssemblyBuffer;
   codec::DecoderContext DecoderContext;
   uint8_t HoldsDecoder;  // counted as a started camera of the shared decoder

@@ -41,6 +41,7 @@ void FreeBuffers(CameraDeviceExtension& extension) {
   FreeDriverMemory(extension.QuantTableCopy);
   FreeDriverMemory(extension.SnapshotBuffer);
   FreeDriverMemory(extension.LastGoodFrame);
+  FreeDriverMemory(extension.LastGoodEncoded);
   FreeDriverMemory(extension.AssemblyBuffer);
 }
 
@@ -48,9 +49,10 @@ bool AllocateBuffers(CameraDeviceExtension& extension) {
   extension.QuantTableCopy = static_cast<uint8_t*>(AllocateDriverMemory(kQuantTableCopySize));
   extension.SnapshotBuffer = static_cast<uint8_t*>(AllocateDriverMemory(kSnapshotBufferSize));
   extension.LastGoodFrame = static_cast<uint8_t*>(AllocateDriverMemory(kLastGoodFrameSize));
+  extension.LastGoodEncoded = static_cast<uint8_t*>(AllocateDriverMemory(kAssemblyBufferSize));
   extension.AssemblyBuffer = static_cast<uint8_t*>(AllocateDriverMemory(kAssemblyBufferSize));
   return extension.QuantTableCopy && extension.SnapshotBuffer && extension.LastGoodFrame &&
-         extension.AssemblyBuffer;
+         extension.LastGoodEncoded && extension.AssemblyBuffer;
 }
 
 void CreateDeviceNames(CameraDeviceExtension& extension, DEVICE_OBJECT* physicalDevice) {

@@ -20,20 +20,52 @@ using platform::kernel::STATUS_INVALID_PARAMETER;
 using platform::kernel::STATUS_SUCCESS;
 
 bool HasFrameBuffers(const CameraDeviceExtension& extension) {
-  return extension.AssemblyBuffer != nullptr && extension.LastGoodFrame != nullptr;
+  return extension.AssemblyBuffer != nullptr && extension.LastGoodFrame != nullptr &&
+         extension.LastGoodEncoded != nullptr;
+}
+
+// Decodes the last good frame from its compressed bytes, once, the first
+// time a frame repeats it after it came. The stream's sizes and output are
+// those it was decoded with: a new format starts a new stream, which has no
+// good frame until one decodes.
+void MaterialiseLastGoodFrame(CameraDeviceExtension& extension) {
+  extension.LastGoodFramePending = 0;
+  uint32_t written = 0;
+  const bool decoded =
+      ModuleDecoder()
+          .DecodeFrame(extension.LastGoodContext,
+                       {extension.LastGoodEncoded, extension.LastGoodEncodedLength},
+                       {extension.LastGoodFrame, kLastGoodFrameSize}, written,
+                       {extension.DecodeWidth, extension.DecodeHeight},
+                       {extension.OutputWidth, extension.OutputHeight}, extension.CompressionCode)
+          .ok();
+  // It decoded when it came; should it not now, no stale picture stands in.
+  if (!decoded) std::fill_n(extension.LastGoodFrame, kLastGoodFrameSize, uint8_t{0});
 }
 
 // Copies the last good frame into the output, as much of it as both hold.
 // Before this stream's first good frame the last good one is an earlier
 // stream's: zeros stand in instead.
-uint32_t RepeatLastGoodFrame(const CameraDeviceExtension& extension, std::span<uint8_t> output) {
+uint32_t RepeatLastGoodFrame(CameraDeviceExtension& extension, std::span<uint8_t> output) {
   const size_t count = std::min<size_t>(output.size(), kLastGoodFrameSize);
   if (extension.StreamHasGoodFrame == 0) {
     std::fill_n(output.begin(), count, uint8_t{0});
   } else {
+    if (extension.LastGoodFramePending != 0) MaterialiseLastGoodFrame(extension);
     std::memcpy(output.data(), extension.LastGoodFrame, count);
   }
   return static_cast<uint32_t>(count);
+}
+
+// Keeps a frame that decoded as the last good one: its compressed bytes and
+// the decoder settings, not the picture.
+void RememberLastGoodFrame(CameraDeviceExtension& extension, std::span<const uint8_t> frame) {
+  const size_t count = std::min<size_t>(frame.size(), kAssemblyBufferSize);
+  std::memcpy(extension.LastGoodEncoded, frame.data(), count);
+  extension.LastGoodEncodedLength = static_cast<uint32_t>(count);
+  extension.LastGoodContext = extension.DecoderContext;
+  extension.LastGoodFramePending = 1;
+  extension.StreamHasGoodFrame = 1;
 }
 
 // A frame that lost packets (or cannot be assembled whole) is never decoded:
@@ -41,7 +73,7 @@ uint32_t RepeatLastGoodFrame(const CameraDeviceExtension& extension, std::span<u
 // zeros for frame 1 of a stream (the packets before the camera's first frame
 // start, the tail of a frame the stream joined mid-way) so that no picture of
 // an earlier stream stands in for it.
-uint32_t WriteDamagedFrame(const CameraDeviceExtension& extension, FrameTag tag,
+uint32_t WriteDamagedFrame(CameraDeviceExtension& extension, FrameTag tag,
                            std::span<uint8_t> output) {
   if (extension.CompressionCode == kCompressionKxjs) {
     const size_t count = std::min(output.size(), kDamagedPassThroughMark.size());
@@ -86,10 +118,8 @@ uint32_t DecodeOrRepeat(CameraDeviceExtension& extension, std::span<const uint8_
     ++extension.DecodeFailures;
     return RepeatLastGoodFrame(extension, output);
   }
-  const size_t count = std::min<size_t>(output.size(), kLastGoodFrameSize);
-  std::memcpy(extension.LastGoodFrame, output.data(), count);
-  extension.StreamHasGoodFrame = 1;
-  return static_cast<uint32_t>(count);
+  RememberLastGoodFrame(extension, frame);
+  return static_cast<uint32_t>(std::min<size_t>(output.size(), kLastGoodFrameSize));
 }
 
 }  // namespace

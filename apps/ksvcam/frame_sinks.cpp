@@ -1,12 +1,15 @@
 #include "apps/ksvcam/frame_sinks.h"
 
 #include <signal.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "apps/ksvcam/console.h"
@@ -140,8 +143,11 @@ class Y4mOutputSink final : public FrameSink {
                            std::to_string(frame.size()) + " bytes, not a planar picture of " +
                            std::to_string(frameBytes_));
     }
-    Put(picture::kY4mFrameMarker, sizeof picture::kY4mFrameMarker);
-    Put(frame.data(), frame.size());
+    // The marker and the picture in one write: a system call per frame.
+    std::array<iovec, 2> parts{{
+        {const_cast<uint8_t*>(picture::kY4mFrameMarker), sizeof picture::kY4mFrameMarker},
+        {const_cast<uint8_t*>(frame.data()), frame.size()}}};
+    Put(parts);
     ++count_;
   }
 
@@ -153,9 +159,15 @@ class Y4mOutputSink final : public FrameSink {
 
  private:
   void Put(const void* data, size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-      const ssize_t written = ::write(STDOUT_FILENO, bytes, size);
+    std::array<iovec, 1> whole{{{const_cast<void*>(data), size}}};
+    Put(whole);
+  }
+
+  // Writes every part in order, however the pipe splits them; the parts'
+  // entries are used up.
+  void Put(std::span<iovec> left) {
+    while (!left.empty()) {
+      const ssize_t written = ::writev(STDOUT_FILENO, left.data(), static_cast<int>(left.size()));
       if (written < 0 && errno == EINTR) continue;
       if (written < 0) {
         throw CommandFailure(errno == EPIPE
@@ -164,8 +176,15 @@ class Y4mOutputSink final : public FrameSink {
                                  : std::string("cannot write to standard output: ") +
                                        std::strerror(errno));
       }
-      bytes += written;
-      size -= static_cast<size_t>(written);
+      auto done = static_cast<size_t>(written);
+      while (!left.empty() && done >= left.front().iov_len) {
+        done -= left.front().iov_len;
+        left = left.subspan(1);
+      }
+      if (!left.empty()) {
+        left.front().iov_base = static_cast<uint8_t*>(left.front().iov_base) + done;
+        left.front().iov_len -= done;
+      }
     }
   }
 

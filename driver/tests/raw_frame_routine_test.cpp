@@ -129,6 +129,14 @@ TEST_F(RawFrameRoutine, DecodesAndFallsBackToTheLastGoodFrame) {
   EXPECT_EQ(Process(RawFrame(PatternFrame({320, 240}, 9), packetSize), 115200, {3, true}),
             expected)
       << "a damaged frame repeats the last good one";
+
+  // What repeats is the picture as it was delivered, and a newer good frame
+  // takes its place.
+  ASSERT_TRUE(codec::SetGammaLevel(extension().DecoderContext, 5));
+  EXPECT_EQ(Process(RawFrame(badLevel, packetSize), 115200), expected) << "the gamma it had";
+  const std::vector<uint8_t> newer = Process(RawFrame(PatternFrame({320, 240}, 9), packetSize), 115200);
+  EXPECT_NE(newer, expected);
+  EXPECT_EQ(Process(RawFrame(badLevel, packetSize), 115200), newer);
 }
 
 TEST_F(RawFrameRoutine, TheFirstFrameOfAStreamDamagedIsZeros) {
