@@ -1,5 +1,6 @@
 #include "platform/kernel/work_item.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -21,7 +22,9 @@ struct WorkQueue {
   std::mutex lock;
   IO_WORKITEM* head = nullptr;
   IO_WORKITEM* tail = nullptr;
-  size_t count = 0;
+  // Changed under the lock; read without it by the worker, which runs after
+  // every bus frame and mostly finds nothing queued.
+  std::atomic<size_t> count = 0;
 };
 
 WorkQueue& Queue() {
@@ -37,6 +40,7 @@ WorkQueue& Queue() {
 // Takes the oldest item off the queue; null when empty.
 IO_WORKITEM* Dequeue() {
   WorkQueue& queue = Queue();
+  if (queue.count.load(std::memory_order_relaxed) == 0) return nullptr;
   std::lock_guard guard(queue.lock);
   IO_WORKITEM* item = queue.head;
   if (item == nullptr) return nullptr;
