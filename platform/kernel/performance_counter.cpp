@@ -92,6 +92,13 @@ bool LetTimePassIfStillInstalled(const PerformanceCounterSource* source, int64_t
   return true;
 }
 
+CounterReading LetTimePassAndReadInstalled(const PerformanceCounterSource* source, int64_t ticks) {
+  std::shared_lock guard(installLock);
+  const PerformanceCounterSource* installedNow = installed.load(std::memory_order_acquire);
+  if (installedNow == source) installedNow->LetTimePass(ticks);
+  return {installedNow, installedNow->Counter(), installedNow->Frequency(), installedNow->IsReal()};
+}
+
 ScopedPerformanceCounter::ScopedPerformanceCounter(const PerformanceCounterSource& source) {
   std::lock_guard guard(installLock);
   previous_ = installed.exchange(&source, std::memory_order_acq_rel);

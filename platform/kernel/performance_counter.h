@@ -79,6 +79,10 @@ std::optional<int64_t> CounterIfStillInstalled(const PerformanceCounterSource* s
 // Lets `ticks` pass on `source` (a sleep on it, see LetTimePass) while it is
 // still installed; false, doing nothing, once it is not.
 bool LetTimePassIfStillInstalled(const PerformanceCounterSource* source, int64_t ticks);
+// The installed counter read as one, after letting `ticks` pass on it when
+// it is `source`: one look at the installed counter for a wait that comes
+// again and again (a bus frame's).
+CounterReading LetTimePassAndReadInstalled(const PerformanceCounterSource* source, int64_t ticks);
 
 // Makes `source` the counter for the lifetime of this object and restores the
 // previous one afterwards. Installs nest; the innermost wins.

@@ -18,16 +18,25 @@ std::chrono::nanoseconds TicksToDuration(int64_t ticks, int64_t frequency) {
 bool BusClock::IsSimulated() { return !kernel::ReadInstalledCounter().real; }
 
 bool BusClock::WaitForNextFrame() {
+  if (source_ != nullptr && !real_) {
+    // The simulated counter of the last frame, most likely still installed:
+    // the frame's millisecond passes and the counter is read in one look.
+    const kernel::CounterReading reading = kernel::LetTimePassAndReadInstalled(source_, frameTicks_);
+    if (reading.source == source_) {
+      due_ += frameTicks_;
+      return WaitSimulatedFrom(reading.counter, frameTicks_);
+    }
+  }
   const kernel::CounterReading reading = kernel::ReadInstalledCounter();
-  const int64_t frameTicks = kernel::IntervalToTicks(kBusFrame100ns, reading.frequency);
   if (reading.source != source_) {  // another counter: its time starts now
     source_ = reading.source;
     frequency_ = reading.frequency;
+    frameTicks_ = kernel::IntervalToTicks(kBusFrame100ns, reading.frequency);
     real_ = reading.real;
     due_ = reading.counter;
   }
-  due_ += frameTicks;
-  return reading.real ? WaitReal(reading, frameTicks) : WaitSimulated(frameTicks);
+  due_ += frameTicks_;
+  return reading.real ? WaitReal(reading, frameTicks_) : WaitSimulated(frameTicks_);
 }
 
 int64_t BusClock::FrameTime100ns() const {
@@ -55,15 +64,22 @@ bool BusClock::WaitReal(const kernel::CounterReading& reading, int64_t frameTick
 
 bool BusClock::WaitSimulated(int64_t frameTicks) {
   kernel::LetTimePassIfStillInstalled(source_, frameTicks);
+  const std::optional<int64_t> now = kernel::CounterIfStillInstalled(source_);
+  // Uninstalled: the next frame reads the counter installed then.
+  return !now || WaitSimulatedFrom(*now, frameTicks);
+}
+
+bool BusClock::WaitSimulatedFrom(int64_t now, int64_t frameTicks) {
   for (;;) {
-    const std::optional<int64_t> now = kernel::CounterIfStillInstalled(source_);
-    if (!now) return true;  // uninstalled: the next frame reads the counter installed then
-    if (*now >= due_) return true;
-    if (*now < due_ - frameTicks) {  // set back by its owner: its time starts again there
-      due_ = *now;
+    if (now >= due_) return true;
+    if (now < due_ - frameTicks) {  // set back by its owner: its time starts again there
+      due_ = now;
       return true;
     }
     if (!sleep_(kSimulatedRecheck)) return false;
+    const std::optional<int64_t> later = kernel::CounterIfStillInstalled(source_);
+    if (!later) return true;
+    now = *later;
   }
 }
 

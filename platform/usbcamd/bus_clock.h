@@ -53,11 +53,13 @@ class BusClock {
  private:
   bool WaitReal(const kernel::CounterReading& reading, int64_t frameTicks);
   bool WaitSimulated(int64_t frameTicks);
+  bool WaitSimulatedFrom(int64_t now, int64_t frameTicks);
 
   Sleep sleep_;
   const kernel::PerformanceCounterSource* source_ = nullptr;  // the counter due_ is on
   int64_t due_ = 0;  // when the next bus frame is due, in its ticks
   int64_t frequency_ = 1;  // of source_
+  int64_t frameTicks_ = 0;  // a bus frame on source_
   bool real_ = false;      // source_ is a real counter
 };
 

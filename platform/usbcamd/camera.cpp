@@ -267,6 +267,7 @@ NTSTATUS UsbCamdCamera::Halt() {
 }
 
 void UsbCamdCamera::ReleaseStream() {
+  lent_ = {};
   raw_ = ZeroedBuffer();
   reads_.Release();
 }
@@ -394,12 +395,17 @@ void UsbCamdCamera::CloseFrame() {
     ++counters_.emptyFrames;  // nothing to deliver; OpenFrame reuses the buffer
     return;
   }
+  // The minidriver sees a read buffer's length either way.
+  const size_t length = frame_->buffer.size();
+  std::span<uint8_t> lent;
+  if (lent_.size() >= length && !reads_.HasFrame()) lent = lent_.first(length);
+  lent_ = {};
+  uint8_t* output = lent.empty() ? frame_->buffer.data() : lent.data();
   uint32_t bytesReturned = 0;
   const NTSTATUS status = routines_.CamProcessRawVideoFrame(
-      &busDevice_, DeviceContext(), frame_->context.data(), frame_->buffer.data(),
-      static_cast<uint32_t>(frame_->buffer.size()), raw_.data(), rawBytes_, rawPackets_,
-      &bytesReturned);
-  reads_.Complete(NT_SUCCESS(status) ? bytesReturned : 0, status);
+      &busDevice_, DeviceContext(), frame_->context.data(), output,
+      static_cast<uint32_t>(length), raw_.data(), rawBytes_, rawPackets_, &bytesReturned);
+  reads_.Complete(NT_SUCCESS(status) ? bytesReturned : 0, status, lent);
   ++counters_.framesCompleted;
   frame_ = nullptr;
 }

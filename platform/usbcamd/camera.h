@@ -93,6 +93,13 @@ class UsbCamdCamera {
   size_t WaitingFrames() const { return reads_.WaitingFrames(); }
   DeliveredFrame FrontFrame() const { return reads_.Front(); }
   void ReleaseFrame() { reads_.PopFront(); }
+  // The reader's own buffer, for a reader that runs the bus itself: the
+  // next frame that completes while no other waits is processed straight
+  // into it (when it holds a read buffer's bytes) instead of a read buffer,
+  // and FrontFrame shows it there. Used once; take it back before the
+  // reader lets go of the buffer.
+  void LendReadBuffer(std::span<uint8_t> buffer) { lent_ = buffer; }
+  void TakeBackReadBuffer() { lent_ = {}; }
   // True while the running stream's next frame boundary would find no free
   // read buffer, so that the frame after it would be lost: every buffer
   // holds a frame the reader has not taken, or all but the one the open
@@ -151,6 +158,7 @@ class UsbCamdCamera {
   uint32_t rawPackets_ = 0;
   ReadQueue reads_;
   ReadQueue::Slot* frame_ = nullptr;  // the read the open raw frame goes to
+  std::span<uint8_t> lent_;           // see LendReadBuffer
   IsochronousCounters counters_;
 };
 

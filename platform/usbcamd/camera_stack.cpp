@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 #include <tuple>
@@ -36,11 +37,11 @@ struct CameraStack::State {
   // Open and close (and the end of the stack) one at a time; the bus never
   // takes it, so the bus can be joined under it.
   std::mutex control;
-  // Every camera call, and the fields below.
+  // Every camera call, the bus's clock, and the fields below.
   mutable std::mutex lock;
-  std::condition_variable frameReady;  // the reader: a frame came, a copy ended, or reading ended
-  std::condition_variable busWake;     // the bus: a read buffer came free, or stop
-  std::condition_variable copyEnded;   // the closer: the reader's copy is done
+  std::condition_variable frameReady;  // readers: a frame came, the bus is theirs, or reading ended
+  std::condition_variable busWake;     // the bus: a read buffer came free, a reader's call, or stop
+  std::condition_variable readerDone;  // the closer: no reader is copying or on the bus's clock
   std::unique_ptr<UsbCamdCamera> camera;
   HW_STREAM_DESCRIPTOR streams{};
   bool streaming = false;
@@ -54,44 +55,111 @@ struct CameraStack::State {
   std::vector<int64_t> completedAt;
   size_t completedHead = 0;
 
-  void RunBus();
+  // The bus's time, kept by whoever runs the bus: the bus thread, or on a
+  // simulated counter a reader waiting for a frame (see ReadFrame).
+  std::optional<BusClock> clock;
+  std::unique_lock<std::mutex>* clockGuard = nullptr;  // held while the clock is waited on
+  bool nextFrameDue = false;  // a bus frame ran: the clock is waited on before the next
+  bool readerDrives = false;  // the bus is a reader's; its thread stands by
+  bool readerWantsBus = false;
+  bool readerOnBus = false;   // a reader is running the bus now
+  bool threadOnClock = false; // the bus thread is waiting on the clock
+  int readersInside = 0;
+  std::chrono::steady_clock::time_point readerLeft;
 
-  // Sleeps up to `duration` unless the bus is to stop; false when it is.
+  void RunBus();
+  // One bus frame, under the lock: the device's packet, the system worker's
+  // turn, and a completed frame stamped and announced.
+  void RunBusFrame();
+  // Waits on the clock for the next bus frame, under `guard`; false when
+  // the bus is to stop (or, for a reader, reading was cancelled).
+  bool WaitOnClock(std::unique_lock<std::mutex>& guard);
+  // Sleeps up to `duration` under the clock's guard unless the bus is to
+  // stop; false when it is.
   bool SleepUnlessStopped(std::chrono::nanoseconds duration);
+  // The bus thread may run a bus frame now; otherwise, whether to stay.
+  bool BusThreadMayRun();
 };
 
 bool CameraStack::State::SleepUnlessStopped(std::chrono::nanoseconds duration) {
-  std::unique_lock guard(lock);
-  if (duration.count() > 0) busWake.wait_for(guard, duration, [this] { return stopBus; });
-  return !stopBus;
+  const auto stopped = [this] { return stopBus || (readerOnBus && readCancelled); };
+  if (duration.count() > 0) busWake.wait_for(*clockGuard, duration, stopped);
+  return !stopped();
+}
+
+bool CameraStack::State::WaitOnClock(std::unique_lock<std::mutex>& guard) {
+  clockGuard = &guard;
+  const bool go = clock->WaitForNextFrame();
+  clockGuard = nullptr;
+  nextFrameDue = false;
+  return go;
+}
+
+void CameraStack::State::RunBusFrame() {
+  const size_t waiting = camera->WaitingFrames();
+  {
+    // The frame runs late when it is one of a transfer's; the driver's
+    // completion routine sees the time its packet came.
+    const kernel::ScopedCounterLag asDue(clock->Lateness());
+    camera->RunBusFrame();
+  }
+  kernel::RunQueuedWorkItems();
+  nextFrameDue = true;
+  // A frame completes at most once a bus frame, and is stamped with its time.
+  if (camera->WaitingFrames() > waiting) {
+    if (!completedAt.empty()) {
+      completedAt[(completedHead + waiting) % completedAt.size()] = clock->FrameTime100ns();
+    }
+    frameReady.notify_all();
+  }
+}
+
+// A reader that runs the bus keeps it while it reads; the thread takes it
+// back once no reader has been waiting for a frame for this long (on
+// simulated time the bus then runs ahead until the read buffers are full).
+// The thread looks this often: waking it costs the reader too, as it holds
+// the camera's lock for most of its time.
+constexpr std::chrono::milliseconds kReaderAway{20};
+
+bool CameraStack::State::BusThreadMayRun() {
+  if (readerWantsBus) {
+    readerWantsBus = false;
+    readerDrives = true;
+    frameReady.notify_all();
+  }
+  if (readerDrives) {
+    const bool away = readersInside == 0 && !readerOnBus &&
+                      std::chrono::steady_clock::now() - readerLeft >= kReaderAway;
+    if (!away) return false;
+    readerDrives = false;
+  }
+  // On simulated time the host never keeps the reader from its frames:
+  // the bus waits for a read buffer rather than lose a frame.
+  return !BusClock::IsSimulated() || !camera->ReadBuffersFull();
 }
 
 void CameraStack::State::RunBus() {
-  BusClock clock([this](std::chrono::nanoseconds duration) { return SleepUnlessStopped(duration); });
+  std::unique_lock guard(lock);
   for (;;) {
-    {
-      std::unique_lock guard(lock);
-      // On simulated time the host never keeps the reader from its frames:
-      // the bus waits for a read buffer rather than lose a frame.
-      busWake.wait(guard, [this] {
-        return stopBus || !BusClock::IsSimulated() || !camera->ReadBuffersFull();
-      });
-      if (stopBus) return;
-      const size_t waiting = camera->WaitingFrames();
-      {
-        // The frame runs late when it is one of a transfer's; the driver's
-        // completion routine sees the time its packet came.
-        const kernel::ScopedCounterLag asDue(clock.Lateness());
-        camera->RunBusFrame();
+    while (!stopBus && !BusThreadMayRun()) {
+      if (readerDrives) {
+        busWake.wait_for(guard, kReaderAway);
+      } else {
+        busWake.wait(guard);
       }
-      kernel::RunQueuedWorkItems();
-      // A frame completes at most once a bus frame, and is stamped with its time.
-      if (camera->WaitingFrames() > waiting && !completedAt.empty()) {
-        completedAt[(completedHead + waiting) % completedAt.size()] = clock.FrameTime100ns();
-      }
-      if (camera->WaitingFrames() > waiting) frameReady.notify_all();
     }
-    if (!clock.WaitForNextFrame()) return;
+    if (stopBus) return;
+    if (nextFrameDue) {
+      threadOnClock = true;
+      const bool go = WaitOnClock(guard);
+      threadOnClock = false;
+      if (!go) return;
+      continue;  // a reader may have asked for the bus meanwhile
+    }
+    RunBusFrame();
+    // Others get the camera between bus frames, also in a transfer's run.
+    guard.unlock();
+    guard.lock();
   }
 }
 
@@ -221,6 +289,10 @@ NTSTATUS CameraStack::OpenStream(const KS_DATAFORMAT_VIDEOINFOHEADER& format,
   s.readCancelled = false;
   s.completedAt.assign(std::max<uint32_t>(readBuffers, 1), 0);
   s.completedHead = 0;
+  s.clock.emplace([&s](std::chrono::nanoseconds duration) { return s.SleepUnlessStopped(duration); });
+  s.nextFrameDue = false;
+  s.readerDrives = false;
+  s.readerWantsBus = false;
   try {
     s.bus = std::thread([&s] { s.RunBus(); });
   } catch (const std::system_error&) {
@@ -245,7 +317,8 @@ NTSTATUS CameraStack::CloseStream() {
   s.frameReady.notify_all();
   s.bus.join();
   std::unique_lock guard(s.lock);
-  s.copyEnded.wait(guard, [&s] { return !s.copying; });  // the buffers go with the stream
+  // The buffers and the clock go with the stream.
+  s.readerDone.wait(guard, [&s] { return !s.copying && !s.readerOnBus; });
   const NTSTATUS status = s.camera->CloseStream();
   kernel::RunQueuedWorkItems();
   return status;
@@ -260,27 +333,66 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
   State& s = *state_;
   std::unique_lock guard(s.lock);
   const auto ended = [&s] { return s.readCancelled || !s.streaming; };
-  s.frameReady.wait(guard, [&] { return ended() || (!s.copying && s.camera->HasFrame()); });
+  ++s.readersInside;
+  // On a simulated counter a reader waiting for a frame runs the bus
+  // itself, each bus frame straight after the last with no thread between
+  // the packets and the reader, and the frame is processed into `buffer`.
+  const bool simulated = s.streaming && BusClock::IsSimulated();
+  if (!simulated && s.readerDrives) {  // the counter became a real one
+    s.readerDrives = false;
+    s.busWake.notify_all();
+  }
+  while (!ended() && (s.copying || !s.camera->HasFrame())) {
+    // Another reader runs the bus or copies a frame: wait for it.
+    if (!simulated || s.copying || s.readerOnBus) {
+      s.frameReady.wait(guard);
+      continue;
+    }
+    if (!s.readerDrives) {
+      if (s.threadOnClock) {  // the thread hands the bus over after its wait
+        s.readerWantsBus = true;
+        s.busWake.notify_all();
+        s.frameReady.wait(guard);
+        continue;
+      }
+      s.readerDrives = true;  // the thread stands by between bus frames
+    }
+    s.readerOnBus = true;
+    if (s.nextFrameDue) {
+      s.WaitOnClock(guard);  // a stop or a cancel ends the loop
+    } else {
+      s.camera->LendReadBuffer(buffer);
+      s.RunBusFrame();
+      s.camera->TakeBackReadBuffer();
+    }
+    s.readerOnBus = false;
+    s.readerDone.notify_all();
+  }
+  if (--s.readersInside == 0) s.readerWantsBus = false;
+  s.readerLeft = std::chrono::steady_clock::now();
   if (ended()) return std::nullopt;
   const DeliveredFrame frame = s.camera->FrontFrame();
   const size_t copied = std::min(frame.data.size(), buffer.size());
-  // The copy runs without the lock, so the bus goes on meanwhile: the bus
-  // never fills a read buffer that holds a frame the reader has not taken,
-  // another reader waits for the copy, and CloseStream waits for it before
-  // the buffers go.
-  s.copying = true;
-  guard.unlock();
-  if (copied > 0) std::memcpy(buffer.data(), frame.data.data(), copied);
-  guard.lock();
-  s.copying = false;
+  if (frame.data.data() != buffer.data() && copied > 0) {
+    // The copy runs without the lock, so the bus goes on meanwhile: the bus
+    // never fills a read buffer that holds a frame the reader has not
+    // taken, another reader waits for the copy, and CloseStream waits for
+    // it before the buffers go.
+    s.copying = true;
+    guard.unlock();
+    std::memcpy(buffer.data(), frame.data.data(), copied);
+    guard.lock();
+    s.copying = false;
+  }
   const auto bytes = static_cast<uint32_t>(frame.data.size());
   if (completed != nullptr) *completed = s.completedAt[s.completedHead];
   s.completedHead = (s.completedHead + 1) % s.completedAt.size();
   s.camera->ReleaseFrame();
+  const bool busWaits = !s.readerDrives;
   guard.unlock();
-  s.copyEnded.notify_all();
+  s.readerDone.notify_all();
   s.frameReady.notify_all();  // another reader may take the next frame
-  s.busWake.notify_all();     // a read buffer came free
+  if (busWaits) s.busWake.notify_all();  // a read buffer came free
   return bytes;
 }
 
@@ -290,6 +402,7 @@ void CameraStack::CancelRead() {
     state_->readCancelled = true;
   }
   state_->frameReady.notify_all();
+  state_->busWake.notify_all();  // a reader on the bus's clock
 }
 
 IsochronousCounters CameraStack::Counters() const {

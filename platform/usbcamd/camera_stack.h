@@ -10,7 +10,11 @@
 // each bus frame lets a millisecond pass (a counter whose waits advance moves
 // on by it; one that only its owner moves is waited for), and the bus waits
 // while every read buffer holds a frame the reader has not taken, so that a
-// capture on simulated time loses no frame to the host's scheduling.
+// capture on simulated time loses no frame to the host's scheduling. There a
+// reader waiting for a frame runs the bus itself, frame after frame with no
+// thread between the packets and the reader, and the frame is processed
+// straight into the reader's buffer; the bus thread takes the bus back once
+// no reader has waited for a fiftieth of a second.
 //
 // Every call is safe from any thread: the camera is reached under one lock,
 // which the bus holds only for one bus frame at a time.

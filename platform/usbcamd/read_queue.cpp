@@ -27,20 +27,23 @@ ReadQueue::Slot* ReadQueue::ClaimFree() {
   std::fill(slot.context.begin(), slot.context.end(), uint8_t{0});
   slot.bytesReturned = 0;
   slot.status = 0;
+  slot.lent = {};
   return &slot;
 }
 
-void ReadQueue::Complete(uint32_t bytesReturned, kernel::NTSTATUS status) {
+void ReadQueue::Complete(uint32_t bytesReturned, kernel::NTSTATUS status,
+                         std::span<uint8_t> lent) {
   Slot& slot = slots_[(head_ + completed_) % slots_.size()];
   slot.bytesReturned = std::min<uint32_t>(bytesReturned, static_cast<uint32_t>(slot.buffer.size()));
   slot.status = status;
+  slot.lent = lent;
   ++completed_;
 }
 
 DeliveredFrame ReadQueue::Front() const {
   const Slot& slot = slots_[head_];
-  return {slot.buffer.bytes().first(slot.bytesReturned), slot.status,
-          slot.context};
+  const std::span<const uint8_t> bytes = slot.lent.empty() ? slot.buffer.bytes() : slot.lent;
+  return {bytes.first(slot.bytesReturned), slot.status, slot.context};
 }
 
 void ReadQueue::PopFront() {

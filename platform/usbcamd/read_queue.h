@@ -27,6 +27,8 @@ class ReadQueue {
     std::vector<uint8_t> context;
     uint32_t bytesReturned = 0;
     kernel::NTSTATUS status = 0;
+    // Set when the frame went straight into the reader's own buffer instead.
+    std::span<uint8_t> lent;
   };
 
   // Replaces every slot: `count` buffers of `bufferBytes` with contexts of
@@ -38,8 +40,9 @@ class ReadQueue {
   // after the completed ones, its context zeroed; null when every slot holds
   // a frame the reader has not taken yet.
   Slot* ClaimFree();
-  // Marks the claimed slot as a completed frame.
-  void Complete(uint32_t bytesReturned, kernel::NTSTATUS status);
+  // Marks the claimed slot as a completed frame, held in `lent` when the
+  // frame went into the reader's buffer rather than the slot's.
+  void Complete(uint32_t bytesReturned, kernel::NTSTATUS status, std::span<uint8_t> lent = {});
 
   // Reader side.
   bool HasFrame() const { return completed_ > 0; }
