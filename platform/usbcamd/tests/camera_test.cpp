@@ -200,6 +200,32 @@ TEST_F(ClassDriverPath, WithEveryReadBufferFullFramesAreLostUntilTheReaderCatche
   EXPECT_EQ(TakeFrame(), Packets("SD", 8));
 }
 
+// A reader's own buffer takes the next frame that completes while none
+// waits, once, and only when it holds a read buffer's bytes; otherwise the
+// frame goes to a read buffer as before.
+TEST_F(ClassDriverPath, ALentBufferTakesTheNextFrameOnlyWhenNoneWaits) {
+  Open(4);
+  std::vector<uint8_t> lent(300, 0xEE);
+  camera_->LendReadBuffer(lent);
+  Send("SDS");
+  ASSERT_TRUE(camera_->HasFrame());
+  EXPECT_EQ(camera_->FrontFrame().data.data(), lent.data());
+  EXPECT_TRUE(std::equal(lent.begin(), lent.begin() + 8, Packets("SD", 0).begin()));
+
+  std::vector<uint8_t> second(256);
+  camera_->LendReadBuffer(second);
+  Send("DS");  // completes while the first frame still waits
+  camera_->ReleaseFrame();
+  EXPECT_NE(camera_->FrontFrame().data.data(), second.data());
+  EXPECT_EQ(TakeFrame(), Packets("SD", 2));
+
+  std::vector<uint8_t> small(255);
+  camera_->LendReadBuffer(small);
+  Send("DS");
+  EXPECT_NE(camera_->FrontFrame().data.data(), small.data());
+  EXPECT_EQ(TakeFrame(), Packets("SD", 4));
+}
+
 TEST_F(ClassDriverPath, NeverCopiesPastTheRawFrameBuffer) {
   script.rawFrameLength = 10;  // two whole 4-byte packets
   Open(2);
