@@ -88,11 +88,11 @@ NTSTATUS CameraRig::Start() {
 NTSTATUS CameraRig::Open(const VideoFormat& format, uint32_t readBuffers) {
   delivered_ = damaged_ = 0;
   frameTaken_ = false;
-  return camera_->OpenStream(
-      usb::MakeVideoFormat(static_cast<int32_t>(format.size.width),
-                           static_cast<int32_t>(format.size.height), format.bitCount,
-                           format.compression, format.interval),
-      readBuffers);
+  const auto open = usb::MakeVideoFormat(static_cast<int32_t>(format.size.width),
+                                         static_cast<int32_t>(format.size.height),
+                                         format.bitCount, format.compression, format.interval);
+  frameBuffer_.assign(open.VideoInfoHeader.bmiHeader.biSizeImage, 0);
+  return camera_->OpenStream(open, readBuffers);
 }
 
 NTSTATUS CameraRig::Close() {
@@ -138,7 +138,11 @@ std::optional<RigFrame> CameraRig::TakeFrame() {
 
 std::optional<RigFrame> CameraRig::NextFrame(uint64_t maxBusFrames) {
   ReleaseTaken();
-  for (uint64_t i = 0; i < maxBusFrames && !camera_->HasFrame(); ++i) RunBusFrame();
+  for (uint64_t i = 0; i < maxBusFrames && !camera_->HasFrame(); ++i) {
+    camera_->LendReadBuffer(frameBuffer_);
+    RunBusFrame();
+  }
+  camera_->TakeBackReadBuffer();
   return TakeFrame();
 }
 

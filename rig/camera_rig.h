@@ -173,6 +173,9 @@ class CameraRig {
   std::unique_ptr<platform::usbcamd::UsbCamdCamera> camera_;
   platform::usbcamd::HW_STREAM_DESCRIPTOR streams_{};
   bool frameTaken_ = false;
+  // NextFrame's frames go here, lent to the class driver, rather than into
+  // a read buffer after another: one picture's worth that stays in cache.
+  std::vector<uint8_t> frameBuffer_;
   uint64_t delivered_ = 0;
   uint64_t damaged_ = 0;
 };

@@ -43,6 +43,8 @@ class BusClock {
   // How far, in ticks of the installed counter, the bus frame now running
   // started after it was due (0 on a simulated counter).
   int64_t Lateness() const;
+  // The bus's time runs on a real counter (as of the last wait).
+  bool OnRealCounter() const { return source_ != nullptr && real_; }
 
   // On a real counter the bus wakes once per transfer of this many frames,
   // the packets the class driver asks for in one isochronous request.

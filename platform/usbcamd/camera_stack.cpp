@@ -99,8 +99,10 @@ void CameraStack::State::RunBusFrame() {
   const size_t waiting = camera->WaitingFrames();
   {
     // The frame runs late when it is one of a transfer's; the driver's
-    // completion routine sees the time its packet came.
-    const kernel::ScopedCounterLag asDue(clock->Lateness());
+    // completion routine sees the time its packet came. Simulated time
+    // never runs late.
+    std::optional<kernel::ScopedCounterLag> asDue;
+    if (clock->OnRealCounter()) asDue.emplace(clock->Lateness());
     camera->RunBusFrame();
   }
   kernel::RunQueuedWorkItems();
