@@ -12,8 +12,10 @@
 // what the camera's start left, so that it runs as it would alone. The
 // stream's buffers are made at each open in the sizes of that stream, so an
 // overrun of any of them is caught.
+#include <sanitizer/asan_interface.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -72,6 +74,26 @@ class FuzzedCamera final : public platform::usbcamd::UsbDevice {
 };
 
 constexpr int64_t kStartTicks = 1'000'000;
+constexpr size_t kLargestPacket = 128 + 255 * 3;
+
+// Where each packet is handed over from: one buffer for the run, the packet
+// placed at its end and the bytes before it poisoned, so that reading past
+// either end of the packet is caught as it would be in a buffer of its own,
+// without an allocation per packet.
+class PacketBuffer {
+ public:
+  std::span<uint8_t> Hold(std::span<const uint8_t> bytes) {
+    const size_t before = bytes_.size() - bytes.size();
+    ASAN_UNPOISON_MEMORY_REGION(bytes_.data(), bytes_.size());
+    ASAN_POISON_MEMORY_REGION(bytes_.data(), before);
+    std::copy(bytes.begin(), bytes.end(), bytes_.begin() + static_cast<ptrdiff_t>(before));
+    return std::span<uint8_t>(bytes_).subspan(before);
+  }
+  ~PacketBuffer() { ASAN_UNPOISON_MEMORY_REGION(bytes_.data(), bytes_.size()); }
+
+ private:
+  std::vector<uint8_t> bytes_ = std::vector<uint8_t>(kLargestPacket);
+};
 
 // One camera, driver and class driver for the whole run, started once
 // (loading the driver and starting the camera, which allocates its buffers,
@@ -125,6 +147,7 @@ struct SharedRig {
   platform::kernel::SimulatedPerformanceCounter clock{10'000'000, kStartTicks};
   FuzzedCamera camera;
   std::optional<rig::CameraRig> rig;
+  PacketBuffer packets;
   uint8_t startStatus = 0;
   uint32_t startMode = 0;
 };
@@ -159,8 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       case 3: status = -1; break;          // failed
       default: break;
     }
-    // Exactly sized, so reading past the packet is caught.
-    std::vector<uint8_t> packet(data + at, data + at + length);
+    const std::span<uint8_t> packet = bench.packets.Hold({data + at, length});
     at += full;
     bench.clock.Advance((control >> 2) * 10'000);
     rig.Deliver(status, packet);

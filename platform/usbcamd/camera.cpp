@@ -124,7 +124,7 @@ void UsbCamdCamera::ProcessDeviceRequest(HW_STREAM_REQUEST_BLOCK& srb) {
     }
     case SRB_CLOSE_STREAM:
       srb.Status = Halt();
-      ReleaseStream();
+      ReleaseStream(false);
       streamOpen_ = false;
       stream_ = HW_STREAM_OBJECT{};
       return;
@@ -147,9 +147,9 @@ void UsbCamdCamera::ProcessDeviceRequest(HW_STREAM_REQUEST_BLOCK& srb) {
     case SRB_UNINITIALIZE_DEVICE:
       if (streamOpen_) {
         Halt();
-        ReleaseStream();
         streamOpen_ = false;
       }
+      ReleaseStream(true);
       srb.Status = STATUS_SUCCESS;
       if (started_) {
         started_ = false;
@@ -230,7 +230,7 @@ NTSTATUS UsbCamdCamera::Prepare() {
     return STATUS_UNSUCCESSFUL;
   }
   try {
-    raw_ = ZeroedBuffer(rawFrameLength);
+    raw_.Renew(rawFrameLength);
     reads_.Allocate(readBuffers_, SampleSize(format_), frameContextSize_);
   } catch (const std::bad_alloc&) {
     routines_.CamFreeBandwidth(&busDevice_, DeviceContext());
@@ -266,10 +266,10 @@ NTSTATUS UsbCamdCamera::Halt() {
   return status;
 }
 
-void UsbCamdCamera::ReleaseStream() {
+void UsbCamdCamera::ReleaseStream(bool freeBuffers) {
   lent_ = {};
-  raw_ = ZeroedBuffer();
-  reads_.Release();
+  reads_.Release(freeBuffers);
+  if (freeBuffers) raw_ = ZeroedBuffer();
 }
 
 NTSTATUS UsbCamdCamera::Start() {

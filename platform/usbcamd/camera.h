@@ -127,7 +127,9 @@ class UsbCamdCamera {
   NTSTATUS Prepare();
   NTSTATUS Run();
   NTSTATUS Halt();
-  void ReleaseStream();
+  // A closed stream keeps its buffers for the next stream to renew in place
+  // where they are large enough; the device's uninitialisation frees them.
+  void ReleaseStream(bool freeBuffers);
   NTSTATUS SetStreamState(KSSTATE state);
 
   void OpenFrame();

@@ -5,18 +5,24 @@
 namespace ksv::platform::usbcamd {
 
 void ReadQueue::Allocate(uint32_t count, uint32_t bufferBytes, uint32_t contextBytes) {
-  std::vector<Slot> slots(count);
+  Release(false);
+  std::vector<Slot> slots = std::move(kept_);
+  kept_.clear();
+  slots.resize(count);
   for (Slot& slot : slots) {
-    slot.buffer = ZeroedBuffer(bufferBytes);
+    slot.buffer.Renew(bufferBytes);
     slot.context.assign(contextBytes, 0);
+    slot.bytesReturned = 0;
+    slot.status = 0;
+    slot.lent = {};
   }
   slots_ = std::move(slots);
-  head_ = 0;
-  completed_ = 0;
 }
 
-void ReadQueue::Release() {
+void ReadQueue::Release(bool freeBuffers) {
+  if (!slots_.empty()) kept_ = std::move(slots_);
   slots_.clear();
+  if (freeBuffers) kept_.clear();
   head_ = 0;
   completed_ = 0;
 }

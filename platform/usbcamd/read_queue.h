@@ -31,10 +31,13 @@ class ReadQueue {
     std::span<uint8_t> lent;
   };
 
-  // Replaces every slot: `count` buffers of `bufferBytes` with contexts of
-  // `contextBytes`. Throws std::bad_alloc.
+  // Replaces every slot: `count` zero-filled buffers of `bufferBytes` with
+  // contexts of `contextBytes`, renewing in place the buffers a release kept
+  // where they are large enough. Throws std::bad_alloc.
   void Allocate(uint32_t count, uint32_t bufferBytes, uint32_t contextBytes);
-  void Release();
+  // Empties the ring. The buffers are kept for the next Allocate unless
+  // `freeBuffers`.
+  void Release(bool freeBuffers);
 
   // Class driver side. The slot a frame is filled into: the first free one
   // after the completed ones, its context zeroed; null when every slot holds
@@ -54,6 +57,7 @@ class ReadQueue {
 
  private:
   std::vector<Slot> slots_;
+  std::vector<Slot> kept_;  // the last stream's slots, for a reopen in its sizes
   size_t head_ = 0;       // oldest completed frame
   size_t completed_ = 0;  // frames waiting for the reader
 };

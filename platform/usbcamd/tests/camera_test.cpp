@@ -226,6 +226,32 @@ TEST_F(ClassDriverPath, ALentBufferTakesTheNextFrameOnlyWhenNoneWaits) {
   EXPECT_EQ(TakeFrame(), Packets("SD", 4));
 }
 
+// A reopened stream takes up the buffers the last one left, empty, and sized
+// for its own format.
+TEST_F(ClassDriverPath, AReopenedStreamRenewsItsBuffersEmpty) {
+  Open(2);
+  Send("SDSDS");  // two frames wait when the stream closes
+  const uint8_t* first = camera_->FrontFrame().data.data();
+  ASSERT_EQ(camera_->CloseStream(), STATUS_SUCCESS);
+  EXPECT_FALSE(camera_->HasFrame());
+
+  KS_DATAFORMAT_VIDEOINFOHEADER format;
+  format.DataFormat.FormatSize = sizeof format;
+  format.VideoInfoHeader.bmiHeader.biSizeImage = 256;
+  ASSERT_EQ(camera_->OpenStream(format, 2), STATUS_SUCCESS);
+  EXPECT_FALSE(camera_->HasFrame()) << "no frame of the last stream is left";
+  Send("SDS");
+  ASSERT_TRUE(camera_->HasFrame());
+  EXPECT_EQ(camera_->FrontFrame().data.data(), first);
+  EXPECT_EQ(TakeFrame(), Packets("SD", 5));
+  ASSERT_EQ(camera_->CloseStream(), STATUS_SUCCESS);
+
+  format.VideoInfoHeader.bmiHeader.biSizeImage = 8;
+  ASSERT_EQ(camera_->OpenStream(format, 2), STATUS_SUCCESS);
+  Send("SDDS");  // three packets do not fit a read buffer of 8 bytes
+  EXPECT_EQ(TakeFrame(), Packets("SD", 8)) << "the routine's frame, cut to the buffer";
+}
+
 TEST_F(ClassDriverPath, NeverCopiesPastTheRawFrameBuffer) {
   script.rawFrameLength = 10;  // two whole 4-byte packets
   Open(2);
