@@ -31,7 +31,14 @@ int32_t CameraRegisters::VendorRequest(bool in, uint8_t request, uint16_t value,
   std::lock_guard guard(lock_);
   calls_.push_back({in, request, value, index});
   if (behaviour_.failingRequests.count(request) != 0) return kStall;
-  return Answer(in, request, value, index, data);
+  const int32_t answer = Answer(in, request, value, index, data);
+  NoteStreaming();
+  return answer;
+}
+
+void CameraRegisters::NoteStreaming() {
+  streamingNow_.store(streaming_ && setting_ != 0 && registers_[reg::kEngine] == kEngineReady,
+                      std::memory_order_release);
 }
 
 int32_t CameraRegisters::Answer(bool in, uint8_t request, uint16_t value, uint16_t index,
@@ -106,16 +113,14 @@ bool CameraRegisters::SelectAlternateSetting(uint8_t setting, uint16_t& maximumP
   if (setting != 0 && behaviour_.refusedSettings.test(setting)) return false;
   setting_ = setting;
   ++generation_;
+  NoteStreaming();
   maximumPacketSize = setting != 0 && behaviour_.fixedPacketSize != 0
                           ? behaviour_.fixedPacketSize
                           : kAlternateSettingPacketSizes[setting];
   return true;
 }
 
-bool CameraRegisters::IsStreaming() const {
-  std::lock_guard guard(lock_);
-  return streaming_ && setting_ != 0 && registers_[reg::kEngine] == kEngineReady;
-}
+bool CameraRegisters::IsStreaming() const { return streamingNow_.load(std::memory_order_acquire); }
 
 uint16_t CameraRegisters::PacketSize() const {
   std::lock_guard guard(lock_);

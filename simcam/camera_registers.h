@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <mutex>
@@ -111,8 +112,12 @@ class CameraRegisters final : public platform::usbcamd::UsbDevice {
                  std::span<uint8_t> data);
   void WriteRegister(uint16_t address, uint8_t value);
   uint8_t ReadRegister(uint16_t address);
+  // After a request: whether the camera streams now, kept for IsStreaming,
+  // which the video side asks at every packet without taking the lock.
+  void NoteStreaming();
 
   mutable std::mutex lock_;
+  std::atomic<bool> streamingNow_{false};
   CameraBehaviour behaviour_;
   std::array<uint8_t, 0x10000> registers_{};
   std::vector<VendorCall> calls_;
