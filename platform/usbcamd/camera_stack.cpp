@@ -1,6 +1,7 @@
 #include "platform/usbcamd/camera_stack.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -41,6 +42,10 @@ struct CameraStack::State {
   mutable std::mutex lock;
   std::condition_variable frameReady;  // readers: a frame came, the bus is theirs, or reading ended
   std::condition_variable busWake;     // the bus: a read buffer came free, a reader's call, or stop
+  // Whoever sleeps on the bus's clock: the stream stops or a read is
+  // cancelled. Apart from busWake, so that a freed read buffer does not
+  // wake a bus that sleeps until its next frame.
+  std::condition_variable clockWake;
   std::condition_variable readerDone;  // the closer: no reader is copying or on the bus's clock
   std::unique_ptr<UsbCamdCamera> camera;
   HW_STREAM_DESCRIPTOR streams{};
@@ -66,6 +71,12 @@ struct CameraStack::State {
   bool threadOnClock = false; // the bus thread is waiting on the clock
   int readersInside = 0;
   std::chrono::steady_clock::time_point readerLeft;
+  // The bus thread stands by without the camera's lock while a reader
+  // drives the bus, watching how many times readers came (see StandBy).
+  std::atomic<uint64_t> readerVisits{0};
+  std::mutex standbyLock;
+  std::condition_variable standbyWake;
+  bool standbyKick = false;  // under standbyLock: the stream stops, or the bus is the thread's
 
   void RunBus();
   // One bus frame, under the lock: the device's packet, the system worker's
@@ -79,11 +90,15 @@ struct CameraStack::State {
   bool SleepUnlessStopped(std::chrono::nanoseconds duration);
   // The bus thread may run a bus frame now; otherwise, whether to stay.
   bool BusThreadMayRun();
+  // The bus thread, while a reader drives the bus: waits, without `guard`,
+  // until no reader came for kReaderAway or it is kicked.
+  void StandBy(std::unique_lock<std::mutex>& guard);
+  void KickStandBy();
 };
 
 bool CameraStack::State::SleepUnlessStopped(std::chrono::nanoseconds duration) {
   const auto stopped = [this] { return stopBus || (readerOnBus && readCancelled); };
-  if (duration.count() > 0) busWake.wait_for(*clockGuard, duration, stopped);
+  if (duration.count() > 0) clockWake.wait_for(*clockGuard, duration, stopped);
   return !stopped();
 }
 
@@ -119,9 +134,33 @@ void CameraStack::State::RunBusFrame() {
 // A reader that runs the bus keeps it while it reads; the thread takes it
 // back once no reader has been waiting for a frame for this long (on
 // simulated time the bus then runs ahead until the read buffers are full).
-// The thread looks this often: waking it costs the reader too, as it holds
-// the camera's lock for most of its time.
 constexpr std::chrono::milliseconds kReaderAway{20};
+
+// The reader holds the camera's lock for most of its time, so the thread
+// looks under it only after a while in which no reader came: a look that
+// had to wait for the lock would cost the reader a wake-up every time.
+void CameraStack::State::StandBy(std::unique_lock<std::mutex>& guard) {
+  uint64_t visits = readerVisits.load(std::memory_order_acquire);
+  guard.unlock();
+  {
+    std::unique_lock standby(standbyLock);
+    while (!standbyWake.wait_for(standby, kReaderAway, [this] { return standbyKick; })) {
+      const uint64_t now = readerVisits.load(std::memory_order_acquire);
+      if (now == visits) break;
+      visits = now;
+    }
+    standbyKick = false;
+  }
+  guard.lock();
+}
+
+void CameraStack::State::KickStandBy() {
+  {
+    std::lock_guard standby(standbyLock);
+    standbyKick = true;
+  }
+  standbyWake.notify_all();
+}
 
 bool CameraStack::State::BusThreadMayRun() {
   if (readerWantsBus) {
@@ -145,7 +184,7 @@ void CameraStack::State::RunBus() {
   for (;;) {
     while (!stopBus && !BusThreadMayRun()) {
       if (readerDrives) {
-        busWake.wait_for(guard, kReaderAway);
+        StandBy(guard);
       } else {
         busWake.wait(guard);
       }
@@ -316,6 +355,8 @@ NTSTATUS CameraStack::CloseStream() {
     s.stopBus = true;
   }
   s.busWake.notify_all();
+  s.clockWake.notify_all();
+  s.KickStandBy();
   s.frameReady.notify_all();
   s.bus.join();
   std::unique_lock guard(s.lock);
@@ -336,6 +377,7 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
   std::unique_lock guard(s.lock);
   const auto ended = [&s] { return s.readCancelled || !s.streaming; };
   ++s.readersInside;
+  s.readerVisits.fetch_add(1, std::memory_order_release);
   // On a simulated counter a reader waiting for a frame runs the bus
   // itself, each bus frame straight after the last with no thread between
   // the packets and the reader, and the frame is processed into `buffer`.
@@ -343,6 +385,7 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
   if (!simulated && s.readerDrives) {  // the counter became a real one
     s.readerDrives = false;
     s.busWake.notify_all();
+    s.KickStandBy();
   }
   while (!ended() && (s.copying || !s.camera->HasFrame())) {
     // Another reader runs the bus or copies a frame: wait for it.
@@ -404,7 +447,7 @@ void CameraStack::CancelRead() {
     state_->readCancelled = true;
   }
   state_->frameReady.notify_all();
-  state_->busWake.notify_all();  // a reader on the bus's clock
+  state_->clockWake.notify_all();  // a reader on the bus's clock
 }
 
 IsochronousCounters CameraStack::Counters() const {
