@@ -1,5 +1,6 @@
 #include "driver/driver_values.h"
 
+#include <array>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@ namespace ksv::driver {
 namespace {
 
 namespace kernel = platform::kernel;
+constexpr size_t kFewDriverValues = 24;
 
 std::mutex observerLock;
 DriverValueWriter installedObserver = nullptr;
@@ -32,15 +34,21 @@ void WriteDriverValue(std::string_view name, uint32_t value) {
 }
 
 void ReadDriverValues(std::initializer_list<DriverValueTarget> targets) {
-  std::vector<kernel::RTL_QUERY_REGISTRY_TABLE> table;
-  table.reserve(targets.size() + 1);
+  // On the stack when it fits (the driver reads its values at every stream
+  // open and button poll); the entry after the last is the end.
+  std::array<kernel::RTL_QUERY_REGISTRY_TABLE, kFewDriverValues + 1> few{};
+  std::vector<kernel::RTL_QUERY_REGISTRY_TABLE> many;
+  kernel::RTL_QUERY_REGISTRY_TABLE* table = few.data();
+  if (targets.size() > kFewDriverValues) {
+    many.resize(targets.size() + 1);
+    table = many.data();
+  }
   for (const DriverValueTarget& entry : targets) {
     *entry.target = -1;
-    table.push_back({nullptr, kernel::RTL_QUERY_REGISTRY_DIRECT, entry.name, entry.target});
+    *table++ = {nullptr, kernel::RTL_QUERY_REGISTRY_DIRECT, entry.name, entry.target};
   }
-  table.push_back({});  // the end
-  kernel::RtlQueryRegistryValues(kernel::RTL_REGISTRY_ABSOLUTE, kDriverKeyPath, table.data(),
-                                 nullptr, nullptr);
+  kernel::RtlQueryRegistryValues(kernel::RTL_REGISTRY_ABSOLUTE, kDriverKeyPath,
+                                 many.empty() ? few.data() : many.data(), nullptr, nullptr);
 }
 
 }  // namespace ksv::driver

@@ -2,9 +2,12 @@
 
 #include <strings.h>
 
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry/machine_hive.h"
 
@@ -21,6 +24,53 @@ bool MachineKeyOf(uint32_t relativeTo, const char* path, std::string& key) {
   }
   key = path + kMachine.size();
   return true;
+}
+
+// A table of direct entries only, read by looking at the key's values in
+// place: nothing is copied, so the driver's frequent reads (its settings at
+// every stream open, the snapshot request at every button poll) allocate
+// nothing. At most 64 entries, one bit each.
+struct DirectQuery {
+  RTL_QUERY_REGISTRY_TABLE* table;
+  uint64_t found = 0;  // entries that received a REG_DWORD
+
+  static void Visit(void* context, const RegistryStore::ValueView& value) {
+    auto& query = *static_cast<DirectQuery*>(context);
+    uint64_t bit = 1;
+    for (RTL_QUERY_REGISTRY_TABLE* entry = query.table;
+         entry->Name != nullptr || entry->QueryRoutine != nullptr; ++entry, bit <<= 1) {
+      if (entry->Name == nullptr || entry->EntryContext == nullptr ||
+          (entry->Flags & RTL_QUERY_REGISTRY_DIRECT) == 0 ||
+          value.name.size() != std::strlen(entry->Name) ||
+          ::strncasecmp(value.name.data(), entry->Name, value.name.size()) != 0) {
+        continue;
+      }
+      if (value.type == RegistryType::kDword && value.data.size() == 4) {
+        std::memcpy(entry->EntryContext, value.data.data(), 4);
+        query.found |= bit;
+      } else {
+        query.found &= ~bit;
+      }
+    }
+  }
+};
+
+// How many entries the table has, or nothing when one has a routine (which
+// may read the registry itself, so it is not called under the hive's lock).
+std::optional<size_t> DirectEntries(const RTL_QUERY_REGISTRY_TABLE* queryTable) {
+  size_t count = 0;
+  for (const RTL_QUERY_REGISTRY_TABLE* entry = queryTable;
+       entry->QueryRoutine != nullptr || entry->Name != nullptr; ++entry, ++count) {
+    if (entry->QueryRoutine != nullptr) return std::nullopt;
+  }
+  return count;
+}
+
+void ApplyDefault(RTL_QUERY_REGISTRY_TABLE& entry) {
+  if ((entry.Flags & RTL_QUERY_REGISTRY_DIRECT) == 0 || entry.EntryContext == nullptr) return;
+  if (entry.DefaultType == REG_DWORD && entry.DefaultData != nullptr && entry.DefaultLength == 4) {
+    std::memcpy(entry.EntryContext, entry.DefaultData, 4);
+  }
 }
 
 }  // namespace
@@ -57,6 +107,23 @@ NTSTATUS RtlQueryRegistryValues(uint32_t relativeTo, const char* path,
   if (!MachineKeyOf(relativeTo, path, key) || queryTable == nullptr) {
     return STATUS_OBJECT_NAME_NOT_FOUND;
   }
+  if (const std::optional<size_t> count = DirectEntries(queryTable); count && *count <= 64) {
+    DirectQuery query{queryTable};
+    try {
+      const auto hive = SharedMachineHive();
+      if (hive->VisitValues(key, &DirectQuery::Visit, &query) == 0 && !hive->KeyExists(key)) {
+        return STATUS_OBJECT_NAME_NOT_FOUND;
+      }
+    } catch (const RegistryError&) {
+      return STATUS_UNSUCCESSFUL;
+    }
+    for (size_t i = 0; i < *count; ++i) {
+      if ((query.found & (uint64_t{1} << i)) == 0 && queryTable[i].Name != nullptr) {
+        ApplyDefault(queryTable[i]);
+      }
+    }
+    return STATUS_SUCCESS;
+  }
   std::vector<RegistryStore::Value> values;
   try {
     const auto hive = SharedMachineHive();
@@ -83,9 +150,8 @@ NTSTATUS RtlQueryRegistryValues(uint32_t relativeTo, const char* path,
     if ((entry->Flags & RTL_QUERY_REGISTRY_DIRECT) == 0 || entry->EntryContext == nullptr) continue;
     if (found != nullptr && found->type == RegistryType::kDword && found->data.size() == 4) {
       std::memcpy(entry->EntryContext, found->data.data(), 4);
-    } else if (entry->DefaultType == REG_DWORD && entry->DefaultData != nullptr &&
-               entry->DefaultLength == 4) {
-      std::memcpy(entry->EntryContext, entry->DefaultData, 4);
+    } else {
+      ApplyDefault(*entry);
     }
   }
   return STATUS_SUCCESS;

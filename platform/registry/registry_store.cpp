@@ -337,28 +337,59 @@ std::optional<std::string> RegistryStore::Get(std::string_view key, std::string_
   return ColumnBytes(select.get(), 1);
 }
 
-std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
-  std::lock_guard guard(lock_);
-  const std::string normal = NormaliseKey(key);
-  if (const std::vector<Value>* kept = KeptValues(normal)) return *kept;
+size_t RegistryStore::SelectValues(const std::string& normal, ValueVisitor visit, void* context) {
   Statement select(db_, idle_,
                    "SELECT name, type, data FROM registry_value WHERE key = ?1 ORDER BY name");
   select.BindText(1, normal);
-  std::vector<Value> values;
+  size_t count = 0;
   while (select.Step()) {
-    const auto* name = sqlite3_column_text(select.get(), 0);
-    values.push_back({name ? reinterpret_cast<const char*>(name) : "",
-                      static_cast<RegistryType>(sqlite3_column_int64(select.get(), 1)),
-                      ColumnBytes(select.get(), 2)});
+    const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(select.get(), 0));
+    const void* data = sqlite3_column_blob(select.get(), 2);
+    const int size = sqlite3_column_bytes(select.get(), 2);
+    visit(context, {name != nullptr ? std::string_view(name) : std::string_view(),
+                    static_cast<RegistryType>(sqlite3_column_int64(select.get(), 1)),
+                    data != nullptr && size > 0
+                        ? std::string_view(static_cast<const char*>(data), static_cast<size_t>(size))
+                        : std::string_view()});
+    ++count;
   }
-  if (keepsValues_) {
-    try {
-      keptValues_.emplace(normal, values);
-    } catch (const std::bad_alloc&) {
-      // Kept or not, the values read are right.
-    }
+  return count;
+}
+
+const std::vector<RegistryStore::Value>* RegistryStore::KeepValues(const std::string& normal) {
+  if (const std::vector<Value>* kept = KeptValues(normal)) return kept;
+  if (!keepsValues_) return nullptr;
+  std::vector<Value> values;
+  SelectValues(normal, &AppendValue, &values);
+  try {
+    return &keptValues_.emplace(normal, std::move(values)).first->second;
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // not kept: read again from the hive
   }
+}
+
+void RegistryStore::AppendValue(void* values, const ValueView& value) {
+  static_cast<std::vector<Value>*>(values)->push_back(
+      {std::string(value.name), value.type, std::string(value.data)});
+}
+
+std::vector<RegistryStore::Value> RegistryStore::ListValues(std::string_view key) {
+  std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  if (const std::vector<Value>* kept = KeepValues(normal)) return *kept;
+  std::vector<Value> values;
+  SelectValues(normal, &AppendValue, &values);
   return values;
+}
+
+size_t RegistryStore::VisitValues(std::string_view key, ValueVisitor visit, void* context) {
+  std::lock_guard guard(lock_);
+  const std::string normal = NormaliseKey(key);
+  if (const std::vector<Value>* kept = KeepValues(normal)) {
+    for (const Value& value : *kept) visit(context, {value.name, value.type, value.data});
+    return kept->size();
+  }
+  return SelectValues(normal, visit, context);
 }
 
 bool RegistryStore::DeleteValue(std::string_view key, std::string_view name) {

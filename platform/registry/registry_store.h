@@ -84,6 +84,16 @@ class RegistryStore {
   // Every value of `key` in name order, read in one query. Throws
   // RegistryError when the hive cannot be read.
   std::vector<Value> ListValues(std::string_view key);
+  // The same values shown one by one, in name order, without copying them:
+  // `visit(context, value)` for each, under the hive's lock (it must not
+  // call the hive). Returns how many there were. Throws RegistryError.
+  struct ValueView {
+    std::string_view name;
+    RegistryType type;
+    std::string_view data;
+  };
+  using ValueVisitor = void (*)(void* context, const ValueView& value);
+  size_t VisitValues(std::string_view key, ValueVisitor visit, void* context);
 
   // Removes a value; false when there was none. Throws RegistryError.
   bool DeleteValue(std::string_view key, std::string_view name);
@@ -130,6 +140,12 @@ class RegistryStore {
   std::map<std::string, std::vector<Value>, Caseless> keptValues_;
   std::map<std::string, std::vector<Value>, Caseless>::value_type* lastKept_ = nullptr;
   std::vector<Value>* KeptValues(const std::string& normal);
+  // The values kept for `normal`, read and kept first when this store keeps
+  // values and has not yet; null when it does not keep them.
+  const std::vector<Value>* KeepValues(const std::string& normal);
+  // Shows each value of `normal` as the hive holds it; returns the count.
+  size_t SelectValues(const std::string& normal, ValueVisitor visit, void* context);
+  static void AppendValue(void* values, const ValueView& value);
   void ForgetKept();
   // Writes to kept keys, in order, that the hive has not had yet: it gets
   // them before any statement that could see them.

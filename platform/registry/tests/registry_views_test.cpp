@@ -67,17 +67,36 @@ TEST_F(RegistryViews, KernelAndUserModeSeeTheSameValues) {
   EXPECT_EQ(UserRead("driverstatus"), 5u);
   ASSERT_EQ(UserWrite("BulkMode", 1), ERROR_SUCCESS);
 
-  int32_t bulk = -1, iso = -1, status = -1;
-  k::RTL_QUERY_REGISTRY_TABLE table[4];
-  table[0] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "BulkMode", &bulk};
-  table[1] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "IsoMode", &iso};
-  table[2] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "DriverStatus", &status};
-  ASSERT_EQ(k::RtlQueryRegistryValues(k::RTL_REGISTRY_ABSOLUTE, kKernelPath, table, nullptr,
-                                      nullptr),
-            k::STATUS_SUCCESS);
-  EXPECT_EQ(bulk, 1);
-  EXPECT_EQ(iso, -1) << "an absent value leaves its target as it was set";
-  EXPECT_EQ(status, 5);
+  // Read from the file as every process reads it, and from a hive in
+  // memory, which keeps what it has read.
+  for (const bool inMemory : {false, true}) {
+    SCOPED_TRACE(inMemory ? "in memory" : "file");
+    if (inMemory) {
+      UseOwnMachineHive(RegistryStore::OpenInMemory());
+      ASSERT_EQ(KernelWrite("DriverStatus", 5), k::STATUS_SUCCESS);
+      ASSERT_EQ(KernelWrite("BulkMode", 1), k::STATUS_SUCCESS);
+    }
+    ASSERT_EQ(k::RtlWriteRegistryValue(k::RTL_REGISTRY_ABSOLUTE, kKernelPath, "Mode", k::REG_SZ,
+                                       "fast", 5),
+              k::STATUS_SUCCESS);
+    int32_t bulk = -1, iso = -1, status = -1, mode = -1, gain = -1;
+    const uint32_t fallback = 9;
+    k::RTL_QUERY_REGISTRY_TABLE table[6];
+    table[0] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "bulkmode", &bulk};
+    table[1] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "IsoMode", &iso};
+    table[2] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "DriverStatus", &status};
+    table[3] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "Mode", &mode, k::REG_DWORD, &fallback, 4};
+    table[4] = {nullptr, k::RTL_QUERY_REGISTRY_DIRECT, "Gain", &gain, k::REG_DWORD, &fallback, 4};
+    ASSERT_EQ(k::RtlQueryRegistryValues(k::RTL_REGISTRY_ABSOLUTE, kKernelPath, table, nullptr,
+                                        nullptr),
+              k::STATUS_SUCCESS);
+    EXPECT_EQ(bulk, 1) << "names compare without regard to case";
+    EXPECT_EQ(iso, -1) << "an absent value leaves its target as it was set";
+    EXPECT_EQ(status, 5);
+    EXPECT_EQ(mode, 9) << "a value that is not a REG_DWORD gives the default";
+    EXPECT_EQ(gain, 9) << "an absent value with a default gives the default";
+  }
+  UseOwnMachineHive(nullptr);
 }
 
 // The process's hive follows the root however often it is reached, and a
