@@ -4,6 +4,7 @@
 // delivered, frame for frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -168,7 +169,11 @@ TEST_F(CameraToAvi, Vexel5WritesMotionJpegThatDecodesToTheFramesTheCameraDeliver
   Build(encoder.Get(), file);
   RunFor(0.5, 5);
   const std::vector<std::vector<uint8_t>> frames = recorder_->frames();
-  EXPECT_NE(frames.front(), frames.back()) << "the camera's test pattern moves";
+  // The pattern comes back every 16 frames, so the first and last frames
+  // may match when frames were dropped between them; not all of them do.
+  EXPECT_TRUE(std::any_of(frames.begin(), frames.end(),
+                          [&frames](const auto& frame) { return frame != frames.front(); }))
+      << "the camera's test pattern moves";
   graph_ = nullptr;  // the file is finished and closed
 
   EXPECT_EQ(Probe(file, "v:0", "stream=codec_name"), "mjpeg");
