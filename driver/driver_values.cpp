@@ -38,17 +38,15 @@ void ReadDriverValues(std::initializer_list<DriverValueTarget> targets) {
   // open and button poll); the entry after the last is the end.
   std::array<kernel::RTL_QUERY_REGISTRY_TABLE, kFewDriverValues + 1> few{};
   std::vector<kernel::RTL_QUERY_REGISTRY_TABLE> many;
-  kernel::RTL_QUERY_REGISTRY_TABLE* table = few.data();
-  if (targets.size() > kFewDriverValues) {
-    many.resize(targets.size() + 1);
-    table = many.data();
-  }
+  if (targets.size() > kFewDriverValues) many.resize(targets.size() + 1);
+  kernel::RTL_QUERY_REGISTRY_TABLE* const table = many.empty() ? few.data() : many.data();
+  size_t at = 0;
   for (const DriverValueTarget& entry : targets) {
     *entry.target = -1;
-    *table++ = {nullptr, kernel::RTL_QUERY_REGISTRY_DIRECT, entry.name, entry.target};
+    table[at++] = {nullptr, kernel::RTL_QUERY_REGISTRY_DIRECT, entry.name, entry.target};
   }
-  kernel::RtlQueryRegistryValues(kernel::RTL_REGISTRY_ABSOLUTE, kDriverKeyPath,
-                                 many.empty() ? few.data() : many.data(), nullptr, nullptr);
+  kernel::RtlQueryRegistryValues(kernel::RTL_REGISTRY_ABSOLUTE, kDriverKeyPath, table, nullptr,
+                                 nullptr);
 }
 
 }  // namespace ksv::driver

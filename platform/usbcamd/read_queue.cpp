@@ -10,11 +10,8 @@ void ReadQueue::Allocate(uint32_t count, uint32_t bufferBytes, uint32_t contextB
   kept_.clear();
   slots.resize(count);
   for (Slot& slot : slots) {
-    slot.buffer.Renew(bufferBytes);
+    slot.buffer.Renew(bufferBytes);  // the rest is reset as the slot is claimed
     slot.context.assign(contextBytes, 0);
-    slot.bytesReturned = 0;
-    slot.status = 0;
-    slot.lent = {};
   }
   slots_ = std::move(slots);
 }
