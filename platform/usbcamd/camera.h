@@ -100,6 +100,13 @@ class UsbCamdCamera {
   // reader lets go of the buffer.
   void LendReadBuffer(std::span<uint8_t> buffer) { lent_ = buffer; }
   void TakeBackReadBuffer() { lent_ = {}; }
+  // For a reader that leaves without the frame that went into its buffer:
+  // the frame moves into a read buffer and waits there, whole, for the
+  // next reader.
+  void ReclaimReadBuffer(std::span<const uint8_t> buffer) {
+    lent_ = {};
+    reads_.Reclaim(buffer.data());
+  }
   // True while the running stream's next frame boundary would find no free
   // read buffer, so that the frame after it would be lost: every buffer
   // holds a frame the reader has not taken, or all but the one the open

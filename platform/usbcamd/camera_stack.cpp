@@ -68,6 +68,9 @@ struct CameraStack::State {
   bool readerDrives = false;  // the bus is a reader's; its thread stands by
   bool readerWantsBus = false;
   bool readerOnBus = false;   // a reader is running the bus now
+  // The reader whose buffer is lent to the camera (see ReadFrame): one at
+  // a time, from the lending until that reader leaves.
+  const uint8_t* loanedTo = nullptr;
   bool threadOnClock = false; // the bus thread is waiting on the clock
   int readersInside = 0;
   std::chrono::steady_clock::time_point readerLeft;
@@ -334,6 +337,7 @@ NTSTATUS CameraStack::OpenStream(const KS_DATAFORMAT_VIDEOINFOHEADER& format,
   s.nextFrameDue = false;
   s.readerDrives = false;
   s.readerWantsBus = false;
+  s.loanedTo = nullptr;
   try {
     s.bus = std::thread([&s] { s.RunBus(); });
   } catch (const std::system_error&) {
@@ -387,9 +391,20 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
     s.busWake.notify_all();
     s.KickStandBy();
   }
+  // A reader waiting for a frame lends the camera its buffer, so that the
+  // frame is processed straight into it rather than into a read buffer and
+  // copied again (one reader's buffer at a time).
+  const auto mayLend = [&s, &buffer] {
+    return s.loanedTo == nullptr || s.loanedTo == buffer.data();
+  };
   while (!ended() && (s.copying || !s.camera->HasFrame())) {
-    // Another reader runs the bus or copies a frame: wait for it.
+    // The bus thread runs the bus, another reader does, or another reader
+    // copies a frame: wait for it.
     if (!simulated || s.copying || s.readerOnBus) {
+      if (!simulated && mayLend()) {
+        s.camera->LendReadBuffer(buffer);
+        s.loanedTo = buffer.data();
+      }
       s.frameReady.wait(guard);
       continue;
     }
@@ -405,16 +420,31 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
     s.readerOnBus = true;
     if (s.nextFrameDue) {
       s.WaitOnClock(guard);  // a stop or a cancel ends the loop
-    } else {
+    } else if (mayLend()) {
       s.camera->LendReadBuffer(buffer);
       s.RunBusFrame();
       s.camera->TakeBackReadBuffer();
+    } else {
+      s.RunBusFrame();
     }
     s.readerOnBus = false;
     s.readerDone.notify_all();
   }
   if (--s.readersInside == 0) s.readerWantsBus = false;
   s.readerLeft = std::chrono::steady_clock::now();
+  if (s.loanedTo == buffer.data()) {
+    s.loanedTo = nullptr;
+    if (ended()) {
+      // A frame may have gone into the buffer meanwhile: it stays for the
+      // next reader, and nobody may be copying out of the buffer any more
+      // once it is handed back.
+      s.camera->ReclaimReadBuffer(buffer);
+      s.readerDone.wait(guard, [&s] { return !s.copying; });
+    } else {
+      // The frame taken below is the only one that can be in it.
+      s.camera->TakeBackReadBuffer();
+    }
+  }
   if (ended()) return std::nullopt;
   const DeliveredFrame frame = s.camera->FrontFrame();
   const size_t copied = std::min(frame.data.size(), buffer.size());

@@ -1,6 +1,7 @@
 #include "platform/usbcamd/read_queue.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ksv::platform::usbcamd {
 
@@ -53,6 +54,15 @@ void ReadQueue::PopFront() {
   if (completed_ == 0) return;
   head_ = (head_ + 1) % slots_.size();
   --completed_;
+}
+
+void ReadQueue::Reclaim(const uint8_t* lent) {
+  for (size_t i = 0; i < completed_; ++i) {
+    Slot& slot = slots_[(head_ + i) % slots_.size()];
+    if (slot.lent.empty() || slot.lent.data() != lent) continue;
+    std::memcpy(slot.buffer.data(), slot.lent.data(), slot.bytesReturned);
+    slot.lent = {};
+  }
 }
 
 }  // namespace ksv::platform::usbcamd

@@ -54,6 +54,9 @@ class ReadQueue {
   size_t Count() const { return slots_.size(); }
   DeliveredFrame Front() const;  // only when HasFrame()
   void PopFront();
+  // A waiting frame held in `lent` moves into its slot's own buffer: the
+  // reader that lent it leaves without it.
+  void Reclaim(const uint8_t* lent);
 
  private:
   std::vector<Slot> slots_;

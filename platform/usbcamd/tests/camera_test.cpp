@@ -226,6 +226,27 @@ TEST_F(ClassDriverPath, ALentBufferTakesTheNextFrameOnlyWhenNoneWaits) {
   EXPECT_EQ(TakeFrame(), Packets("SD", 4));
 }
 
+// A reader that leaves without the frame that went into its buffer (its read
+// was cancelled) takes the buffer back: the frame waits whole in a read
+// buffer for the next reader, whatever the first does with its buffer then.
+TEST_F(ClassDriverPath, AFrameLeftInAReclaimedBufferWaitsWholeForTheNextReader) {
+  Open(4);
+  std::vector<uint8_t> lent(300);
+  camera_->LendReadBuffer(lent);
+  Send("SDSDS");  // the first frame goes into the lent buffer, the second not
+  ASSERT_EQ(camera_->FrontFrame().data.data(), lent.data());
+  camera_->ReclaimReadBuffer(lent);
+  std::fill(lent.begin(), lent.end(), uint8_t{0xEE});
+  EXPECT_EQ(TakeFrame(), Packets("SD", 0));
+  EXPECT_EQ(TakeFrame(), Packets("SD", 2));
+
+  camera_->LendReadBuffer(lent);
+  camera_->ReclaimReadBuffer(lent);  // an unused loan ends with it
+  Send("DS");
+  EXPECT_NE(camera_->FrontFrame().data.data(), lent.data());
+  EXPECT_EQ(TakeFrame(), Packets("SD", 4));
+}
+
 // A reopened stream takes up the buffers the last one left, empty, and sized
 // for its own format.
 TEST_F(ClassDriverPath, AReopenedStreamRenewsItsBuffersEmpty) {
