@@ -33,8 +33,12 @@ void ProgressLine::Show(size_t done, std::string_view label) {
 
 void ProgressLine::Draw(std::string_view text) {
   if (!enabled_) return;
+  // A graph's tick comes 30 times a second; the line changes less often,
+  // and redrawing it unchanged only makes it flicker.
+  if (drawn_ && text == shown_) return;
   console_.out.flush();  // keep finished lines above the progress line
   console_.err << "\r\033[K" << text << std::flush;
+  shown_.assign(text);
   drawn_ = true;
 }
 

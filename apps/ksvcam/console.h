@@ -73,6 +73,7 @@ class ProgressLine {
   size_t total_;
   bool enabled_;
   bool drawn_ = false;
+  std::string shown_;  // the text on the line while drawn_
 };
 
 }  // namespace ksv::ksvcam

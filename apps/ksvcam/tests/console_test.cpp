@@ -13,9 +13,20 @@ TEST(ProgressLine, DrawsAndErasesOnATerminal) {
   {
     ProgressLine progress(console, 8);
     progress.Show(3, "chelsea_320x240_L2");
+    progress.Show(3, "chelsea_320x240_L2");  // unchanged: not drawn again
     EXPECT_EQ(err.str(), "\r\033[K[3/8] chelsea_320x240_L2");
   }
   EXPECT_EQ(err.str(), "\r\033[K[3/8] chelsea_320x240_L2\r\033[K");  // erased on the way out
+}
+
+TEST(ProgressLine, DrawsTheSameTextAgainAfterAClear) {
+  std::ostringstream out, err;
+  Console console{out, err, true};
+  ProgressLine progress(console);
+  progress.Draw("recording 1.0 s");
+  progress.Clear();
+  progress.Draw("recording 1.0 s");
+  EXPECT_EQ(err.str(), "\r\033[Krecording 1.0 s\r\033[K\r\033[Krecording 1.0 s");
 }
 
 TEST(ProgressLine, StaysSilentWhenStderrIsNotATerminal) {
