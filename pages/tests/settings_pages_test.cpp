@@ -282,13 +282,13 @@ TEST_F(SettingsPages, TheVideoCaptureExtensionOffersPagesOnlyForANamedCamera) {
       HWND sheet = reinterpret_cast<HWND>(PropertySheetA(&header));
       HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
       for (size_t index = 0; index < offered.size(); ++index) {
-        char text[64] = {};
+        char title[64] = {};
         TCITEMA item{};
         item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
+        item.pszText = title;
+        item.cchTextMax = sizeof title;
         SendMessageA(tab, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-        titles.push_back(text);
+        titles.push_back(title);
       }
       DestroyWindow(sheet);
     }
