@@ -432,9 +432,12 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
   }
   if (--s.readersInside == 0) s.readerWantsBus = false;
   s.readerLeft = std::chrono::steady_clock::now();
+  // Decided now: the wait below lets go of the lock, and a stream opened
+  // again meanwhile would no longer look ended.
+  const bool leaving = ended();
   if (s.loanedTo == buffer.data()) {
     s.loanedTo = nullptr;
-    if (ended()) {
+    if (leaving) {
       // A frame may have gone into the buffer meanwhile: it stays for the
       // next reader, and nobody may be copying out of the buffer any more
       // once it is handed back.
@@ -445,7 +448,7 @@ std::optional<uint32_t> CameraStack::ReadFrame(std::span<uint8_t> buffer, int64_
       s.camera->TakeBackReadBuffer();
     }
   }
-  if (ended()) return std::nullopt;
+  if (leaving) return std::nullopt;
   const DeliveredFrame frame = s.camera->FrontFrame();
   const size_t copied = std::min(frame.data.size(), buffer.size());
   if (frame.data.data() != buffer.data() && copied > 0) {
