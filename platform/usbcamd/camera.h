@@ -93,11 +93,11 @@ class UsbCamdCamera {
   size_t WaitingFrames() const { return reads_.WaitingFrames(); }
   DeliveredFrame FrontFrame() const { return reads_.Front(); }
   void ReleaseFrame() { reads_.PopFront(); }
-  // The reader's own buffer, for a reader that runs the bus itself: the
-  // next frame that completes while no other waits is processed straight
-  // into it (when it holds a read buffer's bytes) instead of a read buffer,
-  // and FrontFrame shows it there. Used once; take it back before the
-  // reader lets go of the buffer.
+  // The buffer of a reader waiting for a frame: the next frame that
+  // completes while no other waits is processed straight into it (when it
+  // holds a read buffer's bytes) instead of a read buffer, and FrontFrame
+  // shows it there. Used once; take it back (or reclaim it, below) before
+  // the reader lets go of the buffer.
   void LendReadBuffer(std::span<uint8_t> buffer) { lent_ = buffer; }
   void TakeBackReadBuffer() { lent_ = {}; }
   // For a reader that leaves without the frame that went into its buffer:
